@@ -1,0 +1,23 @@
+// cell.h: the 16-byte value cell in which every value lives.
+#pragma once
+
+#include <cstdint>
+
+namespace qel {
+
+using TypeId = uint8_t;
+using NodeId = uint32_t;  // index into the node table; 0 is the null node
+
+// A header word (type id in bits 0-7, the type's flags in bits 8-31) and three payload words.
+// Everything a cell refers to is a 32-bit id, never an address.
+struct Cell {
+  uint32_t header = 0;
+  uint32_t w1 = 0;
+  uint32_t w2 = 0;
+  uint32_t w3 = 0;
+};
+static_assert(sizeof(Cell) == 16);
+
+constexpr TypeId cell_type(const Cell& cell) { return static_cast<TypeId>(cell.header & 0xFF); }
+
+}  // namespace qel

@@ -1,0 +1,25 @@
+// error-raise.h: raising a language error by catalog category and id.
+#pragma once
+
+#include <span>
+
+#include "runtime/cell.h"
+#include "runtime/error-catalog.h"
+
+namespace qel {
+
+// Builds the error through the error_build service and throws it as kThrowError; never returns.
+[[noreturn]] void raise_error_cells(ErrorId id, std::span<const Cell> args);
+
+template <class... Args>
+[[noreturn]] void raise_error(ErrorId id, const Args&... args) {
+  static_assert(sizeof...(Args) <= 3, "an error takes at most three arguments");
+  if constexpr (sizeof...(Args) == 0) {
+    raise_error_cells(id, {});
+  } else {
+    const Cell cells[] = {args...};
+    raise_error_cells(id, cells);
+  }
+}
+
+}  // namespace qel

@@ -1,0 +1,19 @@
+// runtime-record.h: the process-wide record shared by start-up, the catch scheme and the OS layer.
+#pragma once
+
+#include <cstdint>
+
+namespace qel {
+
+struct RuntimeRecord {
+  int argument_count = 0;            // program name included
+  char** argument_vector = nullptr;  // NUL-terminated UTF-8 strings, null-terminated array
+  char** environment_vector = nullptr;
+  uint32_t thrown_code = 0;          // the code of the last throw, kept after it is handled
+  const uint8_t* boot_image = nullptr;
+  bool boot_flag = false;            // set while start-up makes words the library will hold
+};
+
+extern RuntimeRecord runtime;
+
+}  // namespace qel

@@ -1,0 +1,60 @@
+// services.cpp: the registry of neighbouring services and its stand-ins.
+#include "runtime/services.h"
+
+#include <algorithm>
+
+namespace qel {
+
+namespace {
+
+StandInError last_error;
+
+Cell stand_in_error_build(ErrorId id, std::span<const Cell> args) {
+  last_error = StandInError{};
+  last_error.id = id;
+  last_error.arg_count = std::min<size_t>(args.size(), 3);
+  std::copy_n(args.begin(), last_error.arg_count, last_error.args);
+  return Cell{};
+}
+
+void stand_in_error_set_where(Cell&, const Cell& where) { last_error.where = where; }
+void stand_in_trace_event(uint32_t, std::span<const Cell>) {}
+void stand_in_print(const Cell&) {}
+void nothing() {}
+void stand_in_decode_boot(const uint8_t*) {}
+std::optional<std::string> stand_in_script_title() { return std::nullopt; }
+void stand_in_message_box(const char*, const char*) {}
+
+constexpr Services kStandIns = {
+    .error_build = stand_in_error_build,
+    .error_set_where = stand_in_error_set_where,
+    .trace_event = stand_in_trace_event,
+    .print = stand_in_print,
+    .random_init = nothing,
+    .crypt_provider_acquire = nothing,
+    .init_native_entries = nothing,
+    .init_parse = nothing,
+    .init_checksum_methods = nothing,
+    .init_compression_methods = nothing,
+    .init_call = nothing,
+    .init_lexer_tables = nothing,
+    .init_lexer = nothing,
+    .qelbin_decode_boot = stand_in_decode_boot,
+    .lexer_mark = nothing,
+    .script_title = stand_in_script_title,
+    .build_library = nothing,
+    .show_message_box = stand_in_message_box,
+    .gui_init = nothing,
+    .launch = nothing,
+    .add_gui_print = nothing,
+};
+
+Services registry = kStandIns;
+
+}  // namespace
+
+Services& services() { return registry; }
+void reset_services() { registry = kStandIns; }
+const StandInError& stand_in_last_error() { return last_error; }
+
+}  // namespace qel

@@ -1,0 +1,59 @@
+// services.h: what the runtime core calls in subsystems built above it.
+//
+// Each entry starts as a stand-in; the owning subsystem installs its own at start-up and tests
+// swap in doubles. Only the language thread reads or changes the registry.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+
+#include "runtime/cell.h"
+#include "runtime/error-catalog.h"
+
+namespace qel {
+
+struct Services {
+  // evaluator
+  Cell (*error_build)(ErrorId id, std::span<const Cell> args);  // a new error value, raises nothing
+  void (*error_set_where)(Cell& error, const Cell& where);      // sets `where` when it is none
+  void (*trace_event)(uint32_t mask, std::span<const Cell> cells);
+  void (*print)(const Cell& value);
+  void (*random_init)();
+  void (*crypt_provider_acquire)();
+  void (*init_native_entries)();
+  void (*init_parse)();
+  void (*init_checksum_methods)();
+  // loader, codecs and OS services
+  void (*init_compression_methods)();
+  void (*init_call)();
+  void (*init_lexer_tables)();
+  void (*init_lexer)();
+  void (*qelbin_decode_boot)(const uint8_t* image);
+  void (*lexer_mark)();
+  // boot library
+  std::optional<std::string> (*script_title)();  // system/script/title when it is a string!
+  void (*build_library)();                       // library, system object, GUI engine, console
+  // GUI back end and console
+  void (*show_message_box)(const char* caption, const char* text);
+  void (*gui_init)();
+  void (*launch)();
+  void (*add_gui_print)();
+};
+
+Services& services();
+
+// Puts back every stand-in (tests use it between cases).
+void reset_services();
+
+// What the stand-in error_build last built: the error value of the subsystems not yet there.
+struct StandInError {
+  ErrorId id{};
+  Cell args[3]{};
+  size_t arg_count = 0;
+  Cell where{};
+};
+const StandInError& stand_in_last_error();
+
+}  // namespace qel

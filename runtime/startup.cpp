@@ -1,0 +1,133 @@
+// startup.cpp: the start-up sequence. Each step is built here or is a named stand-in that the
+// subsystem owning it replaces with its own init.
+#include "runtime/startup.h"
+
+#include <xmmintrin.h>
+
+#include <new>
+#include <vector>
+
+#include "runtime/os.h"
+#include "runtime/console-output.h"
+#include "runtime/print-hooks.h"
+#include "runtime/quit.h"
+#include "runtime/runtime-record.h"
+#include "runtime/services.h"
+#include "runtime/throw.h"
+
+namespace qel {
+
+namespace {
+
+std::vector<const char*> recorded_steps;
+
+void run_steps(std::span<const StartStep> steps) {
+  for (const auto& step : steps) {
+    recorded_steps.push_back(step.name);
+    step.run();
+  }
+}
+
+void nothing() {}
+
+void set_boot_flag() { runtime.boot_flag = true; }
+void stdio_init() {
+  services().crypt_provider_acquire();
+  console_output_init();
+}
+void random_init() { services().random_init(); }
+void native_and_module_inits() {
+  services().init_native_entries();
+  services().init_parse();
+  services().init_checksum_methods();
+  services().init_compression_methods();
+  services().init_call();
+}
+void init_lexer_tables() { services().init_lexer_tables(); }
+void decode_boot_image() { services().qelbin_decode_boot(runtime.boot_image); }
+void init_lexer() { services().init_lexer(); }
+
+constexpr StartStep kRuntimeSteps[] = {
+    {"boot-flag", set_boot_flag},
+    {"print-hooks-init", print_hooks_init},
+    {"stdio-init", stdio_init},
+    {"random-init", random_init},
+    {"memory-init", nothing},
+    {"extres-init", nothing},
+    {"datatype-tables", nothing},
+    {"register-datatypes", nothing},
+    {"action-entries", nothing},
+    {"first-frames", nothing},
+    {"root-block", nothing},
+    {"stack-blocks", nothing},
+    {"global-context", nothing},
+    {"case-tables-init", nothing},
+    {"symbol-hash-table", nothing},
+    {"datatype-words", nothing},
+    {"runtime-symbols", nothing},
+    {"native-and-module-inits", native_and_module_inits},
+    {"init-stacks", nothing},
+    {"init-lexer-tables", init_lexer_tables},
+    {"qelbin-decode-boot", decode_boot_image},
+    {"init-lexer", init_lexer},
+    {"extref-init", nothing},
+    {"init-collector", nothing},
+};
+
+void enable_collection() { runtime.boot_flag = false; }
+void build_library() { services().build_library(); }
+void launch() { services().launch(); }
+void quit_success() { quit_return(0); }
+
+constexpr StartStep kEntryFinishSteps[] = {
+    {"enable-collection", enable_collection},
+    {"unit-words", nothing},
+    {"build-library", build_library},
+    {"launch", launch},
+    {"quit", quit_success},
+};
+
+// A code or exception that no catch site took ends here.
+template <class Body>
+void under_root_catch(Body&& body) {
+  try {
+    Caught caught = catch_site(kLevelRoot, [&] { body(); });
+    if (caught.taken) quit_with_runtime_error(kErrorNoCatchForThrow, reinterpret_cast<uintptr_t>(&under_root_catch<Body>));
+  } catch (const std::bad_alloc&) {
+    quit_with_runtime_error(kErrorOutOfMemory, 0);
+  } catch (...) {
+    quit_with_runtime_error(kErrorAssertionFailed, 0);
+  }
+}
+
+}  // namespace
+
+std::span<const StartStep> runtime_start_steps() { return kRuntimeSteps; }
+std::span<const StartStep> entry_finish_steps() { return kEntryFinishSteps; }
+std::span<const char* const> steps_run() { return recorded_steps; }
+
+void start_runtime() {
+  static bool started = false;
+  if (started) return;
+  started = true;
+  run_steps(kRuntimeSteps);
+}
+
+bool float_state_is_sound() {
+  constexpr unsigned kAllMasked = _MM_MASK_MASK;       // bits 7-12
+  constexpr unsigned kRounding = _MM_ROUND_MASK;       // bits 13-14; 0 is round to nearest
+  unsigned csr = _mm_getcsr();
+  return (csr & kAllMasked) == kAllMasked && (csr & kRounding) == _MM_ROUND_NEAREST;
+}
+
+void program_entry(int argc, char** argv) {
+  if (!float_state_is_sound()) quit_with_runtime_error(kErrorAssertionFailed, 0);
+  os_start(argc, argv);
+  under_root_catch([] {
+    start_runtime();
+    run_steps(kEntryFinishSteps);
+  });
+  quit_return(0);
+}
+
+}  // namespace qel

@@ -1,0 +1,30 @@
+// startup.h: the entry body and the runtime initialisation, as ordered tables of named steps.
+#pragma once
+
+#include <span>
+
+namespace qel {
+
+struct StartStep {
+  const char* name;
+  void (*run)();
+};
+
+// The runtime initialisation's steps in order, and the entry body's steps that follow it.
+std::span<const StartStep> runtime_start_steps();
+std::span<const StartStep> entry_finish_steps();
+
+// Runs the runtime initialisation once; a second call does nothing.
+void start_runtime();
+
+// The names of the steps run so far, in order (for tests and diagnostics).
+std::span<const char* const> steps_run();
+
+// The entry body on the language thread: machine state, OS layer, runtime, library, console;
+// ends the process (status 0 when the console's launch returns).
+[[noreturn]] void program_entry(int argc, char** argv);
+
+// Checks the floating-point state the runtime relies on: every exception masked, round to nearest.
+bool float_state_is_sound();
+
+}  // namespace qel
