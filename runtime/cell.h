@@ -3,9 +3,10 @@
 
 #include <cstdint>
 
+#include "runtime/type-ids.h"
+
 namespace qel {
 
-using TypeId = uint8_t;
 using NodeId = uint32_t;  // index into the node table; 0 is the null node
 
 // A header word (type id in bits 0-7, the type's flags in bits 8-31) and three payload words.
@@ -18,6 +19,6 @@ struct Cell {
 };
 static_assert(sizeof(Cell) == 16);
 
-constexpr TypeId cell_type(const Cell& cell) { return static_cast<TypeId>(cell.header & 0xFF); }
+constexpr Type cell_type(const Cell& cell) { return static_cast<Type>(cell.header & 0xFF); }
 
 }  // namespace qel
