@@ -122,7 +122,7 @@ std::array<TypeMarker, kTypeTableRows> markers = marker_table();
 
 // The buffer of a node that names a series in use, else null.
 SeriesBuffer* buffer_in_use(NodeId node) {
-  return node_is_in_use(node) ? series_buffer(node) : nullptr;  // null too while no buffer is linked
+  return node_is_in_use(node) ? series_buffer(node) : nullptr;
 }
 
 }  // namespace
@@ -141,7 +141,10 @@ void collector_mark_block(NodeId node) {
 void collector_mark_context(NodeId node) { collector_mark_block(node); }
 
 void collector_mark_cells(const Cell* first, const Cell* end) {
-  for (const Cell* cell = first; cell < end; ++cell) markers[type_index(cell_type(*cell))](*cell);
+  for (const Cell* cell = first; cell < end; ++cell) {
+    TypeMarker marker = markers[type_index(cell_type(*cell))];
+    if (marker != mark_nothing) marker(*cell);  // most cells of a block are scalars
+  }
 }
 
 bool collector_is_marked(NodeId node) {

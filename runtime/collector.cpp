@@ -19,6 +19,7 @@
 namespace qel {
 
 uint32_t gc_pending = 0;
+std::atomic<bool> gc_active{false};
 
 namespace {
 
@@ -65,14 +66,13 @@ CallbackTable roots;
 CallbackTable post_marks;
 
 bool enabled = false;
-std::atomic<bool> active{false};  // sequentially consistent: a full fence on both edges
 bool requested = false;
 bool torture = false;
 uint32_t cycles = 0;
 
 void refresh_pending() { gc_pending = (requested || torture) ? 1 : 0; }
 
-bool may_collect() { return enabled && gc_hold_depth == 0 && !active.load(); }
+bool may_collect() { return enabled && gc_hold_depth == 0 && !gc_active.load(); }
 
 // Marks one fixed root and everything it leads to.
 void mark_fixed_root(NodeId block) {
@@ -94,7 +94,7 @@ void mark_roots() {
 
 // One full cycle.
 void collect() {
-  active.store(true);
+  gc_active.store(true);
   mark_roots();
   post_marks.run();
   extres_sweep();
@@ -109,7 +109,7 @@ void collect() {
   ++cycles;
   requested = false;
   refresh_pending();
-  active.store(false);
+  gc_active.store(false);
 }
 
 }  // namespace
@@ -122,7 +122,6 @@ void collector_init() {
 
 void collector_enable(bool on) { enabled = on; }
 bool collector_enabled() { return enabled; }
-bool collector_active() { return active.load(); }
 uint32_t collector_cycles() { return cycles; }
 uint32_t collector_node_compactions() { return 0; }
 

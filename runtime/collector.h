@@ -12,6 +12,7 @@
 //   and the registered root callbacks. The machine stack is never scanned.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "runtime/cell.h"
@@ -33,8 +34,9 @@ void collector_init();
 void collector_enable(bool on);
 bool collector_enabled();
 
-// True while a collection runs.
-bool collector_active();
+// True while a collection runs (written with a full fence on both edges).
+extern std::atomic<bool> gc_active;
+inline bool collector_active() { return gc_active.load(); }
 
 // Collections done so far; node compactions done so far (always 0: node ids never move).
 uint32_t collector_cycles();

@@ -40,8 +40,6 @@ void check_not_collecting() {
   if (collector_active()) fatal_assertion();
 }
 
-uint64_t collection_budget() { return std::max(memory.live_after_cycle, kMinCollectionBudget); }
-
 // Writes the header of a new buffer at `at`.
 SeriesBuffer* buffer_start(void* at, uint64_t size, int64_t unit, int32_t head_offset, uint32_t kind) {
   auto* buffer = static_cast<SeriesBuffer*>(at);
@@ -50,7 +48,7 @@ SeriesBuffer* buffer_start(void* at, uint64_t size, int64_t unit, int32_t head_o
   if (head_offset == -1) {
     flags |= kSeriesMiddleHead;
     head = size / 2;
-  } else if (head_offset < 0 || head > size) {
+  } else if (head_offset < 0 || head > size) [[unlikely]] {
     fatal_assertion();
   }
   *buffer = SeriesBuffer{flags, 0, static_cast<uint32_t>(size), static_cast<uint32_t>(head),
@@ -74,11 +72,9 @@ size_t first_frame_with_room(uint64_t need) {
   return at;
 }
 
-// The frame for a buffer of `need` bytes: the current one, else the first with room (unless it
-// is nearly full), else a new one, which also asks for a collection.
-SeriesFrame& frame_for(uint64_t need) {
-  if (memory.current < memory.frames.size() && memory.frames[memory.current].has_room(need))
-    return memory.frames[memory.current];
+// The frame for a buffer of `need` bytes when the current one has no room: the first with room
+// (unless it is nearly full), else a new one, which may also ask for a collection.
+[[gnu::noinline]] SeriesFrame& frame_for(uint64_t need) {
   size_t found = first_frame_with_room(need);
   if (found < memory.frames.size() && memory.frames[found].room() > kFrameSparseRoom) {
     memory.current = found;
@@ -90,20 +86,20 @@ SeriesFrame& frame_for(uint64_t need) {
   return series_frame_new(need);
 }
 
-SeriesBuffer* big_series_alloc(uint64_t size, int64_t unit, int32_t head_offset) {
+[[gnu::noinline]] SeriesBuffer* big_series_alloc(uint64_t size, int64_t unit, int32_t head_offset) {
   uint64_t mapped = page_round_up(size + kBufferHeaderBytes);
   void* pages = os_pages_get(mapped);
   memory_os_add(static_cast<int64_t>(mapped));
   memory.bigs.push_back(BigSeries{static_cast<SeriesBuffer*>(pages), mapped});
   memory.big_since_cycle += mapped;
-  if (memory.big_since_cycle > collection_budget()) collector_request();
+  if (memory.big_since_cycle > memory.budget) collector_request();
   return buffer_start(pages, size, unit, head_offset, kSeriesBig);
 }
 
 // Counts frame and heap bytes towards the next collection.
 void note_allocated(uint64_t need) {
   memory.allocated_since_cycle += need;
-  if (memory.allocated_since_cycle > collection_budget()) collector_request();
+  if (memory.allocated_since_cycle > memory.budget) [[unlikely]] collector_request();
 }
 
 // Counts a new frame's pages, lists it in address order and makes it current.
@@ -128,6 +124,7 @@ void memory_init() {
   memory.bigs.clear();
   memory.heap_held.clear();
   memory.allocated_since_cycle = memory.big_since_cycle = memory.live_after_cycle = 0;
+  memory.budget = kMinCollectionBudget;
   node_table_init();
 }
 
@@ -158,9 +155,11 @@ SeriesBuffer* series_buffer_alloc(int64_t units, int64_t unit, int32_t head_offs
   check_not_collecting();
   uint64_t need = size + kBufferHeaderBytes;
   if (need >= kMaxFrameSize) return big_series_alloc(size, unit, head_offset);
-  SeriesFrame& frame = frame_for(need);
-  uint8_t* at = frame.free;
-  frame.free += need;
+  // The common case stays short: a bump in the current frame.
+  SeriesFrame* frame = memory.current < memory.frames.size() ? &memory.frames[memory.current] : nullptr;
+  if (!frame || !frame->has_room(need)) [[unlikely]] frame = &frame_for(need);
+  uint8_t* at = frame->free;
+  frame->free += need;
   note_allocated(need);
   return buffer_start(at, size, unit, head_offset, 0);
 }
@@ -242,6 +241,7 @@ uint64_t memory_bytes_in_series() {
 
 void memory_cycle_done() {
   memory.live_after_cycle = memory_bytes_in_series();
+  memory.budget = std::max(memory.live_after_cycle, kMinCollectionBudget);
   memory.allocated_since_cycle = memory.big_since_cycle = 0;
 }
 

@@ -52,6 +52,7 @@ struct MemoryRecord {
   uint64_t allocated_since_cycle;      // frame and heap bytes since the last collection
   uint64_t big_since_cycle;
   uint64_t live_after_cycle;           // bytes in use after the last collection
+  uint64_t budget;                     // max(live after the last collection, 8 MB)
 };
 
 extern MemoryRecord memory;

@@ -10,6 +10,8 @@
 namespace qel {
 
 uintptr_t* node_slots = nullptr;
+NodeFrame* node_current_frame = nullptr;
+NodeId node_id_limit = 1;
 
 namespace {
 
@@ -17,7 +19,6 @@ constexpr uint64_t kTableBytes = (uint64_t{kNodeFrameIds} * kNodeFrameLimit + 1)
 constexpr uint64_t kFrameBytes = uint64_t{kNodeFrameIds} * sizeof(uintptr_t);
 
 HeapArray<NodeFrame> frames;
-size_t current = 0;
 uint32_t frame_cycle = 0;  // the cycle count last seen, the birth cycle of new frames
 
 NodeId first_id(size_t frame) { return static_cast<NodeId>(frame * kNodeFrameIds + 1); }
@@ -48,6 +49,9 @@ void frame_build(size_t k) {
   memory_os_add(kFrameBytes);
 }
 
+// Makes frame k the one where nodes are taken.
+void make_current(size_t k) { node_current_frame = &frames[k]; }
+
 // A frame for more ids: a released one remade, else a new one at the end.
 size_t frame_make() {
   for (size_t k = 0; k < frames.size(); ++k)
@@ -58,7 +62,8 @@ size_t frame_make() {
   if (frames.size() == kNodeFrameLimit) raise_error(error_id("internal", "no-memory"));
   size_t k = frames.size();
   commit_frame_pages(k);  // may raise: nothing has changed yet
-  frames.resize(k + 1);
+  frames.resize(k + 1);   // may move the headers; the caller makes a frame current again
+  node_id_limit = first_id(k + 1);
   frame_build(k);
   return k;
 }
@@ -75,26 +80,23 @@ size_t frame_with_free_node() {
 void node_table_init() {
   node_slots = static_cast<uintptr_t*>(os_pages_reserve(kTableBytes));
   frames.clear();
-  current = 0;
+  node_current_frame = nullptr;
+  node_id_limit = 1;
 }
 
 void node_table_release() {
   if (node_slots) os_pages_release(node_slots, kTableBytes);
   node_slots = nullptr;
   frames.release();
-  current = 0;
+  node_current_frame = nullptr;
+  node_id_limit = 1;
 }
 
-void node_frame_new() { current = frame_make(); }
+void node_frame_new() { make_current(frame_make()); }
 
-NodeId node_alloc() {
-  if (current >= frames.size() || !frames[current].free_head) current = frame_with_free_node();
-  NodeFrame& frame = frames[current];
-  NodeId node = frame.free_head;
-  frame.free_head = static_cast<NodeId>(node_slots[node] >> 1);
-  node_slots[node] = 0;
-  ++frame.in_use;
-  return node;
+NodeId node_alloc_from_another_frame() {
+  make_current(frame_with_free_node());
+  return node_alloc();
 }
 
 void node_free(NodeId node) {
@@ -104,14 +106,9 @@ void node_free(NodeId node) {
   --frame.in_use;
 }
 
-bool node_is_in_use(NodeId node) {
-  return node != 0 && frame_of(node) < frames.size() && !frames[frame_of(node)].released &&
-         !node_slot_is_free(node_slots[node]);
-}
-
 void node_frames_release_empty(uint32_t cycle) {
   frame_cycle = cycle;
-  bool current_chosen = false;
+  node_current_frame = nullptr;  // chosen below, or by the next allocation
   for (size_t k = 0; k < frames.size(); ++k) {
     NodeFrame& frame = frames[k];
     if (frame.released) continue;
@@ -123,10 +120,7 @@ void node_frames_release_empty(uint32_t cycle) {
     }
     frame.history = (frame.history << 1) | (frame.in_use == frame.last_in_use ? 1 : 0);
     frame.last_in_use = frame.in_use;
-    if (!current_chosen && frame.free_head) {
-      current = k;
-      current_chosen = true;
-    }
+    if (!node_current_frame && frame.free_head) make_current(k);
   }
 }
 

@@ -38,14 +38,32 @@ void node_table_release();
 // Makes a frame (the first one at start-up; node_alloc makes the others).
 void node_frame_new();
 
+// The frame where nodes are taken (null before the first frame is made); kept by node-table.cpp.
+extern NodeFrame* node_current_frame;
+NodeId node_alloc_from_another_frame();
+
 // A node whose slot is 0 (no buffer yet); raises internal no-memory when the table is full.
-NodeId node_alloc();
+// Constant time: a pop from the current frame's free list.
+inline NodeId node_alloc() {
+  NodeFrame* frame = node_current_frame;
+  if (!frame || !frame->free_head) [[unlikely]] return node_alloc_from_another_frame();
+  NodeId node = frame->free_head;
+  frame->free_head = static_cast<NodeId>(node_slots[node] >> 1);
+  node_slots[node] = 0;
+  ++frame->in_use;
+  return node;
+}
 
 // Returns a node to its frame's free list.
 void node_free(NodeId node);
 
-// True for an id that lies in a frame made so far and is not free.
-bool node_is_in_use(NodeId node);
+// One past the highest id of the frames made so far.
+extern NodeId node_id_limit;
+
+// True for an id that names a node linked to a buffer (a released frame's slots read 0 or free).
+inline bool node_is_in_use(NodeId node) {
+  return node != 0 && node < node_id_limit && node_slots[node] != 0 && !node_slot_is_free(node_slots[node]);
+}
 
 // After a collection: frames without a node in use give their pages back; the histories
 // advance; the first frame with a free node becomes current.
