@@ -54,26 +54,38 @@ void run(benchmark::State& state, const std::vector<Record>& input, Sort sort) {
   state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(kCount));
 }
 
+// Registers one case: `sort` on copies of `input`.
+template <class Sort>
+void add_case(const std::string& name, std::shared_ptr<const std::vector<Record>> input, Sort sort) {
+  benchmark::RegisterBenchmark(name.c_str(), [=](benchmark::State& state) { run(state, *input, sort); })
+      ->Unit(benchmark::kMillisecond);
+}
+
+// The comparison as the sorts call it, through the records' addresses (inlined by type).
+struct CompareAddresses {
+  int operator()(const std::byte* x, const std::byte* y) const {
+    return compare_records(*reinterpret_cast<const Record*>(x), *reinterpret_cast<const Record*>(y));
+  }
+};
+
+// The comparison as the standard sorts call it.
+struct Less {
+  bool operator()(const Record& a, const Record& b) const { return compare_records(a, b) < 0; }
+};
+
 // Registers, per shape, each sort with its standard peer.
 int register_cases() {
   for (std::string shape : {"random", "sorted", "reverse", "ten-keys", "organ-pipe"}) {
-    auto input = std::make_shared<std::vector<Record>>(make_input(shape));
-    auto by_bytes = [](const std::byte* x, const std::byte* y) {
-      return compare_records(*reinterpret_cast<const Record*>(x), *reinterpret_cast<const Record*>(y));
-    };
-    auto less = [](const Record& a, const Record& b) { return compare_records(a, b) < 0; };
-    benchmark::RegisterBenchmark(("quick/" + shape + "/qel").c_str(), [=](benchmark::State& state) {
-      run(state, *input, [&](std::vector<Record>& r) { qel::quick_sort(r.data(), r.size(), sizeof(Record), by_bytes); });
-    })->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark(("quick/" + shape + "/std-sort").c_str(), [=](benchmark::State& state) {
-      run(state, *input, [&](std::vector<Record>& r) { std::sort(r.begin(), r.end(), less); });
-    })->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark(("stable/" + shape + "/qel").c_str(), [=](benchmark::State& state) {
-      run(state, *input, [&](std::vector<Record>& r) { qel::merge_sort(r.data(), r.size(), sizeof(Record), by_bytes); });
-    })->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark(("stable/" + shape + "/std-stable-sort").c_str(), [=](benchmark::State& state) {
-      run(state, *input, [&](std::vector<Record>& r) { std::stable_sort(r.begin(), r.end(), less); });
-    })->Unit(benchmark::kMillisecond);
+    auto input = std::make_shared<const std::vector<Record>>(make_input(shape));
+    add_case("quick/" + shape + "/qel", input, [](std::vector<Record>& r) {
+      qel::quick_sort(r.data(), r.size(), sizeof(Record), CompareAddresses{});
+    });
+    add_case("quick/" + shape + "/std-sort", input, [](std::vector<Record>& r) { std::sort(r.begin(), r.end(), Less{}); });
+    add_case("stable/" + shape + "/qel", input, [](std::vector<Record>& r) {
+      qel::merge_sort(r.data(), r.size(), sizeof(Record), CompareAddresses{});
+    });
+    add_case("stable/" + shape + "/std-stable-sort", input,
+             [](std::vector<Record>& r) { std::stable_sort(r.begin(), r.end(), Less{}); });
   }
   return 0;
 }
