@@ -8,6 +8,7 @@
 #include "runtime/build-stamp.h"
 #include "runtime/print-hooks.h"
 #include "runtime/startup.h"
+#include "runtime/throw.h"
 
 namespace qel {
 namespace {
@@ -34,6 +35,15 @@ TEST(StartupDeathTest, ALaunchThatReturnsExitsWithZero) {
   char name[] = "qel";
   char* argv[] = {name, nullptr};
   EXPECT_EXIT(program_entry(1, argv), ::testing::ExitedWithCode(0), "^$");
+}
+
+TEST(StartupDeathTest, RootCatchEndsWhatNobodyTook) {
+  EXPECT_EXIT(under_root_catch([] { throw_code(kThrowUser); }), ::testing::ExitedWithCode(95),
+              "Runtime Error 95: no CATCH for THROW");
+  EXPECT_EXIT(under_root_catch([] { (void)exit_with(kThrowBreak); throw_code(kThrowBreak); }),
+              ::testing::ExitedWithCode(95), "no CATCH for THROW");
+  EXPECT_EXIT(under_root_catch([] { throw std::bad_alloc(); }), ::testing::ExitedWithCode(94), "out of memory");
+  EXPECT_EXIT(under_root_catch([] { throw 7; }), ::testing::ExitedWithCode(98), "assertion failed");
 }
 
 TEST(Startup, FloatStateIsSound) { EXPECT_TRUE(float_state_is_sound()); }
