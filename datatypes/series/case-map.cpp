@@ -22,6 +22,13 @@ consteval BmpCaseTable bmp_table(std::span<const CasePair> pairs) {
   return table;
 }
 
+// The mapping of U+0000-U+00FF in full (no 0 entries), so a 1-byte text maps by one lookup.
+consteval std::array<uint16_t, 256> latin1_table(const BmpCaseTable& bmp) {
+  std::array<uint16_t, 256> table{};
+  for (uint32_t c = 0; c < 256; ++c) table[c] = static_cast<uint16_t>(bmp[c] != 0 ? bmp[c] : c);
+  return table;
+}
+
 // Answers how many units it mapped before one whose mapping does not fit U.
 template <class U>
 size_t map_units(U* units, size_t length, Case which) {
@@ -35,10 +42,25 @@ size_t map_units(U* units, size_t length, Case which) {
   return length;
 }
 
+// The same for 1-byte units, through the Latin-1 part of the table.
+size_t map_latin1_units(uint8_t* units, size_t length, const std::array<uint16_t, 256>& table) {
+  for (size_t i = 0; i < length; ++i) {
+    uint16_t mapped = table[units[i]];
+    if (mapped > 0xFF) return i;
+    units[i] = static_cast<uint8_t>(mapped);
+  }
+  return length;
+}
+
 }  // namespace
 
 constinit const BmpCaseTable kBmpToUpper = bmp_table(kUpperBmpPairs);
 constinit const BmpCaseTable kBmpToLower = bmp_table(kLowerBmpPairs);
+
+namespace {
+constexpr std::array<uint16_t, 256> kLatin1ToUpper = latin1_table(bmp_table(kUpperBmpPairs));
+constexpr std::array<uint16_t, 256> kLatin1ToLower = latin1_table(bmp_table(kLowerBmpPairs));
+}  // namespace
 
 std::span<const CasePair> case_pairs_bmp(Case which) {
   return which == Case::upper ? std::span<const CasePair>(kUpperBmpPairs) : kLowerBmpPairs;
@@ -56,6 +78,7 @@ uint32_t case_map_above_bmp(uint32_t code_point, Case which) {
 }
 
 size_t case_map_units_in_place(uint8_t* data, size_t length, unsigned unit, Case which) {
+  if (unit == 1) return map_latin1_units(data, length, which == Case::upper ? kLatin1ToUpper : kLatin1ToLower);
   return with_unit_type(unit, [&](auto unit_type) {
     return map_units(reinterpret_cast<decltype(unit_type)*>(data), length, which);
   });

@@ -6,6 +6,7 @@
 // decoder works on a bounded span [p, end) and never reads at or past end.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -67,7 +68,7 @@ struct Utf8Step {
 };
 
 // Decodes the sequence at p through the automaton; p < end.
-inline Utf8Step utf8_decode_step(const uint8_t* p, const uint8_t* end) {
+[[gnu::always_inline]] inline Utf8Step utf8_decode_step(const uint8_t* p, const uint8_t* end) {
   uint32_t byte = p[0];
   uint32_t byte_class = kUtf8Dfa[byte];
   uint32_t code_point = (0xFFu >> byte_class) & byte;
@@ -83,12 +84,75 @@ inline Utf8Step utf8_decode_step(const uint8_t* p, const uint8_t* end) {
   return {code_point, size, Utf8Status::ok};
 }
 
+// What the automaton allows after each byte as a lead: the sequence length (0 when no sequence
+// starts with it) and the range of the second byte; every later byte must be 80-BF. Derived
+// from kUtf8Dfa by the compiler, so the checked decoder keeps the automaton's rule while it
+// reads a sequence without walking the automaton.
+struct Utf8Lead {
+  uint8_t length;
+  uint8_t second_low;
+  uint8_t second_high;
+};
+
+// The state the automaton enters on byte b in state s.
+constexpr uint32_t utf8_next_state(uint32_t s, uint8_t b) { return kUtf8Dfa[256 + s + kUtf8Dfa[b]]; }
+
+// Builds the lead table, checking that the automaton has the shape it describes.
+consteval std::array<Utf8Lead, 256> utf8_lead_table() {
+  std::array<Utf8Lead, 256> table{};
+  for (uint32_t lead = 0; lead < 256; ++lead) {
+    uint32_t state = utf8_next_state(kUtf8Accept, static_cast<uint8_t>(lead));
+    if (state == kUtf8Accept) table[lead] = {1, 0, 0};
+    if (state == kUtf8Accept || state == kUtf8Reject) continue;
+    uint32_t low = 256, high = 0, after = kUtf8Reject;
+    for (uint32_t b = 0; b < 256; ++b) {
+      uint32_t next = utf8_next_state(state, static_cast<uint8_t>(b));
+      if (next == kUtf8Reject) continue;
+      if (low == 256) low = b, after = next;
+      if (b != high + 1 && high != 0) throw "the second byte's range has a gap";
+      if (next != after) throw "the second byte leads to different states";
+      high = b;
+    }
+    uint8_t length = 2;
+    for (; after != kUtf8Accept; ++length) {
+      uint32_t next = kUtf8Reject;
+      for (uint32_t b = 0; b < 256; ++b) {
+        bool accepted = utf8_next_state(after, static_cast<uint8_t>(b)) != kUtf8Reject;
+        if (accepted != (b >= 0x80 && b <= 0xBF)) throw "a later byte is not exactly 80-BF";
+        if (accepted) next = utf8_next_state(after, static_cast<uint8_t>(b));
+      }
+      after = next;
+    }
+    table[lead] = {length, static_cast<uint8_t>(low), static_cast<uint8_t>(high)};
+  }
+  return table;
+}
+
+inline constexpr std::array<Utf8Lead, 256> kUtf8Leads = utf8_lead_table();
+
 // The checked decoder of loading, char! make and percent-decoding: the automaton's verdict,
-// and U+FFFE, well-formed as it is, refused as ill-formed; p < end.
-inline Utf8Step utf8_decode_checked(const uint8_t* p, const uint8_t* end) {
-  Utf8Step step = utf8_decode_step(p, end);
-  if (step.status == Utf8Status::ok && step.code_point == 0xFFFE) step.status = Utf8Status::ill_formed;
-  return step;
+// and U+FFFE, well-formed as it is, refused as ill-formed; p < end. An ill-formed sequence
+// covers the bytes the automaton would have read.
+[[gnu::always_inline]] inline Utf8Step utf8_decode_checked(const uint8_t* p, const uint8_t* end) {
+  uint32_t lead = p[0];
+  Utf8Lead rule = kUtf8Leads[lead];
+  if (rule.length == 1) return {lead, 1, Utf8Status::ok};
+  if (rule.length == 0) return {0, 1, Utf8Status::ill_formed};
+  size_t available = static_cast<size_t>(end - p);
+  uint32_t b1 = available > 1 ? p[1] : rule.second_low;
+  if (b1 < rule.second_low || b1 > rule.second_high) return {0, 2, Utf8Status::ill_formed};
+  uint32_t b2 = available > 2 ? p[2] : 0x80;
+  if (rule.length > 2 && (b2 & 0xC0) != 0x80) return {0, 3, Utf8Status::ill_formed};
+  uint32_t b3 = available > 3 ? p[3] : 0x80;
+  if (rule.length > 3 && (b3 & 0xC0) != 0x80) return {0, 4, Utf8Status::ill_formed};
+  if (available < rule.length) return {0, static_cast<uint32_t>(available), Utf8Status::cut_short};
+  if (rule.length == 2) return {(lead & 0x1F) << 6 | (b1 & 0x3F), 2, Utf8Status::ok};
+  if (rule.length == 3) {
+    uint32_t code_point = (lead & 0x0F) << 12 | (b1 & 0x3F) << 6 | (b2 & 0x3F);
+    if (code_point == 0xFFFE) return {0, 3, Utf8Status::ill_formed};
+    return {code_point, 3, Utf8Status::ok};
+  }
+  return {(lead & 0x07) << 18 | (b1 & 0x3F) << 12 | (b2 & 0x3F) << 6 | (b3 & 0x3F), 4, Utf8Status::ok};
 }
 
 // What the lexer's decoder answers: the address after the sequence and its code point, -1 for

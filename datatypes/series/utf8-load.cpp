@@ -28,9 +28,18 @@ struct WalkStop {
 
 // The one decoding loop of loading: hands each code point to the sink (eight plain ASCII bytes
 // at once where it can), applying the CR rule, and stops at a cut-short or ill-formed sequence.
+// The sink's decode reads the sequences that do not start with an ASCII byte.
 template <class Sink>
 WalkStop walk_utf8(const uint8_t* p, const uint8_t* end, bool crlf, Sink& sink) {
   while (p < end) {
+    uint32_t code_point = *p;
+    if (code_point >= 0x80) {
+      Utf8Step step = Sink::decode(p, end);
+      if (step.status != Utf8Status::ok) return {p, step.status};
+      sink.put(step.code_point);
+      p += step.size;
+      continue;
+    }
     if (end - p >= 8) {
       uint64_t word = load_unit<uint64_t>(p);
       if ((word & kHighBits) == 0 && (!crlf || no_cr_in(word))) {
@@ -39,10 +48,7 @@ WalkStop walk_utf8(const uint8_t* p, const uint8_t* end, bool crlf, Sink& sink) 
         continue;
       }
     }
-    Utf8Step step = utf8_decode_checked(p, end);
-    if (step.status != Utf8Status::ok) return {p, step.status};
-    uint32_t code_point = step.code_point;
-    p += step.size;
+    ++p;
     if (code_point == '\r' && crlf) {
       if (p < end && *p == '\n') continue;
       code_point = '\n';
@@ -52,10 +58,11 @@ WalkStop walk_utf8(const uint8_t* p, const uint8_t* end, bool crlf, Sink& sink) 
   return {p, Utf8Status::ok};
 }
 
-// Counts the code points and keeps the largest.
+// Checks each sequence, counts the code points and keeps the largest.
 struct CountSink {
   size_t count = 0;
   uint32_t largest = 0;
+  static Utf8Step decode(const uint8_t* p, const uint8_t* end) { return utf8_decode_checked(p, end); }
   void ascii8(const uint8_t*) { count += 8; }
   void put(uint32_t code_point) {
     ++count;
@@ -63,10 +70,17 @@ struct CountSink {
   }
 };
 
-// Stores code points as units of type U.
+// Stores code points as units of type U. The bytes were scanned: every sequence is whole and
+// well-formed, so its lead alone gives its length.
 template <class U>
 struct StoreSink {
   U* out;
+  static Utf8Step decode(const uint8_t* p, const uint8_t*) {
+    uint32_t lead = p[0];
+    if (lead < 0xE0) return {(lead & 0x1F) << 6 | (p[1] & 0x3Fu), 2, Utf8Status::ok};
+    if (lead < 0xF0) return {(lead & 0x0F) << 12 | (p[1] & 0x3Fu) << 6 | (p[2] & 0x3Fu), 3, Utf8Status::ok};
+    return {(lead & 0x07) << 18 | (p[1] & 0x3Fu) << 12 | (p[2] & 0x3Fu) << 6 | (p[3] & 0x3Fu), 4, Utf8Status::ok};
+  }
   void ascii8(const uint8_t* p) {
     for (int i = 0; i < 8; ++i) out[i] = p[i];
     out += 8;

@@ -4,16 +4,11 @@
 #include <string>
 #include <vector>
 
-#include "datatypes/series/string-unit.h"
 #include "datatypes/series/utf16.h"
-#include "runtime/services.h"
-#include "runtime/throw.h"
+#include "tests/series/text-fixtures.h"
 
 namespace qel {
 namespace {
-
-using Bytes = std::vector<uint8_t>;
-using CodePoints = std::vector<uint32_t>;
 
 struct Loaded {
   CodePoints code_points;
@@ -28,12 +23,10 @@ void PrintTo(const Loaded& loaded, std::ostream* out) {
 Loaded load(const Bytes& bytes, bool drop_cr) {
   size_t count = bytes.size() / 2;
   Utf16Scan scan = utf16le_scan(bytes.data(), count, drop_cr);
-  std::vector<uint8_t> out(scan.code_points * scan.unit + 1, 0xEE);
-  utf16le_load_units(bytes.data(), count, scan, drop_cr, out.data(), scan.unit);
-  EXPECT_EQ(out.back(), 0xEE) << "wrote past its units";
-  Loaded loaded{{}, scan.unit};
-  for (size_t i = 0; i < scan.code_points; ++i) loaded.code_points.push_back(code_point_read(&out[i * scan.unit], scan.unit));
-  return loaded;
+  CodePoints code_points = written_code_points(scan.code_points, scan.unit, [&](uint8_t* out) {
+    utf16le_load_units(bytes.data(), count, scan, drop_cr, out, scan.unit);
+  });
+  return {code_points, scan.unit};
 }
 
 TEST(Utf16, LoadingChoosesTheUnitAndKeepsBrokenPairs) {
@@ -62,11 +55,6 @@ TEST(Utf16, LoadingChoosesTheUnitAndKeepsBrokenPairs) {
   }
 }
 
-template <class U>
-UnitText text_of(const std::vector<U>& units) {
-  return {reinterpret_cast<const uint8_t*>(units.data()), units.size(), sizeof(U)};
-}
-
 TEST(Utf16, EncodingWritesPairsAndLineEnds) {
   const std::vector<uint8_t> latin1 = {'a', 0xE9, '\n'};
   const std::vector<uint16_t> bmp = {0x20AC, '\n', 0xD800};
@@ -80,13 +68,7 @@ TEST(Utf16, EncodingWritesPairsAndLineEnds) {
 
 TEST(Utf16, AboveTheLimitRaisesInvalidChar) {
   const std::vector<uint32_t> wide = {0x41, 0x110000};
-  try {
-    utf16_from_units(text_of(wide), false);
-    ADD_FAILURE() << "no error";
-  } catch (const NonLocalExit&) {
-    EXPECT_EQ(stand_in_last_error().id, error_id("script", "invalid-char"));
-    EXPECT_EQ(stand_in_last_error().args[0].w1, 0x110000u);
-  }
+  expect_invalid_char([&] { utf16_from_units(text_of(wide), false); }, 0x110000);
 }
 
 TEST(Utf16, ByteStringsWidenByteByByte) {

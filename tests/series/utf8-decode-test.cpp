@@ -7,11 +7,10 @@
 #include <vector>
 
 #include "datatypes/series/utf8-decode.h"
+#include "tests/series/text-fixtures.h"
 
 namespace qel {
 namespace {
-
-using Bytes = std::vector<uint8_t>;
 
 struct DecodeRow {
   Bytes bytes;

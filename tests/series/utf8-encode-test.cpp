@@ -6,37 +6,17 @@
 
 #include "datatypes/series/utf8-decode.h"
 #include "datatypes/series/utf8-encode.h"
-#include "runtime/services.h"
-#include "runtime/throw.h"
+#include "tests/series/text-fixtures.h"
 
 namespace qel {
 namespace {
-
-using Bytes = std::vector<uint8_t>;
 
 Bytes encode(uint32_t code_point) {
   uint8_t bytes[4];
   return Bytes(bytes, bytes + utf8_encode_char(code_point, bytes));
 }
 
-template <class U>
-UnitText text_of(const std::vector<U>& units) {
-  return {reinterpret_cast<const uint8_t*>(units.data()), units.size(), sizeof(U)};
-}
-
 Bytes as_bytes(const std::string& text) { return Bytes(text.begin(), text.end()); }
-
-// Expects `body` to raise script invalid-char for the code point.
-template <class Body>
-void expect_invalid_char(Body&& body, uint32_t code_point) {
-  try {
-    body();
-    ADD_FAILURE() << "no error";
-  } catch (const NonLocalExit&) {
-    EXPECT_EQ(stand_in_last_error().id, error_id("script", "invalid-char"));
-    EXPECT_EQ(stand_in_last_error().args[0].w1, code_point);
-  }
-}
 
 TEST(Utf8Encode, CodePointsAndTheirSizes) {
   const std::pair<uint32_t, Bytes> rows[] = {

@@ -4,15 +4,12 @@
 #include <string>
 #include <vector>
 
-#include "datatypes/series/string-unit.h"
 #include "datatypes/series/utf8-decode.h"
 #include "datatypes/series/utf8-load.h"
+#include "tests/series/text-fixtures.h"
 
 namespace qel {
 namespace {
-
-using Bytes = std::vector<uint8_t>;
-using CodePoints = std::vector<uint32_t>;
 
 // What loading bytes gave: code points and unit, remainder, or the offset of an ill-formed one.
 struct Loaded {
@@ -34,12 +31,10 @@ Loaded load(const Bytes& bytes, bool crlf, unsigned unit = 0) {
   Utf8Scan scan = utf8_scan(bytes, crlf);
   if (scan.ill_formed) return {{}, 1, 0, true, scan.end};
   unsigned store = std::max(unit, scan.unit);
-  std::vector<uint8_t> out(scan.code_points * store + 1, 0xEE);
-  utf8_load_units(bytes, scan, crlf, out.data(), store);
-  EXPECT_EQ(out.back(), 0xEE) << "wrote past its units";
-  Loaded loaded{{}, scan.unit, scan.remainder};
-  for (size_t i = 0; i < scan.code_points; ++i) loaded.code_points.push_back(code_point_read(&out[i * store], store));
-  return loaded;
+  CodePoints code_points = written_code_points(scan.code_points, store, [&](uint8_t* out) {
+    utf8_load_units(bytes, scan, crlf, out, store);
+  });
+  return {code_points, scan.unit, scan.remainder};
 }
 
 Loaded text(CodePoints code_points, unsigned unit, size_t remainder = 0) { return {std::move(code_points), unit, remainder}; }
