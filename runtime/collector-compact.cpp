@@ -9,7 +9,7 @@
 
 #include "runtime/collector-phases.h"
 #include "runtime/memory.h"
-#include "runtime/os-pages.h"
+#include "runtime/memory-pages.h"
 
 namespace qel {
 

@@ -8,7 +8,7 @@
 #include "runtime/error-raise.h"
 #include "runtime/heap.h"
 #include "runtime/node-table.h"
-#include "runtime/os-pages.h"
+#include "runtime/memory-pages.h"
 #include "runtime/quit.h"
 
 namespace qel {

@@ -5,7 +5,7 @@
 #include "runtime/error-raise.h"
 #include "runtime/heap-array.h"
 #include "runtime/memory.h"
-#include "runtime/os-pages.h"
+#include "runtime/memory-pages.h"
 
 namespace qel {
 

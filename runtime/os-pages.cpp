@@ -1,51 +1,35 @@
-// os-pages.cpp: the page allocator's calls, with failures turned into the no-memory error.
+// os-pages.cpp: page mapping through mmap/munmap; failures are return values, never throws.
 #include "runtime/os-pages.h"
 
 #include <sys/mman.h>
 
-#include "runtime/error-raise.h"
-
 namespace qel {
 
-namespace {
-
-bool fail_next = false;
-
-// Answers true once after os_pages_fail_next, as if the system had refused.
-bool injected_failure() {
-  bool fail = fail_next;
-  fail_next = false;
-  return fail;
+void* os_virtual_alloc(size_t size) {
+  if (size == 0) return nullptr;
+  void* pages = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  return pages == MAP_FAILED ? nullptr : pages;
 }
 
-[[noreturn]] void refused() { raise_error(error_id("internal", "no-memory")); }
-
-void* map(size_t size, int protection, int extra_flags) {
-  if (injected_failure()) refused();
-  void* start = mmap(nullptr, size, protection, MAP_PRIVATE | MAP_ANONYMOUS | extra_flags, -1, 0);
-  if (start == MAP_FAILED) refused();
-  return start;
+bool os_virtual_free(void* address, size_t size) {
+  return address && size && munmap(address, size) == 0;
 }
 
-}  // namespace
-
-void* os_pages_get(size_t size) { return map(size, PROT_READ | PROT_WRITE, 0); }
-
-void* os_pages_reserve(size_t size) { return map(size, PROT_NONE, MAP_NORESERVE); }
-
-void os_pages_commit(void* start, size_t size) {
-  if (injected_failure() || mprotect(start, size, PROT_READ | PROT_WRITE) != 0) refused();
+void* os_virtual_reserve(size_t size) {
+  if (size == 0) return nullptr;
+  void* pages = mmap(nullptr, size, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+  return pages == MAP_FAILED ? nullptr : pages;
 }
 
-void os_pages_release(void* start, size_t size) { munmap(start, size); }
-
-void os_pages_discard(void* start, size_t size) { madvise(start, size, MADV_DONTNEED); }
-
-void os_pages_retire(void* start, size_t size) {
-  madvise(start, size, MADV_DONTNEED);
-  mprotect(start, size, PROT_NONE);
+bool os_virtual_commit(void* address, size_t size) {
+  return mprotect(address, size, PROT_READ | PROT_WRITE) == 0;
 }
 
-void os_pages_fail_next() { fail_next = true; }
+void os_virtual_discard(void* address, size_t size) { madvise(address, size, MADV_DONTNEED); }
+
+void os_virtual_retire(void* address, size_t size) {
+  madvise(address, size, MADV_DONTNEED);
+  mprotect(address, size, PROT_NONE);
+}
 
 }  // namespace qel

@@ -1,28 +1,28 @@
-// os-pages.h: memory taken directly from the operating system's page allocator, for node
-// frames, series frames and big series. Never executable.
+// os-pages.h: whole pages straight from the OS, for memory the runtime manages itself.
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
 
 namespace qel {
 
-inline constexpr size_t kPageSize = 4096;
+// Maps `size` bytes of zeroed read-write pages (never executable). Answers null on failure,
+// including size 0.
+void* os_virtual_alloc(size_t size);
 
-// Rounds a byte count up to whole pages (the count must be below 2^63).
-constexpr uint64_t page_round_up(uint64_t bytes) { return (bytes + kPageSize - 1) & ~uint64_t{kPageSize - 1}; }
+// Unmaps pages mapped by os_virtual_alloc or os_virtual_reserve with the same size. Answers
+// false on failure (a null or unaligned address, size 0).
+bool os_virtual_free(void* address, size_t size);
 
-// Each of these raises the catchable internal no-memory error when the system refuses.
-void* os_pages_get(size_t size);            // fresh read-write pages
-void* os_pages_reserve(size_t size);        // address space only: no access, nothing committed
-void os_pages_commit(void* start, size_t size);  // makes reserved pages read-write
+// Reserves address space only: no access, nothing committed. Answers null on failure.
+void* os_virtual_reserve(size_t size);
 
-// These cannot fail in a way the runtime could act on; they return the pages' memory.
-void os_pages_release(void* start, size_t size);  // unmaps
-void os_pages_discard(void* start, size_t size);  // drops the contents, keeps them read-write (zero)
-void os_pages_retire(void* start, size_t size);   // drops the contents and makes them inaccessible
+// Makes reserved pages read-write. Answers false on failure.
+bool os_virtual_commit(void* address, size_t size);
 
-// Test hook: the next request (get, reserve or commit) fails as if the system had refused.
-void os_pages_fail_next();
+// Drops the pages' contents (they read zero afterwards) and keeps them read-write.
+void os_virtual_discard(void* address, size_t size);
+
+// Drops the pages' contents and makes them inaccessible again.
+void os_virtual_retire(void* address, size_t size);
 
 }  // namespace qel

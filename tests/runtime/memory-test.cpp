@@ -6,7 +6,7 @@
 
 #include "memory-fixture.h"
 #include "runtime/node-table.h"
-#include "runtime/os-pages.h"
+#include "runtime/memory-pages.h"
 
 namespace qel {
 namespace {
