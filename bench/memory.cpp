@@ -12,12 +12,11 @@
 #include <vector>
 
 #include "runtime/collector.h"
-#include "runtime/extref.h"
-#include "runtime/extres.h"
 #include "runtime/gc-root.h"
 #include "runtime/memory.h"
 #include "runtime/root-block.h"
 #include "runtime/series.h"
+#include "runtime/startup.h"
 
 namespace qel {
 namespace {
@@ -32,15 +31,8 @@ constexpr int64_t kCompactBytes = int64_t{1} << 20;
 constexpr int kCompactBuffer = 1024;
 
 void start_memory() {
-  memory_release_all();
-  memory_init();
-  extres_init();
-  memory_first_frames();
-  root_block_init();
-  extref_init();
-  collector_init();
+  restart_memory();
   collector_set_torture(false);
-  collector_enable(true);
 }
 
 lua_State* lua_with(const char* script) {

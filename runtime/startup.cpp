@@ -4,7 +4,9 @@
 
 #include <xmmintrin.h>
 
+#include <algorithm>
 #include <new>
+#include <string_view>
 #include <vector>
 
 #include "runtime/collector.h"
@@ -110,6 +112,15 @@ void under_root_catch(const std::function<void()>& body) {
 }
 
 std::span<const StartStep> runtime_start_steps() { return kRuntimeSteps; }
+
+void restart_memory() {
+  constexpr std::string_view kMemorySteps[] = {"memory-init", "extres-init", "first-frames",
+                                               "root-block",  "extref-init", "init-collector"};
+  memory_release_all();
+  for (const auto& step : kRuntimeSteps)
+    if (std::find(std::begin(kMemorySteps), std::end(kMemorySteps), step.name) != std::end(kMemorySteps)) step.run();
+  collector_enable(true);
+}
 std::span<const StartStep> entry_finish_steps() { return kEntryFinishSteps; }
 std::span<const char* const> steps_run() { return recorded_steps; }
 

@@ -14,21 +14,13 @@
 #include "runtime/root-block.h"
 #include "runtime/series.h"
 #include "runtime/services.h"
+#include "runtime/startup.h"
 #include "runtime/throw.h"
 
 namespace qel {
 
 // The start-up's memory steps, from nothing; collection enabled, torture as QEL_GC_TORTURE says.
-inline void start_memory_afresh() {
-  memory_release_all();
-  memory_init();
-  extres_init();
-  memory_first_frames();
-  root_block_init();
-  extref_init();
-  collector_init();
-  collector_enable(true);
-}
+inline void start_memory_afresh() { restart_memory(); }
 
 class MemoryTest : public ::testing::Test {
  protected:
