@@ -94,6 +94,8 @@ void mark_roots() {
 
 // One full cycle.
 void collect() {
+  memory_window_close();
+  node_window_close();
   gc_active.store(true);
   mark_roots();
   post_marks.run();
@@ -110,6 +112,7 @@ void collect() {
   requested = false;
   refresh_pending();
   gc_active.store(false);
+  memory_window_open();
 }
 
 }  // namespace

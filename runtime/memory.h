@@ -36,6 +36,19 @@ struct SeriesFrame {
   bool has_room(uint64_t need) const { return need < room(); }
 };
 
+// The allocation fast path's window on the current frame: a bump that ends below `stop` needs no
+// other check. `stop` is the frame's end, or sooner where the collection budget runs out, so the
+// ceiling, the room and the budget are one compare. Bytes bumped since `start` are not yet in
+// allocated_since_cycle. While the window is closed (before the first frame, in the slow path and
+// during a collection) `frame` is a frame without room, so every request takes the slow path.
+// Invariant: every change to the frame list or to `current` happens while the window is closed.
+inline SeriesFrame closed_window_frame{};
+struct BumpWindow {
+  SeriesFrame* frame = &closed_window_frame;
+  uint8_t* stop = nullptr;
+  uint8_t* start = nullptr;
+};
+
 // A series buffer on pages of its own.
 struct BigSeries {
   SeriesBuffer* buffer;
@@ -49,7 +62,8 @@ struct MemoryRecord {
   uint64_t next_frame_size;
   HeapArray<BigSeries> bigs;           // in allocation order
   HeapArray<SeriesBuffer*> heap_held;  // buffers from the runtime heap
-  uint64_t allocated_since_cycle;      // frame and heap bytes since the last collection
+  BumpWindow window;
+  uint64_t allocated_since_cycle;      // frame and heap bytes since the last collection (see window)
   uint64_t big_since_cycle;
   uint64_t live_after_cycle;           // bytes in use after the last collection
   uint64_t budget;                     // max(live after the last collection, 8 MB)
@@ -72,11 +86,54 @@ void memory_os_add(int64_t bytes);
 // The catchable internal no-memory error.
 [[noreturn]] void raise_no_memory();
 
+// The frame space (header included) a request of units x unit bytes takes, when the fast path
+// may serve it: a unit of 1 to 31 bytes, a count from 0 to the ceiling and a head offset of 0 or
+// -1. Anything else answers kSlowRequest, which no window can take.
+inline constexpr uint64_t kSlowRequest = ~uint64_t{0};
+constexpr uint64_t fast_request_need(int64_t units, int64_t unit, int32_t head_offset) {
+  if (static_cast<uint64_t>(units) > kSeriesMaxBytes || static_cast<uint64_t>(unit - 1) >= kSeriesUnitMask ||
+      head_offset < -1 || head_offset > 0)
+    return kSlowRequest;
+  return ((static_cast<uint64_t>(units) * static_cast<uint64_t>(unit) + 15) & ~uint64_t{15}) + kBufferHeaderBytes;
+}
+
+// Writes the header of a new buffer of `size` bytes at `at` (a head offset checked by the caller),
+// linked to `node` or to none yet.
+inline SeriesBuffer* buffer_start(void* at, uint64_t size, int64_t unit, int32_t head_offset, uint32_t kind,
+                                  NodeId node = 0) {
+  auto* buffer = static_cast<SeriesBuffer*>(at);
+  uint32_t flags = static_cast<uint32_t>(unit) | kSeriesLive | kSeriesAllocated | kind;
+  auto head = static_cast<uint32_t>(head_offset);
+  if (head_offset == -1) {
+    flags |= kSeriesMiddleHead;
+    head = static_cast<uint32_t>(size / 2);
+  }
+  *buffer = SeriesBuffer{flags, node, static_cast<uint32_t>(size), head, head, 0};
+  return buffer;
+}
+
+// The fast path: whether `need` bytes fit the open window, and where they would go (`at`).
+// Nothing changes until window_take.
+inline bool window_fits(uint64_t need, uint8_t*& at) {
+  at = memory.window.frame->free;
+  return need < static_cast<uint64_t>(memory.window.stop - at);
+}
+inline void window_take(uint8_t* at, uint64_t need) { memory.window.frame->free = at + need; }
+
+SeriesBuffer* series_buffer_alloc_slow(int64_t units, int64_t unit, int32_t head_offset);
+
 // A buffer of round-up(units x unit, 16) bytes of capacity, its node link not yet set: from a
 // series frame, or on pages of its own when it needs 2 MB of frame space or more. Head offset
 // -1 puts the head in the middle (bit 28). Raises no-memory, with nothing changed, when the
 // size passes the ceiling or the system refuses pages.
-SeriesBuffer* series_buffer_alloc(int64_t units, int64_t unit, int32_t head_offset);
+inline SeriesBuffer* series_buffer_alloc(int64_t units, int64_t unit, int32_t head_offset) {
+  uint64_t need = fast_request_need(units, unit, head_offset);
+  uint8_t* at;
+  if (!window_fits(need, at)) [[unlikely]]
+    return series_buffer_alloc_slow(units, unit, head_offset);
+  window_take(at, need);
+  return buffer_start(at, need - kBufferHeaderBytes, unit, head_offset, 0);
+}
 
 // The same from the runtime heap (bit 20); such a buffer never moves.
 SeriesBuffer* heap_buffer_alloc(int64_t units, int64_t unit, int32_t head_offset);
@@ -90,6 +147,17 @@ SeriesFrame& series_frame_carve(uint64_t size);
 
 // Gives the frame at this list position back (unmapped, or retired when carved).
 void series_frame_release(size_t position);
+
+// The window closes (counting what was bumped in it) before the frame list or the current frame
+// changes, and opens again on the current frame afterwards; the collector keeps it closed.
+void memory_window_close();
+void memory_window_open();
+
+// Makes the frame at this list position the one where allocation bumps.
+void memory_make_current(size_t position);
+
+// Bytes allocated in frames and on the heap since the last collection.
+uint64_t memory_allocated_since_cycle();
 
 // After marking: releases the big series and heap-held buffers without the mark bit (queueing
 // the node of a live one for release), clears the marks of the others.

@@ -296,7 +296,7 @@ void make_garbage_frames(size_t count) {
 
 TEST_F(Compaction, ALiveRunSpillsIntoThePreviousFrame) {
   make_garbage_frames(2);
-  memory.current = 1;  // the second frame in address order
+  memory_make_current(1);  // the second frame in address order
   std::vector<NodeId> live;
   for (int i = 0; i < 10; ++i) live.push_back(byte_series_of("live"));
   GcRoot<NodeId> root(new_cell_series(10));
