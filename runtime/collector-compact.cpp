@@ -19,7 +19,22 @@ namespace {
 constexpr uint64_t kTortureSlack = uint64_t{64} << 10;
 
 SeriesBuffer* buffer_at(uint8_t* at) { return reinterpret_cast<SeriesBuffer*>(at); }
-bool marked_at(uint8_t* at) { return buffer_at(at)->flags & kSeriesMark; }
+// A grown-away buffer has no node; a dead one's node is unmarked.
+bool marked_at(uint8_t* at) {
+  NodeId node = buffer_at(at)->node;
+  return node && node_marked(node);
+}
+
+// How far ahead of a walk through a frame the memory is asked for.
+constexpr uint64_t kWalkAhead = 1024;
+
+// The buffer after the one at `at`. Each header's place depends on the previous capacity, so a
+// walk would wait for memory at every step; it asks for the bytes well ahead instead (inside
+// the frame's mapping or harmlessly past it).
+uint8_t* walk_step(uint8_t* at) {
+  __builtin_prefetch(at + kWalkAhead);
+  return at + buffer_at(at)->span();
+}
 
 // A dead buffer's node goes back to its frame (a grown-away buffer has none).
 void bury(SeriesBuffer* buffer) {
@@ -54,13 +69,10 @@ void compact_frame(SeriesFrame& frame, SeriesFrame* previous) {
   while (at < frame.free) {
     while (at < frame.free && !marked_at(at)) {  // a run of dead buffers becomes free space
       bury(buffer_at(at));
-      at += buffer_at(at)->span();
+      at = walk_step(at);
     }
     uint8_t* run = at;
-    while (at < frame.free && marked_at(at)) {  // a run of live buffers, unmarked as it is found
-      buffer_at(at)->flags &= ~kSeriesMark;
-      at += buffer_at(at)->span();
-    }
+    while (at < frame.free && marked_at(at)) at = walk_step(at);  // a run of live buffers
     if (previous && previous->room() >= kFrameSpillRoom) {
       uint8_t* cut = prefix_fitting(run, at, previous->room());
       move_buffers(previous->free, run, static_cast<uint64_t>(cut - run));
@@ -91,7 +103,7 @@ void compact_frames() {
 void evacuate_frames() {
   uint64_t live = 0;
   for (const SeriesFrame& frame : memory.frames)
-    for (uint8_t* at = frame.area; at < frame.free; at += buffer_at(at)->span()) {
+    for (uint8_t* at = frame.area; at < frame.free; at = walk_step(at)) {
       if (marked_at(at))
         live += buffer_at(at)->span();
       else
@@ -105,7 +117,6 @@ void evacuate_frames() {
     if (&frame == &fresh) continue;
     for (uint8_t* at = frame.area; at < frame.free; at += buffer_at(at)->span()) {
       if (!marked_at(at)) continue;
-      buffer_at(at)->flags &= ~kSeriesMark;
       uint64_t span = buffer_at(at)->span();
       move_buffers(fresh.free, at, span);  // a copy: the old bytes stay until the frame is retired
       fresh.free += span;

@@ -97,6 +97,7 @@ void collect() {
   memory_window_close();
   node_window_close();
   gc_active.store(true);
+  mark_bits_prepare();
   mark_roots();
   post_marks.run();
   extres_sweep();
@@ -106,6 +107,7 @@ void collect() {
     compact_frames();
   big_series_release_unmarked();
   heap_buffers_release_unmarked();
+  mark_bits_clear();
   node_frames_release_empty(cycles + 1);
   memory_cycle_done();
   ++cycles;

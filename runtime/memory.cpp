@@ -205,8 +205,7 @@ void big_series_release_unmarked() {
   size_t kept = 0;
   for (BigSeries big : memory.bigs) {
     SeriesBuffer* buffer = big.buffer;
-    if (buffer->flags & kSeriesMark) {
-      buffer->flags &= ~kSeriesMark;
+    if (collector_is_marked(buffer->node)) {
       memory.bigs[kept++] = big;
       continue;
     }
@@ -220,8 +219,7 @@ void big_series_release_unmarked() {
 void heap_buffers_release_unmarked() {
   size_t kept = 0;
   for (SeriesBuffer* buffer : memory.heap_held) {
-    if (buffer->flags & kSeriesMark) {
-      buffer->flags &= ~kSeriesMark;
+    if (collector_is_marked(buffer->node)) {
       memory.heap_held[kept++] = buffer;
       continue;
     }

@@ -56,7 +56,7 @@ SeriesBuffer* grow_buffer(NodeId node, int64_t new_capacity, bool copy) {
   int64_t units = (capacity + unit - 1) / unit;
   SeriesBuffer* fresh = (old->flags & kSeriesHeapHeld) ? heap_buffer_alloc(units, unit, 0)
                                                       : series_buffer_alloc(units, unit, 0);
-  fresh->flags = (old->flags & ~(kSeriesBig | kSeriesMark)) | (fresh->flags & kSeriesBig);
+  fresh->flags = (old->flags & ~kSeriesBig) | (fresh->flags & kSeriesBig);
   fresh->node = node;
   fresh->tail = fresh->head + length;
   if (copy) std::memcpy(fresh->data(), old->head_address(), std::min(old->capacity - old->head, fresh->capacity));
@@ -96,7 +96,7 @@ NodeId copy_series_buffer(NodeId source) {
   // As many bytes as the tail offset, so the head and tail offsets fit the copy.
   NodeId node = new_series_node(from->tail, 1, 0);
   SeriesBuffer* copy = series_buffer(node);
-  copy->flags = (from->flags & ~(kSeriesHeapHeld | kSeriesBig | kSeriesMark)) | (copy->flags & kSeriesBig);
+  copy->flags = (from->flags & ~(kSeriesHeapHeld | kSeriesBig)) | (copy->flags & kSeriesBig);
   copy->head = from->head;
   copy->tail = from->tail;
   std::memcpy(copy->head_address(), from->head_address(), content_bytes(from));
