@@ -54,42 +54,59 @@ void move_buffers(uint8_t* to, uint8_t* from, uint64_t bytes) {
   repoint(to, to + bytes);
 }
 
-// The end of the longest prefix of the run [start, end) that fits in `room` bytes.
-uint8_t* prefix_fitting(uint8_t* start, uint8_t* end, uint64_t room) {
+// The end of the longest prefix of the run [start, end) that fits in `room` bytes; `count`
+// becomes the number of buffers in it.
+uint8_t* prefix_fitting(uint8_t* start, uint8_t* end, uint64_t room, uint32_t& count) {
   uint8_t* cut = start;
-  while (cut < end && static_cast<uint64_t>(cut - start) + buffer_at(cut)->span() <= room) cut += buffer_at(cut)->span();
+  for (count = 0; cut < end && static_cast<uint64_t>(cut - start) + buffer_at(cut)->span() <= room; ++count)
+    cut += buffer_at(cut)->span();
   return cut;
 }
 
 // Compacts one frame; `previous` (null for the first frame) takes what fits of each live run
-// while it has at least kFrameSpillRoom bytes free.
+// while it has at least kFrameSpillRoom bytes free. Both frames' buffer counts are kept.
 void compact_frame(SeriesFrame& frame, SeriesFrame* previous) {
   uint8_t* to = frame.area;
   uint8_t* at = frame.area;
+  uint32_t kept = 0;
   while (at < frame.free) {
     while (at < frame.free && !marked_at(at)) {  // a run of dead buffers becomes free space
       bury(buffer_at(at));
       at = walk_step(at);
     }
     uint8_t* run = at;
-    while (at < frame.free && marked_at(at)) at = walk_step(at);  // a run of live buffers
+    uint32_t live = 0;
+    for (; at < frame.free && marked_at(at); ++live) at = walk_step(at);  // a run of live buffers
     if (previous && previous->room() >= kFrameSpillRoom) {
-      uint8_t* cut = prefix_fitting(run, at, previous->room());
+      uint32_t moved;
+      uint8_t* cut = prefix_fitting(run, at, previous->room(), moved);
       move_buffers(previous->free, run, static_cast<uint64_t>(cut - run));
       previous->free += cut - run;
+      previous->buffers += moved;
+      live -= moved;
       run = cut;
     }
     move_buffers(to, run, static_cast<uint64_t>(at - run));
     to += at - run;
+    kept += live;
   }
   frame.free = to;
+  frame.buffers = kept;
+  frame.touched = 0;
+}
+
+// A frame that compaction would leave as it is: untouched, every buffer in it marked, and no
+// room in the previous frame to take a spill.
+bool settled(const SeriesFrame& frame, const SeriesFrame* previous) {
+  return !frame.touched && frame.marked == frame.buffers && !(previous && previous->room() >= kFrameSpillRoom);
 }
 
 }  // namespace
 
 void compact_frames() {
   for (size_t i = 0; i < memory.frames.size();) {
-    compact_frame(memory.frames[i], i ? &memory.frames[i - 1] : nullptr);
+    SeriesFrame* previous = i ? &memory.frames[i - 1] : nullptr;
+    if (!settled(memory.frames[i], previous)) compact_frame(memory.frames[i], previous);
     bool last = i + 1 == memory.frames.size();
     if (memory.frames[i].used() == 0 && !last) {
       series_frame_release(i);  // the next frame now follows frame i - 1
@@ -120,6 +137,7 @@ void evacuate_frames() {
       uint64_t span = buffer_at(at)->span();
       move_buffers(fresh.free, at, span);  // a copy: the old bytes stay until the frame is retired
       fresh.free += span;
+      ++fresh.buffers;
     }
   }
   uint8_t* kept = fresh.area;

@@ -10,6 +10,7 @@
 #include "runtime/collector.h"
 #include "runtime/extres.h"
 #include "runtime/heap-array.h"
+#include "runtime/memory.h"
 #include "runtime/series-buffer.h"
 
 namespace qel {
@@ -131,6 +132,33 @@ bool test_and_mark(NodeId node) {
   return true;
 }
 
+// The frame of the last buffer counted: marks mostly fall in the frame of the one before.
+// The sentinel holds no address, so a buffer outside every frame is looked up each time.
+SeriesFrame no_frame{};
+SeriesFrame* last_frame = &no_frame;
+
+// Counts a newly marked buffer in its frame (for compaction's skip of frames with nothing dead).
+void count_in_frame(uintptr_t address) {
+  if (address - reinterpret_cast<uintptr_t>(last_frame->area) >= last_frame->size()) {
+    SeriesFrame* frame = series_frame_holding(address);
+    if (!frame) return;
+    last_frame = frame;
+  }
+  ++last_frame->marked;
+}
+
+// Marks a series in use; answers true when it was not marked yet.
+inline bool mark_node(NodeId node) {
+  if (!node_is_in_use(node) || !test_and_mark(node)) return false;
+  count_in_frame(node_slot(node));
+  return true;
+}
+
+// Marks a series and queues it for its values (those of a cell series are marked when drained).
+inline void mark_block(NodeId node) {
+  if (mark_node(node)) mark_stack.push_back(node);
+}
+
 // Series whose buffers the drain has asked the memory for ahead of scanning them.
 constexpr size_t kPrefetchDepth = 8;
 constexpr size_t kPrefetchLines = 3;  // a header and the first cells
@@ -166,17 +194,17 @@ uint64_t* mark_bits = nullptr;
 void mark_bits_prepare() {
   mark_words.resize(node_id_limit / 64 + 1);  // new words come zeroed
   mark_bits = mark_words.data();
+  for (SeriesFrame& frame : memory.frames) frame.marked = 0;
+  last_frame = &no_frame;
 }
 
 void mark_bits_clear() {
   std::fill(mark_words.begin(), mark_words.end(), uint64_t{0});
 }
 
-bool collector_mark_node(NodeId node) { return node_is_in_use(node) && test_and_mark(node); }
+bool collector_mark_node(NodeId node) { return mark_node(node); }
 
-void collector_mark_block(NodeId node) {
-  if (collector_mark_node(node)) mark_stack.push_back(node);
-}
+void collector_mark_block(NodeId node) { mark_block(node); }
 
 void collector_mark_context(NodeId node) { collector_mark_block(node); }
 
@@ -185,7 +213,7 @@ void collector_mark_cells(const Cell* first, const Cell* end) {
     TypeMarker marker = markers[type_index(cell_type(*cell))];
     if (marker == mark_nothing) continue;  // most cells of a block are scalars
     if (marker == mark_block_value)
-      collector_mark_block(cell->w2);  // the commonest reference, without the call
+      mark_block(cell->w2);  // the commonest reference, without the call
     else
       marker(*cell);
   }

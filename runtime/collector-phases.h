@@ -14,7 +14,8 @@ namespace qel {
 extern uint64_t* mark_bits;
 inline bool node_marked(NodeId node) { return (mark_bits[node / 64] >> (node % 64)) & 1; }
 
-// Sizes the bits for every id made so far (before marking), and clears them (at the cycle's end).
+// Sizes the bits for every id made so far and sets the frames' mark counts to 0 (before marking);
+// clears the bits (at the cycle's end).
 void mark_bits_prepare();
 void mark_bits_clear();
 
@@ -22,7 +23,8 @@ void mark_bits_clear();
 void mark_stack_drain();
 
 // Slides the live buffers of every series frame down (and into the previous frame), freeing
-// the nodes of dead ones and releasing emptied frames.
+// the nodes of dead ones and releasing emptied frames. A frame with nothing dead and nothing to
+// spill is not walked.
 void compact_frames();
 
 // The torture mode's compaction: every live buffer copied into one fresh frame, every old frame

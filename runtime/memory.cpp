@@ -102,7 +102,7 @@ SeriesFrame& frame_add(const SeriesFrame& frame) {
 
 SeriesFrame& series_frame_map(uint64_t size) {
   auto* area = static_cast<uint8_t*>(os_pages_get(size));
-  return frame_add(SeriesFrame{area, area, area + size, 0});
+  return frame_add(SeriesFrame{area, area, area + size, 0, 1, 0, 0});
 }
 
 }  // namespace
@@ -154,6 +154,7 @@ SeriesBuffer* series_buffer_alloc_slow(int64_t units, int64_t unit, int32_t head
   memory_window_close();
   SeriesFrame* frame = memory.current < memory.frames.size() ? &memory.frames[memory.current] : nullptr;
   if (!frame || !frame->has_room(need)) frame = &frame_for(need);
+  frame->touched = 1;
   SeriesBuffer* buffer = checked_buffer_start(frame->free, size, unit, head_offset, 0);
   frame->free += need;
   note_allocated(need);
@@ -187,7 +188,7 @@ SeriesFrame& series_frame_carve(uint64_t size) {
   os_pages_commit(torture_next, size);
   uint8_t* area = torture_next;
   torture_next += size;
-  return frame_add(SeriesFrame{area, area, area + size, 1});
+  return frame_add(SeriesFrame{area, area, area + size, 1, 1, 0, 0});
 }
 
 void series_frame_release(size_t position) {
@@ -199,6 +200,14 @@ void series_frame_release(size_t position) {
   memory_os_add(-static_cast<int64_t>(frame.size()));
   memory.frames.erase(position);
   if (memory.current >= position && memory.current > 0) --memory.current;
+}
+
+SeriesFrame* series_frame_holding(uintptr_t address) {
+  auto after = std::upper_bound(memory.frames.begin(), memory.frames.end(), address,
+                                [](uintptr_t at, const SeriesFrame& frame) { return at < reinterpret_cast<uintptr_t>(frame.area); });
+  if (after == memory.frames.begin()) return nullptr;
+  SeriesFrame* frame = after - 1;
+  return address < reinterpret_cast<uintptr_t>(frame->end) ? frame : nullptr;
 }
 
 void big_series_release_unmarked() {
@@ -245,6 +254,7 @@ void memory_cycle_done() {
 
 void memory_window_close() {
   BumpWindow& window = memory.window;
+  if (window.frame->free != window.start) window.frame->touched = 1;  // it holds new buffers
   memory.allocated_since_cycle += static_cast<uint64_t>(window.frame->free - window.start);
   window = BumpWindow{};
 }

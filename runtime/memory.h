@@ -22,12 +22,17 @@ inline constexpr uint64_t kFrameSpillRoom = 52429;
 inline constexpr uint64_t kMinCollectionBudget = uint64_t{8} << 20;
 
 // A series frame: bump allocation from `free` up to `end`; buffers lie back to back from
-// `area`, each taking capacity + 24 bytes. Invariant: area <= free <= end.
+// `area`, each taking capacity + 24 bytes. Invariant: area <= free <= end. Invariant: a frame
+// not `touched` holds exactly `buffers` buffers, so when as many were marked in it nothing in it
+// died (a buffer grown away keeps its place but is never marked).
 struct SeriesFrame {
   uint8_t* area;
   uint8_t* free;
   uint8_t* end;
-  uint32_t carved;  // 1 when taken from the torture reservation (retired, not unmapped)
+  uint32_t carved;   // 1 when taken from the torture reservation (retired, not unmapped)
+  uint32_t touched;  // 1 once a bump may have added a buffer since compaction last counted them
+  uint32_t buffers;  // the buffers compaction last left in the frame
+  uint32_t marked;   // buffers marked in it by the collection under way
 
   uint64_t size() const { return static_cast<uint64_t>(end - area); }
   uint64_t room() const { return static_cast<uint64_t>(end - free); }
@@ -147,6 +152,9 @@ SeriesFrame& series_frame_carve(uint64_t size);
 
 // Gives the frame at this list position back (unmapped, or retired when carved).
 void series_frame_release(size_t position);
+
+// The frame whose memory holds `address`, or null (a big series, a heap-held buffer).
+SeriesFrame* series_frame_holding(uintptr_t address);
 
 // The window closes (counting what was bumped in it) before the frame list or the current frame
 // changes, and opens again on the current frame afterwards; the collector keeps it closed.
