@@ -172,6 +172,7 @@ void node_frames_release_empty(uint32_t cycle) {
     frame.last_in_use = frame.in_use;
     if (current == frames.size() && has_free_id(frame)) current = k;
   }
+  if (current < frames.size()) window_open(current);  // ready for the next allocation
 }
 
 std::span<const NodeFrame> node_frames() { return {frames.data(), frames.size()}; }

@@ -82,7 +82,8 @@ inline bool node_is_in_use(NodeId node) {
 }
 
 // After a collection (the window closed): frames without a node in use give their pages back;
-// the histories advance; the first frame with a free node becomes current.
+// the histories advance; the first frame with a free node becomes current, and the window opens
+// on its lowest free ids.
 void node_frames_release_empty(uint32_t cycle);
 
 // The frames made so far, released ones included (statistics, tests).
