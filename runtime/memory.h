@@ -167,8 +167,8 @@ void memory_make_current(size_t position);
 // Bytes allocated in frames and on the heap since the last collection.
 uint64_t memory_allocated_since_cycle();
 
-// After marking: releases the big series and heap-held buffers without the mark bit (queueing
-// the node of a live one for release), clears the marks of the others.
+// After marking: releases the big series and heap-held buffers whose nodes were not marked (a
+// grown-away one has none), returning their nodes.
 void big_series_release_unmarked();
 void heap_buffers_release_unmarked();
 
