@@ -21,4 +21,9 @@ static_assert(sizeof(Cell) == 16);
 
 constexpr Type cell_type(const Cell& cell) { return static_cast<Type>(cell.header & 0xFF); }
 
+// A cell of the given type with no flags and the given payload words.
+constexpr Cell make_cell(Type type, uint32_t w1 = 0, uint32_t w2 = 0, uint32_t w3 = 0) {
+  return Cell{static_cast<uint32_t>(type), w1, w2, w3};
+}
+
 }  // namespace qel

@@ -7,6 +7,7 @@
 #include <new>
 #include <vector>
 
+#include "runtime/call-stack.h"
 #include "runtime/os.h"
 #include "runtime/console-output.h"
 #include "runtime/print-hooks.h"
@@ -66,7 +67,7 @@ constexpr StartStep kRuntimeSteps[] = {
     {"datatype-words", nothing},
     {"runtime-symbols", nothing},
     {"native-and-module-inits", native_and_module_inits},
-    {"init-stacks", nothing},
+    {"init-stacks", init_stacks},
     {"init-lexer-tables", init_lexer_tables},
     {"qelbin-decode-boot", decode_boot_image},
     {"init-lexer", init_lexer},
