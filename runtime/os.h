@@ -1,9 +1,18 @@
-// os.h: the thin layer between the runtime and the operating system.
+// os.h: the OS side of process start-up: the standard handles and the command line.
 #pragma once
 
 namespace qel {
 
-// The OS side of start-up: standard handles and the command line into the runtime record.
+// The standard handles are the process's file descriptors 0, 1 and 2.
+inline constexpr int kStandardInput = 0;
+inline constexpr int kStandardOutput = 1;
+inline constexpr int kStandardError = 2;
+
+// Makes sure the standard handles are open, then runs command_line_init.
 void os_start(int argc, char** argv);
+
+// Copies every argument's bytes, as they are, into its own runtime-heap block and stores the
+// count, the null-terminated vector and a null environment vector in the runtime record.
+void command_line_init(int argc, char** argv);
 
 }  // namespace qel

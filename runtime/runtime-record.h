@@ -7,7 +7,7 @@ namespace qel {
 
 struct RuntimeRecord {
   int argument_count = 0;            // program name included
-  char** argument_vector = nullptr;  // NUL-terminated UTF-8 strings, null-terminated array
+  char** argument_vector = nullptr;  // the arguments' bytes as given (UTF-8 by convention), NUL-terminated; null-terminated array
   char** environment_vector = nullptr;
   uint32_t thrown_code = 0;          // the code of the last throw, kept after it is handled
   const uint8_t* boot_image = nullptr;

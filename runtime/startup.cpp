@@ -88,20 +88,19 @@ constexpr StartStep kEntryFinishSteps[] = {
     {"quit", quit_success},
 };
 
-// A code or exception that no catch site took ends here.
-template <class Body>
-void under_root_catch(Body&& body) {
+}  // namespace
+
+void under_root_catch(const std::function<void()>& body) {
   try {
-    Caught caught = catch_site(kLevelRoot, [&] { body(); });
-    if (caught.taken) quit_with_runtime_error(kErrorNoCatchForThrow, reinterpret_cast<uintptr_t>(&under_root_catch<Body>));
+    Caught caught = catch_site(kLevelRoot, body);
+    if (caught.taken)
+      quit_with_runtime_error(kErrorNoCatchForThrow, reinterpret_cast<uintptr_t>(&under_root_catch));
   } catch (const std::bad_alloc&) {
     quit_with_runtime_error(kErrorOutOfMemory, 0);
   } catch (...) {
     quit_with_runtime_error(kErrorAssertionFailed, 0);
   }
 }
-
-}  // namespace
 
 std::span<const StartStep> runtime_start_steps() { return kRuntimeSteps; }
 std::span<const StartStep> entry_finish_steps() { return kEntryFinishSteps; }

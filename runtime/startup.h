@@ -1,6 +1,7 @@
 // startup.h: the entry body and the runtime initialisation, as ordered tables of named steps.
 #pragma once
 
+#include <functional>
 #include <span>
 
 namespace qel {
@@ -23,6 +24,10 @@ std::span<const char* const> steps_run();
 // The entry body on the language thread: machine state, OS layer, runtime, library, console;
 // ends the process (status 0 when the console's launch returns).
 [[noreturn]] void program_entry(int argc, char** argv);
+
+// The root catch: a code no catch site took ends the process with runtime error 95,
+// std::bad_alloc with 94, any other exception with 98.
+void under_root_catch(const std::function<void()>& body);
 
 // Checks the floating-point state the runtime relies on: every exception masked, round to nearest.
 bool float_state_is_sound();

@@ -57,6 +57,11 @@ TEST(QuitDeathTest, UnmatchedBranchesEndWithTheirNumbers) {
   EXPECT_EXIT(fatal_no_match_case(), ::testing::ExitedWithCode(100), "100: no value matched in CASE");
 }
 
+TEST(QuitDeathTest, InterruptAndTerminateAreNoSuccess) {
+  EXPECT_EXIT({ install_fault_handlers(); raise(SIGINT); }, ::testing::ExitedWithCode(130), "^$");
+  EXPECT_EXIT({ install_fault_handlers(); raise(SIGTERM); }, ::testing::ExitedWithCode(143), "^$");
+}
+
 TEST(Quit, ExitStatusKeepsEightBits) {
   EXPECT_EQ(process_exit_status(0), 0);
   EXPECT_EQ(process_exit_status(13), 13);

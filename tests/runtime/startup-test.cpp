@@ -1,13 +1,14 @@
 // Start-up order, print hooks and the build stamp.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <regex>
 #include <string>
 #include <vector>
 
 #include "runtime/build-stamp.h"
 #include "runtime/print-hooks.h"
 #include "runtime/startup.h"
+#include "runtime/throw.h"
 
 namespace qel {
 namespace {
@@ -36,12 +37,21 @@ TEST(StartupDeathTest, ALaunchThatReturnsExitsWithZero) {
   EXPECT_EXIT(program_entry(1, argv), ::testing::ExitedWithCode(0), "^$");
 }
 
+TEST(StartupDeathTest, RootCatchEndsWhatNobodyTook) {
+  EXPECT_EXIT(under_root_catch([] { throw_code(kThrowUser); }), ::testing::ExitedWithCode(95),
+              "Runtime Error 95: no CATCH for THROW");
+  EXPECT_EXIT(under_root_catch([] { (void)exit_with(kThrowBreak); throw_code(kThrowBreak); }),
+              ::testing::ExitedWithCode(95), "no CATCH for THROW");
+  EXPECT_EXIT(under_root_catch([] { throw std::bad_alloc(); }), ::testing::ExitedWithCode(94), "out of memory");
+  EXPECT_EXIT(under_root_catch([] { throw 7; }), ::testing::ExitedWithCode(98), "assertion failed");
+}
+
 TEST(Startup, FloatStateIsSound) { EXPECT_TRUE(float_state_is_sound()); }
 
 TEST(BuildStamp, UsesTheDateNotation) {
-  const std::regex notation(
-      "^[1-9][0-9]?-(Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec)-[0-9]{4}/[0-9]{1,2}:[0-9]{2}:[0-9]{2}$");
-  EXPECT_TRUE(std::regex_match(build_stamp(), notation)) << build_stamp();
+  EXPECT_THAT(build_stamp(),
+              ::testing::MatchesRegex(
+                  "^[1-9][0-9]?-(Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec)-[0-9]{4}/[0-9]{1,2}:[0-9]{2}:[0-9]{2}$"));
   EXPECT_EQ(format_date_stamp(1733735107), "9-Dec-2024/9:05:07");
 }
 
