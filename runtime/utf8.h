@@ -8,9 +8,10 @@ namespace qel {
 
 inline constexpr uint32_t kReplacementCharacter = 0xFFFD;
 
-// Writes the UTF-8 bytes of a code point to out (room for 4) and answers their count.
-// Surrogates and values above U+10FFFF have no UTF-8 form: they are written as U+FFFD.
-constexpr size_t utf8_encode(uint32_t code_point, uint8_t* out) {
+// Writes the UTF-8 bytes of a code point up to U+10FFFF to out (room for 4) and answers their
+// count. A surrogate (U+D800-U+DFFF) is written as its three bytes, as text held in a string
+// may contain one; the caller keeps values above U+10FFFF away.
+constexpr size_t utf8_encode_with_surrogates(uint32_t code_point, uint8_t* out) {
   if (code_point < 0x80) {
     out[0] = static_cast<uint8_t>(code_point);
     return 1;
@@ -20,7 +21,6 @@ constexpr size_t utf8_encode(uint32_t code_point, uint8_t* out) {
     out[1] = static_cast<uint8_t>(0x80 | (code_point & 0x3F));
     return 2;
   }
-  if ((code_point >= 0xD800 && code_point <= 0xDFFF) || code_point > 0x10FFFF) code_point = kReplacementCharacter;
   if (code_point < 0x10000) {
     out[0] = static_cast<uint8_t>(0xE0 | (code_point >> 12));
     out[1] = static_cast<uint8_t>(0x80 | ((code_point >> 6) & 0x3F));
@@ -32,6 +32,13 @@ constexpr size_t utf8_encode(uint32_t code_point, uint8_t* out) {
   out[2] = static_cast<uint8_t>(0x80 | ((code_point >> 6) & 0x3F));
   out[3] = static_cast<uint8_t>(0x80 | (code_point & 0x3F));
   return 4;
+}
+
+// Writes the UTF-8 bytes of a code point to out (room for 4) and answers their count.
+// Surrogates and values above U+10FFFF have no UTF-8 form: they are written as U+FFFD.
+constexpr size_t utf8_encode(uint32_t code_point, uint8_t* out) {
+  if ((code_point >= 0xD800 && code_point <= 0xDFFF) || code_point > 0x10FFFF) code_point = kReplacementCharacter;
+  return utf8_encode_with_surrogates(code_point, out);
 }
 
 }  // namespace qel
