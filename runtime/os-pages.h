@@ -9,8 +9,20 @@ namespace qel {
 // including size 0.
 void* os_virtual_alloc(size_t size);
 
-// Unmaps pages mapped by os_virtual_alloc with the same size. Answers false on failure
-// (a null or unaligned address, size 0).
+// Unmaps pages mapped by os_virtual_alloc or os_virtual_reserve with the same size. Answers
+// false on failure (a null or unaligned address, size 0).
 bool os_virtual_free(void* address, size_t size);
+
+// Reserves address space only: no access, nothing committed. Answers null on failure.
+void* os_virtual_reserve(size_t size);
+
+// Makes reserved pages read-write. Answers false on failure.
+bool os_virtual_commit(void* address, size_t size);
+
+// Drops the pages' contents (they read zero afterwards) and keeps them read-write.
+void os_virtual_discard(void* address, size_t size);
+
+// Drops the pages' contents and makes them inaccessible again.
+void os_virtual_retire(void* address, size_t size);
 
 }  // namespace qel

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "runtime/heap.h"
+#include "runtime/memory.h"
 #include "runtime/services.h"
 
 extern "C" char __executable_start;  // the executable's load address, set by the linker
@@ -159,6 +160,7 @@ void quit_with_runtime_error_from_signal(int number, uintptr_t code_address) {
 
 void quit_return(int64_t status) {
   if (exit_flush) exit_flush();
+  memory_release_all();
   heap_release_all();
   ::_exit(process_exit_status(status));
 }

@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+#include "evaluator/random.h"
+
 namespace qel {
 
 namespace {
@@ -30,7 +32,7 @@ constexpr Services kStandIns = {
     .error_set_where = stand_in_error_set_where,
     .trace_event = stand_in_trace_event,
     .print = stand_in_print,
-    .random_init = nothing,
+    .random_init = random_init,  // the generator's own start-up seeding
     .crypt_provider_acquire = nothing,
     .init_native_entries = nothing,
     .init_parse = nothing,

@@ -1,7 +1,8 @@
 // services.h: what the runtime core calls in subsystems built above it.
 //
-// Each entry starts as a stand-in; the owning subsystem installs its own at start-up and tests
-// swap in doubles. Only the language thread reads or changes the registry.
+// Each entry starts as a stand-in, or as the owning subsystem's own once that is built (the
+// default is what reset_services() puts back); the owner may install its own at start-up and
+// tests swap in doubles. Only the language thread reads or changes the registry.
 #pragma once
 
 #include <cstdint>

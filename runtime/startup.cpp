@@ -4,14 +4,21 @@
 
 #include <xmmintrin.h>
 
+#include <algorithm>
 #include <new>
+#include <string_view>
 #include <vector>
 
 #include "runtime/call-stack.h"
-#include "runtime/os.h"
+#include "runtime/collector.h"
 #include "runtime/console-output.h"
+#include "runtime/extref.h"
+#include "runtime/extres.h"
+#include "runtime/memory.h"
+#include "runtime/os.h"
 #include "runtime/print-hooks.h"
 #include "runtime/quit.h"
+#include "runtime/root-block.h"
 #include "runtime/runtime-record.h"
 #include "runtime/services.h"
 #include "runtime/throw.h"
@@ -53,13 +60,13 @@ constexpr StartStep kRuntimeSteps[] = {
     {"print-hooks-init", print_hooks_init},
     {"stdio-init", stdio_init},
     {"random-init", random_init},
-    {"memory-init", nothing},
-    {"extres-init", nothing},
+    {"memory-init", memory_init},
+    {"extres-init", extres_init},
     {"datatype-tables", nothing},
     {"register-datatypes", nothing},
     {"action-entries", nothing},
-    {"first-frames", nothing},
-    {"root-block", nothing},
+    {"first-frames", memory_first_frames},
+    {"root-block", root_block_init},
     {"stack-blocks", nothing},
     {"global-context", nothing},
     {"case-tables-init", nothing},
@@ -71,11 +78,14 @@ constexpr StartStep kRuntimeSteps[] = {
     {"init-lexer-tables", init_lexer_tables},
     {"qelbin-decode-boot", decode_boot_image},
     {"init-lexer", init_lexer},
-    {"extref-init", nothing},
-    {"init-collector", nothing},
+    {"extref-init", extref_init},
+    {"init-collector", collector_init},
 };
 
-void enable_collection() { runtime.boot_flag = false; }
+void enable_collection() {
+  collector_enable(true);
+  runtime.boot_flag = false;
+}
 void build_library() { services().build_library(); }
 void launch() { services().launch(); }
 void quit_success() { quit_return(0); }
@@ -103,6 +113,15 @@ void under_root_catch(const std::function<void()>& body) {
 }
 
 std::span<const StartStep> runtime_start_steps() { return kRuntimeSteps; }
+
+void restart_memory() {
+  constexpr std::string_view kMemorySteps[] = {"memory-init", "extres-init", "first-frames",
+                                               "root-block",  "extref-init", "init-collector"};
+  memory_release_all();
+  for (const auto& step : kRuntimeSteps)
+    if (std::find(std::begin(kMemorySteps), std::end(kMemorySteps), step.name) != std::end(kMemorySteps)) step.run();
+  collector_enable(true);
+}
 std::span<const StartStep> entry_finish_steps() { return kEntryFinishSteps; }
 std::span<const char* const> steps_run() { return recorded_steps; }
 

@@ -18,6 +18,11 @@ std::span<const StartStep> entry_finish_steps();
 // Runs the runtime initialisation once; a second call does nothing.
 void start_runtime();
 
+// Gives all series memory back and runs the memory steps of the runtime initialisation again
+// (memory, external resources, first frames, root block, extref, collector), then enables
+// collection: a fresh heap for tests and benchmarks.
+void restart_memory();
+
 // The names of the steps run so far, in order (for tests and diagnostics).
 std::span<const char* const> steps_run();
 

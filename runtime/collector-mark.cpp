@@ -1,0 +1,175 @@
+// collector-mark.cpp: marking with an explicit mark stack (never recursion), and what each
+// datatype's cell refers to.
+//
+// Invariant: outside a collection no buffer carries the mark bit. During marking a marked cell
+// series is either on the mark stack or has had all its values marked.
+#include <array>
+
+#include "runtime/collector-phases.h"
+#include "runtime/collector.h"
+#include "runtime/extres.h"
+#include "runtime/heap-array.h"
+#include "runtime/series-buffer.h"
+
+namespace qel {
+
+namespace {
+
+// Cell series waiting for their values to be marked.
+HeapArray<NodeId> mark_stack;
+TableMarker table_marker = nullptr;
+
+constexpr uint32_t kContextValuesOnStack = 1u << 22;  // context! header: values live on the value stack
+constexpr uint32_t kNoSlot = 0xFFFFFFFF;
+
+void mark_nothing(const Cell&) {}
+
+// block!, paren!, the path types: the block and its values.
+void mark_block_value(const Cell& cell) { collector_mark_block(cell.w2); }
+
+// binary!, bitset!, vector!, image! (until its subsystem marks it): the buffer.
+void mark_buffer_value(const Cell& cell) { collector_mark_node(cell.w2); }
+
+// string! and its kin: the buffer and the conversion buffer (0 when none); symbol!: the decoded
+// name (0 until needed) and the name bytes.
+void mark_two_buffers_value(const Cell& cell) {
+  collector_mark_node(cell.w2);
+  collector_mark_node(cell.w3);
+}
+
+// context!: the word table, and the values block unless the values live on the value stack.
+void mark_context_value(const Cell& cell) {
+  collector_mark_table(cell.w1);
+  if (!(cell.header & kContextValuesOnStack)) collector_mark_block(cell.w2);
+}
+
+// The word types: the context they are bound to.
+void mark_word_value(const Cell& cell) { collector_mark_context(cell.w1); }
+
+// native!, action!: the spec block and the "more" series.
+void mark_native_value(const Cell& cell) {
+  collector_mark_block(cell.w2);
+  collector_mark_block(cell.w3);
+}
+
+// function!, routine!: the context, the spec block and the "more" series.
+void mark_function_value(const Cell& cell) {
+  collector_mark_context(cell.w1);
+  mark_native_value(cell);
+}
+
+// op!: a copy of the wrapped value's cell, the wrapped type in header bits 16-23.
+void mark_op_value(const Cell& cell) {
+  auto wrapped = static_cast<Type>((cell.header >> 16) & 0xFF);
+  if (wrapped == Type::function || wrapped == Type::routine)
+    mark_function_value(cell);
+  else
+    mark_native_value(cell);
+}
+
+// object!, error!, port!: the context and the change-hook record when there is one.
+void mark_object_value(const Cell& cell) {
+  collector_mark_context(cell.w1);
+  collector_mark_block(cell.w3);
+}
+
+// hash!, map!: the block and the hash table.
+void mark_hashed_value(const Cell& cell) {
+  collector_mark_block(cell.w2);
+  collector_mark_table(cell.w3);
+}
+
+// handle!: its external-resource slot, when it has one.
+void mark_handle_value(const Cell& cell) {
+  if (cell.w3 != kNoSlot) extres_slot_mark(cell.w3, nullptr);
+}
+
+struct MarkRow {
+  Type type;
+  TypeMarker marker;
+};
+
+// What a cell of each type refers to; every type not listed holds no memory.
+constexpr MarkRow kMarkRows[] = {
+    {Type::block, mark_block_value},        {Type::paren, mark_block_value},
+    {Type::path, mark_block_value},         {Type::lit_path, mark_block_value},
+    {Type::set_path, mark_block_value},     {Type::get_path, mark_block_value},
+    {Type::string, mark_two_buffers_value},      {Type::file, mark_two_buffers_value},
+    {Type::url, mark_two_buffers_value},         {Type::tag, mark_two_buffers_value},
+    {Type::email, mark_two_buffers_value},       {Type::ref, mark_two_buffers_value},
+    {Type::binary, mark_buffer_value},      {Type::bitset, mark_buffer_value},
+    {Type::vector, mark_buffer_value},      {Type::image, mark_buffer_value},
+    {Type::symbol, mark_two_buffers_value},      {Type::context, mark_context_value},
+    {Type::word, mark_word_value},          {Type::set_word, mark_word_value},
+    {Type::lit_word, mark_word_value},      {Type::get_word, mark_word_value},
+    {Type::refinement, mark_word_value},    {Type::issue, mark_word_value},
+    {Type::native, mark_native_value},      {Type::action, mark_native_value},
+    {Type::op, mark_op_value},              {Type::function, mark_function_value},
+    {Type::routine, mark_function_value},   {Type::object, mark_object_value},
+    {Type::error, mark_object_value},       {Type::port, mark_object_value},
+    {Type::hash, mark_hashed_value},        {Type::map, mark_hashed_value},
+    {Type::handle, mark_handle_value},
+};
+
+constexpr std::array<TypeMarker, kTypeTableRows> marker_table() {
+  std::array<TypeMarker, kTypeTableRows> table{};
+  table.fill(mark_nothing);
+  for (const MarkRow& row : kMarkRows) table[type_index(row.type)] = row.marker;
+  return table;
+}
+
+std::array<TypeMarker, kTypeTableRows> markers = marker_table();
+
+// The buffer of a node that names a series in use, else null.
+SeriesBuffer* buffer_in_use(NodeId node) {
+  return node_is_in_use(node) ? series_buffer(node) : nullptr;
+}
+
+}  // namespace
+
+bool collector_mark_node(NodeId node) {
+  SeriesBuffer* buffer = buffer_in_use(node);
+  if (!buffer || (buffer->flags & kSeriesMark)) return false;
+  buffer->flags |= kSeriesMark;
+  return true;
+}
+
+void collector_mark_block(NodeId node) {
+  if (collector_mark_node(node) && series_buffer(node)->unit() == sizeof(Cell)) mark_stack.push_back(node);
+}
+
+void collector_mark_context(NodeId node) { collector_mark_block(node); }
+
+void collector_mark_cells(const Cell* first, const Cell* end) {
+  for (const Cell* cell = first; cell < end; ++cell) {
+    TypeMarker marker = markers[type_index(cell_type(*cell))];
+    if (marker != mark_nothing) marker(*cell);  // most cells of a block are scalars
+  }
+}
+
+bool collector_is_marked(NodeId node) {
+  SeriesBuffer* buffer = buffer_in_use(node);
+  return buffer && (buffer->flags & kSeriesMark);
+}
+
+void collector_set_type_marker(Type type, TypeMarker marker) { markers[type_index(type)] = marker; }
+
+void collector_set_table_marker(TableMarker marker) { table_marker = marker; }
+
+void collector_mark_table(NodeId table) {
+  if (table_marker)
+    table_marker(table);
+  else
+    collector_mark_node(table);
+}
+
+void mark_stack_drain() {
+  while (!mark_stack.empty()) {
+    NodeId node = mark_stack.back();
+    mark_stack.pop_back();
+    SeriesBuffer* buffer = series_buffer(node);
+    collector_mark_cells(buffer->head_cell(), buffer->tail_cell());
+  }
+}
+
+}  // namespace qel

@@ -1,0 +1,248 @@
+// memory.cpp: series frames (bump allocation, first fit in address order), big series on pages
+// of their own, buffers held on the runtime heap, and the requests for a collection.
+#include "runtime/memory.h"
+
+#include <algorithm>
+
+#include "runtime/collector.h"
+#include "runtime/error-raise.h"
+#include "runtime/heap.h"
+#include "runtime/node-table.h"
+#include "runtime/memory-pages.h"
+#include "runtime/quit.h"
+
+namespace qel {
+
+MemoryRecord memory;
+
+namespace {
+
+// The torture mode's frames are carved upwards from one reservation, so the ranges it retires
+// lie below the live ones and merge into one mapping.
+constexpr uint64_t kTortureReservation = uint64_t{256} << 30;
+uint8_t* torture_base = nullptr;
+uint8_t* torture_next = nullptr;
+
+constexpr uint64_t round16(uint64_t bytes) { return (bytes + 15) & ~uint64_t{15}; }
+
+// The capacity of a request, checked against the ceiling in 64 bits before anything changes.
+uint64_t checked_capacity(int64_t units, int64_t unit) {
+  if (unit < 1 || unit > static_cast<int64_t>(kSeriesUnitMask) || units < 0 ||
+      units > static_cast<int64_t>(kSeriesMaxBytes))
+    raise_no_memory();
+  uint64_t size = round16(static_cast<uint64_t>(units) * static_cast<uint64_t>(unit));
+  if (size > kSeriesMaxBytes) raise_no_memory();
+  return size;
+}
+
+// Allocation during a collection would give a buffer the sweep has not marked.
+void check_not_collecting() {
+  if (collector_active()) fatal_assertion();
+}
+
+// Writes the header of a new buffer at `at`.
+SeriesBuffer* buffer_start(void* at, uint64_t size, int64_t unit, int32_t head_offset, uint32_t kind) {
+  auto* buffer = static_cast<SeriesBuffer*>(at);
+  uint32_t flags = static_cast<uint32_t>(unit) | kSeriesLive | kSeriesAllocated | kind;
+  uint64_t head = static_cast<uint64_t>(head_offset);
+  if (head_offset == -1) {
+    flags |= kSeriesMiddleHead;
+    head = size / 2;
+  } else if (head_offset < 0 || head > size) [[unlikely]] {
+    fatal_assertion();
+  }
+  *buffer = SeriesBuffer{flags, 0, static_cast<uint32_t>(size), static_cast<uint32_t>(head),
+                         static_cast<uint32_t>(head), 0};
+  return buffer;
+}
+
+// Keeps the frame list in ascending address order; answers the new frame's position.
+size_t frame_insert(const SeriesFrame& frame) {
+  size_t at = 0;
+  while (at < memory.frames.size() && memory.frames[at].area < frame.area) ++at;
+  memory.frames.insert(at, frame);
+  if (memory.current >= at && memory.frames.size() > 1) ++memory.current;
+  return at;
+}
+
+// Index of the first frame in address order with room for `need`, or the list's size.
+size_t first_frame_with_room(uint64_t need) {
+  size_t at = 0;
+  while (at < memory.frames.size() && !memory.frames[at].has_room(need)) ++at;
+  return at;
+}
+
+// The frame for a buffer of `need` bytes when the current one has no room: the first with room
+// (unless it is nearly full), else a new one, which may also ask for a collection.
+[[gnu::noinline]] SeriesFrame& frame_for(uint64_t need) {
+  size_t found = first_frame_with_room(need);
+  if (found < memory.frames.size() && memory.frames[found].room() > kFrameSparseRoom) {
+    memory.current = found;
+    return memory.frames[found];
+  }
+  // A collection per new frame would be quadratic while the live data grows: ask only once
+  // half the live size has been allocated since the last one.
+  if (memory.allocated_since_cycle >= memory.live_after_cycle / 2) collector_request();
+  return series_frame_new(need);
+}
+
+[[gnu::noinline]] SeriesBuffer* big_series_alloc(uint64_t size, int64_t unit, int32_t head_offset) {
+  uint64_t mapped = page_round_up(size + kBufferHeaderBytes);
+  void* pages = os_pages_get(mapped);
+  memory_os_add(static_cast<int64_t>(mapped));
+  memory.bigs.push_back(BigSeries{static_cast<SeriesBuffer*>(pages), mapped});
+  memory.big_since_cycle += mapped;
+  if (memory.big_since_cycle > memory.budget) collector_request();
+  return buffer_start(pages, size, unit, head_offset, kSeriesBig);
+}
+
+// Counts frame and heap bytes towards the next collection.
+void note_allocated(uint64_t need) {
+  memory.allocated_since_cycle += need;
+  if (memory.allocated_since_cycle > memory.budget) [[unlikely]] collector_request();
+}
+
+// Counts a new frame's pages, lists it in address order and makes it current.
+SeriesFrame& frame_add(const SeriesFrame& frame) {
+  memory_os_add(static_cast<int64_t>(frame.size()));
+  memory.current = frame_insert(frame);
+  return memory.frames[memory.current];
+}
+
+SeriesFrame& series_frame_map(uint64_t size) {
+  auto* area = static_cast<uint8_t*>(os_pages_get(size));
+  return frame_add(SeriesFrame{area, area, area + size, 0});
+}
+
+}  // namespace
+
+void memory_init() {
+  memory.os_total = 0;
+  memory.frames.clear();
+  memory.current = 0;
+  memory.next_frame_size = kInitialFrameSize;
+  memory.bigs.clear();
+  memory.heap_held.clear();
+  memory.allocated_since_cycle = memory.big_since_cycle = memory.live_after_cycle = 0;
+  memory.budget = kMinCollectionBudget;
+  node_table_init();
+}
+
+void memory_first_frames() {
+  node_frame_new();
+  series_frame_new(0);
+}
+
+void memory_release_all() {
+  while (!memory.frames.empty()) series_frame_release(memory.frames.size() - 1);
+  for (const BigSeries& big : memory.bigs) os_pages_release(big.buffer, big.size);
+  for (SeriesBuffer* buffer : memory.heap_held) heap_release(buffer);
+  node_table_release();
+  if (torture_base) os_pages_release(torture_base, kTortureReservation);
+  torture_base = torture_next = nullptr;
+  memory.frames.release();
+  memory.bigs.release();
+  memory.heap_held.release();
+  memory.os_total = 0;
+}
+
+void memory_os_add(int64_t bytes) { memory.os_total += static_cast<uint64_t>(bytes); }
+
+void raise_no_memory() { raise_error(error_id("internal", "no-memory")); }
+
+SeriesBuffer* series_buffer_alloc(int64_t units, int64_t unit, int32_t head_offset) {
+  uint64_t size = checked_capacity(units, unit);
+  check_not_collecting();
+  uint64_t need = size + kBufferHeaderBytes;
+  if (need >= kMaxFrameSize) return big_series_alloc(size, unit, head_offset);
+  // The common case stays short: a bump in the current frame.
+  SeriesFrame* frame = memory.current < memory.frames.size() ? &memory.frames[memory.current] : nullptr;
+  if (!frame || !frame->has_room(need)) [[unlikely]] frame = &frame_for(need);
+  uint8_t* at = frame->free;
+  frame->free += need;
+  note_allocated(need);
+  return buffer_start(at, size, unit, head_offset, 0);
+}
+
+SeriesBuffer* heap_buffer_alloc(int64_t units, int64_t unit, int32_t head_offset) {
+  uint64_t size = checked_capacity(units, unit);
+  check_not_collecting();
+  void* block = heap_allocate_checked(size + kBufferHeaderBytes);
+  memory.heap_held.push_back(static_cast<SeriesBuffer*>(block));
+  note_allocated(size + kBufferHeaderBytes);
+  return buffer_start(block, size, unit, head_offset, kSeriesHeapHeld);
+}
+
+SeriesFrame& series_frame_new(uint64_t need) {
+  if (need >= memory.next_frame_size) memory.next_frame_size = kMaxFrameSize;
+  uint64_t size = memory.next_frame_size;
+  SeriesFrame& frame = collector_torture() ? series_frame_carve(size) : series_frame_map(size);
+  if (memory.next_frame_size < kMaxFrameSize) memory.next_frame_size *= 2;
+  return frame;
+}
+
+SeriesFrame& series_frame_carve(uint64_t size) {
+  if (!torture_base) torture_base = torture_next = static_cast<uint8_t*>(os_pages_reserve(kTortureReservation));
+  if (size > static_cast<uint64_t>(torture_base + kTortureReservation - torture_next)) raise_no_memory();
+  os_pages_commit(torture_next, size);
+  uint8_t* area = torture_next;
+  torture_next += size;
+  return frame_add(SeriesFrame{area, area, area + size, 1});
+}
+
+void series_frame_release(size_t position) {
+  SeriesFrame frame = memory.frames[position];
+  if (frame.carved)
+    os_pages_retire(frame.area, frame.size());
+  else
+    os_pages_release(frame.area, frame.size());
+  memory_os_add(-static_cast<int64_t>(frame.size()));
+  memory.frames.erase(position);
+  if (memory.current >= position && memory.current > 0) --memory.current;
+}
+
+void big_series_release_unmarked() {
+  size_t kept = 0;
+  for (BigSeries big : memory.bigs) {
+    SeriesBuffer* buffer = big.buffer;
+    if (buffer->flags & kSeriesMark) {
+      buffer->flags &= ~kSeriesMark;
+      memory.bigs[kept++] = big;
+      continue;
+    }
+    if (buffer->node) node_free(buffer->node);
+    os_pages_release(buffer, big.size);
+    memory_os_add(-static_cast<int64_t>(big.size));
+  }
+  memory.bigs.resize(kept);
+}
+
+void heap_buffers_release_unmarked() {
+  size_t kept = 0;
+  for (SeriesBuffer* buffer : memory.heap_held) {
+    if (buffer->flags & kSeriesMark) {
+      buffer->flags &= ~kSeriesMark;
+      memory.heap_held[kept++] = buffer;
+      continue;
+    }
+    if (buffer->node) node_free(buffer->node);
+    heap_release(buffer);
+  }
+  memory.heap_held.resize(kept);
+}
+
+uint64_t memory_bytes_in_series() {
+  uint64_t bytes = 0;
+  for (const SeriesFrame& frame : memory.frames) bytes += frame.used();
+  for (const BigSeries& big : memory.bigs) bytes += big.size;
+  for (SeriesBuffer* buffer : memory.heap_held) bytes += buffer->span();
+  return bytes;
+}
+
+void memory_cycle_done() {
+  memory.live_after_cycle = memory_bytes_in_series();
+  memory.budget = std::max(memory.live_after_cycle, kMinCollectionBudget);
+  memory.allocated_since_cycle = memory.big_since_cycle = 0;
+}
+
+}  // namespace qel

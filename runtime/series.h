@@ -1,0 +1,67 @@
+// series.h: making series (a node linked to a new buffer), growing them, appending at the tail,
+// and the byte-level operations with which the runtime uses a buffer as a growable array.
+//
+// Every function takes the node and re-reads the buffer through it, so a caller keeps the node
+// (never a buffer or data address) across anything that may grow the series.
+#pragma once
+
+#include <cstdint>
+
+#include "runtime/cell.h"
+#include "runtime/series-buffer.h"
+
+namespace qel {
+
+// Allocation: each answers the new node. Sizes are checked in 64 bits; a request past the
+// ceiling (2^31 - 1 bytes) raises internal no-memory before anything is allocated.
+NodeId new_series_node(int64_t units, int64_t unit, int32_t head_offset);
+NodeId new_cell_series(int64_t cells);
+NodeId new_cell_series_unset(int64_t cells);  // every cell of the capacity unset!
+NodeId new_byte_series(int64_t bytes);        // 0 bytes gets 16
+NodeId new_byte_series_filled(int64_t bytes, uint8_t fill);  // every byte of the capacity
+NodeId new_string_series(int64_t units, int64_t unit);
+inline NodeId series_buffer_alloc_unit(int64_t units, int64_t unit) { return new_string_series(units, unit); }
+NodeId new_heap_series(int64_t units, int64_t unit, int32_t head_offset);  // never moves
+// A copy of the buffer's content at the same head and tail offsets, with its flags word.
+NodeId copy_series_buffer(NodeId source);
+
+// Growth to a new capacity in bytes (0: twice the current one, at least 16). The node is
+// re-pointed at a fresh buffer holding the same length from its head; the old buffer loses its
+// live bit and node link. A capacity below 1 raises no-memory; one below the live length is
+// raised to it. Answers the new buffer.
+SeriesBuffer* grow_series(NodeId node, int64_t new_capacity);
+// The same, copying the old bytes from the old head on (at most what the new buffer holds).
+SeriesBuffer* grow_series_copy(NodeId node, int64_t new_capacity);
+// The same, then the bytes past the copied ones set to `fill`.
+SeriesBuffer* grow_series_fill(NodeId node, int64_t new_capacity, uint8_t fill);
+
+// Appends an unset! cell at the tail (growing by doubling when full); answers it. The cell is
+// valid until the series grows or a safe point passes.
+Cell* series_append_fresh_slot(NodeId node);
+Cell* block_append_fresh_slot(const Cell& block);
+
+// Advances the tail by n bytes (growing to 2n when the capacity is below n, else to twice the
+// capacity, when they do not fit); answers the old tail address.
+uint8_t* series_reserve_tail_bytes(NodeId node, int64_t n);
+
+// The byte-level table. Positions are 1-based; 32-bit word positions count 4-byte words from
+// the head. A position outside the content is runtime error 98. Ids are 32 bits on this system,
+// so the pointer forms of these operations are the 32-bit forms.
+uint32_t series_buffer_length(NodeId node);  // (tail - head) / unit
+void series_buffer_clear(NodeId node);
+void series_buffer_set_tail(NodeId node, uint32_t unit_position);
+uint8_t* series_buffer_head(NodeId node);
+void series_buffer_append_byte(NodeId node, uint8_t byte);
+uint8_t series_buffer_pick_byte(NodeId node, uint32_t position);
+void series_buffer_append_bytes(NodeId node, const void* bytes, int64_t n);
+void series_buffer_append_int32(NodeId node, int32_t word);
+void series_buffer_append_int32(const Cell& series, int32_t word);
+int64_t series_buffer_find_int32(NodeId node, int32_t word);  // byte offset from head, or -1
+int32_t series_buffer_pick_int32(NodeId node, uint32_t position);
+void series_buffer_poke_int32(NodeId node, uint32_t position, int32_t word);
+void series_buffer_insert_int32(NodeId node, uint32_t position, int32_t word);
+void series_buffer_remove_bytes(NodeId node, uint32_t offset, uint32_t n);
+bool series_buffer_remove_int32(NodeId node, int32_t word);  // false when absent
+void series_buffer_set_flags(NodeId node, uint32_t bits);
+
+}  // namespace qel

@@ -1,0 +1,66 @@
+// A fresh memory manager, collector, root block and resource tables for each test.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "runtime/collector.h"
+#include "runtime/error-catalog.h"
+#include "runtime/extref.h"
+#include "runtime/extres.h"
+#include "runtime/memory.h"
+#include "runtime/root-block.h"
+#include "runtime/series.h"
+#include "runtime/services.h"
+#include "runtime/startup.h"
+#include "runtime/throw.h"
+
+namespace qel {
+
+// The start-up's memory steps, from nothing; collection enabled, torture as QEL_GC_TORTURE says.
+inline void start_memory_afresh() { restart_memory(); }
+
+class MemoryTest : public ::testing::Test {
+ protected:
+  void SetUp() override { start_memory_afresh(); }
+  void TearDown() override { memory_release_all(); }
+};
+
+// For tests of where buffers lie and how compaction moves them: the torture mode off.
+class FrameLayoutTest : public MemoryTest {
+ protected:
+  void SetUp() override {
+    MemoryTest::SetUp();
+    collector_set_torture(false);
+  }
+};
+
+// True when `body` raised the internal no-memory error.
+template <class Body>
+bool raises_no_memory(Body&& body) {
+  try {
+    body();
+  } catch (const NonLocalExit& exit) {
+    return exit.code == kThrowError && stand_in_last_error().id == error_id("internal", "no-memory");
+  }
+  return false;
+}
+
+inline Cell block_cell(NodeId node, uint32_t index = 0) { return make_cell(Type::block, index, node); }
+inline Cell string_cell(NodeId node, uint32_t index = 0) { return make_cell(Type::string, index, node); }
+
+// A byte series holding the text (without a terminator).
+inline NodeId byte_series_of(const char* text) {
+  NodeId node = new_byte_series(static_cast<int64_t>(std::strlen(text)));
+  series_buffer_append_bytes(node, text, static_cast<int64_t>(std::strlen(text)));
+  return node;
+}
+
+inline std::string text_of(NodeId node) {
+  SeriesBuffer* buffer = series_buffer(node);
+  return std::string(reinterpret_cast<const char*>(buffer->head_address()), buffer->tail - buffer->head);
+}
+
+}  // namespace qel

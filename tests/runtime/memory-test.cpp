@@ -1,0 +1,123 @@
+// Series frames: where buffers go, when frames and big series are made, page failures.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "memory-fixture.h"
+#include "runtime/node-table.h"
+#include "runtime/memory-pages.h"
+
+namespace qel {
+namespace {
+
+using MemoryFrames = FrameLayoutTest;
+
+// Allocates one byte series so that the current frame keeps between `room` and room + 15 bytes.
+NodeId fill_current_frame_to(uint64_t room) {
+  uint64_t now = memory.frames[memory.current].room();
+  return new_byte_series(static_cast<int64_t>((now - room - kBufferHeaderBytes) & ~uint64_t{15}));
+}
+
+bool lies_in(const SeriesFrame& frame, NodeId node) {
+  auto* at = reinterpret_cast<uint8_t*>(series_buffer(node));
+  return at >= frame.area && at < frame.end;
+}
+
+std::vector<uint64_t> frame_sizes() {
+  std::vector<uint64_t> sizes;
+  for (const SeriesFrame& frame : memory.frames) sizes.push_back(frame.size());
+  std::sort(sizes.begin(), sizes.end());
+  return sizes;
+}
+
+TEST_F(MemoryFrames, FramesGrowFromOneToTwoMegabytes) {
+  EXPECT_EQ(frame_sizes(), (std::vector<uint64_t>{kInitialFrameSize}));
+  new_byte_series(1500000);
+  new_byte_series(1500000);
+  EXPECT_EQ(frame_sizes(), (std::vector<uint64_t>{kInitialFrameSize, kMaxFrameSize, kMaxFrameSize}));
+  EXPECT_EQ(memory.os_total, kInitialFrameSize + 2 * kMaxFrameSize + kNodeFrameIds * sizeof(uintptr_t));
+  for (size_t i = 1; i < memory.frames.size(); ++i) EXPECT_LT(memory.frames[i - 1].area, memory.frames[i].area);
+}
+
+TEST_F(MemoryFrames, TwoMegabytesOfFrameSpaceMakeABigSeries) {
+  NodeId framed = new_byte_series(2097120);  // needs 2,097,144 bytes of frame space
+  NodeId big = new_byte_series(2097136);     // needs 2,097,160
+  EXPECT_FALSE(series_buffer(framed)->flags & kSeriesBig);
+  EXPECT_TRUE(series_buffer(big)->flags & kSeriesBig);
+  ASSERT_EQ(memory.bigs.size(), 1u);
+  EXPECT_EQ(memory.bigs[0].buffer, series_buffer(big));
+  EXPECT_EQ(series_buffer(big)->capacity, 2097136u);
+}
+
+TEST_F(MemoryFrames, ABufferThatDoesNotFitGoesToTheFirstFrameWithRoom) {
+  SeriesFrame* first = &memory.frames[memory.current];
+  uint8_t* first_area = first->area;
+  fill_current_frame_to(200000);
+  ASSERT_FALSE(collector_requested());
+  new_byte_series(300000);  // room nowhere: a new 2 MB frame, and a collection is asked for
+  EXPECT_TRUE(collector_requested());
+  EXPECT_EQ(frame_sizes(), (std::vector<uint64_t>{kInitialFrameSize, kMaxFrameSize}));
+  fill_current_frame_to(1000);
+  NodeId placed = new_byte_series(100000);
+  auto frame = std::find_if(memory.frames.begin(), memory.frames.end(),
+                            [&](const SeriesFrame& f) { return f.area == first_area; });
+  EXPECT_TRUE(lies_in(*frame, placed));
+  EXPECT_EQ(memory.frames.size(), 2u);
+}
+
+TEST_F(MemoryFrames, AFrameWithLittleRoomLeftIsNotFilled) {
+  fill_current_frame_to(52000);
+  new_byte_series(300000);  // a new frame becomes current
+  fill_current_frame_to(10);
+  new_byte_series(100);  // would fit the first frame, which has 52,427 bytes or less: a third frame
+  EXPECT_EQ(memory.frames.size(), 3u);
+}
+
+TEST_F(MemoryFrames, WithCollectionDisabledNothingIsFreedOrMoved) {
+  collector_enable(false);
+  NodeId garbage = byte_series_of("garbage");
+  NodeId kept = byte_series_of("kept");
+  SeriesBuffer* kept_at = series_buffer(kept);
+  fill_current_frame_to(100);
+  new_byte_series(300000);
+  ASSERT_TRUE(collector_requested());
+  gc_safepoint();
+  EXPECT_FALSE(collect_now());
+  EXPECT_EQ(collector_cycles(), 0u);
+  EXPECT_EQ(series_buffer(kept), kept_at);
+  EXPECT_EQ(text_of(garbage), "garbage");
+  EXPECT_TRUE(node_is_in_use(garbage));
+}
+
+TEST_F(MemoryFrames, RefusedPagesRaiseNoMemoryAndKeepEverySeries) {
+  NodeId kept = byte_series_of("kept");
+  fill_current_frame_to(100);
+  size_t frames = memory.frames.size();
+  uint64_t os_total = memory.os_total;
+  os_pages_fail_next();
+  EXPECT_TRUE(raises_no_memory([] { new_byte_series(1000); }));
+  os_pages_fail_next();
+  EXPECT_TRUE(raises_no_memory([] { new_byte_series(3000000); }));
+  EXPECT_EQ(memory.frames.size(), frames);
+  EXPECT_EQ(memory.os_total, os_total);
+  EXPECT_EQ(text_of(kept), "kept");
+  EXPECT_TRUE(memory.bigs.empty());
+  NodeId later = byte_series_of("later");  // the next request is served
+  EXPECT_EQ(text_of(later), "later");
+}
+
+TEST_F(MemoryFrames, NodeFramesComeAndIdsRecycle) {
+  NodeId first = new_byte_series(16);
+  EXPECT_EQ(node_slot(first), reinterpret_cast<uintptr_t>(series_buffer(first)));
+  std::vector<NodeId> nodes;
+  for (uint32_t i = 0; i < kNodeFrameIds; ++i) nodes.push_back(node_alloc());
+  EXPECT_EQ(node_frames().size(), 2u);
+  node_free(nodes.back());  // back to the current frame, whose free list serves first
+  EXPECT_EQ(node_alloc(), nodes.back());
+  EXPECT_FALSE(node_is_in_use(0));
+  EXPECT_FALSE(node_is_in_use(3 * kNodeFrameIds));
+}
+
+}  // namespace
+}  // namespace qel
