@@ -12,6 +12,7 @@
 #include "runtime/call-stack.h"
 #include "runtime/collector.h"
 #include "runtime/console-output.h"
+#include "runtime/datatype-registry.h"
 #include "runtime/extref.h"
 #include "runtime/extres.h"
 #include "runtime/memory.h"
@@ -62,8 +63,8 @@ constexpr StartStep kRuntimeSteps[] = {
     {"random-init", random_init},
     {"memory-init", memory_init},
     {"extres-init", extres_init},
-    {"datatype-tables", nothing},
-    {"register-datatypes", nothing},
+    {"datatype-tables", datatype_tables_init},
+    {"register-datatypes", register_datatypes},
     {"action-entries", nothing},
     {"first-frames", memory_first_frames},
     {"root-block", root_block_init},
