@@ -1,8 +1,10 @@
 // call-stack.cpp: opening, closing and unwinding call frames, and their header flags.
 #include "runtime/call-stack.h"
 
+#include "runtime/collector.h"
 #include "runtime/language-thread.h"
 #include "runtime/quit.h"
+#include "runtime/series-buffer.h"
 
 namespace qel {
 
@@ -13,16 +15,11 @@ namespace {
 
 uint32_t cached_body_symbol = 0;
 uint32_t cached_anon_symbol = 0;
+uint32_t cached_self_symbol = 0;
 uint32_t throw_mark_depth = 0;
 
 [[noreturn]] uint32_t* no_context_layer(NodeId) { fatal_assertion(); }
 ContextValuesSlot values_slot = no_context_layer;
-
-// Puts back the values pointer that a kind-1 frame saved, so the caller sees its own arguments.
-inline void restore(const CallFrame& frame) {
-  if (frame_kind(frame) == FrameKind::call && frame.function_context)
-    *values_slot(frame.function_context) = frame.saved_values;
-}
 
 // Takes the current frame off the call stack and answers it; closing with no frame is a caller bug.
 inline CallFrame* pop_frame() {
@@ -33,7 +30,7 @@ inline CallFrame* pop_frame() {
 // Closes the current frame keeping its result cell; answers the closed frame's base.
 inline Cell* close_keeping_result(bool with_restore) {
   CallFrame* frame = pop_frame();
-  if (with_restore) restore(*frame);
+  if (with_restore) restore_frame_context(*frame);
   Cell* closed_base = value_stack.base;
   value_stack.top = closed_base + 1;
   value_stack.base = stack_cell_at(frame->saved_base);
@@ -43,7 +40,7 @@ inline Cell* close_keeping_result(bool with_restore) {
 // Closes the current frame and empties the caller's frame.
 inline void close_emptying_caller(bool with_restore) {
   CallFrame* frame = pop_frame();
-  if (with_restore) restore(*frame);
+  if (with_restore) restore_frame_context(*frame);
   value_stack.base = value_stack.top = stack_cell_at(frame->saved_base);
 }
 
@@ -58,7 +55,7 @@ Reached unwind_frames(FrameKind kind) {
   Cell* own_base = value_stack.base;
   bool popped = false;
   while (frame > call_stack_begin() && frame_kind(*frame) != kind && frame_kind(*frame) != FrameKind::try_all) {
-    restore(*frame);
+    restore_frame_context(*frame);
     own_base = stack_cell_at(frame->saved_base);
     --frame;
     popped = true;
@@ -73,10 +70,6 @@ Reached unwind_frames(FrameKind kind) {
 
 void set_context_values_slot(ContextValuesSlot slot) { values_slot = slot ? slot : no_context_layer; }
 uint32_t* context_values_slot(NodeId context) { return values_slot(context); }
-
-Cell* frame_own_base(const CallFrame* frame) {
-  return frame + 1 == call_stack.top ? value_stack.base : stack_cell_at(frame[1].saved_base);
-}
 
 // --- Opening ----------------------------------------------------------------------------------------
 
@@ -128,7 +121,7 @@ void stack_close_frame_empty() { close_emptying_caller(true); }
 
 void stack_close_frame_drop() {
   CallFrame* frame = pop_frame();
-  restore(*frame);
+  restore_frame_context(*frame);
   if (call_stack_empty()) {
     value_stack_reset();
     return;
@@ -155,13 +148,6 @@ void stack_unwind_copy_result(FrameKind kind) {
   Cell* own_base = call_stack_empty() ? stack_begin() : unwind_frames(kind).own_base;
   *own_base = result;
   value_stack.base = value_stack.top = own_base;
-}
-
-void stack_pop_frames_to(uint32_t depth) {
-  while (call_stack_depth() > depth) {
-    CallFrame* frame = pop_frame();
-    restore(*frame);
-  }
 }
 
 // --- Header flags -------------------------------------------------------------------------------------
@@ -213,9 +199,10 @@ void stack_set_frame_top(uint32_t depth) {
 
 // --- Names ----------------------------------------------------------------------------------------
 
-void set_unnamed_frame_symbols(uint32_t body, uint32_t anon) {
+void set_frame_symbols(uint32_t body, uint32_t anon, uint32_t self) {
   cached_body_symbol = body;
   cached_anon_symbol = anon;
+  cached_self_symbol = self;
 }
 uint32_t body_symbol() { return cached_body_symbol; }
 uint32_t anon_symbol() { return cached_anon_symbol; }
@@ -226,12 +213,48 @@ bool frame_is_named(const CallFrame& frame) {
 uint32_t throw_mark() { return throw_mark_depth; }
 void set_throw_mark(uint32_t depth) { throw_mark_depth = depth; }
 
-// --- Start-up ---------------------------------------------------------------------------------------
+// --- Collection and start-up -------------------------------------------------------------------------
+
+namespace {
+
+constexpr uint32_t kContextValuesOnStack = 1u << 22;  // context! header: values on the value stack
+
+// Whether a function context's values live in a block (its saved values pointer is that node).
+bool context_values_in_block(NodeId context) {
+  return node_is_in_use(context) && !(series_buffer(context)->head_cell()->header & kContextValuesOnStack);
+}
+
+// The stacks' part of every collection.
+void mark_stacks() {
+  collector_mark_cells(stack_begin(), value_stack.top);
+  collector_mark_call_stack();
+}
+
+}  // namespace
+
+void collector_mark_call_stack() {
+  for (const CallFrame* frame = call_stack_begin(); frame < call_stack.top; ++frame) {
+    if (frame->word_context) {
+      if (frame->symbol == cached_self_symbol)
+        collector_mark_block(frame->word_context);
+      else
+        collector_mark_context(frame->word_context);
+    }
+    if (frame->function_context) {
+      collector_mark_context(frame->function_context);
+      if (frame->saved_values && context_values_in_block(frame->function_context))
+        collector_mark_block(frame->saved_values);
+    }
+  }
+}
 
 void init_stacks() {
   value_stack_reset();
   call_stack.top = call_stack_frames;
   throw_mark_depth = 0;
+  static bool rooted = false;
+  if (!rooted) collector_add_root(mark_stacks);
+  rooted = true;
 }
 
 }  // namespace qel

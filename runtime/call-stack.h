@@ -62,8 +62,6 @@ inline bool call_stack_empty() { return call_stack.top == call_stack_frames; }
 inline uint32_t call_stack_depth() { return static_cast<uint32_t>(call_stack.top - call_stack_frames); }
 // The current frame, or null when none is open.
 inline CallFrame* stack_current_frame() { return call_stack_empty() ? nullptr : call_stack.top - 1; }
-// The value-stack base that the frame made: the base of its own cells and result.
-Cell* frame_own_base(const CallFrame* frame);
 
 // --- Function contexts ----------------------------------------------------------------------------
 
@@ -73,6 +71,11 @@ Cell* frame_own_base(const CallFrame* frame);
 using ContextValuesSlot = uint32_t* (*)(NodeId context);
 void set_context_values_slot(ContextValuesSlot slot);
 uint32_t* context_values_slot(NodeId context);
+
+// The value-stack base that the frame made: the base of its own cells and result.
+inline Cell* frame_own_base(const CallFrame* frame) {
+  return frame + 1 == call_stack.top ? value_stack.base : stack_cell_at(frame[1].saved_base);
+}
 
 // --- Opening: each answers the new base, which is the value-stack top at the call ----------------
 
@@ -117,8 +120,17 @@ void stack_unwind_to_kind(FrameKind kind, bool keep);
 void stack_unwind_copy_result(FrameKind kind);
 inline void stack_unwind_to_loop(bool keep) { stack_unwind_to_kind(FrameKind::loop, keep); }
 
-// Pops frames down to (not including) the given depth, restoring each kind-1 frame.
-void stack_pop_frames_to(uint32_t depth);
+// Puts back the values pointer that a kind-1 frame saved, so the caller sees its own arguments.
+inline void restore_frame_context(const CallFrame& frame) {
+  if (frame_kind(frame) == FrameKind::call && frame.function_context)
+    *context_values_slot(frame.function_context) = frame.saved_values;
+}
+
+// Pops frames down to the given depth, restoring each kind-1 frame.
+inline void stack_pop_frames_to(uint32_t depth) {
+  CallFrame* keep = call_stack_begin() + depth;
+  while (call_stack.top > keep) restore_frame_context(*--call_stack.top);
+}
 
 // --- Header flags ---------------------------------------------------------------------------------
 
@@ -139,8 +151,10 @@ void stack_set_frame_top(uint32_t depth);
 
 // --- Names ----------------------------------------------------------------------------------------
 
-// The ids of the words <body> and <anon>: frames of those names are not named in reports.
-void set_unnamed_frame_symbols(uint32_t body_symbol, uint32_t anon_symbol);
+// The ids of the words <body> and <anon> (frames of those names are not named in reports) and
+// self (a frame of that name holds a block where others hold a context). The symbol table gives
+// them once it exists.
+void set_frame_symbols(uint32_t body_symbol, uint32_t anon_symbol, uint32_t self_symbol);
 uint32_t body_symbol();
 uint32_t anon_symbol();
 bool frame_is_named(const CallFrame& frame);
@@ -149,9 +163,13 @@ bool frame_is_named(const CallFrame& frame);
 uint32_t throw_mark();
 void set_throw_mark(uint32_t depth);
 
-// --- Start-up -------------------------------------------------------------------------------------
+// --- Collection and start-up ---------------------------------------------------------------------
 
-// Empties both stacks and the throw mark.
+// Marks what running calls use: each frame's word context (a block for a frame named self), its
+// function context, and the saved values of a context that keeps them in a block.
+void collector_mark_call_stack();
+
+// Empties both stacks and the throw mark; registers both stacks as collector roots (once).
 void init_stacks();
 
 }  // namespace qel

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "runtime/action-entries.h"
 #include "runtime/call-stack.h"
 #include "runtime/collector.h"
 #include "runtime/console-output.h"
@@ -65,7 +66,7 @@ constexpr StartStep kRuntimeSteps[] = {
     {"extres-init", extres_init},
     {"datatype-tables", datatype_tables_init},
     {"register-datatypes", register_datatypes},
-    {"action-entries", nothing},
+    {"action-entries", init_action_entries},
     {"first-frames", memory_first_frames},
     {"root-block", root_block_init},
     {"stack-blocks", nothing},
@@ -116,8 +117,8 @@ void under_root_catch(const std::function<void()>& body) {
 std::span<const StartStep> runtime_start_steps() { return kRuntimeSteps; }
 
 void restart_memory() {
-  constexpr std::string_view kMemorySteps[] = {"memory-init", "extres-init", "first-frames",
-                                               "root-block",  "extref-init", "init-collector"};
+  constexpr std::string_view kMemorySteps[] = {"memory-init", "extres-init", "first-frames", "root-block",
+                                               "init-stacks", "extref-init", "init-collector"};
   memory_release_all();
   for (const auto& step : kRuntimeSteps)
     if (std::find(std::begin(kMemorySteps), std::end(kMemorySteps), step.name) != std::end(kMemorySteps)) step.run();

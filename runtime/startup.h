@@ -19,7 +19,7 @@ std::span<const StartStep> entry_finish_steps();
 void start_runtime();
 
 // Gives all series memory back and runs the memory steps of the runtime initialisation again
-// (memory, external resources, first frames, root block, extref, collector), then enables
+// (memory, external resources, first frames, root block, empty stacks, extref, collector), then enables
 // collection: a fresh heap for tests and benchmarks.
 void restart_memory();
 

@@ -1,17 +1,20 @@
-// stack-fixture.h: empty stacks, fixed symbol ids for frame names, and a stand-in for the
-// values pointers of function contexts, shared by the stack, exit and dispatch tests.
+// stack-fixture.h: empty stacks over a fresh heap, fixed symbol ids for frame names, and a
+// stand-in for the values pointers of function contexts, shared by the stack, exit and dispatch
+// tests.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include "runtime/call-stack.h"
+#include "runtime/memory.h"
 #include "runtime/services.h"
+#include "runtime/startup.h"
 #include "runtime/value-stack.h"
 
 namespace qel::testing {
 
 // Symbol ids the tests name frames with (the symbol table gives the real ones).
-inline constexpr uint32_t kBody = 1, kAnon = 2, kF = 10, kG = 11, kH = 12, kInner = 13, kOuter = 14;
+inline constexpr uint32_t kBody = 1, kAnon = 2, kSelf = 3, kF = 10, kG = 11, kH = 12, kInner = 13, kOuter = 14;
 
 inline Cell word(uint32_t symbol, NodeId context = 0) { return make_cell(Type::word, context, symbol, 0xFFFFFFFF); }
 inline Cell integer(int32_t value) { return make_cell(Type::integer, 0, static_cast<uint32_t>(value)); }
@@ -25,13 +28,14 @@ class StackTest : public ::testing::Test {
  protected:
   void SetUp() override {
     reset_services();
-    init_stacks();
-    set_unnamed_frame_symbols(kBody, kAnon);
+    restart_memory();  // empty stacks over a fresh heap
+    set_frame_symbols(kBody, kAnon, kSelf);
     set_context_values_slot(fake_values_slot);
     for (auto& values : context_values) values = 0;
   }
   void TearDown() override {
     init_stacks();
+    memory_release_all();
     set_context_values_slot(nullptr);
     reset_services();
   }
