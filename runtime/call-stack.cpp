@@ -217,8 +217,6 @@ void set_throw_mark(uint32_t depth) { throw_mark_depth = depth; }
 
 namespace {
 
-constexpr uint32_t kContextValuesOnStack = 1u << 22;  // context! header: values on the value stack
-
 // Whether a function context's values live in a block (its saved values pointer is that node).
 bool context_values_in_block(NodeId context) {
   return node_is_in_use(context) && !(series_buffer(context)->head_cell()->header & kContextValuesOnStack);

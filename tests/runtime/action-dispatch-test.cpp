@@ -10,6 +10,7 @@
 #include "runtime/datatype-registry.h"
 #include "runtime/error-raise.h"
 #include "runtime/exits.h"
+#include "runtime/series.h"
 #include "runtime/throw.h"
 #include "stack-fixture.h"
 
@@ -317,6 +318,198 @@ TEST_F(PortDispatchTest, AForgedHandleIsAnInvalidActorAndAnEmptyEntryNoPortActio
   EXPECT_EQ(error_of([] { call_action(Act::Clear, std::array{port_with_actor(empty_actor_index)}); }),
             error_id("access", "no-port-action"));
   EXPECT_TRUE(seen.calls.empty());
+}
+
+// --- form and mold -------------------------------------------------------------------------------
+
+int text_calls = 0;
+int32_t write_probe_text(Cell& buffer, int32_t limit) {
+  ++text_calls;
+  series_buffer_append_bytes(buffer.w2, "abcdefgh", 8);
+  return limit - 8;
+}
+int32_t probe_form(const Cell&, Cell& buffer, bool, int32_t limit) { return write_probe_text(buffer, limit); }
+int32_t probe_mold(const Cell&, Cell& buffer, bool, bool, bool, bool, int32_t limit, int32_t) {
+  return write_probe_text(buffer, limit);
+}
+
+std::string string_text(const Cell& string) {
+  EXPECT_EQ(cell_type(string), Type::string);
+  SeriesBuffer* buffer = series_buffer(string.w2);
+  return std::string(reinterpret_cast<const char*>(buffer->head_address()), buffer->tail - buffer->head);
+}
+
+TEST_F(DispatchTest, FormAndMoldWriteIntoAFreshStringCutToTheLimit) {
+  register_datatype(Type::char_, Type::none_id, "char!",
+                    ActionRow().set<Act::Form>(probe_form).set<Act::Mold>(probe_mold));
+  const Cell value = make_cell(Type::char_, 0, 'x');
+  struct Row {
+    Act act;
+    int32_t limit;  // 0: no /part
+    const char* text;
+    int calls;
+  };
+  const Row rows[] = {
+      {Act::Form, 0, "abcdefgh", 1}, {Act::Mold, 0, "abcdefgh", 1}, {Act::Mold, 4, "abcd", 1},
+      {Act::Form, 8, "abcdefgh", 1}, {Act::Form, -3, "", 0},        {Act::Mold, 0, "abcdefgh", 1},
+  };
+  for (const auto& row : rows) {
+    text_calls = 0;
+    const Cell limit[] = {integer(row.limit)};
+    size_t part = row.act == Act::Form ? refinement_position(Act::Form, "part") : refinement_position(Act::Mold, "part");
+    Cell& result = row.limit ? call_action(row.act, std::array{value}, {{part, true, limit}})
+                             : call_action(row.act, std::array{value});
+    EXPECT_EQ(string_text(result), row.text) << row.limit;
+    EXPECT_EQ(text_calls, row.calls) << row.limit;
+    stack_drop(1);
+  }
+  text_calls = 0;
+  const Cell zero[] = {integer(0)};
+  EXPECT_EQ(string_text(call_action(Act::Form, std::array{value}, {{0, true, zero}})), "");
+  EXPECT_EQ(text_calls, 0);
+  EXPECT_EQ(form_value_text(value), "abcdefgh");
+}
+
+// --- append, insert and change: /part and /dup -------------------------------------------------------
+
+struct Change {
+  const char* action = nullptr;
+  uint32_t series_index = 0, value_index = 0;
+  int32_t count = 0, dup = 0;
+  bool only = false;
+};
+Change changed;
+void probe_insert(Cell& series, Cell& value, int32_t part, bool only, int32_t dup, bool append) {
+  changed = {append ? "append" : "insert", series.w1, value.w1, part, dup, only};
+}
+void probe_change(Cell& series, Cell& value, int32_t part, bool only, int32_t dup) {
+  changed = {"change", series.w1, value.w1, part, dup, only};
+}
+
+class PartDupTest : public DispatchTest {
+ protected:
+  void SetUp() override {
+    DispatchTest::SetUp();
+    register_datatype(Type::block, Type::series, "block!",
+                      ActionRow()
+                          .inherit_all()
+                          .set<Act::Append>(probe_insert)
+                          .set<Act::Insert>(probe_insert)
+                          .set<Act::Change>(probe_change));
+    services().word_from_c_string = [](const char*) { return word(kInner); };
+    blocks[0] = five_cells();
+    blocks[1] = five_cells();
+    changed = {};
+  }
+  static NodeId five_cells() {
+    NodeId node = new_cell_series(5);
+    for (int i = 0; i < 5; ++i) *series_append_fresh_slot(node) = integer(i);
+    return node;
+  }
+  static Cell block(int which, uint32_t index) { return make_cell(Type::block, index, blocks[which]); }
+  static inline NodeId blocks[2];
+};
+
+constexpr size_t kPart = 0, kOnly = 1, kDup = 2;
+
+TEST_F(PartDupTest, PartCountsOfTheValueInserted) {
+  struct Row {
+    const char* name;
+    Cell value, part;
+    const char* action;  // null: nothing inserted
+    uint32_t value_index;
+    int32_t count;
+  };
+  const Row rows[] = {
+      {"count 0", block(1, 3), integer(0), nullptr, 0, 0},
+      {"count -2 at 3", block(1, 3), integer(-2), "append", 1, 2},
+      {"count -9 at 3", block(1, 3), integer(-9), "append", 0, 3},
+      {"count -2 at the head", block(1, 0), integer(-2), nullptr, 0, 0},
+      {"count 2", block(1, 1), integer(2), "append", 1, 2},
+      {"same buffer", block(1, 1), block(1, 4), "append", 1, 3},
+      {"same buffer, part past the tail", block(1, 1), block(1, 9), "append", 1, 4},
+      {"same buffer before", block(1, 4), block(1, 1), "append", 1, 3},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    changed = {};
+    const Cell part[] = {row.part};
+    call_action(Act::Append, std::array{block(0, 0), row.value}, {{kPart, true, part}});
+    stack_drop(1);
+    if (!row.action) {
+      EXPECT_EQ(changed.action, nullptr);
+      continue;
+    }
+    EXPECT_STREQ(changed.action, row.action);
+    EXPECT_EQ(changed.value_index, row.value_index);
+    EXPECT_EQ(changed.count, row.count);
+    EXPECT_EQ(changed.dup, 1);
+  }
+}
+
+TEST_F(PartDupTest, BadPartArguments) {
+  const Cell other_buffer[] = {block(0, 2)};
+  EXPECT_EQ(error_of([&] { call_action(Act::Insert, std::array{block(0, 0), block(1, 0)}, {{kPart, true, other_buffer}}); }),
+            error_id("script", "invalid-refine-arg"));
+  EXPECT_EQ(stand_in_last_error().args[0].w2, kInner);  // the refinement's word
+  EXPECT_EQ(stand_in_last_error().args[1].w2, blocks[0]);
+  const Cell count[] = {integer(1)};
+  EXPECT_EQ(error_of([&] { call_action(Act::Append, std::array{block(0, 0), integer(7)}, {{kPart, true, count}}); }),
+            error_id("script", "invalid-part"));
+  EXPECT_EQ(integer_of(stand_in_last_error().args[0]), 1);
+  const Cell not_the_series[] = {block(1, 2)};
+  EXPECT_EQ(error_of([&] { call_action(Act::Change, std::array{block(0, 0), integer(7)}, {{kPart, true, not_the_series}}); }),
+            error_id("script", "invalid-refine-arg"));
+  EXPECT_EQ(changed.action, nullptr);
+}
+
+TEST_F(PartDupTest, DupCountsAndTheInsertionPoint) {
+  const Cell minus_one[] = {integer(-1)};
+  call_action(Act::Append, std::array{block(0, 0), integer(7)}, {{kDup, true, minus_one}});
+  EXPECT_EQ(changed.action, nullptr);
+  const Cell three[] = {integer(3)};
+  call_action(Act::Insert, std::array{block(0, 9), integer(7)}, {{kDup, true, three}, {kOnly}});
+  EXPECT_STREQ(changed.action, "insert");
+  EXPECT_EQ(changed.dup, 3);
+  EXPECT_TRUE(changed.only);
+  EXPECT_EQ(changed.series_index, 5u);  // clamped to the tail
+  EXPECT_EQ(changed.count, -1);         // no /part: everything
+  call_action(Act::Append, std::array{block(0, 9), integer(7)});
+  EXPECT_EQ(changed.series_index, 9u);  // append leaves the index to the action
+}
+
+TEST_F(PartDupTest, ChangeMeasuresPartOnTheSeries) {
+  const Cell minus_two[] = {integer(-2)};
+  call_action(Act::Change, std::array{block(0, 3), integer(7)}, {{kPart, true, minus_two}});
+  EXPECT_EQ(changed.series_index, 1u);
+  EXPECT_EQ(changed.count, 2);
+  const Cell further[] = {block(0, 4)};
+  call_action(Act::Change, std::array{block(0, 1), integer(7)}, {{kPart, true, further}});
+  EXPECT_EQ(changed.count, 3);
+  const Cell none_dup[] = {integer(0)};
+  changed = {};
+  call_action(Act::Change, std::array{block(0, 1), integer(7)}, {{kDup, true, none_dup}});
+  EXPECT_EQ(changed.action, nullptr);
+}
+
+// --- path steps ---------------------------------------------------------------------------------
+
+TEST_F(DispatchTest, ATypeWithoutPathStepNamesThePathCutAfterTheStep) {
+  NodeId elements = new_cell_series(4);
+  for (int i = 0; i < 4; ++i) *series_append_fresh_slot(elements) = word(kF + static_cast<uint32_t>(i));
+  const Cell path = make_cell(Type::path, 0, elements);
+  EXPECT_EQ(error_of([&] { lookup_action_or_fail(integer(1), word(kG), &path, 1); }), error_id("script", "bad-path-type"));
+  const StandInError& error = stand_in_last_error();
+  EXPECT_EQ(error.args[0].w2, elements);
+  EXPECT_EQ(static_cast<Type>(error.args[1].w1), Type::integer);
+  const Cell& cut = error.args[2];
+  EXPECT_EQ(cell_type(cut), Type::path);
+  ASSERT_EQ(series_buffer_length(cut.w2), 2u);
+  EXPECT_EQ(series_buffer(cut.w2)->head_cell()[1].w2, kG);
+
+  EXPECT_EQ(error_of([] { lookup_action_or_fail(integer(1), word(kH), nullptr, -1); }),
+            error_id("script", "bad-path-type2"));
+  EXPECT_EQ(stand_in_last_error().args[0].w2, kH);
 }
 
 // Calls find's entry with a /part offset past the frame's top.
