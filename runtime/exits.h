@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "runtime/call-stack.h"
+#include "runtime/call-trace.h"
 #include "runtime/cell.h"
 #include "runtime/throw.h"
 #include "runtime/value-stack.h"
@@ -66,7 +67,8 @@ Caught trap_errors(Body&& body) {
   return caught;
 }
 
-// The caption of the no-handler message box: the script's title, else the program's own name.
-inline constexpr const char* kUnnamedProgramCaption = "Qel NoName App";
+// The caption of the no-handler message box: the script's title, else the program's own name
+// (the name in call traces, without its leading space).
+inline constexpr const char* kUnnamedProgramCaption = kUnnamedProgramTrace + 1;
 
 }  // namespace qel
