@@ -243,47 +243,51 @@ int32_t take_back(Cell& series, int32_t count) {
   return index - start;
 }
 
-// The /dup count: 1 without /dup.
-int32_t dup_count(const Cell* dup) { return dup ? static_cast<int32_t>(dup->w2) : 1; }
+// The refinements of append, insert and change: /part, /only and the /dup count (1 without).
+struct InsertRefinements {
+  Cell* part;
+  bool only;
+  int32_t dups;
+};
+InsertRefinements insert_refinements(const int32_t* refinements) {
+  Cell* dup = refinement_argument(refinements[2]);
+  return {refinement_argument(refinements[0]), refinement_flag(refinements[1]),
+          dup ? static_cast<int32_t>(dup->w2) : 1};
+}
 
 // append and insert: the /part count is taken from the value inserted.
 template <Act A>
 void insert_entry(const int32_t* refinements) {
   Cell& series = value_stack.base[0];
   Cell& value = value_stack.base[1];
-  Cell* part = refinement_argument(refinements[0]);
-  bool only = refinement_flag(refinements[1]);
-  Cell* dup = refinement_argument(refinements[2]);
+  InsertRefinements given = insert_refinements(refinements);
   if (A == Act::Insert && cell_type(series) != Type::port) clamp_to_tail(series);
   int32_t count = -1;
-  if (part) {
-    if (!part_series_type(cell_type(value)) || value.w2 == 0) raise_error(error_id("script", "invalid-part"), *part);
-    count = part_count(value, *part);
+  if (given.part) {
+    if (!part_series_type(cell_type(value)) || value.w2 == 0)
+      raise_error(error_id("script", "invalid-part"), *given.part);
+    count = part_count(value, *given.part);
     if (count == 0 || (count < 0 && value.w1 == 0)) return;
     count = take_back(value, count);
   }
-  int32_t dups = dup_count(dup);
-  if (dups < 1) return;
-  lookup_action_for_stack_arg<A>()(series, value, count, only, dups, A == Act::Append);
+  if (given.dups < 1) return;
+  lookup_action_for_stack_arg<A>()(series, value, count, given.only, given.dups, A == Act::Append);
 }
 
 // change: the /part count is measured on the series changed.
 void change_entry(const int32_t* refinements) {
   Cell& series = value_stack.base[0];
   Cell& value = value_stack.base[1];
-  Cell* part = refinement_argument(refinements[0]);
-  bool only = refinement_flag(refinements[1]);
-  Cell* dup = refinement_argument(refinements[2]);
+  InsertRefinements given = insert_refinements(refinements);
   bool fixed_place = cell_type(series) == Type::port || cell_type(series) == Type::image;
   if (!fixed_place) clamp_to_tail(series);
   int32_t count = -1;
-  if (part) {
-    count = part_count(series, *part);
+  if (given.part) {
+    count = part_count(series, *given.part);
     count = fixed_place && count < 0 ? 0 : take_back(series, count);
   }
-  int32_t dups = dup_count(dup);
-  if (dups < 1) return;
-  lookup_action_for_stack_arg<Act::Change>()(series, value, count, only, dups);
+  if (given.dups < 1) return;
+  lookup_action_for_stack_arg<Act::Change>()(series, value, count, given.only, given.dups);
 }
 
 template <Act A>

@@ -6,8 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "runtime/action-entries.h"
 #include "runtime/console-output.h"
 #include "runtime/datatype-registry.h"
+#include "runtime/exits.h"
 #include "runtime/services.h"
 
 namespace qel {
@@ -55,6 +57,12 @@ TEST_F(RegistryTest, InheritWithoutParentStaysUnsupported) {
   register_datatype(Type::integer, Type::none_id, "integer!", ActionRow().inherit_all().set<Act::Make>(probe_make<1>));
   EXPECT_EQ(fn_of(Type::integer, Act::Negate), nullptr);
   EXPECT_EQ(fn_of(Type::integer, Act::Make), as_fn(probe_make<1>));
+  init_stacks();
+  init_action_entries();
+  EXPECT_EQ(trap_errors([] { call_action(Act::Negate, std::array{make_cell(Type::integer, 0, 3)}); }).taken,
+            kThrowError);
+  EXPECT_EQ(stand_in_last_error().id, error_id("script", "expect-arg"));
+  init_stacks();
 }
 
 TEST_F(RegistryTest, TheReservedSlotIsEmptyInEveryRow) {
