@@ -17,7 +17,7 @@ inline constexpr uint32_t kCallStackFrames = 12000;
 // Header bits 24-31 of each opener: the kind in bits 24-27, the function-body mark in bit 28 and
 // the interpreter mark in bit 31.
 enum FrameBits : uint32_t {
-  kFrameCall = 0x01000000,            // compiled code calling a function; keeps its context
+  kFrameCall = 0x01000000,            // a function call that keeps its context for recursion
   kFrameNative = 0x02000000,          // a native, action or routine call
   kFrameBody = 0x12000000,            // the body of a function: the target of exit and return
   kFrameTry = 0x04000000,             // error trapping
@@ -37,7 +37,7 @@ enum class FrameKind : uint32_t { call = 1, native = 2, try_ = 4, try_all = 5, c
 
 struct CallFrame {
   uint32_t header;            // kind bits, body and interpreter marks; bits 0-23 zero
-  uint32_t symbol;            // symbol id of the called word
+  uint32_t symbol;            // symbol id of the called word, a full 32-bit id
   uint32_t saved_base;        // the caller's value-stack base, as an index from begin
   NodeId word_context;        // the called word's context
   NodeId function_context;    // kind 1 only: the function's context, else 0

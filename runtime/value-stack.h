@@ -50,9 +50,8 @@ inline Cell* stack_push_cell() {
 
 // Pushes a copy of the cell and answers the new cell.
 inline Cell* stack_push_value(const Cell& value) {
-  Cell copy = value;  // the source may be the cell about to be overwritten by an overflow
   Cell* cell = stack_push_cell();
-  *cell = copy;
+  *cell = value;
   return cell;
 }
 
