@@ -20,5 +20,6 @@ inline Cell* datatype_push(Type type) { return datatype_make_at(*stack_push_cell
 // The type a datatype! value names.
 inline Type datatype_value(const Cell& cell) { return static_cast<Type>(cell.w1 & kTypeByteMask); }
 
+void register_datatype_datatype();
 
 }  // namespace qel

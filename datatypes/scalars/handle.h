@@ -30,5 +30,6 @@ inline Cell* handle_box(uint32_t value, HandleClass kind) { return handle_make_a
 inline uint32_t handle_value(const Cell& cell) { return cell.w2; }
 inline HandleClass handle_class(const Cell& cell) { return static_cast<HandleClass>(cell.w1); }
 
+void register_handle_datatype();
 
 }  // namespace qel

@@ -31,5 +31,6 @@ inline int32_t result_integer_or_zero() {
   return cell_type(*value_stack.base) == Type::integer ? result_integer_value() : 0;
 }
 
+void register_integer_datatype();
 
 }  // namespace qel

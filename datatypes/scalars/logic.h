@@ -22,5 +22,6 @@ inline Cell* logic_box(bool flag) { return logic_make_at(*value_stack.base, flag
 
 inline bool logic_value(const Cell& cell) { return cell.w1 != 0; }
 
+void register_logic_datatype();
 
 }  // namespace qel

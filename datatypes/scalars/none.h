@@ -18,5 +18,6 @@ inline Cell* none_make_in(const Cell& block) { return none_make_at(*block_append
 inline Cell* none_push() { return none_make_at(*stack_push_cell()); }
 inline Cell* none_box() { return none_make_at(*value_stack.base); }
 
+void register_none_datatype();
 
 }  // namespace qel

@@ -18,5 +18,6 @@ inline Cell* unset_make_in(const Cell& block) { return unset_make_at(*block_appe
 inline Cell* unset_push() { return unset_make_at(*stack_push_cell()); }
 inline Cell* unset_box() { return unset_make_at(*value_stack.base); }
 
+void register_unset_datatype();
 
 }  // namespace qel
