@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "datatypes/scalars/char.h"
 #include "datatypes/scalars/datatype.h"
 #include "datatypes/scalars/float.h"
 #include "datatypes/scalars/handle.h"
@@ -34,7 +35,7 @@ constexpr DatatypeInit kDatatypeInits[] = {
     {"series!", nothing},    {"block!", nothing},      {"string!", nothing},    {"binary!", nothing},
     {"integer!", register_integer_datatype},   {"symbol!", nothing},     {"context!", nothing},   {"word!", nothing},
     {"lit-word!", nothing},  {"set-word!", nothing},   {"get-word!", nothing},  {"refinement!", nothing},
-    {"char!", nothing},      {"native!", nothing},     {"action!", nothing},    {"op!", nothing},
+    {"char!", register_char_datatype},      {"native!", nothing},     {"action!", nothing},    {"op!", nothing},
     {"path!", nothing},      {"lit-path!", nothing},   {"set-path!", nothing},  {"get-path!", nothing},
     {"function!", nothing},  {"routine!", nothing},    {"paren!", nothing},     {"issue!", nothing},
     {"url!", nothing},       {"file!", nothing},       {"object!", nothing},    {"bitset!", nothing},

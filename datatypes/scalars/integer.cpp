@@ -207,12 +207,13 @@ Cell* integer_make(Cell& type, Cell& spec, Type type_id) {
 }
 
 // /seed seeds the generator and answers unset; else 1..n (n..-1 for a negative n); 0 stays 0.
+// The cell keeps its type: char! inherits this action.
 void integer_random(Cell& value, bool seed, bool secure, bool) {
   if (seed) {
     random_seed(integer_value(value));
     value = kUnsetCell;
   } else if (integer_value(value) != 0) {
-    integer_make_at(value, random_integer(secure, integer_value(value)));
+    set_payload_i32(value, 2, random_integer(secure, integer_value(value)));
   }
 }
 
@@ -245,9 +246,10 @@ int32_t integer_compare(const Cell& value, const Cell& other, int32_t code) {
 
 // --- The other actions --------------------------------------------------------------------------------
 
+// The cell keeps its type: char! inherits this action.
 void integer_absolute() {
   Cell& value = *value_stack.base;
-  integer_make_at(value, integer_absolute_checked(integer_value(value)));
+  set_payload_i32(value, 2, integer_absolute_checked(integer_value(value)));
 }
 
 void integer_negate(Cell& number) {
