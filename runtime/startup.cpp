@@ -13,6 +13,7 @@
 #include "runtime/console-output.h"
 #include "runtime/extref.h"
 #include "runtime/extres.h"
+#include "runtime/hash-table.h"
 #include "runtime/memory.h"
 #include "runtime/os.h"
 #include "runtime/print-hooks.h"
@@ -20,6 +21,7 @@
 #include "runtime/root-block.h"
 #include "runtime/runtime-record.h"
 #include "runtime/services.h"
+#include "runtime/symbols.h"
 #include "runtime/throw.h"
 
 namespace qel {
@@ -50,6 +52,12 @@ void native_and_module_inits() {
   services().init_compression_methods();
   services().init_call();
 }
+// The symbol block (the value and call stacks are fixed arrays of their own), and the marking of
+// every hash table from here on.
+void stack_blocks() {
+  hash_tables_init();
+  symbol_block_init();
+}
 void init_lexer_tables() { services().init_lexer_tables(); }
 void decode_boot_image() { services().qelbin_decode_boot(runtime.boot_image); }
 void init_lexer() { services().init_lexer(); }
@@ -66,10 +74,10 @@ constexpr StartStep kRuntimeSteps[] = {
     {"action-entries", nothing},
     {"first-frames", memory_first_frames},
     {"root-block", root_block_init},
-    {"stack-blocks", nothing},
+    {"stack-blocks", stack_blocks},
     {"global-context", nothing},
     {"case-tables-init", nothing},
-    {"symbol-hash-table", nothing},
+    {"symbol-hash-table", symbol_table_init},
     {"datatype-words", nothing},
     {"runtime-symbols", nothing},
     {"native-and-module-inits", native_and_module_inits},
@@ -114,8 +122,9 @@ void under_root_catch(const std::function<void()>& body) {
 std::span<const StartStep> runtime_start_steps() { return kRuntimeSteps; }
 
 void restart_memory() {
-  constexpr std::string_view kMemorySteps[] = {"memory-init", "extres-init", "first-frames",
-                                               "root-block",  "extref-init", "init-collector"};
+  constexpr std::string_view kMemorySteps[] = {"memory-init",  "extres-init",       "first-frames",
+                                               "root-block",   "stack-blocks",      "global-context",
+                                               "symbol-hash-table", "extref-init",  "init-collector"};
   memory_release_all();
   for (const auto& step : kRuntimeSteps)
     if (std::find(std::begin(kMemorySteps), std::end(kMemorySteps), step.name) != std::end(kMemorySteps)) step.run();
