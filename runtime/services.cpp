@@ -21,6 +21,8 @@ Cell stand_in_error_build(ErrorId id, std::span<const Cell> args) {
 
 void stand_in_error_set_where(Cell&, const Cell& where) { last_error.where = where; }
 void stand_in_trace_event(uint32_t, std::span<const Cell>) {}
+void stand_in_field_change(const Cell&, const Cell&, const Cell&, const Cell&) {}
+void stand_in_on_change(const OwnerChange&) {}
 void stand_in_print(const Cell&) {}
 void nothing() {}
 void stand_in_decode_boot(const uint8_t*) {}
@@ -31,6 +33,8 @@ constexpr Services kStandIns = {
     .error_build = stand_in_error_build,
     .error_set_where = stand_in_error_set_where,
     .trace_event = stand_in_trace_event,
+    .object_fire_field_change = stand_in_field_change,
+    .object_fire_on_change = stand_in_on_change,
     .print = stand_in_print,
     .random_init = random_init,  // the generator's own start-up seeding
     .crypt_provider_acquire = nothing,

@@ -11,6 +11,8 @@
 
 #include "runtime/collector.h"
 #include "runtime/console-output.h"
+#include "runtime/contexts.h"
+#include "runtime/cycle-guard.h"
 #include "runtime/extref.h"
 #include "runtime/extres.h"
 #include "runtime/hash-table.h"
@@ -52,10 +54,11 @@ void native_and_module_inits() {
   services().init_compression_methods();
   services().init_call();
 }
-// The symbol block (the value and call stacks are fixed arrays of their own), and the marking of
-// every hash table from here on.
+// The symbol block and the cycle stack (the value and call stacks are fixed arrays of their
+// own), and the marking of every hash table from here on.
 void stack_blocks() {
   hash_tables_init();
+  cycle_stack_init();
   symbol_block_init();
 }
 void init_lexer_tables() { services().init_lexer_tables(); }
@@ -75,7 +78,7 @@ constexpr StartStep kRuntimeSteps[] = {
     {"first-frames", memory_first_frames},
     {"root-block", root_block_init},
     {"stack-blocks", stack_blocks},
-    {"global-context", nothing},
+    {"global-context", global_context_init},
     {"case-tables-init", nothing},
     {"symbol-hash-table", symbol_table_init},
     {"datatype-words", nothing},

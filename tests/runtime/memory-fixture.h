@@ -37,15 +37,21 @@ class FrameLayoutTest : public MemoryTest {
   }
 };
 
-// True when `body` raised the internal no-memory error.
+// True when `body` raised the language error `id`.
 template <class Body>
-bool raises_no_memory(Body&& body) {
+bool raises_error(ErrorId id, Body&& body) {
   try {
     body();
   } catch (const NonLocalExit& exit) {
-    return exit.code == kThrowError && stand_in_last_error().id == error_id("internal", "no-memory");
+    return exit.code == kThrowError && stand_in_last_error().id == id;
   }
   return false;
+}
+
+// True when `body` raised the internal no-memory error.
+template <class Body>
+bool raises_no_memory(Body&& body) {
+  return raises_error(error_id("internal", "no-memory"), body);
 }
 
 inline Cell block_cell(NodeId node, uint32_t index = 0) { return make_cell(Type::block, index, node); }
