@@ -18,6 +18,7 @@
 #include "runtime/hash-table.h"
 #include "runtime/memory.h"
 #include "runtime/os.h"
+#include "runtime/ownership.h"
 #include "runtime/print-hooks.h"
 #include "runtime/quit.h"
 #include "runtime/root-block.h"
@@ -50,6 +51,7 @@ void random_init() { services().random_init(); }
 void native_and_module_inits() {
   services().init_native_entries();
   services().init_parse();
+  ownership_table_init();
   services().init_checksum_methods();
   services().init_compression_methods();
   services().init_call();
@@ -131,6 +133,7 @@ void restart_memory() {
   memory_release_all();
   for (const auto& step : kRuntimeSteps)
     if (std::find(std::begin(kMemorySteps), std::end(kMemorySteps), step.name) != std::end(kMemorySteps)) step.run();
+  ownership_table_init();  // the one memory step among the module inits
   collector_enable(true);
 }
 std::span<const StartStep> entry_finish_steps() { return kEntryFinishSteps; }
