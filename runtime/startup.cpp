@@ -23,6 +23,7 @@
 #include "runtime/quit.h"
 #include "runtime/root-block.h"
 #include "runtime/runtime-record.h"
+#include "runtime/runtime-symbols.h"
 #include "runtime/services.h"
 #include "runtime/symbols.h"
 #include "runtime/throw.h"
@@ -84,7 +85,7 @@ constexpr StartStep kRuntimeSteps[] = {
     {"case-tables-init", nothing},
     {"symbol-hash-table", symbol_table_init},
     {"datatype-words", nothing},
-    {"runtime-symbols", nothing},
+    {"runtime-symbols", runtime_symbols_init},
     {"native-and-module-inits", native_and_module_inits},
     {"init-stacks", nothing},
     {"init-lexer-tables", init_lexer_tables},
@@ -129,7 +130,8 @@ std::span<const StartStep> runtime_start_steps() { return kRuntimeSteps; }
 void restart_memory() {
   constexpr std::string_view kMemorySteps[] = {"memory-init",  "extres-init",       "first-frames",
                                                "root-block",   "stack-blocks",      "global-context",
-                                               "symbol-hash-table", "extref-init",  "init-collector"};
+                                               "symbol-hash-table", "runtime-symbols", "extref-init",
+                                               "init-collector"};
   memory_release_all();
   for (const auto& step : kRuntimeSteps)
     if (std::find(std::begin(kMemorySteps), std::end(kMemorySteps), step.name) != std::end(kMemorySteps)) step.run();

@@ -19,8 +19,8 @@ std::span<const StartStep> entry_finish_steps();
 void start_runtime();
 
 // Gives all series memory back and runs the memory steps of the runtime initialisation again
-// (memory, external resources, first frames, root block, the symbol block, global context and
-// symbol table, extref, collector, the ownership table), then enables collection: a fresh heap
+// (memory, external resources, first frames, root block, the symbol block, global context,
+// symbol table and runtime symbols, extref, collector, the ownership table), then enables collection: a fresh heap
 // for tests and benchmarks.
 void restart_memory();
 
