@@ -39,8 +39,8 @@ NodeId word_table(NodeId context) { return context_cell(context).w1; }
 Probe probe_symbol(const TableView& view, uint32_t symbol, bool up_to_case) {
   const uint32_t canonical = symbol_canonical(symbol);
   const Cell* words = series_buffer(view.record->block)->head_cell();
-  return table_probe(view, word_hash(canonical), [&](int32_t position) {
-    uint32_t other = words[position].w2;
+  return table_probe(view, word_hash(canonical), [&](uint32_t bucket) {
+    uint32_t other = words[view.keys[bucket]].w2;
     return up_to_case ? symbol_canonical(other) == canonical : other == symbol;
   });
 }

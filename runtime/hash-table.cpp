@@ -71,10 +71,22 @@ Cell* entry_at(const HashTable& record, int32_t offset) {
   return reinterpret_cast<Cell*>(series_buffer(record.block)->head_address() + offset);
 }
 
+// A bucket of a kind-3 or kind-4 table: the key beside its entry's byte offset, so a probe
+// compares keys without reading entries.
+struct EntrySlot {
+  uint32_t key;
+  int32_t offset;
+};
+constexpr int64_t kEntrySlotBytes = sizeof(EntrySlot);
+
+EntrySlot* entry_slots(const HashTable& record) {
+  return reinterpret_cast<EntrySlot*>(series_buffer(record.keys)->head_address());
+}
+
 // The probe of an integer key in a kind-3 or kind-4 table.
-Probe probe_entry_key(const TableView& view, uint32_t key) {
-  const HashTable& record = *view.record;
-  return table_probe(view, word_hash(key), [&](int32_t offset) { return entry_at(record, offset)->w1 == key; });
+[[gnu::always_inline]] inline Probe probe_entry_key(const TableView& view, uint32_t key) {
+  const EntrySlot* slots = entry_slots(*view.record);
+  return table_probe(view, word_hash(key), [&](uint32_t bucket) { return slots[bucket].key == key; });
 }
 
 // The hash of a kind-1 or kind-2 key: its cell in the indexed block.
@@ -114,17 +126,15 @@ uint32_t displace_keys(HashTable& record, uint32_t* old_flags, uint32_t* new_fla
 
 }  // namespace
 
-TableView table_view(NodeId table) {
-  HashTable& record = table_record(table);
-  return TableView{&record, reinterpret_cast<uint32_t*>(series_buffer(record.flags)->head_address()),
-                   reinterpret_cast<int32_t*>(series_buffer(record.keys)->head_address())};
+void table_take_bucket(TableView& view, uint32_t bucket) {
+  if (view.state(bucket) == kBucketEmpty) ++view.record->occupied;
+  view.set_state(bucket, kBucketOccupied);
+  ++view.record->count;
 }
 
 void table_occupy(TableView& view, uint32_t bucket, int32_t key) {
-  if (view.state(bucket) == kBucketEmpty) ++view.record->occupied;
-  view.set_state(bucket, kBucketOccupied);
+  table_take_bucket(view, bucket);
   view.keys[bucket] = key;
-  ++view.record->count;
 }
 
 uint32_t creation_buckets(int64_t expected) {
@@ -154,13 +164,16 @@ NodeId hashtable_new(int64_t expected, NodeId block, TableKind kind, uint32_t wi
   GcRoot<NodeId> kept_block(block);
   NoGcScope no_gc;
   record.flags = new_flag_array(record.buckets);
-  record.keys = filled_byte_series(int64_t{record.buckets} * 4);
   switch (kind) {
     case TableKind::integers:
     case TableKind::ownership:
       record.aux = (width + 1) * sizeof(Cell);
-      record.block = new_cell_series(std::max<int64_t>(expected, 1) * (width + 1));
+      record.keys = filled_byte_series(record.buckets * kEntrySlotBytes);
+      record.block = new_cell_series(int64_t{record.bound} * (width + 1));
       return new_record(record);
+    default: record.keys = filled_byte_series(int64_t{record.buckets} * 4);
+  }
+  switch (kind) {
     case TableKind::hash:
       record.block = block ? block : new_cell_series(std::max<int64_t>(expected, 1));
       record.aux = new_position_array(std::max<int64_t>(expected, block_length(record.block)));
@@ -209,30 +222,30 @@ Cell* hashtable_put(NodeId table, uint32_t key) {
     hashtable_grow(table, growth_request(table_record(table)));
   TableView view = table_view(table);
   HashTable& record = *view.record;
-  const uint32_t cells = record.aux / sizeof(Cell);
   Probe probe = probe_entry_key(view, key);
+  EntrySlot* slots = entry_slots(record);
   if (!probe.found) {
     if (view.state(probe.bucket) == kBucketEmpty) {
       // A fresh entry at the tail; a deleted bucket reuses the entry it held, so the entry
-      // series never outgrows the occupied buckets.
-      int32_t offset = static_cast<int32_t>(block_length(record.block) * sizeof(Cell));
+      // series never outgrows the occupied buckets (and never grows: it has room for them).
+      slots[probe.bucket].offset = static_cast<int32_t>(block_length(record.block) * sizeof(Cell));
       series_reserve_tail_bytes(record.block, record.aux);
-      view.keys[probe.bucket] = offset;
     }
-    table_occupy(view, probe.bucket, view.keys[probe.bucket]);
-    Cell* entry = entry_at(record, view.keys[probe.bucket]);
+    table_take_bucket(view, probe.bucket);
+    slots[probe.bucket].key = key;
+    Cell* entry = entry_at(record, slots[probe.bucket].offset);
     entry->header = kUnsetHeader;
     entry->w1 = key;
   }
-  Cell* values = entry_at(record, view.keys[probe.bucket]) + 1;
-  for (uint32_t i = 0; i + 1 < cells; ++i) values[i] = make_cell(Type::unset);
+  Cell* values = entry_at(record, slots[probe.bucket].offset) + 1;
+  std::fill_n(values, record.aux / sizeof(Cell) - 1, make_cell(Type::unset));
   return values;
 }
 
 Cell* hashtable_get(NodeId table, uint32_t key) {
   TableView view = table_view(table);
   Probe probe = probe_entry_key(view, key);
-  return probe.found ? entry_at(*view.record, view.keys[probe.bucket]) + 1 : nullptr;
+  return probe.found ? entry_at(*view.record, entry_slots(*view.record)[probe.bucket].offset) + 1 : nullptr;
 }
 
 Cell* hashtable_remove_key(NodeId table, uint32_t key) {
@@ -241,7 +254,7 @@ Cell* hashtable_remove_key(NodeId table, uint32_t key) {
   if (!probe.found) return nullptr;
   view.set_state(probe.bucket, kBucketDeleted);
   --view.record->count;
-  Cell* entry = entry_at(*view.record, view.keys[probe.bucket]);
+  Cell* entry = entry_at(*view.record, entry_slots(*view.record)[probe.bucket].offset);
   entry->header = 0;
   return entry + 1;
 }
@@ -250,10 +263,10 @@ void hashtable_grow(NodeId table, int64_t request) {
   NoGcScope no_gc;
   HashTable old = table_record(table);
   const uint32_t buckets = resize_buckets(request);
-  const uint32_t cells = old.aux / sizeof(Cell);
   NodeId flags = new_flag_array(buckets);
-  NodeId keys = filled_byte_series(int64_t{buckets} * 4);
-  NodeId entries = new_cell_series(std::max<int64_t>(old.count, 1) * cells);
+  NodeId keys = filled_byte_series(buckets * kEntrySlotBytes);
+  // Room for every entry the new size takes before it grows again.
+  NodeId entries = new_cell_series(int64_t{resize_bound(buckets)} * (old.aux / sizeof(Cell)));
   HashTable& record = table_record(table);
   record.flags = flags;
   record.keys = keys;
@@ -263,15 +276,16 @@ void hashtable_grow(NodeId table, int64_t request) {
   record.count = 0;
   record.occupied = 0;
   TableView view = table_view(table);
-  SeriesBuffer* old_entries = series_buffer(old.block);
-  const uint32_t old_cells = (old_entries->tail - old_entries->head) / sizeof(Cell);
-  for (uint32_t offset = 0; offset < old_cells; offset += cells) {
-    const Cell* entry = series_buffer(old.block)->head_cell() + offset;
+  EntrySlot* slots = entry_slots(record);
+  const uint8_t* old_entries = series_buffer(old.block)->head_address();
+  const uint32_t old_bytes = series_buffer(old.block)->tail - series_buffer(old.block)->head;
+  for (uint32_t offset = 0; offset < old_bytes; offset += old.aux) {
+    const Cell* entry = reinterpret_cast<const Cell*>(old_entries + offset);
     if (entry->header != kUnsetHeader) continue;
     Probe probe = probe_entry_key(view, entry->w1);
-    int32_t at = static_cast<int32_t>(block_length(entries) * sizeof(Cell));
+    table_take_bucket(view, probe.bucket);
+    slots[probe.bucket] = {entry->w1, static_cast<int32_t>(block_length(entries) * sizeof(Cell))};
     std::memcpy(series_reserve_tail_bytes(entries, old.aux), entry, old.aux);
-    table_occupy(view, probe.bucket, at);
   }
 }
 

@@ -33,9 +33,10 @@ enum class TableKind : uint32_t {
 struct HashTable {
   uint32_t count;     // live keys (map!: live pairs)
   uint32_t aux;       // kind 0: node of the position array; kinds 3 and 4: entry size in bytes
-  NodeId chains;      // kind 0: node of the chain list (0 until the first chain)
+  NodeId chains;      // kind 0: node of the chain list (0 until the first chain); else 0
   NodeId flags;       // node of the flag array
-  NodeId keys;        // node of the key array: one 32-bit key per bucket
+  NodeId keys;        // node of the key array: kinds 0 to 2 one 32-bit key per bucket; kinds 3
+                      // and 4 a (key, entry offset) pair per bucket
   NodeId block;       // kinds 0 to 2: the indexed block; kinds 3 and 4: the entry series
   uint32_t occupied;  // live plus deleted buckets
   uint32_t buckets;
@@ -59,6 +60,7 @@ inline HashTable& table_record(NodeId table) {
 inline TableKind table_kind(const HashTable& record) { return static_cast<TableKind>(record.kind); }
 
 // The arrays of a table, read once; valid until one of them grows or a safe point passes.
+// `keys` is the 32-bit key array of kinds 0 to 2.
 struct TableView {
   HashTable* record;
   uint32_t* flags;
@@ -70,7 +72,11 @@ struct TableView {
     flags[bucket >> 4] = (flags[bucket >> 4] & ~(3u << shift)) | (state << shift);
   }
 };
-TableView table_view(NodeId table);
+inline TableView table_view(NodeId table) {
+  HashTable& record = table_record(table);
+  return TableView{&record, reinterpret_cast<uint32_t*>(series_buffer(record.flags)->head_address()),
+                   reinterpret_cast<int32_t*>(series_buffer(record.keys)->head_address())};
+}
 
 // Where a probe ended: the bucket whose key matched (found), else the bucket an insertion takes
 // (the first deleted one met, else the empty one that ended the walk; kNoBucket after a full
@@ -80,7 +86,7 @@ struct Probe {
   bool found;
 };
 
-// Walks the probe sequence of `hash` over the live buckets, asking `matches(key)` of each.
+// Walks the probe sequence of `hash` over the live buckets, asking `matches(bucket)` of each.
 template <class Matches>
 Probe table_probe(const TableView& view, uint32_t hash, Matches&& matches) {
   const uint32_t buckets = view.record->buckets;
@@ -92,7 +98,7 @@ Probe table_probe(const TableView& view, uint32_t hash, Matches&& matches) {
     if (state == kBucketEmpty) return {reusable != kNoBucket ? reusable : i, false};
     if (state == kBucketDeleted) {
       if (reusable == kNoBucket) reusable = i;
-    } else if (matches(view.keys[i])) {
+    } else if (matches(i)) {
       return {i, true};
     }
     i = (i + step) & mask;
@@ -100,8 +106,9 @@ Probe table_probe(const TableView& view, uint32_t hash, Matches&& matches) {
   return {reusable, false};
 }
 
-// Stores a new key in the bucket a probe answered: count + 1, and occupied + 1 unless the
-// bucket was a deleted one.
+// Takes the bucket a probe answered for a new key: count + 1, and occupied + 1 unless the bucket
+// was a deleted one. table_occupy also stores the key (kinds 0 to 2).
+void table_take_bucket(TableView& view, uint32_t bucket);
 void table_occupy(TableView& view, uint32_t bucket, int32_t key);
 
 // The bucket count and upper bound of a new table for n keys, and of a resize to a request.

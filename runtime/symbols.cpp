@@ -147,7 +147,8 @@ uint32_t symbol_table_put(NodeId table, std::string_view name, bool up_to_case) 
   // Exact interning stops at the exact spelling and remembers the first spelling equal up to
   // case met on the way; interning up to case stops at that first one.
   int32_t first_up_to_case = -1;
-  Probe probe = table_probe(view, hash_name_folded(name), [&](int32_t position) {
+  Probe probe = table_probe(view, hash_name_folded(name), [&](uint32_t bucket) {
+    const int32_t position = view.keys[bucket];
     std::string_view other = name_at(position);
     if (!symbol_name_equal(other, name, true)) return false;
     if (up_to_case || other == name) return true;
