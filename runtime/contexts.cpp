@@ -243,6 +243,7 @@ Cell* context_word_value_cell(uint32_t symbol, NodeId context) {
 }
 
 void word_set_core(Cell& word, const Cell& value, NodeId context, bool notify) {
+  if (context == 0) raise_error(error_id("script", "not-defined"), word);
   if (word.w3 == kUnresolved) word.w3 = static_cast<uint32_t>(context_find_or_add(context, word));
   const Cell& header = context_cell(context);
   if (header.w2 == 0) raise_error(error_id("script", "not-defined"), word);
@@ -269,8 +270,6 @@ void word_set_core(Cell& word, const Cell& value, NodeId context, bool notify) {
   services().object_fire_field_change(*owner_value, *field, *old_value, *new_value);
 }
 
-void word_set(Cell& word, const Cell& value) { word_set_core(word, value, word.w1, true); }
-
 void word_set_integer(Cell& word, int32_t n) {
   Cell value = make_cell(Type::integer);
   set_payload_i32(value, 2, n);
@@ -278,6 +277,7 @@ void word_set_integer(Cell& word, int32_t n) {
 }
 
 Cell* word_value_cell_core(const Cell& word, NodeId context) {
+  if (context == 0) raise_error(error_id("script", "no-value"), word);
   const Cell& header = context_cell(context);
   if (word.w3 == kUnresolved) {
     if (context == global) return &context_owner(global);
@@ -287,8 +287,6 @@ Cell* word_value_cell_core(const Cell& word, NodeId context) {
   if (header.header & kContextOnStack) return stack_argument(header.w2, word.w3);
   return series_buffer(header.w2)->head_cell() + word.w3;
 }
-
-Cell* word_value_cell(const Cell& word) { return word_value_cell_core(word, word.w1); }
 
 bool bind_word(NodeId context, Cell& word) {
   int32_t slot = context_find_word(context, word.w2, true);

@@ -15,6 +15,7 @@
 #include <cstdint>
 
 #include "runtime/cell.h"
+#include "runtime/series-buffer.h"
 
 namespace qel {
 
@@ -83,12 +84,39 @@ Cell* context_word_value_cell(uint32_t symbol, NodeId context);
 // on-change* with the old and new values. Raises not-defined for a stack context that is not
 // running and not-in-context for a symbol a running one lacks, writing nothing.
 void word_set_core(Cell& word, const Cell& value, NodeId context, bool notify);
-void word_set(Cell& word, const Cell& value);
 void word_set_integer(Cell& word, int32_t n);
 // word-value-cell-core: the word's value cell; not-in-context for a context without values;
 // an unresolved word raises no-value, except in the global context, whose owner cell it reads.
+// An unbound word (no context) raises no-value.
 Cell* word_value_cell_core(const Cell& word, NodeId context);
-Cell* word_value_cell(const Cell& word);
+
+// The fast route of resolved words: the value cell of a slot of a context keeping its values
+// in a block (with `plain`, only of a context that is no object's, whose sets notify nobody);
+// null for every other case, which takes the full route.
+inline Cell* block_context_slot(NodeId context, uint32_t slot, bool plain) {
+  if (context == 0) [[unlikely]] return nullptr;
+  const Cell& header = series_buffer(context)->head_cell()[0];
+  const uint32_t rules = kContextOnStack | (plain ? 3u << kContextKindShift : 0);
+  if (header.header & rules) [[unlikely]] return nullptr;
+  SeriesBuffer* values = series_buffer(header.w2);
+  if (slot >= (values->tail - values->head) / sizeof(Cell)) [[unlikely]] return nullptr;  // -1 included
+  return values->head_cell() + slot;
+}
+
+// word-value-cell: the word's value cell in its own context.
+inline Cell* word_value_cell(const Cell& word) {
+  if (Cell* cell = block_context_slot(word.w1, word.w3, false)) [[likely]] return cell;
+  return word_value_cell_core(word, word.w1);
+}
+
+// word-set: sets the word in its own context, notifying.
+inline void word_set(Cell& word, const Cell& value) {
+  if (Cell* cell = block_context_slot(word.w1, word.w3, true)) [[likely]] {
+    *cell = value;
+    return;
+  }
+  word_set_core(word, value, word.w1, true);
+}
 
 // bind-word: binds the word to the context when the context holds its symbol.
 bool bind_word(NodeId context, Cell& word);

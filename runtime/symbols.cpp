@@ -26,22 +26,46 @@ void mark_symbol_table() { collector_mark_table(table_node); }
 // An ASCII letter A-Z lowered; every other byte as it is.
 constexpr uint8_t fold_ascii(uint8_t byte) { return byte >= 'A' && byte <= 'Z' ? byte | 0x20 : byte; }
 
-// The four bytes of a block with A-Z lowered, all at once: a byte gets 0x20 when it lies in
-// 0x41-0x5A (its low seven bits pass 0x40 and stay below 0x5B, and its top bit is clear).
-constexpr uint32_t fold_ascii_block(uint32_t word) {
-  uint32_t low7 = word & 0x7F7F7F7Fu;
-  uint32_t at_least_a = low7 + 0x3F3F3F3Fu;
-  uint32_t beyond_z = low7 + 0x25252525u;
-  uint32_t upper = at_least_a & ~beyond_z & ~word & 0x80808080u;
+// The bytes of a block (4 or 8) with A-Z lowered, all at once: a byte gets 0x20 when it lies
+// in 0x41-0x5A (its low seven bits pass 0x40 and stay below 0x5B, and its top bit is clear).
+template <class Word>
+constexpr Word fold_ascii_block(Word word) {
+  constexpr Word ones = static_cast<Word>(~Word{0}) / 0xFF;  // 0x0101...
+  Word low7 = word & (ones * 0x7F);
+  Word at_least_a = low7 + ones * 0x3F;
+  Word beyond_z = low7 + ones * 0x25;
+  Word upper = at_least_a & ~beyond_z & ~word & (ones * 0x80);
   return word | (upper >> 2);
 }
 
+// Two names of equal length compared eight bytes at a time, exactly or up to ASCII case.
+template <bool up_to_case>
+inline bool same_bytes(std::string_view a, std::string_view b) {
+  auto fold = [](auto word) { return up_to_case ? fold_ascii_block(word) : word; };
+  size_t i = 0;
+  for (; i + 8 <= a.size(); i += 8) {
+    uint64_t x, y;
+    std::memcpy(&x, a.data() + i, 8);
+    std::memcpy(&y, b.data() + i, 8);
+    if (fold(x) != fold(y)) return false;
+  }
+  for (; i < a.size(); ++i)
+    if (fold(static_cast<uint8_t>(a[i])) != fold(static_cast<uint8_t>(b[i]))) return false;
+  return true;
+}
+
 // The name bytes of the symbol cell at a position of the block.
-std::string_view name_at(int32_t position) {
+inline std::string_view name_at(int32_t position) {
   const Cell& cell = series_buffer(block_node)->head_cell()[position];
   SeriesBuffer* bytes = series_buffer(cell.w3);
   return {reinterpret_cast<const char*>(bytes->head_address()), bytes->tail - bytes->head};
 }
+
+// The high half of a name's folded hash, kept in its symbol's header: a probe passes over a
+// spelling with another tag without reading its name.
+constexpr uint32_t kSymbolTagShift = 8;
+constexpr uint32_t hash_tag(uint32_t hash) { return hash >> 16; }
+constexpr uint32_t symbol_tag(const Cell& symbol) { return (symbol.header >> kSymbolTagShift) & 0xFFFF; }
 
 const Cell& cell_of(uint32_t id) {
   if (id == 0 || id > symbol_count()) fatal_assertion();
@@ -50,13 +74,15 @@ const Cell& cell_of(uint32_t id) {
 
 // Appends the symbol! cell of a new spelling and answers its id. The cell is unset! until its
 // name series exists, so it is a valid cell at every moment.
-uint32_t append_symbol(std::string_view name, uint32_t alias) {
+uint32_t append_symbol(std::string_view name, uint32_t alias, uint32_t hash) {
   series_append_fresh_slot(block_node);
   uint32_t position = series_buffer_length(block_node) - 1;
   NodeId bytes = new_byte_series(static_cast<int64_t>(name.size()) + 1);
   series_buffer_append_bytes(bytes, name.data(), static_cast<int64_t>(name.size()));
   series_buffer(bytes)->tail_address()[0] = 0;
-  series_buffer(block_node)->head_cell()[position] = make_cell(Type::symbol, alias, 0, bytes);
+  Cell symbol = make_cell(Type::symbol, alias, 0, bytes);
+  symbol.header |= hash_tag(hash) << kSymbolTagShift;
+  series_buffer(block_node)->head_cell()[position] = symbol;
   return position + 1;
 }
 
@@ -120,7 +146,7 @@ uint32_t hash_name_folded(std::string_view name) {
   for (; i + 4 <= length; i += 4) {
     uint32_t k;
     std::memcpy(&k, bytes + i, 4);
-    h = murmur_mix_block(h, fold_ascii_block(k));
+    h = murmur_mix_block(h, fold_ascii_block<uint32_t>(k));
   }
   uint32_t k = 0;
   for (size_t shift = 0; i < length; ++i, shift += 8) k |= uint32_t{fold_ascii(bytes[i])} << shift;
@@ -134,11 +160,7 @@ uint32_t hash_symbol_name(const Cell& symbol) {
 }
 
 bool symbol_name_equal(std::string_view a, std::string_view b, bool up_to_case) {
-  if (a.size() != b.size()) return false;
-  if (!up_to_case) return a == b;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (fold_ascii(static_cast<uint8_t>(a[i])) != fold_ascii(static_cast<uint8_t>(b[i]))) return false;
-  return true;
+  return a.size() == b.size() && (up_to_case ? same_bytes<true>(a, b) : same_bytes<false>(a, b));
 }
 
 uint32_t symbol_table_put(NodeId table, std::string_view name, bool up_to_case) {
@@ -147,11 +169,16 @@ uint32_t symbol_table_put(NodeId table, std::string_view name, bool up_to_case) 
   // Exact interning stops at the exact spelling and remembers the first spelling equal up to
   // case met on the way; interning up to case stops at that first one.
   int32_t first_up_to_case = -1;
-  Probe probe = table_probe(view, hash_name_folded(name), [&](uint32_t bucket) {
+  const uint32_t hash = hash_name_folded(name);
+  const Cell* symbols = series_buffer(block_node)->head_cell();
+  Probe probe = table_probe(view, hash, [&](uint32_t bucket) {
     const int32_t position = view.keys[bucket];
+    if (symbol_tag(symbols[position]) != hash_tag(hash)) return false;
     std::string_view other = name_at(position);
-    if (!symbol_name_equal(other, name, true)) return false;
-    if (up_to_case || other == name) return true;
+    if (other.size() != name.size()) return false;
+    if (!up_to_case && same_bytes<false>(other, name)) return true;
+    if (!same_bytes<true>(other, name)) return false;
+    if (up_to_case) return true;
     if (first_up_to_case < 0) first_up_to_case = position;
     return false;
   });
@@ -162,7 +189,7 @@ uint32_t symbol_table_put(NodeId table, std::string_view name, bool up_to_case) 
     return up_to_case ? symbol_canonical(id) : id;
   }
   uint32_t alias = first_up_to_case < 0 ? kNoAlias : symbol_canonical(static_cast<uint32_t>(first_up_to_case) + 1);
-  uint32_t id = append_symbol(name, alias);
+  uint32_t id = append_symbol(name, alias, hash);
   view = table_view(table);
   table_occupy(view, probe.bucket, static_cast<int32_t>(id - 1));
   return id;

@@ -1,6 +1,7 @@
 // symbols.h: the symbol table: every spelling interned once under a 1-based id.
 //
-// The symbol block holds one symbol! cell per id (id = position + 1): w1 the alias (the
+// The symbol block holds one symbol! cell per id (id = position + 1): header bits 8-23 the
+// high half of the name's folded hash (a probe passes over other names by it), w1 the alias (the
 // canonical id of the first spelling equal up to ASCII letter case, or 0xFFFFFFFF when this
 // spelling is itself canonical), w2 the node of the decoded name (0 until first needed), w3 the
 // node of the UTF-8 name bytes (a zero byte stored just past the tail). A kind-2 hash table
