@@ -19,7 +19,6 @@ namespace {
 HeapArray<NodeId> mark_stack;
 TableMarker table_marker = nullptr;
 
-constexpr uint32_t kContextValuesOnStack = 1u << 22;  // context! header: values live on the value stack
 constexpr uint32_t kNoSlot = 0xFFFFFFFF;
 
 void mark_nothing(const Cell&) {}

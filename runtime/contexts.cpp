@@ -127,7 +127,7 @@ Cell& context_cell(NodeId context) { return series_buffer(context)->head_cell()[
 Cell& context_owner(NodeId context) { return series_buffer(context)->head_cell()[1]; }
 uint32_t context_kind(NodeId context) { return (context_cell(context).header >> kContextKindShift) & 3; }
 bool context_on_stack(NodeId context) { return context_cell(context).header & kContextOnStack; }
-uint32_t* context_values_slot(NodeId context) { return &context_cell(context).w2; }
+uint32_t* context_values_word(NodeId context) { return &context_cell(context).w2; }
 
 NodeId context_words(NodeId context) { return table_record(word_table(context)).block; }
 uint32_t& context_words_flags(NodeId context) { return series_buffer(context_words(context))->flags; }

@@ -33,8 +33,9 @@ Cell& context_cell(NodeId context);
 Cell& context_owner(NodeId context);
 uint32_t context_kind(NodeId context);
 bool context_on_stack(NodeId context);
-// A stack context's values word: the running call's first argument index + 1, or 0.
-uint32_t* context_values_slot(NodeId context);
+// A stack context's values word: the running call's first argument index + 1, or 0 (the call
+// frames set and restore it through context_values_slot).
+uint32_t* context_values_word(NodeId context);
 
 // context-words, context-words-flags, context-word-at: the words block, its buffer flags word
 // and the word of slot n.

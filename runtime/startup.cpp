@@ -9,10 +9,13 @@
 #include <string_view>
 #include <vector>
 
+#include "runtime/action-entries.h"
+#include "runtime/call-stack.h"
 #include "runtime/collector.h"
 #include "runtime/console-output.h"
 #include "runtime/contexts.h"
 #include "runtime/cycle-guard.h"
+#include "runtime/datatype-registry.h"
 #include "runtime/extref.h"
 #include "runtime/extres.h"
 #include "runtime/hash-table.h"
@@ -75,9 +78,9 @@ constexpr StartStep kRuntimeSteps[] = {
     {"random-init", random_init},
     {"memory-init", memory_init},
     {"extres-init", extres_init},
-    {"datatype-tables", nothing},
-    {"register-datatypes", nothing},
-    {"action-entries", nothing},
+    {"datatype-tables", datatype_tables_init},
+    {"register-datatypes", register_datatypes},
+    {"action-entries", init_action_entries},
     {"first-frames", memory_first_frames},
     {"root-block", root_block_init},
     {"stack-blocks", stack_blocks},
@@ -87,7 +90,7 @@ constexpr StartStep kRuntimeSteps[] = {
     {"datatype-words", nothing},
     {"runtime-symbols", runtime_symbols_init},
     {"native-and-module-inits", native_and_module_inits},
-    {"init-stacks", nothing},
+    {"init-stacks", init_stacks},
     {"init-lexer-tables", init_lexer_tables},
     {"qelbin-decode-boot", decode_boot_image},
     {"init-lexer", init_lexer},
@@ -128,10 +131,9 @@ void under_root_catch(const std::function<void()>& body) {
 std::span<const StartStep> runtime_start_steps() { return kRuntimeSteps; }
 
 void restart_memory() {
-  constexpr std::string_view kMemorySteps[] = {"memory-init",  "extres-init",       "first-frames",
-                                               "root-block",   "stack-blocks",      "global-context",
-                                               "symbol-hash-table", "runtime-symbols", "extref-init",
-                                               "init-collector"};
+  constexpr std::string_view kMemorySteps[] = {
+      "memory-init",       "extres-init",     "first-frames", "root-block",  "stack-blocks", "global-context",
+      "symbol-hash-table", "runtime-symbols", "init-stacks",  "extref-init", "init-collector"};
   memory_release_all();
   for (const auto& step : kRuntimeSteps)
     if (std::find(std::begin(kMemorySteps), std::end(kMemorySteps), step.name) != std::end(kMemorySteps)) step.run();

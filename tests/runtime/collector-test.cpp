@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "memory-fixture.h"
+#include "runtime/call-stack.h"
 #include "runtime/gc-root.h"
 #include "runtime/hash-table.h"
 #include "runtime/node-table.h"
@@ -26,6 +27,21 @@ void mark_held_block() {
 // Roots `block` one way and runs `collect` while it is held.
 using Hold = std::function<void(NodeId block, const std::function<void()>& collect)>;
 
+// A function context whose values are kept in a block: its context! cell's second word.
+uint32_t* values_word(NodeId context) { return &series_buffer(context)->head_cell()->w2; }
+
+// Holds the block only as the values that a call frame saved from its function context.
+void hold_as_saved_values(NodeId block, const std::function<void()>& collect) {
+  NodeId context = new_cell_series(2);
+  *series_append_fresh_slot(context) = make_cell(Type::context, 0, block);
+  set_context_values_slot(values_word);
+  stack_open_call_frame(make_cell(Type::word, 0, 1), context);
+  *values_word(context) = 0;  // now only the frame has the block
+  collect();
+  stack_close_call_frame();
+  set_context_values_slot(nullptr);
+}
+
 TEST_F(Collector, EachRootKindKeepsABlockAndWhatItHolds) {
   struct Row {
     const char* kind;
@@ -43,6 +59,19 @@ TEST_F(Collector, EachRootKindKeepsABlockAndWhatItHolds) {
       {"cell guard", [](NodeId block, const auto& collect) { GcRoot<Cell> root(block_cell(block)); collect(); }},
       {"node guard", [](NodeId block, const auto& collect) { GcRoot<NodeId> root(block); collect(); }},
       {"extref", [](NodeId block, const auto& collect) { extref_alloc(block_cell(block)); collect(); }},
+      {"value stack",
+       [](NodeId block, const auto& collect) {
+         stack_push_value(block_cell(block));
+         collect();
+         stack_drop(1);
+       }},
+      {"frame's word context",
+       [](NodeId block, const auto& collect) {
+         stack_open_frame(7, block, kFrameNative);
+         collect();
+         stack_close_frame_drop();
+       }},
+      {"frame's saved values", hold_as_saved_values},
   };
   for (const Row& row : rows) {
     start_memory_afresh();
@@ -204,8 +233,10 @@ TEST_F(Collector, PostMarkCallbacksSeeWhatLives) {
 }
 
 TEST_F(Collector, AllocationDuringACollectionIsAnAssertionFailure) {
-  collector_add_root([] { new_byte_series(1); });
+  void (*allocating_root)() = [] { new_byte_series(1); };
+  collector_add_root(allocating_root);
   EXPECT_EXIT(collect_now(), ::testing::ExitedWithCode(98), "assertion failed");
+  collector_remove_root(allocating_root);  // the death happened in a child; this process goes on
 }
 
 TEST_F(Collector, ABlockNestedAMillionDeepMarks) {
