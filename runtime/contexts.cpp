@@ -17,6 +17,7 @@
 #include "runtime/series.h"
 #include "runtime/services.h"
 #include "runtime/symbols.h"
+#include "runtime/value-stack.h"
 
 namespace qel {
 
@@ -26,12 +27,9 @@ NodeId global = 0;
 
 void mark_global_context() { collector_mark_context(global); }
 
-// The argument cell of a slot of a running stack context.
-Cell* stack_argument(uint32_t values, uint32_t slot) {
-  (void)values;
-  (void)slot;
-  fatal_assertion();
-}
+// The argument cell of a slot of a running stack context (values: the first argument's
+// value-stack index + 1).
+Cell* stack_argument(uint32_t values, uint32_t slot) { return stack_cell_at(values - 1 + slot); }
 
 NodeId word_table(NodeId context) { return context_cell(context).w1; }
 

@@ -8,6 +8,7 @@
 #include "runtime/collector.h"
 #include "runtime/error-raise.h"
 #include "runtime/series.h"
+#include "runtime/value-stack.h"
 
 namespace qel {
 
@@ -25,6 +26,7 @@ void mark_cycle_stack() {
 
 void cycle_stack_init() {
   cursor = 0;
+  set_stack_overflow_cleanup(cycle_stack_reset);
   collector_remove_root(mark_cycle_stack);
   collector_add_root(mark_cycle_stack);
 }

@@ -17,7 +17,8 @@ namespace qel {
 
 inline constexpr uint32_t kCycleStackEntries = 1000;
 
-// Empties the stack and registers it with the collector (start-up).
+// Empties the stack, registers it with the collector and has a stack overflow empty it too
+// (start-up).
 void cycle_stack_init();
 
 // Stores the series at the cursor and advances it; the push that reaches the end empties the

@@ -87,7 +87,7 @@ constexpr StartStep kRuntimeSteps[] = {
     {"global-context", global_context_init},
     {"case-tables-init", nothing},
     {"symbol-hash-table", symbol_table_init},
-    {"datatype-words", nothing},
+    {"datatype-words", datatype_table_make_words},
     {"runtime-symbols", runtime_symbols_init},
     {"native-and-module-inits", native_and_module_inits},
     {"init-stacks", init_stacks},
@@ -133,7 +133,7 @@ std::span<const StartStep> runtime_start_steps() { return kRuntimeSteps; }
 void restart_memory() {
   constexpr std::string_view kMemorySteps[] = {
       "memory-init",       "extres-init",     "first-frames", "root-block",  "stack-blocks", "global-context",
-      "symbol-hash-table", "runtime-symbols", "init-stacks",  "extref-init", "init-collector"};
+      "symbol-hash-table", "datatype-words", "runtime-symbols", "init-stacks", "extref-init", "init-collector"};
   memory_release_all();
   for (const auto& step : kRuntimeSteps)
     if (std::find(std::begin(kMemorySteps), std::end(kMemorySteps), step.name) != std::end(kMemorySteps)) step.run();
