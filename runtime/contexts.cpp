@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "runtime/call-trace.h"
 #include "runtime/collector.h"
 #include "runtime/cycle-guard.h"
 #include "runtime/error-raise.h"
@@ -26,6 +27,13 @@ namespace {
 NodeId global = 0;
 
 void mark_global_context() { collector_mark_context(global); }
+
+// Whether a frame's word refers to a function! (call traces list only those).
+bool word_holds_function(const Cell& word) {
+  if (word.w1 == 0) return false;
+  const Cell* value = context_word_value_cell(word.w2, word.w1);
+  return value && cell_type(*value) == Type::function;
+}
 
 // The argument cell of a slot of a running stack context (values: the first argument's
 // value-stack index + 1).
@@ -303,6 +311,7 @@ void global_context_init() {
   global = context_make(kGlobalContextSlots, false, false, 0, 0);
   collector_remove_root(mark_global_context);
   collector_add_root(mark_global_context);
+  set_call_trace_context(word_holds_function, global);
 }
 
 NodeId global_context() { return global; }

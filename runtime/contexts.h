@@ -128,7 +128,8 @@ void bind_block_deep(const Cell& block, NodeId context, bool self);
 
 // --- The global context -------------------------------------------------------------------------
 
-// global-context: the context of 4,000 slots, a collector root.
+// global-context: the context of 4,000 slots, a collector root; the call traces learn from
+// it which frame words refer to functions.
 void global_context_init();
 NodeId global_context();
 // global-set-value, global-value-cell (the symbol must be there), global-add-word (also rooted
