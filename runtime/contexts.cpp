@@ -7,6 +7,7 @@
 #include "runtime/call-trace.h"
 #include "runtime/collector.h"
 #include "runtime/cycle-guard.h"
+#include "runtime/datatype-registry.h"
 #include "runtime/error-raise.h"
 #include "runtime/gc-root.h"
 #include "runtime/hash-table.h"
@@ -345,5 +346,7 @@ Cell issue_from_c_string(const char* name) {
   root_slot_append(issue);
   return issue;
 }
+
+void register_context_datatype() { register_datatype(Type::context, Type::none_id, "context!", ActionRow()); }
 
 }  // namespace qel

@@ -138,6 +138,9 @@ void global_set_value(uint32_t symbol, const Cell& value);
 Cell* global_value_cell(uint32_t symbol);
 Cell global_add_word(uint32_t symbol);
 
+// register-context-datatype: context! (no parent), every action slot empty.
+void register_context_datatype();
+
 // word-from-c-string: the global word of that exact spelling; refinement-from-c-string: an
 // unbound refinement! (index 0); issue-from-c-string: an issue! of the global context, index -1.
 // The refinement and the issue each take a fresh root slot.

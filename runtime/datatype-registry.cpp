@@ -4,8 +4,10 @@
 #include <cstring>
 
 #include "runtime/console-output.h"
+#include "runtime/contexts.h"
 #include "runtime/quit.h"
 #include "runtime/services.h"
+#include "runtime/symbols.h"
 
 namespace qel {
 
@@ -23,7 +25,7 @@ void nothing() {}
 constexpr DatatypeInit kDatatypeInits[] = {
     {"datatype!", nothing},  {"unset!", nothing},      {"none!", nothing},      {"logic!", nothing},
     {"series!", nothing},    {"block!", nothing},      {"string!", nothing},    {"binary!", nothing},
-    {"integer!", nothing},   {"symbol!", nothing},     {"context!", nothing},   {"word!", nothing},
+    {"integer!", nothing},   {"symbol!", register_symbol_datatype}, {"context!", register_context_datatype},   {"word!", nothing},
     {"lit-word!", nothing},  {"set-word!", nothing},   {"get-word!", nothing},  {"refinement!", nothing},
     {"char!", nothing},      {"native!", nothing},     {"action!", nothing},    {"op!", nothing},
     {"path!", nothing},      {"lit-path!", nothing},   {"set-path!", nothing},  {"get-path!", nothing},
