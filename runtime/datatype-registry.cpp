@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "datatypes/series/series.h"
 #include "runtime/console-output.h"
 #include "runtime/quit.h"
 #include "runtime/services.h"
@@ -22,7 +23,7 @@ void nothing() {}
 // The start-up's registrations in their fixed order; each type's subsystem puts its init here.
 constexpr DatatypeInit kDatatypeInits[] = {
     {"datatype!", nothing},  {"unset!", nothing},      {"none!", nothing},      {"logic!", nothing},
-    {"series!", nothing},    {"block!", nothing},      {"string!", nothing},    {"binary!", nothing},
+    {"series!", series_init},{"block!", nothing},      {"string!", nothing},    {"binary!", nothing},
     {"integer!", nothing},   {"symbol!", nothing},     {"context!", nothing},   {"word!", nothing},
     {"lit-word!", nothing},  {"set-word!", nothing},   {"get-word!", nothing},  {"refinement!", nothing},
     {"char!", nothing},      {"native!", nothing},     {"action!", nothing},    {"op!", nothing},
