@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "datatypes/series/series.h"
 #include "runtime/console-output.h"
 #include "runtime/contexts.h"
 #include "runtime/quit.h"
@@ -24,7 +25,7 @@ void nothing() {}
 // The start-up's registrations in their fixed order; each type's subsystem puts its init here.
 constexpr DatatypeInit kDatatypeInits[] = {
     {"datatype!", nothing},  {"unset!", nothing},      {"none!", nothing},      {"logic!", nothing},
-    {"series!", nothing},    {"block!", nothing},      {"string!", nothing},    {"binary!", nothing},
+    {"series!", series_init},{"block!", nothing},      {"string!", nothing},    {"binary!", nothing},
     {"integer!", nothing},   {"symbol!", register_symbol_datatype}, {"context!", register_context_datatype},   {"word!", nothing},
     {"lit-word!", nothing},  {"set-word!", nothing},   {"get-word!", nothing},  {"refinement!", nothing},
     {"char!", nothing},      {"native!", nothing},     {"action!", nothing},    {"op!", nothing},
