@@ -218,6 +218,21 @@ void clamp_to_tail(Cell& series) {
   if (static_cast<int32_t>(series.w1) > static_cast<int32_t>(length)) series.w1 = length;
 }
 
+[[noreturn]] void invalid_refine_arg(const char* refinement, const Cell& argument) {
+  raise_error(error_id("script", "invalid-refine-arg"), services().word_from_c_string(refinement), argument);
+}
+
+// The count of a /part argument measured on `series`: an integer!, or a series of the same type
+// and buffer (its index less the series' index, both clamped to their tails).
+int32_t part_count(Cell& series, Cell& part) {
+  if (cell_type(part) == Type::integer) return static_cast<int32_t>(part.w2);
+  if (cell_type(part) != cell_type(series) || part.w2 != series.w2 || cell_type(series) == Type::port)
+    invalid_refine_arg("part", part);
+  clamp_to_tail(series);
+  clamp_to_tail(part);
+  return static_cast<int32_t>(part.w1) - static_cast<int32_t>(series.w1);
+}
+
 // A negative count moves the series' index back by it (not below the head) and counts the
 // units between; answers the count.
 int32_t take_back(Cell& series, int32_t count) {
@@ -360,19 +375,6 @@ constexpr std::array<bool (*)(size_t), kActionSlots> argument_tables(std::index_
 constexpr auto kTakesArgument = argument_tables(std::make_index_sequence<kActionSlots>{});
 
 }  // namespace
-
-void invalid_refine_arg(const char* refinement, const Cell& argument) {
-  raise_error(error_id("script", "invalid-refine-arg"), services().word_from_c_string(refinement), argument);
-}
-
-int32_t part_count(Cell& series, Cell& part) {
-  if (cell_type(part) == Type::integer) return static_cast<int32_t>(part.w2);
-  if (cell_type(part) != cell_type(series) || part.w2 != series.w2 || cell_type(series) == Type::port)
-    invalid_refine_arg("part", part);
-  clamp_to_tail(series);
-  clamp_to_tail(part);
-  return static_cast<int32_t>(part.w1) - static_cast<int32_t>(series.w1);
-}
 
 void register_action_entries(std::span<const ActionEntry> entries) {
   if (entries.size() > kActionSlots) fatal_assertion();

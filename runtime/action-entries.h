@@ -37,14 +37,6 @@ inline ActionEntry action_entry(Act act) { return action_entries[slot_index(act)
 bool refinement_flag(int32_t offset);
 Cell* refinement_argument(int32_t offset);
 
-// Raises script invalid-refine-arg naming the refinement (without "/") and its argument.
-[[noreturn]] void invalid_refine_arg(const char* refinement, const Cell& argument);
-
-// The count of a /part argument measured on `series`: an integer!, or a series of the same type
-// and buffer (its index less the series' index, both clamped to their tails); any other
-// argument raises invalid-refine-arg.
-int32_t part_count(Cell& series, Cell& part);
-
 // The value formed into UTF-8 text by the form entry, without a limit.
 std::string form_value_text(const Cell& value);
 

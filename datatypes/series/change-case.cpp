@@ -4,9 +4,9 @@
 #include <algorithm>
 
 #include "datatypes/series/string-core.h"
-#include "runtime/action-entries.h"
+#include "datatypes/series/series.h"
 #include "runtime/ownership.h"
-#include "runtime/services.h"
+#include "runtime/contexts.h"
 
 namespace qel {
 
@@ -36,9 +36,9 @@ Cell& change_case_value(Cell& value, Cell* part, Case which) {
   }
   value.w1 = string_index(value);
   uint32_t length = string_length(value);
-  int64_t count = part ? std::clamp<int64_t>(part_count(value, *part), 0, length) : length;
+  int64_t count = part ? std::clamp<int64_t>(series_part_count(value, *part), 0, length) : length;
   map_span(value.w2, value.w1, value.w1 + static_cast<uint32_t>(count), which);
-  Cell word = services().word_from_c_string(which == Case::upper ? "uppercase" : "lowercase");
+  Cell word = word_from_c_string(which == Case::upper ? "uppercase" : "lowercase");
   notify_owner_change(value, word, make_cell(Type::none), static_cast<int32_t>(value.w1), static_cast<int32_t>(count));
   return value;
 }
