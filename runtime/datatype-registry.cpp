@@ -3,6 +3,10 @@
 
 #include <cstring>
 
+#include "datatypes/scalars/datatype.h"
+#include "datatypes/scalars/logic.h"
+#include "datatypes/scalars/none.h"
+#include "datatypes/scalars/unset.h"
 #include "datatypes/series/series.h"
 #include "runtime/console-output.h"
 #include "runtime/contexts.h"
@@ -24,7 +28,8 @@ void nothing() {}
 
 // The start-up's registrations in their fixed order; each type's subsystem puts its init here.
 constexpr DatatypeInit kDatatypeInits[] = {
-    {"datatype!", nothing},  {"unset!", nothing},      {"none!", nothing},      {"logic!", nothing},
+    {"datatype!", register_datatype_datatype}, {"unset!", register_unset_datatype}, {"none!", register_none_datatype},
+    {"logic!", register_logic_datatype},
     {"series!", series_init},{"block!", nothing},      {"string!", nothing},    {"binary!", nothing},
     {"integer!", nothing},   {"symbol!", register_symbol_datatype}, {"context!", register_context_datatype},   {"word!", nothing},
     {"lit-word!", nothing},  {"set-word!", nothing},   {"get-word!", nothing},  {"refinement!", nothing},
