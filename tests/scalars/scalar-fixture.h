@@ -11,6 +11,7 @@
 
 #include "runtime/action-entries.h"
 #include "runtime/call-stack.h"
+#include "runtime/contexts.h"
 #include "runtime/datatype-registry.h"
 #include "runtime/exits.h"
 #include "runtime/memory.h"
@@ -20,9 +21,6 @@
 #include "runtime/value-stack.h"
 
 namespace qel::testing {
-
-// Symbol ids that name frames (the symbol table gives the real ones).
-inline constexpr uint32_t kBodySymbol = 1, kAnonSymbol = 2, kSelfSymbol = 3, kCallerSymbol = 10;
 
 inline Cell integer_cell(int32_t value) { return make_cell(Type::integer, 0, static_cast<uint32_t>(value)); }
 inline Cell char_cell(uint32_t code_point) { return make_cell(Type::char_, 0, code_point); }
@@ -56,12 +54,11 @@ class ScalarTest : public ::testing::Test {
   void SetUp() override {
     reset_services();
     restart_memory();
-    set_frame_symbols(kBodySymbol, kAnonSymbol, kSelfSymbol);
     datatype_tables_init();
     register_datatypes();
     init_action_entries();
     // Calls run inside a native frame, as under the interpreter, so errors name a caller.
-    stack_open_native_frame(make_cell(Type::word, 0, kCallerSymbol, 0xFFFFFFFF));
+    stack_open_native_frame(word_from_c_string("caller"));
   }
   void TearDown() override {
     init_stacks();
@@ -69,6 +66,9 @@ class ScalarTest : public ::testing::Test {
     memory_release_all();
     reset_services();
   }
+
+  // The symbol of the frame the calls run in.
+  static uint32_t caller_symbol() { return word_from_c_string("caller").w2; }
 
   // Calls the action and answers a copy of its result.
   template <class... Args>
