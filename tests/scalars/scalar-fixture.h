@@ -7,6 +7,7 @@
 #include <array>
 #include <cstring>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "runtime/action-entries.h"
@@ -81,6 +82,18 @@ class ScalarTest : public ::testing::Test {
   template <class... Args>
   static Cell call(Act act, const Args&... args) {
     return call(act, Refinements{}, args...);
+  }
+
+  // round with /to and the scale when one is given, and one more refinement when given.
+  enum RoundRefinement : size_t { kEven = 1, kDown, kHalfDown, kFloor, kCeiling, kHalfCeiling };
+  static Cell round(const Cell& value, std::optional<Cell> scale, std::optional<RoundRefinement> refinement = {}) {
+    const Cell scales[] = {scale.value_or(make_cell(Type::none))};
+    Refinement to{0, scale.has_value(), scales};
+    return refinement ? call(Act::Round, {to, {*refinement}}, value) : call(Act::Round, {to}, value);
+  }
+  static ErrorId round_error(const Cell& value, std::optional<Cell> scale,
+                             std::optional<RoundRefinement> refinement = {}) {
+    return error_of([&] { round(value, scale, refinement); });
   }
 
   // The text of a form or mold result; code points above U+007F come out as "\\u{...}".
