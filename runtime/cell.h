@@ -27,6 +27,7 @@ static_assert(sizeof(Cell) == 16);
 inline constexpr uint32_t kTypeByteMask = 0xFF;
 inline constexpr uint32_t kNewLineFlag = 1u << 30;  // a line break preceded the value in a block
 inline constexpr uint32_t kUnsetHeader = 2;         // unset!, no flags
+inline constexpr uint32_t kContextValuesOnStack = 1u << 22;  // context!: values live on the value stack
 
 constexpr Type cell_type(const Cell& cell) { return static_cast<Type>(cell.header & kTypeByteMask); }
 

@@ -22,7 +22,6 @@ HeapArray<NodeId> mark_stack;
 HeapArray<uint64_t> mark_words;  // the storage of mark_bits
 TableMarker table_marker = nullptr;
 
-constexpr uint32_t kContextValuesOnStack = 1u << 22;  // context! header: values live on the value stack
 constexpr uint32_t kNoSlot = 0xFFFFFFFF;
 
 void mark_nothing(const Cell&) {}

@@ -8,7 +8,8 @@
 
 namespace qel {
 
-// Builds the error through the error_build service and throws it as kThrowError; never returns.
+// Builds the error through the error_build service, reports it to the tracer and raises it
+// (throw_error_value); never returns.
 [[noreturn]] void raise_error_cells(ErrorId id, std::span<const Cell> args);
 
 template <class... Args>

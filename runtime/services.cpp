@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "evaluator/random.h"
+#include "runtime/contexts.h"
 
 namespace qel {
 
@@ -16,11 +17,16 @@ Cell stand_in_error_build(ErrorId id, std::span<const Cell> args) {
   last_error.id = id;
   last_error.arg_count = std::min<size_t>(args.size(), 3);
   std::copy_n(args.begin(), last_error.arg_count, last_error.args);
-  return Cell{};
+  return make_cell(Type::error);  // an error! with no object behind it
 }
 
 void stand_in_error_set_where(Cell&, const Cell& where) { last_error.where = where; }
+Cell* stand_in_error_stack_field(const Cell&) { return &last_error.stack; }
+Cell stand_in_none(uint32_t) { return make_cell(Type::none); }
+Cell stand_in_port_actor(const Cell&) { return make_cell(Type::none); }
 void stand_in_trace_event(uint32_t, std::span<const Cell>) {}
+void stand_in_field_change(const Cell&, const Cell&, const Cell&, const Cell&) {}
+void stand_in_on_change(const OwnerChange&) {}
 void stand_in_print(const Cell&) {}
 void nothing() {}
 void stand_in_decode_boot(const uint8_t*) {}
@@ -30,7 +36,13 @@ void stand_in_message_box(const char*, const char*) {}
 constexpr Services kStandIns = {
     .error_build = stand_in_error_build,
     .error_set_where = stand_in_error_set_where,
+    .error_stack_field = stand_in_error_stack_field,
+    .function_spec_arg_word = stand_in_none,
+    .word_from_c_string = word_from_c_string,  // the context layer's own
+    .port_actor = stand_in_port_actor,
     .trace_event = stand_in_trace_event,
+    .object_fire_field_change = stand_in_field_change,
+    .object_fire_on_change = stand_in_on_change,
     .print = stand_in_print,
     .random_init = random_init,  // the generator's own start-up seeding
     .crypt_provider_acquire = nothing,

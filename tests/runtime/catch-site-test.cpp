@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "runtime/error-raise.h"
+#include "runtime/exits.h"
 #include "runtime/runtime-record.h"
 #include "runtime/services.h"
 #include "runtime/throw.h"
@@ -79,7 +80,7 @@ TEST(CatchSite, BreakLevelLetsErrorsPassButTakesUserThrow) {
 TEST(RaiseError, BuildsThroughTheServiceAndTravelsAsTheErrorCode) {
   reset_services();
   Cell argument{9, 1, 2, 3};
-  Caught caught = catch_site(kThrowError, [&] { raise_error(error_id("script", "invalid-arg"), argument); });
+  Caught caught = trap_errors([&] { raise_error(error_id("script", "invalid-arg"), argument); });
   EXPECT_EQ(caught.taken, kThrowError);
   const StandInError& error = stand_in_last_error();
   EXPECT_EQ(error.id, error_id("script", "invalid-arg"));

@@ -2,6 +2,7 @@
 // catchable and the thread carries on.
 #include <gtest/gtest.h>
 
+#include "runtime/exits.h"
 #include "runtime/fault-signals.h"
 #include "runtime/language-thread.h"
 #include "runtime/services.h"
@@ -47,9 +48,9 @@ TEST(LanguageThreadDeathTest, FaultsBecomeRuntimeErrors) {
 TEST(LanguageThread, HeadroomCheckRaisesStackOverflowAndTheThreadCarriesOn) {
   int result = run_on_language_thread(
       [] {
-        Caught caught = catch_site(kThrowError, [] { recurse_checked(0); });
+        Caught caught = trap_errors([] { recurse_checked(0); });
         EXPECT_EQ(stand_in_last_error().id, error_id("internal", "stack-overflow"));
-        Caught again = catch_site(kThrowError, [] { recurse_checked(0); });
+        Caught again = trap_errors([] { recurse_checked(0); });
         return static_cast<int>(caught.taken == kThrowError && again.taken == kThrowError);
       },
       16 << 20);

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "runtime/exits.h"
 #include "runtime/heap.h"
 #include "runtime/services.h"
 #include "runtime/throw.h"
@@ -307,7 +308,7 @@ TEST(MergeSort, ScratchBeyondFourGigabytesIsTooLongBeforeAnythingMoves) {
   uint32_t elements[2] = {2, 1};
   uint64_t calls = 0;
   size_t live = heap_live_blocks();
-  EXPECT_THROW(merge_sort(elements, size_t{1} << 33, 1, ByKey{1, &calls}), NonLocalExit);
+  EXPECT_EQ(trap_errors([&] { merge_sort(elements, size_t{1} << 33, 1, ByKey{1, &calls}); }).taken, kThrowError);
   EXPECT_EQ(stand_in_last_error().id, error_id("script", "too-long"));
   EXPECT_EQ(calls, 0u);
   EXPECT_EQ(heap_live_blocks(), live);

@@ -1,0 +1,160 @@
+// datatype-registry.cpp: registering datatypes and their action rows.
+#include "runtime/datatype-registry.h"
+
+#include <cstring>
+
+#include "datatypes/scalars/char.h"
+#include "datatypes/scalars/datatype.h"
+#include "datatypes/scalars/float.h"
+#include "datatypes/scalars/handle.h"
+#include "datatypes/scalars/integer.h"
+#include "datatypes/scalars/logic.h"
+#include "datatypes/scalars/none.h"
+#include "datatypes/scalars/percent.h"
+#include "datatypes/scalars/typeset.h"
+#include "datatypes/scalars/unset.h"
+#include "datatypes/series/series.h"
+#include "runtime/console-output.h"
+#include "runtime/contexts.h"
+#include "runtime/quit.h"
+#include "runtime/services.h"
+#include "runtime/symbols.h"
+
+namespace qel {
+
+DatatypeRow datatype_table[kTypeTableRows];
+ActionFn action_table[kTypeTableRows][kActionSlots];
+
+namespace {
+
+Type highest_registered = Type::none_id;
+bool words_made = false;
+
+void nothing() {}
+
+// The start-up's registrations in their fixed order; each type's subsystem puts its init here.
+constexpr DatatypeInit kDatatypeInits[] = {
+    {"datatype!", register_datatype_datatype},
+    {"unset!", register_unset_datatype},
+    {"none!", register_none_datatype},
+    {"logic!", register_logic_datatype},
+    {"series!", series_init},
+    {"block!", nothing},
+    {"string!", nothing},
+    {"binary!", nothing},
+    {"integer!", register_integer_datatype},
+    {"symbol!", register_symbol_datatype},
+    {"context!", register_context_datatype},
+    {"word!", nothing},
+    {"lit-word!", nothing},
+    {"set-word!", nothing},
+    {"get-word!", nothing},
+    {"refinement!", nothing},
+    {"char!", register_char_datatype},
+    {"native!", nothing},
+    {"action!", nothing},
+    {"op!", nothing},
+    {"path!", nothing},
+    {"lit-path!", nothing},
+    {"set-path!", nothing},
+    {"get-path!", nothing},
+    {"function!", nothing},
+    {"routine!", nothing},
+    {"paren!", nothing},
+    {"issue!", nothing},
+    {"url!", nothing},
+    {"file!", nothing},
+    {"object!", nothing},
+    {"bitset!", nothing},
+    {"triple!", nothing},
+    {"float!", register_float_datatype},
+    {"typeset!", register_typeset_datatype},
+    {"error!", nothing},
+    {"vector!", nothing},
+    {"map!", nothing},
+    {"hash!", nothing},
+    {"pair!", nothing},
+    {"percent!", register_percent_datatype},
+    {"tuple!", nothing},
+    {"time!", nothing},
+    {"tag!", nothing},
+    {"email!", nothing},
+    {"handle!", register_handle_datatype},
+    {"date!", nothing},
+    {"port!", nothing},
+    {"money!", nothing},
+    {"ref!", nothing},
+    {"point2D!", nothing},
+    {"point3D!", nothing},
+    {"image store", nothing},
+    {"image!", nothing},
+};
+
+[[noreturn]] void invalid_actions_count(Type type, size_t found) {
+  print_values_line({{item_text("*** Datatype Error: invalid actions count for type: "), item_integer(type_index(type))}});
+  print_values_line({{item_text("*** Found: "), item_integer(static_cast<int64_t>(found))}});
+  print_values_line({{item_text("*** Expected: "), item_integer(kActionSlots)}});
+  console_flush();
+  fatal_assertion();
+}
+
+void make_name_word(DatatypeRow& row) { row.name_word = services().word_from_c_string(row.name); }
+
+}  // namespace
+
+ActionRow& ActionRow::inherit_all() {
+  slots_.fill(kInheritSlot);
+  return *this;
+}
+
+Type highest_type_id() { return highest_registered; }
+
+bool datatype_registered(Type type) { return datatype_table[type_index(type)].name != nullptr; }
+
+void register_datatype(Type type, Type parent, const char* name, const ActionRow& row) {
+  register_datatype(type, parent, name, row.slots());
+}
+
+void register_datatype(Type type, Type parent, const char* name, std::span<const RawSlot> slots) {
+  size_t id = type_index(type);
+  if (id == 0 || id >= kTypeTableRows || type_index(parent) >= kTypeTableRows) fatal_assertion();
+  if (parent != Type::none_id && !datatype_registered(parent)) fatal_assertion();
+  if (slots.size() != kActionSlots) invalid_actions_count(type, slots.size());
+  if (type > highest_registered) highest_registered = type;
+  DatatypeRow& row = datatype_table[id];
+  row.name = name;
+  row.name_length = static_cast<int32_t>(std::strlen(name)) - 1;
+  if (words_made) make_name_word(row);
+  const ActionFn* parent_row = action_table[type_index(parent)];
+  for (size_t k = 0; k < kActionSlots; ++k) {
+    RawSlot value = slots[k];
+    if (value == kInheritSlot) {
+      action_table[id][k] = parent != Type::none_id ? parent_row[k] : nullptr;  // no parent: unsupported
+    } else {
+      action_table[id][k] = reinterpret_cast<ActionFn>(value);
+    }
+  }
+  action_table[id][slot_index(Act::Reserved)] = nullptr;
+}
+
+void datatype_tables_init() {
+  for (auto& row : datatype_table) row = DatatypeRow{};
+  for (auto& row : action_table)
+    for (auto& slot : row) slot = nullptr;
+  highest_registered = Type::none_id;
+  words_made = false;
+}
+
+std::span<const DatatypeInit> datatype_inits() { return kDatatypeInits; }
+
+void register_datatypes() {
+  for (const auto& entry : kDatatypeInits) entry.init();
+}
+
+void datatype_table_make_words() {
+  for (size_t id = 1; id <= type_index(highest_registered); ++id)
+    if (datatype_table[id].name) make_name_word(datatype_table[id]);
+  words_made = true;
+}
+
+}  // namespace qel
