@@ -2,6 +2,7 @@
 #include "runtime/call-stack.h"
 
 #include "runtime/collector.h"
+#include "runtime/contexts.h"
 #include "runtime/language-thread.h"
 #include "runtime/quit.h"
 #include "runtime/series-buffer.h"
@@ -18,8 +19,7 @@ uint32_t cached_anon_symbol = 0;
 uint32_t cached_self_symbol = 0;
 uint32_t throw_mark_depth = 0;
 
-[[noreturn]] uint32_t* no_context_layer(NodeId) { fatal_assertion(); }
-ContextValuesSlot values_slot = no_context_layer;
+ContextValuesSlot values_slot = context_values_word;
 
 // Takes the current frame off the call stack and answers it; closing with no frame is a caller bug.
 inline CallFrame* pop_frame() {
@@ -68,7 +68,7 @@ Reached unwind_frames(FrameKind kind) {
 
 // --- Function contexts ----------------------------------------------------------------------------
 
-void set_context_values_slot(ContextValuesSlot slot) { values_slot = slot ? slot : no_context_layer; }
+void set_context_values_slot(ContextValuesSlot slot) { values_slot = slot ? slot : context_values_word; }
 uint32_t* context_values_slot(NodeId context) { return values_slot(context); }
 
 // --- Opening ----------------------------------------------------------------------------------------

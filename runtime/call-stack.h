@@ -66,8 +66,8 @@ inline CallFrame* stack_current_frame() { return call_stack_empty() ? nullptr : 
 // --- Function contexts ----------------------------------------------------------------------------
 
 // Where a function context keeps its values pointer: the value-stack index of the running call's
-// first argument + 1, or 0 when the function is not running. The context layer installs the
-// accessor; until then a frame given a function context is a caller bug (runtime error 98).
+// first argument + 1, or 0 when the function is not running. The accessor is the context layer's
+// (context_values_word); tests may swap in their own and put it back with null.
 using ContextValuesSlot = uint32_t* (*)(NodeId context);
 void set_context_values_slot(ContextValuesSlot slot);
 uint32_t* context_values_slot(NodeId context);

@@ -5,6 +5,7 @@
 
 #include "evaluator/random.h"
 #include "loader/lexer/lexer-state.h"
+#include "runtime/contexts.h"
 
 namespace qel {
 
@@ -23,9 +24,10 @@ Cell stand_in_error_build(ErrorId id, std::span<const Cell> args) {
 void stand_in_error_set_where(Cell&, const Cell& where) { last_error.where = where; }
 Cell* stand_in_error_stack_field(const Cell&) { return &last_error.stack; }
 Cell stand_in_none(uint32_t) { return make_cell(Type::none); }
-Cell stand_in_word_from_c_string(const char*) { return make_cell(Type::none); }  // no symbols yet
 Cell stand_in_port_actor(const Cell&) { return make_cell(Type::none); }
 void stand_in_trace_event(uint32_t, std::span<const Cell>) {}
+void stand_in_field_change(const Cell&, const Cell&, const Cell&, const Cell&) {}
+void stand_in_on_change(const OwnerChange&) {}
 void stand_in_print(const Cell&) {}
 void nothing() {}
 void stand_in_decode_boot(const uint8_t*) {}
@@ -37,9 +39,11 @@ constexpr Services kStandIns = {
     .error_set_where = stand_in_error_set_where,
     .error_stack_field = stand_in_error_stack_field,
     .function_spec_arg_word = stand_in_none,
-    .word_from_c_string = stand_in_word_from_c_string,
+    .word_from_c_string = word_from_c_string,  // the context layer's own
     .port_actor = stand_in_port_actor,
     .trace_event = stand_in_trace_event,
+    .object_fire_field_change = stand_in_field_change,
+    .object_fire_on_change = stand_in_on_change,
     .print = stand_in_print,
     .random_init = random_init,  // the generator's own start-up seeding
     .crypt_provider_acquire = nothing,

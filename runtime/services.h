@@ -15,6 +15,17 @@
 
 namespace qel {
 
+// A change inside an owned series, as its owner object's deep-change handler receives it.
+struct OwnerChange {
+  Cell owner;      // the object!
+  Cell word;       // the field that holds the series
+  Cell value;      // the owned series value
+  Cell action;     // the word of the changing action ("append", "appended" ...)
+  Cell new_value;  // the value inserted or written
+  int32_t index;   // where the change happens
+  int32_t part;    // how many units it concerns
+};
+
 struct Services {
   // evaluator
   Cell (*error_build)(ErrorId id, std::span<const Cell> args);  // a new error value, raises nothing
@@ -24,6 +35,10 @@ struct Services {
   Cell (*word_from_c_string)(const char* name);    // a global word of that spelling
   Cell (*port_actor)(const Cell& port);            // a port's actor field
   void (*trace_event)(uint32_t mask, std::span<const Cell> cells);
+  // an object's on-change* for a field set: (owner, word, old value, new value)
+  void (*object_fire_field_change)(const Cell& owner, const Cell& word, const Cell& old_value, const Cell& new_value);
+  // an object's deep-change handler for a change inside a series it owns
+  void (*object_fire_on_change)(const OwnerChange& change);
   void (*print)(const Cell& value);
   void (*random_init)();
   void (*crypt_provider_acquire)();

@@ -13,16 +13,22 @@
 #include "runtime/call-stack.h"
 #include "runtime/collector.h"
 #include "runtime/console-output.h"
+#include "runtime/contexts.h"
+#include "runtime/cycle-guard.h"
 #include "runtime/datatype-registry.h"
 #include "runtime/extref.h"
 #include "runtime/extres.h"
+#include "runtime/hash-table.h"
 #include "runtime/memory.h"
 #include "runtime/os.h"
+#include "runtime/ownership.h"
 #include "runtime/print-hooks.h"
 #include "runtime/quit.h"
 #include "runtime/root-block.h"
 #include "runtime/runtime-record.h"
+#include "runtime/runtime-symbols.h"
 #include "runtime/services.h"
+#include "runtime/symbols.h"
 #include "runtime/throw.h"
 
 namespace qel {
@@ -49,9 +55,17 @@ void random_init() { services().random_init(); }
 void native_and_module_inits() {
   services().init_native_entries();
   services().init_parse();
+  ownership_table_init();
   services().init_checksum_methods();
   services().init_compression_methods();
   services().init_call();
+}
+// The symbol block and the cycle stack (the value and call stacks are fixed arrays of their
+// own), and the marking of every hash table from here on.
+void stack_blocks() {
+  hash_tables_init();
+  cycle_stack_init();
+  symbol_block_init();
 }
 void init_lexer_tables() { services().init_lexer_tables(); }
 void decode_boot_image() { services().qelbin_decode_boot(runtime.boot_image); }
@@ -69,12 +83,12 @@ constexpr StartStep kRuntimeSteps[] = {
     {"action-entries", init_action_entries},
     {"first-frames", memory_first_frames},
     {"root-block", root_block_init},
-    {"stack-blocks", nothing},
-    {"global-context", nothing},
+    {"stack-blocks", stack_blocks},
+    {"global-context", global_context_init},
     {"case-tables-init", nothing},
-    {"symbol-hash-table", nothing},
-    {"datatype-words", nothing},
-    {"runtime-symbols", nothing},
+    {"symbol-hash-table", symbol_table_init},
+    {"datatype-words", datatype_table_make_words},
+    {"runtime-symbols", runtime_symbols_init},
     {"native-and-module-inits", native_and_module_inits},
     {"init-stacks", init_stacks},
     {"init-lexer-tables", init_lexer_tables},
@@ -117,11 +131,13 @@ void under_root_catch(const std::function<void()>& body) {
 std::span<const StartStep> runtime_start_steps() { return kRuntimeSteps; }
 
 void restart_memory() {
-  constexpr std::string_view kMemorySteps[] = {"memory-init", "extres-init", "first-frames", "root-block",
-                                               "init-stacks", "extref-init", "init-collector"};
+  constexpr std::string_view kMemorySteps[] = {
+      "memory-init",       "extres-init",     "first-frames", "root-block",  "stack-blocks", "global-context",
+      "symbol-hash-table", "datatype-words", "runtime-symbols", "init-stacks", "extref-init", "init-collector"};
   memory_release_all();
   for (const auto& step : kRuntimeSteps)
     if (std::find(std::begin(kMemorySteps), std::end(kMemorySteps), step.name) != std::end(kMemorySteps)) step.run();
+  ownership_table_init();  // the one memory step among the module inits
   collector_enable(true);
 }
 std::span<const StartStep> entry_finish_steps() { return kEntryFinishSteps; }

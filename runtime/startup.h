@@ -19,8 +19,9 @@ std::span<const StartStep> entry_finish_steps();
 void start_runtime();
 
 // Gives all series memory back and runs the memory steps of the runtime initialisation again
-// (memory, external resources, first frames, root block, empty stacks, extref, collector), then enables
-// collection: a fresh heap for tests and benchmarks.
+// (memory, external resources, first frames, root block, the symbol block, global context,
+// symbol table, datatype words and runtime symbols, empty stacks, extref, collector, the
+// ownership table), then enables collection: a fresh heap for tests and benchmarks.
 void restart_memory();
 
 // The names of the steps run so far, in order (for tests and diagnostics).

@@ -7,6 +7,7 @@
 #include "memory-fixture.h"
 #include "runtime/call-stack.h"
 #include "runtime/gc-root.h"
+#include "runtime/hash-table.h"
 #include "runtime/node-table.h"
 
 namespace qel {
@@ -187,7 +188,10 @@ TEST_F(Collector, HandlesKeepTheirResourceSlots) {
 NodeId extra_node = 0;
 void mark_event_extra(const Cell& cell) { collector_mark_node(cell.w3 == 0x1000 ? extra_node : 0); }
 int tables_marked = 0;
+NodeId counted_table = 0;
+// Counts the marks of the test's own table; every real table (the symbol table's) marks as usual.
 void count_table(NodeId table) {
+  if (table != counted_table) return hashtable_mark(table);
   ++tables_marked;
   collector_mark_node(table);
 }
@@ -197,12 +201,13 @@ TEST_F(Collector, SubsystemsPlugInTheirOwnMarking) {
   collector_set_type_marker(Type::event, mark_event_extra);
   collector_set_table_marker(count_table);
   NodeId hash_block = new_cell_series(1), table = new_byte_series(8);
+  counted_table = table;
   GcRoot<Cell> event(make_cell(Type::event, 1, 0, 0x1000));
   GcRoot<Cell> hash(make_cell(Type::hash, 0, hash_block, table));
   tables_marked = 0;
   collect_now();
   collector_set_type_marker(Type::event, [](const Cell&) {});
-  collector_set_table_marker(nullptr);
+  collector_set_table_marker(hashtable_mark);
   EXPECT_TRUE(node_is_in_use(extra_node));
   EXPECT_TRUE(node_is_in_use(table));
   EXPECT_EQ(tables_marked, 1);
@@ -278,11 +283,17 @@ TEST_F(Compaction, ANodeFrameWhoseIdsAllDiedIsReleasedAndItsIdsReused) {
   GcRoot<NodeId> root(new_cell_series(1));
   while (node_frames().size() < 2) new_byte_series(1);
   for (int i = 0; i < 100; ++i) new_byte_series(1);  // garbage with ids of the second frame
-  uint64_t os_total = memory.os_total;
+  // The garbage may also have filled a series frame, which the collection gives back too.
+  auto frame_bytes = [] {
+    uint64_t bytes = 0;
+    for (const SeriesFrame& frame : memory.frames) bytes += frame.size();
+    return bytes;
+  };
+  uint64_t os_total = memory.os_total, frames_before = frame_bytes();
   collect_now();
   ASSERT_EQ(node_frames().size(), 2u);
   EXPECT_TRUE(node_frames()[1].released);
-  EXPECT_EQ(memory.os_total, os_total - kNodeFrameIds * sizeof(uintptr_t));
+  EXPECT_EQ(memory.os_total, os_total - kNodeFrameIds * sizeof(uintptr_t) - (frames_before - frame_bytes()));
   NodeId node = 0;
   while (node <= kNodeFrameIds) node = node_alloc();  // the first frame fills, then the second is remade
   EXPECT_EQ(node, kNodeFrameIds + 1);

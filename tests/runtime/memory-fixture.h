@@ -38,12 +38,18 @@ class FrameLayoutTest : public MemoryTest {
   }
 };
 
+// True when `body` raised the language error `id`.
+template <class Body>
+bool raises_error(ErrorId id, Body&& body) {
+  if (trap_errors(body).taken != kThrowError) return false;
+  stack_drop(1);  // the error the trap left
+  return stand_in_last_error().id == id;
+}
+
 // True when `body` raised the internal no-memory error.
 template <class Body>
 bool raises_no_memory(Body&& body) {
-  if (trap_errors(body).taken != kThrowError) return false;
-  stack_drop(1);  // the error the trap left
-  return stand_in_last_error().id == error_id("internal", "no-memory");
+  return raises_error(error_id("internal", "no-memory"), body);
 }
 
 inline Cell block_cell(NodeId node, uint32_t index = 0) { return make_cell(Type::block, index, node); }

@@ -1,0 +1,352 @@
+// contexts.cpp: context records, word tables, setting and reading words, binding, and the
+// global context.
+#include "runtime/contexts.h"
+
+#include <algorithm>
+
+#include "runtime/call-trace.h"
+#include "runtime/collector.h"
+#include "runtime/cycle-guard.h"
+#include "runtime/datatype-registry.h"
+#include "runtime/error-raise.h"
+#include "runtime/gc-root.h"
+#include "runtime/hash-table.h"
+#include "runtime/language-thread.h"
+#include "runtime/murmur-hash.h"
+#include "runtime/quit.h"
+#include "runtime/root-block.h"
+#include "runtime/runtime-record.h"
+#include "runtime/series.h"
+#include "runtime/services.h"
+#include "runtime/symbols.h"
+#include "runtime/value-stack.h"
+
+namespace qel {
+
+namespace {
+
+NodeId global = 0;
+
+void mark_global_context() { collector_mark_context(global); }
+
+// Whether a frame's word refers to a function! (call traces list only those).
+bool word_holds_function(const Cell& word) {
+  if (word.w1 == 0) return false;
+  const Cell* value = context_word_value_cell(word.w2, word.w1);
+  return value && cell_type(*value) == Type::function;
+}
+
+// The argument cell of a slot of a running stack context (values: the first argument's
+// value-stack index + 1).
+Cell* stack_argument(uint32_t values, uint32_t slot) { return stack_cell_at(values - 1 + slot); }
+
+NodeId word_table(NodeId context) { return context_cell(context).w1; }
+
+// The probe of a symbol in a word table: canonical ids compared when up_to_case, else ids.
+Probe probe_symbol(const TableView& view, uint32_t symbol, bool up_to_case) {
+  const uint32_t canonical = symbol_canonical(symbol);
+  const Cell* words = series_buffer(view.record->block)->head_cell();
+  return table_probe(view, word_hash(canonical), [&](uint32_t bucket) {
+    uint32_t other = words[view.keys[bucket]].w2;
+    return up_to_case ? symbol_canonical(other) == canonical : other == symbol;
+  });
+}
+
+// Appends a word! of the symbol bound to its new slot, and indexes it. Answers the slot.
+int32_t add_word(NodeId context, uint32_t symbol) {
+  NodeId table = word_table(context);
+  hashtable_grow_if_full(table);
+  NodeId words = table_record(table).block;
+  const uint32_t slot = series_buffer_length(words);
+  *series_append_fresh_slot(words) = make_cell(Type::word, context, symbol, slot);
+  TableView view = table_view(table);
+  Probe probe = probe_symbol(view, symbol, false);
+  table_occupy(view, probe.bucket, static_cast<int32_t>(slot));
+  return static_cast<int32_t>(slot);
+}
+
+// A new slot's value: unset!, appended to the values block.
+void add_unset_value(NodeId context) {
+  *series_append_fresh_slot(context_cell(context).w2) = make_cell(Type::unset);
+}
+
+// Rebinds every word of the words block to its context (after a copy).
+void rebind_words(NodeId context) {
+  NodeId words = context_words(context);
+  SeriesBuffer* buffer = series_buffer(words);
+  for (Cell* word = buffer->head_cell(); word < buffer->tail_cell(); ++word) word->w1 = context;
+}
+
+// A new record: the context! cell and an unset! owner.
+NodeId new_context_record(const Cell& context_value) {
+  NodeId record = new_cell_series(2);
+  *series_append_fresh_slot(record) = context_value;
+  series_append_fresh_slot(record);
+  return record;
+}
+
+bool is_any_word(Type type) {
+  return type == Type::word || type == Type::set_word || type == Type::get_word || type == Type::lit_word;
+}
+
+bool is_bindable_block(Type type) {
+  switch (type) {
+    case Type::block: case Type::paren: case Type::hash:
+    case Type::path: case Type::lit_path: case Type::set_path: case Type::get_path: return true;
+    default: return false;
+  }
+}
+
+// The cells of a block from its index: (node, first position, end position).
+struct CellRange {
+  NodeId node;
+  uint32_t begin;
+  uint32_t end;
+};
+CellRange cells_from_index(const Cell& block) {
+  uint32_t length = series_buffer_length(block.w2);
+  return {block.w2, std::min(block.w1, length), length};
+}
+
+// One level of bind-block-deep.
+void bind_cells(const Cell& block, NodeId context, uint32_t self_symbol) {
+  check_stack_headroom();
+  CyclePush level(block.w2);
+  CellRange range = cells_from_index(block);
+  for (uint32_t i = range.begin; i < range.end; ++i) {
+    Cell& cell = series_buffer(range.node)->head_cell()[i];
+    Type type = cell_type(cell);
+    if (type == Type::word && self_symbol && symbol_canonical(cell.w2) == self_symbol) {
+      cell.w1 = context;
+      cell.w3 = kUnresolved;
+    } else if (is_any_word(type)) {
+      bind_word(context, cell);
+    } else if (is_bindable_block(type) && !cycle_stack_contains(cell.w2)) {
+      Cell nested = cell;
+      bind_cells(nested, context, self_symbol);
+    }
+  }
+}
+
+}  // namespace
+
+Cell& context_cell(NodeId context) { return series_buffer(context)->head_cell()[0]; }
+Cell& context_owner(NodeId context) { return series_buffer(context)->head_cell()[1]; }
+uint32_t context_kind(NodeId context) { return (context_cell(context).header >> kContextKindShift) & 3; }
+bool context_on_stack(NodeId context) { return context_cell(context).header & kContextOnStack; }
+uint32_t* context_values_word(NodeId context) { return &context_cell(context).w2; }
+
+NodeId context_words(NodeId context) { return table_record(word_table(context)).block; }
+uint32_t& context_words_flags(NodeId context) { return series_buffer(context_words(context))->flags; }
+uint32_t context_length(NodeId context) { return series_buffer_length(context_words(context)); }
+
+Cell* context_word_at(NodeId context, uint32_t slot) {
+  if (slot >= context_length(context)) fatal_assertion();
+  return series_buffer(context_words(context))->head_cell() + slot;
+}
+
+NodeId context_make(int64_t n, bool on_stack, bool flag, NodeId prototype_table, uint32_t kind) {
+  NodeId table = prototype_table ? hashtable_copy_prototype(prototype_table)
+                                 : hashtable_new(std::max<int64_t>(n, 1), 0, TableKind::words, 0);
+  uint32_t header = static_cast<uint32_t>(Type::context) | (kind & 3) << kContextKindShift;
+  if (on_stack) header |= kContextOnStack;
+  if (flag) header |= kContextFlag;
+  NodeId values = on_stack ? 0 : new_cell_series(std::max<int64_t>(n, 1));
+  NodeId context = new_context_record(Cell{header, table, values, 0});
+  if (prototype_table) {
+    rebind_words(context);
+    if (!on_stack)
+      for (uint32_t i = 0, length = context_length(context); i < length; ++i) add_unset_value(context);
+  }
+  return context;
+}
+
+NodeId context_clone(Cell& owner, uint32_t kind) {
+  Cell cell = context_cell(owner.w1);
+  cell.header = (cell.header & ~(3u << kContextKindShift)) | (kind & 3) << kContextKindShift;
+  cell.w1 = hashtable_copy_prototype(cell.w1);
+  cell.w2 = cell.header & kContextOnStack ? 0 : copy_series_buffer(cell.w2);  // a copy is not running
+  NodeId context = new_context_record(cell);
+  rebind_words(context);
+  owner.w1 = context;
+  context_owner(context) = owner;
+  return context;
+}
+
+NodeId context_make_from_spec(const Cell& spec, bool on_stack, bool flag, uint32_t kind) {
+  GcRoot<Cell> kept(spec);
+  CellRange range = cells_from_index(spec);
+  int64_t words = 0;
+  auto counted = [](Type type) {
+    return type == Type::word || type == Type::get_word || type == Type::lit_word || type == Type::refinement;
+  };
+  for (uint32_t i = range.begin; i < range.end; ++i) words += counted(cell_type(series_buffer(range.node)->head_cell()[i]));
+  NodeId context = context_make(words, on_stack, flag, 0, kind);
+  for (uint32_t i = range.begin; i < range.end; ++i) {
+    Cell cell = series_buffer(range.node)->head_cell()[i];
+    if (counted(cell_type(cell))) context_add_word(cell.w2, context);
+  }
+  return context;
+}
+
+bool collect_set_words(NodeId context, const Cell& block) {
+  CellRange range = cells_from_index(block);
+  bool grew = false;
+  for (uint32_t i = range.begin; i < range.end; ++i) {
+    Cell cell = series_buffer(range.node)->head_cell()[i];
+    if (cell_type(cell) != Type::set_word || context_find_word(context, cell.w2, true) >= 0) continue;
+    context_add_word(cell.w2, context);
+    grew = true;
+  }
+  return grew;
+}
+
+int32_t context_find_word(NodeId context, uint32_t symbol, bool up_to_case) {
+  TableView view = table_view(word_table(context));
+  Probe probe = probe_symbol(view, symbol, up_to_case);
+  return probe.found ? view.keys[probe.bucket] : -1;
+}
+
+int32_t context_find_or_add_word(NodeId context, uint32_t symbol, bool up_to_case, int32_t& slot) {
+  slot = context_find_word(context, symbol, up_to_case);
+  if (slot >= 0) return slot;
+  slot = add_word(context, symbol);
+  return -1;
+}
+
+Cell context_add_word(uint32_t symbol, NodeId context) {
+  int32_t slot;
+  if (context_find_or_add_word(context, symbol, true, slot) < 0 && !context_on_stack(context)) add_unset_value(context);
+  return make_cell(Type::word, context, symbol, static_cast<uint32_t>(slot));
+}
+
+int32_t context_find_or_add(NodeId context, const Cell& word) {
+  int32_t slot = context_find_word(context, word.w2, true);
+  if (slot >= 0 || context_on_stack(context)) return slot;
+  slot = add_word(context, word.w2);
+  add_unset_value(context);
+  return slot;
+}
+
+bool context_add_value(NodeId context, const Cell& word, const Cell& value) {
+  if (context_find_word(context, word.w2, true) >= 0) return false;
+  Cell copy = value;
+  int32_t slot = context_find_or_add(context, word);
+  if (slot < 0) fatal_assertion();  // a stack context has no values of its own
+  series_buffer(context_cell(context).w2)->head_cell()[slot] = copy;
+  return true;
+}
+
+void context_set_value(NodeId context, const Cell& word, const Cell& value) {
+  Cell copy = value;
+  Cell bound = make_cell(Type::word, context, word.w2, kUnresolved);
+  word_set_core(bound, copy, context, false);
+}
+
+Cell* context_word_value_cell(uint32_t symbol, NodeId context) {
+  if (context_on_stack(context)) context = global;
+  int32_t slot = context_find_word(context, symbol, true);
+  return slot < 0 ? nullptr : series_buffer(context_cell(context).w2)->head_cell() + slot;
+}
+
+void word_set_core(Cell& word, const Cell& value, NodeId context, bool notify) {
+  if (context == 0) raise_error(error_id("script", "not-defined"), word);
+  if (word.w3 == kUnresolved) word.w3 = static_cast<uint32_t>(context_find_or_add(context, word));
+  const Cell& header = context_cell(context);
+  if (header.w2 == 0) raise_error(error_id("script", "not-defined"), word);
+  if (word.w3 == kUnresolved || word.w3 >= context_length(context)) raise_error(error_id("script", "not-in-context"), word);
+  const uint32_t slot = word.w3;
+  if (header.header & kContextOnStack) {
+    *stack_argument(header.w2, slot) = value;
+    return;
+  }
+  Cell* values = series_buffer(header.w2)->head_cell();
+  if (context_kind(context) != kObjectContext) {
+    values[slot] = value;
+    return;
+  }
+  context_word_at(context, slot)->header |= kWordSetInObject;
+  const Cell& owner = context_owner(context);
+  if (!notify || cell_type(owner) != Type::object || owner.w3 == 0) {
+    values[slot] = value;
+    return;
+  }
+  // The handler runs the evaluator: everything it is given is held by value and rooted.
+  GcRoot<Cell> old_value(values[slot]), new_value(value), field(word), owner_value(owner);
+  values[slot] = value;
+  services().object_fire_field_change(*owner_value, *field, *old_value, *new_value);
+}
+
+void word_set_integer(Cell& word, int32_t n) {
+  Cell value = make_cell(Type::integer);
+  set_payload_i32(value, 2, n);
+  word_set(word, value);
+}
+
+Cell* word_value_cell_core(const Cell& word, NodeId context) {
+  if (context == 0) raise_error(error_id("script", "no-value"), word);
+  const Cell& header = context_cell(context);
+  if (word.w3 == kUnresolved) {
+    if (context == global) return &context_owner(global);
+    raise_error(error_id("script", "no-value"), word);
+  }
+  if (header.w2 == 0 || word.w3 >= context_length(context)) raise_error(error_id("script", "not-in-context"), word);
+  if (header.header & kContextOnStack) return stack_argument(header.w2, word.w3);
+  return series_buffer(header.w2)->head_cell() + word.w3;
+}
+
+bool bind_word(NodeId context, Cell& word) {
+  int32_t slot = context_find_word(context, word.w2, true);
+  if (slot < 0) return false;
+  word.w1 = context;
+  word.w3 = static_cast<uint32_t>(slot);
+  return true;
+}
+
+void bind_block_deep(const Cell& block, NodeId context, bool self) {
+  CycleScope scope;
+  bind_cells(block, context, self ? symbol_canonical(symbol_intern_cstring("self")) : 0);
+}
+
+void global_context_init() {
+  global = context_make(kGlobalContextSlots, false, false, 0, 0);
+  collector_remove_root(mark_global_context);
+  collector_add_root(mark_global_context);
+  set_call_trace_context(word_holds_function, global);
+}
+
+NodeId global_context() { return global; }
+
+void global_set_value(uint32_t symbol, const Cell& value) {
+  context_set_value(global, make_cell(Type::word, global, symbol, kUnresolved), value);
+}
+
+Cell* global_value_cell(uint32_t symbol) {
+  Cell* cell = context_word_value_cell(symbol, global);
+  if (!cell) fatal_assertion();
+  return cell;
+}
+
+Cell global_add_word(uint32_t symbol) {
+  Cell word = context_add_word(symbol, global);
+  if (runtime.boot_flag) root_slot_append(word);
+  return word;
+}
+
+Cell word_from_c_string(const char* name) { return global_add_word(symbol_intern_cstring(name)); }
+
+Cell refinement_from_c_string(const char* name) {
+  Cell refinement = make_cell(Type::refinement, 0, symbol_intern_cstring(name), 0);
+  root_slot_append(refinement);
+  return refinement;
+}
+
+Cell issue_from_c_string(const char* name) {
+  Cell issue = make_cell(Type::issue, global, symbol_intern_cstring(name), kUnresolved);
+  root_slot_append(issue);
+  return issue;
+}
+
+void register_context_datatype() { register_datatype(Type::context, Type::none_id, "context!", ActionRow()); }
+
+}  // namespace qel

@@ -1,0 +1,196 @@
+// hash-table.h: the one open-addressing hash table design behind hash! and map! indexes, the
+// symbol table, context word tables, integer-keyed sets and the ownership table.
+//
+// A table is a record of eleven 32-bit words in a byte series of its own, reached by that
+// series' node. It never holds copies of the values it indexes: kinds 0 to 2 store positions
+// of cells in their block, kinds 3 and 4 byte offsets of entries in their entry series. Every
+// key is a position, a symbol id or a node id, never an address, so nothing needs rehashing
+// after a collection moves buffers (the stamp stays 0).
+//
+// Buckets: a power of two, at least 4. Two bits each in the flag array (16 buckets a word):
+// 2 = empty, 1 = deleted, 0 = occupied. Invariant: occupied (live plus deleted buckets) stays
+// at or below the upper bound, which is below the bucket count, so every probe meets an empty
+// bucket. Probing: i = hash & (buckets - 1), then i + 1, i + 3, i + 6 ... (the step grows by one
+// each time), which visits every bucket once in `buckets` steps.
+#pragma once
+
+#include <cstdint>
+
+#include "runtime/cell.h"
+#include "runtime/series-buffer.h"
+
+namespace qel {
+
+enum class TableKind : uint32_t {
+  hash = 0,       // the index of a hash! block: duplicates allowed, equal cells chained
+  map = 1,        // the keys of a map! block of key/value pairs
+  words = 2,      // the symbol table and context word tables: positions in the indexed block
+  integers = 3,   // integer keys, entries in an entry series of their own
+  ownership = 4,  // node keys of owned series, entries held weakly
+};
+
+// The record, in order. Invariant: count <= occupied <= bound < buckets.
+struct HashTable {
+  uint32_t count;     // live keys (map!: live pairs)
+  uint32_t aux;       // kind 0: node of the position array; kinds 3 and 4: entry size in bytes
+  NodeId chains;      // kind 0: node of the chain list (0 until the first chain); else 0
+  NodeId flags;       // node of the flag array
+  NodeId keys;        // node of the key array: kinds 0 to 2 one 32-bit key per bucket; kinds 3
+                      // and 4 a (key, entry offset) pair per bucket
+  NodeId block;       // kinds 0 to 2: the indexed block; kinds 3 and 4: the entry series
+  uint32_t occupied;  // live plus deleted buckets
+  uint32_t buckets;
+  uint32_t bound;     // the occupied count at which the table grows
+  uint32_t kind;
+  uint32_t stamp;     // always 0: no key is an address
+};
+static_assert(sizeof(HashTable) == 44);
+
+inline constexpr uint32_t kBucketEmpty = 2;
+inline constexpr uint32_t kBucketDeleted = 1;
+inline constexpr uint32_t kBucketOccupied = 0;
+inline constexpr uint32_t kNoBucket = 0xFFFFFFFF;
+// The largest bucket count: the key array stays below the series ceiling.
+inline constexpr uint64_t kMaxBuckets = uint64_t{1} << 28;
+
+// The record of a table; valid until the next safe point.
+inline HashTable& table_record(NodeId table) {
+  return *reinterpret_cast<HashTable*>(series_buffer(table)->head_address());
+}
+inline TableKind table_kind(const HashTable& record) { return static_cast<TableKind>(record.kind); }
+
+// The arrays of a table, read once; valid until one of them grows or a safe point passes.
+// `keys` is the 32-bit key array of kinds 0 to 2.
+struct TableView {
+  HashTable* record;
+  uint32_t* flags;
+  int32_t* keys;
+
+  uint32_t state(uint32_t bucket) const { return (flags[bucket >> 4] >> ((bucket & 15) * 2)) & 3; }
+  void set_state(uint32_t bucket, uint32_t state) {
+    uint32_t shift = (bucket & 15) * 2;
+    flags[bucket >> 4] = (flags[bucket >> 4] & ~(3u << shift)) | (state << shift);
+  }
+};
+inline TableView table_view(NodeId table) {
+  HashTable& record = table_record(table);
+  return TableView{&record, reinterpret_cast<uint32_t*>(series_buffer(record.flags)->head_address()),
+                   reinterpret_cast<int32_t*>(series_buffer(record.keys)->head_address())};
+}
+
+// Where a probe ended: the bucket whose key matched (found), else the bucket an insertion takes
+// (the first deleted one met, else the empty one that ended the walk; kNoBucket after a full
+// circle with neither).
+struct Probe {
+  uint32_t bucket;
+  bool found;
+};
+
+// Walks the probe sequence of `hash` over the live buckets, asking `matches(bucket)` of each.
+template <class Matches>
+Probe table_probe(const TableView& view, uint32_t hash, Matches&& matches) {
+  const uint32_t buckets = view.record->buckets;
+  const uint32_t mask = buckets - 1;
+  uint32_t i = hash & mask;
+  uint32_t reusable = kNoBucket;
+  for (uint32_t step = 1; step <= buckets; ++step) {
+    uint32_t state = view.state(i);
+    if (state == kBucketEmpty) return {reusable != kNoBucket ? reusable : i, false};
+    if (state == kBucketDeleted) {
+      if (reusable == kNoBucket) reusable = i;
+    } else if (matches(i)) {
+      return {i, true};
+    }
+    i = (i + step) & mask;
+  }
+  return {reusable, false};
+}
+
+// Takes the bucket a probe answered for a new key: count + 1, and occupied + 1 unless the bucket
+// was a deleted one. table_occupy also stores the key (kinds 0 to 2).
+void table_take_bucket(TableView& view, uint32_t bucket);
+void table_occupy(TableView& view, uint32_t bucket, int32_t key);
+
+// The bucket count and upper bound of a new table for n keys, and of a resize to a request.
+uint32_t creation_buckets(int64_t expected);
+uint32_t creation_bound(uint32_t buckets);
+uint32_t resize_buckets(int64_t request);
+uint32_t resize_bound(uint32_t buckets);
+
+// The request with which a table at its upper bound grows: the same size when fewer than half
+// the buckets are live (cleaning out the deleted ones), else twice the size. A kind-1 table
+// always doubles; a kind-2 table asks 16 times the bucket count.
+int64_t growth_request(const HashTable& record);
+
+// --- Making and copying -------------------------------------------------------------------------
+
+// hashtable-new: a table for `expected` keys. Kinds 0 to 2 index `block` (0: a new empty block);
+// a kind-0 or kind-1 table over a given block is filled from it (map! taking every second cell
+// as a key). Kinds 3 and 4 keep entries of width + 1 cells. A first request of 4,000 or more
+// for a kind-2 table is doubled. Answers the table's node.
+NodeId hashtable_new(int64_t expected, NodeId block, TableKind kind, uint32_t width);
+
+// hashtable-copy: a copy of the record and its arrays (and chains). Kinds 0 to 2 index
+// `block` (0: a copy of the table's own block); kinds 3 and 4 get a copy of their entries.
+NodeId hashtable_copy(NodeId table, NodeId block);
+
+// hashtable-copy-prototype: a new kind-2 table copied from a prototype, over a copy of its block.
+NodeId hashtable_copy_prototype(NodeId prototype);
+
+// hashtable-clear: every bucket empty, counts 0. The keys go with it: a map!'s pair block is
+// emptied, a hash!'s positions and chains reset, kinds 3 and 4 lose their entries.
+void hashtable_clear(NodeId table);
+
+// hashtable-reset-flags: every bucket back to empty (the counts are the caller's).
+void hashtable_reset_flags(NodeId table);
+
+// --- Kinds 3 and 4: integer keys with entries -----------------------------------------------
+
+// hashtable-put: the entry of the key, made when absent; answers its value cells with their
+// headers reset to unset!. Valid until the next put or a safe point.
+Cell* hashtable_put(NodeId table, uint32_t key);
+// hashtable-get: the entry's value cells, or null.
+Cell* hashtable_get(NodeId table, uint32_t key);
+// hashtable-remove-key: marks the bucket deleted and the entry removed (count - 1); answers the
+// removed value cells (valid until the next put), or null when the key is absent.
+Cell* hashtable_remove_key(NodeId table, uint32_t key);
+
+// hashtable-grow: rebuilds a kind-3 or kind-4 table for a request (the next power of two of
+// it, at least 4 buckets) into new arrays and a compact entry series, collection held off.
+void hashtable_grow(NodeId table, int64_t request);
+
+// Calls fn(key, value cells) for every live entry of a kind-3 or kind-4 table, in entry order.
+// fn may remove the entry it is given, nothing else.
+template <class Fn>
+void hashtable_for_each_entry(NodeId table, Fn&& fn) {
+  const HashTable& record = table_record(table);
+  const uint32_t cells = record.aux / sizeof(Cell);
+  const NodeId entries = record.block;
+  for (uint32_t offset = 0;; offset += cells) {
+    SeriesBuffer* buffer = series_buffer(entries);
+    if (offset >= (buffer->tail - buffer->head) / sizeof(Cell)) return;
+    Cell* entry = buffer->head_cell() + offset;
+    if (entry->header == kUnsetHeader) fn(entry->w1, entry + 1);
+  }
+}
+
+// --- Kinds 1 and 2 ------------------------------------------------------------------------------
+
+// hashtable-rehash: the in-place resize of a kind-1 or kind-2 table to a request (the next
+// power of two, at least 4 buckets): nothing happens when the count is not below the new upper
+// bound. Keys move by displacement within the enlarged key array.
+void hashtable_rehash(NodeId table, int64_t request);
+
+// Grows a kind-1 or kind-2 table in place when it has reached its upper bound.
+void hashtable_grow_if_full(NodeId table);
+
+// --- The collector ------------------------------------------------------------------------------
+
+// Makes the collector mark every table through hashtable_mark (start-up).
+void hash_tables_init();
+
+// hashtable-mark: the record and its arrays; kinds 0 to 2 their block; kind 3 the values of
+// its live entries; kind 4 only its entry series (its entries are weak).
+void hashtable_mark(NodeId table);
+
+}  // namespace qel
