@@ -86,11 +86,4 @@ TextChar decode_text_char(const uint8_t* p, const uint8_t* end, bool escapes) {
   return {decoded.code_point, decoded.next};
 }
 
-int escape_hex_digits(const uint8_t* caret, const uint8_t* end) {
-  if (end - caret < 2 || caret[1] != '(') return 0;
-  int digits = 0;
-  for (const uint8_t* at = caret + 2; at < end && hex_value(*at) >= 0; ++at) ++digits;
-  return digits;
-}
-
 }  // namespace qel

@@ -20,8 +20,4 @@ TextChar decode_caret_escape(const uint8_t* p, const uint8_t* end);
 // caret, else one UTF-8 sequence (invalid when ill-formed).
 TextChar decode_text_char(const uint8_t* p, const uint8_t* end, bool escapes);
 
-// The hexadecimal digits of the parenthesised escape at a caret (0 when it is not one): they
-// decide how wide a text unit the string needs.
-int escape_hex_digits(const uint8_t* caret, const uint8_t* end);
-
 }  // namespace qel

@@ -8,7 +8,8 @@
 
 namespace qel {
 
-// A string! of UTF-8 text; each ill-formed or cut-short sequence reads as U+FFFD.
+// A string! of UTF-8 text; a byte that starts no well-formed sequence, and a sequence cut short,
+// read as U+FFFD.
 Cell lexer_text_value(std::string_view utf8);
 
 // A char! of a code point.

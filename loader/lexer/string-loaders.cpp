@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "datatypes/scalars/char.h"
+#include "datatypes/series/string-core.h"
 #include "datatypes/series/string-unit.h"
 #include "loader/lexer/caret-escapes.h"
 #include "loader/lexer/lexer-errors.h"
@@ -17,31 +19,22 @@ namespace {
 
 constexpr int32_t kStringType = static_cast<int32_t>(Type::string);
 
-// The unit a text needs: from the flags (4 with 4-byte UTF-8, 2 with 2- or 3-byte UTF-8), and
-// with escapes, at least 2 for a parenthesised escape of more than 2 digits and 4 for one of
-// more than 4.
-unsigned text_unit(uint32_t flags, bool escapes, const uint8_t* text, const uint8_t* end) {
-  unsigned unit = (flags & kFlagFourByte) ? 4 : (flags & kFlagNonAscii) ? 2 : 1;
-  if (!escapes) return unit;
-  for (const uint8_t* at = text; unit < 4 && at < end; ++at) {
-    at = static_cast<const uint8_t*>(std::memchr(at, '^', static_cast<size_t>(end - at)));
-    if (!at) break;
-    int digits = escape_hex_digits(at, end);
-    if (digits > 4) unit = 4;
-    if (digits > 2) unit = std::max(unit, 2u);
-    ++at;  // the escaped character is never a caret that starts an escape
-  }
-  return unit;
-}
+// What a pass over text found: the first invalid character (null when none) and the largest
+// code point.
+struct TextScan {
+  const uint8_t* invalid;
+  uint32_t widest;
+};
 
-// Checks every character of the text; answers the first invalid one's address or null.
-const uint8_t* first_invalid(const uint8_t* text, const uint8_t* end, bool escapes) {
+TextScan scan_text(const uint8_t* text, const uint8_t* end, bool escapes) {
+  uint32_t widest = 0;
   for (const uint8_t* at = text; at < end;) {
     TextChar c = decode_text_char(at, end, escapes);
-    if (c.code_point < 0) return at;
+    if (c.code_point < 0) return {at, widest};
+    widest = std::max(widest, static_cast<uint32_t>(c.code_point));
     at = c.next;
   }
-  return nullptr;
+  return {nullptr, widest};
 }
 
 // Writes the text's characters in `unit` at out; answers how many.
@@ -76,11 +69,12 @@ LexStatus lexer_load_text(LexerState& state, const uint8_t* token, const uint8_t
   int32_t error_type = state.error_type > 0 ? state.error_type : static_cast<int32_t>(type);
   escapes = escapes && (flags & kFlagCaret);
   bool plain = !escapes && !(flags & kFlagNonAscii);
-  if (!plain && first_invalid(text, text_end, escapes)) return lexer_syntax_error(state, token, text_end, error_type);
+  TextScan scanned = plain ? TextScan{nullptr, 0x7F} : scan_text(text, text_end, escapes);
+  if (scanned.invalid) return lexer_syntax_error(state, token, text_end, error_type);
   if (!load) return LexStatus::ok;
-  unsigned unit = plain ? 1 : text_unit(flags, escapes, text, text_end);
+  unsigned unit = unit_for_code_point(scanned.widest);  // the narrowest that holds the text
   uint64_t bytes = static_cast<uint64_t>(text_end - text);
-  NodeId node = new_string_series(static_cast<int64_t>(bytes), unit);
+  NodeId node = new_text_series(static_cast<int64_t>(bytes), unit);
   uint8_t* out = series_buffer(node)->head_address();
   uint64_t count = bytes;
   if (plain)
@@ -88,8 +82,7 @@ LexStatus lexer_load_text(LexerState& state, const uint8_t* token, const uint8_t
   else
     count = write_text(text, text_end, escapes, out, unit);
   series_buffer_set_tail(node, static_cast<uint32_t>(count + 1));
-  Cell& cell = lexer_cell(lexer_alloc_slot(state));
-  cell = Cell{(cell.header & kNewLineFlag) | static_cast<uint32_t>(type), 0, node, 0};
+  lexer_append_value(state, [&](Cell& cell) { cell = string_value(node, 0, type); });
   return LexStatus::ok;
 }
 
@@ -121,6 +114,15 @@ LexStatus load_raw_string(LexerState& state, const uint8_t* start, const uint8_t
     (void)lexer_trace(state, LexerEvent::close, kStringType, kTokenRawString, -1, start, state.position);
   }
   return lexer_load_text(state, start, text, text_end, flags, false, Type::string, load);
+}
+
+LexStatus load_char(LexerState& state, const uint8_t* start, const uint8_t* end, uint32_t, bool load) {
+  const uint8_t* content = start + 2;  // after #"
+  bool opened = end - start >= 2 && start[0] == '#' && start[1] == '"';
+  TextChar c = opened && content < end ? decode_text_char(content, end, true) : TextChar{-1, content};
+  if (c.code_point < 0 || c.next != end) return lexer_syntax_error(state, start, end, static_cast<int32_t>(Type::char_));
+  if (load) lexer_append_value(state, [&](Cell& cell) { char_make_at(cell, static_cast<uint32_t>(c.code_point)); });
+  return LexStatus::ok;
 }
 
 }  // namespace qel

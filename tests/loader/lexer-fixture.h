@@ -11,12 +11,17 @@
 #include "datatypes/series/utf8-encode.h"
 #include "loader/lexer/lexer-state.h"
 #include "loader/lexer/lexer.h"
+#include "runtime/action-entries.h"
+#include "runtime/call-stack.h"
+#include "runtime/contexts.h"
+#include "runtime/datatype-registry.h"
 #include "runtime/error-catalog.h"
 #include "runtime/exits.h"
 #include "runtime/memory.h"
 #include "runtime/series.h"
 #include "runtime/services.h"
 #include "runtime/startup.h"
+#include "runtime/symbols.h"
 #include "runtime/value-stack.h"
 
 namespace qel::testing {
@@ -26,9 +31,14 @@ class LexerTest : public ::testing::Test {
   void SetUp() override {
     reset_services();
     restart_memory();
-    init_lexer_tables();
+    datatype_tables_init();
+    register_datatypes();
+    init_action_entries();
+    stack_open_native_frame(word_from_c_string("caller"));  // mold calls run as under the interpreter
   }
   void TearDown() override {
+    init_stacks();
+    datatype_tables_init();
     memory_release_all();
     reset_services();
   }
@@ -50,6 +60,48 @@ inline std::string text_of(const Cell& value) {
 inline std::vector<Cell> cells_of(const Cell& block) {
   SeriesBuffer* buffer = series_buffer(block.w2);
   return {buffer->head_cell() + block.w1, buffer->tail_cell()};
+}
+
+// The text of a value as the lexer's tests read it: blocks, parens, paths, words and text values
+// written here; every other type through its mold action.
+inline std::string mold(const Cell& value) {
+  auto joined = [](const Cell& series, const char* open, const char* separator, const char* close) {
+    std::string text = open;
+    SeriesBuffer* buffer = series_buffer(series.w2);
+    for (const Cell* cell = buffer->head_cell() + series.w1; cell < buffer->tail_cell(); ++cell)
+      text += (cell == buffer->head_cell() + series.w1 ? "" : separator) + mold(*cell);
+    return text + close;
+  };
+  auto word = [&](const char* before, const char* after) {
+    return before + std::string(symbol_name(value.w2)) + after;
+  };
+  switch (cell_type(value)) {
+    case Type::block: return joined(value, "[", " ", "]");
+    case Type::paren: return joined(value, "(", " ", ")");
+    case Type::path: return joined(value, "", "/", "");
+    case Type::lit_path: return joined(value, "'", "/", "");
+    case Type::get_path: return joined(value, ":", "/", "");
+    case Type::set_path: return joined(value, "", "/", ":");
+    case Type::word: return word("", "");
+    case Type::set_word: return word("", ":");
+    case Type::get_word: return word(":", "");
+    case Type::lit_word: return word("'", "");
+    case Type::refinement: return word("/", "");
+    case Type::issue: return word("#", "");
+    case Type::string: return "\"" + text_of(value) + "\"";
+    default: {
+      std::string text = text_of(call_action(Act::Mold, std::span(&value, 1)));
+      stack_drop(1);
+      return text;
+    }
+  }
+}
+
+// The molded values the text loads to.
+inline std::string load_mold(std::string_view text) {
+  Cell out;
+  (void)lexer_transcode(out, bytes_of(text), {});
+  return mold(out);
 }
 
 // The datatype id a scan answers for the text: prescan or scan mode, one value.
