@@ -3,6 +3,9 @@
 
 #include <cstring>
 
+#include "datatypes/series/block.h"
+#include "datatypes/series/paren.h"
+#include "datatypes/series/path.h"
 #include "datatypes/series/series.h"
 #include "runtime/console-output.h"
 #include "runtime/quit.h"
@@ -23,12 +26,12 @@ void nothing() {}
 // The start-up's registrations in their fixed order; each type's subsystem puts its init here.
 constexpr DatatypeInit kDatatypeInits[] = {
     {"datatype!", nothing},  {"unset!", nothing},      {"none!", nothing},      {"logic!", nothing},
-    {"series!", series_init},{"block!", nothing},      {"string!", nothing},    {"binary!", nothing},
+    {"series!", series_init}, {"block!", block_init},      {"string!", nothing},    {"binary!", nothing},
     {"integer!", nothing},   {"symbol!", nothing},     {"context!", nothing},   {"word!", nothing},
     {"lit-word!", nothing},  {"set-word!", nothing},   {"get-word!", nothing},  {"refinement!", nothing},
     {"char!", nothing},      {"native!", nothing},     {"action!", nothing},    {"op!", nothing},
-    {"path!", nothing},      {"lit-path!", nothing},   {"set-path!", nothing},  {"get-path!", nothing},
-    {"function!", nothing},  {"routine!", nothing},    {"paren!", nothing},     {"issue!", nothing},
+    {"path!", path_init},      {"lit-path!", lit_path_init},   {"set-path!", set_path_init},  {"get-path!", get_path_init},
+    {"function!", nothing},  {"routine!", nothing},    {"paren!", paren_init},     {"issue!", nothing},
     {"url!", nothing},       {"file!", nothing},       {"object!", nothing},    {"bitset!", nothing},
     {"triple!", nothing},    {"float!", nothing},      {"typeset!", nothing},   {"error!", nothing},
     {"vector!", nothing},    {"map!", nothing},        {"hash!", nothing},      {"pair!", nothing},

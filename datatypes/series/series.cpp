@@ -55,38 +55,13 @@ bool notify(const Cell& series, const char* word, const Cell& value, int64_t ind
 // Bytes of `units` units of the series' buffer.
 int64_t unit_bytes(const Cell& series, int64_t units) { return units << series_shift(series_buffer_of(series)); }
 
-// Removes `count` units at `start` (both inside the content): the rest moves down.
-void cut_units(const Cell& series, int64_t start, int64_t count) {
-  SeriesBuffer* buffer = series_buffer_of(series);
-  uint8_t* at = series_unit_address(series, start);
-  int64_t bytes = unit_bytes(series, count);
-  std::memmove(at, at + bytes, static_cast<size_t>(buffer->tail_address() - (at + bytes)));
-  buffer->tail -= static_cast<uint32_t>(bytes);
-}
-
 // Removes up to `count` units at `start`, announcing it; the after-call is always made.
 void remove_units(const Cell& series, int64_t start, int64_t count) {
   if (start >= series_total_length(series)) return;
   series_notify_before(series, SeriesChange::remove, none_cell(), start, count);
   int64_t total = series_total_length(series);
-  if (start < total) cut_units(series, start, std::min(count, total - start));
+  if (start < total) series_cut_units(series, start, std::min(count, total - start));
   series_notify_after(series, SeriesChange::remove, none_cell(), start, 0);
-}
-
-// Makes room for `units` units at `position` (inside the content or at the tail): the units
-// from there move up. A full buffer is replaced by one of twice the need. Sizes beyond the
-// series ceiling raise no-memory before anything changes.
-void open_gap(const Cell& series, int64_t position, int64_t units) {
-  constexpr int64_t kMaxCapacity = static_cast<int64_t>(kSeriesMaxBytes) & ~int64_t{15};
-  SeriesBuffer* buffer = series_buffer_of(series);
-  int64_t bytes = unit_bytes(series, units);
-  int64_t used = buffer->tail - buffer->head;
-  if (units < 0 || used + bytes > kMaxCapacity) raise_error(error_id("internal", "no-memory"));
-  if (buffer->tail + bytes > buffer->capacity)
-    buffer = grow_series_copy(series.w2, std::min(2 * (used + bytes), kMaxCapacity));
-  uint8_t* at = series_unit_address(series, position);
-  std::memmove(at + bytes, at, static_cast<size_t>(buffer->tail_address() - at));
-  buffer->tail += static_cast<uint32_t>(bytes);
 }
 
 // The unit that pick and poke address: n counts from the index (1 is the unit at it, -1 the
@@ -136,21 +111,13 @@ int32_t series_length_q(Cell& series) { return series_length_from_index(series, 
 
 // pick: the element n from the index, or none; the answer goes to the index cell.
 Cell* series_pick(Cell& series, int32_t n, Cell& index_cell) {
-  int64_t position = pick_position(series, n);
-  index_cell = position < 0 ? none_cell() : series_element_hooks(cell_type(series)).pick(series, position);
+  index_cell = series_pick_value(series, n);
   return &index_cell;
 }
 
 // poke: stores the value over the element n from the index; out-of-range when there is none.
 Cell* series_poke(Cell& series, int32_t n, Cell&, Cell& value) {
-  const ElementHooks& hooks = series_element_hooks(cell_type(series));
-  int64_t position = pick_position(series, n);
-  if (position < 0) raise_error(error_id("script", "out-of-range"), integer_cell(n));
-  hooks.check(series, value);
-  bool told = series_notify_before(series, SeriesChange::poke, value, position, 1);
-  if (told && (position = pick_position(series, n)) < 0) raise_error(error_id("script", "out-of-range"), integer_cell(n));
-  hooks.store(series, position, value);
-  if (told) series_notify_after(series, SeriesChange::poke, value, position, 1);
+  series_poke_value(series, n, value);
   return &value;
 }
 
@@ -340,13 +307,13 @@ void move_between(const Cell& origin, const Cell& target, int64_t count) {
   int64_t to = series_clamped_index(target);
   if (count >= 1) {
     if (raw) {
-      open_gap(target, to, count);
+      series_open_gap(target, to, count, Growth::doubled);
       std::memcpy(series_unit_address(target, to), series_unit_address(origin, from),
                   static_cast<size_t>(unit_bytes(origin, count)));
     } else {
       convert->insert_converted(target, to, origin, count);
     }
-    cut_units(origin, from, count);
+    series_cut_units(origin, from, count);
   }
   series_notify_after(target, SeriesChange::move, none_cell(), to, count);
 }
@@ -405,6 +372,29 @@ int32_t series_length_from_index(Cell& series, bool from_head) {
   return static_cast<int32_t>(total - index);
 }
 
+void series_open_gap(const Cell& series, int64_t position, int64_t units, Growth growth) {
+  constexpr int64_t kMaxCapacity = static_cast<int64_t>(kSeriesMaxBytes) & ~int64_t{15};
+  SeriesBuffer* buffer = series_buffer_of(series);
+  int64_t used = buffer->tail - buffer->head;
+  if (units < 0 || units > kMaxCapacity || used + unit_bytes(series, units) > kMaxCapacity)
+    raise_error(error_id("internal", "no-memory"));
+  int64_t bytes = unit_bytes(series, units);
+  if (buffer->tail + bytes > buffer->capacity)
+    buffer = grow_series_copy(series.w2, growth == Growth::doubled ? std::min(2 * (used + bytes), kMaxCapacity)
+                                                                   : used + bytes);
+  uint8_t* at = series_unit_address(series, position);
+  std::memmove(at + bytes, at, static_cast<size_t>(buffer->tail_address() - at));
+  buffer->tail += static_cast<uint32_t>(bytes);
+}
+
+void series_cut_units(const Cell& series, int64_t start, int64_t count) {
+  SeriesBuffer* buffer = series_buffer_of(series);
+  uint8_t* at = series_unit_address(series, start);
+  int64_t bytes = unit_bytes(series, count);
+  std::memmove(at, at + bytes, static_cast<size_t>(buffer->tail_address() - (at + bytes)));
+  buffer->tail -= static_cast<uint32_t>(bytes);
+}
+
 void series_clamp_index(Cell& series) { series_set_index(series, series_clamped_index(series)); }
 
 void raise_invalid_refine_arg(const Cell& refinement, const Cell& argument) {
@@ -429,6 +419,23 @@ const ElementHooks& series_element_hooks(Type type) {
   const ElementHooks* hooks = type_index(type) < kTypeTableRows ? element_hooks[type_index(type)] : nullptr;
   if (!hooks) fatal_assertion();
   return *hooks;
+}
+
+Cell series_pick_value(const Cell& series, int64_t n) {
+  int64_t position = pick_position(series, n);
+  return position < 0 ? none_cell() : series_element_hooks(cell_type(series)).pick(series, position);
+}
+
+void series_poke_value(const Cell& series, int64_t n, const Cell& given) {
+  const Cell value = given;  // the given cell may lie in a buffer an owner's handler moves
+  const ElementHooks& hooks = series_element_hooks(cell_type(series));
+  int64_t position = pick_position(series, n);
+  if (position < 0) raise_error(error_id("script", "out-of-range"), integer_cell(n));
+  hooks.check(series, value);
+  bool told = series_notify_before(series, SeriesChange::poke, value, position, 1);
+  if (told && (position = pick_position(series, n)) < 0) raise_error(error_id("script", "out-of-range"), integer_cell(n));
+  hooks.store(series, position, value);
+  if (told) series_notify_after(series, SeriesChange::poke, value, position, 1);
 }
 
 // --- Notifications ------------------------------------------------------------------------------
@@ -495,7 +502,7 @@ Cell* series_take(Cell& series, Cell* part, bool last) {
   size_t bytes = static_cast<size_t>(unit_bytes(series, range.count));
   std::memcpy(series_buffer(node)->data(), series_unit_address(series, range.start), bytes);
   series_buffer(node)->tail = static_cast<uint32_t>(bytes);
-  cut_units(series, range.start, range.count);
+  series_cut_units(series, range.start, range.count);
   if (told) series_notify_after(series, SeriesChange::take, none_cell(), range.start, range.count);
   return taken;
 }
