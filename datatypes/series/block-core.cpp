@@ -8,6 +8,8 @@
 #include <optional>
 #include <string_view>
 
+#include "datatypes/scalars/none.h"
+#include "datatypes/scalars/output-text.h"
 #include "datatypes/series/series.h"
 #include "datatypes/series/string-unit.h"
 #include "runtime/action-entries.h"
@@ -68,12 +70,9 @@ bool copyable_by_types(Type type) {
   }
 }
 
-// The limit less n units, not below the smallest limit.
-int32_t spend(int32_t limit, int64_t n) { return static_cast<int32_t>(std::max<int64_t>(limit - n, INT32_MIN)); }
-
 // Appends `levels` indentation levels of four spaces.
 int32_t write_indent(Cell& buffer, int32_t levels, int32_t limit) {
-  for (int32_t level = 0; level < levels; ++level) limit = mold_write_ascii(buffer, "    ", limit);
+  for (int32_t level = 0; level < levels; ++level) limit = output_text(buffer, "    ", limit);
   return limit;
 }
 
@@ -97,11 +96,6 @@ bool types_select(const Cell& types, Type type) {
   std::memcpy(bytes.data(), &types, sizeof(Cell));
   size_t t = type_index(type);
   return bytes[4 + (t >> 3)] & (0x80 >> (t & 7));
-}
-
-int32_t mold_write_ascii(Cell& buffer, std::string_view text, int32_t limit) {
-  text_append_ascii(buffer.w2, text);
-  return spend(limit, static_cast<int64_t>(text.size()));
 }
 
 // --- Locating cells ---------------------------------------------------------------------------
@@ -186,7 +180,7 @@ int64_t find_equal(const Cell& block, const Cell& value, int64_t from) {
 
 // The cell after position i, or none when i is the last.
 Cell cell_after(const Cell& block, int64_t i) {
-  return i >= 0 && i + 1 < block_total_cells(block) ? *block_cell_at(block, i + 1) : make_cell(Type::none);
+  return i >= 0 && i + 1 < block_total_cells(block) ? *block_cell_at(block, i + 1) : kNoneCell;
 }
 
 }  // namespace
@@ -210,7 +204,7 @@ Cell block_find_word(const Cell& block, const Cell& word, bool exact) {
     bool word_kind = type == Type::word || type == Type::set_word || type == Type::lit_word || type == Type::get_word;
     if (word_kind && (exact ? cell.w2 : symbol_canonical(cell.w2)) == wanted) return cell_after(block, i);
   }
-  return make_cell(Type::none);
+  return kNoneCell;
 }
 
 // --- Copies -----------------------------------------------------------------------------------
@@ -295,16 +289,16 @@ int32_t block_mold_cells(const Cell& block, Cell& buffer, bool only, bool all, b
         ++indent;
         closing_break = true;
       }
-      if (!(only && first)) limit = mold_write_ascii(buffer, "\n", limit);
+      if (!(only && first)) limit = output_text(buffer, "\n", limit);
       limit = write_indent(buffer, indent, limit);
     } else if (!first) {
-      limit = mold_write_ascii(buffer, " ", limit);
+      limit = output_text(buffer, " ", limit);
     }
     limit = lookup_action_for_value<Act::Mold>(cell)(cell, buffer, false, all, flat, part, limit, indent);
     first = false;
   }
   if (closing_break) {
-    limit = mold_write_ascii(buffer, "\n", limit);
+    limit = output_text(buffer, "\n", limit);
     limit = write_indent(buffer, indent - 1, limit);
   }
   return limit;

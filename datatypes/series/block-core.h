@@ -8,7 +8,6 @@
 #pragma once
 
 #include <cstdint>
-#include <string_view>
 
 #include "runtime/cell.h"
 
@@ -114,8 +113,6 @@ Cell* block_push_new(int64_t capacity);
 // is used up. Answers the remaining limit.
 int32_t block_mold_cells(const Cell& block, Cell& buffer, bool only, bool all, bool flat, bool part, int32_t limit,
                          int32_t indent);
-// Appends ASCII text to a mold or form output and answers the limit less its length.
-int32_t mold_write_ascii(Cell& buffer, std::string_view text, int32_t limit);
 // block-compare-cells: -1, 0 or 1, or a cell comparison's own non-zero answer (-2 included).
 int32_t block_compare_cells(const Cell& a, const Cell& b, int32_t op);
 

@@ -10,6 +10,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "datatypes/scalars/none.h"
+#include "datatypes/scalars/output-text.h"
 #include "datatypes/series/block-core.h"
 #include "datatypes/series/series.h"
 #include "datatypes/series/sort.h"
@@ -31,7 +33,6 @@ namespace qel {
 namespace {
 
 constexpr int64_t kCellBytes = sizeof(Cell);
-constexpr Cell none_cell() { return make_cell(Type::none); }
 
 // --- make and to ----------------------------------------------------------------------------------
 
@@ -184,7 +185,7 @@ Cell* block_find(Cell& series, Cell& value, Cell* part, bool only, bool case_, b
   FindOptions options{part, skip, only, case_, same, last, reverse, match};
   Match found = find_in_block(series, value, options);
   if (found.position < 0) {
-    value = none_cell();
+    value = kNoneCell;
     return &value;
   }
   series_set_index(series, found.position + (tail ? found.length : 0));
@@ -193,9 +194,9 @@ Cell* block_find(Cell& series, Cell& value, Cell* part, bool only, bool case_, b
 
 // The cell after a match (after the whole sequence), copied; none at or past the tail.
 Cell selected_after(const Cell& series, const Match& found) {
-  if (found.position < 0) return none_cell();
+  if (found.position < 0) return kNoneCell;
   int64_t after = found.position + found.length;
-  return after < block_total_cells(series) ? *block_cell_at(series, after) : none_cell();
+  return after < block_total_cells(series) ? *block_cell_at(series, after) : kNoneCell;
 }
 
 Cell* block_select(Cell& series, Cell& value, Cell* part, bool only, bool case_, bool same, bool, Cell*, Cell* skip,
@@ -485,7 +486,7 @@ Cell* block_sort(Cell& series, bool case_, Cell* skip, Cell* compare, Cell* part
   } else if (compare && cell_type(*compare) != Type::function) {
     raise_invalid_refine_arg(ref_compare, *compare);
   }
-  bool told = series_notify_before(series, SeriesChange::sort, none_cell(), series_clamped_index(series), count);
+  bool told = series_notify_before(series, SeriesChange::sort, kNoneCell, series_clamped_index(series), count);
   int64_t start = series_clamped_index(series);
   int64_t records = std::min(count, block_total_cells(series) - start) / key.size;
   if (compare && cell_type(*compare) == Type::function)
@@ -493,7 +494,7 @@ Cell* block_sort(Cell& series, bool case_, Cell* skip, Cell* compare, Cell* part
   else
     sort_elements(block_cell_at(series, start), static_cast<size_t>(records), static_cast<size_t>(key.size * kCellBytes),
                   stable, RecordOrder{key});
-  if (told) series_notify_after(series, SeriesChange::sort, none_cell(), start, records * key.size);
+  if (told) series_notify_after(series, SeriesChange::sort, kNoneCell, start, records * key.size);
   return &series;
 }
 
@@ -523,7 +524,7 @@ void block_swap(Cell& a, Cell& b) {
 
 // trim: removes every none! cell from the index to the tail; its refinements do nothing here.
 void block_trim(Cell& series, bool, bool, bool, bool, bool, Cell*) {
-  bool told = series_notify_before(series, SeriesChange::trim, none_cell(), series_clamped_index(series),
+  bool told = series_notify_before(series, SeriesChange::trim, kNoneCell, series_clamped_index(series),
                                    series_length_after(series));
   int64_t index = series_clamped_index(series);
   int64_t kept = index;
@@ -531,7 +532,7 @@ void block_trim(Cell& series, bool, bool, bool, bool, bool, Cell*) {
     if (cell_type(*block_cell_at(series, i)) != Type::none) *block_cell_at(series, kept++) = *block_cell_at(series, i);
   int64_t removed = block_total_cells(series) - kept;
   block_truncate(series, kept);
-  if (told) series_notify_after(series, SeriesChange::trim, none_cell(), index, removed);
+  if (told) series_notify_after(series, SeriesChange::trim, kNoneCell, index, removed);
 }
 
 // --- set operations ---------------------------------------------------------------------------------
@@ -605,9 +606,9 @@ Cell* block_make_from(const Cell& spec, Type type) {
 int32_t block_mold_bracketed(const Cell& value, Cell& buffer, const char* open, const char* close, bool only,
                              bool all, bool flat, bool part, int32_t limit, int32_t indent) {
   if (mold_cycle_marker(value, buffer.w2, limit, true)) return limit;
-  if (!only) limit = mold_write_ascii(buffer, open, limit);
+  if (!only) limit = output_text(buffer, open, limit);
   limit = block_mold_cells(value, buffer, only, all, flat, part, limit, indent);
-  if (!only) limit = mold_write_ascii(buffer, close, limit);
+  if (!only) limit = output_text(buffer, close, limit);
   return limit;
 }
 
@@ -619,7 +620,7 @@ int32_t block_form(const Cell& value, Cell& buffer, bool part, int32_t limit) {
     if (part && limit < 1) break;
     Cell cell = *block_cell_at(value, i);
     limit = lookup_action_for_value<Act::Form>(cell)(cell, buffer, part, limit);
-    if (i + 1 < block_total_cells(value) && !ends_in_break(buffer)) limit = mold_write_ascii(buffer, " ", limit);
+    if (i + 1 < block_total_cells(value) && !ends_in_break(buffer)) limit = output_text(buffer, " ", limit);
   }
   return limit;
 }

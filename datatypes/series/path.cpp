@@ -2,6 +2,7 @@
 // get-path!; everything else is block!'s.
 #include "datatypes/series/path.h"
 
+#include "datatypes/scalars/output-text.h"
 #include "datatypes/series/block-core.h"
 #include "datatypes/series/block.h"
 #include "datatypes/series/series.h"
@@ -47,7 +48,7 @@ int32_t path_write(const Cell& value, Cell& buffer, bool mold, bool only, bool a
   CyclePush level(value.w2);
   for (int64_t i = series_clamped_index(value); i < block_total_cells(value); ++i) {
     if (part && limit < 1) break;
-    if (i > series_clamped_index(value)) limit = mold_write_ascii(buffer, "/", limit);
+    if (i > series_clamped_index(value)) limit = output_text(buffer, "/", limit);
     Cell step = *block_cell_at(value, i);
     limit = mold ? lookup_action_for_value<Act::Mold>(step)(step, buffer, only, all, flat, part, limit, indent)
                  : lookup_action_for_value<Act::Form>(step)(step, buffer, part, limit);
@@ -69,9 +70,9 @@ template <char Mark, bool Before>
 int32_t marked_path_mold(const Cell& value, Cell& buffer, bool only, bool all, bool flat, bool part, int32_t limit,
                          int32_t indent) {
   constexpr char mark[] = {Mark, '\0'};
-  if (Before) limit = mold_write_ascii(buffer, mark, limit);
+  if (Before) limit = output_text(buffer, mark, limit);
   limit = path_mold(value, buffer, only, all, flat, part, limit, indent);
-  if (!Before) limit = mold_write_ascii(buffer, mark, limit);
+  if (!Before) limit = output_text(buffer, mark, limit);
   return limit;
 }
 
