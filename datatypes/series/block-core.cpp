@@ -224,6 +224,7 @@ Cell* block_copy_deep(const Cell& block, DeepCopy deep) {
 }
 
 void block_copy_nested(const Cell& block, DeepCopy deep) {
+  check_stack_headroom();
   if (deep == DeepCopy::none) return;
   for (int64_t i = 0; i < block_total_cells(block); ++i) {
     Cell cell = *block_cell_at(block, i);
