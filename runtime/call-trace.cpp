@@ -36,16 +36,6 @@ void walk_calls(int32_t mode, uint32_t end, Visit&& visit) {
   }
 }
 
-// Appends text of ASCII characters to a string in its own unit.
-void append_ascii(const Cell& string, std::string_view text) {
-  uint32_t unit = series_buffer(string.w2)->unit();
-  uint8_t* at = series_reserve_tail_bytes(string.w2, static_cast<int64_t>(text.size() * unit));
-  for (char c : text) {
-    code_point_write(at, unit, static_cast<uint8_t>(c));
-    at += unit;
-  }
-}
-
 }  // namespace
 
 void set_call_trace_context(bool (*holds_function)(const Cell& word), NodeId context) {
@@ -71,14 +61,14 @@ int32_t stack_form_calls(int32_t mode, uint32_t end, Cell& output, int32_t limit
   walk_calls(mode, end, [&](const Cell& word) {
     any = true;
     if (limit < 1) return;
-    append_ascii(output, " ");
+    series_append_ascii(output.w2, " ");
     if (--limit < 1) return;
     limit = lookup_action_for_value<Act::Form>(word)(word, output, true, limit);
   });
   if (!any && limit >= 1) {
     std::string_view name = kUnnamedProgramTrace;
     if (name.size() > static_cast<size_t>(limit)) name = name.substr(0, static_cast<size_t>(limit));
-    append_ascii(output, name);
+    series_append_ascii(output.w2, name);
     limit -= static_cast<int32_t>(name.size());
   }
   return limit;

@@ -4,8 +4,10 @@
 
 #include <algorithm>
 
+#include "runtime/call-trace.h"
 #include "runtime/collector.h"
 #include "runtime/cycle-guard.h"
+#include "runtime/datatype-registry.h"
 #include "runtime/error-raise.h"
 #include "runtime/gc-root.h"
 #include "runtime/hash-table.h"
@@ -26,6 +28,13 @@ namespace {
 NodeId global = 0;
 
 void mark_global_context() { collector_mark_context(global); }
+
+// Whether a frame's word refers to a function! (call traces list only those).
+bool word_holds_function(const Cell& word) {
+  if (word.w1 == 0) return false;
+  const Cell* value = context_word_value_cell(word.w2, word.w1);
+  return value && cell_type(*value) == Type::function;
+}
 
 // The argument cell of a slot of a running stack context (values: the first argument's
 // value-stack index + 1).
@@ -303,6 +312,7 @@ void global_context_init() {
   global = context_make(kGlobalContextSlots, false, false, 0, 0);
   collector_remove_root(mark_global_context);
   collector_add_root(mark_global_context);
+  set_call_trace_context(word_holds_function, global);
 }
 
 NodeId global_context() { return global; }
@@ -336,5 +346,7 @@ Cell issue_from_c_string(const char* name) {
   root_slot_append(issue);
   return issue;
 }
+
+void register_context_datatype() { register_datatype(Type::context, Type::none_id, "context!", ActionRow()); }
 
 }  // namespace qel

@@ -128,7 +128,8 @@ void bind_block_deep(const Cell& block, NodeId context, bool self);
 
 // --- The global context -------------------------------------------------------------------------
 
-// global-context: the context of 4,000 slots, a collector root.
+// global-context: the context of 4,000 slots, a collector root; the call traces learn from
+// it which frame words refer to functions.
 void global_context_init();
 NodeId global_context();
 // global-set-value, global-value-cell (the symbol must be there), global-add-word (also rooted
@@ -136,6 +137,9 @@ NodeId global_context();
 void global_set_value(uint32_t symbol, const Cell& value);
 Cell* global_value_cell(uint32_t symbol);
 Cell global_add_word(uint32_t symbol);
+
+// register-context-datatype: context! (no parent), every action slot empty.
+void register_context_datatype();
 
 // word-from-c-string: the global word of that exact spelling; refinement-from-c-string: an
 // unbound refinement! (index 0); issue-from-c-string: an issue! of the global context, index -1.

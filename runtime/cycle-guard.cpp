@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "datatypes/series/string-unit.h"
 #include "runtime/collector.h"
 #include "runtime/error-raise.h"
 #include "runtime/series.h"
@@ -72,16 +71,10 @@ std::string_view elided_form(const Cell& value, bool mold) {
   }
 }
 
-void text_append_ascii(NodeId buffer, std::string_view text) {
-  const unsigned unit = series_buffer(buffer)->unit();
-  uint8_t* out = series_reserve_tail_bytes(buffer, static_cast<int64_t>(text.size() * unit));
-  for (char c : text) code_point_write(out, unit, static_cast<uint8_t>(c)), out += unit;
-}
-
 bool mold_cycle_marker(const Cell& value, NodeId buffer, int32_t& limit, bool mold) {
   if (!cycle_stack_contains(cycle_identity(value))) return false;
   std::string_view form = elided_form(value, mold);
-  text_append_ascii(buffer, form);
+  series_append_ascii(buffer, form);
   limit -= static_cast<int32_t>(form.size());
   return true;
 }

@@ -61,9 +61,6 @@ bool mold_cycle_marker(const Cell& value, NodeId buffer, int32_t& limit, bool mo
 // The elided form of a value under mold or form.
 std::string_view elided_form(const Cell& value, bool mold);
 
-// Appends ASCII text to a text buffer in the buffer's unit.
-void text_append_ascii(NodeId buffer, std::string_view text);
-
 // repeat-bytes-fill: data holds len bytes; fills len x n bytes with n copies of them by doubling
 // copies. The caller provides the room.
 void repeat_bytes_fill(uint8_t* data, size_t len, size_t n);

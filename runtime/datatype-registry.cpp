@@ -11,14 +11,17 @@
 #include "datatypes/scalars/logic.h"
 #include "datatypes/scalars/none.h"
 #include "datatypes/scalars/percent.h"
+#include "datatypes/scalars/typeset.h"
 #include "datatypes/scalars/unset.h"
 #include "datatypes/series/block.h"
 #include "datatypes/series/paren.h"
 #include "datatypes/series/path.h"
 #include "datatypes/series/series.h"
 #include "runtime/console-output.h"
+#include "runtime/contexts.h"
 #include "runtime/quit.h"
 #include "runtime/services.h"
+#include "runtime/symbols.h"
 
 namespace qel {
 
@@ -34,21 +37,60 @@ void nothing() {}
 
 // The start-up's registrations in their fixed order; each type's subsystem puts its init here.
 constexpr DatatypeInit kDatatypeInits[] = {
-    {"datatype!", register_datatype_datatype}, {"unset!", register_unset_datatype}, {"none!", register_none_datatype},
+    {"datatype!", register_datatype_datatype},
+    {"unset!", register_unset_datatype},
+    {"none!", register_none_datatype},
     {"logic!", register_logic_datatype},
-    {"series!", series_init},    {"block!", block_init},      {"string!", nothing},    {"binary!", nothing},
-    {"integer!", register_integer_datatype},   {"symbol!", nothing},     {"context!", nothing},   {"word!", nothing},
-    {"lit-word!", nothing},  {"set-word!", nothing},   {"get-word!", nothing},  {"refinement!", nothing},
-    {"char!", register_char_datatype},      {"native!", nothing},     {"action!", nothing},    {"op!", nothing},
-    {"path!", path_init},      {"lit-path!", lit_path_init},   {"set-path!", set_path_init},  {"get-path!", get_path_init},
-    {"function!", nothing},  {"routine!", nothing},    {"paren!", paren_init},     {"issue!", nothing},
-    {"url!", nothing},       {"file!", nothing},       {"object!", nothing},    {"bitset!", nothing},
-    {"triple!", nothing},    {"float!", register_float_datatype},      {"typeset!", nothing},   {"error!", nothing},
-    {"vector!", nothing},    {"map!", nothing},        {"hash!", nothing},      {"pair!", nothing},
-    {"percent!", register_percent_datatype},   {"tuple!", nothing},      {"time!", nothing},      {"tag!", nothing},
-    {"email!", nothing},     {"handle!", register_handle_datatype},     {"date!", nothing},      {"port!", nothing},
-    {"money!", nothing},     {"ref!", nothing},        {"point2D!", nothing},   {"point3D!", nothing},
-    {"image store", nothing}, {"image!", nothing},
+    {"series!", series_init},
+    {"block!", block_init},
+    {"string!", nothing},
+    {"binary!", nothing},
+    {"integer!", register_integer_datatype},
+    {"symbol!", register_symbol_datatype},
+    {"context!", register_context_datatype},
+    {"word!", nothing},
+    {"lit-word!", nothing},
+    {"set-word!", nothing},
+    {"get-word!", nothing},
+    {"refinement!", nothing},
+    {"char!", register_char_datatype},
+    {"native!", nothing},
+    {"action!", nothing},
+    {"op!", nothing},
+    {"path!", path_init},
+    {"lit-path!", lit_path_init},
+    {"set-path!", set_path_init},
+    {"get-path!", get_path_init},
+    {"function!", nothing},
+    {"routine!", nothing},
+    {"paren!", paren_init},
+    {"issue!", nothing},
+    {"url!", nothing},
+    {"file!", nothing},
+    {"object!", nothing},
+    {"bitset!", nothing},
+    {"triple!", nothing},
+    {"float!", register_float_datatype},
+    {"typeset!", register_typeset_datatype},
+    {"error!", nothing},
+    {"vector!", nothing},
+    {"map!", nothing},
+    {"hash!", nothing},
+    {"pair!", nothing},
+    {"percent!", register_percent_datatype},
+    {"tuple!", nothing},
+    {"time!", nothing},
+    {"tag!", nothing},
+    {"email!", nothing},
+    {"handle!", register_handle_datatype},
+    {"date!", nothing},
+    {"port!", nothing},
+    {"money!", nothing},
+    {"ref!", nothing},
+    {"point2D!", nothing},
+    {"point3D!", nothing},
+    {"image store", nothing},
+    {"image!", nothing},
 };
 
 [[noreturn]] void invalid_actions_count(Type type, size_t found) {

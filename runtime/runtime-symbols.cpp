@@ -3,6 +3,7 @@
 
 #include <iterator>
 
+#include "runtime/call-stack.h"
 #include "runtime/contexts.h"
 #include "runtime/symbols.h"
 
@@ -31,6 +32,8 @@ void runtime_symbols_init() {
   ref_skip = refinement_from_c_string("skip");
   ref_with = refinement_from_c_string("with");
   issue_ooo = issue_from_c_string("ooo");
+  // The names of frames left out of reports, and of the frame that holds a block.
+  set_frame_symbols(symbol_intern_cstring("<body>"), symbol_intern_cstring("<anon>"), symbol_intern_cstring("self"));
 }
 
 bool word_is_any_type(const Cell& word) { return symbol_canonical(word.w2) == symbol_canonical(sym_any_type); }

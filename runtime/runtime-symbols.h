@@ -65,7 +65,7 @@ QEL_RUNTIME_SYMBOLS(QEL_DECLARE_RUNTIME_SYMBOL)
 extern Cell ref_local, ref_extern, ref_compare, ref_part, ref_skip, ref_with, issue_ooo;
 
 // runtime-symbols: interns the list in order, makes global words for the platform names, then
-// the six refinements and the issue.
+// the six refinements and the issue; gives the call stack the symbols of <body>, <anon> and self.
 void runtime_symbols_init();
 
 // The spellings of the list, in order (duplicates included).

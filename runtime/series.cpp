@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "datatypes/series/string-unit.h"
 #include "runtime/memory.h"
 #include "runtime/quit.h"
 
@@ -227,5 +228,14 @@ bool series_buffer_remove_int32(NodeId node, int32_t word) {
 }
 
 void series_buffer_set_flags(NodeId node, uint32_t bits) { series_buffer(node)->flags |= bits; }
+
+void series_append_ascii(NodeId node, std::string_view text) {
+  const unsigned unit = series_buffer(node)->unit();
+  uint8_t* out = series_reserve_tail_bytes(node, static_cast<int64_t>(text.size() * unit));
+  for (char c : text) {
+    code_point_write(out, unit, static_cast<uint8_t>(c));
+    out += unit;
+  }
+}
 
 }  // namespace qel

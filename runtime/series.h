@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 #include "runtime/cell.h"
 #include "runtime/series-buffer.h"
@@ -63,5 +64,8 @@ void series_buffer_insert_int32(NodeId node, uint32_t position, int32_t word);
 void series_buffer_remove_bytes(NodeId node, uint32_t offset, uint32_t n);
 bool series_buffer_remove_int32(NodeId node, int32_t word);  // false when absent
 void series_buffer_set_flags(NodeId node, uint32_t bits);
+
+// Appends ASCII text to a text buffer, each character one unit of the buffer's unit size.
+void series_append_ascii(NodeId node, std::string_view text);
 
 }  // namespace qel

@@ -8,6 +8,7 @@
 #include "datatypes/series/utf8-decode.h"
 #include "datatypes/series/utf8-encode.h"
 #include "runtime/collector.h"
+#include "runtime/datatype-registry.h"
 #include "runtime/hash-table.h"
 #include "runtime/murmur-hash.h"
 #include "runtime/quit.h"
@@ -246,6 +247,10 @@ int32_t symbol_compare(const Cell& a, const Cell& b, int32_t code) {
   const bool exact = code == kStrictEqual || code == kSortWithCase;
   int order = name_code_points(a, exact).compare(name_code_points(b, exact));
   return order < 0 ? -1 : order > 0 ? 1 : 0;
+}
+
+void register_symbol_datatype() {
+  register_datatype(Type::symbol, Type::none_id, "symbol!", ActionRow().set<Act::Compare>(symbol_compare));
 }
 
 }  // namespace qel

@@ -10,6 +10,7 @@
 #include "datatypes/scalars/integer.h"
 #include "datatypes/scalars/math-ops.h"
 #include "datatypes/scalars/output-text.h"
+#include "datatypes/series/string-core.h"
 #include "datatypes/scalars/scalar-errors.h"
 #include "runtime/datatype-registry.h"
 
@@ -70,15 +71,15 @@ void char_arithmetic() {
 
 // The code point itself.
 int32_t char_form(const Cell& value, Cell& output, bool, int32_t budget) {
-  output_append_code_point(output, char_value(value));
+  string_append_char(output.w2, char_value(value));
   return budget_less(budget, 1);
 }
 
 // #"c" with the character escaped as strings escape it.
 int32_t char_mold(const Cell& value, Cell& output, bool, bool, bool, bool, int32_t budget, int32_t) {
-  output_append_ascii(output, "#\"");
+  series_append_ascii(output.w2, "#\"");
   string_mold_char(output, char_value(value), false);
-  output_append_ascii(output, "\"");
+  series_append_ascii(output.w2, "\"");
   return budget_less(budget, 4);
 }
 

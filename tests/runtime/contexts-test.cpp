@@ -4,12 +4,15 @@
 #include <vector>
 
 #include "memory-fixture.h"
+#include "runtime/call-stack.h"
+#include "runtime/call-trace.h"
 #include "runtime/contexts.h"
 #include "runtime/cycle-guard.h"
 #include "runtime/gc-root.h"
 #include "runtime/root-block.h"
 #include "runtime/runtime-record.h"
 #include "runtime/symbols.h"
+#include "runtime/value-stack.h"
 
 namespace qel {
 namespace {
@@ -106,6 +109,53 @@ TEST_F(Contexts, WordsOfContextsWithoutValues) {
   absent.w1 = function;
   EXPECT_TRUE(raises_error(error_id("script", "not-defined"), [&] { word_set(absent, integer(1)); }));
   EXPECT_EQ(context_length(function), 1u) << "a stack context gains no slot on a set";
+}
+
+TEST_F(Contexts, WordsOfARunningFunctionAreItsArguments) {
+  Cell spec = rooted_block({word_of("a"), word_of("b")});
+  NodeId function = context_make_from_spec(spec, true, false, 0);
+  root_slot_append(make_cell(Type::function, function));
+  Cell name = word_from_c_string("f");
+  stack_open_native_frame(name);
+  stack_push_value(integer(10));
+  stack_push_value(integer(20));
+  stack_open_body_frame(name, function);
+  Cell a = context_add_word(symbol_intern_cstring("A"), function);
+  Cell b = context_add_word(symbol_intern_cstring("b"), function);
+  word_set(a, integer(11));
+  EXPECT_EQ(word_value_cell(a)->w2, 11u);
+  EXPECT_EQ(word_value_cell(b)->w2, 20u);
+  EXPECT_EQ(stack_cell_at(stack_index(stack_base()) - 2)->w2, 11u) << "the argument cell itself";
+  // A symbol the running function lacks: nothing is written anywhere.
+  const uint32_t top = stack_index(stack_top());
+  std::vector<Cell> before(stack_begin(), stack_top());
+  Cell absent = word_of("c");
+  absent.w1 = function;
+  EXPECT_TRUE(raises_error(error_id("script", "not-in-context"), [&] { word_set(absent, integer(1)); }));
+  EXPECT_EQ(stack_index(stack_top()), top);
+  for (uint32_t i = 0; i < top; ++i) EXPECT_EQ(stack_begin()[i].w2, before[i].w2) << i;
+  EXPECT_EQ(context_length(function), 2u);
+  // A word of a running function reads the global value through context-word-value-cell.
+  global_set_value(symbol_intern_cstring("g"), integer(5));
+  EXPECT_EQ(context_word_value_cell(symbol_intern_cstring("g"), function)->w2, 5u);
+  stack_close_frame();
+  *context_values_word(function) = 0;
+  stack_close_frame();
+}
+
+TEST_F(Contexts, CollectCallsOfFunctionWordsOnly) {
+  Cell f = word_from_c_string("f"), g = word_from_c_string("g");
+  word_set(f, make_cell(Type::function));
+  word_set(g, integer(1));
+  stack_open_native_frame(f);
+  stack_open_native_frame(g);
+  stack_open_native_frame(f);
+  Cell listed = rooted_block({});
+  stack_collect_calls(1, listed, call_stack_depth());
+  ASSERT_EQ(series_buffer_length(listed.w2), 2u);
+  EXPECT_EQ(cell_at(listed, 0).w2, f.w2);
+  EXPECT_EQ(cell_at(listed, 1).w2, f.w2);
+  for (int i = 0; i < 3; ++i) stack_close_frame();
 }
 
 TEST_F(Contexts, UnresolvedWords) {

@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "memory-fixture.h"
+#include "runtime/contexts.h"
+#include "runtime/datatype-registry.h"
 #include "runtime/hash-table.h"
 #include "runtime/murmur-hash.h"
 #include "runtime/symbols.h"
@@ -105,6 +107,20 @@ TEST_F(Symbols, CompareAsTextFoldingUnlessStrict) {
   EXPECT_NE(symbol_compare(a, b, 2), 0);
   EXPECT_EQ(symbol_compare(a, c, 3), -1);
   EXPECT_EQ(symbol_compare(c, b, 7), 1);
+}
+
+TEST_F(Symbols, SymbolAndContextRegisterAsDatatypes) {
+  datatype_tables_init();
+  register_symbol_datatype();
+  register_context_datatype();
+  for (size_t slot = 0; slot < kActionSlots; ++slot) {
+    ActionFn symbol_fn = action_table[type_index(Type::symbol)][slot];
+    EXPECT_EQ(symbol_fn != nullptr, slot == slot_index(Act::Compare)) << slot;
+    EXPECT_EQ(action_table[type_index(Type::context)][slot], nullptr) << slot;
+  }
+  EXPECT_STREQ(datatype_table[type_index(Type::symbol)].name, "symbol!");
+  EXPECT_STREQ(datatype_table[type_index(Type::context)].name, "context!");
+  datatype_tables_init();
 }
 
 }  // namespace

@@ -9,7 +9,6 @@
 #include "datatypes/scalars/char-escape.h"
 #include "datatypes/scalars/char.h"
 #include "datatypes/scalars/hex-text.h"
-#include "datatypes/scalars/output-text.h"
 #include "runtime/action-lookup.h"
 #include "scalar-fixture.h"
 
@@ -153,19 +152,6 @@ TEST_F(Chars, EscapesAndHexadecimalText) {
   };
   for (const Hex& row : hexes) EXPECT_STREQ(integer_to_hex_text(row.value, row.shortest).c_str(), row.want);
   EXPECT_STREQ(byte_to_hex_text(0x0A).c_str(), "0A");
-}
-
-TEST_F(Chars, OutputWidensForWideCodePoints) {
-  Cell output = make_cell(Type::string, 0, new_string_series(4, 1));
-  output_append_ascii(output, "ab");
-  output_append_code_point(output, 0xE9);
-  EXPECT_EQ(series_buffer(output.w2)->unit(), 1u);
-  output_append_code_point(output, 0x4E2D);
-  EXPECT_EQ(series_buffer(output.w2)->unit(), 2u);
-  output_append_code_point(output, 0x1F600);
-  output_append_ascii(output, "c");
-  EXPECT_EQ(series_buffer(output.w2)->unit(), 4u);
-  EXPECT_EQ(text_of(output), "ab\\u{233}\\u{20013}\\u{128512}c");
 }
 
 }  // namespace
