@@ -8,8 +8,10 @@
 #include <optional>
 #include <string_view>
 
+#include "datatypes/scalars/datatype.h"
 #include "datatypes/scalars/none.h"
 #include "datatypes/scalars/output-text.h"
+#include "datatypes/scalars/typeset.h"
 #include "datatypes/series/series.h"
 #include "datatypes/series/string-unit.h"
 #include "runtime/action-entries.h"
@@ -89,13 +91,9 @@ constexpr ElementHooks kBlockHooks = {block_pick, block_check, block_store, null
 
 }  // namespace
 
-// A typeset holds bit (0x80 >> (t & 7)) of cell byte 4 + (t >> 3) for type id t.
 bool types_select(const Cell& types, Type type) {
-  if (cell_type(types) == Type::datatype) return (types.w1 & kTypeByteMask) == type_index(type);
-  std::array<uint8_t, sizeof(Cell)> bytes;
-  std::memcpy(bytes.data(), &types, sizeof(Cell));
-  size_t t = type_index(type);
-  return bytes[4 + (t >> 3)] & (0x80 >> (t & 7));
+  if (cell_type(types) == Type::datatype) return datatype_value(types) == type;
+  return typeset_has(types, type);
 }
 
 // --- Locating cells ---------------------------------------------------------------------------

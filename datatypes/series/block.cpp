@@ -12,6 +12,7 @@
 
 #include "datatypes/scalars/none.h"
 #include "datatypes/scalars/output-text.h"
+#include "datatypes/scalars/typeset.h"
 #include "datatypes/series/block-core.h"
 #include "datatypes/series/series.h"
 #include "datatypes/series/sort.h"
@@ -61,9 +62,7 @@ Cell* block_make(Cell&, Cell& spec, Type type_id) { return make_block_family(spe
 // The datatype! values of the registered types a typeset holds, in id order.
 Cell* block_from_typeset(const Cell& types) {
   Cell* made = block_push_new(1);
-  for (size_t id = 1; id <= type_index(highest_type_id()); ++id)
-    if (datatype_registered(static_cast<Type>(id)) && types_select(types, static_cast<Type>(id)))
-      block_append_copy(*made, datatype_cell(static_cast<Type>(id)));
+  typeset_to_block(types, *made);
   return made;
 }
 
