@@ -1,5 +1,5 @@
-// hash! and map! tables: chains, searches, removal, syncs, rebuilds and map! filling. integer!,
-// string! and word! compare through probe rows here until their datatypes register their own.
+// hash! and map! tables: chains, searches, removal, syncs, rebuilds and map! filling (integer!,
+// string! and word! compare through the probe rows).
 #include <gtest/gtest.h>
 
 #include <random>
@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "memory-fixture.h"
+#include "probe-rows.h"
 #include "runtime/action-lookup.h"
 #include "runtime/datatype-registry.h"
 #include "runtime/gc-root.h"
@@ -18,40 +19,11 @@
 namespace qel {
 namespace {
 
-int32_t order(int64_t a, int64_t b) { return a < b ? -1 : a > b ? 1 : 0; }
-
-// Probe row of integer!: by value; another type cannot be compared.
-int32_t probe_integer_compare(const Cell& a, const Cell& b, int32_t) {
-  if (cell_type(b) != Type::integer) return kNotComparable;
-  return order(payload_i32(a, 2), payload_i32(b, 2));
-}
-
-// Probe row of string!: code points, folded unless strict.
-int32_t probe_string_compare(const Cell& a, const Cell& b, int32_t code) {
-  if (cell_type(b) != Type::string) return kNotComparable;
-  std::string x = text_of(a.w2).substr(a.w1), y = text_of(b.w2).substr(b.w1);
-  if (code != kCompareStrictEqual)
-    for (std::string* text : {&x, &y})
-      for (char& c : *text) c = static_cast<char>(case_fold(static_cast<uint8_t>(c)));
-  return x.compare(y) < 0 ? -1 : x == y ? 0 : 1;
-}
-
-// Probe row of the word types: the canonical symbol, the exact one and the type when strict.
-int32_t probe_word_compare(const Cell& a, const Cell& b, int32_t code) {
-  if (code == kCompareStrictEqual)
-    return cell_type(a) == cell_type(b) && a.w2 == b.w2 ? 0 : 1;
-  return order(symbol_canonical(a.w2), symbol_canonical(b.w2));
-}
-
 class HashIndex : public MemoryTest {
  protected:
   void SetUp() override {
     MemoryTest::SetUp();
-    datatype_tables_init();
-    register_datatype(Type::integer, Type::none_id, "integer!", ActionRow().set<Act::Compare>(probe_integer_compare));
-    register_datatype(Type::string, Type::none_id, "string!", ActionRow().set<Act::Compare>(probe_string_compare));
-    for (Type type : {Type::word, Type::set_word})
-      register_datatype(type, Type::none_id, "word!", ActionRow().set<Act::Compare>(probe_word_compare));
+    probe::register_rows();
   }
   void TearDown() override {
     datatype_tables_init();
@@ -59,11 +31,7 @@ class HashIndex : public MemoryTest {
   }
 };
 
-Cell integer(int32_t n) {
-  Cell cell = make_cell(Type::integer);
-  set_payload_i32(cell, 2, n);
-  return cell;
-}
+using probe::integer;
 Cell text(const char* t) { return string_cell(byte_series_of(t)); }
 
 // A rooted block of the cells.
