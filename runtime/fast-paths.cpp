@@ -57,28 +57,16 @@ Act nav_action(int32_t code) {
   fatal_no_match_switch();
 }
 
-// Two integers: 32-bit in place, overflow of +, - and x giving the float of the double operation.
-Cell integer_arith(int32_t code, int32_t a, int32_t b) {
-  const double x = a, y = b;
-  int32_t result;
-  switch (code) {
-    case kArithAdd:
-      return __builtin_add_overflow(a, b, &result) ? float_cell(x + y) : integer_cell(result);
-    case kArithSubtract:
-      return __builtin_sub_overflow(a, b, &result) ? float_cell(x - y) : integer_cell(result);
-    case kArithMultiply:
-      return __builtin_mul_overflow(a, b, &result) ? float_cell(x * y) : integer_cell(result);
-    case kArithOr: return integer_cell(a | b);
-    case kArithAnd: return integer_cell(a & b);
-    case kArithXor: return integer_cell(a ^ b);
-  }
-  fatal_no_match_switch();
-}
-
-// The in-place result, or nothing when the general route must answer.
+// What the inline route leaves: two integers whose result overflows (the float! of the double
+// operation), two floats under codes 0-2; nothing for the general route.
 std::optional<Cell> arith_in_place(int32_t code, const Cell& left, const Cell& right) {
   arith_action(code);  // every code is checked on both routes
-  if (both(Type::integer, left, right)) return integer_arith(code, payload_i32(left, 2), payload_i32(right, 2));
+  if (both(Type::integer, left, right)) {
+    Cell result;
+    if (integer_arith_in_place(code, left, right, result)) return result;
+    const double a = payload_i32(left, 2), b = payload_i32(right, 2);
+    return float_cell(code == kArithAdd ? a + b : code == kArithSubtract ? a - b : a * b);
+  }
   if (both(Type::float_, left, right) && code <= kArithMultiply) {
     const double a = payload_f64(left), b = payload_f64(right);
     return float_cell(code == kArithAdd ? a + b : code == kArithSubtract ? a - b : a * b);
@@ -94,54 +82,6 @@ void through_entry(const Cell& word, Act act, std::initializer_list<Cell> operan
   for (const Cell& operand : operands) stack_push_value(operand);
   action_entry(act)(act == Act::PathStep ? kPathGet : kNoRefinements);
   stack_close_frame();
-}
-
-void arith(const Cell& word, int32_t code, const Cell& left, const Cell& right) {
-  if (std::optional<Cell> result = arith_in_place(code, left, right)) {
-    stack_push_value(*result);
-    return;
-  }
-  through_entry(word, arith_action(code), {left, right});
-}
-
-void arith_top(const Cell& word, int32_t code, const Cell& right) {
-  Cell* left = stack_last_value();
-  if (std::optional<Cell> result = arith_in_place(code, *left, right)) {
-    *left = *result;
-    return;
-  }
-  const Cell operand = *left;
-  stack_drop(1);
-  through_entry(word, arith_action(code), {operand, right});
-}
-
-bool integer_compare(int32_t code, int32_t a, int32_t b) {
-  switch (code) {
-    case kCompareEqual:
-    case kCompareStrictEqual: return a == b;
-    case kCompareNotEqual: return a != b;
-    case kCompareLesser: return a < b;
-    case kCompareLesserOrEqual: return a <= b;
-    case kCompareGreater: return a > b;
-    case kCompareGreaterOrEqual: return a >= b;
-  }
-  fatal_no_match_switch();
-}
-
-// The flag of a comparison: in place for two integers, else through a native frame and
-// compare-to-logic; the value stack is left as it was.
-bool compare_flag(const Cell& word, int32_t code, const Cell& left, const Cell& right) {
-  if (code < kCompareEqual || code > kCompareGreaterOrEqual) fatal_no_match_switch();
-  if (both(Type::integer, left, right)) return integer_compare(code, payload_i32(left, 2), payload_i32(right, 2));
-  const Cell word_copy = word, a = left, b = right;
-  stack_open_native_frame(word_copy);
-  stack_push_value(a);
-  stack_push_value(b);
-  compare_to_logic(code);
-  const bool flag = value_stack.base[0].w1 & 1;
-  stack_close_frame();
-  stack_drop(1);
-  return flag;
 }
 
 // A block value at another index.
@@ -170,51 +110,36 @@ Cell block_nav(const Cell& block, int32_t code) {
 
 }  // namespace
 
-void fast_arith(const Cell& word, int32_t code, const Cell& left, const Cell& right) { arith(word, code, left, right); }
-void fast_arith_int(const Cell& word, int32_t code, const Cell& left, int32_t right) {
-  arith(word, code, left, integer_cell(right));
+void fast_arith_rest(const Cell& word, int32_t code, const Cell& left, const Cell& right) {
+  if (std::optional<Cell> result = arith_in_place(code, left, right)) {
+    stack_push_value(*result);
+    return;
+  }
+  through_entry(word, arith_action(code), {left, right});
 }
-void fast_arith_top(const Cell& word, int32_t code, const Cell& right) { arith_top(word, code, right); }
-void fast_arith_top_int(const Cell& word, int32_t code, int32_t right) { arith_top(word, code, integer_cell(right)); }
+
+void fast_arith_top_rest(const Cell& word, int32_t code, const Cell& right) {
+  const Cell left = *stack_last_value();
+  stack_drop(1);
+  fast_arith_rest(word, code, left, right);
+}
+
+bool compare_flag_rest(const Cell& word, int32_t code, const Cell& left, const Cell& right) {
+  if (code < kCompareEqual || code > kCompareGreaterOrEqual) fatal_no_match_switch();
+  const Cell word_copy = word, a = left, b = right;
+  stack_open_native_frame(word_copy);
+  stack_push_value(a);
+  stack_push_value(b);
+  compare_to_logic(code);
+  const bool flag = value_stack.base[0].w1 & 1;
+  stack_close_frame();
+  stack_drop(1);
+  return flag;
+}
 
 void compare_to_logic(int32_t code) {
   Cell* base = value_stack.base;
   base[0] = logic_cell(compare_values(base[0], base[1], code));
-}
-
-bool fast_compare(const Cell& word, int32_t code, const Cell& left, const Cell& right) {
-  const bool flag = compare_flag(word, code, left, right);
-  stack_push_value(logic_cell(flag));
-  return flag;
-}
-bool fast_compare_int(const Cell& word, int32_t code, const Cell& left, int32_t right) {
-  return fast_compare(word, code, left, integer_cell(right));
-}
-
-int fast_compare_test(const Cell& word, int32_t code, const Cell& left, const Cell& right, bool expected) {
-  return compare_flag(word, code, left, right) != expected ? 1 : 0;
-}
-int fast_compare_int_test(const Cell& word, int32_t code, const Cell& left, int32_t right, bool expected) {
-  return fast_compare_test(word, code, left, integer_cell(right), expected);
-}
-
-bool fast_compare_base(const Cell& word, int32_t code, const Cell& left, const Cell& right) {
-  const bool flag = compare_flag(word, code, left, right);
-  value_stack.base[0] = logic_cell(flag);
-  return flag;
-}
-bool fast_compare_base_int(const Cell& word, int32_t code, const Cell& left, int32_t right) {
-  return fast_compare_base(word, code, left, integer_cell(right));
-}
-
-bool fast_compare_top(const Cell& word, int32_t code, const Cell& right) {
-  const Cell left = *stack_last_value();
-  const bool flag = compare_flag(word, code, left, right);
-  *stack_last_value() = logic_cell(flag);
-  return flag;
-}
-bool fast_compare_top_int(const Cell& word, int32_t code, int32_t right) {
-  return fast_compare_top(word, code, integer_cell(right));
 }
 
 void fast_block_pick(const Cell& word, const Cell& value, int32_t n) {
