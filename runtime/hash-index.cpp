@@ -278,10 +278,13 @@ int64_t hashtable_find_cell(NodeId table, const Cell& value, uint32_t start, uin
   if (skip == 0) skip = 1;
   int64_t best = -1;
   const HashTable& record = table_record(table);
-  each_position(record, table_view(table).keys[probe.bucket], [&](int32_t position) {
+  const int32_t key = table_view(table).keys[probe.bucket];
+  // A single cell has just compared equal to the value; chained ones compare under the code.
+  const bool compared = key >= 0 && code == kCompareEqual;
+  each_position(record, key, [&](int32_t position) {
     const int64_t distance = reverse ? int64_t{start} - position : int64_t{position} - start;
     if (distance < (reverse ? 1 : 0) || distance % skip != 0) return;
-    if (!compare_values(wanted, cells_of(record)[position], code)) return;
+    if (!compared && !compare_values(wanted, cells_of(record)[position], code)) return;
     const bool better = best < 0 || (reverse ? position > best : last ? position > best : position < best);
     if (better) best = position;
   });
