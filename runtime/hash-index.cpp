@@ -325,16 +325,7 @@ void hashtable_resize(NodeId table, int64_t expected) {
   const uint32_t length = cell_count(table_record(table).block);
   const int64_t n = std::max<int64_t>(expected, length);
   const uint32_t buckets = resize_buckets(static_cast<int64_t>(static_cast<double>(n) * kRebuildGrowth));
-  NodeId flags = new_flag_array(buckets);
-  NodeId keys = filled_byte_series(int64_t{buckets} * 4);
-  HashTable& record = table_record(table);
-  record.flags = flags;
-  record.keys = keys;
-  record.buckets = buckets;
-  record.bound = creation_bound(buckets);
-  record.count = 0;
-  record.occupied = 0;
-  record.stamp = 0;
+  table_start_over(table, buckets, creation_bound(buckets), 4);
   hash_positions_reset(table);
   ensure_positions(table, length);
   for (uint32_t p = 0; p < length; ++p) put_hash_cell(table, p);

@@ -136,6 +136,18 @@ NodeId new_flag_array(uint32_t buckets) {
   return node;
 }
 
+void table_start_over(NodeId table, uint32_t buckets, uint32_t bound, int64_t key_bytes) {
+  NodeId flags = new_flag_array(buckets);
+  NodeId keys = filled_byte_series(buckets * key_bytes);
+  HashTable& record = table_record(table);
+  record.flags = flags;
+  record.keys = keys;
+  record.buckets = buckets;
+  record.bound = bound;
+  record.count = 0;
+  record.occupied = 0;
+}
+
 uint32_t creation_buckets(int64_t expected) {
   int64_t n = std::max<int64_t>(expected, 4);
   return power_of_two_buckets(static_cast<int64_t>(static_cast<double>(n) / kLoadFactor));
@@ -272,18 +284,11 @@ void hashtable_grow(NodeId table, int64_t request) {
   NoGcScope no_gc;
   HashTable old = table_record(table);
   const uint32_t buckets = resize_buckets(request);
-  NodeId flags = new_flag_array(buckets);
-  NodeId keys = filled_byte_series(buckets * kEntrySlotBytes);
+  table_start_over(table, buckets, resize_bound(buckets), kEntrySlotBytes);
   // Room for every entry the new size takes before it grows again.
   NodeId entries = new_cell_series(int64_t{resize_bound(buckets)} * (old.aux / sizeof(Cell)));
   HashTable& record = table_record(table);
-  record.flags = flags;
-  record.keys = keys;
   record.block = entries;
-  record.buckets = buckets;
-  record.bound = resize_bound(buckets);
-  record.count = 0;
-  record.occupied = 0;
   TableView view = table_view(table);
   EntrySlot* slots = entry_slots(record);
   const uint8_t* old_entries = series_buffer(old.block)->head_address();

@@ -116,6 +116,10 @@ void table_occupy(TableView& view, uint32_t bucket, int32_t key);
 NodeId filled_byte_series(int64_t bytes);
 NodeId new_flag_array(uint32_t buckets);
 
+// Gives a table new, empty arrays of a size (flags all empty, keys of `key_bytes` a bucket), its
+// counts 0: the start of every rebuild.
+void table_start_over(NodeId table, uint32_t buckets, uint32_t bound, int64_t key_bytes);
+
 // The bucket count and upper bound of a new table for n keys, and of a resize to a request.
 uint32_t creation_buckets(int64_t expected);
 uint32_t creation_bound(uint32_t buckets);

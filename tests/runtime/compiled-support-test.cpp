@@ -18,8 +18,6 @@
 namespace qel {
 namespace {
 
-using probe::integer;
-
 class CompiledSupport : public MemoryTest {
  protected:
   void SetUp() override {
@@ -34,19 +32,6 @@ class CompiledSupport : public MemoryTest {
   }
 };
 
-Cell word_of(const char* name, Type type = Type::word) { return make_cell(type, 0, symbol_intern_cstring(name), kUnresolved); }
-Cell float_cell(double value) {
-  Cell cell = make_cell(Type::float_);
-  set_payload_f64(cell, value);
-  return cell;
-}
-Cell block_of(std::initializer_list<Cell> cells) {
-  NodeId node = new_cell_series(static_cast<int64_t>(cells.size()));
-  for (const Cell& cell : cells) *series_append_fresh_slot(node) = cell;
-  Cell block = make_cell(Type::block, 0, node);
-  root_slot_append(block);
-  return block;
-}
 // A typeset! of the given types.
 Cell typeset_of(std::initializer_list<Type> types) {
   uint8_t bits[12] = {};
@@ -107,15 +92,15 @@ TEST_F(CompiledSupport, NumbersToInt32) {
 }
 
 TEST_F(CompiledSupport, FindValueInBlock) {
-  Cell block = block_of({word_of("a"), integer(1), word_of("b"), integer(2), word_of("c"), word_of("d"),
-                         block_of({}), integer(3)});
+  Cell block = rooted_block({word_of("a"), integer(1), word_of("b"), integer(2), word_of("c"), word_of("d"),
+                         rooted_block({}), integer(3)});
   EXPECT_EQ(find_value_in_block(block, word_of("B"), 2, FoundAnswer::cell_after), 3);
   EXPECT_EQ(find_value_in_block(block, integer(1), 2, FoundAnswer::cell_after), -1) << "values are not keys";
   EXPECT_EQ(find_value_in_block(block, integer(1), 1, FoundAnswer::cell_after), 2);
   EXPECT_EQ(find_value_in_block(block, integer(3), 1, FoundAnswer::cell_after), -1) << "the last cell";
   EXPECT_EQ(find_value_in_block(block, word_of("c"), 1, FoundAnswer::block_after), 6);
   EXPECT_EQ(find_value_in_block(block, integer(3), 1, FoundAnswer::block_after), -1);
-  EXPECT_EQ(find_value_in_block(block, block_of({}), 1, FoundAnswer::block_after), -1) << "a block is never found";
+  EXPECT_EQ(find_value_in_block(block, rooted_block({}), 1, FoundAnswer::block_after), -1) << "a block is never found";
   EXPECT_EQ(find_value_in_block(block, make_cell(Type::none), 1, FoundAnswer::cell_after), -1);
 }
 

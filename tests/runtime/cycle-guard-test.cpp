@@ -54,7 +54,7 @@ TEST_F(CycleGuard, AFormEntryInsideAWalkKeepsItsEntries) {
   EXPECT_TRUE(raises_error(error_id("script", "invalid-arg"), [&] { call_action(Act::Form, inner); }));
   EXPECT_EQ(cycle_stack_depth(), 1u);
   EXPECT_TRUE(cycle_stack_contains(outer));
-  const Cell number[] = {probe::integer(5)};
+  const Cell number[] = {integer(5)};
   EXPECT_EQ(text_of(call_action(Act::Form, number).w2), "5");
   EXPECT_EQ(cycle_stack_depth(), 1u);
   datatype_tables_init();

@@ -16,14 +16,6 @@
 namespace qel {
 namespace {
 
-using probe::integer;
-
-Cell float_cell(double value) {
-  Cell cell = make_cell(Type::float_);
-  set_payload_f64(cell, value);
-  return cell;
-}
-
 std::vector<const char*> general_route;
 
 double as_double(const Cell& cell) { return cell_type(cell) == Type::float_ ? payload_f64(cell) : payload_i32(cell, 2); }

@@ -31,17 +31,7 @@ class HashIndex : public MemoryTest {
   }
 };
 
-using probe::integer;
 Cell text(const char* t) { return string_cell(byte_series_of(t)); }
-
-// A rooted block of the cells.
-Cell rooted_block(std::initializer_list<Cell> cells) {
-  NodeId node = new_cell_series(static_cast<int64_t>(cells.size()));
-  for (const Cell& cell : cells) *series_append_fresh_slot(node) = cell;
-  Cell block = make_cell(Type::block, 0, node);
-  root_slot_append(block);
-  return block;
-}
 
 // A table over the block, rooted as a hash! or map! value holds it.
 NodeId indexed(const Cell& block, TableKind kind) {
@@ -49,8 +39,6 @@ NodeId indexed(const Cell& block, TableKind kind) {
   root_slot_append(make_cell(kind == TableKind::map ? Type::map : Type::hash, 0, block.w2, table));
   return table;
 }
-
-Cell& cell_at(const Cell& block, uint32_t i) { return series_buffer(block.w2)->head_cell()[i]; }
 
 TEST_F(HashIndex, EqualCellsShareOneChain) {
   Cell block = rooted_block({integer(1), integer(2), integer(1), integer(3), integer(1)});

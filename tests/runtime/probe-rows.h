@@ -6,7 +6,7 @@
 #include <charconv>
 #include <string>
 
-#include "memory-fixture.h"
+#include "value-fixtures.h"
 #include "runtime/action-lookup.h"
 #include "runtime/datatype-registry.h"
 #include "runtime/murmur-hash.h"
@@ -56,12 +56,6 @@ inline void register_rows() {
   for (Type type : {Type::word, Type::set_word})
     register_datatype(type, Type::none_id, type == Type::word ? "word!" : "set-word!",
                       ActionRow().set<Act::Compare>(word_compare));
-}
-
-inline Cell integer(int32_t n) {
-  Cell cell = make_cell(Type::integer);
-  set_payload_i32(cell, 2, n);
-  return cell;
 }
 
 }  // namespace qel::probe
