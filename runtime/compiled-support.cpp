@@ -44,14 +44,6 @@ Cell pushed_value(const Cell& name) {
   return value;
 }
 
-bool is_block_like(Type type) {
-  switch (type) {
-    case Type::block: case Type::paren: case Type::hash:
-    case Type::path: case Type::lit_path: case Type::set_path: case Type::get_path: return true;
-    default: return false;
-  }
-}
-
 }  // namespace
 
 bool typeset_has(const Cell& typeset, Type type) {
@@ -195,7 +187,7 @@ Cell& form_frame_argument(bool part, int32_t limit) {
 
 bool path_step_notifies(bool set, uint32_t elements, bool last, const Cell* parent, const Cell* previous) {
   if (!set || !last || elements < 2 || !parent) return false;
-  if (is_block_like(cell_type(*parent))) return true;
+  if (any_block_type(cell_type(*parent))) return true;
   return cell_type(*parent) == Type::object && parent->w3 != 0 && previous && cell_type(*previous) == Type::word;
 }
 

@@ -303,14 +303,7 @@ void hashtable_remove_cell(NodeId table, uint32_t position) {
 void hashtable_refresh(NodeId table, uint32_t position, uint32_t count) {
   const uint32_t length = cell_count(table_record(table).block);
   const uint32_t end = static_cast<uint32_t>(std::min<uint64_t>(uint64_t{position} + count, length));
-  if (position == 0 && end == length) {
-    hashtable_reset_flags(table);
-    HashTable& record = table_record(table);
-    record.count = 0;
-    record.occupied = 0;
-    hash_positions_reset(table);
-    return;
-  }
+  if (position == 0 && end == length) return hashtable_clear(table);
   for (uint32_t p = position; p < end; ++p) hashtable_remove_cell(table, p);
 }
 
