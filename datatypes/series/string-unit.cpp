@@ -39,8 +39,7 @@ void widen_units_in_place(uint8_t* data, size_t count, unsigned from, unsigned t
 }
 
 void raise_invalid_char(uint32_t code_point) {
-  // An integer! keeps its value in the first payload word.
-  raise_error(error_id("script", "invalid-char"), Cell{static_cast<uint32_t>(Type::integer), code_point});
+  raise_error(error_id("script", "invalid-char"), make_cell(Type::integer, 0, code_point));
 }
 
 }  // namespace qel

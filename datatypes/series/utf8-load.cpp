@@ -90,11 +90,11 @@ struct StoreSink {
 
 }  // namespace
 
-Utf8Scan utf8_scan(std::span<const uint8_t> bytes, bool crlf) {
+Utf8Scan utf8_scan(std::span<const uint8_t> bytes, bool crlf, bool keep_bom) {
   Utf8Scan scan;
   const uint8_t* start = bytes.data();
   const uint8_t* end = start + bytes.size();
-  if (bytes.size() > 2 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) scan.begin = 3;
+  if (!keep_bom && bytes.size() > 2 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) scan.begin = 3;
   CountSink sink;
   WalkStop stop = walk_utf8(start + scan.begin, end, crlf, sink);
   scan.end = static_cast<size_t>(stop.at - start);

@@ -26,8 +26,9 @@ struct Utf8Scan {
 // Checks and measures bytes for loading. With crlf, a CR followed by a LF is dropped and any
 // other CR is read as LF. A sequence cut short by the end stops the scan (its bytes are the
 // remainder); an ill-formed one stops it with ill_formed set. Well-formed means what the
-// checked decoder accepts.
-Utf8Scan utf8_scan(std::span<const uint8_t> bytes, bool crlf);
+// checked decoder accepts. A leading byte-order mark is skipped unless keep_bom (text appended
+// to a string keeps its U+FEFF).
+Utf8Scan utf8_scan(std::span<const uint8_t> bytes, bool crlf, bool keep_bom = false);
 
 // Writes the code points of [scan.begin, scan.end) of a scan that is not ill-formed at out, in
 // units of `unit` bytes (at least scan.unit), scan.code_points of them.

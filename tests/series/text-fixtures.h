@@ -46,7 +46,7 @@ void expect_invalid_char(Body&& body, uint32_t code_point) {
     EXPECT_EQ(error.id, error_id("script", "invalid-char"));
     ASSERT_EQ(error.arg_count, 1u);
     EXPECT_EQ(cell_type(error.args[0]), Type::integer);
-    EXPECT_EQ(error.args[0].w1, code_point);
+    EXPECT_EQ(error.args[0].w2, code_point);
   }
 }
 
