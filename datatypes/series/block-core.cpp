@@ -16,6 +16,7 @@
 #include "datatypes/series/string-unit.h"
 #include "runtime/action-entries.h"
 #include "runtime/action-lookup.h"
+#include "runtime/compiled-support.h"
 #include "runtime/cycle-guard.h"
 #include "runtime/error-raise.h"
 #include "runtime/language-thread.h"
@@ -70,12 +71,6 @@ bool copyable_by_types(Type type) {
     default:
       return series_kind(type) != SeriesKind::none;
   }
-}
-
-// Appends `levels` indentation levels of four spaces.
-int32_t write_indent(Cell& buffer, int32_t levels, int32_t limit) {
-  for (int32_t level = 0; level < levels; ++level) limit = output_text(buffer, "    ", limit);
-  return limit;
 }
 
 constexpr size_t kCopyDeep = refinement_position(Act::Copy, "deep");
@@ -289,7 +284,7 @@ int32_t block_mold_cells(const Cell& block, Cell& buffer, bool only, bool all, b
         closing_break = true;
       }
       if (!(only && first)) limit = output_text(buffer, "\n", limit);
-      limit = write_indent(buffer, indent, limit);
+      limit = emit_indent(buffer.w2, indent, limit);
     } else if (!first) {
       limit = output_text(buffer, " ", limit);
     }
@@ -298,7 +293,7 @@ int32_t block_mold_cells(const Cell& block, Cell& buffer, bool only, bool all, b
   }
   if (closing_break) {
     limit = output_text(buffer, "\n", limit);
-    limit = write_indent(buffer, indent - 1, limit);
+    limit = emit_indent(buffer.w2, indent - 1, limit);
   }
   return limit;
 }

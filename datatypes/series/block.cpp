@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cmath>
 #include <cstring>
 #include <optional>
 #include <unordered_map>
@@ -18,6 +17,7 @@
 #include "datatypes/series/sort.h"
 #include "datatypes/series/string-unit.h"
 #include "runtime/action-lookup.h"
+#include "runtime/compiled-support.h"
 #include "runtime/cycle-guard.h"
 #include "runtime/datatype-registry.h"
 #include "runtime/error-raise.h"
@@ -593,13 +593,6 @@ void add_records(const Cell& result, RecordIndex& seen, const Cell& source, int6
 }
 
 }  // namespace
-
-int32_t number_to_int32(const Cell& number) {
-  if (cell_type(number) == Type::integer) return payload_i32(number, 2);
-  double x = std::trunc(payload_f64(number));
-  if (!(x >= INT32_MIN && x <= INT32_MAX)) raise_error(error_id("script", "out-of-range"), number);
-  return static_cast<int32_t>(x);
-}
 
 Cell* block_make_from(const Cell& spec, Type type) {
   Cell* made = block_copy_deep(spec, DeepCopy::none);
