@@ -3,8 +3,8 @@
 #include "loader/lexer/lexer-nesting.h"
 
 #include <array>
-#include <cstring>
 
+#include "datatypes/series/block-core.h"
 #include "loader/lexer/lexer-errors.h"
 #include "loader/lexer/lexer-scan.h"
 #include "loader/lexer/lexer-tables.h"
@@ -22,9 +22,9 @@ constexpr bool is_point(Type type) { return type == Type::point2d || type == Typ
 
 // A block-like value holding copies of the cells.
 LexStatus build_block(LexerState&, uint64_t first, uint64_t count, Type type, Cell& out) {
-  NodeId node = new_cell_series(static_cast<int64_t>(count));
-  if (count) std::memcpy(series_reserve_tail_bytes(node, static_cast<int64_t>(count * sizeof(Cell))), &lexer_cell(first), count * sizeof(Cell));
-  out = make_cell(type, 0, node);
+  block_make_at(out, static_cast<int64_t>(count));
+  set_value_type_byte(out, type);
+  lexer_append_cells(out, first, count);
   return LexStatus::ok;
 }
 

@@ -1,12 +1,15 @@
 // lexer-state.cpp: the chain of active scans, the shared cell buffer and the lexer's roots.
 #include "loader/lexer/lexer-state.h"
 
+#include <cstring>
+
 #include "loader/lexer/lexer-scratch.h"
 #include "loader/lexer/lexer-trace.h"
 #include "runtime/collector.h"
 #include "runtime/heap.h"
 #include "runtime/memory.h"
 #include "runtime/root-block.h"
+#include "runtime/series.h"
 
 namespace qel {
 
@@ -58,6 +61,12 @@ uint64_t lexer_alloc_slot(LexerState& state) {
   uint64_t index = state.tail++;
   cells[index] = Cell{kUnsetHeader | (state.token_lines > 0 ? kNewLineFlag : 0u), 0, 0, 0};
   return index;
+}
+
+void lexer_append_cells(const Cell& block, uint64_t first, uint64_t count) {
+  if (count == 0) return;
+  uint8_t* tail = series_reserve_tail_bytes(block.w2, static_cast<int64_t>(count * sizeof(Cell)));
+  std::memcpy(tail, cells + first, count * sizeof(Cell));
 }
 
 void init_lexer_tables() {

@@ -138,6 +138,9 @@ Cell& lexer_cell(uint64_t index);
 // token's lines are 1 or more. Answers its index.
 uint64_t lexer_alloc_slot(LexerState& state);
 
+// Appends copies of `count` cells from index `first` at the tail of a block value's series.
+void lexer_append_cells(const Cell& block, uint64_t first, uint64_t count);
+
 // Marker cells of open constructs: type byte 31, w1 = cells between the enclosing construct's
 // head and the marker, w2 = construct type in the low 16 bits and commas seen (points) above,
 // w3 = byte offset of the opening from the input start.

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "datatypes/series/block-core.h"
 #include "datatypes/series/utf8-encode.h"
 #include "loader/lexer/lexer-nesting.h"
 #include "loader/lexer/lexer-scan.h"
@@ -21,29 +22,22 @@ namespace {
 // Marker cells keep byte offsets in 32 bits.
 inline constexpr uint64_t kMostInputBytes = UINT32_MAX - 1;
 
-// The cells of the region [first, first + count) appended at the tail of a block.
-void append_cells(const Cell& block, uint64_t first, uint64_t count) {
-  if (count == 0) return;
-  uint8_t* tail = series_reserve_tail_bytes(block.w2, static_cast<int64_t>(count * sizeof(Cell)));
-  std::memcpy(tail, &lexer_cell(first), count * sizeof(Cell));
-}
-
 // What a finished load leaves in `out`.
 void build_result(Cell& out, const LexerState& state, const LexerRequest& request) {
   uint64_t count = state.tail - state.base;
   if (request.one && !request.as_block && count > 0) {
     out = lexer_cell(state.base);
-    if (request.into) append_cells(*request.into, state.base, 1);
+    if (request.into) lexer_append_cells(*request.into, state.base, 1);
     return;
   }
   if (request.into) {
-    append_cells(*request.into, state.base, count);
+    lexer_append_cells(*request.into, state.base, count);
     out = *request.into;
     return;
   }
-  NodeId node = new_cell_series(static_cast<int64_t>(count));
-  Cell block = make_cell(Type::block, 0, node);
-  append_cells(block, state.base, count);
+  Cell block;
+  block_make_at(block, static_cast<int64_t>(count));
+  lexer_append_cells(block, state.base, count);
   out = block;
 }
 

@@ -25,7 +25,7 @@ TEST_F(LexerTest, TokensLoadAsValues) {
       {"a\xE3\x80\x80" "b \xC2\xA0 c", "[a b c]"},
       {"a: :b 'c /d #e a/b: 'x/y :x/y/:z", "[a: :b 'c /d #e a/b: 'x/y :x/y/:z]"},
       {"+ - -- / // < <= <> >= ->", "[+ - -- / // < <= <> >= ->]"},
-      {"#(false) #(TRUE) #(none) #(unset!) #(integer) #(Char!)", "[false true none unset! integer! char!]"},
+      {"#(false) #(TRUE) #(none) #(unset!) #(integer) #(Char!) #(block)", "[false true none unset! integer! char! block!]"},
       {"#\"a\" #\"^(41)\" #\"^-\" #\"^^\" #\"\xC3\xA9\"", "[#\"a\" #\"A\" #\"^-\" #\"^^\" #\"\xC3\xA9\"]"},
       {"a/1/b a/(b c)/d a/\"s\" (a/b)", "[a/1/b a/(b c)/d a/\"s\" (a/b)]"},
   };
@@ -109,10 +109,31 @@ TEST_F(LexerTest, ScanModeChecksEveryToken) {
 
 TEST_F(LexerTest, PartOfAStringCountsCharacters) {
   Cell source;
-  (void)lexer_transcode(source, bytes_of("\"\xC3\xA9 1 2\""), {});
+  (void)lexer_transcode(source, bytes_of("\"\xC3\xA9 1 2\" \"a^@b\""), {});
   Cell out;
   (void)lexer_load_string(out, cells_of(source)[0], 3, {});
   EXPECT_EQ(mold(out), "[\xC3\xA9 1]");
+  // A NUL character reaches the lexer as a NUL byte: a bad character, not the end.
+  Caught caught = trap_errors([&] { (void)lexer_load_string(out, cells_of(source)[1], -1, {}); });
+  ASSERT_EQ(caught.taken, kThrowError);
+  stack_drop(1);
+  EXPECT_EQ(stand_in_last_error().id, error_id("syntax", "bad-char"));
+}
+
+TEST_F(LexerTest, BinaryInputSkipsAByteOrderMarkAndCountsBytes) {
+  constexpr std::string_view kBytes = "\xEF\xBB\xBF\"\xC3\xA9\" 2 3";
+  NodeId node = new_byte_series(static_cast<int64_t>(kBytes.size()));
+  series_buffer_append_bytes(node, kBytes.data(), static_cast<int64_t>(kBytes.size()));
+  Cell binary = make_cell(Type::binary, 0, node);
+  Cell out;
+  LexerRequest one;
+  one.one = true;
+  LexerAnswer answered = lexer_load_binary(out, binary, -1, one);
+  EXPECT_EQ(mold(out), "\"\xC3\xA9\"");
+  EXPECT_EQ(answered.consumed, 4);
+  answered = lexer_load_binary(out, binary, 9, {});
+  EXPECT_EQ(mold(out), "[\"\xC3\xA9\" 2]");
+  EXPECT_EQ(answered.consumed, 6);
 }
 
 // A tracer given by a function of the call.
