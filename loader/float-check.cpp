@@ -63,4 +63,14 @@ std::optional<double> checked_float_value(std::span<const uint8_t> text, int32_t
   return value;
 }
 
+bool float_text_valid(std::span<const uint8_t> text, int32_t exponent_adjustment) {
+  // Without an exponent, fewer digits than a double's largest power of ten is always finite.
+  constexpr size_t kSafeDigits = 300;
+  if (text.size() > kMostFloatTextBytes || !float_check(text)) return false;
+  auto is = [](uint8_t want) { return [want](uint8_t byte) { return (byte | 0x20) == want; }; };
+  if (text.size() > kSafeDigits || std::any_of(text.begin(), text.end(), is('e')))
+    return checked_float_value(text, exponent_adjustment).has_value();
+  return std::any_of(text.begin(), text.end(), [](uint8_t byte) { return byte >= '0' && byte <= '9'; });
+}
+
 }  // namespace qel

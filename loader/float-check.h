@@ -23,4 +23,8 @@ bool float_check(std::span<const uint8_t> text);
 // than kMostFloatTextBytes, holds no digit, or is too large for a finite double.
 std::optional<double> checked_float_value(std::span<const uint8_t> text, int32_t exponent_adjustment);
 
+// True when checked_float_value would give a value; text that cannot overflow a double is not
+// converted.
+bool float_text_valid(std::span<const uint8_t> text, int32_t exponent_adjustment);
+
 }  // namespace qel

@@ -1,5 +1,5 @@
-// lexer-scan.cpp: the scan loop: the automaton's walk over one token, the extra delimiters of
-// words, and the handlers each mode calls.
+// lexer-scan.cpp: the scan loop: one token at a time, the extra delimiters of words, and the
+// handlers each mode calls.
 #include "loader/lexer/lexer-scan.h"
 
 #include "datatypes/series/utf8-decode.h"
@@ -7,6 +7,7 @@
 #include "loader/lexer/lexer-nesting.h"
 #include "loader/lexer/lexer-tables.h"
 #include "loader/lexer/lexer-trace.h"
+#include "loader/lexer/lexer-walk.h"
 #include "loader/lexer/token-handlers.h"
 #include "runtime/error-raise.h"
 
@@ -14,18 +15,7 @@ namespace qel {
 
 namespace {
 
-constexpr uint8_t kNulClass = static_cast<uint8_t>(CharClass::nul);
-constexpr uint8_t kNewlineClass = static_cast<uint8_t>(CharClass::newline);
 constexpr int32_t kWordType = static_cast<int32_t>(Type::word);
-
-// Every state's nul column ends the token at once, so a NUL byte is always the delimiter of the
-// token that meets it (or the end token, or the error token) and never part of a token.
-consteval bool nul_ends_every_token() {
-  for (uint8_t state = 0; state < kLexerStates; ++state)
-    if (!is_final_state(next_state(state, CharClass::nul))) return false;
-  return true;
-}
-static_assert(nul_ends_every_token());
 
 // Token types whose final byte (a closing quote, brace, parenthesis, ">" or "%") belongs to
 // them: the position moves past it before the handlers run. A file ends in its quote only when
@@ -43,51 +33,6 @@ constexpr bool kNamedByItsDelimiter[kTokenTypes] = {
     false, false, true, true, true, true, true, true, true, true, false, false, true,
 };
 
-// A token as the automaton found it.
-struct Token {
-  const uint8_t* start;  // after the skipped blanks, newlines and control bytes
-  uint32_t flags;        // class flags over its bytes
-  uint8_t type;          // token type
-  uint8_t began_in;      // the start state it was scanned from
-};
-
-// Walks the automaton from the position to the end of one token: one class load and one
-// transition per byte. Position and token end are left at the first byte not consumed.
-[[gnu::always_inline]] inline Token next_token(LexerState& state) {
-  const uint8_t* p = state.position;
-  const uint8_t* const end = state.input_end;
-  const uint8_t* start = p;
-  uint8_t at = state.start_state;
-  uint8_t final_state;
-  uint32_t flags = 0;
-  int64_t line = state.line;
-  for (;;) {
-    if (p == end) {
-      final_state = kTransitionTable[at][kNulClass];
-      break;
-    }
-    uint32_t entry = kCharClassTable[*p];
-    uint8_t next = kTransitionTable[at][entry & 0xFF];
-    if (next >= kFirstFinalState) {
-      final_state = next;
-      break;
-    }
-    flags |= entry;
-    line += (entry & 0xFF) == kNewlineClass;
-    ++p;
-    if (next == 0) start = p;  // blanks, newlines and control bytes before a token
-    at = next;
-  }
-  Token token{start, flags & kCharFlagMask, static_cast<uint8_t>(final_state - kFirstFinalState), state.start_state};
-  state.position = state.token_end = p;
-  state.token_lines = line - state.line;
-  state.line = line;
-  state.previous_state = at;
-  state.error_type = kNoErrorType;
-  state.token_type = state_type(final_state);
-  return token;
-}
-
 // The code points that end words and are skipped before them like blanks.
 constexpr bool is_extra_delimiter(int32_t code_point) {
   return code_point == 0x85 || code_point == 0xA0 || code_point == 0x1680 || (code_point >= 0x2000 && code_point <= 0x200B) ||
@@ -99,7 +44,7 @@ enum class WordTrim : uint8_t { kept, dropped, invalid };
 
 // Moves a word token's start past the extra delimiters before it and cuts it at the first one
 // after its first other character (the scan goes on there).
-WordTrim trim_word(LexerState& state, Token& token) {
+WordTrim trim_word(LexerState& state, LexerToken& token) {
   const uint8_t* p = token.start;
   const uint8_t* const end = state.token_end;
   bool leading = true;
@@ -126,7 +71,7 @@ WordTrim trim_word(LexerState& state, Token& token) {
 }
 
 // A token's own end: its closing byte consumed; a point literal's run ended.
-void finish_token(LexerState& state, const Token& token) {
+void finish_token(LexerState& state, const LexerToken& token) {
   bool quoted_file = token.type == kTokenFile && state.previous_state == kQuotedFileState;
   if (kEndsWithFinalByte[token.type] || quoted_file) state.position = state.token_end + 1;
   if (token.type == kTokenPoint) {
@@ -155,12 +100,14 @@ LexStatus load_and_report(LexerState& state, uint8_t token, const uint8_t* start
 }
 
 // Runs the handlers of one token as the mode asks; answers true when the scan must end.
-bool handle_token(LexerState& state, const Token& token, bool one, bool prescan) {
+bool handle_token(LexerState& state, const LexerToken& token, bool one, bool prescan) {
   const uint8_t t = token.type;
   const TokenHandlers& handlers = token_handlers(t);
   const uint8_t* start = token.start;
   const uint8_t* end = state.token_end;
-  bool load_value = !one || state.load;
+  // Values are made when loading, and in the other modes only for a tracer that lets the
+  // whole input through (no one else sees them).
+  bool load_value = state.load || (!one && state.tracer);
   // Prescan: structural tokens open and close what they must, so that nesting is tracked.
   bool handled = false;
   if (prescan && t <= kTokenString) {
@@ -211,7 +158,7 @@ LexStatus lexer_load_token(LexerState& state, uint8_t token, const uint8_t* star
 ScanEnd lexer_scan(LexerState& state, bool one, bool prescan) {
   int64_t carried_lines = 0;  // lines before a token that turned out to be only extra delimiters
   do {
-    Token token = next_token(state);
+    LexerToken token = lexer_walk_token(state);
     state.token_lines += carried_lines;
     carried_lines = 0;
     if (token.type == kTokenWord && (token.flags & kFlagNonAscii)) {

@@ -62,9 +62,8 @@ const uint8_t* lexer_input_address(LexerState& state, int64_t offset) {
   return at;
 }
 
-bool lexer_trace(LexerState& state, LexerEvent event, int32_t type, uint8_t token, int64_t value,
-                 const uint8_t* start, const uint8_t* end) {
-  if (!state.tracer) return true;
+bool lexer_trace_call(LexerState& state, LexerEvent event, int32_t type, uint8_t token, int64_t value,
+                      const uint8_t* start, const uint8_t* end) {
   // The event's own shape: an error token's scan is an error; a point spans its parentheses.
   if (event == LexerEvent::scan && token == kTokenError) {
     event = LexerEvent::error;

@@ -51,8 +51,12 @@ inline bool lexer_wants(const LexerState& state, LexerEvent event) {
 // [start, end) to the record's tracer and answers the verdict (true when the event is not
 // wanted). `value` is the cell index of a load event's value, -1 otherwise. When the tracer
 // moved the index, the scan position follows, clamped to the input.
-bool lexer_trace(LexerState& state, LexerEvent event, int32_t type, uint8_t token, int64_t value,
-                 const uint8_t* start, const uint8_t* end);
+bool lexer_trace_call(LexerState& state, LexerEvent event, int32_t type, uint8_t token, int64_t value,
+                      const uint8_t* start, const uint8_t* end);
+inline bool lexer_trace(LexerState& state, LexerEvent event, int32_t type, uint8_t token, int64_t value,
+                        const uint8_t* start, const uint8_t* end) {
+  return !state.tracer || lexer_trace_call(state, event, type, token, value, start, end);
+}
 
 // The offset of a byte address from the input start: characters for a string! input (counted
 // from the last conversion, so successive ones cost the distance between them), else bytes.

@@ -35,9 +35,13 @@ std::span<const uint8_t> span_of(const uint8_t* start, const uint8_t* end) {
 // The value of float text scaled by 10^adjustment, appended as `type`, or an invalid float!.
 LexStatus load_decimal(LexerState& state, const uint8_t* start, const uint8_t* end, int32_t adjustment, Type type,
                        bool load) {
+  if (!load) {
+    if (float_text_valid(span_of(start, end), adjustment)) return LexStatus::ok;
+    return lexer_syntax_error(state, start, end, id_of(Type::float_));
+  }
   std::optional<double> value = checked_float_value(span_of(start, end), adjustment);
   if (!value) return lexer_syntax_error(state, start, end, id_of(Type::float_));
-  if (load) lexer_append_value(state, [&](Cell& cell) { float_make_at(cell, *value, type); });
+  lexer_append_value(state, [&](Cell& cell) { float_make_at(cell, *value, type); });
   return LexStatus::ok;
 }
 

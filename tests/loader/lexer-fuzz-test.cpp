@@ -5,6 +5,7 @@
 #include <string>
 
 #include "lexer-fixture.h"
+#include "loader/lexer/lexer-walk.h"
 #include "runtime/language-thread.h"
 
 namespace qel {
@@ -85,6 +86,60 @@ TEST_F(LexerTest, FuzzedInputsGiveValuesOrCatalogErrors) {
       }
       ASSERT_EQ(lexer_innermost(), nullptr);
     }
+  }
+}
+
+// The plain walk over the tables, one transition per byte: what the walker's runs must give.
+struct PlainToken {
+  size_t start, end;
+  uint32_t flags;
+  uint8_t final_state, previous_state;
+  int64_t lines;
+  bool operator==(const PlainToken&) const = default;
+};
+
+PlainToken plain_walk(std::string_view text, uint8_t start_state) {
+  size_t p = 0, start = 0;
+  uint8_t state = start_state, final_state;
+  uint32_t flags = 0;
+  int64_t lines = 0;
+  for (;;) {
+    if (p == text.size()) {
+      final_state = next_state(state, CharClass::nul);
+      break;
+    }
+    uint8_t byte = static_cast<uint8_t>(text[p]);
+    uint8_t next = next_state(state, char_class(byte));
+    if (is_final_state(next)) {
+      final_state = next;
+      break;
+    }
+    flags |= char_flags(byte);
+    lines += char_class(byte) == CharClass::newline;
+    ++p;
+    if (next == 0) start = p;
+    state = next;
+  }
+  return {start, p, flags, final_state, state, lines};
+}
+
+TEST(LexerWalk, RunsGiveThePlainWalksTokens) {
+  std::mt19937 random(19650218);
+  for (int round = 0; round < 200000; ++round) {
+    std::string text = random_text(random);
+    uint8_t start_state = static_cast<uint8_t>(random() % kLexerStates);
+    LexerState state;
+    state.input_start = state.position = reinterpret_cast<const uint8_t*>(text.data());
+    state.input_end = state.input_start + text.size();
+    state.start_state = start_state;
+    LexerToken token = lexer_walk_token(state);
+    PlainToken walked{static_cast<size_t>(token.start - state.input_start),
+                      static_cast<size_t>(state.token_end - state.input_start),
+                      token.flags,
+                      static_cast<uint8_t>(token.type + kFirstFinalState),
+                      state.previous_state,
+                      state.line - 1};
+    ASSERT_EQ(walked, plain_walk(text, start_state)) << text << " from S" << int{start_state};
   }
 }
 
