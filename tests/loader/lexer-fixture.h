@@ -7,49 +7,31 @@
 #include <string_view>
 #include <vector>
 
+#include "../scalars/scalar-fixture.h"
 #include "datatypes/series/string-unit.h"
 #include "datatypes/series/utf8-encode.h"
 #include "loader/lexer/lexer-state.h"
 #include "loader/lexer/lexer.h"
-#include "runtime/action-entries.h"
-#include "runtime/call-stack.h"
 #include "runtime/contexts.h"
 #include "runtime/datatype-registry.h"
 #include "runtime/error-catalog.h"
 #include "runtime/exits.h"
-#include "runtime/memory.h"
 #include "runtime/series.h"
 #include "runtime/services.h"
-#include "runtime/startup.h"
 #include "runtime/symbols.h"
 #include "runtime/value-stack.h"
 
 namespace qel::testing {
 
-class LexerTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    reset_services();
-    restart_memory();
-    datatype_tables_init();
-    register_datatypes();
-    init_action_entries();
-    stack_open_native_frame(word_from_c_string("caller"));  // mold calls run as under the interpreter
-  }
-  void TearDown() override {
-    init_stacks();
-    datatype_tables_init();
-    memory_release_all();
-    reset_services();
-  }
-};
+// A fresh heap with the start-up's registrations, inside a native frame (as the scalar tests).
+class LexerTest : public ScalarTest {};
 
 inline std::span<const uint8_t> bytes_of(std::string_view text) {
   return {reinterpret_cast<const uint8_t*>(text.data()), text.size()};
 }
 
 // The UTF-8 of a text value from its index.
-inline std::string text_of(const Cell& value) {
+inline std::string text_utf8(const Cell& value) {
   SeriesBuffer* buffer = series_buffer(value.w2);
   unsigned unit = buffer->unit();
   UnitText text{buffer->head_address() + uint64_t{value.w1} * unit, (buffer->tail - buffer->head) / unit - value.w1, unit};
@@ -64,12 +46,12 @@ inline std::vector<Cell> cells_of(const Cell& block) {
 
 // The text of a value as the lexer's tests read it: blocks, parens, paths, words and text values
 // written here; every other type through its mold action.
-inline std::string mold(const Cell& value) {
+inline std::string molded(const Cell& value) {
   auto joined = [](const Cell& series, const char* open, const char* separator, const char* close) {
     std::string text = open;
     SeriesBuffer* buffer = series_buffer(series.w2);
     for (const Cell* cell = buffer->head_cell() + series.w1; cell < buffer->tail_cell(); ++cell)
-      text += (cell == buffer->head_cell() + series.w1 ? "" : separator) + mold(*cell);
+      text += (cell == buffer->head_cell() + series.w1 ? "" : separator) + molded(*cell);
     return text + close;
   };
   auto word = [&](const char* before, const char* after) {
@@ -88,9 +70,9 @@ inline std::string mold(const Cell& value) {
     case Type::lit_word: return word("'", "");
     case Type::refinement: return word("/", "");
     case Type::issue: return word("#", "");
-    case Type::string: return "\"" + text_of(value) + "\"";
+    case Type::string: return "\"" + text_utf8(value) + "\"";
     default: {
-      std::string text = text_of(call_action(Act::Mold, std::span(&value, 1)));
+      std::string text = text_utf8(call_action(Act::Mold, std::span(&value, 1)));
       stack_drop(1);
       return text;
     }
@@ -98,10 +80,10 @@ inline std::string mold(const Cell& value) {
 }
 
 // The molded values the text loads to.
-inline std::string load_mold(std::string_view text) {
+inline std::string load_molded(std::string_view text) {
   Cell out;
   (void)lexer_transcode(out, bytes_of(text), {});
-  return mold(out);
+  return molded(out);
 }
 
 // The datatype id a scan answers for the text: prescan or scan mode, one value.
@@ -127,7 +109,7 @@ inline std::string argument_text(const Cell& arg) {
   switch (cell_type(arg)) {
     case Type::datatype: return std::to_string(arg.w1);
     case Type::char_: return std::string(1, static_cast<char>(arg.w2));
-    default: return text_of(arg);
+    default: return text_utf8(arg);
   }
 }
 

@@ -29,7 +29,7 @@ TEST_F(LexerTest, TokensLoadAsValues) {
       {"#\"a\" #\"^(41)\" #\"^-\" #\"^^\" #\"\xC3\xA9\"", "[#\"a\" #\"A\" #\"^-\" #\"^^\" #\"\xC3\xA9\"]"},
       {"a/1/b a/(b c)/d a/\"s\" (a/b)", "[a/1/b a/(b c)/d a/\"s\" (a/b)]"},
   };
-  for (const Case& c : cases) EXPECT_EQ(load_mold(c.text), c.molded) << c.text;
+  for (const Case& c : cases) EXPECT_EQ(load_molded(c.text), c.molded) << c.text;
 }
 
 TEST_F(LexerTest, EscapesOfStringsAndChars) {
@@ -112,28 +112,12 @@ TEST_F(LexerTest, PartOfAStringCountsCharacters) {
   (void)lexer_transcode(source, bytes_of("\"\xC3\xA9 1 2\" \"a^@b\""), {});
   Cell out;
   (void)lexer_load_string(out, cells_of(source)[0], 3, {});
-  EXPECT_EQ(mold(out), "[\xC3\xA9 1]");
+  EXPECT_EQ(molded(out), "[\xC3\xA9 1]");
   // A NUL character reaches the lexer as a NUL byte: a bad character, not the end.
   Caught caught = trap_errors([&] { (void)lexer_load_string(out, cells_of(source)[1], -1, {}); });
   ASSERT_EQ(caught.taken, kThrowError);
   stack_drop(1);
   EXPECT_EQ(stand_in_last_error().id, error_id("syntax", "bad-char"));
-}
-
-TEST_F(LexerTest, BinaryInputSkipsAByteOrderMarkAndCountsBytes) {
-  constexpr std::string_view kBytes = "\xEF\xBB\xBF\"\xC3\xA9\" 2 3";
-  NodeId node = new_byte_series(static_cast<int64_t>(kBytes.size()));
-  series_buffer_append_bytes(node, kBytes.data(), static_cast<int64_t>(kBytes.size()));
-  Cell binary = make_cell(Type::binary, 0, node);
-  Cell out;
-  LexerRequest one;
-  one.one = true;
-  LexerAnswer answered = lexer_load_binary(out, binary, -1, one);
-  EXPECT_EQ(mold(out), "\"\xC3\xA9\"");
-  EXPECT_EQ(answered.consumed, 4);
-  answered = lexer_load_binary(out, binary, 9, {});
-  EXPECT_EQ(mold(out), "[\"\xC3\xA9\" 2]");
-  EXPECT_EQ(answered.consumed, 6);
 }
 
 // A tracer given by a function of the call.
@@ -150,12 +134,12 @@ TEST_F(LexerTest, TracersVetoValuesAndErrors) {
   request.tracer = &loads;
   Cell out;
   (void)lexer_transcode(out, bytes_of("x \"y\" 3"), request);
-  EXPECT_EQ(mold(out), "[x 3]");
+  EXPECT_EQ(molded(out), "[x 3]");
   auto decline = [](LexerTraceCall&) { return false; };
   LexerTracer errors = tracer_of(decline, lexer_event_bit(LexerEvent::error));
   request.tracer = &errors;
   (void)lexer_transcode(out, bytes_of("1 ) 2 a/b/ c 12a d"), request);
-  EXPECT_EQ(mold(out), "[1 2 a/b c a d]");  // the scan goes on where "12a" failed
+  EXPECT_EQ(molded(out), "[1 2 a/b c a d]");  // the scan goes on where "12a" failed
 }
 
 TEST_F(LexerTest, ACollectionDuringATracerKeepsTheScansValues) {
@@ -168,7 +152,7 @@ TEST_F(LexerTest, ACollectionDuringATracerKeepsTheScansValues) {
   request.tracer = &tracer;
   Cell out;
   (void)lexer_transcode(out, bytes_of("[\"a\" b/c \"d\"] {e}"), request);
-  EXPECT_EQ(mold(out), "[[\"a\" b/c \"d\"] \"e\"]");
+  EXPECT_EQ(molded(out), "[[\"a\" b/c \"d\"] \"e\"]");
 }
 
 }  // namespace

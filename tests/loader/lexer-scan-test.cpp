@@ -138,16 +138,16 @@ TEST_F(LexerTest, StringsLoadIntoNestedBlocks) {
   ASSERT_EQ(cell_type(out), Type::block);
   std::vector<Cell> top = cells_of(out);
   ASSERT_EQ(top.size(), 2u);
-  EXPECT_EQ(text_of(top[1]), "f\xE2\x98\xBA\t");
+  EXPECT_EQ(text_utf8(top[1]), "f\xE2\x98\xBA\t");
   std::vector<Cell> inner = cells_of(top[0]);
   ASSERT_EQ(inner.size(), 5u);
-  EXPECT_EQ(text_of(inner[0]), "a");
-  EXPECT_EQ(text_of(inner[1]), "b{c}}");
+  EXPECT_EQ(text_utf8(inner[0]), "a");
+  EXPECT_EQ(text_utf8(inner[1]), "b{c}}");
   EXPECT_EQ(cell_type(inner[2]), Type::block);
   EXPECT_TRUE(cells_of(inner[2]).empty());
   ASSERT_EQ(cell_type(inner[3]), Type::paren);
-  EXPECT_EQ(text_of(cells_of(inner[3])[0]), "d");
-  EXPECT_EQ(text_of(inner[4]), "e}% ");
+  EXPECT_EQ(text_utf8(cells_of(inner[3])[0]), "d");
+  EXPECT_EQ(text_utf8(inner[4]), "e}% ");
 }
 
 TEST_F(LexerTest, NewLineFlagsMarkValuesAfterALineBreak) {
@@ -225,7 +225,7 @@ TEST_F(LexerTest, OneValueAndConsumed) {
   LexerRequest one;
   one.one = true;
   LexerAnswer answered = lexer_transcode(out, bytes_of("  \"a\" \"b\""), one);
-  EXPECT_EQ(text_of(out), "a");
+  EXPECT_EQ(text_utf8(out), "a");
   EXPECT_EQ(answered.consumed, 5);
   answered = lexer_transcode(out, bytes_of("[\"a\" [\"b\"]] \"c\""), one);
   EXPECT_EQ(cell_type(out), Type::block);
@@ -246,23 +246,40 @@ TEST_F(LexerTest, IntoAppendsToABlock) {
   EXPECT_EQ(out.w2, into.w2);
   std::vector<Cell> cells = cells_of(out);
   ASSERT_EQ(cells.size(), 3u);
-  EXPECT_EQ(text_of(cells[2]), "c");
+  EXPECT_EQ(text_utf8(cells[2]), "c");
 }
 
-TEST_F(LexerTest, StringInputCountsCharacters) {
-  Cell source;
-  (void)lexer_transcode(source, bytes_of("{\xC3\xA9\xE2\x98\xBA \"x\" \"y\"}"), {});
-  source = cells_of(source)[0];  // a text of unit 2
-  source.w1 = 2;                 // from " \"x\" ..."
-  Cell out;
-  LexerRequest one;
-  one.one = true;
-  LexerAnswer answered = lexer_load_string(out, source, -1, one);
-  EXPECT_EQ(text_of(out), "x");
-  EXPECT_EQ(answered.consumed, 4);
-  answered = lexer_load_string(out, source, 5, {});
-  EXPECT_EQ(cells_of(out).size(), 1u);  // " \"x\" " holds one value
-  EXPECT_EQ(answered.consumed, 5);
+TEST_F(LexerTest, SeriesInputCountsCharactersOfTextAndBytesOfBinaries) {
+  Cell text;
+  (void)lexer_transcode(text, bytes_of("{\xC3\xA9\xE2\x98\xBA \"x\" \"y\"}"), {});
+  text = cells_of(text)[0];  // a text of unit 2
+  text.w1 = 2;               // from " \"x\" ..."
+  constexpr std::string_view kBytes = "\xEF\xBB\xBF\"\xC3\xA9\" 2 3";  // a byte-order mark first
+  NodeId node = new_byte_series(static_cast<int64_t>(kBytes.size()));
+  series_buffer_append_bytes(node, kBytes.data(), static_cast<int64_t>(kBytes.size()));
+  Cell binary = make_cell(Type::binary, 0, node);
+  struct Case {
+    const Cell& input;
+    int64_t length;
+    bool one;
+    std::string molded;
+    int64_t consumed;
+  };
+  const Case cases[] = {
+      {text, -1, true, "\"x\"", 4},
+      {text, 5, false, "[\"x\"]", 5},
+      {binary, -1, true, "\"\xC3\xA9\"", 4},
+      {binary, 9, false, "[\"\xC3\xA9\" 2]", 6},
+  };
+  for (const Case& c : cases) {
+    Cell out;
+    LexerRequest request;
+    request.one = c.one;
+    auto load = cell_type(c.input) == Type::binary ? lexer_load_binary : lexer_load_string;
+    LexerAnswer answered = load(out, c.input, c.length, request);
+    EXPECT_EQ(molded(out), c.molded);
+    EXPECT_EQ(answered.consumed, c.consumed);
+  }
 }
 
 TEST_F(LexerTest, TracerSeesEventsAndCanDeclineAnError) {
@@ -276,7 +293,7 @@ TEST_F(LexerTest, TracerSeesEventsAndCanDeclineAnError) {
   (void)lexer_transcode(out, bytes_of(text), request);
   std::vector<Cell> cells = cells_of(out);
   ASSERT_EQ(cells.size(), 2u);
-  EXPECT_EQ(text_of(cells[1]), "b");
+  EXPECT_EQ(text_utf8(cells[1]), "b");
   const std::vector<std::string> expected = {
       "prescan 7:\"a", "scan 7:\"a", "load 7", "prescan 34:", "error 34:", "prescan #6:", "open 7:{",
       "close 7:{b}",   "scan 7:{b",  "load 7",
