@@ -3,9 +3,14 @@
 
 #include <cstring>
 
+#include "datatypes/scalars/char.h"
 #include "datatypes/scalars/datatype.h"
+#include "datatypes/scalars/float.h"
+#include "datatypes/scalars/handle.h"
+#include "datatypes/scalars/integer.h"
 #include "datatypes/scalars/logic.h"
 #include "datatypes/scalars/none.h"
+#include "datatypes/scalars/percent.h"
 #include "datatypes/scalars/unset.h"
 #include "datatypes/series/series.h"
 #include "runtime/console-output.h"
@@ -28,21 +33,60 @@ void nothing() {}
 
 // The start-up's registrations in their fixed order; each type's subsystem puts its init here.
 constexpr DatatypeInit kDatatypeInits[] = {
-    {"datatype!", register_datatype_datatype}, {"unset!", register_unset_datatype}, {"none!", register_none_datatype},
+    {"datatype!", register_datatype_datatype},
+    {"unset!", register_unset_datatype},
+    {"none!", register_none_datatype},
     {"logic!", register_logic_datatype},
-    {"series!", series_init},{"block!", nothing},      {"string!", nothing},    {"binary!", nothing},
-    {"integer!", nothing},   {"symbol!", register_symbol_datatype}, {"context!", register_context_datatype},   {"word!", nothing},
-    {"lit-word!", nothing},  {"set-word!", nothing},   {"get-word!", nothing},  {"refinement!", nothing},
-    {"char!", nothing},      {"native!", nothing},     {"action!", nothing},    {"op!", nothing},
-    {"path!", nothing},      {"lit-path!", nothing},   {"set-path!", nothing},  {"get-path!", nothing},
-    {"function!", nothing},  {"routine!", nothing},    {"paren!", nothing},     {"issue!", nothing},
-    {"url!", nothing},       {"file!", nothing},       {"object!", nothing},    {"bitset!", nothing},
-    {"triple!", nothing},    {"float!", nothing},      {"typeset!", nothing},   {"error!", nothing},
-    {"vector!", nothing},    {"map!", nothing},        {"hash!", nothing},      {"pair!", nothing},
-    {"percent!", nothing},   {"tuple!", nothing},      {"time!", nothing},      {"tag!", nothing},
-    {"email!", nothing},     {"handle!", nothing},     {"date!", nothing},      {"port!", nothing},
-    {"money!", nothing},     {"ref!", nothing},        {"point2D!", nothing},   {"point3D!", nothing},
-    {"image store", nothing}, {"image!", nothing},
+    {"series!", series_init},
+    {"block!", nothing},
+    {"string!", nothing},
+    {"binary!", nothing},
+    {"integer!", register_integer_datatype},
+    {"symbol!", register_symbol_datatype},
+    {"context!", register_context_datatype},
+    {"word!", nothing},
+    {"lit-word!", nothing},
+    {"set-word!", nothing},
+    {"get-word!", nothing},
+    {"refinement!", nothing},
+    {"char!", register_char_datatype},
+    {"native!", nothing},
+    {"action!", nothing},
+    {"op!", nothing},
+    {"path!", nothing},
+    {"lit-path!", nothing},
+    {"set-path!", nothing},
+    {"get-path!", nothing},
+    {"function!", nothing},
+    {"routine!", nothing},
+    {"paren!", nothing},
+    {"issue!", nothing},
+    {"url!", nothing},
+    {"file!", nothing},
+    {"object!", nothing},
+    {"bitset!", nothing},
+    {"triple!", nothing},
+    {"float!", register_float_datatype},
+    {"typeset!", nothing},
+    {"error!", nothing},
+    {"vector!", nothing},
+    {"map!", nothing},
+    {"hash!", nothing},
+    {"pair!", nothing},
+    {"percent!", register_percent_datatype},
+    {"tuple!", nothing},
+    {"time!", nothing},
+    {"tag!", nothing},
+    {"email!", nothing},
+    {"handle!", register_handle_datatype},
+    {"date!", nothing},
+    {"port!", nothing},
+    {"money!", nothing},
+    {"ref!", nothing},
+    {"point2D!", nothing},
+    {"point3D!", nothing},
+    {"image store", nothing},
+    {"image!", nothing},
 };
 
 [[noreturn]] void invalid_actions_count(Type type, size_t found) {

@@ -5,7 +5,8 @@
 #include <cstring>
 
 #include "datatypes/scalars/hex-text.h"
-#include "datatypes/scalars/output-text.h"
+#include "datatypes/series/string-core.h"
+#include "runtime/series.h"
 
 namespace qel {
 
@@ -51,8 +52,8 @@ CharEscape char_escape(uint32_t code_point, bool all) {
 
 void string_mold_char(Cell& output, uint32_t code_point, bool all) {
   CharEscape escape = char_escape(code_point, all);
-  if (escape.length) output_append_ascii(output, escape.view());
-  else output_append_code_point(output, code_point);
+  if (escape.length) series_append_ascii(output.w2, escape.view());
+  else string_append_char(output.w2, code_point);
 }
 
 }  // namespace qel

@@ -31,6 +31,30 @@ inline int32_t result_integer_or_zero() {
   return cell_type(*value_stack.base) == Type::integer ? result_integer_value() : 0;
 }
 
+// -1, 0 or 1.
+constexpr int32_t integer_sign(int32_t value) { return (value > 0) - (value < 0); }
+
+// |value|; -2147483648 raises math overflow.
+int32_t integer_absolute_checked(int32_t value);
+
+// Decimal text, NUL-terminated, held by value: "0", "-2147483648", digits with "-" when negative.
+struct IntegerText {
+  char chars[12];
+  uint8_t length;
+
+  std::string_view view() const { return {chars, length}; }
+  const char* c_str() const { return chars; }
+};
+IntegerText integer_form_decimal(int32_t value);
+
+// The integer arithmetic core: left op right for the codes of math-ops.h up to xor (any other
+// code ends the process with runtime error 101). Divide and remainder by 0 raise math
+// zero-divide, -2147483648 by -1 math overflow. With a result cell, the result is also written
+// there, and is a float! when it is no 32-bit integer: an add, subtract or multiply that
+// overflows, or a divide with a remainder (7 / 2 gives 3.5). Without one, an overflow wraps
+// and divide truncates toward zero. Answers the 32-bit result.
+int32_t integer_math_op(int32_t left, int32_t right, int32_t op, Cell* result);
+
 void register_integer_datatype();
 
 }  // namespace qel

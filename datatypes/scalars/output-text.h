@@ -1,22 +1,16 @@
-// output-text.h: appending text to the output string of form and mold.
-//
-// The form and mold entries hand every datatype an output string; the scalar types append
-// their text here. A code point too wide for the string's unit widens the string first.
+// output-text.h: how the scalar types end their form and mold functions: appending text to the
+// output string (through the string core, which widens it as needed) and lowering the budget.
 #pragma once
 
+#include <climits>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
 
 #include "runtime/cell.h"
+#include "runtime/series.h"
 
 namespace qel {
-
-// Appends ASCII text.
-void output_append_ascii(Cell& output, std::string_view text);
-
-// Appends one code point.
-void output_append_code_point(Cell& output, uint32_t code_point);
 
 // What is left of a part budget after n characters, never below the smallest int32.
 constexpr int32_t budget_less(int32_t budget, size_t n) {
@@ -26,7 +20,7 @@ constexpr int32_t budget_less(int32_t budget, size_t n) {
 
 // Appends ASCII text and answers the budget less its length: how most form and mold functions end.
 inline int32_t output_text(Cell& output, std::string_view text, int32_t budget) {
-  output_append_ascii(output, text);
+  series_append_ascii(output.w2, text);
   return budget_less(budget, text.size());
 }
 

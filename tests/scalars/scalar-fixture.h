@@ -34,6 +34,23 @@ inline Cell float_cell(double value, Type type = Type::float_) {
 }
 inline Cell percent_cell(double value) { return float_cell(value, Type::percent); }
 
+// Whether two cells hold the same value: the same type and payload (a double by its bits).
+inline ::testing::AssertionResult same_value(const Cell& got, const Cell& want) {
+  bool same = cell_type(got) == cell_type(want);
+  if (same && (cell_type(want) == Type::float_ || cell_type(want) == Type::percent))
+    same = got.w2 == want.w2 && got.w3 == want.w3;
+  else if (same)
+    same = got.w2 == want.w2;
+  if (same) return ::testing::AssertionSuccess();
+  auto show = [](const Cell& cell) {
+    Type type = cell_type(cell);
+    std::string text = "type " + std::to_string(static_cast<int>(type)) + " ";
+    if (type == Type::float_ || type == Type::percent) return text + std::to_string(payload_f64(cell));
+    return text + std::to_string(static_cast<int32_t>(cell.w2));
+  };
+  return ::testing::AssertionFailure() << "got " << show(got) << ", want " << show(want);
+}
+
 class ScalarTest : public ::testing::Test {
  protected:
   void SetUp() override {
