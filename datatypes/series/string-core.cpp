@@ -7,6 +7,7 @@
 
 #include "datatypes/scalars/float-text.h"
 #include "datatypes/series/case-map.h"
+#include "runtime/cycle-guard.h"
 #include "runtime/memory.h"
 #include "runtime/quit.h"
 #include "runtime/series.h"
@@ -240,13 +241,9 @@ uint32_t string_splice(NodeId node, uint32_t offset, uint32_t replaced, UnitText
   buffer = text_reserve(node, new_length << shift);
   uint8_t* at = buffer->head_address() + (size_t{offset} << shift);
   std::memmove(at + (added << shift), at + (size_t{replaced} << shift), size_t{length - offset - replaced} << shift);
-  copy_units(text.data, text.unit, at, unit, text.length);
-  size_t filled = text.length << shift;  // the first copy doubles until all stand
-  size_t total = static_cast<size_t>(added) << shift;
-  for (size_t step = filled; filled < total; step = filled) {
-    step = std::min(step, total - filled);
-    std::memcpy(at + filled, at, step);
-    filled += step;
+  if (added > 0) {
+    copy_units(text.data, text.unit, at, unit, text.length);
+    repeat_bytes_fill(at, text.length << shift, static_cast<size_t>(copies));
   }
   buffer->tail = static_cast<uint32_t>(buffer->head + (new_length << shift));
   return static_cast<uint32_t>(offset + added);

@@ -45,15 +45,15 @@ void mold_in_braces(const Cell& value, Cell& output, size_t range, bool all) {
     uint32_t c = code_point_at(value, i);
     if (c == '{') {
       escaping_open = escaping_open || !closed[i];
-      output_append_ascii(output, escaping_open ? "^{" : "{");
+      series_append_ascii(output.w2, escaping_open ? "^{" : "{");
       nesting += escaping_open ? 0 : 1;
     } else if (c == '}') {
-      output_append_ascii(output, nesting > 0 ? "}" : "^}");
+      series_append_ascii(output.w2, nesting > 0 ? "}" : "^}");
       nesting -= nesting > 0 ? 1 : 0;
     } else if (c == '"') {
-      output_append_ascii(output, "\"");
+      series_append_ascii(output.w2, "\"");
     } else if (c == '^') {
-      output_append_ascii(output, "^^");
+      series_append_ascii(output.w2, "^^");
     } else {
       string_mold_char(output, c, all);
     }
@@ -72,13 +72,13 @@ int32_t string_mold(const Cell& value, Cell& output, bool, bool all, bool, bool 
     line_feeds += c == '\n';
   }
   bool braces = line_feeds >= 3 || quotes > 0 || length >= kBraceLength;
-  output_append_ascii(output, braces ? "{" : "\"");
+  series_append_ascii(output.w2, braces ? "{" : "\"");
   if (braces) {
     mold_in_braces(value, output, range, all);
   } else {
     for (size_t i = 0; i < range; ++i) string_mold_char(output, code_point_at(value, i), all);
   }
-  output_append_ascii(output, braces ? "}" : "\"");
+  series_append_ascii(output.w2, braces ? "}" : "\"");
   return budget_less(limit, range + 2);
 }
 

@@ -2,6 +2,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "datatypes/series/block.h"
 #include "datatypes/series/case-map.h"
 #include "datatypes/series/series.h"
 #include "datatypes/series/string-core.h"
@@ -38,7 +39,7 @@ void pass(NodeId result, Keys& taken, const std::vector<uint32_t>& source, size_
 
 }  // namespace
 
-Cell string_set_operation(int32_t op, const Cell& series1, const Cell* series2, bool case_sensitive,
+Cell string_set_operation(int32_t op, const Cell& series1, const Cell& series2, bool case_sensitive,
                           const Cell* skip) {
   size_t record = 1;
   if (skip) {
@@ -46,7 +47,7 @@ Cell string_set_operation(int32_t op, const Cell& series1, const Cell* series2, 
     record = static_cast<size_t>(payload_i32(*skip, 2));
   }
   std::vector<uint32_t> first = text_code_points(string_text(series1));
-  std::vector<uint32_t> second = series2 ? text_code_points(string_text(*series2)) : std::vector<uint32_t>{};
+  std::vector<uint32_t> second = op == kSetUnique ? std::vector<uint32_t>{} : text_code_points(string_text(series2));
   GcRoot<Cell> result(string_value(new_text_series(static_cast<int64_t>(first.size() + (op == kSetUnion ? second.size() : 0)), 1)));
   Keys taken;
   Keys in_second = record_keys(second, record, case_sensitive);
