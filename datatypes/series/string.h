@@ -57,7 +57,13 @@ void string_trim(Cell& series, bool head, bool tail, bool auto_, bool lines, boo
 
 // --- Set operations ---------------------------------------------------------------------------------
 
-Cell string_set_operation(int32_t op, const Cell& series1, const Cell* series2, bool case_sensitive,
+// string-set-operation, under the set operation codes of block.h (8 unique ... 12 difference):
+// a new text of the records of series1 (and series2 for union and difference; unique ignores
+// it) that the operation keeps, each record once by its first code point (folded through the
+// upper-case map unless case_sensitive). Records are /skip units (an integer! of 1 or more,
+// else script invalid-refine-arg), or single code points. Answers series1's cell, referring to
+// the new buffer at index 0.
+Cell string_set_operation(int32_t op, const Cell& series1, const Cell& series2, bool case_sensitive,
                           const Cell* skip);
 
 }  // namespace qel
