@@ -119,9 +119,9 @@ void string_append(Cell& series, Cell& value, int32_t part, bool only, int32_t d
   series.w1 = 0;
 }
 
-void string_insert(Cell& series, Cell& value, int32_t part, bool only, int32_t dup, bool notify) {
+void string_insert(Cell& series, Cell& value, int32_t part, bool only, int32_t dup, bool) {
   int64_t index = series_clamped_index(series);
-  bool told = notify && series_notify_before(series, SeriesChange::insert, value, index, part);
+  bool told = series_notify_before(series, SeriesChange::insert, value, index, part);
   index = series_clamped_index(series);
   if (index == series_total_length(series)) {
     string_append(series, value, part, only, dup, false);

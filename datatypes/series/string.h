@@ -42,8 +42,10 @@ int32_t string_mold(const Cell& value, Cell& buffer, bool only, bool all, bool f
                     int32_t indent);
 Cell* string_path_step(Cell& value, Cell& element, Cell* new_value, const PathStep& step);
 int32_t string_compare(const Cell& value1, const Cell& value2, int32_t op);
+// append tells the owner only with `notify` (insert and change append without); insert takes the
+// slot's append flag and ignores it.
 void string_append(Cell& series, Cell& value, int32_t part, bool only, int32_t dup, bool notify);
-void string_insert(Cell& series, Cell& value, int32_t part, bool only, int32_t dup, bool notify);
+void string_insert(Cell& series, Cell& value, int32_t part, bool only, int32_t dup, bool append);
 void string_change(Cell& series, Cell& value, int32_t part, bool only, int32_t dup);
 Cell* string_find(Cell& series, Cell& value, Cell* part, bool only, bool case_, bool same, bool any, Cell* with,
                   Cell* skip, bool last, bool reverse, bool tail, bool match);

@@ -2,6 +2,7 @@
 // steps, append, insert, change, take, swap and trim.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "datatypes/series/string.h"
@@ -159,6 +160,35 @@ TEST_F(StringActionsTest, MakeToAndForm) {
   EXPECT_EQ(utf8_of(act(Act::Form, {at(text_value("abc"), 1)})), "bc");
   EXPECT_EQ(char_from_text(text_value("xyz")), uint32_t{'x'});
   EXPECT_EQ(raised_error([] { char_from_text(text_value("")); }).id, error_id("script", "bad-to-arg"));
+}
+
+TEST_F(StringActionsTest, CharsFromTextAndWideCharsInText) {
+  Cell made = act(Act::To, {datatype_cell(Type::char_), text_value("xyz")});
+  EXPECT_EQ(cell_type(made), Type::char_);
+  EXPECT_EQ(made.w2, uint32_t{'x'});
+  EXPECT_EQ(act(Act::Make, {datatype_cell(Type::char_), at(text_value("a\xE2\x82\xAC"), 1)}).w2, 0x20ACu);
+  EXPECT_EQ(raised_error([] { act(Act::To, {datatype_cell(Type::char_), text_value("")}); }).id,
+            error_id("script", "bad-to-arg"));
+  EXPECT_EQ(utf8_of(act(Act::Form, {char_value(955)})), "\xCE\xBB");
+  EXPECT_EQ(molded(char_value(0xE9)), "#\"\xC3\xA9\"");
+  EXPECT_EQ(molded(char_value(0x85)), "#\"^(85)\"");
+}
+
+// string!'s row: its own functions, series!'s where it inherits, nothing where it has none.
+TEST_F(StringActionsTest, TheRowOfString) {
+  const Act own[] = {Act::Make,   Act::To,     Act::Form, Act::Mold,   Act::PathStep, Act::Compare,
+                     Act::Append, Act::Change, Act::Find, Act::Insert, Act::Select,   Act::Sort,
+                     Act::Swap,   Act::Take,   Act::Trim};
+  for (size_t k = 0; k < kActionSlots; ++k) {
+    Act slot = act_of_slot(k + 1);
+    ActionFn mine = action_table[type_index(Type::string)][k];
+    ActionFn parent = action_table[type_index(Type::series)][k];
+    if (std::find(std::begin(own), std::end(own), slot) != std::end(own)) {
+      EXPECT_TRUE(mine != nullptr && mine != parent) << "slot " << k + 1;
+    } else {
+      EXPECT_EQ(mine, parent) << "slot " << k + 1;
+    }
+  }
 }
 
 TEST_F(StringActionsTest, ComparisonsThroughTheDispatcher) {
