@@ -1,5 +1,6 @@
 // Float text conversion against the bare standard conversions it wraps: shortest digits (mold),
-// the 16-digit general form (form) and reading, over 10^6 random finite doubles and literals.
+// the 16-digit general form, float! form (the general form with its pretty adjustments) and
+// reading, over 10^6 random finite doubles and literals.
 #include <benchmark/benchmark.h>
 
 #include <bit>
@@ -9,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "datatypes/scalars/float-form.h"
 #include "datatypes/scalars/float-text.h"
 
 namespace {
@@ -119,6 +121,13 @@ void general_to_chars(benchmark::State& state) {
   });
 }
 
+void form_qel(benchmark::State& state) {
+  qel::FloatTextBuffer buffer;
+  over_doubles(state, [&](double value) {
+    benchmark::DoNotOptimize(qel::float_to_text(value, qel::FloatTextMode::float_form, buffer));
+  });
+}
+
 void read_qel(benchmark::State& state, const Texts& (*texts)()) {
   size_t unconsumed;
   over_texts(state, texts(), [&](std::string_view text) {
@@ -138,6 +147,8 @@ BENCHMARK(shortest_qel)->Name("shortest digits, random doubles/qel");
 BENCHMARK(shortest_to_chars)->Name("shortest digits, random doubles/to_chars");
 BENCHMARK(general_qel)->Name("general 16 digits, random doubles/qel");
 BENCHMARK(general_to_chars)->Name("general 16 digits, random doubles/to_chars");
+BENCHMARK(form_qel)->Name("float form, random doubles/qel");
+BENCHMARK(general_to_chars)->Name("float form, random doubles/to_chars general 16");
 BENCHMARK_CAPTURE(read_qel, short, short_literals)->Name("read short literals/qel");
 BENCHMARK_CAPTURE(read_from_chars, short, short_literals)->Name("read short literals/from_chars");
 BENCHMARK_CAPTURE(read_qel, long, long_literals)->Name("read 17-digit texts/qel");

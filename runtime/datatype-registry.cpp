@@ -11,6 +11,7 @@
 #include "datatypes/scalars/logic.h"
 #include "datatypes/scalars/none.h"
 #include "datatypes/scalars/percent.h"
+#include "datatypes/scalars/typeset.h"
 #include "datatypes/scalars/unset.h"
 #include "datatypes/series/block.h"
 #include "datatypes/series/paren.h"
@@ -71,7 +72,7 @@ constexpr DatatypeInit kDatatypeInits[] = {
     {"bitset!", nothing},
     {"triple!", nothing},
     {"float!", register_float_datatype},
-    {"typeset!", nothing},
+    {"typeset!", register_typeset_datatype},
     {"error!", nothing},
     {"vector!", nothing},
     {"map!", nothing},

@@ -2,17 +2,16 @@
 #include "datatypes/scalars/float-form.h"
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
 #include <cstring>
+
+#include "datatypes/scalars/float.h"
 
 namespace qel {
 
 namespace {
 
 bool pretty_print = true;
-
-constexpr double kPrettyZero = 2.220446049250313e-16;
 
 bool is_percent_mode(FloatTextMode mode) {
   return mode == FloatTextMode::float32_percent || mode == FloatTextMode::percent_form;
@@ -63,10 +62,9 @@ bool float_pretty_print() { return pretty_print; }
 void set_float_pretty_print(bool on) { pretty_print = on; }
 
 std::string_view float_to_text(double value, FloatTextMode mode, FloatTextBuffer& buffer) {
-  uint64_t bits = std::bit_cast<uint64_t>(value);
-  if ((bits & 0x7FF0000000000000) == 0x7FF0000000000000) return float_format_general(value, 1, buffer);
+  if (float_not_finite(value)) return float_format_general(value, 1, buffer);  // the special texts
   bool percent = is_percent_mode(mode);
-  if (pretty_print && std::fabs(value) < kPrettyZero)
+  if (pretty_print && std::fabs(value) < kFloatEpsilon)
     return place(percent ? "0%" : mode == FloatTextMode::float32_bare ? "0" : "0.0", buffer);
   FloatTextBuffer scratch;
   std::string_view text = first_text(value, mode, scratch);

@@ -145,9 +145,6 @@ TEST_F(Integers, ErrorsOfTheActions) {
   }
 }
 
-// Refinement positions of round: /to scale, /even, /down, /half-down, /floor, /ceiling, /half-ceiling.
-enum RoundRefinement : size_t { kTo = 0, kEven, kDown, kHalfDown, kFloor, kCeiling, kHalfCeiling };
-
 TEST_F(Integers, RoundWithItsRefinements) {
   struct Row {
     int32_t value;
@@ -180,13 +177,10 @@ TEST_F(Integers, RoundWithItsRefinements) {
       {7, percent_cell(0.5), {}, percent_cell(7.0)},
   };
   for (const Row& row : rows) {
-    const Cell scale[] = {row.scale};
-    Cell got = row.refinement
-                   ? call(Act::Round, {{kTo, true, scale}, {*row.refinement}}, integer_cell(row.value))
-                   : call(Act::Round, {{kTo, true, scale}}, integer_cell(row.value));
-    EXPECT_TRUE(same_value(got, row.want)) << row.value << " refinement " << row.refinement.value_or(kTo);
+    EXPECT_TRUE(same_value(round(integer_cell(row.value), row.scale, row.refinement), row.want))
+        << row.value << " refinement " << row.refinement.value_or(RoundRefinement{});
   }
-  EXPECT_TRUE(same_value(call(Act::Round, integer_cell(-7)), integer_cell(-7)));
+  EXPECT_TRUE(same_value(round(integer_cell(-7), {}), integer_cell(-7)));
 }
 
 TEST_F(Integers, RoundRaisesOverflowOnlyWhenTheChosenResultLeavesTheRange) {
@@ -202,11 +196,8 @@ TEST_F(Integers, RoundRaisesOverflowOnlyWhenTheChosenResultLeavesTheRange) {
       {5, INT32_MIN, {}},
   };
   for (const Row& row : rows) {
-    const Cell scale[] = {integer_cell(row.scale)};
-    ErrorId error = row.refinement
-                        ? call_error(Act::Round, {{kTo, true, scale}, {*row.refinement}}, integer_cell(row.value))
-                        : call_error(Act::Round, {{kTo, true, scale}}, integer_cell(row.value));
-    EXPECT_EQ(error, error_id("math", "overflow")) << row.value << " " << row.scale;
+    EXPECT_EQ(round_error(integer_cell(row.value), integer_cell(row.scale), row.refinement), error_id("math", "overflow"))
+        << row.value << " " << row.scale;
   }
 }
 

@@ -7,10 +7,12 @@
 #include <array>
 #include <cstring>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "runtime/action-entries.h"
 #include "runtime/call-stack.h"
+#include "runtime/contexts.h"
 #include "runtime/datatype-registry.h"
 #include "runtime/exits.h"
 #include "runtime/memory.h"
@@ -20,9 +22,6 @@
 #include "runtime/value-stack.h"
 
 namespace qel::testing {
-
-// Symbol ids that name frames (the symbol table gives the real ones).
-inline constexpr uint32_t kBodySymbol = 1, kAnonSymbol = 2, kSelfSymbol = 3, kCallerSymbol = 10;
 
 inline Cell integer_cell(int32_t value) { return make_cell(Type::integer, 0, static_cast<uint32_t>(value)); }
 inline Cell char_cell(uint32_t code_point) { return make_cell(Type::char_, 0, code_point); }
@@ -56,12 +55,11 @@ class ScalarTest : public ::testing::Test {
   void SetUp() override {
     reset_services();
     restart_memory();
-    set_frame_symbols(kBodySymbol, kAnonSymbol, kSelfSymbol);
     datatype_tables_init();
     register_datatypes();
     init_action_entries();
     // Calls run inside a native frame, as under the interpreter, so errors name a caller.
-    stack_open_native_frame(make_cell(Type::word, 0, kCallerSymbol, 0xFFFFFFFF));
+    stack_open_native_frame(word_from_c_string("caller"));
   }
   void TearDown() override {
     init_stacks();
@@ -69,6 +67,9 @@ class ScalarTest : public ::testing::Test {
     memory_release_all();
     reset_services();
   }
+
+  // The symbol of the frame the calls run in.
+  static uint32_t caller_symbol() { return word_from_c_string("caller").w2; }
 
   // Calls the action and answers a copy of its result.
   template <class... Args>
@@ -81,6 +82,18 @@ class ScalarTest : public ::testing::Test {
   template <class... Args>
   static Cell call(Act act, const Args&... args) {
     return call(act, Refinements{}, args...);
+  }
+
+  // round with /to and the scale when one is given, and one more refinement when given.
+  enum RoundRefinement : size_t { kEven = 1, kDown, kHalfDown, kFloor, kCeiling, kHalfCeiling };
+  static Cell round(const Cell& value, std::optional<Cell> scale, std::optional<RoundRefinement> refinement = {}) {
+    const Cell scales[] = {scale.value_or(make_cell(Type::none))};
+    Refinement to{0, scale.has_value(), scales};
+    return refinement ? call(Act::Round, {to, {*refinement}}, value) : call(Act::Round, {to}, value);
+  }
+  static ErrorId round_error(const Cell& value, std::optional<Cell> scale,
+                             std::optional<RoundRefinement> refinement = {}) {
+    return error_of([&] { round(value, scale, refinement); });
   }
 
   // The text of a form or mold result; code points above U+007F come out as "\\u{...}".

@@ -96,7 +96,7 @@ TEST_F(UnitTypes, LogicBitwiseComplementAndRandom) {
   EXPECT_EQ(call(Act::Complement, kFalseCell).w1, 1u);
   EXPECT_EQ(call_error(Act::And, kTrueCell, integer_cell(1)), error_id("script", "expect-arg"));
   EXPECT_EQ(static_cast<Type>(stand_in_last_error().args[1].w1), Type::integer);
-  EXPECT_EQ(stand_in_last_error().args[0].w2, kCallerSymbol);
+  EXPECT_EQ(stand_in_last_error().args[0].w2, caller_symbol());
 
   EXPECT_EQ(cell_type(call(Act::Random, {{0}}, make_cell(Type::logic, 42))), Type::unset);  // /seed
   EXPECT_EQ(call(Act::Random, kTrueCell).w1, 0u);  // after seed 42 the first draw is in the lower half
