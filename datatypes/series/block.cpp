@@ -107,7 +107,8 @@ struct Match {
   int64_t length = 1;
 };
 
-// How a cell matches the value: by type, by typeset, as the start of a sequence, or by value.
+// How a cell matches the value: by type, by typeset, as the start of a sequence, or by value
+// (through the value's compare action, looked up once).
 class Matcher {
  public:
   Matcher(const Cell& value, const FindOptions& options) : value_(value) {
@@ -117,20 +118,22 @@ class Matcher {
     else if (!options.only && type == Type::typeset) kind_ = Kind::typeset;
     else if (!options.only && any_block_type(type)) kind_ = Kind::sequence;
     if (kind_ == Kind::sequence) length_ = series_length_after(value);
+    if (kind_ == Kind::value) compare_ = lookup_action_for_value<Act::Compare>(value);
   }
   int64_t length() const { return length_; }
 
-  // Whether the cells from position p of the block match.
-  bool at(const Cell& block, int64_t p) const {
+  // Whether the cells from position p match; `cells` is the block's head (no safe point passes
+  // during a search).
+  bool at(const Cell* cells, int64_t p) const {
     switch (kind_) {
-      case Kind::type: return cell_type(*block_cell_at(block, p)) == static_cast<Type>(value_.w1 & kTypeByteMask);
-      case Kind::typeset: return types_select(value_, cell_type(*block_cell_at(block, p)));
-      case Kind::value: return compare_values(*block_cell_at(block, p), value_, op_);
+      case Kind::type: return cell_type(cells[p]) == static_cast<Type>(value_.w1 & kTypeByteMask);
+      case Kind::typeset: return types_select(value_, cell_type(cells[p]));
+      case Kind::value: return compare_(value_, cells[p], op_) == 0;
       case Kind::sequence: break;
     }
-    int64_t from = series_clamped_index(value_);
+    const Cell* sequence = block_cell_at(value_, series_clamped_index(value_));
     for (int64_t k = 0; k < length_; ++k)
-      if (!compare_values(*block_cell_at(block, p + k), *block_cell_at(value_, from + k), op_)) return false;
+      if (!compare_values(cells[p + k], sequence[k], op_)) return false;
     return true;
   }
 
@@ -140,6 +143,7 @@ class Matcher {
   Kind kind_ = Kind::value;
   int32_t op_;
   int64_t length_ = 1;
+  slot_fn<Act::Compare> compare_ = nullptr;
 };
 
 // The search of find and select: forward from the index up to the /part limit, backward from
@@ -173,8 +177,9 @@ Match find_in_block(const Cell& series, const Cell& value, const FindOptions& op
   bool backward = options.last || options.reverse;
   int64_t from = options.last ? last_cell - length + 1 : options.reverse ? index - length : index;
   int64_t to = backward ? 0 : last_cell - length + 1;  // the last start tried, inclusive
+  const Cell* cells = block_cell_at(series, 0);
   for (int64_t p = from; backward ? p >= to : p <= to; p += backward ? -step : step) {
-    if (matcher.at(series, p)) return {p, length};
+    if (matcher.at(cells, p)) return {p, length};
     if (options.match) break;
   }
   return {};
