@@ -2,11 +2,13 @@
 #include "datatypes/series/sort-request.h"
 
 #include <algorithm>
+#include <array>
 
 #include "datatypes/series/series.h"
 #include "runtime/action-lookup.h"
 #include "runtime/error-raise.h"
 #include "runtime/runtime-symbols.h"
+#include "runtime/services.h"
 
 namespace qel {
 
@@ -62,6 +64,11 @@ int32_t sort_function_answer(const Cell& answer) {
     case Type::none: return -1;
     default: return 1;
   }
+}
+
+int32_t sort_call_function(const Cell& function, const Cell& x, const Cell& y, bool reverse) {
+  std::array<Cell, 2> args = reverse ? std::array{x, y} : std::array{y, x};
+  return sort_function_answer(services().eval_function_body(function, args));
 }
 
 }  // namespace qel

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
+#include <vector>
 
 #include "datatypes/series/sort.h"
 #include "runtime/cell.h"
@@ -40,11 +42,35 @@ int64_t sort_records(const Cell& series, const SortRequest& request);
 // element first (the first first under /reverse), so an answer above 0 puts the first after.
 int32_t sort_function_answer(const Cell& answer);
 
+// Calls the /compare function on the arguments of two elements x and y, the second first (the
+// first first under /reverse), and answers what the answer means: above 0 when x must come
+// after y. The function may reach safe points.
+int32_t sort_call_function(const Cell& function, const Cell& x, const Cell& y, bool reverse);
+
 // Sorts `count` elements of `width` bytes in place, stably or not.
 template <class Compare>
 void sort_elements(void* base, size_t count, size_t width, bool stable, Compare compare) {
   if (stable) merge_sort(base, count, width, compare);
   else quick_sort(base, count, width, compare);
+}
+
+// The order of `records` records under the /compare function: record r goes to the function as
+// argument(r) (a fresh value per call, as the function may keep it). Answers the record numbers
+// in sorted order; the records themselves stay where they are, so a function that raises an
+// error leaves them as they were.
+template <class Argument>
+std::vector<uint32_t> sort_order_by_function(const SortRequest& request, int64_t records, Argument&& argument) {
+  std::vector<uint32_t> order(static_cast<size_t>(records));
+  for (size_t r = 0; r < order.size(); ++r) order[r] = static_cast<uint32_t>(r);
+  Cell function = *request.function;
+  sort_elements(order.data(), order.size(), sizeof(uint32_t), request.stable,
+                [&](const std::byte* x, const std::byte* y) {
+                  uint32_t rx, ry;
+                  std::memcpy(&rx, x, sizeof rx);
+                  std::memcpy(&ry, y, sizeof ry);
+                  return sort_call_function(function, argument(rx), argument(ry), request.reverse);
+                });
+  return order;
 }
 
 }  // namespace qel

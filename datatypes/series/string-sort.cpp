@@ -12,7 +12,6 @@
 #include "datatypes/series/string.h"
 #include "runtime/action-lookup.h"
 #include "runtime/gc-root.h"
-#include "runtime/services.h"
 
 namespace qel {
 
@@ -76,41 +75,20 @@ void sort_in_place(const Cell& series, int64_t start, int64_t records, const Sor
   });
 }
 
-// The /compare function's comparator over record numbers. The code points stay in a copy of
-// their own (the function may reach safe points and change the series); each call gets fresh
-// arguments: a char!, or under /all a string! of the record.
-struct FunctionOrder {
-  const SortRequest& request;
-  const std::vector<uint32_t>& code_points;
-  Cell function;
-
-  Cell argument(uint32_t r) const {
+// Sorts through the /compare function: the order is worked out on a copy of the code points
+// (the function may reach safe points and change the series), then written back when the
+// series still holds the range. Each call gets a char!, or under /all a string! of the record.
+void sort_by_function(const Cell& series, int64_t start, int64_t records, const SortRequest& request) {
+  Cell range = string_value(series.w2, static_cast<uint32_t>(start));
+  std::vector<uint32_t> code_points = text_code_points(string_text_part(range, records * request.size));
+  GcRoot<Cell> kept(series);
+  std::vector<uint32_t> order = sort_order_by_function(request, records, [&](uint32_t r) {
     size_t first = static_cast<size_t>(r * request.size);
     if (!request.all) return make_cell(Type::char_, 0, code_points[first + static_cast<size_t>(request.offset)]);
     NodeId record = new_text_series(request.size, 1);
     for (int64_t k = 0; k < request.size; ++k) string_append_char(record, code_points[first + static_cast<size_t>(k)]);
     return string_value(record);
-  }
-  int32_t operator()(const std::byte* x, const std::byte* y) const {
-    uint32_t rx, ry;
-    std::memcpy(&rx, x, sizeof rx);
-    std::memcpy(&ry, y, sizeof ry);
-    std::array<Cell, 2> args = request.reverse ? std::array{argument(rx), argument(ry)}
-                                               : std::array{argument(ry), argument(rx)};
-    return sort_function_answer(services().eval_function_body(function, args));
-  }
-};
-
-// Sorts through the /compare function: the order is worked out on a copy, then written back
-// when the series still holds the range (an error in the function leaves it as it was).
-void sort_by_function(const Cell& series, int64_t start, int64_t records, const SortRequest& request) {
-  Cell range = string_value(series.w2, static_cast<uint32_t>(start));
-  std::vector<uint32_t> code_points = text_code_points(string_text_part(range, records * request.size));
-  std::vector<uint32_t> order(static_cast<size_t>(records));
-  for (size_t r = 0; r < order.size(); ++r) order[r] = static_cast<uint32_t>(r);
-  GcRoot<Cell> kept(series);
-  sort_elements(order.data(), order.size(), sizeof(uint32_t), request.stable,
-                FunctionOrder{request, code_points, *request.function});
+  });
   if (string_total_length(series.w2) < start + records * request.size) return;  // the function cut the range
   for (size_t k = 0; k < order.size(); ++k)
     for (int64_t u = 0; u < request.size; ++u)
