@@ -86,6 +86,20 @@ TEST(TextSearch, TheByteFoldFollowsTheCaseMap) {
   }
 }
 
+// Every byte finds the first byte of its case class, in text long enough to fold in blocks.
+TEST(TextSearch, EveryByteFindsItsClass) {
+  uint8_t all[256];
+  for (uint32_t b = 0; b < 256; ++b) all[b] = static_cast<uint8_t>(b);
+  UnitText text{all, 256, 1};
+  for (uint32_t b = 0; b < 256; ++b) {
+    int64_t first = 0;
+    while (fold_latin1(static_cast<uint8_t>(first)) != fold_latin1(static_cast<uint8_t>(b))) ++first;
+    UnitText needle{&all[b], 1, 1};
+    EXPECT_EQ(text_find_forward(text, needle, true), first) << b;
+    EXPECT_EQ(text_find_forward(text, needle, false), int64_t{b});
+  }
+}
+
 // The linear search agrees with trying every position, in every pair of units, folded or not.
 TEST(TextSearch, AgreesWithTryingEveryPosition) {
   std::mt19937 random(11);
