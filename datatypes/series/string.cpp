@@ -3,7 +3,6 @@
 #include "datatypes/series/string.h"
 
 #include <array>
-#include <cmath>
 
 #include "datatypes/scalars/none.h"
 #include "datatypes/scalars/output-text.h"
@@ -85,7 +84,7 @@ Cell formed_text_value(Type type, const Cell& value) {
   return *text;
 }
 
-// A text value at its index, or the tail of a word's name, for path selectors and swap.
+// Whether a value is text: string! or a type built on it.
 bool is_text_value(const Cell& value) { return is_text_type(cell_type(value)); }
 
 }  // namespace
