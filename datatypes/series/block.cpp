@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cmath>
 #include <cstring>
 #include <optional>
 #include <unordered_map>
@@ -12,11 +11,13 @@
 
 #include "datatypes/scalars/none.h"
 #include "datatypes/scalars/output-text.h"
+#include "datatypes/scalars/typeset.h"
 #include "datatypes/series/block-core.h"
 #include "datatypes/series/series.h"
 #include "datatypes/series/sort-request.h"
 #include "datatypes/series/string-unit.h"
 #include "runtime/action-lookup.h"
+#include "runtime/compiled-support.h"
 #include "runtime/cycle-guard.h"
 #include "runtime/datatype-registry.h"
 #include "runtime/error-raise.h"
@@ -61,9 +62,7 @@ Cell* block_make(Cell&, Cell& spec, Type type_id) { return make_block_family(spe
 // The datatype! values of the registered types a typeset holds, in id order.
 Cell* block_from_typeset(const Cell& types) {
   Cell* made = block_push_new(1);
-  for (size_t id = 1; id <= type_index(highest_type_id()); ++id)
-    if (datatype_registered(static_cast<Type>(id)) && types_select(types, static_cast<Type>(id)))
-      block_append_copy(*made, datatype_cell(static_cast<Type>(id)));
+  typeset_to_block(types, *made);
   return made;
 }
 
@@ -513,13 +512,6 @@ void add_records(const Cell& result, RecordIndex& seen, const Cell& source, int6
 }
 
 }  // namespace
-
-int32_t number_to_int32(const Cell& number) {
-  if (cell_type(number) == Type::integer) return payload_i32(number, 2);
-  double x = std::trunc(payload_f64(number));
-  if (!(x >= INT32_MIN && x <= INT32_MAX)) raise_error(error_id("script", "out-of-range"), number);
-  return static_cast<int32_t>(x);
-}
 
 Cell* block_make_from(const Cell& spec, Type type) {
   Cell* made = block_copy_deep(spec, DeepCopy::none);
