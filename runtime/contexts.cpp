@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "datatypes/series/series.h"
 #include "runtime/call-trace.h"
 #include "runtime/collector.h"
 #include "runtime/cycle-guard.h"
