@@ -9,7 +9,6 @@
 #include "datatypes/scalars/scalar-errors.h"
 #include "datatypes/scalars/truth.h"
 #include "datatypes/scalars/typeset.h"
-#include "datatypes/series/series.h"
 #include "runtime/action-entries.h"
 #include "runtime/action-lookup.h"
 #include "runtime/call-stack.h"

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 
-#include "datatypes/series/series.h"
 #include "runtime/call-trace.h"
 #include "runtime/collector.h"
 #include "runtime/cycle-guard.h"

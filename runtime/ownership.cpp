@@ -1,7 +1,6 @@
 // ownership.cpp: the ownership table, owning and releasing walks, and change notification.
 #include "runtime/ownership.h"
 
-#include "datatypes/series/series.h"
 #include "runtime/collector.h"
 #include "runtime/contexts.h"
 #include "runtime/cycle-guard.h"
