@@ -87,6 +87,7 @@ struct LexerToken {
   state.line = line;
   state.previous_state = at;
   state.error_type = kNoErrorType;
+  state.closing_type = 0;
   state.token_type = state_type(final_state);
   return token;
 }
