@@ -55,8 +55,11 @@ TEST_F(LexerTest, LoaderErrors) {
     std::vector<std::string> args;
   };
   const std::string nines(320, '9');
+  std::string accents = "[";
+  for (int i = 0; i < 20; ++i) accents += "\xC3\xA9";
   const Case cases[] = {
       {"(1 2", error_id("syntax", "missing"), {"(line 1)", ")", "(1 2"}},
+      {accents, error_id("syntax", "missing"), {"(line 1)", "]", accents.substr(0, 29)}},
       {"#()", error_id("syntax", "malconstruct"), {"(line 1)", "#()"}},
       {"x #(bl) y", error_id("syntax", "malconstruct"), {"(line 1)", "#(bl) y"}},
       {"#(i)", error_id("syntax", "malconstruct"), {"(line 1)", "#(i)"}},
