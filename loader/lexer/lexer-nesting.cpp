@@ -84,8 +84,8 @@ LexStatus close_construct(LexerState& state, Type closer, bool after_error) {
   uint64_t index = static_cast<uint64_t>(at);
   Cell marker = lexer_cell(index);
   const uint8_t* opening = state.input_start + marker.w3;
-  if (!after_error &&
-      !lexer_trace(state, LexerEvent::close, id_of(marker_construct(marker)), kTokenCloseBlock, -1, opening, state.position)) {
+  if (!after_error && !lexer_trace(state, LexerEvent::close, id_of(marker_construct(marker)), kTokenCloseBlock, -1,
+                                   opening, state.position)) {
     state.start_state = kStartNormal;  // the tracer declined: the construct stays open
     return LexStatus::ok;
   }
@@ -221,7 +221,8 @@ LexStatus scan_error_token(LexerState& state, const uint8_t* start, const uint8_
   }
   // A failing first byte, or a NUL, is passed over; else the scan goes on where the token failed.
   if (end < state.input_end && (start == end || nul)) state.position = end + 1;
-  if (state.start_state == kStartPoint) state.start_state = lexer_innermost_is_path(state) ? kStartPathElement : kStartNormal;
+  if (state.start_state == kStartPoint)
+    state.start_state = lexer_innermost_is_path(state) ? kStartPathElement : kStartNormal;
   return lexer_syntax_error(state, at, end, type);
 }
 

@@ -35,9 +35,9 @@ constexpr bool kNamedByItsDelimiter[kTokenTypes] = {
 
 // The code points that end words and are skipped before them like blanks.
 constexpr bool is_extra_delimiter(int32_t code_point) {
-  return code_point == 0x85 || code_point == 0xA0 || code_point == 0x1680 || (code_point >= 0x2000 && code_point <= 0x200B) ||
-         code_point == 0x2028 || code_point == 0x2029 || code_point == 0x202F || code_point == 0x205F ||
-         code_point == 0x3000 || code_point == 0x180E;
+  return code_point == 0x85 || code_point == 0xA0 || code_point == 0x1680 ||
+         (code_point >= 0x2000 && code_point <= 0x200B) || code_point == 0x2028 || code_point == 0x2029 ||
+         code_point == 0x202F || code_point == 0x205F || code_point == 0x3000 || code_point == 0x180E;
 }
 
 enum class WordTrim : uint8_t { kept, dropped, invalid };

@@ -73,7 +73,8 @@ bool lexer_trace_call(LexerState& state, LexerEvent event, int32_t type, uint8_t
   bool point = type == kPoint2dType || type == kPoint3dType;
   if (event == LexerEvent::scan && point && start > state.input_start) --start;
   if (event == LexerEvent::prescan) {
-    if (token == kTokenOpenParen && state.start_state != kStartPoint && point_lookahead(state.position + 1, state.input_end))
+    if (token == kTokenOpenParen && state.start_state != kStartPoint &&
+        point_lookahead(state.position + 1, state.input_end))
       return true;
     if (type == kErrorType && state.start_state == kStartBraced && state.brace_start) start = state.brace_start;
     if (point) {

@@ -87,7 +87,8 @@ LexerAnswer lexer_transcode(Cell& out, std::span<const uint8_t> text, const Lexe
 LexerAnswer lexer_load_string(Cell& out, const Cell& string, int64_t length, const LexerRequest& request) {
   SeriesBuffer* buffer = series_buffer(string.w2);
   unsigned unit = buffer->unit();
-  UnitText text{buffer->head_address() + uint64_t{string.w1} * unit, part_length(length, units_from_index(string)), unit};
+  UnitText text{buffer->head_address() + uint64_t{string.w1} * unit, part_length(length, units_from_index(string)),
+                unit};
   LexerScratch copy(utf8_size_bound(text));
   size_t bytes = utf8_encode_units(text, false, copy.data());
   copy.data()[bytes] = 0;

@@ -81,7 +81,8 @@ struct LexerToken {
     ++p;
     at = next;
   }
-  LexerToken token{start, flags & kCharFlagMask, static_cast<uint8_t>(final_state - kFirstFinalState), state.start_state};
+  LexerToken token{start, flags & kCharFlagMask, static_cast<uint8_t>(final_state - kFirstFinalState),
+                   state.start_state};
   state.position = state.token_end = p;
   state.token_lines = line - state.line;
   state.line = line;

@@ -101,7 +101,8 @@ LexStatus load_raw_string(LexerState& state, const uint8_t* start, const uint8_t
     const uint8_t* at = end;
     const uint8_t* limit = state.input_end;
     for (; at < limit; ++at)
-      if (*at == '}' && static_cast<size_t>(limit - at - 1) >= opening && percent_run(at + 1, limit, 1) >= opening) break;
+      if (*at == '}' && static_cast<size_t>(limit - at - 1) >= opening && percent_run(at + 1, limit, 1) >= opening)
+        break;
     if (at == limit) return lexer_syntax_error(state, start, limit, kStringType);
     const uint8_t* after = at + 1 + opening;
     flags |= flags_over(end, at);
@@ -120,7 +121,8 @@ LexStatus load_char(LexerState& state, const uint8_t* start, const uint8_t* end,
   const uint8_t* content = start + 2;  // after #"
   bool opened = end - start >= 2 && start[0] == '#' && start[1] == '"';
   TextChar c = opened && content < end ? decode_text_char(content, end, true) : TextChar{-1, content};
-  if (c.code_point < 0 || c.next != end) return lexer_syntax_error(state, start, end, static_cast<int32_t>(Type::char_));
+  if (c.code_point < 0 || c.next != end)
+    return lexer_syntax_error(state, start, end, static_cast<int32_t>(Type::char_));
   if (load) lexer_append_value(state, [&](Cell& cell) { char_make_at(cell, static_cast<uint32_t>(c.code_point)); });
   return LexStatus::ok;
 }

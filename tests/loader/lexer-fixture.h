@@ -34,7 +34,8 @@ inline std::span<const uint8_t> bytes_of(std::string_view text) {
 inline std::string text_utf8(const Cell& value) {
   SeriesBuffer* buffer = series_buffer(value.w2);
   unsigned unit = buffer->unit();
-  UnitText text{buffer->head_address() + uint64_t{value.w1} * unit, (buffer->tail - buffer->head) / unit - value.w1, unit};
+  UnitText text{buffer->head_address() + uint64_t{value.w1} * unit, (buffer->tail - buffer->head) / unit - value.w1,
+                unit};
   return utf8_from_units(text, false);
 }
 

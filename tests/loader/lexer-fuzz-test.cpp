@@ -160,7 +160,8 @@ TEST(LexerRecursion, ATracerRecursingIntoTheLexerEndsInStackOverflow) {
         request.tracer = &tracer;
         Cell out;
         Caught caught = trap_errors([&] { (void)lexer_transcode(out, bytes_of("[a]"), request); });
-        bool overflowed = caught.taken == kThrowError && stand_in_last_error().id == error_id("internal", "stack-overflow");
+        bool overflowed =
+            caught.taken == kThrowError && stand_in_last_error().id == error_id("internal", "stack-overflow");
         stack_drop(1);
         Caught again = trap_errors([&] { (void)lexer_transcode(out, bytes_of("\"a\" \"b\""), {}); });
         bool clean = lexer_innermost() == nullptr && again.taken == 0 && cells_of(out).size() == 2;

@@ -22,10 +22,13 @@ TEST_F(LexerTest, TokensLoadAsValues) {
       {"1'000'000 -0 +7 1e3 .5 2.5% 4294967296 7Fh", "[1000000 0 7 1000.0 0.5 2.5% 4294967296.0 127]"},
       {"-2147483648 2147483648 -2'147'483'648 1' 0010", "[-2147483648 2147483648.0 -2147483648 1 10]"},
       {"FFFFFFFFh 00h 1.5 -0.0 +.5 1.#INF -1.#inf 1.#nan", "[-1 0 1.5 -0.0 0.5 1.#INF -1.#INF 1.#NaN]"},
-      {"a\xE3\x80\x80" "b \xC2\xA0 c", "[a b c]"},
+      {"a\xE3\x80\x80"
+       "b \xC2\xA0 c",
+       "[a b c]"},
       {"a: :b 'c /d #e a/b: 'x/y :x/y/:z", "[a: :b 'c /d #e a/b: 'x/y :x/y/:z]"},
       {"+ - -- / // < <= <> >= ->", "[+ - -- / // < <= <> >= ->]"},
-      {"#(false) #(TRUE) #(none) #(unset!) #(integer) #(Char!) #(block)", "[false true none unset! integer! char! block!]"},
+      {"#(false) #(TRUE) #(none) #(unset!) #(integer) #(Char!) #(block)",
+       "[false true none unset! integer! char! block!]"},
       {"#\"a\" #\"^(41)\" #\"^-\" #\"^^\" #\"\xC3\xA9\"", "[#\"a\" #\"A\" #\"^-\" #\"^^\" #\"\xC3\xA9\"]"},
       {"a/1/b a/(b c)/d a/\"s\" (a/b)", "[a/1/b a/(b c)/d a/\"s\" (a/b)]"},
   };
@@ -40,7 +43,8 @@ TEST_F(LexerTest, EscapesOfStringsAndChars) {
   ASSERT_EQ(cells.size(), 1u);
   UnitText text = string_text(cells[0]);
   ASSERT_EQ(text.length, expected.size());
-  for (size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(code_point_read(text.data + i * text.unit, text.unit), expected[i]) << i;
+  for (size_t i = 0; i < expected.size(); ++i)
+    EXPECT_EQ(code_point_read(text.data + i * text.unit, text.unit), expected[i]) << i;
   EXPECT_EQ(text.unit, 2u);
   (void)lexer_transcode(out, bytes_of("\"\xC3\xA9\" \"^(1F600)\""), {});
   cells = cells_of(out);
@@ -101,10 +105,12 @@ TEST_F(LexerTest, ScanModeChecksEveryToken) {
     Type scan;
   };
   const Case cases[] = {
-      {"abc", Type::word},     {"1.5e", Type::error},      {"12a", Type::error},         {"1.5", Type::float_},
-      {"2147483648", Type::float_}, {"-2147483648", Type::integer}, {"#(true)", Type::logic}, {"#(char)", Type::datatype},
-      {"#(x)", Type::error},   {"'a:", Type::error},       {"[1 1.5e]", Type::error},    {"#\"^(41)\"", Type::char_},
-      {"a/b/1", Type::path},   {"/r", Type::refinement},   {"#i", Type::issue},          {"7Fh", Type::integer},
+      {"abc", Type::word},      {"1.5e", Type::error},        {"12a", Type::error},
+      {"1.5", Type::float_},    {"2147483648", Type::float_}, {"-2147483648", Type::integer},
+      {"#(true)", Type::logic}, {"#(char)", Type::datatype},  {"#(x)", Type::error},
+      {"'a:", Type::error},     {"[1 1.5e]", Type::error},    {"#\"^(41)\"", Type::char_},
+      {"a/b/1", Type::path},    {"/r", Type::refinement},     {"#i", Type::issue},
+      {"7Fh", Type::integer},
   };
   for (const Case& c : cases) EXPECT_EQ(answer(c.text, false), id(c.scan)) << c.text;
   EXPECT_EQ(answer("abc", true), id(Type::word));

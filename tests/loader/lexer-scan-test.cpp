@@ -18,7 +18,8 @@ struct Recorder {
   explicit Recorder(std::string_view text) : input(text) {}
 
   std::string_view input;
-  std::vector<std::string> seen;  // "event type:text", "#token-type:text" for tokens without a datatype; load events: "load type"
+  std::vector<std::string>
+      seen;  // "event type:text", "#token-type:text" for tokens without a datatype; load events: "load type"
   bool prescan_verdict = true;
   bool error_verdict = true;
   int64_t move_to = -1;  // a new index for the first call, when set

@@ -25,7 +25,8 @@ struct Units {
 std::vector<unsigned> units_holding(const std::u32string& text) {
   std::vector<unsigned> units;
   for (unsigned unit : {1u, 2u, 4u})
-    if (std::all_of(text.begin(), text.end(), [&](char32_t c) { return unit_for_code_point(c) <= unit; })) units.push_back(unit);
+    if (std::all_of(text.begin(), text.end(), [&](char32_t c) { return unit_for_code_point(c) <= unit; }))
+      units.push_back(unit);
   return units;
 }
 
