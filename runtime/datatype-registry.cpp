@@ -13,6 +13,10 @@
 #include "datatypes/scalars/percent.h"
 #include "datatypes/scalars/typeset.h"
 #include "datatypes/scalars/unset.h"
+#include "datatypes/series/block.h"
+#include "datatypes/series/paren.h"
+#include "datatypes/series/path.h"
+#include "datatypes/series/string.h"
 #include "datatypes/series/series.h"
 #include "runtime/console-output.h"
 #include "runtime/contexts.h"
@@ -39,8 +43,8 @@ constexpr DatatypeInit kDatatypeInits[] = {
     {"none!", register_none_datatype},
     {"logic!", register_logic_datatype},
     {"series!", series_init},
-    {"block!", nothing},
-    {"string!", nothing},
+    {"block!", block_init},
+    {"string!", string_init},
     {"binary!", nothing},
     {"integer!", register_integer_datatype},
     {"symbol!", register_symbol_datatype},
@@ -54,13 +58,13 @@ constexpr DatatypeInit kDatatypeInits[] = {
     {"native!", nothing},
     {"action!", nothing},
     {"op!", nothing},
-    {"path!", nothing},
-    {"lit-path!", nothing},
-    {"set-path!", nothing},
-    {"get-path!", nothing},
+    {"path!", path_init},
+    {"lit-path!", lit_path_init},
+    {"set-path!", set_path_init},
+    {"get-path!", get_path_init},
     {"function!", nothing},
     {"routine!", nothing},
-    {"paren!", nothing},
+    {"paren!", paren_init},
     {"issue!", nothing},
     {"url!", nothing},
     {"file!", nothing},

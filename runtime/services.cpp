@@ -4,7 +4,9 @@
 #include <algorithm>
 
 #include "evaluator/random.h"
+#include "loader/lexer/lexer-state.h"
 #include "runtime/contexts.h"
+#include "runtime/error-raise.h"
 
 namespace qel {
 
@@ -27,6 +29,8 @@ Cell stand_in_port_actor(const Cell&) { return make_cell(Type::none); }
 void stand_in_trace_event(uint32_t, std::span<const Cell>) {}
 void stand_in_field_change(const Cell&, const Cell&, const Cell&, const Cell&) {}
 void stand_in_on_change(const OwnerChange&) {}
+// No function can be called before the evaluator exists.
+Cell stand_in_eval_function(const Cell&, std::span<const Cell>) { raise_error(error_id("internal", "not-done")); }
 void stand_in_print(const Cell&) {}
 void nothing() {}
 void stand_in_decode_boot(const uint8_t*) {}
@@ -43,6 +47,7 @@ constexpr Services kStandIns = {
     .trace_event = stand_in_trace_event,
     .object_fire_field_change = stand_in_field_change,
     .object_fire_on_change = stand_in_on_change,
+    .eval_function_body = stand_in_eval_function,
     .print = stand_in_print,
     .random_init = random_init,  // the generator's own start-up seeding
     .crypt_provider_acquire = nothing,
@@ -51,10 +56,10 @@ constexpr Services kStandIns = {
     .init_checksum_methods = nothing,
     .init_compression_methods = nothing,
     .init_call = nothing,
-    .init_lexer_tables = nothing,
-    .init_lexer = nothing,
+    .init_lexer_tables = init_lexer_tables,  // the lexer's own
+    .init_lexer = init_lexer,
     .qelbin_decode_boot = stand_in_decode_boot,
-    .lexer_mark = nothing,
+    .lexer_mark = lexer_mark,
     .script_title = stand_in_script_title,
     .build_library = nothing,
     .show_message_box = stand_in_message_box,
