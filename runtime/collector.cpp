@@ -122,6 +122,7 @@ void collect() {
 void collector_init() {
   cycles = 0;
   requested = false;  // a fresh heap has nothing to collect yet
+  memory_window_open();  // past the budget, the next allocation asks again
   const char* setting = std::getenv("QEL_GC_TORTURE");
   collector_set_torture(setting && std::string_view(setting) == "1");
 }

@@ -263,9 +263,13 @@ void memory_window_open() {
   memory_window_close();
   if (memory.current >= memory.frames.size() || collector_active()) return;
   SeriesFrame& frame = memory.frames[memory.current];
-  // Past the budget the request is already made, and further bumps need not repeat it.
+  // Past the budget every allocation asks for a collection: once asked, bumps need not repeat it;
+  // with the request withdrawn, the next allocation takes the slow path and asks again.
   uint64_t room = frame.room();
-  if (memory.allocated_since_cycle <= memory.budget) room = std::min(room, memory.budget - memory.allocated_since_cycle + 1);
+  if (memory.allocated_since_cycle <= memory.budget)
+    room = std::min(room, memory.budget - memory.allocated_since_cycle + 1);
+  else if (!collector_requested())
+    room = 0;
   memory.window = BumpWindow{&frame, frame.free + room, frame.free};
 }
 

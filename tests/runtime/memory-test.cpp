@@ -163,6 +163,10 @@ TEST_F(MemoryFrames, SmallAllocationsRequestACollectionOnceTheBudgetIsPassed) {
   new_byte_series(16);
   EXPECT_TRUE(collector_requested());
   EXPECT_GT(memory_allocated_since_cycle(), memory.budget);
+  collector_init();  // the request withdrawn: past the budget, the next allocation asks again
+  ASSERT_FALSE(collector_requested());
+  new_byte_series(16);
+  EXPECT_TRUE(collector_requested());
 }
 
 }  // namespace
