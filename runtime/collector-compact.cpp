@@ -25,15 +25,17 @@ bool marked_at(uint8_t* at) {
   return node && node_marked(node);
 }
 
-// How far ahead of a walk through a frame the memory is asked for.
-constexpr uint64_t kWalkAhead = 1024;
+// How many buffers ahead of a walk through a frame the memory is asked for.
+constexpr uint64_t kWalkAhead = 8;
 
 // The buffer after the one at `at`. Each header's place depends on the previous capacity, so a
-// walk would wait for memory at every step; it asks for the bytes well ahead instead (inside
-// the frame's mapping or harmlessly past it).
+// walk would wait for memory at every step; it asks now for where the header kWalkAhead buffers
+// on lies if they are all this one's size, as runs of like buffers are (inside the frame's
+// mapping, or harmlessly past it).
 uint8_t* walk_step(uint8_t* at) {
-  __builtin_prefetch(at + kWalkAhead);
-  return at + buffer_at(at)->span();
+  uint64_t span = buffer_at(at)->span();
+  __builtin_prefetch(at + kWalkAhead * span);
+  return at + span;
 }
 
 // A dead buffer's node goes back to its frame (a grown-away buffer has none).
