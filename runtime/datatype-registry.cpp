@@ -13,6 +13,9 @@
 #include "datatypes/scalars/percent.h"
 #include "datatypes/scalars/typeset.h"
 #include "datatypes/scalars/unset.h"
+#include "datatypes/series/block.h"
+#include "datatypes/series/paren.h"
+#include "datatypes/series/path.h"
 #include "datatypes/series/series.h"
 #include "runtime/console-output.h"
 #include "runtime/contexts.h"
@@ -39,7 +42,7 @@ constexpr DatatypeInit kDatatypeInits[] = {
     {"none!", register_none_datatype},
     {"logic!", register_logic_datatype},
     {"series!", series_init},
-    {"block!", nothing},
+    {"block!", block_init},
     {"string!", nothing},
     {"binary!", nothing},
     {"integer!", register_integer_datatype},
@@ -54,13 +57,13 @@ constexpr DatatypeInit kDatatypeInits[] = {
     {"native!", nothing},
     {"action!", nothing},
     {"op!", nothing},
-    {"path!", nothing},
-    {"lit-path!", nothing},
-    {"set-path!", nothing},
-    {"get-path!", nothing},
+    {"path!", path_init},
+    {"lit-path!", lit_path_init},
+    {"set-path!", set_path_init},
+    {"get-path!", get_path_init},
     {"function!", nothing},
     {"routine!", nothing},
-    {"paren!", nothing},
+    {"paren!", paren_init},
     {"issue!", nothing},
     {"url!", nothing},
     {"file!", nothing},

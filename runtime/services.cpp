@@ -5,6 +5,7 @@
 
 #include "evaluator/random.h"
 #include "runtime/contexts.h"
+#include "runtime/error-raise.h"
 
 namespace qel {
 
@@ -27,6 +28,8 @@ Cell stand_in_port_actor(const Cell&) { return make_cell(Type::none); }
 void stand_in_trace_event(uint32_t, std::span<const Cell>) {}
 void stand_in_field_change(const Cell&, const Cell&, const Cell&, const Cell&) {}
 void stand_in_on_change(const OwnerChange&) {}
+// No function can be called before the evaluator exists.
+Cell stand_in_eval_function(const Cell&, std::span<const Cell>) { raise_error(error_id("internal", "not-done")); }
 void stand_in_print(const Cell&) {}
 void nothing() {}
 void stand_in_decode_boot(const uint8_t*) {}
@@ -43,6 +46,7 @@ constexpr Services kStandIns = {
     .trace_event = stand_in_trace_event,
     .object_fire_field_change = stand_in_field_change,
     .object_fire_on_change = stand_in_on_change,
+    .eval_function_body = stand_in_eval_function,
     .print = stand_in_print,
     .random_init = random_init,  // the generator's own start-up seeding
     .crypt_provider_acquire = nothing,

@@ -6,6 +6,9 @@
 #include <array>
 #include <cstring>
 
+#include "datatypes/scalars/integer.h"
+#include "datatypes/scalars/logic.h"
+#include "datatypes/scalars/none.h"
 #include "evaluator/random.h"
 #include "runtime/action-entries.h"
 #include "runtime/action-lookup.h"
@@ -26,9 +29,12 @@ namespace qel {
 
 namespace {
 
-constexpr Cell none_cell() { return make_cell(Type::none); }
-constexpr Cell integer_cell(int64_t n) { return make_cell(Type::integer, 0, static_cast<uint32_t>(n)); }
-constexpr Cell logic_cell(bool flag) { return make_cell(Type::logic, flag ? 1 : 0); }
+// Raises script out-of-range naming the index n.
+[[noreturn]] void raise_out_of_range(int64_t n) {
+  Cell index;
+  integer_make_at(index, static_cast<int32_t>(n));
+  raise_error(error_id("script", "out-of-range"), index);
+}
 
 const ElementHooks* element_hooks[kTypeTableRows] = {};
 
@@ -55,38 +61,13 @@ bool notify(const Cell& series, const char* word, const Cell& value, int64_t ind
 // Bytes of `units` units of the series' buffer.
 int64_t unit_bytes(const Cell& series, int64_t units) { return units << series_shift(series_buffer_of(series)); }
 
-// Removes `count` units at `start` (both inside the content): the rest moves down.
-void cut_units(const Cell& series, int64_t start, int64_t count) {
-  SeriesBuffer* buffer = series_buffer_of(series);
-  uint8_t* at = series_unit_address(series, start);
-  int64_t bytes = unit_bytes(series, count);
-  std::memmove(at, at + bytes, static_cast<size_t>(buffer->tail_address() - (at + bytes)));
-  buffer->tail -= static_cast<uint32_t>(bytes);
-}
-
 // Removes up to `count` units at `start`, announcing it; the after-call is always made.
 void remove_units(const Cell& series, int64_t start, int64_t count) {
   if (start >= series_total_length(series)) return;
-  series_notify_before(series, SeriesChange::remove, none_cell(), start, count);
+  series_notify_before(series, SeriesChange::remove, kNoneCell, start, count);
   int64_t total = series_total_length(series);
-  if (start < total) cut_units(series, start, std::min(count, total - start));
-  series_notify_after(series, SeriesChange::remove, none_cell(), start, 0);
-}
-
-// Makes room for `units` units at `position` (inside the content or at the tail): the units
-// from there move up. A full buffer is replaced by one of twice the need. Sizes beyond the
-// series ceiling raise no-memory before anything changes.
-void open_gap(const Cell& series, int64_t position, int64_t units) {
-  constexpr int64_t kMaxCapacity = static_cast<int64_t>(kSeriesMaxBytes) & ~int64_t{15};
-  SeriesBuffer* buffer = series_buffer_of(series);
-  int64_t bytes = unit_bytes(series, units);
-  int64_t used = buffer->tail - buffer->head;
-  if (units < 0 || used + bytes > kMaxCapacity) raise_error(error_id("internal", "no-memory"));
-  if (buffer->tail + bytes > buffer->capacity)
-    buffer = grow_series_copy(series.w2, std::min(2 * (used + bytes), kMaxCapacity));
-  uint8_t* at = series_unit_address(series, position);
-  std::memmove(at + bytes, at, static_cast<size_t>(buffer->tail_address() - at));
-  buffer->tail += static_cast<uint32_t>(bytes);
+  if (start < total) series_cut_units(series, start, std::min(count, total - start));
+  series_notify_after(series, SeriesChange::remove, kNoneCell, start, 0);
 }
 
 // The unit that pick and poke address: n counts from the index (1 is the unit at it, -1 the
@@ -126,9 +107,9 @@ void series_next() { series_advance(value_stack.base[0], 1); }
 void series_head() { series_set_index(value_stack.base[0], 0); }
 void series_tail() { series_set_index(value_stack.base[0], series_total_length(value_stack.base[0])); }
 
-void series_head_q() { value_stack.base[0] = logic_cell(series_index(value_stack.base[0]) == 0); }
-void series_tail_q() { value_stack.base[0] = logic_cell(series_at_tail(value_stack.base[0])); }
-void series_index_q() { value_stack.base[0] = integer_cell(series_index(value_stack.base[0]) + 1); }
+void series_head_q() { logic_box(series_index(value_stack.base[0]) == 0); }
+void series_tail_q() { logic_box(series_at_tail(value_stack.base[0])); }
+void series_index_q() { integer_box(static_cast<int32_t>(series_index(value_stack.base[0]) + 1)); }
 
 int32_t series_length_q(Cell& series) { return series_length_from_index(series, false); }
 
@@ -136,21 +117,13 @@ int32_t series_length_q(Cell& series) { return series_length_from_index(series, 
 
 // pick: the element n from the index, or none; the answer goes to the index cell.
 Cell* series_pick(Cell& series, int32_t n, Cell& index_cell) {
-  int64_t position = pick_position(series, n);
-  index_cell = position < 0 ? none_cell() : series_element_hooks(cell_type(series)).pick(series, position);
+  index_cell = series_pick_value(series, n);
   return &index_cell;
 }
 
 // poke: stores the value over the element n from the index; out-of-range when there is none.
 Cell* series_poke(Cell& series, int32_t n, Cell&, Cell& value) {
-  const ElementHooks& hooks = series_element_hooks(cell_type(series));
-  int64_t position = pick_position(series, n);
-  if (position < 0) raise_error(error_id("script", "out-of-range"), integer_cell(n));
-  hooks.check(series, value);
-  bool told = series_notify_before(series, SeriesChange::poke, value, position, 1);
-  if (told && (position = pick_position(series, n)) < 0) raise_error(error_id("script", "out-of-range"), integer_cell(n));
-  hooks.store(series, position, value);
-  if (told) series_notify_after(series, SeriesChange::poke, value, position, 1);
+  series_poke_value(series, n, value);
   return &value;
 }
 
@@ -161,11 +134,11 @@ void series_clear(Cell& series) {
   int64_t index = series_clamped_index(series);
   int64_t length = series_total_length(series) - index;
   if (length < 1) return;
-  series_notify_before(series, SeriesChange::clear, none_cell(), index, length);
+  series_notify_before(series, SeriesChange::clear, kNoneCell, index, length);
   index = series_clamped_index(series);
   SeriesBuffer* buffer = series_buffer_of(series);
   buffer->tail = buffer->head + static_cast<uint32_t>(unit_bytes(series, index));
-  series_notify_after(series, SeriesChange::clear, none_cell(), index, 0);
+  series_notify_after(series, SeriesChange::clear, kNoneCell, index, 0);
 }
 
 // Exchanges the records [a, a + size) and [b, b + size) of `unit`-byte units.
@@ -184,14 +157,14 @@ void series_reverse(Cell& series, Cell* part, Cell* skip) {
     if (size < 1) raise_error(error_id("script", "out-of-range"), *skip);
     if (count < size || count % size != 0) raise_invalid_refine_arg(ref_skip, *skip);
   }
-  bool told = series_notify_before(series, SeriesChange::reverse, none_cell(), series_clamped_index(series), count);
+  bool told = series_notify_before(series, SeriesChange::reverse, kNoneCell, series_clamped_index(series), count);
   int64_t index = series_clamped_index(series);
   int64_t records = std::min(count, series_total_length(series) - index) / size;
   size_t record_bytes = static_cast<size_t>(unit_bytes(series, size));
   uint8_t* first = series_unit_address(series, index);
   for (int64_t low = 0, high = records - 1; low < high; ++low, --high)
     swap_records(first + low * record_bytes, first + high * record_bytes, record_bytes);
-  if (told) series_notify_after(series, SeriesChange::reverse, none_cell(), index, records * size);
+  if (told) series_notify_after(series, SeriesChange::reverse, kNoneCell, index, records * size);
 }
 
 // The units a take removes: its start and count.
@@ -237,12 +210,12 @@ void series_random(Cell& value, bool seed, bool secure, bool only) {
     return;
   }
   Cell series = value;
-  bool told = series_notify_before(series, SeriesChange::random, none_cell(), series_clamped_index(series),
+  bool told = series_notify_before(series, SeriesChange::random, kNoneCell, series_clamped_index(series),
                                    series_length_after(series));
   int64_t index = series_clamped_index(series);
   int64_t length = series_length_after(series);
   if (only) {
-    value = length < 1 ? none_cell()
+    value = length < 1 ? kNoneCell
                        : series_element_hooks(cell_type(series))
                              .pick(series, index + random_integer(secure, static_cast<int32_t>(length)) - 1);
     return;
@@ -252,7 +225,7 @@ void series_random(Cell& value, bool seed, bool secure, bool only) {
     int64_t ahead = random_integer(secure, static_cast<int32_t>(index + length - cursor)) - 1;
     if (ahead > 0) swap_records(series_unit_address(series, cursor), series_unit_address(series, cursor + ahead), unit);
   }
-  if (told) series_notify_after(series, SeriesChange::random, none_cell(), index, length);
+  if (told) series_notify_after(series, SeriesChange::random, kNoneCell, index, length);
 }
 
 // Whether a field argument is the word `owned` (in any letter case).
@@ -265,7 +238,7 @@ void series_reflect(Cell& value, Cell& field) {
   if (!is_owned_field(field)) raise_error(error_id("internal", "not-done"));
   const Cell* entry = series_owner_lookup(value.w2);
   if (!entry) {
-    value = none_cell();
+    value = kNoneCell;
     return;
   }
   Cell owner = entry[1], word = entry[2];
@@ -312,7 +285,7 @@ void move_within(const Cell& origin, const Cell& target, int64_t count) {
   auto span_ok = [&](int64_t from, int64_t to) { return to != from && !(to > from && to < from + count); };
   int64_t from = series_clamped_index(origin), to = series_clamped_index(target);
   if (!span_ok(from, to)) return;
-  series_notify_before(origin, SeriesChange::move, none_cell(), from, count);
+  series_notify_before(origin, SeriesChange::move, kNoneCell, from, count);
   from = series_clamped_index(origin), to = series_clamped_index(target);
   int64_t total = series_total_length(origin);
   count = std::min(count, total - from);
@@ -322,7 +295,7 @@ void move_within(const Cell& origin, const Cell& target, int64_t count) {
     if (to > from) std::rotate(at(from), at(from + count), at(to == total ? total : to + 1));
     else std::rotate(at(to), at(from), at(from + count));
   }
-  series_notify_after(target, SeriesChange::move, none_cell(), to, count);
+  series_notify_after(target, SeriesChange::move, kNoneCell, to, count);
 }
 
 // move between two buffers: the units open a gap at the target's index and close one in the
@@ -334,21 +307,21 @@ void move_between(const Cell& origin, const Cell& target, int64_t count) {
     convert = &series_element_hooks(cell_type(target));
   if (!raw && (!convert || !convert->insert_converted))
     raise_error(error_id("script", "move-bad"), datatype_cell(cell_type(origin)), datatype_cell(cell_type(target)));
-  series_notify_before(origin, SeriesChange::move, none_cell(), series_clamped_index(origin), count);
+  series_notify_before(origin, SeriesChange::move, kNoneCell, series_clamped_index(origin), count);
   int64_t from = series_clamped_index(origin);
   count = std::min(count, series_total_length(origin) - from);
   int64_t to = series_clamped_index(target);
   if (count >= 1) {
     if (raw) {
-      open_gap(target, to, count);
+      series_open_gap(target, to, count, Growth::doubled);
       std::memcpy(series_unit_address(target, to), series_unit_address(origin, from),
                   static_cast<size_t>(unit_bytes(origin, count)));
     } else {
       convert->insert_converted(target, to, origin, count);
     }
-    cut_units(origin, from, count);
+    series_cut_units(origin, from, count);
   }
-  series_notify_after(target, SeriesChange::move, none_cell(), to, count);
+  series_notify_after(target, SeriesChange::move, kNoneCell, to, count);
 }
 
 // move: units from the origin's index (1, or the /part count) to the target's index.
@@ -405,6 +378,29 @@ int32_t series_length_from_index(Cell& series, bool from_head) {
   return static_cast<int32_t>(total - index);
 }
 
+void series_open_gap(const Cell& series, int64_t position, int64_t units, Growth growth) {
+  constexpr int64_t kMaxCapacity = static_cast<int64_t>(kSeriesMaxBytes) & ~int64_t{15};
+  SeriesBuffer* buffer = series_buffer_of(series);
+  int64_t used = buffer->tail - buffer->head;
+  if (units < 0 || units > kMaxCapacity || used + unit_bytes(series, units) > kMaxCapacity)
+    raise_error(error_id("internal", "no-memory"));
+  int64_t bytes = unit_bytes(series, units);
+  if (buffer->tail + bytes > buffer->capacity)
+    buffer = grow_series_copy(series.w2, growth == Growth::doubled ? std::min(2 * (used + bytes), kMaxCapacity)
+                                                                   : used + bytes);
+  uint8_t* at = series_unit_address(series, position);
+  std::memmove(at + bytes, at, static_cast<size_t>(buffer->tail_address() - at));
+  buffer->tail += static_cast<uint32_t>(bytes);
+}
+
+void series_cut_units(const Cell& series, int64_t start, int64_t count) {
+  SeriesBuffer* buffer = series_buffer_of(series);
+  uint8_t* at = series_unit_address(series, start);
+  int64_t bytes = unit_bytes(series, count);
+  std::memmove(at, at + bytes, static_cast<size_t>(buffer->tail_address() - (at + bytes)));
+  buffer->tail -= static_cast<uint32_t>(bytes);
+}
+
 void series_clamp_index(Cell& series) { series_set_index(series, series_clamped_index(series)); }
 
 void raise_invalid_refine_arg(const Cell& refinement, const Cell& argument) {
@@ -429,6 +425,23 @@ const ElementHooks& series_element_hooks(Type type) {
   const ElementHooks* hooks = type_index(type) < kTypeTableRows ? element_hooks[type_index(type)] : nullptr;
   if (!hooks) fatal_assertion();
   return *hooks;
+}
+
+Cell series_pick_value(const Cell& series, int64_t n) {
+  int64_t position = pick_position(series, n);
+  return position < 0 ? kNoneCell : series_element_hooks(cell_type(series)).pick(series, position);
+}
+
+void series_poke_value(const Cell& series, int64_t n, const Cell& given) {
+  const Cell value = given;  // the given cell may lie in a buffer an owner's handler moves
+  const ElementHooks& hooks = series_element_hooks(cell_type(series));
+  int64_t position = pick_position(series, n);
+  if (position < 0) raise_out_of_range(n);
+  hooks.check(series, value);
+  bool told = series_notify_before(series, SeriesChange::poke, value, position, 1);
+  if (told && (position = pick_position(series, n)) < 0) raise_out_of_range(n);
+  hooks.store(series, position, value);
+  if (told) series_notify_after(series, SeriesChange::poke, value, position, 1);
 }
 
 // --- Notifications ------------------------------------------------------------------------------
@@ -482,9 +495,9 @@ Cell& series_copy_into(const Cell& series, const Cell* part, Cell& result) {
 
 Cell* series_take(Cell& series, Cell* part, bool last) {
   int64_t length = series_length_from_index(series, false);
-  if (length < 1) return stack_push_value(none_cell());
+  if (length < 1) return stack_push_value(kNoneCell);
   TakeRange range = take_range(series, part, last, length);
-  bool told = series_notify_before(series, SeriesChange::take, none_cell(), range.start, range.count);
+  bool told = series_notify_before(series, SeriesChange::take, kNoneCell, range.start, range.count);
   if (told) {  // the handler may have shortened the series
     range.start = std::min(range.start, series_total_length(series));
     range.count = std::min(range.count, series_total_length(series) - range.start);
@@ -495,8 +508,8 @@ Cell* series_take(Cell& series, Cell* part, bool last) {
   size_t bytes = static_cast<size_t>(unit_bytes(series, range.count));
   std::memcpy(series_buffer(node)->data(), series_unit_address(series, range.start), bytes);
   series_buffer(node)->tail = static_cast<uint32_t>(bytes);
-  cut_units(series, range.start, range.count);
-  if (told) series_notify_after(series, SeriesChange::take, none_cell(), range.start, range.count);
+  series_cut_units(series, range.start, range.count);
+  if (told) series_notify_after(series, SeriesChange::take, kNoneCell, range.start, range.count);
   return taken;
 }
 
@@ -508,7 +521,7 @@ void series_remove(Cell& series, Cell* part, Cell* key) {
     Cell found = call_action(Act::Find, std::array{series, *key}, {{kFindCase}});
     stack_drop(1);
     if (cell_type(found) == Type::none) {
-      series = none_cell();
+      series = kNoneCell;
       return;
     }
     start = series_clamped_index(found);

@@ -72,6 +72,15 @@ bool series_advance(Cell& series, int64_t n);
 // answered.
 int32_t series_length_from_index(Cell& series, bool from_head);
 
+// How a full buffer grows to take more units: to twice what it then needs, or to exactly that.
+enum class Growth : uint8_t { doubled, exact };
+// Makes room for `units` units at `position` (inside the content or at the tail): the units
+// from there move up and the tail with them. A size past the series ceiling raises internal
+// no-memory before anything changes.
+void series_open_gap(const Cell& series, int64_t position, int64_t units, Growth growth);
+// Removes `count` units at `start` (both inside the content): the rest moves down.
+void series_cut_units(const Cell& series, int64_t start, int64_t count);
+
 // Moves a value's index back to its tail when it lies past it; a negative index reads as 0.
 void series_clamp_index(Cell& series);
 
@@ -103,6 +112,13 @@ struct ElementHooks {
 void series_set_element_hooks(Type type, const ElementHooks* hooks);
 // The hooks of a series type; a series type without hooks is a build defect (runtime error 98).
 const ElementHooks& series_element_hooks(Type type);
+
+// The element n from the index (1 the one at it, -1 the one before it) as pick answers it:
+// none when n is 0 or no element is there.
+Cell series_pick_value(const Cell& series, int64_t n);
+// Stores the value over the element n from the index as poke does, announcing it; raises
+// script out-of-range (n) when there is no such element.
+void series_poke_value(const Cell& series, int64_t n, const Cell& value);
 
 // --- Change notifications ---------------------------------------------------------------------
 
