@@ -1,14 +1,23 @@
 // Hash tables: integer keys put and got in a kind-3 table against absl::flat_hash_map and
-// std::unordered_map holding the same 16-byte values.
+// std::unordered_map holding the same 16-byte values; finding string keys in a hash! of a
+// million strings against absl::flat_hash_map<std::string, int>, hashing included.
 #include <benchmark/benchmark.h>
 
 #include <absl/container/flat_hash_map.h>
 
+#include <cstring>
 #include <random>
+#include <string>
 #include <unordered_map>
 #include <vector>
 
+#include "runtime/action-lookup.h"
 #include "runtime/collector.h"
+#include "runtime/datatype-registry.h"
+#include "runtime/hash-index.h"
+#include "runtime/murmur-hash.h"
+#include "runtime/root-block.h"
+#include "runtime/series.h"
 #include "runtime/hash-table.h"
 #include "runtime/startup.h"
 
@@ -54,7 +63,59 @@ void integers_peer(benchmark::State& state) {
   }
 }
 
+constexpr size_t kStrings = 1000000;
+
+std::string key_text(size_t i) { return "key-" + std::to_string(i * 2654435761u % 1000003); }
+
+// string! compare for the run (1-byte text): equal length and bytes, folded unless strict.
+int32_t text_compare(const Cell& a, const Cell& b, int32_t code) {
+  if (cell_type(b) != Type::string) return -2;
+  SeriesBuffer* x = series_buffer(a.w2);
+  SeriesBuffer* y = series_buffer(b.w2);
+  const uint32_t n = x->tail - x->head;
+  if (n != y->tail - y->head) return 1;
+  if (code == kCompareStrictEqual) return std::memcmp(x->head_address(), y->head_address(), n) ? 1 : 0;
+  for (uint32_t i = 0; i < n; ++i)
+    if (case_fold(x->head_address()[i]) != case_fold(y->head_address()[i])) return 1;
+  return 0;
+}
+
+Cell string_of(const std::string& text) {
+  NodeId node = new_string_series(static_cast<int64_t>(text.size()), 1);
+  series_buffer_append_bytes(node, text.data(), static_cast<int64_t>(text.size()));
+  return make_cell(Type::string, 0, node);
+}
+
+void find_strings_qel(benchmark::State& state) {
+  restart_memory();
+  datatype_tables_init();
+  register_datatype(Type::string, Type::none_id, "string!", ActionRow().set<Act::Compare>(text_compare));
+  NodeId block = new_cell_series(kStrings);
+  root_slot_append(make_cell(Type::block, 0, block));
+  for (size_t i = 0; i < kStrings; ++i) *series_append_fresh_slot(block) = string_of(key_text(i));
+  NodeId table = hashtable_new(kStrings, block, TableKind::hash, 1);
+  root_slot_append(make_cell(Type::hash, 0, block, table));
+  std::vector<Cell> keys;
+  NodeId held = new_cell_series(1000);
+  root_slot_append(make_cell(Type::block, 0, held));
+  for (size_t i = 0; i < 1000; ++i) *series_append_fresh_slot(held) = keys.emplace_back(string_of(key_text(i * 997)));
+  for (auto _ : state)
+    for (const Cell& key : keys) benchmark::DoNotOptimize(hashtable_find_cell(table, key, 0, 1, kCompareEqual, false, false));
+  datatype_tables_init();
+}
+
+void find_strings_absl(benchmark::State& state) {
+  absl::flat_hash_map<std::string, int> map;
+  for (size_t i = 0; i < kStrings; ++i) map.emplace(key_text(i), static_cast<int>(i));
+  std::vector<std::string> keys;
+  for (size_t i = 0; i < 1000; ++i) keys.push_back(key_text(i * 997));
+  for (auto _ : state)
+    for (const std::string& key : keys) benchmark::DoNotOptimize(map.find(key)->second);
+}
+
 const bool registered = [] {
+  benchmark::RegisterBenchmark("hash-find-string-of-1000000/qel", find_strings_qel);
+  benchmark::RegisterBenchmark("hash-find-string-of-1000000/absl", find_strings_absl);
   benchmark::RegisterBenchmark("integer-keys-put-get-100000/qel", integers_qel)->Unit(benchmark::kMillisecond);
   benchmark::RegisterBenchmark("integer-keys-put-get-100000/absl", integers_peer<absl::flat_hash_map<uint32_t, Cell>>)
       ->Unit(benchmark::kMillisecond);

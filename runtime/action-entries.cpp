@@ -9,6 +9,7 @@
 #include "datatypes/series/utf8-encode.h"
 #include "runtime/action-lookup.h"
 #include "runtime/call-stack.h"
+#include "runtime/cycle-guard.h"
 #include "runtime/error-raise.h"
 #include "runtime/exits.h"
 #include "runtime/quit.h"
@@ -121,6 +122,7 @@ void path_step_entry(const int32_t* refinements) {
 
 // compare-values: the comparison code comes as the one integer.
 void compare_entry(const int32_t* refinements) {
+  CycleScope walk;  // a compare nested in another walk leaves that walk's entries alone
   Cell* base = value_stack.base;
   *base = logic_cell(compare_values(base[0], base[1], refinements[0]));
 }
@@ -167,6 +169,7 @@ int32_t part_limit(const Cell* part) { return part ? static_cast<int32_t>(part->
 // limit; a limit below 1 gives an empty string without calling the function.
 template <class Write>
 void write_text_result(const Cell* part, Write&& write) {
+  CycleScope walk;  // a mold nested in another walk leaves that walk's entries alone
   int32_t limit = part_limit(part);
   stack_keep_first();
   Cell* buffer = stack_push_value(string_cell(new_string_series(kOutputUnits, 1)));

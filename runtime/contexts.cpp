@@ -89,14 +89,6 @@ bool is_any_word(Type type) {
   return type == Type::word || type == Type::set_word || type == Type::get_word || type == Type::lit_word;
 }
 
-bool is_bindable_block(Type type) {
-  switch (type) {
-    case Type::block: case Type::paren: case Type::hash:
-    case Type::path: case Type::lit_path: case Type::set_path: case Type::get_path: return true;
-    default: return false;
-  }
-}
-
 // The cells of a block from its index: (node, first position, end position).
 struct CellRange {
   NodeId node;
@@ -121,7 +113,7 @@ void bind_cells(const Cell& block, NodeId context, uint32_t self_symbol) {
       cell.w3 = kUnresolved;
     } else if (is_any_word(type)) {
       bind_word(context, cell);
-    } else if (is_bindable_block(type) && !cycle_stack_contains(cell.w2)) {
+    } else if (any_block_type(type) && !cycle_stack_contains(cell.w2)) {
       Cell nested = cell;
       bind_cells(nested, context, self_symbol);
     }

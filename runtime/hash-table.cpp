@@ -9,6 +9,7 @@
 
 #include "runtime/collector.h"
 #include "runtime/gc-root.h"
+#include "runtime/hash-index.h"
 #include "runtime/memory.h"
 #include "runtime/murmur-hash.h"
 #include "runtime/quit.h"
@@ -28,21 +29,6 @@ uint32_t power_of_two_buckets(int64_t size) {
   uint64_t wanted = std::bit_ceil(static_cast<uint64_t>(std::max<int64_t>(size, 4)));
   if (wanted > kMaxBuckets) raise_no_memory();
   return static_cast<uint32_t>(wanted);
-}
-
-// A byte series whose tail is set `bytes` past its head, its content left to the caller.
-NodeId filled_byte_series(int64_t bytes) {
-  NodeId node = new_byte_series(bytes);
-  series_reserve_tail_bytes(node, bytes);
-  return node;
-}
-
-// A flag array with every bucket empty.
-NodeId new_flag_array(uint32_t buckets) {
-  int64_t bytes = (static_cast<int64_t>(buckets) + 15) / 16 * 4;
-  NodeId node = new_byte_series_filled(bytes, 0xAA);
-  series_reserve_tail_bytes(node, bytes);
-  return node;
 }
 
 // A position array of `cells` entries, each -1 (no bucket yet).
@@ -137,6 +123,31 @@ void table_occupy(TableView& view, uint32_t bucket, int32_t key) {
   view.keys[bucket] = key;
 }
 
+NodeId filled_byte_series(int64_t bytes) {
+  NodeId node = new_byte_series(bytes);
+  series_reserve_tail_bytes(node, bytes);
+  return node;
+}
+
+NodeId new_flag_array(uint32_t buckets) {
+  int64_t bytes = (static_cast<int64_t>(buckets) + 15) / 16 * 4;
+  NodeId node = new_byte_series_filled(bytes, 0xAA);
+  series_reserve_tail_bytes(node, bytes);
+  return node;
+}
+
+void table_start_over(NodeId table, uint32_t buckets, uint32_t bound, int64_t key_bytes) {
+  NodeId flags = new_flag_array(buckets);
+  NodeId keys = filled_byte_series(buckets * key_bytes);
+  HashTable& record = table_record(table);
+  record.flags = flags;
+  record.keys = keys;
+  record.buckets = buckets;
+  record.bound = bound;
+  record.count = 0;
+  record.occupied = 0;
+}
+
 uint32_t creation_buckets(int64_t expected) {
   int64_t n = std::max<int64_t>(expected, 4);
   return power_of_two_buckets(static_cast<int64_t>(static_cast<double>(n) / kLoadFactor));
@@ -181,7 +192,10 @@ NodeId hashtable_new(int64_t expected, NodeId block, TableKind kind, uint32_t wi
     default:
       record.block = block ? block : new_cell_series(std::max<int64_t>(expected, 1));
   }
-  return new_record(record);
+  NodeId table = new_record(record);
+  if (block && kind == TableKind::hash) hashtable_fill(table, 0, 1);
+  if (block && kind == TableKind::map) hashtable_fill(table, 0, 2);
+  return table;
 }
 
 NodeId hashtable_copy(NodeId table, NodeId block) {
@@ -192,6 +206,10 @@ NodeId hashtable_copy(NodeId table, NodeId block) {
   switch (table_kind(record)) {
     case TableKind::integers:
     case TableKind::ownership: record.block = copy_series_buffer(record.block); break;
+    case TableKind::hash:
+      record.aux = copy_series_buffer(record.aux);
+      record.chains = hash_chains_copy(record.chains);
+      [[fallthrough]];
     default: record.block = block ? block : copy_series_buffer(record.block);
   }
   return new_record(record);
@@ -212,7 +230,10 @@ void hashtable_clear(NodeId table) {
   HashTable& record = table_record(table);
   record.count = 0;
   record.occupied = 0;
-  series_buffer_clear(record.block);
+  if (table_kind(record) == TableKind::hash)
+    hash_positions_reset(table);
+  else
+    series_buffer_clear(record.block);
 }
 
 // --- Kinds 3 and 4 ------------------------------------------------------------------------------
@@ -263,18 +284,11 @@ void hashtable_grow(NodeId table, int64_t request) {
   NoGcScope no_gc;
   HashTable old = table_record(table);
   const uint32_t buckets = resize_buckets(request);
-  NodeId flags = new_flag_array(buckets);
-  NodeId keys = filled_byte_series(buckets * kEntrySlotBytes);
+  table_start_over(table, buckets, resize_bound(buckets), kEntrySlotBytes);
   // Room for every entry the new size takes before it grows again.
   NodeId entries = new_cell_series(int64_t{resize_bound(buckets)} * (old.aux / sizeof(Cell)));
   HashTable& record = table_record(table);
-  record.flags = flags;
-  record.keys = keys;
   record.block = entries;
-  record.buckets = buckets;
-  record.bound = resize_bound(buckets);
-  record.count = 0;
-  record.occupied = 0;
   TableView view = table_view(table);
   EntrySlot* slots = entry_slots(record);
   const uint8_t* old_entries = series_buffer(old.block)->head_address();
@@ -319,7 +333,10 @@ void hashtable_grow_if_full(NodeId table) {
 
 // --- The collector ------------------------------------------------------------------------------
 
-void hash_tables_init() { collector_set_table_marker(hashtable_mark); }
+void hash_tables_init() {
+  collector_set_table_marker(hashtable_mark);
+  hash_index_init();
+}
 
 void hashtable_mark(NodeId table) {
   if (!collector_mark_node(table)) return;
@@ -334,6 +351,10 @@ void hashtable_mark(NodeId table) {
       });
       break;
     case TableKind::ownership: collector_mark_node(record.block); break;
+    case TableKind::hash:
+      collector_mark_node(record.aux);
+      hash_chains_mark(record.chains);
+      [[fallthrough]];
     default: collector_mark_block(record.block);
   }
 }

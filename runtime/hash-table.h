@@ -111,6 +111,15 @@ Probe table_probe(const TableView& view, uint32_t hash, Matches&& matches) {
 void table_take_bucket(TableView& view, uint32_t bucket);
 void table_occupy(TableView& view, uint32_t bucket, int32_t key);
 
+// A byte series whose tail is set `bytes` past its head, its content left to the caller; a flag
+// array with every bucket empty.
+NodeId filled_byte_series(int64_t bytes);
+NodeId new_flag_array(uint32_t buckets);
+
+// Gives a table new, empty arrays of a size (flags all empty, keys of `key_bytes` a bucket), its
+// counts 0: the start of every rebuild.
+void table_start_over(NodeId table, uint32_t buckets, uint32_t bound, int64_t key_bytes);
+
 // The bucket count and upper bound of a new table for n keys, and of a resize to a request.
 uint32_t creation_buckets(int64_t expected);
 uint32_t creation_bound(uint32_t buckets);
@@ -186,7 +195,8 @@ void hashtable_grow_if_full(NodeId table);
 
 // --- The collector ------------------------------------------------------------------------------
 
-// Makes the collector mark every table through hashtable_mark (start-up).
+// Makes the collector mark every table through hashtable_mark, and the scratch set of the hash!
+// syncs (start-up).
 void hash_tables_init();
 
 // hashtable-mark: the record and its arrays; kinds 0 to 2 their block; kind 3 the values of

@@ -49,7 +49,7 @@ uint32_t murmur3_x86_32(const void* data, size_t length, uint32_t seed) {
 
 uint32_t case_fold(uint32_t code_point) { return unicode_case_map(code_point, Case::upper); }
 
-uint32_t hash_text(UnitText text, bool case_sensitive) {
+uint32_t hash_text(const UnitText& text, bool case_sensitive) {
   uint32_t h = visit_units(text, [&](auto units) {
     using U = typename decltype(units)::value_type;
     if (case_sensitive) return mix_units(units, [](U unit) { return uint32_t{unit}; });

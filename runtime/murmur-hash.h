@@ -56,6 +56,6 @@ uint32_t case_fold(uint32_t code_point);
 
 // The string hash: each code point (folded unless case_sensitive) mixed in as one 32-bit block,
 // then the finaliser with a length of 4 x the number of code points.
-uint32_t hash_text(UnitText text, bool case_sensitive);
+uint32_t hash_text(const UnitText& text, bool case_sensitive);
 
 }  // namespace qel

@@ -19,9 +19,8 @@ enum class Owning : uint8_t { none, walked, entered, image, object };
 
 // How the walks treat a value of each type.
 Owning owning_of(Type type) {
+  if (any_block_type(type)) return Owning::walked;
   switch (type) {
-    case Type::block: case Type::paren: case Type::hash:
-    case Type::path: case Type::lit_path: case Type::set_path: case Type::get_path: return Owning::walked;
     case Type::string: case Type::file: case Type::url: case Type::tag: case Type::email: case Type::ref:
     case Type::binary: case Type::vector: case Type::bitset: return Owning::entered;
     case Type::image: return Owning::image;

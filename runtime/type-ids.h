@@ -69,4 +69,13 @@ inline constexpr Type kHighestTypeId = Type::event;
 
 constexpr size_t type_index(Type type) { return static_cast<size_t>(type); }
 
+// The block-like types: block!, paren!, hash! and the path family, whose cells are values.
+constexpr bool any_block_type(Type type) {
+  switch (type) {
+    case Type::block: case Type::paren: case Type::hash:
+    case Type::path: case Type::lit_path: case Type::set_path: case Type::get_path: return true;
+    default: return false;
+  }
+}
+
 }  // namespace qel

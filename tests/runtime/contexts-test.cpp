@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "memory-fixture.h"
+#include "value-fixtures.h"
 #include "runtime/call-stack.h"
 #include "runtime/call-trace.h"
 #include "runtime/contexts.h"
@@ -24,24 +25,6 @@ class Contexts : public MemoryTest {
     MemoryTest::TearDown();
   }
 };
-
-Cell word_of(const char* name, Type type = Type::word) { return make_cell(type, 0, symbol_intern_cstring(name), kUnresolved); }
-Cell integer(int32_t n) {
-  Cell cell = make_cell(Type::integer);
-  set_payload_i32(cell, 2, n);
-  return cell;
-}
-
-// A block of the given cells, rooted in the root block.
-Cell rooted_block(std::initializer_list<Cell> cells) {
-  NodeId node = new_cell_series(static_cast<int64_t>(cells.size()));
-  for (const Cell& cell : cells) *series_append_fresh_slot(node) = cell;
-  Cell block = make_cell(Type::block, 0, node);
-  root_slot_append(block);
-  return block;
-}
-
-Cell cell_at(const Cell& block, uint32_t i) { return series_buffer(block.w2)->head_cell()[i]; }
 
 TEST_F(Contexts, FindsBySpellingOrUpToCase) {
   NodeId context = context_make(4, false, false, 0, 0);

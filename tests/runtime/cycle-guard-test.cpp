@@ -4,6 +4,9 @@
 #include <string>
 
 #include "memory-fixture.h"
+#include "probe-rows.h"
+#include "runtime/action-entries.h"
+#include "runtime/error-raise.h"
 #include "datatypes/series/string-unit.h"
 #include "runtime/cycle-guard.h"
 
@@ -32,6 +35,29 @@ TEST_F(CycleGuard, ANestedWalkLeavesTheOuterEntries) {
     EXPECT_EQ(cycle_stack_depth(), 1u) << "an error leaves the cursor where the walk found it";
   }
   EXPECT_EQ(cycle_stack_depth(), 0u);
+}
+
+// A form that walks a series of its own and then fails, as an error's form inside a block mold.
+int32_t walking_form(const Cell& value, Cell&, bool, int32_t limit) {
+  cycle_stack_push(value.w2);
+  raise_error(error_id("script", "invalid-arg"), value);
+  return limit;
+}
+
+TEST_F(CycleGuard, AFormEntryInsideAWalkKeepsItsEntries) {
+  probe::register_rows();
+  register_datatype(Type::block, Type::none_id, "block!", ActionRow().set<Act::Form>(walking_form));
+  init_action_entries();
+  NodeId outer = new_cell_series(1);
+  CyclePush walking(outer);
+  const Cell inner[] = {make_cell(Type::block, 0, new_cell_series(1))};
+  EXPECT_TRUE(raises_error(error_id("script", "invalid-arg"), [&] { call_action(Act::Form, inner); }));
+  EXPECT_EQ(cycle_stack_depth(), 1u);
+  EXPECT_TRUE(cycle_stack_contains(outer));
+  const Cell number[] = {integer(5)};
+  EXPECT_EQ(text_of(call_action(Act::Form, number).w2), "5");
+  EXPECT_EQ(cycle_stack_depth(), 1u);
+  datatype_tables_init();
 }
 
 TEST_F(CycleGuard, TheLastEntryRaisesAndEmpties) {

@@ -1,0 +1,380 @@
+// hash-index.cpp: hash! and map! tables: indexing cells, chains of equal cells, searches,
+// removal, rebuilding, and keeping positions in step when cells move.
+#include "runtime/hash-index.h"
+
+#include <algorithm>
+#include <cstring>
+#include <span>
+#include <vector>
+
+#include "runtime/action-lookup.h"
+#include "runtime/collector.h"
+#include "runtime/hash-table.h"
+#include "runtime/memory.h"
+#include "runtime/quit.h"
+#include "runtime/series.h"
+#include "runtime/value-hash.h"
+
+namespace qel {
+
+namespace {
+
+constexpr double kRebuildGrowth = 1.5;
+constexpr int64_t kSyncScratchExpected = 1024;
+// A chain list slot of a released chain: this bit and the next free chain number.
+constexpr uint32_t kFreeChain = 0x80000000u;
+
+NodeId sync_scratch = 0;  // the chains a sync has adjusted already (kind 3, keys only)
+void mark_sync_scratch() { collector_mark_table(sync_scratch); }
+
+void keep_key(Cell&) {}
+MapKeyNormaliser key_normaliser = keep_key;
+
+// --- Positions and cells --------------------------------------------------------------------------
+
+Cell* cells_of(const HashTable& record) { return series_buffer(record.block)->head_cell(); }
+uint32_t cell_count(NodeId block) { return series_buffer_length(block); }
+
+int32_t* positions_of(const HashTable& record) {
+  return reinterpret_cast<int32_t*>(series_buffer(record.aux)->head_address());
+}
+uint32_t positions_capacity(const HashTable& record) { return series_buffer_length(record.aux) / 4; }
+
+// The position array holds at least `cells` entries (new ones -1), doubling when it grows.
+void ensure_positions(NodeId table, uint64_t cells) {
+  const HashTable& record = table_record(table);
+  const uint32_t have = positions_capacity(record);
+  if (cells <= have) return;
+  const uint64_t bytes = std::max<uint64_t>(cells, uint64_t{have} * 2) * 4;
+  if (bytes > kSeriesMaxBytes) raise_no_memory();
+  SeriesBuffer* buffer = grow_series_fill(record.aux, static_cast<int64_t>(bytes), 0xFF);
+  buffer->tail = buffer->head + static_cast<uint32_t>(bytes);
+}
+
+// The position the bucket at `position` is recorded under, or -1 when the cell is not indexed.
+int32_t bucket_of(const HashTable& record, uint32_t position) {
+  return position < positions_capacity(record) ? positions_of(record)[position] - 1 : -1;
+}
+
+// --- Chains ---------------------------------------------------------------------------------------
+// The chain list: slot 0 the first free chain number (0: none), slot c the node of chain c, or
+// kFreeChain | next free number once released. A chain: 32-bit positions of equal cells.
+
+int32_t* chain_slots(NodeId chains) { return reinterpret_cast<int32_t*>(series_buffer(chains)->head_address()); }
+
+std::span<int32_t> chain_positions(NodeId chain) {
+  SeriesBuffer* buffer = series_buffer(chain);
+  return {reinterpret_cast<int32_t*>(buffer->head_address()), (buffer->tail - buffer->head) / 4};
+}
+
+NodeId chain_node(const HashTable& record, int32_t key) { return static_cast<NodeId>(chain_slots(record.chains)[-key]); }
+
+// A new chain of two positions; answers its number.
+uint32_t chain_new(NodeId table, int32_t first, int32_t second) {
+  NodeId chain = new_byte_series(16);
+  series_buffer_append_int32(chain, first);
+  series_buffer_append_int32(chain, second);
+  HashTable& record = table_record(table);
+  if (!record.chains) {
+    record.chains = new_byte_series(64);
+    series_buffer_append_int32(record.chains, 0);
+  }
+  int32_t* slots = chain_slots(record.chains);
+  if (uint32_t free = static_cast<uint32_t>(slots[0])) {
+    slots[0] = static_cast<int32_t>(static_cast<uint32_t>(slots[free]) & ~kFreeChain);
+    slots[free] = static_cast<int32_t>(chain);
+    return free;
+  }
+  series_buffer_append_int32(record.chains, static_cast<int32_t>(chain));
+  return series_buffer_length(record.chains) / 4 - 1;
+}
+
+// Gives a chain's number back to the free list (its series becomes garbage).
+void chain_release(HashTable& record, uint32_t number) {
+  int32_t* slots = chain_slots(record.chains);
+  slots[number] = static_cast<int32_t>(kFreeChain | static_cast<uint32_t>(slots[0]));
+  slots[0] = static_cast<int32_t>(number);
+}
+
+// The first position a bucket's key stands for: itself, or its chain's first.
+int32_t first_position(const HashTable& record, int32_t key) {
+  return key >= 0 ? key : chain_positions(chain_node(record, key))[0];
+}
+
+// Calls fn(position) for each position a bucket's key stands for.
+template <class Fn>
+void each_position(const HashTable& record, int32_t key, Fn&& fn) {
+  if (key >= 0) return fn(key);
+  for (int32_t position : chain_positions(chain_node(record, key))) fn(position);
+}
+
+// --- Probing --------------------------------------------------------------------------------------
+
+// Cells of one class for a hash!: the same type and equal.
+bool same_class(const Cell& a, const Cell& b) {
+  return cell_type(a) == cell_type(b) && compare_values(a, b, kCompareEqual);
+}
+
+// The bucket of the class of `value` in a hash! table.
+Probe probe_class(NodeId table, const Cell& value) {
+  TableView view = table_view(table);
+  const HashTable& record = *view.record;
+  return table_probe(view, value_hash(value, false), [&](uint32_t bucket) {
+    return same_class(cells_of(record)[first_position(record, view.keys[bucket])], value);
+  });
+}
+
+// The bucket of a map! key equal to `key` under the code.
+Probe probe_map_key(NodeId table, const Cell& key, int32_t code) {
+  TableView view = table_view(table);
+  const HashTable& record = *view.record;
+  return table_probe(view, value_hash(key, false), [&](uint32_t bucket) {
+    return compare_values(key, cells_of(record)[view.keys[bucket]], code);
+  });
+}
+
+bool is_word_key(Type type) {
+  return type == Type::word || type == Type::set_word || type == Type::lit_word || type == Type::get_word;
+}
+
+// --- hash! indexing -------------------------------------------------------------------------------
+
+PutStatus put_hash_cell(NodeId table, uint32_t position) {
+  if (table_record(table).occupied >= table_record(table).bound) {
+    hashtable_resize(table, growth_request(table_record(table)));
+    return PutStatus::rebuilt;
+  }
+  ensure_positions(table, uint64_t{position} + 1);
+  const Cell value = cells_of(table_record(table))[position];
+  Probe probe = probe_class(table, value);
+  if (probe.found) {
+    const int32_t key = table_view(table).keys[probe.bucket];
+    if (key >= 0) {
+      const uint32_t number = chain_new(table, key, static_cast<int32_t>(position));
+      table_view(table).keys[probe.bucket] = -static_cast<int32_t>(number);
+    } else {
+      series_buffer_append_int32(chain_node(table_record(table), key), static_cast<int32_t>(position));
+    }
+    ++table_record(table).count;
+  } else {
+    TableView view = table_view(table);
+    table_occupy(view, probe.bucket, static_cast<int32_t>(position));
+  }
+  positions_of(table_record(table))[position] = static_cast<int32_t>(probe.bucket) + 1;
+  return PutStatus::indexed;
+}
+
+void remove_hash_cell(NodeId table, uint32_t position) {
+  HashTable& record = table_record(table);
+  const int32_t bucket = bucket_of(record, position);
+  if (bucket < 0) return;
+  TableView view = table_view(table);
+  const int32_t key = view.keys[bucket];
+  bool bucket_emptied = key >= 0;
+  if (key < 0) {
+    NodeId chain = chain_node(record, key);
+    std::span<int32_t> entries = chain_positions(chain);
+    auto at = std::find(entries.begin(), entries.end(), static_cast<int32_t>(position));
+    if (at != entries.end()) series_buffer_remove_bytes(chain, static_cast<uint32_t>(at - entries.begin()) * 4, 4);
+    bucket_emptied = series_buffer_length(chain) == 0;
+    if (bucket_emptied) chain_release(record, static_cast<uint32_t>(-key));
+  }
+  if (bucket_emptied) view.set_state(static_cast<uint32_t>(bucket), kBucketDeleted);
+  --record.count;
+  positions_of(record)[position] = -1;
+}
+
+// --- map! indexing --------------------------------------------------------------------------------
+
+// Indexes the key at a position unless a strictly equal key is there: answers the probe (found:
+// the bucket of that key).
+Probe put_map_key(NodeId table, uint32_t position) {
+  hashtable_grow_if_full(table);
+  const Cell key = cells_of(table_record(table))[position];
+  Probe probe = probe_map_key(table, key, kCompareStrictEqual);
+  if (probe.found) return probe;
+  TableView view = table_view(table);
+  table_occupy(view, probe.bucket, static_cast<int32_t>(position));
+  return probe;
+}
+
+// Indexes the pairs from `position`; a key met before gives the earlier pair its value and leaves.
+void fill_map(NodeId table, uint32_t position) {
+  const NodeId block = table_record(table).block;
+  while (uint64_t{position} + 1 < cell_count(block)) {
+    key_normaliser(series_buffer(block)->head_cell()[position]);
+    Probe probe = put_map_key(table, position);
+    if (!probe.found) {
+      position += 2;
+      continue;
+    }
+    const int32_t earlier = table_view(table).keys[probe.bucket];
+    Cell* cells = series_buffer(block)->head_cell();
+    cells[earlier + 1] = cells[position + 1];
+    series_buffer_remove_bytes(block, position * sizeof(Cell), 2 * sizeof(Cell));
+  }
+}
+
+// --- Syncing positions ----------------------------------------------------------------------------
+
+// Maps every stored position in [low, high) through `moved`, chains included (each chain once),
+// and moves their position-array entries with them; the array has room for every new position.
+template <class Moved>
+void remap_positions(NodeId table, uint32_t low, uint32_t high, Moved&& moved) {
+  HashTable& record = table_record(table);
+  const uint32_t end = std::min(high, positions_capacity(record));
+  if (low >= end) return;
+  std::vector<int32_t> buckets(positions_of(record) + low, positions_of(record) + end);
+  hashtable_clear(sync_scratch);
+  TableView view = table_view(table);
+  for (int32_t bucket : buckets) {
+    if (bucket <= 0) continue;
+    int32_t& key = view.keys[bucket - 1];
+    if (key >= 0) {
+      key = moved(key);
+    } else if (!hashtable_get(sync_scratch, static_cast<uint32_t>(-key))) {
+      hashtable_put(sync_scratch, static_cast<uint32_t>(-key));
+      for (int32_t& position : chain_positions(chain_node(record, key)))
+        if (position >= static_cast<int32_t>(low) && position < static_cast<int32_t>(high)) position = moved(position);
+    }
+  }
+  int32_t* positions = positions_of(record);
+  std::fill(positions + low, positions + end, -1);
+  for (uint32_t i = 0; i < buckets.size(); ++i)
+    if (buckets[i] > 0) positions[moved(static_cast<int32_t>(low + i))] = buckets[i];
+}
+
+}  // namespace
+
+void hash_index_init() {
+  sync_scratch = hashtable_new(kSyncScratchExpected, 0, TableKind::integers, 0);
+  collector_remove_root(mark_sync_scratch);
+  collector_add_root(mark_sync_scratch);
+}
+
+void set_map_key_normaliser(MapKeyNormaliser normaliser) { key_normaliser = normaliser ? normaliser : keep_key; }
+
+PutStatus hashtable_put_cell(NodeId table, uint32_t position) {
+  switch (table_kind(table_record(table))) {
+    case TableKind::hash: return put_hash_cell(table, position);
+    case TableKind::map: return put_map_key(table, position).found ? PutStatus::present : PutStatus::indexed;
+    default: fatal_assertion();  // word tables are indexed by their owners
+  }
+}
+
+int64_t hashtable_find_key(NodeId table, const Cell& key, int32_t code) {
+  Cell lookup = key;  // the caller's cell is never retyped
+  if (is_word_key(cell_type(lookup))) set_value_type_byte(lookup, Type::set_word);
+  Probe probe = probe_map_key(table, lookup, code);
+  return probe.found ? table_view(table).keys[probe.bucket] : -1;
+}
+
+int64_t hashtable_find_cell(NodeId table, const Cell& value, uint32_t start, uint32_t skip, int32_t code, bool last,
+                            bool reverse) {
+  if (table_kind(table_record(table)) == TableKind::map) return hashtable_find_key(table, value, code);
+  const Cell wanted = value;
+  Probe probe = probe_class(table, wanted);
+  if (!probe.found) return -1;
+  if (skip == 0) skip = 1;
+  int64_t best = -1;
+  const HashTable& record = table_record(table);
+  const int32_t key = table_view(table).keys[probe.bucket];
+  // A single cell has just compared equal to the value; chained ones compare under the code.
+  const bool compared = key >= 0 && code == kCompareEqual;
+  each_position(record, key, [&](int32_t position) {
+    const int64_t distance = reverse ? int64_t{start} - position : int64_t{position} - start;
+    if (distance < (reverse ? 1 : 0) || distance % skip != 0) return;
+    if (!compared && !compare_values(wanted, cells_of(record)[position], code)) return;
+    const bool better = best < 0 || (reverse ? position > best : last ? position > best : position < best);
+    if (better) best = position;
+  });
+  return best;
+}
+
+void hashtable_remove_cell(NodeId table, uint32_t position) {
+  HashTable& record = table_record(table);
+  if (table_kind(record) == TableKind::hash) return remove_hash_cell(table, position);
+  Cell& value = cells_of(record)[position + 1];
+  if (value.header == 0) return;
+  value.header = 0;
+  --record.count;
+}
+
+void hashtable_refresh(NodeId table, uint32_t position, uint32_t count) {
+  const uint32_t length = cell_count(table_record(table).block);
+  const uint32_t end = static_cast<uint32_t>(std::min<uint64_t>(uint64_t{position} + count, length));
+  if (position == 0 && end == length) return hashtable_clear(table);
+  for (uint32_t p = position; p < end; ++p) hashtable_remove_cell(table, p);
+}
+
+void hashtable_fill(NodeId table, uint32_t start, uint32_t stride) {
+  if (table_kind(table_record(table)) == TableKind::map) return fill_map(table, start);
+  if (stride == 0) stride = 1;
+  for (uint32_t p = start; p < cell_count(table_record(table).block); p += stride)
+    if (hashtable_put_cell(table, p) == PutStatus::rebuilt) return;
+}
+
+void hashtable_resize(NodeId table, int64_t expected) {
+  const uint32_t length = cell_count(table_record(table).block);
+  const int64_t n = std::max<int64_t>(expected, length);
+  const uint32_t buckets = resize_buckets(static_cast<int64_t>(static_cast<double>(n) * kRebuildGrowth));
+  table_start_over(table, buckets, creation_bound(buckets), 4);
+  hash_positions_reset(table);
+  ensure_positions(table, length);
+  for (uint32_t p = 0; p < length; ++p) put_hash_cell(table, p);
+}
+
+int hash_index_sync(NodeId table, int32_t shift, uint32_t position, uint32_t count) {
+  if (count > kSyncCellLimit) return 1;
+  if (shift < 0) {
+    const uint32_t removed = std::min(static_cast<uint32_t>(-static_cast<int64_t>(shift)), position);
+    for (uint32_t p = position - removed; p < position; ++p) remove_hash_cell(table, p);
+  } else {
+    ensure_positions(table, uint64_t{position} + count + static_cast<uint32_t>(shift));
+  }
+  remap_positions(table, position, position + count, [shift](int32_t p) { return p + shift; });
+  return 0;
+}
+
+int hash_index_sync_move(NodeId table, uint32_t source, uint32_t target, uint32_t count) {
+  if (source == target || count == 0) return 0;
+  const uint32_t low = std::min(source, target);
+  const uint32_t high = std::max(source, target) + count;
+  if (high - low > kSyncCellLimit) return 1;
+  ensure_positions(table, high);
+  const int32_t s = static_cast<int32_t>(source), t = static_cast<int32_t>(target), n = static_cast<int32_t>(count);
+  remap_positions(table, low, high, [=](int32_t p) {
+    if (p >= s && p < s + n) return p - s + t;  // a moved cell
+    return t > s ? p - n : p + n;               // a cell the moved ones passed over
+  });
+  return 0;
+}
+
+NodeId hash_chains_copy(NodeId chains) {
+  if (!chains) return 0;
+  NodeId copy = copy_series_buffer(chains);
+  int32_t* slots = chain_slots(copy);
+  for (uint32_t c = 1; c < series_buffer_length(copy) / 4; ++c)
+    if (!(static_cast<uint32_t>(slots[c]) & kFreeChain)) {
+      NodeId chain = copy_series_buffer(static_cast<NodeId>(slots[c]));
+      chain_slots(copy)[c] = static_cast<int32_t>(chain);
+      slots = chain_slots(copy);
+    }
+  return copy;
+}
+
+void hash_chains_mark(NodeId chains) {
+  if (!chains || !collector_mark_node(chains)) return;
+  const int32_t* slots = chain_slots(chains);
+  for (uint32_t c = 1; c < series_buffer_length(chains) / 4; ++c)
+    if (!(static_cast<uint32_t>(slots[c]) & kFreeChain)) collector_mark_node(static_cast<NodeId>(slots[c]));
+}
+
+void hash_positions_reset(NodeId table) {
+  HashTable& record = table_record(table);
+  SeriesBuffer* positions = series_buffer(record.aux);
+  std::memset(positions->head_address(), 0xFF, positions->tail - positions->head);
+  record.chains = 0;
+}
+
+}  // namespace qel

@@ -1,0 +1,61 @@
+// probe-rows.h: stand-in compare and form rows of integer!, string! and the word types, for
+// tests of the runtime core that compare or form values before those datatypes register their
+// own. Their datatypes' tests run the same cases with the real rows.
+#pragma once
+
+#include <charconv>
+#include <string>
+
+#include "value-fixtures.h"
+#include "runtime/action-lookup.h"
+#include "runtime/datatype-registry.h"
+#include "runtime/murmur-hash.h"
+#include "runtime/series.h"
+#include "runtime/symbols.h"
+
+namespace qel::probe {
+
+inline int32_t order(int64_t a, int64_t b) { return a < b ? -1 : a > b ? 1 : 0; }
+
+// integer!: by value; another type cannot be compared.
+inline int32_t integer_compare(const Cell& a, const Cell& b, int32_t) {
+  if (cell_type(b) != Type::integer) return kNotComparable;
+  return order(payload_i32(a, 2), payload_i32(b, 2));
+}
+
+// integer!: its decimal digits.
+inline int32_t integer_form(const Cell& value, Cell& buffer, bool, int32_t limit) {
+  char digits[12];
+  auto end = std::to_chars(digits, digits + sizeof digits, payload_i32(value, 2)).ptr;
+  series_append_ascii(buffer.w2, std::string_view(digits, static_cast<size_t>(end - digits)));
+  return limit - static_cast<int32_t>(end - digits);
+}
+
+// string! (1-byte text): code points, folded unless strict.
+inline int32_t string_compare(const Cell& a, const Cell& b, int32_t code) {
+  if (cell_type(b) != Type::string) return kNotComparable;
+  std::string x = text_of(a.w2).substr(a.w1), y = text_of(b.w2).substr(b.w1);
+  if (code != kCompareStrictEqual)
+    for (std::string* text : {&x, &y})
+      for (char& c : *text) c = static_cast<char>(case_fold(static_cast<uint8_t>(c)));
+  return x.compare(y) < 0 ? -1 : x == y ? 0 : 1;
+}
+
+// The word types: the canonical symbol; when strict, the exact symbol and the type.
+inline int32_t word_compare(const Cell& a, const Cell& b, int32_t code) {
+  if (code == kCompareStrictEqual) return cell_type(a) == cell_type(b) && a.w2 == b.w2 ? 0 : 1;
+  return order(symbol_canonical(a.w2), symbol_canonical(b.w2));
+}
+
+// Registers the rows over empty tables.
+inline void register_rows() {
+  datatype_tables_init();
+  register_datatype(Type::integer, Type::none_id, "integer!",
+                    ActionRow().set<Act::Compare>(integer_compare).set<Act::Form>(integer_form));
+  register_datatype(Type::string, Type::none_id, "string!", ActionRow().set<Act::Compare>(string_compare));
+  for (Type type : {Type::word, Type::set_word})
+    register_datatype(type, Type::none_id, type == Type::word ? "word!" : "set-word!",
+                      ActionRow().set<Act::Compare>(word_compare));
+}
+
+}  // namespace qel::probe
