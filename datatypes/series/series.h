@@ -25,17 +25,6 @@ namespace qel {
 enum class SeriesKind : uint8_t { none, block, text, binary, vector, image };
 SeriesKind series_kind(Type type);
 
-// block!, paren!, the path family and hash!: series of cells.
-constexpr bool any_block_type(Type type) {
-  switch (type) {
-    case Type::block: case Type::paren: case Type::hash:
-    case Type::path: case Type::lit_path: case Type::set_path: case Type::get_path:
-      return true;
-    default:
-      return false;
-  }
-}
-
 // --- Positions and lengths ----------------------------------------------------------------------
 
 inline SeriesBuffer* series_buffer_of(const Cell& series) { return series_buffer(series.w2); }
