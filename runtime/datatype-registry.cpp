@@ -17,6 +17,10 @@
 #include "datatypes/series/paren.h"
 #include "datatypes/series/path.h"
 #include "datatypes/series/series.h"
+#include "evaluator/function.h"
+#include "evaluator/native.h"
+#include "evaluator/routine.h"
+#include "evaluator/words.h"
 #include "runtime/console-output.h"
 #include "runtime/contexts.h"
 #include "runtime/quit.h"
@@ -48,23 +52,23 @@ constexpr DatatypeInit kDatatypeInits[] = {
     {"integer!", register_integer_datatype},
     {"symbol!", register_symbol_datatype},
     {"context!", register_context_datatype},
-    {"word!", nothing},
-    {"lit-word!", nothing},
-    {"set-word!", nothing},
-    {"get-word!", nothing},
-    {"refinement!", nothing},
+    {"word!", register_word_datatype},
+    {"lit-word!", register_lit_word_datatype},
+    {"set-word!", register_set_word_datatype},
+    {"get-word!", register_get_word_datatype},
+    {"refinement!", register_refinement_datatype},
     {"char!", register_char_datatype},
-    {"native!", nothing},
-    {"action!", nothing},
-    {"op!", nothing},
+    {"native!", register_native_datatype},
+    {"action!", register_action_datatype},
+    {"op!", register_op_datatype},
     {"path!", path_init},
     {"lit-path!", lit_path_init},
     {"set-path!", set_path_init},
     {"get-path!", get_path_init},
-    {"function!", nothing},
-    {"routine!", nothing},
+    {"function!", register_function_datatype},
+    {"routine!", register_routine_datatype},
     {"paren!", paren_init},
-    {"issue!", nothing},
+    {"issue!", register_issue_datatype},
     {"url!", nothing},
     {"file!", nothing},
     {"object!", nothing},
