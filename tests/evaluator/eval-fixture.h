@@ -14,9 +14,12 @@
 #include "datatypes/series/block-core.h"
 #include "datatypes/series/string-load.h"
 #include "evaluator/interpreter.h"
+#include "datatypes/scalars/truth.h"
 #include "evaluator/native-table.h"
+#include "evaluator/native.h"
 #include "evaluator/routine.h"
 #include "runtime/action-entries.h"
+#include "runtime/action-lookup.h"
 #include "runtime/call-stack.h"
 #include "runtime/collector.h"
 #include "runtime/contexts.h"
@@ -173,6 +176,7 @@ class EvalTest : public ::testing::Test {
     define("none", make_cell(Type::none));
     define("true", make_cell(Type::logic, 1));
     define("false", make_cell(Type::logic, 0));
+    define_test_natives();
     // Evaluations run inside a native frame, as under a caller.
     stack_open_native_frame(global_word("caller"));
   }
@@ -190,6 +194,39 @@ class EvalTest : public ::testing::Test {
     word_set(word, value);
   }
   static Cell value_of(std::string_view name) { return *word_value_cell(global_word(name)); }
+
+  // A native of a test entry in the next free slot of the native table, with the spec given.
+  static Cell test_native(NativeEntry entry, std::string_view spec) {
+    const uint32_t slot = register_native_entries(std::array<NativeEntry, 1>{entry});
+    return native_value_build(Type::native, slot, load(spec), 0);
+  }
+
+  // The conditionals and the comparison are not built yet; tests use these: if-true cond block,
+  // either-true cond a b, greater? a b and the operator > over it.
+  static void define_test_natives() {
+    define("if-true", test_native(
+                          [](const int32_t*) -> Status {
+                            if (!cell_truthy(value_stack.base[0])) {
+                              *value_stack.base = make_cell(Type::none);
+                              return {};
+                            }
+                            return eval_block(value_stack.base[1], true);
+                          },
+                          "cond then-blk [block!]"));
+    define("either-true", test_native(
+                              [](const int32_t*) -> Status {
+                                return eval_block(value_stack.base[cell_truthy(value_stack.base[0]) ? 1 : 2], true);
+                              },
+                              "cond a [block!] b [block!]"));
+    define("greater?", test_native(
+                           [](const int32_t*) -> Status {
+                             const bool greater = compare_values(value_stack.base[0], value_stack.base[1], kCompareGreater);
+                             *value_stack.base = make_cell(Type::logic, greater ? 1 : 0);
+                             return {};
+                           },
+                           "a b"));
+    define(">", op_make_value(value_of("greater?")));
+  }
 
   // A new block of test notation, rooted in the root block.
   static Cell load(std::string_view text) {
