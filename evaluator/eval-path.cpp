@@ -134,10 +134,7 @@ Status eval_path(const Cell& path_value, Code* code, PathMode mode, bool push, b
       QEL_TRY(eval_call_function(next, args, true, &call, name, parent, 0, false));
       const Cell result = *stack_last_value();
       value_stack.top = entry_top;
-      if (push)
-        stack_push_value(result);
-      else
-        stack_set_result_only(result);
+      produce(result, push);
       return {};
     }
   }
@@ -150,10 +147,7 @@ Status eval_path(const Cell& path_value, Code* code, PathMode mode, bool push, b
   if (trace_enabled && !library) [[unlikely]]
     trace_fire(kTraceExitEvent, path, path.w1 + length, make_cell(Type::none), reached);
   value_stack.top = entry_top;
-  if (push)
-    stack_push_value(reached);
-  else
-    stack_set_result_only(reached);
+  produce(reached, push);
   return {};
 }
 

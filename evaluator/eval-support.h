@@ -19,6 +19,14 @@ inline uint32_t frame_bits(const Code& code, uint32_t bits) { return code.librar
 // becomes the caller's only cell.
 void close_frame_for(bool push);
 
+// A produced value: pushed, or the current frame's only cell.
+inline void produce(const Cell& value, bool push) {
+  if (push)
+    stack_push_value(value);
+  else
+    stack_set_result_only(value);
+}
+
 // Where a value produced under the push flag lies: the last pushed cell, or the result cell.
 inline Cell* produced_cell(bool push) { return push ? stack_last_value() : value_stack.base; }
 

@@ -6,6 +6,7 @@
 #include "evaluator/library-code.h"
 #include "evaluator/interpreter.h"
 #include "evaluator/routine.h"
+#include "evaluator/scoped-restore.h"
 #include "evaluator/trace.h"
 #include "evaluator/native-table.h"
 #include "runtime/action-entries.h"
@@ -84,7 +85,7 @@ Status eval_call_function(const Cell& function_value, Code& code, bool push, con
 }
 
 Status eval_function_body(const Cell& function, const Cell& name, uint32_t callback) {
-  TraceFlagScope tracing;
+  ScopedRestore<uint32_t> tracing(trace_enabled);
   if (trace_enabled && callback && !(callback & trace_callback_bits)) trace_enabled = 0;
   const NodeId context = function.w1;
   *context_values_slot(context) = stack_index(value_stack.base) + 1;

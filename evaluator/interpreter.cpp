@@ -7,6 +7,7 @@
 #include "evaluator/eval-path.h"
 #include "evaluator/eval-support.h"
 #include "evaluator/library-code.h"
+#include "evaluator/scoped-restore.h"
 #include "evaluator/trace.h"
 #include "runtime/call-stack.h"
 #include "runtime/collector.h"
@@ -25,27 +26,6 @@ namespace {
 Cell current_expression_cell = make_cell(Type::none);
 
 void mark_current_expression() { collector_mark_cells(&current_expression_cell, &current_expression_cell + 1); }
-
-// Puts the current expression back when a block evaluation ends, however it ends, so an outer
-// block's position is current again after an error or a throw left a nested one.
-class ExpressionScope {
- public:
-  ExpressionScope() : saved_(current_expression_cell) {}
-  ~ExpressionScope() { current_expression_cell = saved_; }
-  ExpressionScope(const ExpressionScope&) = delete;
-  ExpressionScope& operator=(const ExpressionScope&) = delete;
-
- private:
-  Cell saved_;
-};
-
-// A produced value: pushed, or the current frame's only cell.
-inline void produce(const Cell& value, bool push) {
-  if (push)
-    stack_push_value(value);
-  else
-    stack_set_result_only(value);
-}
 
 // Traces a produced value (the caller has tested trace_enabled).
 void trace_push(const Code& code, uint32_t at, bool push) {
@@ -255,7 +235,9 @@ Status eval_expression(Code& code, bool prefix, bool push, bool passive) {
 }
 
 Status eval_block(const Cell& block, bool chain) {
-  ExpressionScope expression;
+  // Put back on every exit, so an outer block's position is current again after an error or
+  // a throw left a nested one.
+  ScopedRestore<Cell> expression(current_expression_cell);
   Code code = code_of(block);
   // The frame holds the block's node in its word-context word: it keeps the block alive.
   stack_open_frame(body_symbol(), block.w2, frame_bits(code, kFrameEval));

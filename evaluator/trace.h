@@ -39,16 +39,4 @@ extern uint32_t trace_callback_bits;
 // Delivers one event through the trace-event service (the caller has tested trace_enabled).
 void trace_fire(uint32_t event, const Cell& code, int64_t position, const Cell& ref, const Cell& value);
 
-// Restores the tracing flag when a scope that may change it ends, whichever way it ends.
-class TraceFlagScope {
- public:
-  TraceFlagScope() : saved_(trace_enabled) {}
-  ~TraceFlagScope() { trace_enabled = saved_; }
-  TraceFlagScope(const TraceFlagScope&) = delete;
-  TraceFlagScope& operator=(const TraceFlagScope&) = delete;
-
- private:
-  uint32_t saved_;
-};
-
 }  // namespace qel

@@ -7,11 +7,6 @@
 namespace qel::testing {
 namespace {
 
-struct Row {
-  const char* code;
-  const char* molded;
-};
-
 class ArgumentFetchTest : public EvalTest {
  protected:
   void SetUp() override {
@@ -72,7 +67,8 @@ TEST_F(ArgumentFetchTest, ApplyModesOnATwoRefinementFunction) {
 }
 
 TEST_F(ArgumentFetchTest, PathsSelectSetAndCall) {
-  const Row rows[] = {
+  define("reduce-pair", run("func [f n] [append append copy [] :f n]").value);
+  expect_molds({
       {"b: [10 [20 30]] b/2/1", "20"},
       {"b: [10 [20 30]] n: 2 b/:n", "[20 30]"},
       {"b: [10 [20 30]] b/(1 + 1)/2", "30"},
@@ -85,9 +81,7 @@ TEST_F(ArgumentFetchTest, PathsSelectSetAndCall) {
       {"k/y 1 2 3", "[1 false none true 2 3]"},
       {"k/y/x 1 2 3 4", "[1 true 4 true 2 3]"},
       {"b: reduce-pair :k 5 b/1/x 1 2", "[1 true 2 false none none]"},
-  };
-  define("reduce-pair", run("func [f n] [append append copy [] :f n]").value);
-  for (const Row& row : rows) EXPECT_EQ(eval_mold(row.code), row.molded) << row.code;
+  });
 }
 
 TEST_F(ArgumentFetchTest, DescriptionsFollowTheSpec) {

@@ -267,6 +267,32 @@ class EvalTest : public ::testing::Test {
     return mold(outcome.value);
   }
 
+  // Rows of code and the molded result (or "error <category>/<id>") each gives.
+  struct MoldRow {
+    const char* code;
+    const char* molded;
+  };
+  static void expect_molds(std::initializer_list<MoldRow> rows) {
+    for (const MoldRow& row : rows) EXPECT_EQ(eval_mold(row.code), row.molded) << row.code;
+  }
+
+  // Rows of code and the error it raises, with its arguments molded.
+  struct ErrorRow {
+    const char* code;
+    const char* error;
+    std::vector<std::string> args;
+  };
+  static void expect_errors(std::initializer_list<ErrorRow> rows) {
+    for (const ErrorRow& row : rows) {
+      const Outcome outcome = run(row.code);
+      EXPECT_EQ(outcome.code, kThrowError) << row.code;
+      EXPECT_EQ(error_name(outcome.error), row.error) << row.code;
+      std::vector<std::string> args;
+      for (const Cell& arg : outcome.args) args.push_back(mold(arg));
+      EXPECT_EQ(args, row.args) << row.code;
+    }
+  }
+
   static std::string error_name(ErrorId id) {
     const ErrorCategory& category = error_categories[id.category];
     return std::string(category.name) + "/" + std::string(category.ids[id.position - 2]);

@@ -7,11 +7,6 @@
 namespace qel::testing {
 namespace {
 
-struct Row {
-  const char* code;
-  const char* molded;
-};
-
 class FunctionTest : public EvalTest {
  protected:
   void SetUp() override {
@@ -24,7 +19,7 @@ class FunctionTest : public EvalTest {
 };
 
 TEST_F(FunctionTest, CallsTakeTheirArgumentsAndRefinementsInPathOrder) {
-  const Row rows[] = {
+  expect_molds({
       {"f 10 f 3 1", "8"},
       {"f 1 + 2 3", "0"},
       {"h/q/p 1 2 3 4", "[1 3 4 2 true true]"},
@@ -40,12 +35,11 @@ TEST_F(FunctionTest, CallsTakeTheirArgumentsAndRefinementsInPathOrder) {
       {"ol", "unset"},
       {"t: make op! func [a b] [a * 10 + b] 1 t 2", "12"},
       {"t: make op! func [a b] [a * 10 + b] 1 t 2 t 3", "123"},
-  };
-  for (const Row& row : rows) EXPECT_EQ(eval_mold(row.code), row.molded) << row.code;
+  });
 }
 
 TEST_F(FunctionTest, ReturnExitLocalsAndTheMakers) {
-  const Row rows[] = {
+  expect_molds({
       {"g: func [x] [return x * 2 99] g 4", "8"},
       {"g: func [x] [exit 99] g 4", "unset"},
       {"g: func [x] [if-true true [return 1] 2] g 0", "1"},
@@ -62,17 +56,11 @@ TEST_F(FunctionTest, ReturnExitLocalsAndTheMakers) {
       {"reflect func [a] [a + 1] 'body", "[a + 1]"},
       {"reflect make function! [[a] [a]] 'spec", "[a]"},
       {"fact: func [n] [either-true n > 1 [n * fact n - 1] [1]] fact 5", "120"},
-  };
-  for (const Row& row : rows) EXPECT_EQ(eval_mold(row.code), row.molded) << row.code;
+  });
 }
 
 TEST_F(FunctionTest, ArgumentErrorsNameTheFunctionAndTheParameter) {
-  struct ErrorRow {
-    const char* code;
-    const char* error;
-    std::vector<std::string> args;
-  };
-  const ErrorRow rows[] = {
+  expect_errors({
       {"two 5", "script/no-arg", {"two", "y"}},
       {"typed 'w", "script/expect-arg", {"typed", "word!", "n"}},
       {"h/r 1", "script/no-refine", {"h", "r"}},
@@ -82,43 +70,30 @@ TEST_F(FunctionTest, ArgumentErrorsNameTheFunctionAndTheParameter) {
       {"lw", "script/no-arg", {"lw", "w"}},
       {"z: 1 h/:z 1", "script/no-refine", {"h", ":z"}},
       {"h/:undefined-flag 1", "script/no-value", {":undefined-flag"}},
-  };
-  for (const ErrorRow& row : rows) {
-    const Outcome outcome = run(row.code);
-    EXPECT_EQ(outcome.code, kThrowError) << row.code;
-    EXPECT_EQ(error_name(outcome.error), row.error) << row.code;
-    std::vector<std::string> args;
-    for (const Cell& arg : outcome.args) args.push_back(mold(arg));
-    EXPECT_EQ(args, row.args) << row.code;
-  }
+  });
 }
 
 TEST_F(FunctionTest, SpecValidationRefusesBadSpecs) {
-  struct ErrorRow {
-    const char* code;
-    const char* error;
-  };
-  const ErrorRow rows[] = {
-      {"func [a \"doc\" [integer!]] []", "script/bad-func-def"},
-      {"func [/local a /x] []", "script/bad-func-def"},
-      {"func [[trace \"x\"]] []", "script/bad-func-def"},
-      {"func [a return: [integer!] /x] []", "script/bad-func-def"},
-      {"func [return: [integer!] a] []", "script/bad-func-def"},
-      {"func [/local :a] []", "script/bad-func-def"},
-      {"func [a: [integer!]] []", "script/bad-func-def"},
-      {"func [return: [integer!] return: [integer!]] []", "script/bad-func-def"},
-      {"func [/x 5] []", "script/bad-func-def"},
-      {"func [5] []", "script/bad-func-def"},
-      {"make function! [[a]]", "script/bad-func-def"},
-      {"make function! [a [a]]", "script/bad-func-def"},
-      {"make function! [[a] 5]", "script/bad-func-def"},
-      {"func [x /X] []", "script/dup-vars"},
-      {"func [a b a] []", "script/dup-vars"},
-      {"func [a [integer! 5]] []", "script/invalid-type-spec"},
-      {"func [a [never-defined!]] []", "script/no-value"},
-      {"function [/extern 5] []", "script/bad-func-extern"},
-  };
-  for (const ErrorRow& row : rows) EXPECT_EQ(eval_mold(row.code), std::string("error ") + row.error) << row.code;
+  expect_molds({
+      {"func [a \"doc\" [integer!]] []", "error script/bad-func-def"},
+      {"func [/local a /x] []", "error script/bad-func-def"},
+      {"func [[trace \"x\"]] []", "error script/bad-func-def"},
+      {"func [a return: [integer!] /x] []", "error script/bad-func-def"},
+      {"func [return: [integer!] a] []", "error script/bad-func-def"},
+      {"func [/local :a] []", "error script/bad-func-def"},
+      {"func [a: [integer!]] []", "error script/bad-func-def"},
+      {"func [return: [integer!] return: [integer!]] []", "error script/bad-func-def"},
+      {"func [/x 5] []", "error script/bad-func-def"},
+      {"func [5] []", "error script/bad-func-def"},
+      {"make function! [[a]]", "error script/bad-func-def"},
+      {"make function! [a [a]]", "error script/bad-func-def"},
+      {"make function! [[a] 5]", "error script/bad-func-def"},
+      {"func [x /X] []", "error script/dup-vars"},
+      {"func [a b a] []", "error script/dup-vars"},
+      {"func [a [integer! 5]] []", "error script/invalid-type-spec"},
+      {"func [a [never-defined!]] []", "error script/no-value"},
+      {"function [/extern 5] []", "error script/bad-func-extern"},
+  });
   const Outcome dup = run("func [x /X] []");
   ASSERT_EQ(dup.args.size(), 1u);
   EXPECT_EQ(mold(dup.args[0]), "/X");

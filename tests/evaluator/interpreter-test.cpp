@@ -9,17 +9,12 @@
 namespace qel::testing {
 namespace {
 
-struct Row {
-  const char* code;
-  const char* molded;
-};
-
 class InterpreterTest : public EvalTest {};
 
 TEST_F(InterpreterTest, FirstCellRowsAndInfixGiveTheirValues) {
   define("n", integer_cell(7));
   define("b", load("10 [20 30]"));
-  const Row rows[] = {
+  expect_molds({
       {"", "unset"},
       {"1 2 3", "3"},
       {"(1 + 2)", "3"},
@@ -44,8 +39,7 @@ TEST_F(InterpreterTest, FirstCellRowsAndInfixGiveTheirValues) {
       {"1 + absolute -2 * 3", "7"},
       {"a: 1 + 2 a", "3"},
       {"1 + (2 * 3)", "7"},
-  };
-  for (const Row& row : rows) EXPECT_EQ(eval_mold(row.code), row.molded) << row.code;
+  });
 }
 
 TEST_F(InterpreterTest, FunctionValuesInTheCodeAreCalledUnlessPassive) {
@@ -62,12 +56,7 @@ TEST_F(InterpreterTest, FunctionValuesInTheCodeAreCalledUnlessPassive) {
 
 TEST_F(InterpreterTest, ErrorsOfTheInterpreterNameTheirArguments) {
   define("f", value_of("negate"));
-  struct ErrorRow {
-    const char* code;
-    const char* error;
-    std::vector<std::string> args;  // molded
-  };
-  const ErrorRow rows[] = {
+  expect_errors({
       {"total:", "script/need-value", {"total:"}},
       {"x: :never-set", "script/need-value", {"x:"}},
       {"never-set-2", "script/no-value", {"never-set-2"}},
@@ -80,15 +69,7 @@ TEST_F(InterpreterTest, ErrorsOfTheInterpreterNameTheirArguments) {
       {":f/x", "script/invalid-path-get", {":f/x"}},
       {"b: [1 2] b/:nothing-here", "script/invalid-path", {"b/:nothing-here", ":nothing-here"}},
       {"b/c:", "script/need-value", {"b/c:"}},
-  };
-  for (const ErrorRow& row : rows) {
-    const Outcome outcome = run(row.code);
-    EXPECT_EQ(outcome.code, kThrowError) << row.code;
-    EXPECT_EQ(error_name(outcome.error), row.error) << row.code;
-    std::vector<std::string> args;
-    for (const Cell& arg : outcome.args) args.push_back(mold(arg));
-    EXPECT_EQ(args, row.args) << row.code;
-  }
+  });
 }
 
 TEST_F(InterpreterTest, OpValueStandingInABlockIsNotDone) {

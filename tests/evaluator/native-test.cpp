@@ -10,11 +10,6 @@
 namespace qel::testing {
 namespace {
 
-struct Row {
-  const char* code;
-  const char* molded;
-};
-
 class NativeTest : public EvalTest {};
 
 TEST_F(NativeTest, StartUpDefinesNativesWithEntriesActionsOperatorsAndTypesets) {
@@ -50,7 +45,7 @@ TEST_F(NativeTest, EveryNativeSpecReads) {
 }
 
 TEST_F(NativeTest, ReflectFormMoldAndOperators) {
-  const Row rows[] = {
+  expect_molds({
       {"reflect :add 'body", "11"},
       {"reflect :func 'body", "14"},
       {"reflect :+ 'body", "11"},
@@ -65,8 +60,7 @@ TEST_F(NativeTest, ReflectFormMoldAndOperators) {
       {"true xor false", "true"},
       {"5 or 2", "7"},
       {"d: make native! [[\"doc\" code [block!]] 16] e: d [7] e", "7"},
-  };
-  for (const Row& row : rows) EXPECT_EQ(eval_mold(row.code), row.molded) << row.code;
+  });
   EXPECT_EQ(form(value_of("add")), "?action?");
   EXPECT_EQ(form(value_of("func")), "?native?");
   EXPECT_EQ(form(value_of("+")), "?op?");
@@ -77,30 +71,25 @@ TEST_F(NativeTest, ReflectFormMoldAndOperators) {
 }
 
 TEST_F(NativeTest, MakeRefusesSlotsWithoutAnEntryAndLayoutsUnlikeTheCanonicalSpec) {
-  struct ErrorRow {
-    const char* code;
-    const char* error;
-  };
-  const ErrorRow rows[] = {
-      {"make native! [[] 121]", "script/bad-make-arg"},
-      {"make native! [[] 108]", "script/bad-make-arg"},
-      {"make native! [[] 1]", "script/bad-make-arg"},
-      {"make native! [[] 0]", "script/bad-make-arg"},
-      {"make action! [[value] 7]", "script/bad-make-arg"},
-      {"make action! [[] 63]", "script/bad-make-arg"},
-      {"make native! [[] 16]", "script/bad-make-arg"},
-      {"make native! [[:body] 16]", "script/bad-make-arg"},
-      {"make native! [[body /extra] 16]", "script/bad-make-arg"},
-      {"make native! [[spec body] 15]", "script/bad-make-arg"},
-      {"make native! [[body] 16 1]", "script/bad-make-arg"},
-      {"make native! [16 [body]]", "script/bad-make-arg"},
-      {"make op! func [a b c] [a]", "script/bad-op-spec"},
-      {"make op! func ['a b] [a]", "script/bad-op-spec"},
-      {"make op! func [a] [a]", "script/bad-op-spec"},
-      {"make op! func [a b /x] [a]", "script/bad-op-spec"},
-      {"make op! 5", "script/invalid-type"},
-  };
-  for (const ErrorRow& row : rows) EXPECT_EQ(eval_mold(row.code), std::string("error ") + row.error) << row.code;
+  expect_molds({
+      {"make native! [[] 121]", "error script/bad-make-arg"},
+      {"make native! [[] 108]", "error script/bad-make-arg"},
+      {"make native! [[] 1]", "error script/bad-make-arg"},
+      {"make native! [[] 0]", "error script/bad-make-arg"},
+      {"make action! [[value] 7]", "error script/bad-make-arg"},
+      {"make action! [[] 63]", "error script/bad-make-arg"},
+      {"make native! [[] 16]", "error script/bad-make-arg"},
+      {"make native! [[:body] 16]", "error script/bad-make-arg"},
+      {"make native! [[body /extra] 16]", "error script/bad-make-arg"},
+      {"make native! [[spec body] 15]", "error script/bad-make-arg"},
+      {"make native! [[body] 16 1]", "error script/bad-make-arg"},
+      {"make native! [16 [body]]", "error script/bad-make-arg"},
+      {"make op! func [a b c] [a]", "error script/bad-op-spec"},
+      {"make op! func ['a b] [a]", "error script/bad-op-spec"},
+      {"make op! func [a] [a]", "error script/bad-op-spec"},
+      {"make op! func [a b /x] [a]", "error script/bad-op-spec"},
+      {"make op! 5", "error script/invalid-type"},
+  });
   // A different spec of the right layout keeps the given spec for reflection.
   EXPECT_EQ(eval_mold("reflect make native! [[spec [block!] body [any-type!] /extern] 15] 'spec"),
             "[spec [block!] body [any-type!] /extern]");

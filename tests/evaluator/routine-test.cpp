@@ -41,11 +41,7 @@ class RoutineTest : public EvalTest {
 };
 
 TEST_F(RoutineTest, CallsPassMachineValuesAndBoxTheirResults) {
-  struct Row {
-    const char* code;
-    const char* molded;
-  };
-  const Row rows[] = {
+  expect_molds({
       {"add-ints 2 3", "5"},
       {"add-ints 2 add-ints 3 4", "9"},
       {"negative -4", "true"},
@@ -53,8 +49,7 @@ TEST_F(RoutineTest, CallsPassMachineValuesAndBoxTheirResults) {
       {"type-id 'w", "15"},
       {"type-id none", "3"},
       {"a: make op! :add-ints 2 a 3 a 4", "9"},
-  };
-  for (const Row& row : rows) EXPECT_EQ(eval_mold(row.code), row.molded) << row.code;
+  });
   EXPECT_EQ(eval_mold("half 3.0"), mold(float_cell(1.5)));
 }
 

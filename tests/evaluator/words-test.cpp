@@ -76,11 +76,7 @@ TEST_F(WordsTest, IndexOfAnUnresolvedWordIsNone) {
 }
 
 TEST_F(WordsTest, MakeAndToFromEverySourceBuiltHere) {
-  struct Row {
-    const char* code;
-    const char* molded;
-  };
-  const Row rows[] = {
+  expect_molds({
       {"to word! integer!", "integer"},
       {"to set-word! 'ab", "ab:"},
       {"to lit-word! pick [ab:] 1", "'ab"},
@@ -90,8 +86,7 @@ TEST_F(WordsTest, MakeAndToFromEverySourceBuiltHere) {
       {"to issue! 'x", "#x"},
       {"to issue! pick [/x] 1", "#x"},
       {"to issue! integer!", "#integer"},
-  };
-  for (const Row& row : rows) EXPECT_EQ(eval_mold(row.code), row.molded) << row.code;
+  });
   EXPECT_ERROR(run("to word! 1"), "script", "bad-to-arg");
   EXPECT_ERROR(run("to word! [a]"), "script", "bad-to-arg");
   // Text sources go through the lexer's scan, not built yet: its stand-in refuses them.
