@@ -33,7 +33,7 @@ void int_add_qel(benchmark::State& state) {
   const Cell op = prepare();
   int32_t x = 0;
   for (auto _ : state) {
-    fast_arith_int(op, kArithAdd, integer(x), 1);
+    fast_arith_int(op, kOpAdd, integer(x), 1);
     x = static_cast<int32_t>(stack_last_value()->w2) & 0xFFFF;
     stack_drop(1);
   }

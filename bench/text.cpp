@@ -1,7 +1,12 @@
-// Text layer benchmarks: loading UTF-8 into text units, encoding them back, and upper-casing,
-// each against a plain reference loop in the same run.
+// Text layer benchmarks, each against a peer in the same run: loading UTF-8 into text units
+// (a plain automaton loop, and Python's bytes.decode alongside), encoding them back, finding
+// text (glibc's memmem), sorting a string (std::sort by the same fold key) and upper-casing (a
+// 256-entry table loop).
+#include <Python.h>
 #include <benchmark/benchmark.h>
+#include <string.h>
 
+#include <algorithm>
 #include <array>
 #include <map>
 #include <memory>
@@ -9,10 +14,18 @@
 #include <vector>
 
 #include "datatypes/series/case-map.h"
+#include "datatypes/series/change-case.h"
+#include "datatypes/series/string-core.h"
+#include "datatypes/series/text-search.h"
 #include "datatypes/series/string-unit.h"
 #include "datatypes/series/utf8-decode.h"
 #include "datatypes/series/utf8-encode.h"
 #include "datatypes/series/utf8-load.h"
+#include "runtime/action-entries.h"
+#include "runtime/call-stack.h"
+#include "runtime/datatype-registry.h"
+#include "runtime/gc-root.h"
+#include "runtime/startup.h"
 #include "runtime/utf8.h"
 
 namespace qel {
@@ -91,6 +104,20 @@ void load_reference(benchmark::State& state, Kind kind) {
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes.size()));
 }
 
+// Python's bytes.decode of the same bytes (the decoder it runs, without the call's lookup).
+void load_python(benchmark::State& state, Kind kind) {
+  static bool started = false;
+  if (!started) Py_Initialize();
+  started = true;
+  const std::string& text = utf8_text(kind);
+  for (auto _ : state) {
+    PyObject* decoded = PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()), "strict");
+    benchmark::DoNotOptimize(decoded);
+    Py_XDECREF(decoded);
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
+}
+
 // The loaded units of a kind, for the encoding and case cases.
 struct Loaded {
   std::vector<uint8_t> units;
@@ -154,6 +181,121 @@ void uppercase_reference(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<int64_t>(2 * state.iterations() * text.length));
 }
 
+// --- The runtime, for the cases that go through string values ------------------------------------
+
+// The runtime with every datatype registered, once.
+void start_once() {
+  static bool started = false;
+  if (started) return;
+  started = true;
+  restart_memory();
+  set_frame_symbols(1, 2, 3);
+  datatype_tables_init();
+  register_datatypes();
+  init_action_entries();
+  stack_open_native_frame(make_cell(Type::word, 0, 10, 0xFFFFFFFF));
+}
+
+// A string value holding the bytes as 1-byte units.
+Cell string_of(const std::string& bytes) {
+  NodeId node = new_text_series(static_cast<int64_t>(bytes.size()), 1);
+  SeriesBuffer* buffer = series_buffer(node);
+  std::memcpy(buffer->data(), bytes.data(), bytes.size());
+  buffer->tail = static_cast<uint32_t>(bytes.size());
+  return string_value(node);
+}
+
+// --- find ---------------------------------------------------------------------------------------
+
+// 100 MB of ASCII text with the needle at its very end; or, adversarial, 100 MB of "a" and a
+// needle of 63 "a" and a "b" (absent).
+struct FindCase {
+  std::string text;
+  std::string needle;
+};
+
+FindCase find_case(size_t needle_length) {
+  if (needle_length == 0) return {std::string(kTextBytes, 'a'), std::string(63, 'a') + "b"};
+  std::string text = utf8_text(ascii);
+  std::string needle;
+  for (size_t i = 0; i < needle_length; ++i) needle += static_cast<char>('A' + i % 26);  // no such letters in the text
+  text.replace(text.size() - needle.size(), needle.size(), needle);
+  return {text, needle};
+}
+
+void find_qel(benchmark::State& state, size_t needle_length, bool fold) {
+  FindCase c = find_case(needle_length);
+  std::string needle = c.needle;
+  if (fold) std::transform(needle.begin(), needle.end(), needle.begin(), [](char ch) { return ch >= 'A' && ch <= 'Z' ? ch + 32 : ch; });
+  UnitText text{reinterpret_cast<const uint8_t*>(c.text.data()), c.text.size(), 1};
+  UnitText wanted{reinterpret_cast<const uint8_t*>(needle.data()), needle.size(), 1};
+  for (auto _ : state) benchmark::DoNotOptimize(text_find_forward(text, wanted, fold));
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * c.text.size()));
+}
+
+void find_memmem(benchmark::State& state, size_t needle_length) {
+  FindCase c = find_case(needle_length);
+  for (auto _ : state) benchmark::DoNotOptimize(memmem(c.text.data(), c.text.size(), c.needle.data(), c.needle.size()));
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * c.text.size()));
+}
+
+// --- sort -----------------------------------------------------------------------------------------
+
+constexpr size_t kSortUnits = 10000000;
+
+// 10^7 letters, digits and signs of both cases.
+const std::string& sort_input() {
+  static std::string text;
+  if (!text.empty()) return text;
+  uint32_t state = 777;
+  text.resize(kSortUnits);
+  for (char& c : text) {
+    state = state * 1103515245 + 12345;
+    c = static_cast<char>(0x21 + (state >> 16) % 0x5E);
+  }
+  return text;
+}
+
+void sort_qel(benchmark::State& state) {
+  start_once();
+  GcRoot<Cell> text(string_of(sort_input()));
+  for (auto _ : state) {
+    state.PauseTiming();
+    std::memcpy(series_buffer(text->w2)->head_address(), sort_input().data(), kSortUnits);
+    state.ResumeTiming();
+    call_action(Act::Sort, std::array{*text});
+    stack_drop(1);
+  }
+  state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * kSortUnits));
+}
+
+// std::sort of the same bytes by the same key: each byte's upper case.
+void sort_std(benchmark::State& state) {
+  std::array<uint32_t, 256> keys{};
+  for (uint32_t b = 0; b < 256; ++b) keys[b] = unicode_case_map(b, Case::upper);
+  std::string bytes;
+  for (auto _ : state) {
+    state.PauseTiming();
+    bytes = sort_input();
+    state.ResumeTiming();
+    std::sort(bytes.begin(), bytes.end(), [&](char a, char b) { return keys[static_cast<uint8_t>(a)] < keys[static_cast<uint8_t>(b)]; });
+    benchmark::DoNotOptimize(bytes.data());
+  }
+  state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * kSortUnits));
+}
+
+// uppercase then lowercase of a 100 MB ASCII string value, against the table loop above.
+void uppercase_value_qel(benchmark::State& state) {
+  start_once();
+  Loaded source = loaded(ascii);
+  GcRoot<Cell> text(string_of(std::string(source.units.begin(), source.units.end())));
+  for (auto _ : state) {
+    change_case_value(*text, nullptr, Case::upper);
+    change_case_value(*text, nullptr, Case::lower);
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(2 * state.iterations() * source.length));
+}
+
 const char* const kKindNames[] = {"ascii", "latin1-heavy", "cjk", "emoji"};
 
 // Registers every case with its peers.
@@ -163,12 +305,26 @@ int register_cases() {
     benchmark::RegisterBenchmark(("string-load-utf8/" + name + "/qel").c_str(), load_qel, kind)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark(("string-load-utf8/" + name + "/dfa-reference").c_str(), load_reference, kind)
         ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark(("string-load-utf8/" + name + "/python-decode").c_str(), load_python, kind)
+        ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark(("string-to-utf8/" + name + "/qel").c_str(), encode_qel, kind)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark(("string-to-utf8/" + name + "/mirror-reference").c_str(), encode_reference, kind)
         ->Unit(benchmark::kMillisecond);
   }
   benchmark::RegisterBenchmark("uppercase-ascii/qel", uppercase_qel)->Unit(benchmark::kMillisecond);
   benchmark::RegisterBenchmark("uppercase-ascii/table-reference", uppercase_reference)->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("uppercase-value/qel", uppercase_value_qel)->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("uppercase-value/table-reference", uppercase_reference)->Unit(benchmark::kMillisecond);
+  for (size_t length : {1, 16, 64, 0}) {
+    std::string name = length == 0 ? "adversarial" : std::to_string(length);
+    for (bool fold : {false, true}) {
+      std::string which = "find-" + std::string(fold ? "nocase-" : "case-") + name;
+      benchmark::RegisterBenchmark((which + "/qel").c_str(), find_qel, length, fold)->Unit(benchmark::kMillisecond);
+      benchmark::RegisterBenchmark((which + "/memmem").c_str(), find_memmem, length)->Unit(benchmark::kMillisecond);
+    }
+  }
+  benchmark::RegisterBenchmark("sort-string/qel", sort_qel)->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("sort-string/std-sort", sort_std)->Unit(benchmark::kMillisecond);
   return 0;
 }
 

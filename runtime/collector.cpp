@@ -116,6 +116,7 @@ void collect() {
 
 void collector_init() {
   cycles = 0;
+  requested = false;  // a fresh heap has nothing to collect yet
   const char* setting = std::getenv("QEL_GC_TORTURE");
   collector_set_torture(setting && std::string_view(setting) == "1");
 }

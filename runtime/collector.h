@@ -27,7 +27,8 @@ using TypeMarker = void (*)(const Cell& cell);
 // Marks a hash table (the record's node and the series it refers to).
 using TableMarker = void (*)(NodeId table);
 
-// init-collector: both cycle counts to 0; the torture mode from QEL_GC_TORTURE=1.
+// init-collector: both cycle counts to 0, no collection requested; the torture mode from
+// QEL_GC_TORTURE=1.
 void collector_init();
 
 // The enable flag (0 until the entry body's enable-collection step).

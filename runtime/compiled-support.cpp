@@ -3,9 +3,12 @@
 #include "runtime/compiled-support.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstring>
 
+#include "datatypes/scalars/float.h"
+#include "datatypes/scalars/scalar-errors.h"
+#include "datatypes/scalars/truth.h"
+#include "datatypes/scalars/typeset.h"
 #include "runtime/action-entries.h"
 #include "runtime/action-lookup.h"
 #include "runtime/call-stack.h"
@@ -19,17 +22,6 @@
 namespace qel {
 
 namespace {
-
-constexpr uint32_t kTypesetBits = 96;  // payload words 1 to 3
-
-// The language's truth: every value but none! and false.
-bool value_is_true(const Cell& value) {
-  switch (cell_type(value)) {
-    case Type::none: return false;
-    case Type::logic: return (value.w1 & 1) != 0;
-    default: return true;
-  }
-}
 
 Cell integer_cell(int32_t n) {
   Cell cell = make_cell(Type::integer);
@@ -46,14 +38,6 @@ Cell pushed_value(const Cell& name) {
 
 }  // namespace
 
-bool typeset_has(const Cell& typeset, Type type) {
-  const uint32_t id = type_index(type);
-  if (id >= kTypesetBits) return false;
-  uint8_t bits[12];
-  std::memcpy(bits, &typeset.w1, sizeof bits);
-  return bits[id >> 3] & (0x80u >> (id & 7));
-}
-
 void check_arg_type(const Cell& typeset, const Cell& argument, uint32_t index) {
   if (typeset_has(typeset, cell_type(argument))) return;
   raise_error(error_id("script", "expect-arg"), stack_caller_name(), datatype_cell(cell_type(argument)),
@@ -65,7 +49,7 @@ void check_optional_arg_type(int32_t index, const Cell& typeset, const Cell& arg
 }
 
 void check_refinement_arg_type(const Cell& refinement, const Cell& typeset, const Cell& argument, uint32_t index) {
-  if (value_is_true(refinement)) check_arg_type(typeset, argument, index);
+  if (cell_truthy(refinement)) check_arg_type(typeset, argument, index);
 }
 
 void reject_unset_value(const Cell& value) {
@@ -122,7 +106,7 @@ void set_context_value_at(NodeId context, uint32_t slot) {
 
 void compiled_refinement_set(const Cell& value, uint32_t slot, uint32_t count) {
   Cell* cells = value_stack.base;
-  if (value_is_true(value)) {
+  if (cell_truthy(value)) {
     cells[slot] = make_cell(Type::logic, 1);
     return;
   }
@@ -149,12 +133,9 @@ int32_t number_to_int32(const Cell& number) {
   switch (cell_type(number)) {
     case Type::integer: return payload_i32(number, 2);
     case Type::float_:
-    case Type::percent: {
-      const double value = payload_f64(number);
-      if (std::isnan(value) || value > 2147483647.0 || value < -2147483648.0)
-        raise_error(error_id("script", "type-limit"), datatype_cell(Type::integer));
-      return static_cast<int32_t>(value);  // truncation toward zero
-    }
+    case Type::percent:
+      if (float_out_of_int_range(number)) raise_type_limit(Type::integer);
+      return static_cast<int32_t>(float_value(number));  // truncation toward zero
     default: raise_error(error_id("script", "invalid-arg"), number);
   }
 }

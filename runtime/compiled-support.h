@@ -13,16 +13,13 @@ namespace qel {
 
 // --- Arguments ------------------------------------------------------------------------------------
 
-// check-arg-type: the argument's type must be in the typeset (bit 128 >> (type & 7) of byte
-// type >> 3 of its bit array, payload words 1 to 3); else script expect-arg with the caller's
-// word, the argument's datatype and the word of parameter `index`.
+// check-arg-type: the argument's type must be in the typeset; else script expect-arg with the
+// caller's word, the argument's datatype and the word of parameter `index`.
 void check_arg_type(const Cell& typeset, const Cell& argument, uint32_t index);
 // check-optional-arg-type: the same for an argument that may be absent (a negative index).
 void check_optional_arg_type(int32_t index, const Cell& typeset, const Cell& argument);
 // check-refinement-arg-type: the same only when the refinement is set.
 void check_refinement_arg_type(const Cell& refinement, const Cell& typeset, const Cell& argument, uint32_t index);
-// True when a type is in a typeset.
-bool typeset_has(const Cell& typeset, Type type);
 
 // reject-unset-value: script no-value when the cell is unset!.
 void reject_unset_value(const Cell& value);

@@ -16,6 +16,7 @@
 #include "datatypes/series/block.h"
 #include "datatypes/series/paren.h"
 #include "datatypes/series/path.h"
+#include "datatypes/series/string.h"
 #include "datatypes/series/series.h"
 #include "evaluator/function.h"
 #include "evaluator/native.h"
@@ -47,7 +48,7 @@ constexpr DatatypeInit kDatatypeInits[] = {
     {"logic!", register_logic_datatype},
     {"series!", series_init},
     {"block!", block_init},
-    {"string!", nothing},
+    {"string!", string_init},
     {"binary!", nothing},
     {"integer!", register_integer_datatype},
     {"symbol!", register_symbol_datatype},

@@ -4,6 +4,7 @@
 
 #include <optional>
 
+#include "datatypes/scalars/integer.h"
 #include "runtime/action-entries.h"
 #include "runtime/action-lookup.h"
 #include "runtime/call-stack.h"
@@ -32,12 +33,12 @@ bool both(Type type, const Cell& left, const Cell& right) { return cell_type(lef
 // The action behind an arithmetic code.
 Act arith_action(int32_t code) {
   switch (code) {
-    case kArithAdd: return Act::Add;
-    case kArithSubtract: return Act::Subtract;
-    case kArithMultiply: return Act::Multiply;
-    case kArithOr: return Act::Or;
-    case kArithAnd: return Act::And;
-    case kArithXor: return Act::Xor;
+    case kOpAdd: return Act::Add;
+    case kOpSubtract: return Act::Subtract;
+    case kOpMultiply: return Act::Multiply;
+    case kOpOr: return Act::Or;
+    case kOpAnd: return Act::And;
+    case kOpXor: return Act::Xor;
   }
   fatal_no_match_switch();
 }
@@ -63,13 +64,12 @@ std::optional<Cell> arith_in_place(int32_t code, const Cell& left, const Cell& r
   arith_action(code);  // every code is checked on both routes
   if (both(Type::integer, left, right)) {
     Cell result;
-    if (integer_arith_in_place(code, left, right, result)) return result;
-    const double a = payload_i32(left, 2), b = payload_i32(right, 2);
-    return float_cell(code == kArithAdd ? a + b : code == kArithSubtract ? a - b : a * b);
+    integer_math_op(integer_value(left), integer_value(right), code, &result);  // a float! on overflow
+    return result;
   }
-  if (both(Type::float_, left, right) && code <= kArithMultiply) {
+  if (both(Type::float_, left, right) && code <= kOpMultiply) {
     const double a = payload_f64(left), b = payload_f64(right);
-    return float_cell(code == kArithAdd ? a + b : code == kArithSubtract ? a - b : a * b);
+    return float_cell(code == kOpAdd ? a + b : code == kOpSubtract ? a - b : a * b);
   }
   return std::nullopt;
 }

@@ -5,13 +5,14 @@
 
 #include <cstdint>
 
+#include "datatypes/scalars/math-ops.h"
 #include "runtime/cell.h"
 #include "runtime/value-stack.h"
 
 namespace qel {
 
-// Arithmetic codes (others, 3 and 4 included, are runtime error 101).
-enum ArithCode : int32_t { kArithAdd = 0, kArithSubtract = 1, kArithMultiply = 2, kArithOr = 5, kArithAnd = 6, kArithXor = 7 };
+// Arithmetic codes are those of the arithmetic cores (math-ops.h) but divide and remainder:
+// add, subtract, multiply, or, and, xor; any other is runtime error 101.
 // Navigation codes (others are runtime error 101).
 enum NavCode : int32_t {
   kNavLength = 1, kNavIndex = 2, kNavHeadQ = 3, kNavTailQ = 4, kNavNext = 5, kNavBack = 6, kNavHead = 7, kNavTail = 8,
@@ -25,12 +26,12 @@ enum NavCode : int32_t {
 // is not one of the table's: the rest raises 101).
 inline bool integer_arith_fits(int32_t code, int32_t a, int32_t b, int32_t& result) {
   switch (code) {
-    case kArithAdd: return !__builtin_add_overflow(a, b, &result);
-    case kArithSubtract: return !__builtin_sub_overflow(a, b, &result);
-    case kArithMultiply: return !__builtin_mul_overflow(a, b, &result);
-    case kArithOr: result = a | b; return true;
-    case kArithAnd: result = a & b; return true;
-    case kArithXor: result = a ^ b; return true;
+    case kOpAdd: return !__builtin_add_overflow(a, b, &result);
+    case kOpSubtract: return !__builtin_sub_overflow(a, b, &result);
+    case kOpMultiply: return !__builtin_mul_overflow(a, b, &result);
+    case kOpOr: result = a | b; return true;
+    case kOpAnd: result = a & b; return true;
+    case kOpXor: result = a ^ b; return true;
     default: return false;
   }
 }

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "datatypes/series/string-compare.h"
 #include "datatypes/series/utf8-decode.h"
 #include "datatypes/series/utf8-encode.h"
 #include "runtime/collector.h"
@@ -113,12 +114,12 @@ NodeId decode_name(std::string_view name) {
   return node;
 }
 
-// The code points of a symbol cell's name, folded unless `exact`.
-std::u32string name_code_points(const Cell& symbol, bool exact) {
+// The code points of a symbol cell's name.
+std::u32string name_code_points(const Cell& symbol) {
   SeriesBuffer* bytes = series_buffer(symbol.w3);
   std::u32string text;
   each_code_point({reinterpret_cast<const char*>(bytes->head_address()), bytes->tail - bytes->head},
-                  [&](uint32_t c) { text.push_back(exact ? c : case_fold(c)); });
+                  [&](uint32_t c) { text.push_back(c); });
   return text;
 }
 
@@ -243,10 +244,9 @@ const uint8_t* symbol_cstring(uint32_t id) {
 }
 
 int32_t symbol_compare(const Cell& a, const Cell& b, int32_t code) {
-  constexpr int32_t kStrictEqual = 2, kSortWithCase = 8;
-  const bool exact = code == kStrictEqual || code == kSortWithCase;
-  int order = name_code_points(a, exact).compare(name_code_points(b, exact));
-  return order < 0 ? -1 : order > 0 ? 1 : 0;
+  const std::u32string x = name_code_points(a), y = name_code_points(b);
+  auto text = [](const std::u32string& s) { return UnitText{reinterpret_cast<const uint8_t*>(s.data()), s.size(), 4}; };
+  return compare_text(text(x), text(y), code, false);
 }
 
 void register_symbol_datatype() {

@@ -66,7 +66,7 @@ uint32_t hash_name_folded(std::string_view name);
 // Two names equal byte for byte, or up to ASCII letter case.
 bool symbol_name_equal(std::string_view a, std::string_view b, bool up_to_case);
 
-// symbol-compare: two symbols as text (-1, 0 or 1) under a comparison code.
+// symbol-compare: two symbols compared as text (-1, 0 or 1) under a comparison code.
 int32_t symbol_compare(const Cell& a, const Cell& b, int32_t code);
 
 // register-symbol-datatype: symbol! (no parent) with only its compare.

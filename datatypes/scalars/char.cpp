@@ -10,8 +10,9 @@
 #include "datatypes/scalars/integer.h"
 #include "datatypes/scalars/math-ops.h"
 #include "datatypes/scalars/output-text.h"
-#include "datatypes/series/string-core.h"
 #include "datatypes/scalars/scalar-errors.h"
+#include "datatypes/series/string-core.h"
+#include "datatypes/series/string.h"
 #include "runtime/datatype-registry.h"
 
 namespace qel {
@@ -20,8 +21,9 @@ namespace {
 
 constexpr bool in_code_point_range(int64_t value) { return value >= 0 && value <= kLargestCodePoint; }
 
-// make and to: integers and characters by value, float! and percent! truncated toward zero;
-// a number outside 0 to U+10FFFF raises script out-of-range.
+// make and to: integers and characters by value, float! and percent! truncated toward zero (a
+// number outside 0 to U+10FFFF raises script out-of-range), a text by the code point at its
+// index.
 Cell* char_make_to(Cell& type, Cell& spec, Type) {
   int64_t value;
   switch (cell_type(spec)) {
@@ -33,6 +35,8 @@ Cell* char_make_to(Cell& type, Cell& spec, Type) {
     case Type::percent:
       value = float_out_of_int_range(spec) ? -1 : static_cast<int64_t>(float_value(spec));
       break;
+    case Type::string: case Type::file: case Type::url: case Type::tag: case Type::email: case Type::ref:
+      return char_make_at(type, char_from_text(spec));
     default:
       raise_bad_to_arg(Type::char_, spec);
   }

@@ -8,12 +8,15 @@
 #include <optional>
 #include <string_view>
 
+#include "datatypes/scalars/datatype.h"
 #include "datatypes/scalars/none.h"
 #include "datatypes/scalars/output-text.h"
+#include "datatypes/scalars/typeset.h"
 #include "datatypes/series/series.h"
 #include "datatypes/series/string-unit.h"
 #include "runtime/action-entries.h"
 #include "runtime/action-lookup.h"
+#include "runtime/compiled-support.h"
 #include "runtime/cycle-guard.h"
 #include "runtime/error-raise.h"
 #include "runtime/language-thread.h"
@@ -70,12 +73,6 @@ bool copyable_by_types(Type type) {
   }
 }
 
-// Appends `levels` indentation levels of four spaces.
-int32_t write_indent(Cell& buffer, int32_t levels, int32_t limit) {
-  for (int32_t level = 0; level < levels; ++level) limit = output_text(buffer, "    ", limit);
-  return limit;
-}
-
 constexpr size_t kCopyDeep = refinement_position(Act::Copy, "deep");
 constexpr size_t kCopyTypes = refinement_position(Act::Copy, "types");
 
@@ -89,13 +86,9 @@ constexpr ElementHooks kBlockHooks = {block_pick, block_check, block_store, null
 
 }  // namespace
 
-// A typeset holds bit (0x80 >> (t & 7)) of cell byte 4 + (t >> 3) for type id t.
 bool types_select(const Cell& types, Type type) {
-  if (cell_type(types) == Type::datatype) return (types.w1 & kTypeByteMask) == type_index(type);
-  std::array<uint8_t, sizeof(Cell)> bytes;
-  std::memcpy(bytes.data(), &types, sizeof(Cell));
-  size_t t = type_index(type);
-  return bytes[4 + (t >> 3)] & (0x80 >> (t & 7));
+  if (cell_type(types) == Type::datatype) return datatype_value(types) == type;
+  return typeset_has(types, type);
 }
 
 // --- Locating cells ---------------------------------------------------------------------------
@@ -224,6 +217,7 @@ Cell* block_copy_deep(const Cell& block, DeepCopy deep) {
 }
 
 void block_copy_nested(const Cell& block, DeepCopy deep) {
+  check_stack_headroom();
   if (deep == DeepCopy::none) return;
   for (int64_t i = 0; i < block_total_cells(block); ++i) {
     Cell cell = *block_cell_at(block, i);
@@ -290,7 +284,7 @@ int32_t block_mold_cells(const Cell& block, Cell& buffer, bool only, bool all, b
         closing_break = true;
       }
       if (!(only && first)) limit = output_text(buffer, "\n", limit);
-      limit = write_indent(buffer, indent, limit);
+      limit = emit_indent(buffer.w2, indent, limit);
     } else if (!first) {
       limit = output_text(buffer, " ", limit);
     }
@@ -299,7 +293,7 @@ int32_t block_mold_cells(const Cell& block, Cell& buffer, bool only, bool all, b
   }
   if (closing_break) {
     limit = output_text(buffer, "\n", limit);
-    limit = write_indent(buffer, indent - 1, limit);
+    limit = emit_indent(buffer.w2, indent - 1, limit);
   }
   return limit;
 }

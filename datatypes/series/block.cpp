@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cmath>
 #include <cstring>
 #include <optional>
 #include <unordered_map>
@@ -12,11 +11,13 @@
 
 #include "datatypes/scalars/none.h"
 #include "datatypes/scalars/output-text.h"
+#include "datatypes/scalars/typeset.h"
 #include "datatypes/series/block-core.h"
 #include "datatypes/series/series.h"
-#include "datatypes/series/sort.h"
+#include "datatypes/series/sort-request.h"
 #include "datatypes/series/string-unit.h"
 #include "runtime/action-lookup.h"
+#include "runtime/compiled-support.h"
 #include "runtime/cycle-guard.h"
 #include "runtime/datatype-registry.h"
 #include "runtime/error-raise.h"
@@ -61,9 +62,7 @@ Cell* block_make(Cell&, Cell& spec, Type type_id) { return make_block_family(spe
 // The datatype! values of the registered types a typeset holds, in id order.
 Cell* block_from_typeset(const Cell& types) {
   Cell* made = block_push_new(1);
-  for (size_t id = 1; id <= type_index(highest_type_id()); ++id)
-    if (datatype_registered(static_cast<Type>(id)) && types_select(types, static_cast<Type>(id)))
-      block_append_copy(*made, datatype_cell(static_cast<Type>(id)));
+  typeset_to_block(types, *made);
   return made;
 }
 
@@ -107,7 +106,8 @@ struct Match {
   int64_t length = 1;
 };
 
-// How a cell matches the value: by type, by typeset, as the start of a sequence, or by value.
+// How a cell matches the value: by type, by typeset, as the start of a sequence, or by value
+// (through the value's compare action, looked up once).
 class Matcher {
  public:
   Matcher(const Cell& value, const FindOptions& options) : value_(value) {
@@ -117,20 +117,22 @@ class Matcher {
     else if (!options.only && type == Type::typeset) kind_ = Kind::typeset;
     else if (!options.only && any_block_type(type)) kind_ = Kind::sequence;
     if (kind_ == Kind::sequence) length_ = series_length_after(value);
+    if (kind_ == Kind::value) compare_ = lookup_action_for_value<Act::Compare>(value);
   }
   int64_t length() const { return length_; }
 
-  // Whether the cells from position p of the block match.
-  bool at(const Cell& block, int64_t p) const {
+  // Whether the cells from position p match; `cells` is the block's head (no safe point passes
+  // during a search).
+  bool at(const Cell* cells, int64_t p) const {
     switch (kind_) {
-      case Kind::type: return cell_type(*block_cell_at(block, p)) == static_cast<Type>(value_.w1 & kTypeByteMask);
-      case Kind::typeset: return types_select(value_, cell_type(*block_cell_at(block, p)));
-      case Kind::value: return compare_values(*block_cell_at(block, p), value_, op_);
+      case Kind::type: return cell_type(cells[p]) == static_cast<Type>(value_.w1 & kTypeByteMask);
+      case Kind::typeset: return types_select(value_, cell_type(cells[p]));
+      case Kind::value: return compare_(value_, cells[p], op_) == 0;
       case Kind::sequence: break;
     }
-    int64_t from = series_clamped_index(value_);
+    const Cell* sequence = block_cell_at(value_, series_clamped_index(value_));
     for (int64_t k = 0; k < length_; ++k)
-      if (!compare_values(*block_cell_at(block, p + k), *block_cell_at(value_, from + k), op_)) return false;
+      if (!compare_values(cells[p + k], sequence[k], op_)) return false;
     return true;
   }
 
@@ -140,6 +142,7 @@ class Matcher {
   Kind kind_ = Kind::value;
   int32_t op_;
   int64_t length_ = 1;
+  slot_fn<Act::Compare> compare_ = nullptr;
 };
 
 // The search of find and select: forward from the index up to the /part limit, backward from
@@ -173,8 +176,9 @@ Match find_in_block(const Cell& series, const Cell& value, const FindOptions& op
   bool backward = options.last || options.reverse;
   int64_t from = options.last ? last_cell - length + 1 : options.reverse ? index - length : index;
   int64_t to = backward ? 0 : last_cell - length + 1;  // the last start tried, inclusive
+  const Cell* cells = block_cell_at(series, 0);
   for (int64_t p = from; backward ? p >= to : p <= to; p += backward ? -step : step) {
-    if (matcher.at(series, p)) return {p, length};
+    if (matcher.at(cells, p)) return {p, length};
     if (options.match) break;
   }
   return {};
@@ -354,16 +358,6 @@ void block_change(Cell& series, Cell& value, int32_t part, bool only, int32_t du
 
 // --- sort -----------------------------------------------------------------------------------------
 
-// What a sort compares: records of `size` cells, whole (all) or by the cell at `offset`, under
-// the order code, with the operands exchanged for /reverse.
-struct SortKey {
-  int32_t op;
-  bool reverse;
-  bool all;
-  int64_t size;
-  int64_t offset;
-};
-
 // The default order of two cells: the first one's compare action; cells it cannot compare are
 // ordered by their type ids.
 int32_t order_cells(const Cell& a, const Cell& b, int32_t op) {
@@ -373,7 +367,7 @@ int32_t order_cells(const Cell& a, const Cell& b, int32_t op) {
 
 // The default comparator over records in place.
 struct RecordOrder {
-  SortKey key;
+  const SortRequest& key;
   int32_t operator()(const std::byte* x, const std::byte* y) const {
     auto a = reinterpret_cast<const Cell*>(x), b = reinterpret_cast<const Cell*>(y);
     if (key.reverse) std::swap(a, b);
@@ -384,68 +378,24 @@ struct RecordOrder {
   }
 };
 
-// What a /compare function's answer means: true 1, false -1, an integer! as it is, a float!
-// by its sign (0.0 and NaN 0), none -1, anything else 1.
-int32_t function_answer(const Cell& answer) {
-  switch (cell_type(answer)) {
-    case Type::logic: return answer.w1 ? 1 : -1;
-    case Type::integer: return payload_i32(answer, 2);
-    case Type::float_: {
-      double x = payload_f64(answer);
-      return x > 0.0 ? 1 : x < 0.0 ? -1 : 0;
-    }
-    case Type::none: return -1;
-    default: return 1;
-  }
-}
-
-// The /compare function's comparator over record numbers: the records stay in a rooted copy
+// Sorts the records through the /compare function: their order is worked out on a rooted copy
 // (the function may reach safe points and change the series), each argument a fresh value (a
-// block of the record's cells under /all).
-struct FunctionOrder {
-  SortKey key;
-  NodeId records;
-  Cell function;
-
-  // The argument for record r.
-  Cell argument(uint32_t r) const {
-    const int64_t first = int64_t{r} * key.size;
-    if (!key.all) return *block_cell_at(make_cell(Type::block, 0, records), first + key.offset);
-    NodeId record = new_cell_series(key.size);
-    std::memcpy(series_buffer(record)->data(), series_buffer(records)->head_cell() + first,
-                static_cast<size_t>(key.size * kCellBytes));
-    series_buffer(record)->tail = static_cast<uint32_t>(key.size * kCellBytes);
-    return make_cell(Type::block, 0, record);
-  }
-  int32_t operator()(const std::byte* x, const std::byte* y) const {
-    uint32_t rx, ry;
-    std::memcpy(&rx, x, sizeof rx);
-    std::memcpy(&ry, y, sizeof ry);
-    std::array<Cell, 2> args = key.reverse ? std::array{argument(rx), argument(ry)}
-                                           : std::array{argument(ry), argument(rx)};
-    return function_answer(services().eval_function_body(function, args));
-  }
-};
-
-// Sorts `count` elements of `width` bytes in place, stably or not.
-template <class Compare>
-void sort_elements(void* base, size_t count, size_t width, bool stable, Compare compare) {
-  if (stable) merge_sort(base, count, width, compare);
-  else quick_sort(base, count, width, compare);
-}
-
-// Sorts the records through the /compare function: their order is worked out on a rooted copy,
-// then written back when the range is still there.
-void sort_by_function(const Cell& series, int64_t start, int64_t records, const SortKey& key, const Cell& function,
-                      bool stable) {
+// block of the record's cells under /all), then written back when the range is still there.
+void sort_by_function(const Cell& series, int64_t start, int64_t records, const SortRequest& key) {
   Cell range = series;
   series_set_index(range, start);
   Cell copy;
   series_copy_into(range, nullptr, copy);
   GcRoot<NodeId> kept(copy.w2);
-  std::vector<uint32_t> order(static_cast<size_t>(records));
-  for (size_t r = 0; r < order.size(); ++r) order[r] = static_cast<uint32_t>(r);
-  sort_elements(order.data(), order.size(), sizeof(uint32_t), stable, FunctionOrder{key, kept.get(), function});
+  std::vector<uint32_t> order = sort_order_by_function(key, records, [&](uint32_t r) {
+    const int64_t first = int64_t{r} * key.size;
+    if (!key.all) return *block_cell_at(make_cell(Type::block, 0, kept.get()), first + key.offset);
+    NodeId record = new_cell_series(key.size);
+    std::memcpy(series_buffer(record)->data(), series_buffer(kept.get())->head_cell() + first,
+                static_cast<size_t>(key.size * kCellBytes));
+    series_buffer(record)->tail = static_cast<uint32_t>(key.size * kCellBytes);
+    return make_cell(Type::block, 0, record);
+  });
   if (block_total_cells(series) < start + records * key.size) return;  // the function cut the range
   for (size_t k = 0; k < order.size(); ++k)
     std::memcpy(block_cell_at(series, start + static_cast<int64_t>(k) * key.size),
@@ -457,40 +407,13 @@ void sort_by_function(const Cell& series, int64_t start, int64_t records, const 
 // index, which moves there) as records of /skip cells, by the default order or /compare.
 Cell* block_sort(Cell& series, bool case_, Cell* skip, Cell* compare, Cell* part, bool all, bool reverse,
                  bool stable) {
-  int64_t count = series_length_after(series);
-  if (part) {
-    int64_t n = series_part_count(series, *part);
-    if (n < 0) {
-      int64_t index = series_clamped_index(series);
-      int64_t start = std::max<int64_t>(index + n, 0);
-      series_set_index(series, start);
-      count = index - start;
-    } else {
-      count = std::min(count, n);
-    }
-  }
-  if (count == 0) return &series;
-  SortKey key{case_ ? kCompareSortCase : kCompareSort, reverse, false, 1, 0};
-  if (skip) {
-    if (cell_type(*skip) != Type::integer) raise_invalid_refine_arg(ref_skip, *skip);
-    key.size = payload_i32(*skip, 2);
-    if (key.size < 1 || key.size > count || count % key.size != 0) raise_invalid_refine_arg(ref_skip, *skip);
-  }
-  if (all && !skip) raise_error(error_id("script", "bad-refines"));
-  key.all = all;
-  if (compare && cell_type(*compare) == Type::integer) {
-    if (all || !skip) raise_error(error_id("script", "bad-refines"));
-    int64_t i = payload_i32(*compare, 2);
-    if (i < 1 || i > key.size) raise_error(error_id("script", "out-of-range"), *compare);
-    key.offset = i - 1;
-  } else if (compare && cell_type(*compare) != Type::function) {
-    raise_invalid_refine_arg(ref_compare, *compare);
-  }
-  bool told = series_notify_before(series, SeriesChange::sort, kNoneCell, series_clamped_index(series), count);
+  SortRequest key = sort_request(series, case_, skip, compare, part, all, reverse, stable);
+  if (key.count == 0) return &series;
+  bool told = series_notify_before(series, SeriesChange::sort, kNoneCell, series_clamped_index(series), key.count);
   int64_t start = series_clamped_index(series);
-  int64_t records = std::min(count, block_total_cells(series) - start) / key.size;
-  if (compare && cell_type(*compare) == Type::function)
-    sort_by_function(series, start, records, key, *compare, stable);
+  int64_t records = sort_records(series, key);
+  if (key.function)
+    sort_by_function(series, start, records, key);
   else
     sort_elements(block_cell_at(series, start), static_cast<size_t>(records), static_cast<size_t>(key.size * kCellBytes),
                   stable, RecordOrder{key});
@@ -590,6 +513,7 @@ void add_records(const Cell& result, RecordIndex& seen, const Cell& source, int6
 
 }  // namespace
 
+<<<<<<< HEAD
 int32_t series_count_from_number(const Cell& number) {
   if (cell_type(number) == Type::integer) return payload_i32(number, 2);
   double x = std::trunc(payload_f64(number));
@@ -597,6 +521,8 @@ int32_t series_count_from_number(const Cell& number) {
   return static_cast<int32_t>(x);
 }
 
+=======
+>>>>>>> main
 Cell* block_make_from(const Cell& spec, Type type) {
   Cell* made = block_copy_deep(spec, DeepCopy::none);
   set_value_type_byte(*made, type);

@@ -7,6 +7,7 @@
 #include "datatypes/series/block.h"
 #include "datatypes/series/series.h"
 #include "runtime/action-lookup.h"
+#include "runtime/compiled-support.h"
 #include "runtime/cycle-guard.h"
 #include "runtime/datatype-registry.h"
 #include "runtime/error-raise.h"

@@ -16,12 +16,6 @@ constexpr bool is_equality_code(int32_t op) {
   return op == kCompareEqual || op == kCompareNotEqual || op == kCompareStrictEqual || op == kCompareFind;
 }
 
-// The word types, whose text is their symbol's name.
-constexpr bool is_word_type(Type type) {
-  return type == Type::word || type == Type::set_word || type == Type::lit_word || type == Type::get_word ||
-         type == Type::refinement || type == Type::issue;
-}
-
 // Where two runs of n units first differ: the index and the two code points there (as compared),
 // or n when they agree.
 struct Difference {

@@ -7,6 +7,7 @@
 
 #include "datatypes/scalars/float-text.h"
 #include "datatypes/series/case-map.h"
+#include "runtime/cycle-guard.h"
 #include "runtime/memory.h"
 #include "runtime/quit.h"
 #include "runtime/series.h"
@@ -66,6 +67,10 @@ UnitText string_text_part(const Cell& value, int64_t limit) {
   size_t length = string_total_length(value.w2) - index;
   if (limit >= 0 && static_cast<uint64_t>(limit) < length) length = static_cast<size_t>(limit);
   return {buffer->head_address() + (size_t{index} << unit_shift(unit)), length, unit};
+}
+
+std::vector<uint32_t> text_code_points(UnitText text) {
+  return visit_units(text, [](auto units) { return std::vector<uint32_t>(units.begin(), units.end()); });
 }
 
 uint8_t* string_position(Cell& value) {
@@ -219,7 +224,7 @@ SeriesBuffer* text_reserve(NodeId node, int64_t bytes) {
 
 // --- Writing text -----------------------------------------------------------------------------------
 
-uint32_t string_write_text(NodeId node, uint32_t offset, UnitText text, TextMode mode) {
+uint32_t string_splice(NodeId node, uint32_t offset, uint32_t replaced, UnitText text, int64_t copies) {
   SeriesBuffer* buffer = series_buffer(node);
   std::vector<uint8_t> held;
   if (text.data >= buffer->data() && text.data < buffer->data() + buffer->capacity) {
@@ -227,18 +232,29 @@ uint32_t string_write_text(NodeId node, uint32_t offset, UnitText text, TextMode
     text.data = held.data();
   }
   uint32_t length = string_total_length(node);
-  if (mode == TextMode::append) offset = length;
-  require(offset <= length);
-  int64_t end = int64_t{offset} + static_cast<int64_t>(text.length);
-  int64_t new_length = mode == TextMode::overwrite ? std::max<int64_t>(length, end) : length + static_cast<int64_t>(text.length);
+  require(copies >= 0 && uint64_t{offset} + replaced <= length);
+  if (text.length > kSeriesMaxBytes || copies > static_cast<int64_t>(kSeriesMaxBytes)) raise_no_memory();
+  int64_t added = static_cast<int64_t>(text.length) * copies;
+  int64_t new_length = int64_t{length} - replaced + added;
   unsigned unit = string_widen_for(node, text.unit, new_length);
   unsigned shift = unit_shift(unit);
   buffer = text_reserve(node, new_length << shift);
   uint8_t* at = buffer->head_address() + (size_t{offset} << shift);
-  if (mode == TextMode::insert) std::memmove(at + (text.length << shift), at, size_t{length - offset} << shift);
-  copy_units(text.data, text.unit, at, unit, text.length);
+  std::memmove(at + (added << shift), at + (size_t{replaced} << shift), size_t{length - offset - replaced} << shift);
+  if (added > 0) {
+    copy_units(text.data, text.unit, at, unit, text.length);
+    repeat_bytes_fill(at, text.length << shift, static_cast<size_t>(copies));
+  }
   buffer->tail = static_cast<uint32_t>(buffer->head + (new_length << shift));
-  return static_cast<uint32_t>(end);
+  return static_cast<uint32_t>(offset + added);
+}
+
+uint32_t string_write_text(NodeId node, uint32_t offset, UnitText text, TextMode mode) {
+  uint32_t length = string_total_length(node);
+  if (mode == TextMode::append) offset = length;
+  require(offset <= length);
+  size_t overwritten = mode == TextMode::overwrite ? std::min<size_t>(text.length, length - offset) : 0;
+  return string_splice(node, offset, static_cast<uint32_t>(overwritten), text, 1);
 }
 
 void swap_adjacent_spans(uint8_t* first, size_t length_a, size_t length_b, size_t gap) {

@@ -22,6 +22,7 @@
 #include <cstdint>
 #include <span>
 #include <string_view>
+#include <vector>
 
 #include "datatypes/series/string-unit.h"
 #include "runtime/cell.h"
@@ -33,6 +34,12 @@ namespace qel {
 constexpr bool is_text_type(Type type) {
   return type == Type::string || type == Type::file || type == Type::url || type == Type::tag ||
          type == Type::email || type == Type::ref;
+}
+
+// The word types, whose text is their symbol's name.
+constexpr bool is_word_type(Type type) {
+  return type == Type::word || type == Type::set_word || type == Type::lit_word || type == Type::get_word ||
+         type == Type::refinement || type == Type::issue;
 }
 
 // --- Making ---------------------------------------------------------------------------------------
@@ -70,6 +77,9 @@ uint32_t string_length(const Cell& value);
 UnitText string_text(const Cell& value);
 // The same, at most `limit` units (a negative limit: to the tail).
 UnitText string_text_part(const Cell& value, int64_t limit);
+
+// The code points of a text, one 32-bit number each.
+std::vector<uint32_t> text_code_points(UnitText text);
 
 // The byte address of the code point at the index; an index past the tail is first clipped and
 // written back into the value.
@@ -148,6 +158,12 @@ enum class TextMode : uint8_t {
 // to the text's unit when that is wider. The text may lie in this very buffer: it is taken
 // before anything moves. Answers the unit offset just after the written text.
 uint32_t string_write_text(NodeId node, uint32_t offset, UnitText text, TextMode mode);
+
+// Replaces `replaced` units at a unit offset with `copies` copies of the text, the units after
+// them moving to follow; the buffer widens to the text's unit when that is wider. The text may
+// lie in this very buffer. A result past the ceiling raises internal no-memory with nothing
+// changed. Answers the unit offset just after the copies.
+uint32_t string_splice(NodeId node, uint32_t offset, uint32_t replaced, UnitText text, int64_t copies);
 
 // Exchanges the span of length_a bytes at first with the span of length_b bytes that follows it,
 // across a gap of `gap` bytes after the second: A B gap becomes B gap A.

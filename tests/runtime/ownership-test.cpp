@@ -138,6 +138,21 @@ TEST_F(Ownership, EntriesDieWithTheirOwner) {
   EXPECT_FALSE(node_is_in_use(node)) << "the table holds nothing alive";
 }
 
+TEST_F(Ownership, ABlockOnlyItsOwnerHeldGoesWithIt) {
+  NodeId node = new_cell_series(1);
+  {
+    GcRoot<Cell> owner(object_with_field("a", true));
+    Cell block = make_cell(Type::block, 0, node);
+    context_set_value(owner->w1, field_word(*owner), block);
+    series_set_owned(block, *owner, field_word(*owner));
+    ASSERT_TRUE(collect_now());
+    EXPECT_EQ(entries(), 1u);
+  }
+  ASSERT_TRUE(collect_now());
+  EXPECT_EQ(entries(), 0u);
+  EXPECT_FALSE(node_is_in_use(node));
+}
+
 TEST_F(Ownership, OwningTooDeepRaisesCatchably) {
   GcRoot<Cell> owner(object_with_field("a", true));
   GcRoot<Cell> block(make_cell(Type::block, 0, new_cell_series(1)));

@@ -1,12 +1,12 @@
-// probe-rows.h: stand-in compare and form rows of integer!, string! and the word types, for
-// tests of the runtime core that compare or form values before those datatypes register their
-// own. Their datatypes' tests run the same cases with the real rows.
+// probe-rows.h: stand-in compare rows of string! and the word types, for tests of the runtime
+// core that compare values before those datatypes register their own (integer! registers its
+// real row). Their datatypes' tests run the same cases with the real rows.
 #pragma once
 
-#include <charconv>
 #include <string>
 
 #include "value-fixtures.h"
+#include "datatypes/scalars/integer.h"
 #include "runtime/action-lookup.h"
 #include "runtime/datatype-registry.h"
 #include "runtime/murmur-hash.h"
@@ -16,20 +16,6 @@
 namespace qel::probe {
 
 inline int32_t order(int64_t a, int64_t b) { return a < b ? -1 : a > b ? 1 : 0; }
-
-// integer!: by value; another type cannot be compared.
-inline int32_t integer_compare(const Cell& a, const Cell& b, int32_t) {
-  if (cell_type(b) != Type::integer) return kNotComparable;
-  return order(payload_i32(a, 2), payload_i32(b, 2));
-}
-
-// integer!: its decimal digits.
-inline int32_t integer_form(const Cell& value, Cell& buffer, bool, int32_t limit) {
-  char digits[12];
-  auto end = std::to_chars(digits, digits + sizeof digits, payload_i32(value, 2)).ptr;
-  series_append_ascii(buffer.w2, std::string_view(digits, static_cast<size_t>(end - digits)));
-  return limit - static_cast<int32_t>(end - digits);
-}
 
 // string! (1-byte text): code points, folded unless strict.
 inline int32_t string_compare(const Cell& a, const Cell& b, int32_t code) {
@@ -47,11 +33,10 @@ inline int32_t word_compare(const Cell& a, const Cell& b, int32_t code) {
   return order(symbol_canonical(a.w2), symbol_canonical(b.w2));
 }
 
-// Registers the rows over empty tables.
+// Registers integer!'s own row and the probe rows over empty tables.
 inline void register_rows() {
   datatype_tables_init();
-  register_datatype(Type::integer, Type::none_id, "integer!",
-                    ActionRow().set<Act::Compare>(integer_compare).set<Act::Form>(integer_form));
+  register_integer_datatype();
   register_datatype(Type::string, Type::none_id, "string!", ActionRow().set<Act::Compare>(string_compare));
   for (Type type : {Type::word, Type::set_word})
     register_datatype(type, Type::none_id, type == Type::word ? "word!" : "set-word!",

@@ -1,36 +1,24 @@
-// block-fixture.h: a fresh heap with the start-up's registrations, a word! probe row (the word
-// family is the evaluator's), a reader of test notation for blocks and helpers that call actions
-// as the interpreter does.
+// block-fixture.h: the scalar fixture (a fresh heap with the start-up's registrations and calls
+// of actions) with a word! probe row (the word family is the evaluator's) and a reader of test
+// notation for blocks.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <array>
 #include <charconv>
-#include <cstring>
-#include <functional>
-#include <string>
 #include <string_view>
 
+#include "../scalars/scalar-fixture.h"
 #include "datatypes/scalars/output-text.h"
 #include "datatypes/series/block-core.h"
 #include "datatypes/series/series.h"
-#include "runtime/action-entries.h"
 #include "runtime/action-lookup.h"
-#include "runtime/call-stack.h"
 #include "runtime/contexts.h"
 #include "runtime/datatype-registry.h"
-#include "runtime/exits.h"
-#include "runtime/memory.h"
-#include "runtime/series.h"
-#include "runtime/services.h"
-#include "runtime/startup.h"
 #include "runtime/symbols.h"
-#include "runtime/value-stack.h"
 
 namespace qel::testing {
 
-inline Cell integer_cell(int32_t value) { return make_cell(Type::integer, 0, static_cast<uint32_t>(value)); }
 inline Cell word_cell(const char* name) {
   return make_cell(Type::word, 0, symbol_intern_cstring(name), kUnresolved);
 }
@@ -137,47 +125,26 @@ class Reader {
 
 // --- The fixture --------------------------------------------------------------------------------
 
-class BlockTest : public ::testing::Test {
+class BlockTest : public ScalarTest {
  protected:
   void SetUp() override {
-    reset_services();
-    restart_memory();
-    set_frame_symbols(1, 2, 3);
-    datatype_tables_init();
-    register_datatypes();
+    ScalarTest::SetUp();
     register_datatype(Type::word, Type::none_id, "word!",
                       ActionRow()
                           .set<Act::Compare>(probe_word_compare)
                           .set<Act::Form>(probe_word_form)
                           .set<Act::Mold>(probe_word_mold));
-    init_action_entries();
-    // Calls run inside a native frame, as under the interpreter, so errors name a caller.
-    stack_open_native_frame(make_cell(Type::word, 0, 10, kUnresolved));
   }
-  void TearDown() override {
-    init_stacks();
-    datatype_tables_init();
-    memory_release_all();
-    reset_services();
-  }
-
 
  public:
+  using ScalarTest::call;
+  using ScalarTest::error_of;
+  using ScalarTest::form;
+  using ScalarTest::mold;
+  using ScalarTest::text_of;
+
   // A new block read from test notation (unrooted: root it across safe points).
   static Cell load(std::string_view text) { return Reader(text).block(); }
-
-  // Calls the action and answers a copy of its result.
-  template <class... Args>
-  static Cell call(Act act, Refinements refinements, const Args&... args) {
-    const std::array<Cell, sizeof...(Args)> cells{args...};
-    Cell result = call_action(act, cells, refinements);
-    stack_drop(1);
-    return result;
-  }
-  template <class... Args>
-  static Cell call(Act act, const Args&... args) {
-    return call(act, Refinements{}, args...);
-  }
 
   // A refinement of the action by name, with its argument cells.
   template <Act A>
@@ -186,29 +153,6 @@ class BlockTest : public ::testing::Test {
       if (action_text::item(action_spec(A).text, refinement_item(A, r)).substr(1) == name) return {r, true, args};
     ADD_FAILURE() << "no refinement " << name;
     return {0, false, {}};
-  }
-
-  // The text of a form or mold result.
-  static std::string text_of(const Cell& string) {
-    SeriesBuffer* buffer = series_buffer(string.w2);
-    std::string text;
-    uint32_t unit = buffer->unit();
-    for (uint32_t i = string.w1; i < series_buffer_length(string.w2); ++i) {
-      uint32_t c = 0;
-      std::memcpy(&c, buffer->head_address() + i * unit, unit);
-      text += static_cast<char>(c);
-    }
-    return text;
-  }
-  static std::string form(const Cell& value) { return text_of(call(Act::Form, value)); }
-  static std::string mold(const Cell& value) { return text_of(call(Act::Mold, value)); }
-
-  // Runs the body with errors trapped; answers the raised error's id, or an empty id.
-  static ErrorId error_of(const std::function<void()>& body) {
-    Cell* top = value_stack.top;
-    Caught caught = trap_errors(body);
-    value_stack.top = top;
-    return caught.taken == kThrowError ? stand_in_last_error().id : ErrorId{};
   }
 };
 

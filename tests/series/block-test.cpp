@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "block-fixture.h"
+#include "datatypes/scalars/typeset.h"
 #include "datatypes/series/block.h"
 #include "runtime/cycle-guard.h"
 
@@ -174,6 +175,11 @@ TEST_F(BlockActions, MakeAndTo) {
   EXPECT_EQ(mold(call(Act::To, datatype_cell(Type::block), integer_cell(1))), "[1]");
   Cell copied = call(Act::Make, datatype_cell(Type::block), at_index(load("a b c"), 1));
   EXPECT_EQ(mold(copied), "[b c]");
+  Cell types = make_cell(Type::typeset);
+  typeset_set(types, Type::float_);
+  typeset_set(types, Type::integer);
+  EXPECT_EQ(mold(call(Act::To, datatype_cell(Type::block), types)), "[integer! float!]");
+  EXPECT_EQ(mold(call(Act::Find, load("a 1 b"), types)), "[1 b]");
 }
 
 TEST_F(BlockActions, FormAndMold) {

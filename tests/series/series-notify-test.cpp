@@ -153,5 +153,27 @@ TEST_F(SeriesNotify, AnOwnerThatChangesTheSeriesItIsToldAbout) {
   EXPECT_EQ(block_total_cells(*block), 21);
 }
 
+TEST_F(SeriesNotify, ModifyAndReflectTheOwner) {
+  GcRoot<Cell> owner(owner_object(true));
+  GcRoot<Cell> block(load("a b"));
+  Cell owned = word_cell("owned");
+  EXPECT_EQ(cell_type(call(Act::Reflect, *block, owned)), Type::none);
+  Cell record = load("");
+  block_append_copy(record, *owner);
+  block_append_copy(record, *context_word_at(owner->w1, 0));
+  call(Act::Modify, *block, owned, record);
+  Cell reflected = call(Act::Reflect, *block, owned);
+  ASSERT_EQ(cell_type(reflected), Type::block);
+  EXPECT_EQ(block_cell_at(reflected, 0)->w1, owner->w1);
+  EXPECT_EQ(symbol_name(block_cell_at(reflected, 1)->w2), "data");
+  call(Act::Append, *block, word_cell("x"));
+  EXPECT_EQ(told.size(), 2u);
+  call(Act::Modify, *block, owned, make_cell(Type::none));
+  EXPECT_EQ(cell_type(call(Act::Reflect, *block, owned)), Type::none);
+  EXPECT_EQ(error_of([&] { call(Act::Modify, *block, owned, load("1 2")); }), error_id("script", "invalid-arg"));
+  call(Act::Modify, *block, word_cell("other"), record);  // other fields change nothing
+  EXPECT_EQ(cell_type(call(Act::Reflect, *block, owned)), Type::none);
+}
+
 }  // namespace
 }  // namespace qel::testing

@@ -10,7 +10,11 @@
 #include "datatypes/series/string-convert.h"
 #include "datatypes/series/string-core.h"
 #include "datatypes/series/string-load.h"
+#include "runtime/action-entries.h"
+#include "runtime/contexts.h"
+#include "runtime/datatype-registry.h"
 #include "runtime/exits.h"
+#include "runtime/symbols.h"
 #include "runtime/services.h"
 #include "tests/runtime/memory-fixture.h"
 #include "tests/series/text-fixtures.h"
@@ -66,6 +70,51 @@ class StringTest : public MemoryTest {
   void TearDown() override {
     reset_services();
     MemoryTest::TearDown();
+  }
+};
+
+// --- Calling actions as the interpreter does ------------------------------------------------------
+
+inline Cell int_cell(int32_t n) { return make_cell(Type::integer, 0, static_cast<uint32_t>(n)); }
+inline Cell char_value(uint32_t c) { return make_cell(Type::char_, 0, c); }
+inline Cell word_value(const char* name) { return make_cell(Type::word, 0, symbol_intern_cstring(name), kUnresolved); }
+inline Cell at(Cell series, uint32_t index) {
+  series.w1 = index;
+  return series;
+}
+
+// A block of the given values.
+inline Cell block_of(std::initializer_list<Cell> values) {
+  NodeId node = new_cell_series(static_cast<int64_t>(values.size()) + 1);
+  for (const Cell& value : values) *series_append_fresh_slot(node) = value;
+  return make_cell(Type::block, 0, node);
+}
+
+// The action's result, its cell dropped from the stack.
+inline Cell act(Act action, std::initializer_list<Cell> args, Refinements refinements = {}) {
+  Cell result = call_action(action, std::span<const Cell>(args.begin(), args.size()), refinements);
+  stack_drop(1);
+  return result;
+}
+
+// The whole text of a string value (from its head) and its index.
+inline std::string head_text(const Cell& value) { return utf8_of(at(value, 0)); }
+
+// Registers the start-up's datatypes, and a word! that forms as its spelling (the word family
+// belongs to the evaluator).
+class StringActions : public StringTest {
+ protected:
+  void SetUp() override {
+    StringTest::SetUp();
+    datatype_tables_init();
+    register_datatypes();
+    init_action_entries();
+    register_datatype(Type::word, Type::symbol, "word!",
+                      ActionRow().set<Act::Form>([](const Cell& word, Cell& buffer, bool, int32_t limit) {
+                        std::string_view name = symbol_name(word.w2);
+                        series_append_ascii(buffer.w2, name);
+                        return static_cast<int32_t>(limit - static_cast<int32_t>(name.size()));
+                      }));
   }
 };
 

@@ -1,0 +1,154 @@
+// string-find.cpp: find and select on text: the searched text, the window and direction the
+// refinements give, and the search itself.
+#include <algorithm>
+#include <optional>
+
+#include "datatypes/scalars/none.h"
+#include "datatypes/series/series.h"
+#include "datatypes/series/string-compare.h"
+#include "datatypes/series/string-core.h"
+#include "datatypes/series/string.h"
+#include "datatypes/series/text-search.h"
+#include "runtime/error-raise.h"
+#include "runtime/gc-root.h"
+#include "runtime/runtime-symbols.h"
+
+namespace qel {
+
+namespace {
+
+// What is searched for: a char!'s code point, the text of a text or word value, or the formed
+// text of anything else (kept in a rooted scratch string).
+class Needle {
+ public:
+  explicit Needle(const Cell& value) : value_(value) {
+    Type type = cell_type(value);
+    if (type == Type::binary) raise_error(error_id("script", "invalid-arg"), value);
+    if (type == Type::char_) {
+      code_point_ = value.w2;
+    } else if (!is_text_type(type) && !is_word_type(type)) {
+      formed_.emplace(string_value(new_text_series(16, 1)));
+      string_form_onto((*formed_)->w2, value, false, 0);
+    }
+  }
+
+  // The code points; valid until the next write or safe point.
+  UnitText text() {
+    if (formed_) return string_text(**formed_);
+    if (cell_type(value_) == Type::char_) return {reinterpret_cast<const uint8_t*>(&code_point_), 1, 4};
+    return text_of_value(value_);
+  }
+
+  // The units select steps over: the matched text for text and word values, else one.
+  size_t select_step() { return formed_ ? 1 : text().length; }
+
+ private:
+  Cell value_;
+  uint32_t code_point_ = 0;
+  std::optional<GcRoot<Cell>> formed_;
+};
+
+// Where and how find looks.
+struct Search {
+  UnitText text;   // the whole buffer from its head
+  int64_t from;    // the index
+  int64_t to;      // the end of the window: the tail, or index + /part
+  int64_t skip;    // positions step by this many units
+  bool fold;
+  bool last;
+  bool reverse;
+  bool match;
+};
+
+// The first position the search tries and its step, by direction.
+int64_t search_position(const Search& search, Needle& needle) {
+  UnitText wanted = needle.text();
+  int64_t length = static_cast<int64_t>(wanted.length);
+  if (length == 0) return -1;
+  int64_t limit = static_cast<int64_t>(search.text.length);
+  if (!search.last && !search.reverse && search.skip == 1 && !search.match) {
+    UnitText window{search.text.data + (search.from << unit_shift(search.text.unit)),
+                    static_cast<size_t>(search.to - search.from), search.text.unit};
+    int64_t found = text_find_forward(window, wanted, search.fold);
+    return found < 0 ? -1 : search.from + found;
+  }
+  int64_t position, step;
+  if (search.reverse) {
+    position = search.from - search.skip;
+    step = -search.skip;
+  } else if (search.last) {
+    int64_t top = search.to - length;
+    position = top < search.from ? -1 : top - (top - search.from) % search.skip;
+    step = -search.skip;
+  } else {
+    position = search.from;
+    step = search.skip;
+    limit = search.to;
+  }
+  int64_t low = search.last ? search.from : 0;
+  for (; position >= low && position + length <= limit; position += step) {
+    if (text_matches_at(search.text, static_cast<size_t>(position), wanted, search.fold)) return position;
+    if (search.match) break;
+  }
+  return -1;
+}
+
+// The /skip size: an integer! of 1 or more.
+int64_t skip_size(const Cell* skip) {
+  if (!skip) return 1;
+  if (cell_type(*skip) != Type::integer) raise_invalid_refine_arg(ref_skip, *skip);
+  int64_t n = payload_i32(*skip, 2);
+  if (n < 1) raise_error(error_id("script", "out-of-range"), *skip);
+  return n;
+}
+
+// The position find answers for the refinements, or -1; `step` is set to the match's length.
+int64_t find_position(const Cell& series, const Cell& value, const Cell* part, bool case_sensitive, bool any,
+                      const Cell* with, const Cell* skip, bool last, bool reverse, bool match, bool for_select,
+                      int64_t& step) {
+  if (any || with) raise_error(error_id("internal", "not-done"));
+  int64_t total = series_total_length(series);
+  int64_t index = series_clamped_index(series);
+  if (total == 0 || (index == total && !reverse)) return -1;
+  Search search{string_text(string_value(series.w2)), index, total, skip_size(skip), !case_sensitive, last, reverse,
+                match};
+  if (part) {
+    int64_t count = series_part_count(series, *part);
+    if (count < 1) return -1;
+    search.to = std::min(total, index + count);
+  }
+  Needle needle(value);
+  search.text = string_text(string_value(series.w2));  // read again once the needle is formed
+  int64_t found = search_position(search, needle);
+  step = for_select ? static_cast<int64_t>(needle.select_step()) : static_cast<int64_t>(needle.text().length);
+  return found;
+}
+
+}  // namespace
+
+Cell* string_find(Cell& series, Cell& value, Cell* part, bool, bool case_, bool same, bool any, Cell* with,
+                  Cell* skip, bool last, bool reverse, bool tail, bool match) {
+  int64_t length = 0;
+  int64_t found =
+      find_position(series, value, part, case_ || same, any, with, skip, last, reverse, match, false, length);
+  if (found < 0) {
+    series = kNoneCell;
+  } else {
+    series_set_index(series, tail ? found + length : found);
+  }
+  return &series;
+}
+
+Cell* string_select(Cell& series, Cell& value, Cell* part, bool, bool case_, bool same, bool any, Cell* with,
+                    Cell* skip, bool last, bool reverse) {
+  int64_t step = 0;
+  int64_t found = find_position(series, value, part, case_ || same, any, with, skip, last, reverse, false, true, step);
+  if (found < 0 || found + step >= series_total_length(series)) {
+    series = kNoneCell;
+  } else {
+    series = make_cell(Type::char_, 0, string_char_at(string_value(series.w2), found + step));
+  }
+  return &series;
+}
+
+}  // namespace qel
