@@ -49,7 +49,7 @@ Cell* make_block_family(const Cell& spec, Type type_id, bool percent_size) {
   Type spec_type = cell_type(spec);
   if (any_block_type(spec_type)) return block_make_from(spec, type_id);
   if (spec_type == Type::integer || spec_type == Type::float_ || (percent_size && spec_type == Type::percent)) {
-    Cell* made = block_push_new(std::max(series_count_from_number(spec), 1));
+    Cell* made = block_push_new(std::max(number_to_int32(spec), 1));
     set_value_type_byte(*made, type_id);
     return made;
   }
@@ -513,16 +513,6 @@ void add_records(const Cell& result, RecordIndex& seen, const Cell& source, int6
 
 }  // namespace
 
-<<<<<<< HEAD
-int32_t series_count_from_number(const Cell& number) {
-  if (cell_type(number) == Type::integer) return payload_i32(number, 2);
-  double x = std::trunc(payload_f64(number));
-  if (!(x >= INT32_MIN && x <= INT32_MAX)) raise_error(error_id("script", "out-of-range"), number);
-  return static_cast<int32_t>(x);
-}
-
-=======
->>>>>>> main
 Cell* block_make_from(const Cell& spec, Type type) {
   Cell* made = block_copy_deep(spec, DeepCopy::none);
   set_value_type_byte(*made, type);

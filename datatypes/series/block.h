@@ -9,13 +9,6 @@
 
 namespace qel {
 
-<<<<<<< HEAD
-// A count given to make: an integer! as it is, a float! or percent! truncated toward zero; a number
-// outside the 32-bit range (or NaN) raises script out-of-range.
-int32_t series_count_from_number(const Cell& number);
-
-=======
->>>>>>> main
 // A copy of the cells of a block-like value from its index, typed `type`, pushed on the value
 // stack: make and to of the block family.
 Cell* block_make_from(const Cell& spec, Type type);

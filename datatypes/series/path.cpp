@@ -23,7 +23,7 @@ Cell* path_make(Cell&, Cell& spec, Type type_id) {
   Type spec_type = cell_type(spec);
   if (any_block_type(spec_type)) return block_make_from(spec, type_id);
   if (spec_type == Type::integer || spec_type == Type::float_ || spec_type == Type::percent) {
-    Cell* made = block_push_new(series_count_from_number(spec));
+    Cell* made = block_push_new(number_to_int32(spec));
     set_value_type_byte(*made, type_id);
     return made;
   }
