@@ -16,6 +16,7 @@
 #include "runtime/action-entries.h"
 #include "runtime/datatype-registry.h"
 #include "runtime/error-raise.h"
+#include "runtime/fast-paths.h"
 #include "runtime/runtime-symbols.h"
 #include "runtime/series.h"
 #include "runtime/symbols.h"
@@ -75,11 +76,27 @@ inline void check_argument(const ArgDescription& description, const ArgEntry& en
   if (!description.accepts(entry, cell_type(argument))) [[unlikely]] raise_expect_arg(name, argument, entry);
 }
 
+// The in-place arithmetic of an action slot on two integers (a fast path), or -1.
+constexpr int32_t fast_arith_code(uint32_t slot) {
+  switch (act_of_slot(slot)) {
+    case Act::Add: return kOpAdd;
+    case Act::Subtract: return kOpSubtract;
+    case Act::Multiply: return kOpMultiply;
+    case Act::And: return kOpAnd;
+    case Act::Or: return kOpOr;
+    case Act::Xor: return kOpXor;
+    default: return -1;
+  }
+}
+
 // Calls a native's or an action's entry with the refinement positions. An exit other than an
 // error that left C++ code unable to answer a Status (a comparator's body) becomes a Status again.
 Status call_entry(const Cell& function, const int32_t* positions) {
   try {
     if (cell_type(function) == Type::action) {
+      Cell* base = value_stack.base;
+      const int32_t code = fast_arith_code(function.w1);
+      if (code >= 0 && value_stack.top - base == 2 && integer_arith_in_place(code, base[0], base[1], base[0])) return {};
       action_entries[function.w1 - 1](positions);
       return {};
     }
@@ -101,7 +118,7 @@ class Fetch {
         apply_(apply),
         infix_(infix),
         slots_(cell_type(function) == Type::function || cell_type(function) == Type::routine) {
-    for (uint32_t r = 0; r < kMostRefinements; ++r) positions_[r] = -1;
+    for (uint32_t r = 0; r < description_.refinement_count && r < kMostRefinements; ++r) positions_[r] = -1;
   }
 
   Status fixed_pass();

@@ -1,5 +1,7 @@
 // function-call.cpp: calling function-like values from code: frames, argument fetching, the
 // body of a function, and where the result goes.
+#include <optional>
+
 #include "evaluator/argument-fetch.h"
 #include "evaluator/eval-support.h"
 #include "evaluator/function.h"
@@ -54,7 +56,8 @@ Status eval_call_function(const Cell& function_value, Code& code, bool push, con
   // A prefix call keeps the function pushed below its frame; an infix call's left operand is
   // where the frame opens, so a routine (whose description only it holds) is rooted aside.
   Cell* kept = infix ? nullptr : stack_push_value(function);
-  GcRoot<Cell> rooted(infix && cell_type(function) == Type::routine ? function : Cell{});
+  std::optional<GcRoot<Cell>> rooted;
+  if (infix && cell_type(function) == Type::routine) rooted.emplace(function);
   Cell* left = value_stack.top;
   open_call_frame(function, name, code);
   if (infix) value_stack.top = value_stack.base + 1;  // the left operand is the first argument

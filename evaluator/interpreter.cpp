@@ -219,7 +219,8 @@ Status apply_infix(Code& code, Cell* expression_top, bool push) {
 // --- Evaluating -------------------------------------------------------------------------------------
 
 Code code_of(const Cell& block) {
-  const uint32_t length = series_buffer_length(block.w2);
+  const SeriesBuffer* buffer = series_buffer(block.w2);
+  const uint32_t length = (buffer->tail - buffer->head) / sizeof(Cell);
   const uint32_t index = block.w1 < length ? block.w1 : length;
   return Code{block, index, length, is_library_code(block.w2)};
 }

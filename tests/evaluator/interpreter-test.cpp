@@ -5,6 +5,8 @@
 #include "evaluator/library-code.h"
 #include "evaluator/native.h"
 #include "runtime/language-thread.h"
+#include "runtime/memory.h"
+#include "runtime/node-table.h"
 
 namespace qel::testing {
 namespace {
@@ -191,6 +193,22 @@ TEST_F(InterpreterTest, EvalNextAndRangeTakeOneExpression) {
   EXPECT_EQ(mold(*stack_last_value()), "3");
   EXPECT_EQ(range.index, 3u);
   stack_drop(1);
+}
+
+TEST_F(InterpreterTest, ReEvaluatingACallChunkAllocatesNoSeries) {
+  run("f: func [a b] [a]");
+  std::string chunk;
+  for (int i = 0; i < 1000; ++i) chunk += "f 1 2 ";
+  const Cell code = load(chunk);
+  ASSERT_EQ(run_block(code).code, 0u);
+  const uint32_t cycles = collector_cycles();
+  const uint64_t allocated = memory.allocated_since_cycle;
+  const uint64_t nodes = node_count_in_use();
+  ASSERT_EQ(run_block(code).code, 0u);
+  EXPECT_LE(node_count_in_use(), nodes);
+  if (collector_cycles() == cycles) {
+    EXPECT_EQ(memory.allocated_since_cycle, allocated);
+  }
 }
 
 }  // namespace
