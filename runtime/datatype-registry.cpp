@@ -18,6 +18,7 @@
 #include "datatypes/series/path.h"
 #include "datatypes/series/string.h"
 #include "datatypes/series/series.h"
+#include "evaluator/error.h"
 #include "runtime/console-output.h"
 #include "runtime/contexts.h"
 #include "runtime/quit.h"
@@ -73,7 +74,7 @@ constexpr DatatypeInit kDatatypeInits[] = {
     {"triple!", nothing},
     {"float!", register_float_datatype},
     {"typeset!", register_typeset_datatype},
-    {"error!", nothing},
+    {"error!", register_error_datatype},
     {"vector!", nothing},
     {"map!", nothing},
     {"hash!", nothing},

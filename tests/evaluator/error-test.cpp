@@ -1,0 +1,128 @@
+// error! values: making them, their fields, and the report text they form into.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "datatypes/scalars/integer.h"
+#include "evaluator/error.h"
+#include "tests/series/string-fixture.h"
+
+namespace qel {
+namespace {
+
+// The spelling of a word field.
+std::string spelling(const Cell& word) { return std::string(symbol_name(word.w2)); }
+
+// Registers the start-up's datatypes and a word! that forms and molds as its spelling.
+class ErrorValues : public StringActions {
+ protected:
+  void SetUp() override {
+    StringActions::SetUp();
+    register_datatype(Type::word, Type::symbol, "word!",
+                      ActionRow()
+                          .set<Act::Form>([](const Cell& word, Cell& buffer, bool, int32_t limit) {
+                            return limit - spell_word(word, buffer);
+                          })
+                          .set<Act::Mold>([](const Cell& word, Cell& buffer, bool, bool, bool, bool, int32_t limit,
+                                             int32_t) { return limit - spell_word(word, buffer); }));
+  }
+
+  // Appends the word's spelling; answers its length.
+  static int32_t spell_word(const Cell& word, Cell& buffer) {
+    std::string_view name = symbol_name(word.w2);
+    series_append_ascii(buffer.w2, name);
+    return static_cast<int32_t>(name.size());
+  }
+
+  // The error's report text.
+  static std::string formed(const Cell& error) { return form_value_text(error); }
+
+  // The first line of the error's report.
+  static std::string first_line(const Cell& error) {
+    const std::string text = formed(error);
+    return text.substr(0, text.find('\n'));
+  }
+};
+
+TEST_F(ErrorValues, MakeFromACodeAWordBlockOrAText) {
+  const Cell positive = error_make(int_cell(402));
+  EXPECT_EQ(spelling(error_field(positive, ErrorField::type)), "math");
+  EXPECT_EQ(spelling(error_field(positive, ErrorField::id)), "positive");
+  EXPECT_EQ(integer_value(error_field(positive, ErrorField::code)), 402);
+  EXPECT_EQ(positive.w2, kErrorClassId);
+
+  const Cell divide = error_make(block_of({word_value("MATH"), word_value("zero-divide")}));
+  EXPECT_EQ(integer_value(error_field(divide, ErrorField::code)), 400);
+  EXPECT_EQ(spelling(error_field(divide, ErrorField::id)), "zero-divide");
+
+  const Cell user = error_make(text_value("oops"));
+  EXPECT_EQ(spelling(error_field(user, ErrorField::type)), "user");
+  EXPECT_EQ(spelling(error_field(user, ErrorField::id)), "message");
+  EXPECT_EQ(utf8_of(error_field(user, ErrorField::arg1)), "oops");
+  EXPECT_EQ(formed(user), "*** User Error: oops\n*** Where: ???\n*** Near : none");
+}
+
+TEST_F(ErrorValues, BadSpecsRaiseTheirCatalogErrors) {
+  struct Row {
+    const char* what;
+    Cell spec;
+    ErrorId expected;
+  };
+  const Row rows[] = {
+      {"code beyond the ids", int_cell(1000), error_id("script", "out-of-range")},
+      {"code beyond the categories", int_cell(1200), error_id("script", "out-of-range")},
+      {"negative code", int_cell(-1), error_id("script", "out-of-range")},
+      {"unknown category", block_of({word_value("nope"), word_value("x")}), error_id("script", "invalid-spec-field")},
+      {"missing id", block_of({word_value("script")}), error_id("script", "invalid-spec-field")},
+      {"unknown id", block_of({word_value("math"), word_value("nope")}), error_id("script", "invalid-spec-field")},
+      {"id not a word", block_of({word_value("script"), int_cell(5)}), error_id("script", "invalid-arg")},
+      {"block of something else", block_of({int_cell(5)}), error_id("internal", "invalid-error")},
+      {"other datatype", char_value('x'), error_id("script", "bad-make-arg")},
+  };
+  for (const Row& row : rows) EXPECT_TRUE(raises_error(row.expected, [&] { error_make(row.spec); })) << row.what;
+}
+
+TEST_F(ErrorValues, FormReadsTheMessageOfTheCatalog) {
+  const Cell syntax = error_build(error_id("syntax", "invalid"),
+                                  std::array{text_value("word"), text_value("3x"), text_value("line 1")});
+  EXPECT_EQ(first_line(syntax), "*** Syntax Error: word invalid 3x at line 1");
+  const Cell range = error_build(error_id("script", "out-of-range"), std::array{int_cell(1000)});
+  EXPECT_EQ(first_line(range), "*** Script Error: value out of range: 1000");
+  const Cell molded = error_build(error_id("throw", "throw"), std::array{text_value("z")});
+  EXPECT_EQ(first_line(molded), "*** Throw Error: no catch for throw: \"z\"");
+  EXPECT_EQ(first_line(error_make(int_cell(0))), "*** Throw Error: no loop to break");
+  const Cell make = error_build(error_id("script", "bad-make-arg"), std::array{word_value("error!"), int_cell(2)});
+  EXPECT_EQ(first_line(make), "*** Script Error: cannot MAKE error! from: 2");
+}
+
+TEST_F(ErrorValues, AnUnknownTypeOrIdFormsAsInvalidErrorAndStaysAsItWas) {
+  Cell error = error_make(int_cell(300));
+  error_field(error, ErrorField::type) = word_value("bogus");
+  EXPECT_EQ(first_line(error), "*** Internal Error: invalid error object field value: bogus");
+  EXPECT_EQ(spelling(error_field(error, ErrorField::type)), "bogus");
+  EXPECT_EQ(error_field(error, ErrorField::arg1).header, make_cell(Type::none).header);
+
+  error_field(error, ErrorField::type) = word_value("script");
+  error_field(error, ErrorField::id) = word_value("nothing-such");
+  EXPECT_EQ(first_line(error), "*** Internal Error: invalid error object field value: nothing-such");
+
+  Cell user = error_make(text_value("x"));
+  error_field(user, ErrorField::arg1) = int_cell(7);
+  EXPECT_EQ(first_line(user), "*** User Error: invalid error object field value: 7");
+}
+
+TEST_F(ErrorValues, WhereIsSetOnceAndNearIsCutAtFortyCharacters) {
+  Cell error = error_make(int_cell(400));
+  error_set_where(error, word_value("divide"));
+  error_set_where(error, word_value("later"));
+  error_field(error, ErrorField::near) =
+      block_of({text_value("a long text to go past the limit"), text_value("and more of it")});
+  const std::string text = formed(error);
+  EXPECT_EQ(text.substr(0, text.find("\n*** Near")), "*** Math Error: attempt to divide by zero\n*** Where: divide");
+  const std::string near = text.substr(text.find("*** Near : ") + 11);
+  EXPECT_EQ(near, std::string("[\"a long text to go past the limit\" \"and m").substr(0, 40));
+  EXPECT_EQ(near.size(), 40u);
+}
+
+}  // namespace
+}  // namespace qel
