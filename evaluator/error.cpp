@@ -13,6 +13,7 @@
 #include "runtime/datatype-registry.h"
 #include "runtime/error-raise.h"
 #include "runtime/series.h"
+#include "runtime/services.h"
 #include "runtime/symbols.h"
 
 namespace qel {
@@ -257,6 +258,9 @@ void error_set_where(Cell& error, const Cell& where) {
 }
 
 void register_error_datatype() {
+  services().error_build = error_build;
+  services().error_set_where = error_set_where;
+  services().error_stack_field = [](const Cell& error) { return &error_field(error, ErrorField::stack); };
   register_datatype(Type::error, Type::none_id, "error!",
                     ActionRow()
                         .set<Act::Make>(error_make_action)

@@ -31,7 +31,8 @@ Cell error_make(const Cell& spec);
 // error-set-where: stores the value in `where` when `where` is none.
 void error_set_where(Cell& error, const Cell& where);
 
-// register-error-datatype: error! with make, form and mold.
+// register-error-datatype: error! with make, form and mold; installs the error services
+// (error_build, error_set_where, error_stack_field).
 void register_error_datatype();
 
 }  // namespace qel

@@ -5,6 +5,8 @@
 
 #include "datatypes/scalars/integer.h"
 #include "evaluator/error.h"
+#include "runtime/call-stack.h"
+#include "runtime/error-raise.h"
 #include "tests/series/string-fixture.h"
 
 namespace qel {
@@ -122,6 +124,27 @@ TEST_F(ErrorValues, WhereIsSetOnceAndNearIsCutAtFortyCharacters) {
   const std::string near = text.substr(text.find("*** Near : ") + 11);
   EXPECT_EQ(near, std::string("[\"a long text to go past the limit\" \"and m").substr(0, 40));
   EXPECT_EQ(near.size(), 40u);
+}
+
+// An error with no trap under a native frame, with the start-up's error services.
+void raise_untrapped() {
+  register_datatypes();
+  services().show_message_box = [](const char*, const char*) {};
+  stack_open_native_frame(word_value("divide"));
+  raise_error(error_id("math", "zero-divide"));
+}
+
+TEST_F(ErrorValues, TheStartUpRegistrationRaisesErrorValuesThatReportThemselves) {
+  register_datatypes();
+  EXPECT_EQ(trap_errors([] { raise_error(error_id("script", "invalid-arg"), int_cell(5)); }).taken, kThrowError);
+  const Cell error = value_stack.top[-1];
+  stack_drop(1);
+  EXPECT_EQ(first_line(error), "*** Script Error: invalid argument: 5");
+  EXPECT_EQ(cell_type(error_field(error, ErrorField::stack)), Type::integer);
+
+  EXPECT_EXIT(raise_untrapped(), ::testing::ExitedWithCode(254),
+              "^\\*\\*\\* Math Error: attempt to divide by zero\n\\*\\*\\* Where: divide\n\\*\\*\\* Near : none\n"
+              "\\*\\*\\* Stack:");
 }
 
 }  // namespace
