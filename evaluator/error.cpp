@@ -6,6 +6,7 @@
 
 #include "datatypes/scalars/integer.h"
 #include "datatypes/scalars/output-text.h"
+#include "datatypes/series/block-core.h"
 #include "datatypes/series/string-core.h"
 #include "runtime/action-lookup.h"
 #include "runtime/call-trace.h"
@@ -255,6 +256,16 @@ Cell error_make(const Cell& spec) {
 void error_set_where(Cell& error, const Cell& where) {
   Cell& field = error_field(error, ErrorField::where);
   if (cell_type(field) == Type::none) field = where;
+}
+
+void error_complete(Cell& error) {
+  if (cell_type(error) != Type::error) return;
+  const Cell mark = error_field(error, ErrorField::stack);
+  if (cell_type(mark) != Type::integer) return;
+  Cell calls;
+  block_make_at(calls, 8);
+  stack_collect_calls(kStackTraceLevel, calls, static_cast<uint32_t>(integer_value(mark)));
+  error_field(error, ErrorField::stack) = calls;
 }
 
 void register_error_datatype() {

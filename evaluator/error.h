@@ -30,6 +30,10 @@ Cell error_build(ErrorId id, std::span<const Cell> args);
 Cell error_make(const Cell& spec);
 // error-set-where: stores the value in `where` when `where` is none.
 void error_set_where(Cell& error, const Cell& where);
+// error-complete: when the value is an error! whose `stack` holds a call-stack depth, replaces
+// it by the block of the call words up to that depth (the files of the source being loaded
+// join when the system object keeps them).
+void error_complete(Cell& error);
 
 // register-error-datatype: error! with make, form and mold; installs the error services
 // (error_build, error_set_where, error_stack_field).

@@ -141,6 +141,10 @@ TEST_F(ErrorValues, TheStartUpRegistrationRaisesErrorValuesThatReportThemselves)
   stack_drop(1);
   EXPECT_EQ(first_line(error), "*** Script Error: invalid argument: 5");
   EXPECT_EQ(cell_type(error_field(error, ErrorField::stack)), Type::integer);
+  Cell completed = error;
+  error_complete(completed);
+  EXPECT_EQ(cell_type(error_field(completed, ErrorField::stack)), Type::block);
+  EXPECT_EQ(first_line(completed), "*** Script Error: invalid argument: 5");
 
   EXPECT_EXIT(raise_untrapped(), ::testing::ExitedWithCode(254),
               "^\\*\\*\\* Math Error: attempt to divide by zero\n\\*\\*\\* Where: divide\n\\*\\*\\* Near : none\n"
