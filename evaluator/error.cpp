@@ -272,8 +272,9 @@ void register_error_datatype() {
   services().error_build = error_build;
   services().error_set_where = error_set_where;
   services().error_stack_field = [](const Cell& error) { return &error_field(error, ErrorField::stack); };
-  register_datatype(Type::error, Type::none_id, "error!",
+  register_datatype(Type::error, Type::object, "error!",
                     ActionRow()
+                        .inherit_all()
                         .set<Act::Make>(error_make_action)
                         .set<Act::Form>(error_form)
                         .set<Act::Mold>(error_mold));

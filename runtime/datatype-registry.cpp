@@ -19,6 +19,7 @@
 #include "datatypes/series/string.h"
 #include "datatypes/series/series.h"
 #include "evaluator/error.h"
+#include "evaluator/object.h"
 #include "runtime/console-output.h"
 #include "runtime/contexts.h"
 #include "runtime/quit.h"
@@ -69,7 +70,7 @@ constexpr DatatypeInit kDatatypeInits[] = {
     {"issue!", nothing},
     {"url!", nothing},
     {"file!", nothing},
-    {"object!", nothing},
+    {"object!", register_object_datatype},
     {"bitset!", nothing},
     {"triple!", nothing},
     {"float!", register_float_datatype},

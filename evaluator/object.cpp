@@ -1,0 +1,160 @@
+// object.cpp: object! values: class ids, empty objects, and the select, reflect, modify and
+// form actions.
+#include "evaluator/object.h"
+
+#include <string_view>
+
+#include "datatypes/scalars/integer.h"
+#include "datatypes/scalars/logic.h"
+#include "datatypes/scalars/output-text.h"
+#include "datatypes/series/block-core.h"
+#include "runtime/action-lookup.h"
+#include "runtime/contexts.h"
+#include "runtime/ownership.h"
+#include "runtime/datatype-registry.h"
+#include "runtime/error-raise.h"
+#include "runtime/language-thread.h"
+#include "runtime/series.h"
+#include "runtime/symbols.h"
+
+namespace qel {
+
+namespace {
+
+// The last class id handed out; 1 and 2 are error!'s and port!'s.
+uint32_t last_class_id = 2;
+// On an object's context cell: the object owns the series of its fields.
+constexpr uint32_t kContextOwner = 0x10000;
+
+// The object's field count, field words and field values; valid until the next safe point.
+uint32_t field_count(const Cell& object) { return context_length(object.w1); }
+Cell* field_word(const Cell& object, uint32_t slot) { return context_word_at(object.w1, slot); }
+Cell& field_value(const Cell& object, uint32_t slot) {
+  return series_buffer(context_cell(object.w1).w2)->head_cell()[slot];
+}
+
+// Whether the word spells the name, letter case ignored.
+bool names(const Cell& word, std::string_view name) { return symbol_name_equal(symbol_name(word.w2), name, true); }
+
+// The word of a field, bound to the object, of the given word type.
+Cell bound_field_word(const Cell& object, uint32_t slot, Type type) {
+  return make_cell(type, object.w1, field_word(object, slot)->w2, slot);
+}
+
+// A new block of one cell per field, made by `cell_of`.
+template <class CellOf>
+Cell field_block(const Cell& object, CellOf cell_of) {
+  Cell block;
+  block_make_at(block, field_count(object));
+  for (uint32_t slot = 0; slot < field_count(object); ++slot) cell_of(block, slot);
+  return block;
+}
+
+// Appends a copy of the cell at the block's tail.
+void append_cell(const Cell& block, const Cell& cell) {
+  const Cell copy = cell;
+  *block_append_fresh_slot(block) = copy;
+}
+
+// select object key: the value of the field the word names, or none.
+Cell* object_select(Cell& object, Cell& key, Cell*, bool, bool, bool, bool, Cell*, Cell*, bool, bool) {
+  const Type type = cell_type(key);
+  if (type != Type::word && type != Type::set_word && type != Type::get_word && type != Type::lit_word)
+    raise_error(error_id("script", "invalid-type"), datatype_cell(type));
+  const int32_t slot = context_find_word(object.w1, key.w2, true);
+  object = slot < 0 ? make_cell(Type::none) : field_value(object, static_cast<uint32_t>(slot));
+  return &object;
+}
+
+// reflect object field: words, values, body, class, changed, owner or events?.
+void object_reflect(Cell& object, Cell& field) {
+  const Cell self = object;
+  if (names(field, "words")) {
+    object = field_block(self, [&](const Cell& b, uint32_t s) { append_cell(b, bound_field_word(self, s, Type::word)); });
+  } else if (names(field, "values")) {
+    object = field_block(self, [&](const Cell& b, uint32_t s) { append_cell(b, field_value(self, s)); });
+  } else if (names(field, "body")) {
+    Cell body;
+    block_make_at(body, 2 * int64_t{field_count(self)});
+    for (uint32_t s = 0; s < field_count(self); ++s) {
+      append_cell(body, bound_field_word(self, s, Type::set_word));
+      append_cell(body, field_value(self, s));
+    }
+    object = body;
+  } else if (names(field, "class")) {
+    integer_make_at(object, static_cast<int32_t>(self.w2));
+  } else if (names(field, "changed")) {
+    object = field_block(self, [&](const Cell& b, uint32_t s) {
+      if (field_word(self, s)->header & kWordSetInObject) append_cell(b, bound_field_word(self, s, Type::word));
+    });
+  } else if (names(field, "owner")) {
+    logic_make_at(object, (context_cell(self.w1).header & kContextOwner) != 0);
+  } else if (names(field, "events?")) {
+    logic_make_at(object, self.w3 != 0);
+  } else {
+    raise_error(error_id("internal", "not-done"));
+  }
+}
+
+// modify object 'changed none clears the set marks of every field; 'owner records the series of
+// the fields as owned by the object; 'owned releases them (none) or records them for the owner
+// and field a block names.
+Cell* object_modify(Cell& object, Cell& field, Cell& value, bool) {
+  const bool word = cell_type(field) == Type::word;
+  if (word && names(field, "changed")) {
+    if (cell_type(value) != Type::none) raise_error(error_id("script", "invalid-arg"), value);
+    for (uint32_t slot = 0; slot < field_count(object); ++slot) field_word(object, slot)->header &= ~kWordSetInObject;
+  } else if (word && names(field, "owner")) {
+    Cell self = object;
+    series_set_owned(self, object, make_cell(Type::none));
+  } else if (word && names(field, "owned")) {
+    Cell self = object;
+    if (cell_type(value) == Type::none) {
+      series_clear_owned(self);
+    } else if (cell_type(value) == Type::block) {
+      const Cell* cells = series_buffer(value.w2)->head_cell() + value.w1;
+      const uint32_t length = series_buffer_length(value.w2) - value.w1;
+      const Cell none = make_cell(Type::none);
+      series_set_owned(self, length > 0 ? cells[0] : none, length > 1 ? cells[1] : none);
+    }
+  } else {
+    raise_error(error_id("script", "invalid-arg"), field);
+  }
+  object = value;
+  return &object;
+}
+
+// form: each field as its word, ": " and the formed value, one per line.
+int32_t object_form(const Cell& object, Cell& output, bool part, int32_t limit) {
+  check_stack_headroom();
+  for (uint32_t slot = 0; slot < field_count(object) && (!part || limit > 0); ++slot) {
+    if (slot > 0) limit = output_text(output, "\n", limit);
+    limit = output_text(output, symbol_name(field_word(object, slot)->w2), limit);
+    limit = output_text(output, ": ", limit);
+    const Cell value = field_value(object, slot);
+    limit = lookup_action_for_value<Act::Form>(value)(value, output, part, limit);
+  }
+  return limit;
+}
+
+}  // namespace
+
+uint32_t object_next_class_id() { return ++last_class_id; }
+
+Cell object_make_empty(int64_t n) {
+  const NodeId context = context_make(n, false, false, 0, kObjectContext);
+  const Cell object = make_cell(Type::object, context, 0, 0);
+  context_owner(context) = object;
+  return object;
+}
+
+void register_object_datatype() {
+  register_datatype(Type::object, Type::none_id, "object!",
+                    ActionRow()
+                        .set<Act::Select>(object_select)
+                        .set<Act::Reflect>(object_reflect)
+                        .set<Act::Modify>(object_modify)
+                        .set<Act::Form>(object_form));
+}
+
+}  // namespace qel

@@ -1,0 +1,23 @@
+// object.h: object! values: contexts with an identity (class id) and change hooks.
+//
+// The object cell (object!, and error! and port! which share it): w1 the node of its context
+// (kind 2; the context's owner slot holds a copy of the cell), w2 the class id, w3 the node of
+// the change-hook record or 0.
+#pragma once
+
+#include <cstdint>
+
+#include "runtime/cell.h"
+
+namespace qel {
+
+// object-next-class-id: the next class id. Ids 1 (error!) and 2 (port!) are fixed, so the
+// first id handed out is 3.
+uint32_t object_next_class_id();
+// object-make-empty: a new object with room for n fields and class id 0.
+Cell object_make_empty(int64_t n);
+
+// register-object-datatype: object! with select, reflect, modify and form; error! inherits them.
+void register_object_datatype();
+
+}  // namespace qel
