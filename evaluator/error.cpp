@@ -8,6 +8,7 @@
 #include "datatypes/scalars/output-text.h"
 #include "datatypes/series/block-core.h"
 #include "datatypes/series/string-core.h"
+#include "evaluator/object.h"
 #include "runtime/action-lookup.h"
 #include "runtime/call-trace.h"
 #include "runtime/contexts.h"
@@ -161,8 +162,15 @@ void append_where(Cell& output, const Cell& where) {
     series_append_ascii(output.w2, "???");
 }
 
+// Only the error services build error! values with fields behind them; any other is internal
+// invalid-error.
+void require_fields(const Cell& error) {
+  if (error.w1 == 0) raise_error(error_id("internal", "invalid-error"), make_cell(Type::none));
+}
+
 // The report text: category and message, where, near, the calls and the files.
 int32_t error_form(const Cell& error, Cell& output, bool part, int32_t limit) {
+  require_fields(error);
   const uint32_t start = series_buffer_length(output.w2);
   const Report report = report_of(error);
   series_append_ascii(output.w2, "*** ");
@@ -189,20 +197,10 @@ int32_t error_form(const Cell& error, Cell& output, bool part, int32_t limit) {
   return part ? budget_less(limit, series_buffer_length(output.w2) - start) : limit;
 }
 
-// "make error! [" and the fields as an object body, one "field: value" after another.
+// "make error! [" and the fields as an object body.
 int32_t error_mold(const Cell& error, Cell& output, bool, bool all, bool flat, bool part, int32_t limit, int32_t indent) {
-  const uint32_t start = series_buffer_length(output.w2);
-  series_append_ascii(output.w2, "make error! [");
-  for (uint32_t f = 0; f < kFieldCount; ++f) {
-    if (f > 0) series_append_ascii(output.w2, " ");
-    series_append_ascii(output.w2, kErrorFieldNames[f]);
-    series_append_ascii(output.w2, ": ");
-    const Cell value = error_field(error, static_cast<ErrorField>(f));
-    if (cell_type(value) == Type::word) series_append_ascii(output.w2, "'");
-    lookup_action_for_value<Act::Mold>(value)(value, output, false, all, flat, false, kNoLimit, indent);
-  }
-  series_append_ascii(output.w2, "]");
-  return part ? budget_less(limit, series_buffer_length(output.w2) - start) : limit;
+  require_fields(error);
+  return object_mold_as(error, "make error! [", output, all, flat, part, limit, indent);
 }
 
 // make error! spec: the new error in place of the type argument.

@@ -1,15 +1,18 @@
 // object.cpp: object! values: class ids, empty objects, and the select, reflect, modify and
-// form actions.
+// form, mold, path-step and put actions.
 #include "evaluator/object.h"
 
+#include <string>
 #include <string_view>
 
 #include "datatypes/scalars/integer.h"
 #include "datatypes/scalars/logic.h"
 #include "datatypes/scalars/output-text.h"
 #include "datatypes/series/block-core.h"
+#include "datatypes/series/string-core.h"
 #include "runtime/action-lookup.h"
 #include "runtime/contexts.h"
+#include "runtime/cycle-guard.h"
 #include "runtime/ownership.h"
 #include "runtime/datatype-registry.h"
 #include "runtime/error-raise.h"
@@ -127,6 +130,8 @@ Cell* object_modify(Cell& object, Cell& field, Cell& value, bool) {
 // form: each field as its word, ": " and the formed value, one per line.
 int32_t object_form(const Cell& object, Cell& output, bool part, int32_t limit) {
   check_stack_headroom();
+  if (mold_cycle_marker(object, output.w2, limit, false)) return limit;
+  CyclePush walking(object.w1);
   for (uint32_t slot = 0; slot < field_count(object) && (!part || limit > 0); ++slot) {
     if (slot > 0) limit = output_text(output, "\n", limit);
     limit = output_text(output, symbol_name(field_word(object, slot)->w2), limit);
@@ -137,7 +142,65 @@ int32_t object_form(const Cell& object, Cell& output, bool part, int32_t limit) 
   return limit;
 }
 
+// mold: "make object! [", each field as a set-word and its molded value, "]".
+int32_t object_mold(const Cell& object, Cell& output, bool, bool all, bool flat, bool part, int32_t limit,
+                    int32_t indent) {
+  return object_mold_as(object, "make object! [", output, all, flat, part, limit, indent);
+}
+
+// The slot of the field a word selector names; script invalid-path (the path, the selector)
+// when there is none.
+uint32_t selected_slot(const Cell& object, const Cell& element, const PathStep& step) {
+  const int32_t slot = is_word_type(cell_type(element)) ? context_find_word(object.w1, element.w2, true) : -1;
+  if (slot < 0) raise_error(error_id("script", "invalid-path"), step.path ? *step.path : object, element);
+  return static_cast<uint32_t>(slot);
+}
+
+// Sets a field as a set-word does, so the object's on-change* is told.
+void set_field(const Cell& object, uint32_t slot, const Cell& value) {
+  Cell word = bound_field_word(object, slot, Type::word);
+  word_set_core(word, value, object.w1, true);
+}
+
+// The path step: reads the field the word names, or sets it when a new value is given.
+Cell* object_path_step(Cell& object, Cell& element, Cell* new_value, const PathStep& step) {
+  const uint32_t slot = selected_slot(object, element, step);
+  if (new_value) {
+    set_field(object, slot, *new_value);
+    return new_value;
+  }
+  object = field_value(object, slot);
+  return &object;
+}
+
+// put object word value: sets the field through the path step.
+Cell* object_put(Cell& object, Cell& key, Cell& value, bool) {
+  if (cell_type(key) != Type::word) raise_error(error_id("script", "invalid-key-type"), datatype_cell(cell_type(key)));
+  set_field(object, selected_slot(object, key, PathStep{nullptr, nullptr, nullptr, -1, false, false, true, false}),
+            value);
+  object = value;
+  return &object;
+}
+
 }  // namespace
+
+int32_t object_mold_as(const Cell& object, std::string_view opening, Cell& output, bool all, bool flat, bool part,
+                       int32_t limit, int32_t indent) {
+  check_stack_headroom();
+  if (mold_cycle_marker(object, output.w2, limit, true)) return limit;
+  CyclePush walking(object.w1);
+  const std::string inner = flat ? " " : "\n" + std::string(4 * static_cast<size_t>(indent + 1), ' ');
+  limit = output_text(output, opening, limit);
+  for (uint32_t slot = 0; slot < field_count(object) && (!part || limit > 0); ++slot) {
+    limit = output_text(output, slot == 0 && flat ? "" : inner, limit);
+    limit = output_text(output, symbol_name(field_word(object, slot)->w2), limit);
+    limit = output_text(output, ": ", limit);
+    const Cell value = field_value(object, slot);
+    limit = lookup_action_for_value<Act::Mold>(value)(value, output, false, all, flat, part, limit, indent + 1);
+  }
+  if (!flat && field_count(object) > 0) limit = output_text(output, "\n" + std::string(4 * static_cast<size_t>(indent), ' '), limit);
+  return output_text(output, "]", limit);
+}
 
 uint32_t object_next_class_id() { return ++last_class_id; }
 
@@ -154,7 +217,10 @@ void register_object_datatype() {
                         .set<Act::Select>(object_select)
                         .set<Act::Reflect>(object_reflect)
                         .set<Act::Modify>(object_modify)
-                        .set<Act::Form>(object_form));
+                        .set<Act::Form>(object_form)
+                        .set<Act::Mold>(object_mold)
+                        .set<Act::PathStep>(object_path_step)
+                        .set<Act::Put>(object_put));
 }
 
 }  // namespace qel

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 #include "runtime/cell.h"
 
@@ -17,7 +18,13 @@ uint32_t object_next_class_id();
 // object-make-empty: a new object with room for n fields and class id 0.
 Cell object_make_empty(int64_t n);
 
-// register-object-datatype: object! with select, reflect, modify and form; error! inherits them.
+// object-mold-as: the opening text, then each field as a set-word and its molded value (one
+// indented line each unless flat), then "]"; an object met inside itself writes the cycle marker.
+int32_t object_mold_as(const Cell& object, std::string_view opening, Cell& output, bool all, bool flat, bool part,
+                       int32_t limit, int32_t indent);
+
+// register-object-datatype: object! with select, reflect, modify, form, mold, path step and put;
+// error! inherits them.
 void register_object_datatype();
 
 }  // namespace qel

@@ -7,7 +7,7 @@
 #include "evaluator/error.h"
 #include "runtime/call-stack.h"
 #include "runtime/error-raise.h"
-#include "tests/series/string-fixture.h"
+#include "tests/evaluator/word-fixture.h"
 
 namespace qel {
 namespace {
@@ -15,27 +15,8 @@ namespace {
 // The spelling of a word field.
 std::string spelling(const Cell& word) { return std::string(symbol_name(word.w2)); }
 
-// Registers the start-up's datatypes and a word! that forms and molds as its spelling.
-class ErrorValues : public StringActions {
+class ErrorValues : public WordActions {
  protected:
-  void SetUp() override {
-    StringActions::SetUp();
-    register_datatype(Type::word, Type::symbol, "word!",
-                      ActionRow()
-                          .set<Act::Form>([](const Cell& word, Cell& buffer, bool, int32_t limit) {
-                            return limit - spell_word(word, buffer);
-                          })
-                          .set<Act::Mold>([](const Cell& word, Cell& buffer, bool, bool, bool, bool, int32_t limit,
-                                             int32_t) { return limit - spell_word(word, buffer); }));
-  }
-
-  // Appends the word's spelling; answers its length.
-  static int32_t spell_word(const Cell& word, Cell& buffer) {
-    std::string_view name = symbol_name(word.w2);
-    series_append_ascii(buffer.w2, name);
-    return static_cast<int32_t>(name.size());
-  }
-
   // The error's report text.
   static std::string formed(const Cell& error) { return form_value_text(error); }
 

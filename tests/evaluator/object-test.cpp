@@ -6,12 +6,13 @@
 #include "datatypes/scalars/integer.h"
 #include "evaluator/error.h"
 #include "evaluator/object.h"
-#include "tests/series/string-fixture.h"
+#include "runtime/action-lookup.h"
+#include "tests/evaluator/word-fixture.h"
 
 namespace qel {
 namespace {
 
-class ObjectValues : public StringActions {
+class ObjectValues : public WordActions {
  protected:
   // An object of the fields, each word and value in turn.
   static Cell object_of(std::initializer_list<std::pair<const char*, Cell>> fields) {
@@ -82,6 +83,42 @@ TEST_F(ObjectValues, ModifyChangedClearsTheSetMarksAndRefusesOtherWordsAndValues
 TEST_F(ObjectValues, FormWritesOneFieldALine) {
   EXPECT_EQ(form_value_text(object_of({{"a", int_cell(1)}, {"b", text_value("x y")}})), "a: 1\nb: x y");
   EXPECT_EQ(form_value_text(object_make_empty(1)), "");
+}
+
+TEST_F(ObjectValues, MoldWritesASetWordALineAndMarksAnObjectInsideItself) {
+  const Cell o = object_of({{"a", int_cell(1)}, {"b", int_cell(2)}});
+  EXPECT_EQ(head_text(act(Act::Mold, {o})), "make object! [\n    a: 1\n    b: 2\n]");
+  EXPECT_EQ(head_text(act(Act::Mold, {o}, {{2}})), "make object! [a: 1 b: 2]");
+  EXPECT_EQ(head_text(act(Act::Mold, {object_make_empty(1)})), "make object! []");
+  const Cell self = object_of({{"me", make_cell(Type::none)}});
+  context_set_value(self.w1, word_value("me"), self);
+  EXPECT_EQ(head_text(act(Act::Mold, {self}, {{2}})), "make object! [me: make object! [...]]");
+  EXPECT_EQ(form_value_text(self), "me: ...");
+  EXPECT_EQ(head_text(act(Act::Mold, {error_make(int_cell(402))}, {{2}})).substr(0, 37),
+            "make error! [code: 402 type: math id:");
+}
+
+TEST_F(ObjectValues, PathStepsAndPutReadAndSetNamedFields) {
+  const Cell o = object_of({{"k", int_cell(9)}});
+  const PathStep alone{nullptr, nullptr, nullptr, -1, false, true, true, false};
+  Cell target = o, element = word_value("k");
+  EXPECT_EQ(integer_value(*lookup_action_for_value<Act::PathStep>(o)(target, element, nullptr, alone)), 9);
+  Cell new_value = int_cell(10);
+  target = o;
+  lookup_action_for_value<Act::PathStep>(o)(target, element, &new_value, alone);
+  EXPECT_EQ(integer_value(act(Act::Select, {o, word_value("k")})), 10);
+  Cell missing = word_value("zz");
+  EXPECT_TRUE(raises_error(error_id("script", "invalid-path"), [&] {
+    Cell copy = o;
+    lookup_action_for_value<Act::PathStep>(o)(copy, missing, nullptr, alone);
+  }));
+
+  act(Act::Put, {o, word_value("k"), int_cell(11)});
+  EXPECT_EQ(integer_value(act(Act::Select, {o, word_value("k")})), 11);
+  EXPECT_EQ(words_of(act(Act::Reflect, {o, word_value("changed")})), "k");
+  Cell set_word = word_value("k");
+  set_word.header = static_cast<uint32_t>(Type::set_word);
+  EXPECT_TRUE(raises_error(error_id("script", "invalid-key-type"), [&] { act(Act::Put, {o, set_word, int_cell(1)}); }));
 }
 
 }  // namespace
