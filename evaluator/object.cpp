@@ -1,10 +1,11 @@
 // object.cpp: object! values: class ids, empty objects, and the select, reflect, modify and
-// form, mold, path-step and put actions.
+// form, mold, path-step, put and compare actions.
 #include "evaluator/object.h"
 
 #include <string>
 #include <string_view>
 
+#include "datatypes/scalars/compare-codes.h"
 #include "datatypes/scalars/integer.h"
 #include "datatypes/scalars/logic.h"
 #include "datatypes/scalars/output-text.h"
@@ -182,6 +183,27 @@ Cell* object_put(Cell& object, Cell& key, Cell& value, bool) {
   return &object;
 }
 
+// compare: the same context is equal; else (not for same?) by field count, then field by field
+// by the words' canonical symbols and the values; an object met again decides by the other.
+int32_t object_compare(const Cell& a, const Cell& b, int32_t op) {
+  check_stack_headroom();
+  if (cell_type(b) != cell_type(a)) return kNotComparable;
+  if (a.w1 == b.w1) return 0;
+  if (op == kCompareSame) return -1;
+  if (cycle_stack_contains(a.w1)) return cycle_stack_contains(b.w1) ? 0 : -1;
+  if (int32_t order = three_way(field_count(a), field_count(b))) return order;
+  CyclePush walking_a(a.w1);
+  CyclePush walking_b(b.w1);
+  for (uint32_t slot = 0; slot < field_count(a); ++slot) {
+    const int32_t by_word =
+        three_way(symbol_canonical(field_word(a, slot)->w2), symbol_canonical(field_word(b, slot)->w2));
+    if (by_word) return by_word;
+    const Cell x = field_value(a, slot), y = field_value(b, slot);
+    if (int32_t answer = compare_element_cells(x, y, op)) return answer;
+  }
+  return 0;
+}
+
 }  // namespace
 
 int32_t object_mold_as(const Cell& object, std::string_view opening, Cell& output, bool all, bool flat, bool part,
@@ -220,7 +242,8 @@ void register_object_datatype() {
                         .set<Act::Form>(object_form)
                         .set<Act::Mold>(object_mold)
                         .set<Act::PathStep>(object_path_step)
-                        .set<Act::Put>(object_put));
+                        .set<Act::Put>(object_put)
+                        .set<Act::Compare>(object_compare));
 }
 
 }  // namespace qel

@@ -121,5 +121,23 @@ TEST_F(ObjectValues, PathStepsAndPutReadAndSetNamedFields) {
   EXPECT_TRUE(raises_error(error_id("script", "invalid-key-type"), [&] { act(Act::Put, {o, set_word, int_cell(1)}); }));
 }
 
+TEST_F(ObjectValues, CompareByFieldsAndIdentity) {
+  const Cell o = object_of({{"a", int_cell(1)}, {"b", int_cell(2)}});
+  const Cell same_fields = object_of({{"A", int_cell(1)}, {"b", int_cell(2)}});
+  const Cell other = object_of({{"a", int_cell(1)}, {"b", int_cell(3)}});
+  EXPECT_TRUE(compare_values(o, o, kCompareSame));
+  EXPECT_FALSE(compare_values(o, same_fields, kCompareSame));
+  EXPECT_TRUE(compare_values(o, same_fields, kCompareEqual));
+  EXPECT_FALSE(compare_values(o, other, kCompareEqual));
+  EXPECT_TRUE(compare_values(o, other, kCompareLesser));
+  EXPECT_TRUE(compare_values(o, object_of({{"a", int_cell(1)}}), kCompareGreater));
+  EXPECT_FALSE(compare_values(o, int_cell(1), kCompareEqual));
+  const Cell self = object_of({{"me", make_cell(Type::none)}});
+  context_set_value(self.w1, word_value("me"), self);
+  const Cell twin = object_of({{"me", make_cell(Type::none)}});
+  context_set_value(twin.w1, word_value("me"), twin);
+  EXPECT_TRUE(compare_values(self, twin, kCompareEqual));
+}
+
 }  // namespace
 }  // namespace qel
