@@ -1,5 +1,5 @@
 // object.cpp: object! values: class ids, empty objects, and the select, reflect, modify and
-// form, mold, path-step, put and compare actions.
+// form, mold, path-step, put, compare and copy actions.
 #include "evaluator/object.h"
 
 #include <string>
@@ -204,6 +204,29 @@ int32_t object_compare(const Cell& a, const Cell& b, int32_t op) {
   return 0;
 }
 
+// The series types a copied object copies for itself rather than share.
+bool copied_series_type(Type type) {
+  return any_block_type(type) || is_text_type(type) || type == Type::binary || type == Type::vector ||
+         type == Type::image;
+}
+
+// copy: a new object of the same class over a copy of the context; its series values are copied
+// deeply and the blocks among them rebound to the copy.
+Cell* object_copy(Cell& object, Cell*, bool, Cell*, Cell& result) {
+  check_stack_headroom();
+  result = object;
+  const NodeId context = context_clone(result, kObjectContext);
+  for (uint32_t slot = 0; slot < field_count(result); ++slot) {
+    Cell value = field_value(result, slot);
+    if (!copied_series_type(cell_type(value))) continue;
+    Cell copy;
+    lookup_action_for_value<Act::Copy>(value)(value, nullptr, true, nullptr, copy);
+    if (any_block_type(cell_type(copy))) bind_block_deep(copy, context, false);
+    field_value(result, slot) = copy;
+  }
+  return &result;
+}
+
 }  // namespace
 
 int32_t object_mold_as(const Cell& object, std::string_view opening, Cell& output, bool all, bool flat, bool part,
@@ -243,7 +266,8 @@ void register_object_datatype() {
                         .set<Act::Mold>(object_mold)
                         .set<Act::PathStep>(object_path_step)
                         .set<Act::Put>(object_put)
-                        .set<Act::Compare>(object_compare));
+                        .set<Act::Compare>(object_compare)
+                        .set<Act::Copy>(object_copy));
 }
 
 }  // namespace qel

@@ -23,8 +23,8 @@ Cell object_make_empty(int64_t n);
 int32_t object_mold_as(const Cell& object, std::string_view opening, Cell& output, bool all, bool flat, bool part,
                        int32_t limit, int32_t indent);
 
-// register-object-datatype: object! with select, reflect, modify, form, mold, path step, put and
-// compare;
+// register-object-datatype: object! with select, reflect, modify, form, mold, path step, put,
+// compare and copy;
 // error! inherits them.
 void register_object_datatype();
 

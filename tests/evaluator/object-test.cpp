@@ -139,5 +139,18 @@ TEST_F(ObjectValues, CompareByFieldsAndIdentity) {
   EXPECT_TRUE(compare_values(self, twin, kCompareEqual));
 }
 
+TEST_F(ObjectValues, ACopyKeepsTheClassAndOwnsItsSeries) {
+  Cell o = object_of({{"blk", block_of({int_cell(1)})}, {"n", int_cell(4)}});
+  o.w2 = object_next_class_id();
+  context_owner(o.w1) = o;
+  const Cell copy = act(Act::Copy, {o});
+  EXPECT_NE(copy.w1, o.w1);
+  EXPECT_EQ(copy.w2, o.w2);
+  act(Act::Append, {act(Act::Select, {copy, word_value("blk")}), int_cell(2)});
+  EXPECT_EQ(words_of(act(Act::Select, {o, word_value("blk")})), "1");
+  EXPECT_EQ(words_of(act(Act::Select, {copy, word_value("blk")})), "1 2");
+  EXPECT_TRUE(compare_values(act(Act::Select, {copy, word_value("n")}), int_cell(4), kCompareEqual));
+}
+
 }  // namespace
 }  // namespace qel
