@@ -1,7 +1,8 @@
 // object.cpp: object! values: class ids, empty objects, and the select, reflect, modify and
-// form, mold, path-step, put, compare and copy actions.
+// form, mold, path-step, put, compare and copy actions, and the change hooks.
 #include "evaluator/object.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -19,6 +20,7 @@
 #include "runtime/error-raise.h"
 #include "runtime/language-thread.h"
 #include "runtime/series.h"
+#include "runtime/services.h"
 #include "runtime/symbols.h"
 
 namespace qel {
@@ -227,7 +229,66 @@ Cell* object_copy(Cell& object, Cell*, bool, Cell*, Cell& result) {
   return &result;
 }
 
+// The change-hook record: cell 0 for on-change*, cell 1 for on-deep-change*, each an integer!
+// cell whose w1 is the handler's field slot (kNoHandler when none) and w2 its local count, both at
+// full width.
+constexpr uint32_t kNoHandler = 0xFFFFFFFF;
+constexpr const char* kHandlerNames[] = {"on-change*", "on-deep-change*"};
+
+// The handler the record names (0: on-change*, 1: on-deep-change*) when its field holds a
+// function!; raises invalid-obj-evt for an object without a record.
+std::optional<Cell> hook_handler(const Cell& object, uint32_t which) {
+  if (object.w3 == 0) raise_error(error_id("script", "invalid-obj-evt"), object);
+  const uint32_t slot = series_buffer(object.w3)->head_cell()[which].w1;
+  if (slot == kNoHandler || slot >= field_count(object)) return std::nullopt;
+  const Cell handler = field_value(object, slot);
+  if (cell_type(handler) != Type::function) return std::nullopt;
+  return handler;
+}
+
+// The field slot of a handler, checked: a function!, none, unset or absent field is fine; any
+// other value is script bad-field-set (the field word, its datatype).
+uint32_t handler_slot(const Cell& object, const char* name) {
+  const int32_t slot = context_find_word(object.w1, symbol_intern_cstring(name), true);
+  if (slot < 0) return kNoHandler;
+  const Type type = cell_type(field_value(object, static_cast<uint32_t>(slot)));
+  if (type == Type::function) return static_cast<uint32_t>(slot);
+  if (type == Type::none || type == Type::unset) return kNoHandler;
+  raise_error(error_id("script", "bad-field-set"), bound_field_word(object, static_cast<uint32_t>(slot), Type::word),
+              datatype_cell(type));
+}
+
 }  // namespace
+
+void object_install_hooks(Cell& object) {
+  const uint32_t slots[] = {handler_slot(object, kHandlerNames[0]), handler_slot(object, kHandlerNames[1])};
+  if (slots[0] == kNoHandler && slots[1] == kNoHandler) return;
+  const NodeId record = new_cell_series(2);
+  for (uint32_t slot : slots) *series_append_fresh_slot(record) = make_cell(Type::integer, slot, 0, 0);
+  object.w3 = record;
+  context_owner(object.w1) = object;
+  if (slots[1] != kNoHandler) {
+    Cell self = object;
+    series_set_owned(self, object, make_cell(Type::none));
+  }
+}
+
+void object_fire_field_change(const Cell& owner, const Cell& word, const Cell& old_value, const Cell& new_value) {
+  const std::optional<Cell> handler = hook_handler(owner, 0);
+  if (!handler) return;
+  const Cell args[] = {word, old_value, new_value};
+  services().eval_function_body(*handler, std::span<const Cell>(args));
+}
+
+void object_fire_on_change(const OwnerChange& change) {
+  const std::optional<Cell> handler = hook_handler(change.owner, 1);
+  if (!handler) return;
+  const Cell args[] = {change.owner,     change.word,
+                       change.value,     change.action,
+                       change.new_value, make_cell(Type::integer, 0, static_cast<uint32_t>(change.index)),
+                       make_cell(Type::integer, 0, static_cast<uint32_t>(change.part))};
+  services().eval_function_body(*handler, std::span<const Cell>(args));
+}
 
 int32_t object_mold_as(const Cell& object, std::string_view opening, Cell& output, bool all, bool flat, bool part,
                        int32_t limit, int32_t indent) {
@@ -257,6 +318,8 @@ Cell object_make_empty(int64_t n) {
 }
 
 void register_object_datatype() {
+  services().object_fire_field_change = object_fire_field_change;
+  services().object_fire_on_change = object_fire_on_change;
   register_datatype(Type::object, Type::none_id, "object!",
                     ActionRow()
                         .set<Act::Select>(object_select)

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "runtime/cell.h"
+#include "runtime/services.h"
 
 namespace qel {
 
@@ -23,9 +24,19 @@ Cell object_make_empty(int64_t n);
 int32_t object_mold_as(const Cell& object, std::string_view opening, Cell& output, bool all, bool flat, bool part,
                        int32_t limit, int32_t indent);
 
+// object-install-hooks: makes the change-hook record when the object's on-change* or
+// on-deep-change* field holds a function! (the deep one also records the object as the owner of
+// its series); such a field holding anything but a function, none or unset is script
+// bad-field-set.
+void object_install_hooks(Cell& object);
+// object-fire-field-change: runs on-change* with the field word, the old and the new value;
+// object-fire-on-change: runs on-deep-change* with the seven values of the change. An object
+// without a change-hook record is script invalid-obj-evt.
+void object_fire_field_change(const Cell& owner, const Cell& word, const Cell& old_value, const Cell& new_value);
+void object_fire_on_change(const OwnerChange& change);
+
 // register-object-datatype: object! with select, reflect, modify, form, mold, path step, put,
-// compare and copy;
-// error! inherits them.
+// compare and copy, which error! inherits; installs the two fire services.
 void register_object_datatype();
 
 }  // namespace qel
