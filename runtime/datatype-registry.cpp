@@ -18,8 +18,10 @@
 #include "datatypes/series/path.h"
 #include "datatypes/series/string.h"
 #include "datatypes/series/series.h"
+#include "evaluator/error.h"
 #include "evaluator/function.h"
 #include "evaluator/native.h"
+#include "evaluator/object.h"
 #include "evaluator/routine.h"
 #include "evaluator/words.h"
 #include "runtime/console-output.h"
@@ -72,12 +74,12 @@ constexpr DatatypeInit kDatatypeInits[] = {
     {"issue!", register_issue_datatype},
     {"url!", nothing},
     {"file!", nothing},
-    {"object!", nothing},
+    {"object!", register_object_datatype},
     {"bitset!", nothing},
     {"triple!", nothing},
     {"float!", register_float_datatype},
     {"typeset!", register_typeset_datatype},
-    {"error!", nothing},
+    {"error!", register_error_datatype},
     {"vector!", nothing},
     {"map!", nothing},
     {"hash!", nothing},
