@@ -28,7 +28,7 @@ class ArgumentFetchTest : public EvalTest {
       return {};
     });
     value_stack.top = top;
-    if (caught.taken == kThrowError) return "error " + error_name(stand_in_last_error().id);
+    if (caught.taken == kThrowError) return "error " + error_name(last_built.id);
     return molded;
   }
 };

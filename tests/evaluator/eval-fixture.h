@@ -154,23 +154,29 @@ struct Outcome {
   Cell near{};        // the current expression when the error was made
 };
 
-// The current expression as each error is built, recorded around the stand-in builder.
-inline Cell near_at_error;
-inline Cell (*stand_in_build)(ErrorId, std::span<const Cell>) = nullptr;
-inline Cell record_near(ErrorId id, std::span<const Cell> args) {
-  near_at_error = current_expression();
-  return stand_in_build(id, args);
+// The last error built: its id, its arguments and the current expression then, recorded
+// around the installed builder.
+struct BuiltError {
+  ErrorId id{};
+  std::vector<Cell> args;
+  Cell near{};
+};
+inline BuiltError last_built;
+inline Cell (*installed_build)(ErrorId, std::span<const Cell>) = nullptr;
+inline Cell record_error(ErrorId id, std::span<const Cell> args) {
+  last_built = {id, {args.begin(), args.end()}, current_expression()};
+  return installed_build(id, args);
 }
 
 class EvalTest : public ::testing::Test {
  protected:
   void SetUp() override {
     reset_services();
-    stand_in_build = services().error_build;
-    services().error_build = record_near;
     restart_memory();
     datatype_tables_init();
     register_datatypes();
+    installed_build = services().error_build;
+    services().error_build = record_error;
     init_action_entries();
     init_native_entries();
     define("none", make_cell(Type::none));
@@ -248,10 +254,9 @@ class EvalTest : public ::testing::Test {
     });
     outcome.code = caught.taken ? caught.taken : caught.passed.code();
     if (caught.taken == kThrowError) {
-      const StandInError& error = stand_in_last_error();
-      outcome.error = error.id;
-      outcome.args.assign(error.args, error.args + error.arg_count);
-      outcome.near = near_at_error;
+      outcome.error = last_built.id;
+      outcome.args = last_built.args;
+      outcome.near = last_built.near;
     }
     EXPECT_EQ(call_stack_depth(), depth) << "frames left on the call stack";
     value_stack.top = top;
@@ -295,7 +300,7 @@ class EvalTest : public ::testing::Test {
 
   static std::string error_name(ErrorId id) {
     const ErrorCategory& category = error_categories[id.category];
-    return std::string(category.name) + "/" + std::string(category.ids[id.position - 2]);
+    return std::string(category.name) + "/" + std::string(category.ids[id.position - 2].id);
   }
 
   static std::string text_of(const Cell& string) {

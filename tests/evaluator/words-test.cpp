@@ -43,7 +43,7 @@ TEST_F(WordsTest, CompareByCodeAcrossKindsAndContexts) {
   EXPECT_FALSE(compare_values(a, issue_a, kCompareEqual));
   Cell* top = value_stack.top;
   EXPECT_EQ(trap_errors([&] { compare_values(issue_a, a, kCompareLesser); }).taken, kThrowError);
-  EXPECT_EQ(stand_in_last_error().id, error_id("script", "invalid-compare"));
+  EXPECT_EQ(last_built.id, error_id("script", "invalid-compare"));
   value_stack.top = top;
   EXPECT_LT(word_compare(a, global_word("b"), kCompareLesser), 0);
 }
