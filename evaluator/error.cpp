@@ -8,6 +8,7 @@
 #include "datatypes/scalars/output-text.h"
 #include "datatypes/series/block-core.h"
 #include "datatypes/series/string-core.h"
+#include "evaluator/interpreter.h"
 #include "evaluator/object.h"
 #include "runtime/action-lookup.h"
 #include "runtime/call-trace.h"
@@ -217,6 +218,8 @@ Cell error_new() {
   for (const char* name : kErrorFieldNames) context_add_value(context, unbound_word(name), none);
   const Cell error = make_cell(Type::error, context, kErrorClassId, 0);
   context_owner(context) = error;
+  // An error shows the expression being evaluated when it was made.
+  if (cell_type(current_expression()) != Type::none_id) error_field(error, ErrorField::near) = current_expression();
   return error;
 }
 

@@ -5,6 +5,7 @@
 
 #include "datatypes/scalars/integer.h"
 #include "evaluator/error.h"
+#include "evaluator/interpreter.h"
 #include "runtime/call-stack.h"
 #include "runtime/error-raise.h"
 #include "tests/evaluator/word-fixture.h"
@@ -130,6 +131,24 @@ TEST_F(ErrorValues, TheStartUpRegistrationRaisesErrorValuesThatReportThemselves)
   EXPECT_EXIT(raise_untrapped(), ::testing::ExitedWithCode(254),
               "^\\*\\*\\* Math Error: attempt to divide by zero\n\\*\\*\\* Where: divide\n\\*\\*\\* Near : none\n"
               "\\*\\*\\* Stack:");
+}
+
+}  // namespace
+}  // namespace qel
+
+namespace qel {
+namespace {
+
+TEST_F(ErrorValues, NearIsTheCurrentExpression) {
+  const Cell saved = current_expression();
+  EXPECT_EQ(cell_type(error_field(error_make(int_cell(400)), ErrorField::near)), Type::none);
+  const Cell block = make_cell(Type::block, 2, new_cell_series(4));
+  current_expression() = block;
+  const Cell near = error_field(error_make(int_cell(400)), ErrorField::near);
+  current_expression() = saved;
+  EXPECT_EQ(cell_type(near), Type::block);
+  EXPECT_EQ(near.w1, 2u);
+  EXPECT_EQ(near.w2, block.w2);
 }
 
 }  // namespace
