@@ -88,7 +88,7 @@ struct Probe {
 
 // Walks the probe sequence of `hash` over the live buckets, asking `matches(bucket)` of each.
 template <class Matches>
-Probe table_probe(const TableView& view, uint32_t hash, Matches&& matches) {
+[[gnu::always_inline]] inline Probe table_probe(const TableView& view, uint32_t hash, Matches&& matches) {
   const uint32_t buckets = view.record->buckets;
   const uint32_t mask = buckets - 1;
   uint32_t i = hash & mask;
@@ -191,7 +191,10 @@ void hashtable_for_each_entry(NodeId table, Fn&& fn) {
 void hashtable_rehash(NodeId table, int64_t request);
 
 // Grows a kind-1 or kind-2 table in place when it has reached its upper bound.
-void hashtable_grow_if_full(NodeId table);
+inline void hashtable_grow_if_full(NodeId table) {
+  const HashTable& record = table_record(table);
+  if (record.occupied >= record.bound) [[unlikely]] hashtable_rehash(table, growth_request(record));
+}
 
 // --- The collector ------------------------------------------------------------------------------
 
