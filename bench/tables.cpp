@@ -51,14 +51,18 @@ void integers_qel(benchmark::State& state) {
   }
 }
 
+// The peer's map is made in the timing and freed outside it, as the table's garbage is.
 template <class Map>
 void integers_peer(benchmark::State& state) {
   for (auto _ : state) {
-    Map map;
-    for (uint32_t key : keys()) map[key].w2 = key;
+    auto* map = new Map();
+    for (uint32_t key : keys()) (*map)[key].w2 = key;
     uint32_t sum = 0;
-    for (uint32_t key : keys()) sum += map.find(key)->second.w2;
+    for (uint32_t key : keys()) sum += map->find(key)->second.w2;
     benchmark::DoNotOptimize(sum);
+    state.PauseTiming();
+    delete map;
+    state.ResumeTiming();
   }
 }
 

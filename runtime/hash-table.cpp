@@ -112,17 +112,6 @@ uint32_t displace_keys(HashTable& record, uint32_t* old_flags, uint32_t* new_fla
 
 }  // namespace
 
-void table_take_bucket(TableView& view, uint32_t bucket) {
-  if (view.state(bucket) == kBucketEmpty) ++view.record->occupied;
-  view.set_state(bucket, kBucketOccupied);
-  ++view.record->count;
-}
-
-void table_occupy(TableView& view, uint32_t bucket, int32_t key) {
-  table_take_bucket(view, bucket);
-  view.keys[bucket] = key;
-}
-
 NodeId filled_byte_series(int64_t bytes) {
   NodeId node = new_byte_series(bytes);
   series_reserve_tail_bytes(node, bytes);

@@ -108,8 +108,15 @@ template <class Matches>
 
 // Takes the bucket a probe answered for a new key: count + 1, and occupied + 1 unless the bucket
 // was a deleted one. table_occupy also stores the key (kinds 0 to 2).
-void table_take_bucket(TableView& view, uint32_t bucket);
-void table_occupy(TableView& view, uint32_t bucket, int32_t key);
+inline void table_take_bucket(TableView& view, uint32_t bucket) {
+  if (view.state(bucket) == kBucketEmpty) ++view.record->occupied;
+  view.set_state(bucket, kBucketOccupied);
+  ++view.record->count;
+}
+inline void table_occupy(TableView& view, uint32_t bucket, int32_t key) {
+  table_take_bucket(view, bucket);
+  view.keys[bucket] = key;
+}
 
 // A byte series whose tail is set `bytes` past its head, its content left to the caller; a flag
 // array with every bucket empty.
