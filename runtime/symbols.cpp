@@ -116,10 +116,8 @@ NodeId decode_name(std::string_view name) {
 
 // The code points of a symbol cell's name.
 std::u32string name_code_points(const Cell& symbol) {
-  SeriesBuffer* bytes = series_buffer(symbol.w3);
   std::u32string text;
-  each_code_point({reinterpret_cast<const char*>(bytes->head_address()), bytes->tail - bytes->head},
-                  [&](uint32_t c) { text.push_back(c); });
+  each_code_point(name_of(symbol), [&](uint32_t c) { text.push_back(c); });
   return text;
 }
 
