@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "evaluator/random.h"
+#include "loader/lexer/lexer-state.h"
 #include "runtime/contexts.h"
 #include "runtime/error-raise.h"
 
@@ -55,10 +56,10 @@ constexpr Services kStandIns = {
     .init_checksum_methods = nothing,
     .init_compression_methods = nothing,
     .init_call = nothing,
-    .init_lexer_tables = nothing,
-    .init_lexer = nothing,
+    .init_lexer_tables = init_lexer_tables,  // the lexer's own
+    .init_lexer = init_lexer,
     .qelbin_decode_boot = stand_in_decode_boot,
-    .lexer_mark = nothing,
+    .lexer_mark = lexer_mark,
     .script_title = stand_in_script_title,
     .build_library = nothing,
     .show_message_box = stand_in_message_box,

@@ -133,7 +133,8 @@ std::span<const StartStep> runtime_start_steps() { return kRuntimeSteps; }
 void restart_memory() {
   constexpr std::string_view kMemorySteps[] = {
       "memory-init",       "extres-init",     "first-frames", "root-block",  "stack-blocks", "global-context",
-      "symbol-hash-table", "datatype-words", "runtime-symbols", "init-stacks", "extref-init", "init-collector"};
+      "symbol-hash-table", "datatype-words", "runtime-symbols", "init-stacks", "init-lexer-tables", "init-lexer",
+      "extref-init",       "init-collector"};
   memory_release_all();
   for (const auto& step : kRuntimeSteps)
     if (std::find(std::begin(kMemorySteps), std::end(kMemorySteps), step.name) != std::end(kMemorySteps)) step.run();

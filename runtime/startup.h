@@ -20,8 +20,8 @@ void start_runtime();
 
 // Gives all series memory back and runs the memory steps of the runtime initialisation again
 // (memory, external resources, first frames, root block, the symbol block, global context,
-// symbol table, datatype words and runtime symbols, empty stacks, extref, collector, the
-// ownership table), then enables collection: a fresh heap for tests and benchmarks.
+// symbol table, datatype words and runtime symbols, empty stacks, the lexer's buffers and
+// trace-support cell, extref, collector, the ownership table), then enables collection: a fresh heap for tests and benchmarks.
 void restart_memory();
 
 // The names of the steps run so far, in order (for tests and diagnostics).

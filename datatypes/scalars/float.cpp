@@ -13,7 +13,9 @@
 #include "datatypes/scalars/output-text.h"
 #include "datatypes/scalars/scalar-errors.h"
 #include "datatypes/scalars/unset.h"
+#include "datatypes/series/string-core.h"
 #include "evaluator/random.h"
+#include "loader/number-scanners.h"
 #include "runtime/datatype-registry.h"
 
 namespace qel {
@@ -262,8 +264,18 @@ double scaled_pair(const Cell& block, Type target) {
   return number_value(cells[0]) * std::pow(10.0, number_value(cells[1]));
 }
 
+// The double a text spells from its index on; empty text or text that does not scan raises
+// bad-to-arg.
+double float_from_text(const Cell& text) {
+  int32_t error = 0;
+  UnitText units = string_text(text);
+  double value = units.length ? scan_float(units, error) : 0.0;
+  if (!units.length || error) raise_bad_to_arg(Type::float_, text);
+  return value;
+}
+
 // make and to float! or percent!: numbers by value (the same double for float! and percent!),
-// and blocks of a number and its decimal exponent.
+// blocks of a number and its decimal exponent, and float! from text.
 Cell* float_make_to(Cell& type, Cell& spec, Type target) {
   switch (cell_type(spec)) {
     case Type::integer:
@@ -276,6 +288,7 @@ Cell* float_make_to(Cell& type, Cell& spec, Type target) {
     case Type::hash:
       return float_make_at(type, scaled_pair(spec, target), target);
     default:
+      if (target == Type::float_ && is_text_type(cell_type(spec))) return float_make_at(type, float_from_text(spec), target);
       raise_bad_to_arg(target, spec);
   }
 }

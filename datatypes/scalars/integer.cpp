@@ -12,7 +12,9 @@
 #include "datatypes/scalars/output-text.h"
 #include "datatypes/scalars/scalar-errors.h"
 #include "datatypes/scalars/unset.h"
+#include "datatypes/series/string-core.h"
 #include "evaluator/random.h"
+#include "loader/number-scanners.h"
 #include "runtime/datatype-registry.h"
 #include "runtime/quit.h"
 
@@ -185,7 +187,16 @@ void integer_round(Cell& n, Cell* scale, bool even, bool down, bool half_down, b
 
 // --- Conversions -------------------------------------------------------------------------------------
 
-// to: integers and characters by value; float! and percent! truncated toward zero when in range.
+// The integer a text spells from its index on; text that is no 32-bit integer raises bad-to-arg.
+int32_t integer_from_text(const Cell& text) {
+  int32_t error = 0;
+  int32_t value = scan_integer(string_text(text), error);
+  if (error) raise_bad_to_arg(Type::integer, text);
+  return value;
+}
+
+// to: integers and characters by value; float! and percent! truncated toward zero when in range;
+// text as the number it spells.
 Cell* integer_to(Cell& type, Cell& spec, Type) {
   switch (cell_type(spec)) {
     case Type::integer:
@@ -196,6 +207,7 @@ Cell* integer_to(Cell& type, Cell& spec, Type) {
       if (float_out_of_int_range(spec)) raise_type_limit(Type::integer);
       return integer_make_at(type, static_cast<int32_t>(float_value(spec)));
     default:
+      if (is_text_type(cell_type(spec))) return integer_make_at(type, integer_from_text(spec));
       raise_bad_to_arg(Type::integer, spec);
   }
 }

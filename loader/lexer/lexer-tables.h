@@ -5,6 +5,7 @@
 // tools/gen-lexer-tables.py; the scanner walks them one class load and one transition per byte.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 namespace qel {
@@ -33,6 +34,16 @@ constexpr bool is_final_state(uint8_t state) { return state >= kFirstFinalState;
 constexpr uint8_t next_state(uint8_t state, CharClass c) {
   return kTransitionTable[state][static_cast<uint8_t>(c)];
 }
+
+// Per state 0-64, the classes (bit c for class c) whose bytes keep the automaton in that state:
+// a run of them can be passed over without walking the transitions.
+inline constexpr std::array<uint64_t, kLexerStates> kStayClasses = [] {
+  std::array<uint64_t, kLexerStates> stays{};
+  for (uint8_t state = 0; state < kLexerStates; ++state)
+    for (uint8_t c = 0; c < kCharClasses; ++c)
+      if (kTransitionTable[state][c] == state) stays[state] |= uint64_t{1} << c;
+  return stays;
+}();
 
 // The type a state stands for (any state 0-101). For a final state it is its token's datatype
 // id (0 for tokens without one); for states 0-64 it is the type reported when an error strikes

@@ -8,6 +8,8 @@
 
 #include "datatypes/scalars/integer.h"
 #include "datatypes/scalars/math-ops.h"
+#include "datatypes/series/string-core.h"
+#include "datatypes/series/string-load.h"
 #include "runtime/action-lookup.h"
 #include "scalar-fixture.h"
 
@@ -273,6 +275,31 @@ TEST_F(Integers, CompareByValueAcrossNumbers) {
   EXPECT_EQ(compare(integer_cell(1), float_cell(2.5), kCompareLesser), -1);
   EXPECT_EQ(compare(integer_cell(INT32_MIN), integer_cell(INT32_MAX), kCompareSort), -1);
   EXPECT_EQ(compare(integer_cell(1), make_cell(Type::none), kCompareEqual), kNotComparable);
+}
+
+}  // namespace
+}  // namespace qel
+
+namespace qel {
+namespace {
+
+// Text becomes the number it spells from its index on; what does not scan is bad-to-arg.
+TEST_F(Integers, IntegerAndFloatFromText) {
+  auto text = [](std::string_view utf8, unsigned unit = 1) {
+    NodeId node = new_text_series(1, 1);
+    string_append_utf8(node, utf8);
+    string_widen_to(node, unit);
+    return string_value(node);
+  };
+  EXPECT_TRUE(same_value(call(Act::To, datatype_cell(Type::integer), text("+12'345")), integer_cell(12345)));
+  EXPECT_TRUE(same_value(call(Act::To, datatype_cell(Type::integer), text("-2147483648", 4)), integer_cell(INT32_MIN)));
+  EXPECT_TRUE(same_value(call(Act::To, datatype_cell(Type::float_), text("3.14159265358979323846264338327")),
+                         float_cell(3.141592653589793)));
+  EXPECT_TRUE(same_value(call(Act::Make, datatype_cell(Type::float_), text("2,5", 2)), float_cell(2.5)));
+  for (const char* bad : {"", "-", "'", "-2147483649", "12a"})
+    EXPECT_EQ(call_error(Act::To, datatype_cell(Type::integer), text(bad)), error_id("script", "bad-to-arg")) << bad;
+  for (const char* bad : {"", "1\u0130", "1.5e", "x"})
+    EXPECT_EQ(call_error(Act::To, datatype_cell(Type::float_), text(bad)), error_id("script", "bad-to-arg")) << bad;
 }
 
 }  // namespace

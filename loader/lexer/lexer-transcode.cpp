@@ -1,0 +1,113 @@
+// lexer-transcode.cpp: the lexer's entry points: the input copied where it stays put, one scan
+// record, the end checks and the result.
+#include "loader/lexer/lexer.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "datatypes/series/block-core.h"
+#include "datatypes/series/utf8-encode.h"
+#include "loader/lexer/lexer-nesting.h"
+#include "loader/lexer/lexer-scan.h"
+#include "loader/lexer/lexer-scratch.h"
+#include "loader/lexer/lexer-state.h"
+#include "runtime/error-raise.h"
+#include "runtime/language-thread.h"
+#include "runtime/series.h"
+
+namespace qel {
+
+namespace {
+
+// Marker cells keep byte offsets in 32 bits.
+inline constexpr uint64_t kMostInputBytes = UINT32_MAX - 1;
+
+// What a finished load leaves in `out`.
+void build_result(Cell& out, const LexerState& state, const LexerRequest& request) {
+  uint64_t count = state.tail - state.base;
+  if (request.one && !request.as_block && count > 0) {
+    out = lexer_cell(state.base);
+    if (request.into) lexer_append_cells(*request.into, state.base, 1);
+    return;
+  }
+  if (request.into) {
+    lexer_append_cells(*request.into, state.base, count);
+    out = *request.into;
+    return;
+  }
+  Cell block;
+  block_make_at(block, static_cast<int64_t>(count));
+  lexer_append_cells(block, state.base, count);
+  out = block;
+}
+
+// Scans `length` bytes at `text` (a copy that stays put, with room for a terminator after it)
+// that come from `input`.
+LexerAnswer scan_copy(Cell& out, const uint8_t* text, uint64_t length, const Cell& input,
+                      const LexerRequest& request) {
+  check_stack_headroom();  // tracers and loaders may nest scans
+  if (length > kMostInputBytes) raise_error(error_id("internal", "limit-hit"));
+  LexerState state;
+  state.input_start = state.position = text;
+  state.input_end = text + length;
+  state.input = input;
+  state.tracer = request.tracer;
+  state.load = !request.prescan && !request.scan;
+  LexerStateScope scope(state);
+  ScanEnd ended = lexer_scan(state, request.one, request.prescan);
+  bool vetoed = ended == ScanEnd::input && lexer_end_check(state, request.prescan) == LexStatus::stop;
+  if (state.load && !vetoed && ended != ScanEnd::stop)
+    build_result(out, state, request);
+  else
+    out = make_cell(Type::none);
+  return {state.token_type, lexer_input_offset(state, state.position)};
+}
+
+// Units from a series value's index to its tail (0 past the tail).
+uint64_t units_from_index(const Cell& series) {
+  SeriesBuffer* buffer = series_buffer(series.w2);
+  uint64_t units = (buffer->tail - buffer->head) / buffer->unit();
+  return series.w1 < units ? units - series.w1 : 0;
+}
+
+// The part of `available` units a length asks for: -1 all, else at most what is there.
+uint64_t part_length(int64_t length, uint64_t available) {
+  return length < 0 ? available : std::min(static_cast<uint64_t>(length), available);
+}
+
+}  // namespace
+
+LexerAnswer lexer_transcode(Cell& out, std::span<const uint8_t> text, const LexerRequest& request) {
+  LexerScratch copy(text.size());
+  if (!text.empty()) std::memcpy(copy.data(), text.data(), text.size());
+  copy.data()[text.size()] = 0;
+  return scan_copy(out, copy.data(), text.size(), make_cell(Type::none), request);
+}
+
+LexerAnswer lexer_load_string(Cell& out, const Cell& string, int64_t length, const LexerRequest& request) {
+  SeriesBuffer* buffer = series_buffer(string.w2);
+  unsigned unit = buffer->unit();
+  UnitText text{buffer->head_address() + uint64_t{string.w1} * unit, part_length(length, units_from_index(string)),
+                unit};
+  LexerScratch copy(utf8_size_bound(text));
+  size_t bytes = utf8_encode_units(text, false, copy.data());
+  copy.data()[bytes] = 0;
+  return scan_copy(out, copy.data(), bytes, string, request);
+}
+
+LexerAnswer lexer_load_binary(Cell& out, const Cell& binary, int64_t length, const LexerRequest& request) {
+  static constexpr uint8_t kByteOrderMark[] = {0xEF, 0xBB, 0xBF};
+  Cell input = binary;
+  uint64_t bytes = part_length(length, units_from_index(input));
+  const uint8_t* at = series_buffer(input.w2)->head_address() + input.w1;
+  if (bytes >= 3 && std::memcmp(at, kByteOrderMark, 3) == 0) {
+    input.w1 += 3;
+    bytes -= 3;
+  }
+  LexerScratch copy(bytes);
+  if (bytes) std::memcpy(copy.data(), series_buffer(input.w2)->head_address() + input.w1, bytes);
+  copy.data()[bytes] = 0;
+  return scan_copy(out, copy.data(), bytes, input, request);
+}
+
+}  // namespace qel

@@ -1,0 +1,96 @@
+// lexer-walk.h: the automaton's walk over one token, the lexer's innermost loop.
+#pragma once
+
+#include <cstdint>
+
+#include "loader/lexer/lexer-state.h"
+#include "loader/lexer/lexer-tables.h"
+
+namespace qel {
+
+inline constexpr uint8_t kNulClass = static_cast<uint8_t>(CharClass::nul);
+inline constexpr uint8_t kNewlineClass = static_cast<uint8_t>(CharClass::newline);
+
+// Every state's nul column ends the token at once, so a NUL byte is always the delimiter of the
+// token that meets it (or the end token, or the error token) and never part of a token.
+consteval bool nul_ends_every_token() {
+  for (uint8_t state = 0; state < kLexerStates; ++state)
+    if (!is_final_state(next_state(state, CharClass::nul))) return false;
+  return true;
+}
+static_assert(nul_ends_every_token());
+
+// Only state 0 leads back to state 0, so the bytes passed over there are all before the token.
+consteval bool only_start_returns_to_start() {
+  for (uint8_t state = 1; state < kLexerStates; ++state)
+    for (uint8_t c = 0; c < kCharClasses; ++c)
+      if (kTransitionTable[state][c] == 0) return false;
+  return true;
+}
+static_assert(only_start_returns_to_start());
+
+// A token as the automaton found it.
+struct LexerToken {
+  const uint8_t* start;  // after the skipped blanks, newlines and control bytes
+  uint32_t flags;        // class flags over its bytes
+  uint8_t type;          // token type
+  uint8_t began_in;      // the start state it was scanned from
+};
+
+// Walks the automaton from the position to the end of one token: one class load and one
+// transition per byte, except that a run of bytes keeping the automaton in its state (blanks,
+// the body of a word, a string or a comment) is passed over by their classes alone, without
+// waiting on the transition. Position and token end are left at the first byte not consumed.
+[[gnu::always_inline]] inline LexerToken lexer_walk_token(LexerState& state) {
+  const uint8_t* p = state.position;
+  const uint8_t* const end = state.input_end;
+  const uint8_t* start = p;
+  uint8_t at = state.start_state;
+  uint8_t final_state;
+  uint32_t flags = 0;
+  int64_t line = state.line;
+  for (;;) {
+    uint64_t stay = kStayClasses[at];
+    if (stay & (uint64_t{1} << kNewlineClass)) {
+      for (; p < end; ++p) {
+        uint32_t entry = kCharClassTable[*p];
+        if (!((stay >> (entry & 0xFF)) & 1)) break;
+        flags |= entry;
+        line += (entry & 0xFF) == kNewlineClass;
+      }
+    } else {
+      for (; p < end; ++p) {  // no line ends in this run
+        uint32_t entry = kCharClassTable[*p];
+        if (!((stay >> (entry & 0xFF)) & 1)) break;
+        flags |= entry;
+      }
+    }
+    if (at == 0) start = p;  // blanks, newlines and control bytes before a token
+    if (p == end) {
+      final_state = kTransitionTable[at][kNulClass];
+      break;
+    }
+    uint32_t entry = kCharClassTable[*p];
+    uint8_t next = kTransitionTable[at][entry & 0xFF];
+    if (next >= kFirstFinalState) {
+      final_state = next;
+      break;
+    }
+    flags |= entry;
+    line += (entry & 0xFF) == kNewlineClass;
+    ++p;
+    at = next;
+  }
+  LexerToken token{start, flags & kCharFlagMask, static_cast<uint8_t>(final_state - kFirstFinalState),
+                   state.start_state};
+  state.position = state.token_end = p;
+  state.token_lines = line - state.line;
+  state.line = line;
+  state.previous_state = at;
+  state.error_type = kNoErrorType;
+  state.closing_type = 0;
+  state.token_type = state_type(final_state);
+  return token;
+}
+
+}  // namespace qel

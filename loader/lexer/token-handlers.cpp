@@ -1,0 +1,56 @@
+// token-handlers.cpp: the table of token handlers, in token-type order.
+#include "loader/lexer/token-handlers.h"
+
+#include "loader/lexer/lexer-nesting.h"
+#include "loader/lexer/token-loaders.h"
+#include "loader/lexer/lexer-tables.h"
+
+namespace qel {
+
+namespace {
+
+// {scanner, loader} per token type; a datatype's module fills its row.
+constexpr TokenHandlers kTokenHandlers[kTokenTypes] = {
+    /* 0 end of input */ {scan_end, nullptr},
+    /* 1 error */ {scan_error_token, nullptr},
+    /* 2 [ */ {scan_open_block, nullptr},
+    /* 3 ] */ {scan_close_block, nullptr},
+    /* 4 ( */ {scan_open_paren, nullptr},
+    /* 5 ) */ {scan_close_paren, nullptr},
+    /* 6 { */ {scan_open_brace, nullptr},
+    /* 7 } */ {scan_close_brace, nullptr},
+    /* 8 #[ */ {scan_open_map, nullptr},
+    /* 9 path start */ {scan_path_start, nullptr},
+    /* 10 #( ... ) */ {scan_construction, nullptr},
+    /* 11 comment */ {scan_comment, nullptr},
+    /* 12 , */ {scan_comma, nullptr},
+    /* 13 string */ {load_quoted_string, load_quoted_string},
+    /* 14 word */ {scan_word_kind, load_word},
+    /* 15 issue */ {scan_issue, load_issue},
+    /* 16 integer */ {nullptr, load_integer},
+    /* 17 refinement */ {nullptr, load_refinement},
+    /* 18 char */ {nullptr, load_char},
+    /* 19 file */ {nullptr, nullptr},
+    /* 20 binary */ {nullptr, nullptr},
+    /* 21 percent */ {nullptr, load_percent},
+    /* 22 float */ {nullptr, load_float},
+    /* 23 special float */ {nullptr, load_special_float},
+    /* 24 tuple */ {nullptr, nullptr},
+    /* 25 date */ {nullptr, nullptr},
+    /* 26 pair */ {nullptr, nullptr},
+    /* 27 point */ {nullptr, nullptr},
+    /* 28 time */ {nullptr, nullptr},
+    /* 29 money */ {nullptr, nullptr},
+    /* 30 tag */ {nullptr, nullptr},
+    /* 31 url */ {nullptr, nullptr},
+    /* 32 email */ {nullptr, nullptr},
+    /* 33 hex integer */ {nullptr, load_hex_integer},
+    /* 34 raw string */ {nullptr, load_raw_string},
+    /* 35 ref */ {nullptr, nullptr},
+};
+
+}  // namespace
+
+const TokenHandlers& token_handlers(uint8_t token_type) { return kTokenHandlers[token_type]; }
+
+}  // namespace qel

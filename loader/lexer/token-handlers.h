@@ -1,0 +1,29 @@
+// token-handlers.h: the handlers the lexer calls per token type: a scanner that checks a token
+// and a loader that makes its value.
+//
+// Each datatype plugs its handlers into the one table of token-handlers.cpp, in token-type
+// order; an empty slot is no handler. A token whose type has no loader at all cannot be made
+// into a value yet: loading it is the internal feature-na error.
+#pragma once
+
+#include <cstdint>
+
+#include "loader/lexer/lexer-state.h"
+
+namespace qel {
+
+// Checks the token [start, end) (load false) or also appends its value through lexer_alloc_slot
+// (load true). `flags` are the class flags ORed over the token's bytes. A failure goes through
+// lexer_syntax_error and answers its status.
+using TokenHandler = LexStatus (*)(LexerState& state, const uint8_t* start, const uint8_t* end, uint32_t flags,
+                                   bool load);
+
+struct TokenHandlers {
+  TokenHandler scanner;
+  TokenHandler loader;
+};
+
+// The handlers of a token type (0-35).
+const TokenHandlers& token_handlers(uint8_t token_type);
+
+}  // namespace qel

@@ -1,0 +1,176 @@
+// Random inputs through every mode, with and without a tracer that declines, skips and moves:
+// every load gives well-formed values or a catalog error, every scan an answer; a tracer that
+// recurses into the lexer ends in the catchable stack-overflow error.
+#include <random>
+#include <string>
+
+#include "lexer-fixture.h"
+#include "loader/lexer/lexer-walk.h"
+#include "runtime/language-thread.h"
+
+namespace qel {
+namespace {
+
+using namespace qel::testing;
+
+// Bytes that matter to the grammar, each as likely as the others; the rest of the byte range
+// comes in now and then.
+constexpr std::string_view kAlphabet =
+    "[](){}\"#'%:/@$-+.,;^<>=e0159afxhT \n\t\r!?_~\\|"
+    "\xC3\xA9\xE3\x80\x80\xC2\xA0\xF0\x9F\x98\x80";
+
+std::string random_text(std::mt19937& random) {
+  std::string text(std::uniform_int_distribution<size_t>(0, 40)(random), ' ');
+  for (char& c : text) {
+    uint32_t pick = random() % 64;
+    c = pick < 60 ? kAlphabet[random() % kAlphabet.size()] : static_cast<char>(random() % 256);
+  }
+  return text;
+}
+
+// True when every value reachable from the cell is a loaded type with its series in place.
+bool well_formed(const Cell& value, int depth = 0) {
+  Type type = cell_type(value);
+  if (type == Type::none_id || type > kHighestTypeId || type == kOpenMarkerType || depth > 100) return false;
+  bool block_like = type == Type::block || type == Type::paren || (type >= Type::path && type <= Type::get_path);
+  if (type == Type::string && series_buffer(value.w2)->unit() > 4) return false;
+  if (!block_like) return true;
+  for (const Cell& cell : cells_of(value))
+    if (!well_formed(cell, depth + 1)) return false;
+  return true;
+}
+
+// The errors a load may raise.
+bool catalog_error(ErrorId id) {
+  return id.category == error_id("syntax", "invalid").category || id == error_id("internal", "feature-na");
+}
+
+// A tracer whose verdicts and moves come from the generator.
+struct Meddler {
+  std::mt19937* random;
+  static bool call(const LexerTracer& tracer, LexerTraceCall& call) {
+    std::mt19937& random = *static_cast<Meddler*>(tracer.context)->random;
+    uint32_t pick = random() % 16;
+    if (pick == 0) call.index += 1;
+    if (pick == 1) call.index = 1000;
+    return pick != 2;
+  }
+};
+
+TEST_F(LexerTest, FuzzedInputsGiveValuesOrCatalogErrors) {
+  std::mt19937 random(20240229);
+  Meddler meddler{&random};
+  LexerTracer tracer{Meddler::call, make_cell(Type::none), kAllLexerEvents, &meddler};
+  for (int round = 0; round < 60000; ++round) {
+    std::string text = random_text(random);
+    SCOPED_TRACE(text);
+    for (bool traced : {false, true}) {
+      LexerRequest load;
+      load.tracer = traced ? &tracer : nullptr;
+      load.one = round % 3 == 0;
+      Cell out;
+      Caught caught = trap_errors([&] { (void)lexer_transcode(out, bytes_of(text), load); });
+      if (caught.taken == kThrowError) {
+        stack_drop(1);
+        ASSERT_TRUE(catalog_error(stand_in_last_error().id));
+      } else {
+        ASSERT_TRUE(cell_type(out) == Type::none || well_formed(out));
+      }
+      for (bool prescan : {false, true}) {
+        LexerRequest scan;
+        scan.tracer = load.tracer;
+        scan.one = true;
+        (prescan ? scan.prescan : scan.scan) = true;
+        int32_t type = lexer_transcode(out, bytes_of(text), scan).type;
+        ASSERT_TRUE(type >= 0 && type <= id(kHighestTypeId));
+      }
+      ASSERT_EQ(lexer_innermost(), nullptr);
+    }
+  }
+}
+
+// The plain walk over the tables, one transition per byte: what the walker's runs must give.
+struct PlainToken {
+  size_t start, end;
+  uint32_t flags;
+  uint8_t final_state, previous_state;
+  int64_t lines;
+  bool operator==(const PlainToken&) const = default;
+};
+
+PlainToken plain_walk(std::string_view text, uint8_t start_state) {
+  size_t p = 0, start = 0;
+  uint8_t state = start_state, final_state;
+  uint32_t flags = 0;
+  int64_t lines = 0;
+  for (;;) {
+    if (p == text.size()) {
+      final_state = next_state(state, CharClass::nul);
+      break;
+    }
+    uint8_t byte = static_cast<uint8_t>(text[p]);
+    uint8_t next = next_state(state, char_class(byte));
+    if (is_final_state(next)) {
+      final_state = next;
+      break;
+    }
+    flags |= char_flags(byte);
+    lines += char_class(byte) == CharClass::newline;
+    ++p;
+    if (next == 0) start = p;
+    state = next;
+  }
+  return {start, p, flags, final_state, state, lines};
+}
+
+TEST(LexerWalk, RunsGiveThePlainWalksTokens) {
+  std::mt19937 random(19650218);
+  for (int round = 0; round < 200000; ++round) {
+    std::string text = random_text(random);
+    uint8_t start_state = static_cast<uint8_t>(random() % kLexerStates);
+    LexerState state;
+    state.input_start = state.position = reinterpret_cast<const uint8_t*>(text.data());
+    state.input_end = state.input_start + text.size();
+    state.start_state = start_state;
+    LexerToken token = lexer_walk_token(state);
+    PlainToken walked{static_cast<size_t>(token.start - state.input_start),
+                      static_cast<size_t>(state.token_end - state.input_start),
+                      token.flags,
+                      static_cast<uint8_t>(token.type + kFirstFinalState),
+                      state.previous_state,
+                      state.line - 1};
+    ASSERT_EQ(walked, plain_walk(text, start_state)) << text << " from S" << int{start_state};
+  }
+}
+
+TEST(LexerRecursion, ATracerRecursingIntoTheLexerEndsInStackOverflow) {
+  int result = run_on_language_thread(
+      [] {
+        reset_services();
+        restart_memory();
+        LexerTracer tracer{[](const LexerTracer& self, LexerTraceCall&) {
+                             LexerRequest request;
+                             request.tracer = &self;
+                             Cell out;
+                             (void)lexer_transcode(out, bytes_of("[a]"), request);
+                             return true;
+                           },
+                           make_cell(Type::none), kAllLexerEvents, nullptr};
+        LexerRequest request;
+        request.tracer = &tracer;
+        Cell out;
+        Caught caught = trap_errors([&] { (void)lexer_transcode(out, bytes_of("[a]"), request); });
+        bool overflowed =
+            caught.taken == kThrowError && stand_in_last_error().id == error_id("internal", "stack-overflow");
+        stack_drop(1);
+        Caught again = trap_errors([&] { (void)lexer_transcode(out, bytes_of("\"a\" \"b\""), {}); });
+        bool clean = lexer_innermost() == nullptr && again.taken == 0 && cells_of(out).size() == 2;
+        memory_release_all();
+        return static_cast<int>(overflowed && clean);
+      },
+      16 << 20);
+  EXPECT_EQ(result, 1);
+}
+
+}  // namespace
+}  // namespace qel
