@@ -238,12 +238,15 @@ Cell* hashtable_put(NodeId table, uint32_t key) {
   if (!probe.found) {
     if (view.state(probe.bucket) == kBucketEmpty) {
       // A fresh entry at the tail; a deleted bucket reuses the entry it held, so the entry
-      // series never outgrows the occupied buckets (and never grows: it has room for them).
+      // series never outgrows the occupied buckets. A table made or grown here has room for
+      // them all; only a copy's entry series, cut to its content, grows.
       slots[probe.bucket].offset = static_cast<int32_t>(entries->tail - entries->head);
-      if (entries->capacity - entries->tail >= record.aux) [[likely]]
+      if (entries->capacity - entries->tail >= record.aux) [[likely]] {
         entries->tail += record.aux;
-      else
-        series_reserve_tail_bytes(record.block, record.aux), entries = series_buffer(record.block);
+      } else {
+        series_reserve_tail_bytes(record.block, record.aux);
+        entries = series_buffer(record.block);
+      }
     }
     table_take_bucket(view, probe.bucket);
     slots[probe.bucket].key = key;
