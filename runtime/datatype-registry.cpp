@@ -18,6 +18,8 @@
 #include "datatypes/series/path.h"
 #include "datatypes/series/string.h"
 #include "datatypes/series/series.h"
+#include "evaluator/error.h"
+#include "evaluator/object.h"
 #include "runtime/console-output.h"
 #include "runtime/contexts.h"
 #include "runtime/quit.h"
@@ -68,12 +70,12 @@ constexpr DatatypeInit kDatatypeInits[] = {
     {"issue!", nothing},
     {"url!", nothing},
     {"file!", nothing},
-    {"object!", nothing},
+    {"object!", register_object_datatype},
     {"bitset!", nothing},
     {"triple!", nothing},
     {"float!", register_float_datatype},
     {"typeset!", register_typeset_datatype},
-    {"error!", nothing},
+    {"error!", register_error_datatype},
     {"vector!", nothing},
     {"map!", nothing},
     {"hash!", nothing},
