@@ -4,6 +4,7 @@
 #include <benchmark/benchmark.h>
 #include <gc.h>
 #include <lua.hpp>
+#include <dlfcn.h>
 #include <mimalloc.h>
 
 #include <cstdlib>
@@ -68,6 +69,19 @@ void start_boehm() {
 
 // --- small allocations -------------------------------------------------------------------------
 
+// The C library's own allocator. Linking the second allocator replaces `malloc` for the whole
+// process, so the C library's entry points are looked up in the C library itself.
+void* libc_entry(const char* name) {
+  void* libc = dlopen("libc.so.6", RTLD_NOW | RTLD_NOLOAD);
+  void* entry = libc ? dlsym(libc, name) : nullptr;
+  if (!entry) std::abort();
+  return entry;
+}
+const auto libc_allocate = reinterpret_cast<void* (*)(size_t)>(libc_entry("malloc"));
+const auto libc_release = reinterpret_cast<void (*)(void*)>(libc_entry("free"));
+void* libc_malloc(size_t bytes) { return libc_allocate(bytes); }
+void libc_free(void* block) { libc_release(block); }
+
 void small_alloc_qel(benchmark::State& state) {
   start_memory();
   for (auto _ : state) {
@@ -106,7 +120,7 @@ void small_alloc_python(benchmark::State& state) {
 }
 
 BENCHMARK(small_alloc_qel)->Name("small-series-alloc/qel");
-BENCHMARK(small_alloc_c<std::malloc, std::free>)->Name("small-series-alloc/malloc");
+BENCHMARK(small_alloc_c<libc_malloc, libc_free>)->Name("small-series-alloc/malloc");
 BENCHMARK(small_alloc_c<mi_malloc, mi_free>)->Name("small-series-alloc/mimalloc");
 BENCHMARK(small_alloc_lua)->Name("small-series-alloc/lua-table");
 BENCHMARK(small_alloc_python)->Name("small-series-alloc/python-list");

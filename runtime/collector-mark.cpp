@@ -1,22 +1,25 @@
 // collector-mark.cpp: marking with an explicit mark stack (never recursion), and what each
 // datatype's cell refers to.
 //
-// Invariant: outside a collection no buffer carries the mark bit. During marking a marked cell
-// series is either on the mark stack or has had all its values marked.
+// Invariant: during marking a marked series is on the mark stack, waits in the drain's prefetch
+// ring, has had all its values marked, or is no cell series.
+#include <algorithm>
 #include <array>
 
 #include "runtime/collector-phases.h"
 #include "runtime/collector.h"
 #include "runtime/extres.h"
 #include "runtime/heap-array.h"
+#include "runtime/memory.h"
 #include "runtime/series-buffer.h"
 
 namespace qel {
 
 namespace {
 
-// Cell series waiting for their values to be marked.
+// Series waiting for their values to be marked (those of unit 16 are cell series).
 HeapArray<NodeId> mark_stack;
+HeapArray<uint64_t> mark_words;  // the storage of mark_bits
 TableMarker table_marker = nullptr;
 
 constexpr uint32_t kNoSlot = 0xFFFFFFFF;
@@ -119,37 +122,103 @@ constexpr std::array<TypeMarker, kTypeTableRows> marker_table() {
 
 std::array<TypeMarker, kTypeTableRows> markers = marker_table();
 
-// The buffer of a node that names a series in use, else null.
-SeriesBuffer* buffer_in_use(NodeId node) {
-  return node_is_in_use(node) ? series_buffer(node) : nullptr;
-}
-
-}  // namespace
-
-bool collector_mark_node(NodeId node) {
-  SeriesBuffer* buffer = buffer_in_use(node);
-  if (!buffer || (buffer->flags & kSeriesMark)) return false;
-  buffer->flags |= kSeriesMark;
+// Sets the node's mark bit; answers true when it was clear.
+bool test_and_mark(NodeId node) {
+  uint64_t& word = mark_bits[node / 64];
+  uint64_t bit = uint64_t{1} << (node % 64);
+  if (word & bit) return false;
+  word |= bit;
   return true;
 }
 
-void collector_mark_block(NodeId node) {
-  if (collector_mark_node(node) && series_buffer(node)->unit() == sizeof(Cell)) mark_stack.push_back(node);
+// The frame of the last buffer counted: marks mostly fall in the frame of the one before.
+// The sentinel holds no address, so a buffer outside every frame is looked up each time.
+SeriesFrame no_frame{};
+SeriesFrame* last_frame = &no_frame;
+
+// Counts a newly marked buffer in its frame (for compaction's skip of frames with nothing dead).
+void count_in_frame(uintptr_t address) {
+  if (address - reinterpret_cast<uintptr_t>(last_frame->area) >= last_frame->size()) {
+    SeriesFrame* frame = series_frame_holding(address);
+    if (!frame) return;
+    last_frame = frame;
+  }
+  ++last_frame->marked;
 }
+
+// Marks a series in use; answers true when it was not marked yet.
+inline bool mark_node(NodeId node) {
+  if (!node_is_in_use(node) || !test_and_mark(node)) return false;
+  count_in_frame(node_slot(node));
+  return true;
+}
+
+// Marks a series and queues it for its values (those of a cell series are marked when drained).
+inline void mark_block(NodeId node) {
+  if (mark_node(node)) mark_stack.push_back(node);
+}
+
+// Series whose buffers the drain has asked the memory for ahead of scanning them.
+constexpr size_t kPrefetchDepth = 8;
+constexpr size_t kPrefetchLines = 3;  // a header and the first cells
+
+struct PrefetchRing {
+  SeriesBuffer* entries[kPrefetchDepth];
+  size_t first = 0;
+  size_t count = 0;
+
+  // Moves series from the mark stack into the ring, asking for their buffers' first lines.
+  void fill() {
+    while (count < kPrefetchDepth && !mark_stack.empty()) {
+      SeriesBuffer* buffer = series_buffer(mark_stack.back());
+      mark_stack.pop_back();
+      for (size_t line = 0; line < kPrefetchLines; ++line)
+        __builtin_prefetch(reinterpret_cast<const uint8_t*>(buffer) + line * 64);
+      entries[(first + count++) % kPrefetchDepth] = buffer;
+    }
+  }
+
+  SeriesBuffer* take() {
+    SeriesBuffer* buffer = entries[first];
+    first = (first + 1) % kPrefetchDepth;
+    --count;
+    return buffer;
+  }
+};
+
+}  // namespace
+
+uint64_t* mark_bits = nullptr;
+
+void mark_bits_prepare() {
+  mark_words.resize(node_id_limit / 64 + 1);  // new words come zeroed
+  mark_bits = mark_words.data();
+  for (SeriesFrame& frame : memory.frames) frame.marked = 0;
+  last_frame = &no_frame;
+}
+
+void mark_bits_clear() {
+  std::fill(mark_words.begin(), mark_words.end(), uint64_t{0});
+}
+
+bool collector_mark_node(NodeId node) { return mark_node(node); }
+
+void collector_mark_block(NodeId node) { mark_block(node); }
 
 void collector_mark_context(NodeId node) { collector_mark_block(node); }
 
 void collector_mark_cells(const Cell* first, const Cell* end) {
   for (const Cell* cell = first; cell < end; ++cell) {
     TypeMarker marker = markers[type_index(cell_type(*cell))];
-    if (marker != mark_nothing) marker(*cell);  // most cells of a block are scalars
+    if (marker == mark_nothing) continue;  // most cells of a block are scalars
+    if (marker == mark_block_value)
+      mark_block(cell->w2);  // the commonest reference, without the call
+    else
+      marker(*cell);
   }
 }
 
-bool collector_is_marked(NodeId node) {
-  SeriesBuffer* buffer = buffer_in_use(node);
-  return buffer && (buffer->flags & kSeriesMark);
-}
+bool collector_is_marked(NodeId node) { return collector_active() && node_is_in_use(node) && node_marked(node); }
 
 void collector_set_type_marker(Type type, TypeMarker marker) { markers[type_index(type)] = marker; }
 
@@ -163,11 +232,10 @@ void collector_mark_table(NodeId table) {
 }
 
 void mark_stack_drain() {
-  while (!mark_stack.empty()) {
-    NodeId node = mark_stack.back();
-    mark_stack.pop_back();
-    SeriesBuffer* buffer = series_buffer(node);
-    collector_mark_cells(buffer->head_cell(), buffer->tail_cell());
+  PrefetchRing ring;
+  for (ring.fill(); ring.count; ring.fill()) {
+    SeriesBuffer* buffer = ring.take();
+    if (buffer->unit() == sizeof(Cell)) collector_mark_cells(buffer->head_cell(), buffer->tail_cell());
   }
 }
 

@@ -94,7 +94,10 @@ void mark_roots() {
 
 // One full cycle.
 void collect() {
+  memory_window_close();
+  node_window_close();
   gc_active.store(true);
+  mark_bits_prepare();
   mark_roots();
   post_marks.run();
   extres_sweep();
@@ -104,12 +107,14 @@ void collect() {
     compact_frames();
   big_series_release_unmarked();
   heap_buffers_release_unmarked();
+  mark_bits_clear();
   node_frames_release_empty(cycles + 1);
   memory_cycle_done();
   ++cycles;
   requested = false;
   refresh_pending();
   gc_active.store(false);
+  memory_window_open();
 }
 
 }  // namespace
@@ -117,6 +122,7 @@ void collect() {
 void collector_init() {
   cycles = 0;
   requested = false;  // a fresh heap has nothing to collect yet
+  memory_window_open();  // past the budget, the next allocation asks again
   const char* setting = std::getenv("QEL_GC_TORTURE");
   collector_set_torture(setting && std::string_view(setting) == "1");
 }

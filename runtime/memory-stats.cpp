@@ -54,8 +54,10 @@ uint64_t memory_frame_stats(int mode, NodeId target) {
   HeapArray<FrameFigures> node_figures;
   HeapArray<FrameFigures> series_figures;
   HeapArray<uint64_t> big_sizes;
-  for (const NodeFrame& frame : node_frames())
-    if (!frame.released) node_figures.push_back({kNodeFrameIds - frame.in_use, frame.in_use, kNodeFrameIds});
+  for (size_t k = 0; k < node_frames().size(); ++k) {
+    uint32_t used = node_frame_in_use(k);
+    if (!node_frames()[k].released) node_figures.push_back({kNodeFrameIds - used, used, kNodeFrameIds});
+  }
   for (const SeriesFrame& frame : memory.frames) series_figures.push_back({frame.room(), frame.used(), frame.size()});
   for (const BigSeries& big : memory.bigs) big_sizes.push_back(big.size);
   uint64_t os_total = memory.os_total;

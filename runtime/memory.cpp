@@ -40,20 +40,11 @@ void check_not_collecting() {
   if (collector_active()) fatal_assertion();
 }
 
-// Writes the header of a new buffer at `at`.
-SeriesBuffer* buffer_start(void* at, uint64_t size, int64_t unit, int32_t head_offset, uint32_t kind) {
-  auto* buffer = static_cast<SeriesBuffer*>(at);
-  uint32_t flags = static_cast<uint32_t>(unit) | kSeriesLive | kSeriesAllocated | kind;
-  uint64_t head = static_cast<uint64_t>(head_offset);
-  if (head_offset == -1) {
-    flags |= kSeriesMiddleHead;
-    head = size / 2;
-  } else if (head_offset < 0 || head > size) [[unlikely]] {
+// Writes the header of a new buffer; a head offset outside the data area is a fault of the caller.
+SeriesBuffer* checked_buffer_start(void* at, uint64_t size, int64_t unit, int32_t head_offset, uint32_t kind) {
+  if (head_offset < -1 || (head_offset >= 0 && static_cast<uint64_t>(head_offset) > size)) [[unlikely]]
     fatal_assertion();
-  }
-  *buffer = SeriesBuffer{flags, 0, static_cast<uint32_t>(size), static_cast<uint32_t>(head),
-                         static_cast<uint32_t>(head), 0};
-  return buffer;
+  return buffer_start(at, size, unit, head_offset, kind);
 }
 
 // Keeps the frame list in ascending address order; answers the new frame's position.
@@ -93,7 +84,7 @@ size_t first_frame_with_room(uint64_t need) {
   memory.bigs.push_back(BigSeries{static_cast<SeriesBuffer*>(pages), mapped});
   memory.big_since_cycle += mapped;
   if (memory.big_since_cycle > memory.budget) collector_request();
-  return buffer_start(pages, size, unit, head_offset, kSeriesBig);
+  return checked_buffer_start(pages, size, unit, head_offset, kSeriesBig);
 }
 
 // Counts frame and heap bytes towards the next collection.
@@ -111,12 +102,13 @@ SeriesFrame& frame_add(const SeriesFrame& frame) {
 
 SeriesFrame& series_frame_map(uint64_t size) {
   auto* area = static_cast<uint8_t*>(os_pages_get(size));
-  return frame_add(SeriesFrame{area, area, area + size, 0});
+  return frame_add(SeriesFrame{area, area, area + size, 0, 1, 0, 0});
 }
 
 }  // namespace
 
 void memory_init() {
+  memory.window = BumpWindow{};
   memory.os_total = 0;
   memory.frames.clear();
   memory.current = 0;
@@ -131,9 +123,11 @@ void memory_init() {
 void memory_first_frames() {
   node_frame_new();
   series_frame_new(0);
+  memory_window_open();
 }
 
 void memory_release_all() {
+  memory_window_close();
   while (!memory.frames.empty()) series_frame_release(memory.frames.size() - 1);
   for (const BigSeries& big : memory.bigs) os_pages_release(big.buffer, big.size);
   for (SeriesBuffer* buffer : memory.heap_held) heap_release(buffer);
@@ -150,27 +144,34 @@ void memory_os_add(int64_t bytes) { memory.os_total += static_cast<uint64_t>(byt
 
 void raise_no_memory() { raise_error(error_id("internal", "no-memory")); }
 
-SeriesBuffer* series_buffer_alloc(int64_t units, int64_t unit, int32_t head_offset) {
+// Everything the fast path does not take: the first frame, a full window, the budget running
+// out, big series and bad requests. The window is closed meanwhile.
+SeriesBuffer* series_buffer_alloc_slow(int64_t units, int64_t unit, int32_t head_offset) {
   uint64_t size = checked_capacity(units, unit);
   check_not_collecting();
   uint64_t need = size + kBufferHeaderBytes;
   if (need >= kMaxFrameSize) return big_series_alloc(size, unit, head_offset);
-  // The common case stays short: a bump in the current frame.
+  memory_window_close();
   SeriesFrame* frame = memory.current < memory.frames.size() ? &memory.frames[memory.current] : nullptr;
-  if (!frame || !frame->has_room(need)) [[unlikely]] frame = &frame_for(need);
-  uint8_t* at = frame->free;
+  if (!frame || !frame->has_room(need)) frame = &frame_for(need);
+  frame->touched = 1;
+  SeriesBuffer* buffer = checked_buffer_start(frame->free, size, unit, head_offset, 0);
   frame->free += need;
   note_allocated(need);
-  return buffer_start(at, size, unit, head_offset, 0);
+  memory_window_open();
+  return buffer;
 }
 
 SeriesBuffer* heap_buffer_alloc(int64_t units, int64_t unit, int32_t head_offset) {
   uint64_t size = checked_capacity(units, unit);
   check_not_collecting();
   void* block = heap_allocate_checked(size + kBufferHeaderBytes);
-  memory.heap_held.push_back(static_cast<SeriesBuffer*>(block));
+  SeriesBuffer* buffer = checked_buffer_start(block, size, unit, head_offset, kSeriesHeapHeld);
+  memory.heap_held.push_back(buffer);
+  memory_window_close();  // the heap bytes shorten the budget left to the window
   note_allocated(size + kBufferHeaderBytes);
-  return buffer_start(block, size, unit, head_offset, kSeriesHeapHeld);
+  memory_window_open();
+  return buffer;
 }
 
 SeriesFrame& series_frame_new(uint64_t need) {
@@ -187,7 +188,7 @@ SeriesFrame& series_frame_carve(uint64_t size) {
   os_pages_commit(torture_next, size);
   uint8_t* area = torture_next;
   torture_next += size;
-  return frame_add(SeriesFrame{area, area, area + size, 1});
+  return frame_add(SeriesFrame{area, area, area + size, 1, 1, 0, 0});
 }
 
 void series_frame_release(size_t position) {
@@ -201,12 +202,19 @@ void series_frame_release(size_t position) {
   if (memory.current >= position && memory.current > 0) --memory.current;
 }
 
+SeriesFrame* series_frame_holding(uintptr_t address) {
+  auto after = std::upper_bound(memory.frames.begin(), memory.frames.end(), address,
+                                [](uintptr_t at, const SeriesFrame& frame) { return at < reinterpret_cast<uintptr_t>(frame.area); });
+  if (after == memory.frames.begin()) return nullptr;
+  SeriesFrame* frame = after - 1;
+  return address < reinterpret_cast<uintptr_t>(frame->end) ? frame : nullptr;
+}
+
 void big_series_release_unmarked() {
   size_t kept = 0;
   for (BigSeries big : memory.bigs) {
     SeriesBuffer* buffer = big.buffer;
-    if (buffer->flags & kSeriesMark) {
-      buffer->flags &= ~kSeriesMark;
+    if (collector_is_marked(buffer->node)) {
       memory.bigs[kept++] = big;
       continue;
     }
@@ -220,8 +228,7 @@ void big_series_release_unmarked() {
 void heap_buffers_release_unmarked() {
   size_t kept = 0;
   for (SeriesBuffer* buffer : memory.heap_held) {
-    if (buffer->flags & kSeriesMark) {
-      buffer->flags &= ~kSeriesMark;
+    if (collector_is_marked(buffer->node)) {
       memory.heap_held[kept++] = buffer;
       continue;
     }
@@ -243,6 +250,38 @@ void memory_cycle_done() {
   memory.live_after_cycle = memory_bytes_in_series();
   memory.budget = std::max(memory.live_after_cycle, kMinCollectionBudget);
   memory.allocated_since_cycle = memory.big_since_cycle = 0;
+}
+
+void memory_window_close() {
+  BumpWindow& window = memory.window;
+  if (window.frame->free != window.start) window.frame->touched = 1;  // it holds new buffers
+  memory.allocated_since_cycle += static_cast<uint64_t>(window.frame->free - window.start);
+  window = BumpWindow{};
+}
+
+void memory_window_open() {
+  memory_window_close();
+  if (memory.current >= memory.frames.size() || collector_active()) return;
+  SeriesFrame& frame = memory.frames[memory.current];
+  // Past the budget every allocation asks for a collection: once asked, bumps need not repeat it;
+  // with the request withdrawn, the next allocation takes the slow path and asks again.
+  uint64_t room = frame.room();
+  if (memory.allocated_since_cycle <= memory.budget)
+    room = std::min(room, memory.budget - memory.allocated_since_cycle + 1);
+  else if (!collector_requested())
+    room = 0;
+  memory.window = BumpWindow{&frame, frame.free + room, frame.free};
+}
+
+void memory_make_current(size_t position) {
+  memory_window_close();
+  memory.current = position;
+  memory_window_open();
+}
+
+uint64_t memory_allocated_since_cycle() {
+  const BumpWindow& window = memory.window;
+  return memory.allocated_since_cycle + static_cast<uint64_t>(window.frame->free - window.start);
 }
 
 }  // namespace qel

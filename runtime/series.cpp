@@ -15,13 +15,6 @@ namespace {
 // The largest capacity a buffer may have (a multiple of 16 under the ceiling).
 constexpr int64_t kMaxCapacity = static_cast<int64_t>(kSeriesMaxBytes & ~uint64_t{15});
 
-NodeId link(SeriesBuffer* buffer) {
-  NodeId node = node_alloc();  // a refusal here leaves the buffer as dead space, node 0
-  node_slot(node) = reinterpret_cast<uintptr_t>(buffer);
-  buffer->node = node;
-  return node;
-}
-
 uint32_t content_bytes(const SeriesBuffer* buffer) { return buffer->tail - buffer->head; }
 
 // Ends the process (98) unless `ok`: a position outside the content is a fault of the caller.
@@ -64,7 +57,7 @@ SeriesBuffer* grow_buffer(NodeId node, int64_t new_capacity, bool copy) {
   int64_t units = (capacity + unit - 1) / unit;
   SeriesBuffer* fresh = (old->flags & kSeriesHeapHeld) ? heap_buffer_alloc(units, unit, 0)
                                                       : series_buffer_alloc(units, unit, 0);
-  fresh->flags = (old->flags & ~(kSeriesBig | kSeriesMark)) | (fresh->flags & kSeriesBig);
+  fresh->flags = (old->flags & ~kSeriesBig) | (fresh->flags & kSeriesBig);
   fresh->node = node;
   fresh->tail = fresh->head + length;
   if (copy) std::memcpy(fresh->data(), old->head_address(), std::min(old->capacity - old->head, fresh->capacity));
@@ -76,11 +69,10 @@ SeriesBuffer* grow_buffer(NodeId node, int64_t new_capacity, bool copy) {
 
 }  // namespace
 
-NodeId new_series_node(int64_t units, int64_t unit, int32_t head_offset) {
-  return link(series_buffer_alloc(units, unit, head_offset));
+// A request the inline path does not take: the node linked after the buffer is made.
+NodeId new_series_node_slow(int64_t units, int64_t unit, int32_t head_offset) {
+  return link_new_buffer(series_buffer_alloc(units, unit, head_offset));
 }
-
-NodeId new_cell_series(int64_t cells) { return new_series_node(cells, sizeof(Cell), 0); }
 
 NodeId new_cell_series_unset(int64_t cells) {
   NodeId node = new_cell_series(cells);
@@ -89,8 +81,6 @@ NodeId new_cell_series_unset(int64_t cells) {
   return node;
 }
 
-NodeId new_byte_series(int64_t bytes) { return new_series_node(bytes == 0 ? 16 : bytes, 1, 0); }
-
 NodeId new_byte_series_filled(int64_t bytes, uint8_t fill) {
   NodeId node = new_byte_series(bytes);
   SeriesBuffer* buffer = series_buffer(node);
@@ -98,10 +88,8 @@ NodeId new_byte_series_filled(int64_t bytes, uint8_t fill) {
   return node;
 }
 
-NodeId new_string_series(int64_t units, int64_t unit) { return new_series_node(units, unit, 0); }
-
 NodeId new_heap_series(int64_t units, int64_t unit, int32_t head_offset) {
-  return link(heap_buffer_alloc(units, unit, head_offset));
+  return link_new_buffer(heap_buffer_alloc(units, unit, head_offset));
 }
 
 NodeId copy_series_buffer(NodeId source) {
@@ -109,7 +97,7 @@ NodeId copy_series_buffer(NodeId source) {
   // As many bytes as the tail offset, so the head and tail offsets fit the copy.
   NodeId node = new_series_node(from->tail, 1, 0);
   SeriesBuffer* copy = series_buffer(node);
-  copy->flags = (from->flags & ~(kSeriesHeapHeld | kSeriesBig | kSeriesMark)) | (copy->flags & kSeriesBig);
+  copy->flags = (from->flags & ~(kSeriesHeapHeld | kSeriesBig)) | (copy->flags & kSeriesBig);
   copy->head = from->head;
   copy->tail = from->tail;
   std::memcpy(copy->head_address(), from->head_address(), content_bytes(from));

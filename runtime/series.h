@@ -9,18 +9,41 @@
 #include <string_view>
 
 #include "runtime/cell.h"
+#include "runtime/memory.h"
+#include "runtime/node-table.h"
 #include "runtime/series-buffer.h"
 
 namespace qel {
 
+// Links a new buffer to a fresh node. A refusal of the node leaves the buffer as dead space
+// (node 0) until the next collection.
+inline NodeId link_new_buffer(SeriesBuffer* buffer) {
+  NodeId node = node_alloc(reinterpret_cast<uintptr_t>(buffer));
+  buffer->node = node;
+  return node;
+}
+
 // Allocation: each answers the new node. Sizes are checked in 64 bits; a request past the
-// ceiling (2^31 - 1 bytes) raises internal no-memory before anything is allocated.
-NodeId new_series_node(int64_t units, int64_t unit, int32_t head_offset);
-NodeId new_cell_series(int64_t cells);
+// ceiling (2^31 - 1 bytes) raises internal no-memory before anything is allocated. The common
+// case, a bump in the current frame's window and the next id of the node window, is inline and
+// writes the header once, already linked.
+NodeId new_series_node_slow(int64_t units, int64_t unit, int32_t head_offset);
+inline NodeId new_series_node(int64_t units, int64_t unit, int32_t head_offset) {
+  uint64_t need = fast_request_need(units, unit, head_offset);
+  uint8_t* at;
+  if (!window_fits(need, at) || !node_window_has_id()) [[unlikely]]
+    return new_series_node_slow(units, unit, head_offset);
+  window_take(at, need);
+  NodeId node = node_window_take();
+  buffer_start(at, need - kBufferHeaderBytes, unit, head_offset, 0, node);
+  node_slot(node) = reinterpret_cast<uintptr_t>(at);
+  return node;
+}
+inline NodeId new_cell_series(int64_t cells) { return new_series_node(cells, sizeof(Cell), 0); }
 NodeId new_cell_series_unset(int64_t cells);  // every cell of the capacity unset!
-NodeId new_byte_series(int64_t bytes);        // 0 bytes gets 16
+inline NodeId new_byte_series(int64_t bytes) { return new_series_node(bytes == 0 ? 16 : bytes, 1, 0); }  // 0 gets 16
 NodeId new_byte_series_filled(int64_t bytes, uint8_t fill);  // every byte of the capacity
-NodeId new_string_series(int64_t units, int64_t unit);
+inline NodeId new_string_series(int64_t units, int64_t unit) { return new_series_node(units, unit, 0); }
 inline NodeId series_buffer_alloc_unit(int64_t units, int64_t unit) { return new_string_series(units, unit); }
 NodeId new_heap_series(int64_t units, int64_t unit, int32_t head_offset);  // never moves
 // A copy of the buffer's content at the same head and tail offsets, with its flags word.

@@ -338,7 +338,7 @@ void make_garbage_frames(size_t count) {
 
 TEST_F(Compaction, ALiveRunSpillsIntoThePreviousFrame) {
   make_garbage_frames(2);
-  memory.current = 1;  // the second frame in address order
+  memory_make_current(1);  // the second frame in address order
   std::vector<NodeId> live;
   for (int i = 0; i < 10; ++i) live.push_back(byte_series_of("live"));
   GcRoot<NodeId> root(new_cell_series(10));
@@ -348,6 +348,68 @@ TEST_F(Compaction, ALiveRunSpillsIntoThePreviousFrame) {
     auto* at = reinterpret_cast<uint8_t*>(series_buffer(node));
     EXPECT_TRUE(at >= memory.frames[0].area && at < memory.frames[0].free);
     EXPECT_EQ(text_of(node), "live");
+  }
+}
+
+// True when every buffer in every frame is linked to its node: compaction left nothing dead.
+bool frames_hold_only_live_buffers() {
+  for (const SeriesFrame& frame : memory.frames)
+    for (uint8_t* at = frame.area; at < frame.free; at += reinterpret_cast<SeriesBuffer*>(at)->span()) {
+      NodeId node = reinterpret_cast<SeriesBuffer*>(at)->node;
+      if (!node || node_slot(node) != reinterpret_cast<uintptr_t>(at)) return false;
+    }
+  return true;
+}
+
+// A second collection: a frame where nothing died is left as it is, and one where a buffer died
+// or grew away is still compacted, though nothing new was bumped into it.
+TEST_F(Compaction, FramesWhereNothingDiedAreLeftAndTheOthersCompacted) {
+  struct Row {
+    const char* change;
+    uint64_t (*apply)(NodeId list);  // answers the span that died
+    bool first_dies;
+  };
+  const Row rows[] = {
+      {"nothing", [](NodeId) -> uint64_t { return 0; }, false},
+      {"a string died",
+       [](NodeId list) {
+         Cell& cell = series_buffer(list)->head_cell()[0];
+         uint64_t span = series_buffer(cell.w2)->span();
+         cell = make_cell(Type::none);
+         return span;
+       },
+       true},
+      {"a string grew away from a frame nothing is bumped into",
+       [](NodeId list) {
+         NodeId string = series_buffer(list)->head_cell()[1].w2;
+         auto* at = reinterpret_cast<uint8_t*>(series_buffer(string));
+         for (size_t k = 0; k < memory.frames.size(); ++k)  // the copy goes to the other frame
+           if (at < memory.frames[k].area || at >= memory.frames[k].end) memory_make_current(k);
+         uint64_t span = series_buffer(string)->span();
+         grow_series_copy(string, 256);
+         return span;
+       },
+       false},
+  };
+  for (const Row& row : rows) {
+    start_memory_afresh();
+    collector_set_torture(false);
+    GcRoot<NodeId> list(new_cell_series(8));
+    for (const char* text : {"one", "two", "three"})
+      *series_append_fresh_slot(list.get()) = string_cell(byte_series_of(text));
+    for (int i = 0; i < 2; ++i)  // the second does not fit the first frame: two frames
+      *series_append_fresh_slot(list.get()) = make_cell(Type::binary, 0, new_byte_series(600000));
+    ASSERT_EQ(memory.frames.size(), 2u);
+    ASSERT_TRUE(collect_now());
+    NodeId first = series_buffer(list.get())->head_cell()[0].w2;
+    uint64_t before = memory_bytes_in_series();
+    uint64_t died = row.apply(list.get());
+    uint64_t added = memory_bytes_in_series() - before;
+    ASSERT_TRUE(collect_now());
+    EXPECT_TRUE(frames_hold_only_live_buffers()) << row.change;
+    EXPECT_EQ(memory_bytes_in_series(), before + added - died) << row.change;
+    EXPECT_EQ(node_is_in_use(first), !row.first_dies) << row.change;
+    EXPECT_EQ(text_of(series_buffer(list.get())->head_cell()[1].w2), "two") << row.change;
   }
 }
 

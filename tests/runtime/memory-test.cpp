@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "memory-fixture.h"
+#include "runtime/gc-root.h"
 #include "runtime/node-table.h"
 #include "runtime/memory-pages.h"
 
@@ -113,10 +114,59 @@ TEST_F(MemoryFrames, NodeFramesComeAndIdsRecycle) {
   std::vector<NodeId> nodes;
   for (uint32_t i = 0; i < kNodeFrameIds; ++i) nodes.push_back(node_alloc());
   EXPECT_EQ(node_frames().size(), 2u);
-  node_free(nodes.back());  // back to the current frame, whose free list serves first
+  node_free(nodes.back());  // the lowest free id of the current frame: the next one taken
   EXPECT_EQ(node_alloc(), nodes.back());
   EXPECT_FALSE(node_is_in_use(0));
   EXPECT_FALSE(node_is_in_use(3 * kNodeFrameIds));
+}
+
+// Nodes in use, counted slot by slot.
+uint64_t nodes_linked() {
+  uint64_t count = 0;
+  for (NodeId node = 1; node < node_id_limit; ++node) count += node_is_in_use(node) || node_slot(node) == 0;
+  return count;
+}
+
+TEST_F(MemoryFrames, DeadIdsAreTakenAgainLowestFirstAndCountsStayExact) {
+  GcRoot<NodeId> list(new_cell_series(300));
+  std::vector<NodeId> dead;
+  for (int i = 0; i < 300; ++i) {  // every third id dies, across several words of the free map
+    NodeId node = new_byte_series(8);
+    if (i % 3 == 0)
+      dead.push_back(node);
+    else
+      *series_append_fresh_slot(list.get()) = string_cell(node);
+  }
+  NodeId spare = node_alloc();  // taken from the open window: counted, but not yet in its frame
+  EXPECT_EQ(node_count_in_use(), nodes_linked());
+  uint64_t per_frame = 0;
+  for (size_t k = 0; k < node_frames().size(); ++k) per_frame += node_frame_in_use(k);
+  EXPECT_EQ(per_frame, node_count_in_use());
+  node_free(spare);
+  collect_now();
+  EXPECT_EQ(node_count_in_use(), nodes_linked());
+  std::vector<NodeId> again;
+  for (size_t i = 0; i < dead.size(); ++i) again.push_back(new_byte_series(8));
+  EXPECT_EQ(again, dead);
+  EXPECT_EQ(node_count_in_use(), nodes_linked());
+}
+
+TEST_F(MemoryFrames, SmallAllocationsRequestACollectionOnceTheBudgetIsPassed) {
+  // Heap-held bytes bring the count near the budget; bumps in the frame then cross it.
+  uint64_t before = memory_allocated_since_cycle();
+  new_heap_series(static_cast<int64_t>(memory.budget - before - 2000), 1, 0);
+  constexpr uint64_t kNeed = 16 + kBufferHeaderBytes;
+  while (memory_allocated_since_cycle() + kNeed <= memory.budget) {
+    new_byte_series(16);
+    ASSERT_FALSE(collector_requested()) << memory_allocated_since_cycle();
+  }
+  new_byte_series(16);
+  EXPECT_TRUE(collector_requested());
+  EXPECT_GT(memory_allocated_since_cycle(), memory.budget);
+  collector_init();  // the request withdrawn: past the budget, the next allocation asks again
+  ASSERT_FALSE(collector_requested());
+  new_byte_series(16);
+  EXPECT_TRUE(collector_requested());
 }
 
 }  // namespace
