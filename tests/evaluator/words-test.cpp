@@ -89,8 +89,9 @@ TEST_F(WordsTest, MakeAndToFromEverySourceBuiltHere) {
   });
   EXPECT_ERROR(run("to word! 1"), "script", "bad-to-arg");
   EXPECT_ERROR(run("to word! [a]"), "script", "bad-to-arg");
-  // Text sources go through the lexer's scan, not built yet: its stand-in refuses them.
-  EXPECT_ERROR(run("to word! \"a\""), "script", "bad-to-arg");
+  // Text is read by the lexer's one-value scan.
+  EXPECT_EQ(eval_mold("to word! \"a\""), "a");
+  EXPECT_ERROR(run("to word! \"a b\""), "script", "invalid-chars");
   // An issue takes text unchanged, spaces included.
   EXPECT_EQ(eval_mold("to issue! \"x y\""), "#x y");
   Cell from_index = run("\"ab\"").value;
