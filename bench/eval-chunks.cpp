@@ -55,10 +55,7 @@ void append_line(NodeId block, const Chunk& chunk) {
 
 // A runtime with the evaluator's values, f, a and b defined, and the chunk as a rooted block.
 Cell prepare(const Chunk& chunk) {
-  restart_memory();
-  datatype_tables_init();
-  register_datatypes();
-  init_action_entries();
+  restart_with_datatypes();
   init_native_entries();
   NodeId spec = new_cell_series(2);
   *series_append_fresh_slot(spec) = word("a");
