@@ -24,10 +24,7 @@ constexpr size_t kNestingDepth = 1000000;
 constexpr uint32_t kSeed = 20240229;
 
 void start_runtime_afresh() {
-  restart_memory();
-  datatype_tables_init();
-  register_datatypes();
-  init_action_entries();
+  restart_with_datatypes();
   collector_set_torture(false);
 }
 

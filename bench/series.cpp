@@ -34,11 +34,8 @@ void start_once() {
   static bool started = false;
   if (started) return;
   started = true;
-  restart_memory();
+  restart_with_datatypes();
   set_frame_symbols(1, 2, 3);
-  datatype_tables_init();
-  register_datatypes();
-  init_action_entries();
   stack_open_native_frame(make_cell(Type::word, 0, 10, 0xFFFFFFFF));
 }
 

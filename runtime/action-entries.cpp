@@ -318,8 +318,6 @@ constexpr std::array<ActionEntry, kActionSlots> entries_of(std::index_sequence<K
 
 constexpr std::array<ActionEntry, kActionSlots> kEntries = entries_of(std::make_index_sequence<kActionSlots>{});
 
-inline constexpr size_t kMostRefinements = 32;
-
 // Pushes the refinements' cells after the fixed arguments and answers each one's integer.
 // takes_argument (null for a native) tells how many none! cells an unlisted refinement gets.
 void push_refinements(size_t count, Refinements refinements, bool (*takes_argument)(size_t),
@@ -346,14 +344,20 @@ void push_refinements(size_t count, Refinements refinements, bool (*takes_argume
   }
 }
 
-Cell& call_entry(ActionEntry entry, size_t count, bool (*takes_argument)(size_t), std::span<const Cell> args,
+// Calls an action entry, or a native entry whose non-zero Status travels on as NonLocalExit.
+template <class Entry>
+Cell& call_entry(Entry entry, size_t count, bool (*takes_argument)(size_t), std::span<const Cell> args,
                  Refinements refinements) {
   if (!entry) fatal_assertion();
   stack_open_frame(anon_symbol(), 0, kFrameNative);
   for (const Cell& arg : args) stack_push_value(arg);
   int32_t offsets[kMostRefinements];
   push_refinements(count, refinements, takes_argument, offsets);
-  entry(offsets);
+  if constexpr (std::is_same_v<Entry, NativeEntry>) {
+    if (Status status = entry(offsets); !status.ok()) throw_code(status.code());
+  } else {
+    entry(offsets);
+  }
   Cell* result = value_stack.base;
   stack_close_frame();
   return *result;

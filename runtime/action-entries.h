@@ -15,12 +15,16 @@
 
 #include "runtime/actions.h"
 #include "runtime/cell.h"
+#include "runtime/throw.h"
 
 namespace qel {
 
 using ActionEntry = void (*)(const int32_t* refinements);
-// A native's entry has the same shape: its arguments on the frame, one integer per refinement.
-using NativeEntry = ActionEntry;
+// A native's entry reads its arguments the same way; it may run Qel code, so it answers a Status.
+using NativeEntry = Status (*)(const int32_t* refinements);
+
+// The most refinements an action or native takes (the longest spec has 12).
+inline constexpr size_t kMostRefinements = 32;
 
 // Entry k of slot k (slot 8 is empty); an action! value carries its slot number in payload word 1.
 extern std::array<ActionEntry, kActionSlots> action_entries;
@@ -59,7 +63,8 @@ using Refinements = std::initializer_list<Refinement>;
 // is no refinement: C++ code calls lookup_action_or_fail and compare_values instead.
 Cell& call_action(Act act, std::span<const Cell> args, Refinements refinements = {});
 // The same for a native entry taking `refinement_count` refinements; a refinement not listed
-// pushes no cells.
+// pushes no cells. A code the native answers (its frames already unwound) travels on as
+// NonLocalExit.
 Cell& call_native(NativeEntry entry, size_t refinement_count, std::span<const Cell> args,
                   Refinements refinements = {});
 

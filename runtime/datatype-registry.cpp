@@ -18,6 +18,12 @@
 #include "datatypes/series/path.h"
 #include "datatypes/series/string.h"
 #include "datatypes/series/series.h"
+#include "evaluator/error.h"
+#include "evaluator/function.h"
+#include "evaluator/native.h"
+#include "evaluator/object.h"
+#include "evaluator/routine.h"
+#include "evaluator/words.h"
 #include "runtime/console-output.h"
 #include "runtime/contexts.h"
 #include "runtime/quit.h"
@@ -49,31 +55,31 @@ constexpr DatatypeInit kDatatypeInits[] = {
     {"integer!", register_integer_datatype},
     {"symbol!", register_symbol_datatype},
     {"context!", register_context_datatype},
-    {"word!", nothing},
-    {"lit-word!", nothing},
-    {"set-word!", nothing},
-    {"get-word!", nothing},
-    {"refinement!", nothing},
+    {"word!", register_word_datatype},
+    {"lit-word!", register_lit_word_datatype},
+    {"set-word!", register_set_word_datatype},
+    {"get-word!", register_get_word_datatype},
+    {"refinement!", register_refinement_datatype},
     {"char!", register_char_datatype},
-    {"native!", nothing},
-    {"action!", nothing},
-    {"op!", nothing},
+    {"native!", register_native_datatype},
+    {"action!", register_action_datatype},
+    {"op!", register_op_datatype},
     {"path!", path_init},
     {"lit-path!", lit_path_init},
     {"set-path!", set_path_init},
     {"get-path!", get_path_init},
-    {"function!", nothing},
-    {"routine!", nothing},
+    {"function!", register_function_datatype},
+    {"routine!", register_routine_datatype},
     {"paren!", paren_init},
-    {"issue!", nothing},
+    {"issue!", register_issue_datatype},
     {"url!", nothing},
     {"file!", nothing},
-    {"object!", nothing},
+    {"object!", register_object_datatype},
     {"bitset!", nothing},
     {"triple!", nothing},
     {"float!", register_float_datatype},
     {"typeset!", register_typeset_datatype},
-    {"error!", nothing},
+    {"error!", register_error_datatype},
     {"vector!", nothing},
     {"map!", nothing},
     {"hash!", nothing},

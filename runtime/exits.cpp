@@ -45,7 +45,8 @@ Cell first_cell_or_unset() {
   return value_stack.top > value_stack.base ? value_stack.base[0] : make_cell(Type::unset);
 }
 
-// The error's formed text; should forming fail in turn (no form for error! values), a fixed line.
+// The error's formed text; should forming fail in turn (a value the error services did not
+// build), a fixed line.
 std::string unhandled_error_text(const Cell& error) {
   std::string text;
   if (trap_errors([&] { text = form_value_text(error); }).taken) return "*** Error: the error could not be formed";

@@ -112,17 +112,6 @@ uint32_t displace_keys(HashTable& record, uint32_t* old_flags, uint32_t* new_fla
 
 }  // namespace
 
-void table_take_bucket(TableView& view, uint32_t bucket) {
-  if (view.state(bucket) == kBucketEmpty) ++view.record->occupied;
-  view.set_state(bucket, kBucketOccupied);
-  ++view.record->count;
-}
-
-void table_occupy(TableView& view, uint32_t bucket, int32_t key) {
-  table_take_bucket(view, bucket);
-  view.keys[bucket] = key;
-}
-
 NodeId filled_byte_series(int64_t bytes) {
   NodeId node = new_byte_series(bytes);
   series_reserve_tail_bytes(node, bytes);
@@ -239,26 +228,33 @@ void hashtable_clear(NodeId table) {
 // --- Kinds 3 and 4 ------------------------------------------------------------------------------
 
 Cell* hashtable_put(NodeId table, uint32_t key) {
-  if (table_record(table).occupied >= table_record(table).bound)
-    hashtable_grow(table, growth_request(table_record(table)));
+  if (const HashTable& record = table_record(table); record.occupied >= record.bound) [[unlikely]]
+    hashtable_grow(table, growth_request(record));
   TableView view = table_view(table);
   HashTable& record = *view.record;
-  Probe probe = probe_entry_key(view, key);
   EntrySlot* slots = entry_slots(record);
+  Probe probe = probe_entry_key(view, key);
+  SeriesBuffer* entries = series_buffer(record.block);
   if (!probe.found) {
     if (view.state(probe.bucket) == kBucketEmpty) {
       // A fresh entry at the tail; a deleted bucket reuses the entry it held, so the entry
-      // series never outgrows the occupied buckets (and never grows: it has room for them).
-      slots[probe.bucket].offset = static_cast<int32_t>(block_length(record.block) * sizeof(Cell));
-      series_reserve_tail_bytes(record.block, record.aux);
+      // series never outgrows the occupied buckets. A table made or grown here has room for
+      // them all; only a copy's entry series, cut to its content, grows.
+      slots[probe.bucket].offset = static_cast<int32_t>(entries->tail - entries->head);
+      if (entries->capacity - entries->tail >= record.aux) [[likely]] {
+        entries->tail += record.aux;
+      } else {
+        series_reserve_tail_bytes(record.block, record.aux);
+        entries = series_buffer(record.block);
+      }
     }
     table_take_bucket(view, probe.bucket);
     slots[probe.bucket].key = key;
-    Cell* entry = entry_at(record, slots[probe.bucket].offset);
+    Cell* entry = reinterpret_cast<Cell*>(entries->head_address() + slots[probe.bucket].offset);
     entry->header = kUnsetHeader;
     entry->w1 = key;
   }
-  Cell* values = entry_at(record, slots[probe.bucket].offset) + 1;
+  Cell* values = reinterpret_cast<Cell*>(entries->head_address() + slots[probe.bucket].offset) + 1;
   std::fill_n(values, record.aux / sizeof(Cell) - 1, make_cell(Type::unset));
   return values;
 }
@@ -324,11 +320,6 @@ void hashtable_rehash(NodeId table, int64_t request) {
   record.buckets = buckets;
   record.bound = bound;
   record.occupied = table_kind(record) == TableKind::map ? placed : record.count;
-}
-
-void hashtable_grow_if_full(NodeId table) {
-  const HashTable& record = table_record(table);
-  if (record.occupied >= record.bound) hashtable_rehash(table, growth_request(record));
 }
 
 // --- The collector ------------------------------------------------------------------------------

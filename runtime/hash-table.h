@@ -88,7 +88,7 @@ struct Probe {
 
 // Walks the probe sequence of `hash` over the live buckets, asking `matches(bucket)` of each.
 template <class Matches>
-Probe table_probe(const TableView& view, uint32_t hash, Matches&& matches) {
+[[gnu::always_inline]] inline Probe table_probe(const TableView& view, uint32_t hash, Matches&& matches) {
   const uint32_t buckets = view.record->buckets;
   const uint32_t mask = buckets - 1;
   uint32_t i = hash & mask;
@@ -108,8 +108,15 @@ Probe table_probe(const TableView& view, uint32_t hash, Matches&& matches) {
 
 // Takes the bucket a probe answered for a new key: count + 1, and occupied + 1 unless the bucket
 // was a deleted one. table_occupy also stores the key (kinds 0 to 2).
-void table_take_bucket(TableView& view, uint32_t bucket);
-void table_occupy(TableView& view, uint32_t bucket, int32_t key);
+inline void table_take_bucket(TableView& view, uint32_t bucket) {
+  if (view.state(bucket) == kBucketEmpty) ++view.record->occupied;
+  view.set_state(bucket, kBucketOccupied);
+  ++view.record->count;
+}
+inline void table_occupy(TableView& view, uint32_t bucket, int32_t key) {
+  table_take_bucket(view, bucket);
+  view.keys[bucket] = key;
+}
 
 // A byte series whose tail is set `bytes` past its head, its content left to the caller; a flag
 // array with every bucket empty.
@@ -191,7 +198,10 @@ void hashtable_for_each_entry(NodeId table, Fn&& fn) {
 void hashtable_rehash(NodeId table, int64_t request);
 
 // Grows a kind-1 or kind-2 table in place when it has reached its upper bound.
-void hashtable_grow_if_full(NodeId table);
+inline void hashtable_grow_if_full(NodeId table) {
+  const HashTable& record = table_record(table);
+  if (record.occupied >= record.bound) [[unlikely]] hashtable_rehash(table, growth_request(record));
+}
 
 // --- The collector ------------------------------------------------------------------------------
 

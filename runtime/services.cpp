@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+#include "evaluator/interpreter.h"
+#include "evaluator/native-table.h"
 #include "evaluator/random.h"
 #include "loader/lexer/lexer-state.h"
 #include "runtime/contexts.h"
@@ -29,8 +31,6 @@ Cell stand_in_port_actor(const Cell&) { return make_cell(Type::none); }
 void stand_in_trace_event(uint32_t, std::span<const Cell>) {}
 void stand_in_field_change(const Cell&, const Cell&, const Cell&, const Cell&) {}
 void stand_in_on_change(const OwnerChange&) {}
-// No function can be called before the evaluator exists.
-Cell stand_in_eval_function(const Cell&, std::span<const Cell>) { raise_error(error_id("internal", "not-done")); }
 void stand_in_print(const Cell&) {}
 void nothing() {}
 void stand_in_decode_boot(const uint8_t*) {}
@@ -47,11 +47,11 @@ constexpr Services kStandIns = {
     .trace_event = stand_in_trace_event,
     .object_fire_field_change = stand_in_field_change,
     .object_fire_on_change = stand_in_on_change,
-    .eval_function_body = stand_in_eval_function,
+    .eval_function_body = call_function_with,  // the interpreter's own
     .print = stand_in_print,
     .random_init = random_init,  // the generator's own start-up seeding
     .crypt_provider_acquire = nothing,
-    .init_native_entries = nothing,
+    .init_native_entries = init_native_entries,  // the evaluator's own
     .init_parse = nothing,
     .init_checksum_methods = nothing,
     .init_compression_methods = nothing,

@@ -141,6 +141,13 @@ void restart_memory() {
   ownership_table_init();  // the one memory step among the module inits
   collector_enable(true);
 }
+void restart_with_datatypes() {
+  restart_memory();
+  datatype_tables_init();
+  register_datatypes();
+  init_action_entries();
+}
+
 std::span<const StartStep> entry_finish_steps() { return kEntryFinishSteps; }
 std::span<const char* const> steps_run() { return recorded_steps; }
 

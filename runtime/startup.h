@@ -24,6 +24,10 @@ void start_runtime();
 // trace-support cell, extref, collector, the ownership table), then enables collection: a fresh heap for tests and benchmarks.
 void restart_memory();
 
+// restart_memory, then the datatype tables, every registration and the action entries afresh
+// (benchmarks and tools that need the whole runtime).
+void restart_with_datatypes();
+
 // The names of the steps run so far, in order (for tests and diagnostics).
 std::span<const char* const> steps_run();
 

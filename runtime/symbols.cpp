@@ -56,12 +56,12 @@ inline bool same_bytes(std::string_view a, std::string_view b) {
   return true;
 }
 
-// The name bytes of the symbol cell at a position of the block.
-inline std::string_view name_at(int32_t position) {
-  const Cell& cell = series_buffer(block_node)->head_cell()[position];
-  SeriesBuffer* bytes = series_buffer(cell.w3);
+// The name bytes of a symbol cell, and of the symbol cell at a position of the block.
+inline std::string_view name_of(const Cell& symbol) {
+  SeriesBuffer* bytes = series_buffer(symbol.w3);
   return {reinterpret_cast<const char*>(bytes->head_address()), bytes->tail - bytes->head};
 }
+inline std::string_view name_at(int32_t position) { return name_of(series_buffer(block_node)->head_cell()[position]); }
 
 // The high half of a name's folded hash, kept in its symbol's header: a probe passes over a
 // spelling with another tag without reading its name.
@@ -116,11 +116,26 @@ NodeId decode_name(std::string_view name) {
 
 // The code points of a symbol cell's name.
 std::u32string name_code_points(const Cell& symbol) {
-  SeriesBuffer* bytes = series_buffer(symbol.w3);
   std::u32string text;
-  each_code_point({reinterpret_cast<const char*>(bytes->head_address()), bytes->tail - bytes->head},
-                  [&](uint32_t c) { text.push_back(c); });
+  each_code_point(name_of(symbol), [&](uint32_t c) { text.push_back(c); });
   return text;
+}
+
+// hash-bytes of name bytes with A-Z lowered, four at a time; inlined into the interning probe.
+[[gnu::always_inline]] inline uint32_t folded_hash(std::string_view name) {
+  const auto* bytes = reinterpret_cast<const uint8_t*>(name.data());
+  const size_t length = name.size();
+  uint32_t h = kHashSeed;
+  size_t i = 0;
+  for (; i + 4 <= length; i += 4) {
+    uint32_t k;
+    std::memcpy(&k, bytes + i, 4);
+    h = murmur_mix_block(h, fold_ascii_block<uint32_t>(k));
+  }
+  uint32_t k = 0;
+  for (size_t shift = 0; i < length; ++i, shift += 8) k |= uint32_t{fold_ascii(bytes[i])} << shift;
+  if (length & 3) h = murmur_mix_tail(h, k);
+  return murmur_fmix32(h ^ static_cast<uint32_t>(length));
 }
 
 }  // namespace
@@ -140,43 +155,26 @@ NodeId symbol_block() { return block_node; }
 NodeId symbol_table() { return table_node; }
 uint32_t symbol_count() { return series_buffer_length(block_node); }
 
-uint32_t hash_name_folded(std::string_view name) {
-  const auto* bytes = reinterpret_cast<const uint8_t*>(name.data());
-  const size_t length = name.size();
-  uint32_t h = kHashSeed;
-  size_t i = 0;
-  for (; i + 4 <= length; i += 4) {
-    uint32_t k;
-    std::memcpy(&k, bytes + i, 4);
-    h = murmur_mix_block(h, fold_ascii_block<uint32_t>(k));
-  }
-  uint32_t k = 0;
-  for (size_t shift = 0; i < length; ++i, shift += 8) k |= uint32_t{fold_ascii(bytes[i])} << shift;
-  if (length & 3) h = murmur_mix_tail(h, k);
-  return murmur_fmix32(h ^ static_cast<uint32_t>(length));
-}
+uint32_t hash_name_folded(std::string_view name) { return folded_hash(name); }
 
-uint32_t hash_symbol_name(const Cell& symbol) {
-  SeriesBuffer* bytes = series_buffer(symbol.w3);
-  return hash_name_folded({reinterpret_cast<const char*>(bytes->head_address()), bytes->tail - bytes->head});
-}
+uint32_t hash_symbol_name(const Cell& symbol) { return folded_hash(name_of(symbol)); }
 
 bool symbol_name_equal(std::string_view a, std::string_view b, bool up_to_case) {
   return a.size() == b.size() && (up_to_case ? same_bytes<true>(a, b) : same_bytes<false>(a, b));
 }
 
 uint32_t symbol_table_put(NodeId table, std::string_view name, bool up_to_case) {
+  const uint32_t hash = folded_hash(name);
   hashtable_grow_if_full(table);
   TableView view = table_view(table);
   // Exact interning stops at the exact spelling and remembers the first spelling equal up to
   // case met on the way; interning up to case stops at that first one.
   int32_t first_up_to_case = -1;
-  const uint32_t hash = hash_name_folded(name);
   const Cell* symbols = series_buffer(block_node)->head_cell();
   Probe probe = table_probe(view, hash, [&](uint32_t bucket) {
     const int32_t position = view.keys[bucket];
     if (symbol_tag(symbols[position]) != hash_tag(hash)) return false;
-    std::string_view other = name_at(position);
+    std::string_view other = name_of(symbols[position]);
     if (other.size() != name.size()) return false;
     if (!up_to_case && same_bytes<false>(other, name)) return true;
     if (!same_bytes<true>(other, name)) return false;

@@ -310,10 +310,14 @@ int32_t block_compare_cells(const Cell& a, const Cell& b, int32_t op) {
   CyclePush walking_b(b.w2);
   for (int64_t i = 0; i < std::min(length_a, length_b); ++i) {
     Cell x = *block_cell_at(a, from_a + i), y = *block_cell_at(b, from_b + i);
-    if (!comparable(cell_type(x), cell_type(y))) return cell_type(x) < cell_type(y) ? -1 : 1;
-    if (int32_t answer = dispatch_compare(x, y, op)) return answer;
+    if (int32_t answer = compare_element_cells(x, y, op)) return answer;
   }
   return length_a < length_b ? -1 : length_a > length_b ? 1 : 0;
+}
+
+int32_t compare_element_cells(const Cell& x, const Cell& y, int32_t op) {
+  if (!comparable(cell_type(x), cell_type(y))) return cell_type(x) < cell_type(y) ? -1 : 1;
+  return dispatch_compare(x, y, op);
 }
 
 void block_register_element_hooks(Type type) { series_set_element_hooks(type, &kBlockHooks); }

@@ -115,6 +115,9 @@ int32_t block_mold_cells(const Cell& block, Cell& buffer, bool only, bool all, b
                          int32_t indent);
 // block-compare-cells: -1, 0 or 1, or a cell comparison's own non-zero answer (-2 included).
 int32_t block_compare_cells(const Cell& a, const Cell& b, int32_t op);
+// compare-element-cells: two elements of a compared block or object: by the compare action
+// when they are of one type, two word kinds or two numbers; else ordered by their type ids.
+int32_t compare_element_cells(const Cell& x, const Cell& y, int32_t op);
 
 // The block hooks of pick, poke and random: the cell itself, any value, a copy into the cell.
 void block_register_element_hooks(Type type);

@@ -3,8 +3,10 @@
 
 #include <cstring>
 
+#include "evaluator/words.h"
 #include "loader/lexer/lexer-scratch.h"
 #include "loader/lexer/lexer-trace.h"
+#include "loader/lexer/word-text-scan.h"
 #include "runtime/collector.h"
 #include "runtime/heap.h"
 #include "runtime/memory.h"
@@ -78,7 +80,10 @@ void init_lexer_tables() {
   lexer_scratch_init();
 }
 
-void init_lexer() { trace_support_position = root_slot_append(make_cell(Type::unset)); }
+void init_lexer() {
+  trace_support_position = root_slot_append(make_cell(Type::unset));
+  set_word_text_scanner(scan_word_text);  // make and to of words read their text here
+}
 
 uint32_t trace_support_slot() { return trace_support_position; }
 

@@ -2,7 +2,9 @@
 #include <string>
 #include <vector>
 
+#include "datatypes/scalars/datatype.h"
 #include "datatypes/series/string-core.h"
+#include "datatypes/series/string-load.h"
 #include "lexer-fixture.h"
 #include "runtime/collector.h"
 
@@ -166,3 +168,30 @@ TEST_F(LexerTest, ACollectionDuringATracerKeepsTheScansValues) {
 
 }  // namespace
 }  // namespace qel
+
+namespace qel::testing {
+namespace {
+
+// make and to of the word family read their text with the lexer's one-value scan.
+TEST_F(LexerTest, WordsFromText) {
+  auto type = [](Type t) {
+    Cell cell;
+    return *datatype_make_at(cell, t);
+  };
+  auto text = [](std::string_view utf8) {
+    Cell string;
+    string_make_at(string, 8);
+    string_append_utf8(string.w2, utf8);
+    return string;
+  };
+  EXPECT_EQ(molded(call(Act::To, type(Type::word), text("abc"))), "abc");
+  EXPECT_EQ(molded(call(Act::To, type(Type::set_word), text(" ab "))), "ab:");
+  EXPECT_EQ(molded(call(Act::To, type(Type::word), make_cell(Type::char_, 0, 'x'))), "x");
+  for (const char* bad : {"a b", "1", "", "[a]"})
+    EXPECT_EQ(error_of([&] { call(Act::To, type(Type::word), text(bad)); }),
+              error_id("script", "invalid-chars"))
+        << bad;
+}
+
+}  // namespace
+}  // namespace qel::testing

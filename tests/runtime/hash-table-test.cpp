@@ -134,6 +134,10 @@ TEST_F(HashTableTest, CopyAndClear) {
   EXPECT_EQ(table_record(table).count, 0u);
   EXPECT_EQ(hashtable_get(copy, 7)->w2, 14u);
   EXPECT_EQ(table_record(copy).count, 20u);
+  // The copy's entries are cut to their content: new keys make its entry series grow.
+  for (uint32_t key = 21; key <= 24; ++key) hashtable_put(copy, key)->w2 = key * 2;
+  EXPECT_EQ(hashtable_get(copy, 22)->w2, 44u);
+  EXPECT_EQ(hashtable_get(copy, 7)->w2, 14u);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "runtime/collector.h"
+#include "runtime/datatype-registry.h"
 #include "runtime/error-catalog.h"
 #include "runtime/exits.h"
 #include "runtime/extref.h"
@@ -22,6 +23,16 @@ namespace qel {
 
 // The start-up's memory steps, from nothing; collection enabled, torture as QEL_GC_TORTURE says.
 inline void start_memory_afresh() { restart_memory(); }
+
+// The start-up's datatype registrations, keeping the error services as they were, so that
+// tests read the errors they raise through stand_in_last_error.
+inline void register_datatypes_keeping_error_services() {
+  const Services kept = services();
+  register_datatypes();
+  services().error_build = kept.error_build;
+  services().error_set_where = kept.error_set_where;
+  services().error_stack_field = kept.error_stack_field;
+}
 
 class MemoryTest : public ::testing::Test {
  protected:

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/runtime/memory-fixture.h"
+
 #include <array>
 #include <cstring>
 #include <functional>
@@ -56,7 +58,7 @@ class ScalarTest : public ::testing::Test {
     reset_services();
     restart_memory();
     datatype_tables_init();
-    register_datatypes();
+    register_datatypes_keeping_error_services();
     init_action_entries();
     // Calls run inside a native frame, as under the interpreter, so errors name a caller.
     stack_open_native_frame(word_from_c_string("caller"));

@@ -107,7 +107,7 @@ class StringActions : public StringTest {
   void SetUp() override {
     StringTest::SetUp();
     datatype_tables_init();
-    register_datatypes();
+    register_datatypes_keeping_error_services();
     init_action_entries();
     register_datatype(Type::word, Type::symbol, "word!",
                       ActionRow().set<Act::Form>([](const Cell& word, Cell& buffer, bool, int32_t limit) {

@@ -1,0 +1,284 @@
+// error.cpp: error! values: fields, making, the catalog lookups, and form and mold.
+#include "evaluator/error.h"
+
+#include <optional>
+#include <string_view>
+
+#include "datatypes/scalars/integer.h"
+#include "datatypes/scalars/output-text.h"
+#include "datatypes/series/block-core.h"
+#include "datatypes/series/string-core.h"
+#include "evaluator/interpreter.h"
+#include "evaluator/object.h"
+#include "runtime/action-lookup.h"
+#include "runtime/call-trace.h"
+#include "runtime/contexts.h"
+#include "runtime/datatype-registry.h"
+#include "runtime/error-raise.h"
+#include "runtime/series.h"
+#include "runtime/services.h"
+#include "runtime/symbols.h"
+
+namespace qel {
+
+namespace {
+
+constexpr uint32_t kFieldCount = std::size(kErrorFieldNames);
+constexpr int32_t kNearLimit = 40;
+constexpr int32_t kFilesLimit = 40;
+// The call-trace level the reports use until the system object holds its own setting.
+constexpr int32_t kStackTraceLevel = 1;
+constexpr int32_t kNoLimit = INT32_MAX;
+
+// A word! of the spelling, bound to no context.
+Cell unbound_word(std::string_view name) {
+  return make_cell(Type::word, 0, symbol_intern_bytes(name), kUnresolved);
+}
+
+// The catalog position of a category named by a word (any case), or none.
+std::optional<uint32_t> category_position(const Cell& word) {
+  if (cell_type(word) != Type::word) return std::nullopt;
+  for (uint32_t c = 0; c < std::size(error_categories); ++c)
+    if (symbol_name_equal(symbol_name(word.w2), error_categories[c].name, true)) return c;
+  return std::nullopt;
+}
+
+// The catalog position (from 2) of an id of the category named by a word (any case), or none.
+std::optional<uint32_t> id_position(uint32_t category, const Cell& word) {
+  if (cell_type(word) != Type::word) return std::nullopt;
+  const auto& ids = error_categories[category].ids;
+  for (uint32_t i = 0; i < ids.size(); ++i)
+    if (symbol_name_equal(symbol_name(word.w2), ids[i].id, true)) return i + 2;
+  return std::nullopt;
+}
+
+// Sets code, type and id from the catalog id.
+void error_set_id(const Cell& error, ErrorId id) {
+  integer_make_at(error_field(error, ErrorField::code), id.code());
+  error_field(error, ErrorField::type) = unbound_word(error_categories[id.category].name);
+  error_field(error, ErrorField::id) = unbound_word(error_categories[id.category].ids[id.position - 2].id);
+}
+
+// The id named by a code: 100 x category + id counted from 0; script out-of-range otherwise.
+ErrorId id_of_code(const Cell& code) {
+  const int32_t n = integer_value(code);
+  if (n >= 0) {
+    const uint32_t category = static_cast<uint32_t>(n / 100), id = static_cast<uint32_t>(n % 100);
+    if (category < std::size(error_categories) && id < error_categories[category].ids.size())
+      return ErrorId{category, id + 2};
+  }
+  raise_error(error_id("script", "out-of-range"), code);
+}
+
+// The id named by a block of a category word and an id word.
+ErrorId id_of_words(const Cell& spec) {
+  const Cell* cells = series_buffer(spec.w2)->head_cell() + spec.w1;
+  const uint32_t length = series_buffer_length(spec.w2) - spec.w1;
+  const std::optional<uint32_t> category = category_position(cells[0]);
+  if (!category) raise_error(error_id("script", "invalid-spec-field"), unbound_word("type"));
+  if (length < 2) raise_error(error_id("script", "invalid-spec-field"), unbound_word("id"));
+  if (cell_type(cells[1]) != Type::word) raise_error(error_id("script", "invalid-arg"), cells[1]);
+  const std::optional<uint32_t> id = id_position(*category, cells[1]);
+  if (!id) raise_error(error_id("script", "invalid-spec-field"), unbound_word("id"));
+  return ErrorId{*category, *id};
+}
+
+// --- Form ---------------------------------------------------------------------------------------
+
+// Appends UTF-8 text to the output string.
+void append_utf8(Cell& output, std::string_view text) {
+  for (uint32_t c : text_code_points(UnitText{reinterpret_cast<const uint8_t*>(text.data()), text.size(), 1}))
+    string_append_char(output.w2, c);
+}
+
+// Appends the value formed or molded (flat); with a limit, cut to that many characters.
+void append_value(Cell& output, const Cell& value, bool mold, int32_t limit) {
+  const uint32_t start = series_buffer_length(output.w2);
+  const bool part = limit != kNoLimit;
+  if (mold)
+    lookup_action_for_value<Act::Mold>(value)(value, output, false, false, true, part, limit, 0);
+  else
+    lookup_action_for_value<Act::Form>(value)(value, output, part, limit);
+  if (part && series_buffer_length(output.w2) - start > static_cast<uint32_t>(limit))
+    series_buffer_set_tail(output.w2, start + static_cast<uint32_t>(limit) + 1);
+}
+
+// What a report names: the catalog entry, read from copies of the error's fields so that
+// forming never changes the error.
+struct Report {
+  const ErrorCategory* category;
+  std::string_view message;
+  Cell args[3];
+};
+
+// The report of the error: an unknown type or id, or a message of a shape the catalog does not
+// give, reports internal invalid-error naming the bad value.
+Report report_of(const Cell& error) {
+  Report report{nullptr, {}, {error_field(error, ErrorField::arg1), error_field(error, ErrorField::arg2),
+                              error_field(error, ErrorField::arg3)}};
+  const Cell type = error_field(error, ErrorField::type), id = error_field(error, ErrorField::id);
+  const std::optional<uint32_t> category = category_position(type);
+  const std::optional<uint32_t> position = category ? id_position(*category, id) : std::nullopt;
+  if (category && position) {
+    report.category = &error_categories[*category];
+    report.message = report.category->ids[*position - 2].message;
+    return report;
+  }
+  constexpr ErrorId invalid = error_id("internal", "invalid-error");
+  report.args[0] = category ? id : type;
+  report.category = &error_categories[invalid.category];
+  report.message = report.category->ids[invalid.position - 2].message;
+  return report;
+}
+
+// Step 4: the message; fields formed for syntax errors, molded for every other category.
+void append_message(Cell& output, const Report& report) {
+  MessageReader reader(report.message);
+  const bool mold = report.category->name != "syntax";
+  MessagePart part;
+  for (bool first = true; reader.next(part); first = false) {
+    if (!first) series_append_ascii(output.w2, " ");
+    if (part.field == 0) {
+      append_utf8(output, part.text);
+    } else if (reader.shape() == MessageShape::block) {
+      append_value(output, report.args[part.field - 1], mold, kNoLimit);
+    } else if (cell_type(report.args[part.field - 1]) == Type::string) {
+      append_value(output, report.args[part.field - 1], false, kNoLimit);
+    } else {
+      Report fallback = report;
+      constexpr ErrorId invalid = error_id("internal", "invalid-error");
+      fallback.message = error_categories[invalid.category].ids[invalid.position - 2].message;
+      append_message(output, fallback);
+    }
+  }
+}
+
+// Step 5: the word's spelling, the text, or "???".
+void append_where(Cell& output, const Cell& where) {
+  if (is_word_type(cell_type(where)))
+    append_utf8(output, symbol_name(where.w2));
+  else if (cell_type(where) == Type::string)
+    append_value(output, where, false, kNoLimit);
+  else
+    series_append_ascii(output.w2, "???");
+}
+
+// Only the error services build error! values with fields behind them; any other is internal
+// invalid-error.
+void require_fields(const Cell& error) {
+  if (error.w1 == 0) raise_error(error_id("internal", "invalid-error"), make_cell(Type::none));
+}
+
+// The report text: category and message, where, near, the calls and the files.
+int32_t error_form(const Cell& error, Cell& output, bool part, int32_t limit) {
+  require_fields(error);
+  const uint32_t start = series_buffer_length(output.w2);
+  const Report report = report_of(error);
+  series_append_ascii(output.w2, "*** ");
+  append_utf8(output, report.category->type_text);
+  series_append_ascii(output.w2, ": ");
+  append_message(output, report);
+  series_append_ascii(output.w2, "\n*** Where: ");
+  append_where(output, error_field(error, ErrorField::where));
+  series_append_ascii(output.w2, "\n*** Near : ");
+  append_value(output, error_field(error, ErrorField::near), true, kNearLimit);
+  const Cell stack = error_field(error, ErrorField::stack);
+  if (kStackTraceLevel > 0 && cell_type(stack) == Type::integer) {
+    series_append_ascii(output.w2, "\n*** Stack:");
+    stack_form_calls(kStackTraceLevel, static_cast<uint32_t>(integer_value(stack)), output, kNoLimit);
+  } else if (kStackTraceLevel > 0 && cell_type(stack) == Type::block) {
+    series_append_ascii(output.w2, "\n*** Stack: ");
+    append_value(output, stack, false, kNoLimit);
+  }
+  const Cell files = error_field(error, ErrorField::files);
+  if (cell_type(files) == Type::block) {
+    series_append_ascii(output.w2, "\n*** Files: ");
+    append_value(output, files, true, kFilesLimit);
+  }
+  return part ? budget_less(limit, series_buffer_length(output.w2) - start) : limit;
+}
+
+// "make error! [" and the fields as an object body.
+int32_t error_mold(const Cell& error, Cell& output, bool, bool all, bool flat, bool part, int32_t limit, int32_t indent) {
+  require_fields(error);
+  return object_mold_as(error, "make error! [", output, all, flat, part, limit, indent);
+}
+
+// make error! spec: the new error in place of the type argument.
+Cell* error_make_action(Cell& type, Cell& spec, Type) {
+  type = error_make(spec);
+  return &type;
+}
+
+}  // namespace
+
+Cell error_new() {
+  const NodeId context = context_make(kFieldCount, false, false, 0, kObjectContext);
+  const Cell none = make_cell(Type::none);
+  for (const char* name : kErrorFieldNames) context_add_value(context, unbound_word(name), none);
+  const Cell error = make_cell(Type::error, context, kErrorClassId, 0);
+  context_owner(context) = error;
+  // An error shows the expression being evaluated when it was made.
+  if (cell_type(current_expression()) != Type::none_id) error_field(error, ErrorField::near) = current_expression();
+  return error;
+}
+
+Cell& error_field(const Cell& error, ErrorField field) {
+  return series_buffer(context_cell(error.w1).w2)->head_cell()[static_cast<uint32_t>(field)];
+}
+
+Cell error_build(ErrorId id, std::span<const Cell> args) {
+  Cell error = error_new();
+  error_set_id(error, id);
+  for (size_t k = 0; k < args.size() && k < 3; ++k)
+    error_field(error, static_cast<ErrorField>(static_cast<uint32_t>(ErrorField::arg1) + k)) = args[k];
+  return error;
+}
+
+Cell error_make(const Cell& spec) {
+  switch (cell_type(spec)) {
+    case Type::integer:
+      return error_build(id_of_code(spec), {});
+    case Type::string:
+      return error_build(error_id("user", "message"), std::span(&spec, 1));
+    case Type::block: {
+      const uint32_t length = series_buffer_length(spec.w2);
+      const Type first = spec.w1 < length ? cell_type(series_buffer(spec.w2)->head_cell()[spec.w1]) : Type::none_id;
+      if (first == Type::word) return error_build(id_of_words(spec), {});
+      // A spec of field assignments needs the interpreter to run it.
+      if (first == Type::set_word) raise_error(error_id("internal", "not-done"));
+      raise_error(error_id("internal", "invalid-error"), spec);
+    }
+    default:
+      raise_error(error_id("script", "bad-make-arg"), datatype_cell(Type::error), spec);
+  }
+}
+
+void error_set_where(Cell& error, const Cell& where) {
+  Cell& field = error_field(error, ErrorField::where);
+  if (cell_type(field) == Type::none) field = where;
+}
+
+void error_complete(Cell& error) {
+  if (cell_type(error) != Type::error) return;
+  const Cell mark = error_field(error, ErrorField::stack);
+  if (cell_type(mark) != Type::integer) return;
+  Cell calls;
+  block_make_at(calls, 8);
+  stack_collect_calls(kStackTraceLevel, calls, static_cast<uint32_t>(integer_value(mark)));
+  error_field(error, ErrorField::stack) = calls;
+}
+
+void register_error_datatype() {
+  services().error_build = error_build;
+  services().error_set_where = error_set_where;
+  services().error_stack_field = [](const Cell& error) { return &error_field(error, ErrorField::stack); };
+  register_datatype(Type::error, Type::object, "error!",
+                    ActionRow()
+                        .inherit_all()
+                        .set<Act::Make>(error_make_action)
+                        .set<Act::Form>(error_form)
+                        .set<Act::Mold>(error_mold));
+}
+
+}  // namespace qel

@@ -1,0 +1,69 @@
+// eval-support.cpp: closing frames by the push flag, frame names, and words read and set from code.
+#include "evaluator/eval-support.h"
+
+#include "runtime/error-raise.h"
+#include "runtime/symbols.h"
+#include "runtime/value-stack.h"
+
+namespace qel {
+
+namespace {
+
+// Resolves an unresolved word in its context, caching the slot; false when it cannot.
+bool resolve_word(Cell& word) {
+  if (word.w3 != kUnresolved) return true;
+  if (word.w1 == 0) return false;
+  int32_t slot = context_find_word(word.w1, word.w2, true);
+  if (slot < 0) return false;
+  word.w3 = static_cast<uint32_t>(slot);
+  return true;
+}
+
+// The fast route of a resolved word of a running function: its argument cell on the value stack
+// (the values word is the first argument's index + 1); null for every other case.
+inline Cell* running_stack_slot(const Cell& word) {
+  if (word.w1 == 0 || word.w3 == kUnresolved) return nullptr;
+  const Cell& header = series_buffer(word.w1)->head_cell()[0];
+  if (!(header.header & kContextOnStack) || header.w2 == 0) return nullptr;
+  const uint64_t at = uint64_t{header.w2} - 1 + word.w3;
+  return at < kValueStackCells ? stack_cell_at(static_cast<uint32_t>(at)) : nullptr;
+}
+
+}  // namespace
+
+void close_frame_for(bool push) {
+  if (push) {
+    stack_close_frame();
+    return;
+  }
+  stack_close_frame_copy();
+  stack_keep_first();
+}
+
+uint32_t set_path_symbol = 0;
+
+void eval_symbols_init() { set_path_symbol = symbol_intern_cstring("set-path"); }
+
+Cell* word_value_read(Cell& word) {
+  if (Cell* cell = block_context_slot(word.w1, word.w3, false)) [[likely]] return cell;
+  if (Cell* cell = running_stack_slot(word)) return cell;
+  resolve_word(word);
+  return word_value_cell_core(word, word.w1);
+}
+
+const Cell* word_value_quiet(Cell& word) {
+  if (Cell* cell = block_context_slot(word.w1, word.w3, false)) [[likely]] return cell;
+  if (Cell* cell = running_stack_slot(word)) return cell;
+  if (!resolve_word(word)) return nullptr;
+  const Cell& header = context_cell(word.w1);
+  if (header.w2 == 0 || word.w3 >= context_length(word.w1)) return nullptr;
+  return word_value_cell_core(word, word.w1);
+}
+
+void set_word_assign(const Cell& word, const Cell& value) {
+  if (cell_type(value) == Type::unset) raise_error(error_id("script", "need-value"), word);
+  Cell target = word;
+  word_set(target, value);
+}
+
+}  // namespace qel

@@ -1,0 +1,57 @@
+// eval-support.h: what the interpreter's parts share: frame bits and closing by the push flag,
+// frame names, reading and setting words from code, and the type an op! wraps.
+#pragma once
+
+#include <cstdint>
+
+#include "evaluator/interpreter.h"
+#include "runtime/call-stack.h"
+#include "runtime/cell.h"
+#include "runtime/contexts.h"
+
+namespace qel {
+
+// Frame bits for a frame opened from the code: library code opens frames without the
+// interpreter mark.
+inline uint32_t frame_bits(const Code& code, uint32_t bits) { return code.library ? bits & ~kFrameInterpMark : bits; }
+
+// Closes the current frame: with push its result stays pushed in the caller's frame, else it
+// becomes the caller's only cell.
+void close_frame_for(bool push);
+
+// A produced value: pushed, or the current frame's only cell.
+inline void produce(const Cell& value, bool push) {
+  if (push)
+    stack_push_value(value);
+  else
+    stack_set_result_only(value);
+}
+
+// Where a value produced under the push flag lies: the last pushed cell, or the result cell.
+inline Cell* produced_cell(bool push) { return push ? stack_last_value() : value_stack.base; }
+
+// Frame names: <body>, <anon> and set-path.
+inline Cell body_word() { return make_cell(Type::word, 0, body_symbol(), kUnresolved); }
+inline Cell anon_word() { return make_cell(Type::word, 0, anon_symbol(), kUnresolved); }
+extern uint32_t set_path_symbol;
+inline Cell set_path_word() { return make_cell(Type::word, 0, set_path_symbol, kUnresolved); }
+// Interns the names above (with the symbol table, at start-up).
+void eval_symbols_init();
+
+// The type an op! wraps, from its header bits 16-23.
+inline Type op_wrapped_type(const Cell& op) { return static_cast<Type>((op.header >> 16) & 0xFF); }
+
+// The value cell of a word read from code: an unresolved word is resolved in its context and
+// its slot cached in the cell. Raises as word-value-cell does for a word with no context or a
+// context without values; an unresolved word of the global context reads unset.
+Cell* word_value_read(Cell& word);
+
+// The same without raising: null for a word with no context, an unknown symbol or a context
+// without values (a function that is not running).
+const Cell* word_value_quiet(Cell& word);
+
+// set-word assignment: an unset value raises script need-value naming the word; otherwise the
+// word (a copy: its own cell is not changed) is set, notifying an owning object.
+void set_word_assign(const Cell& word, const Cell& value);
+
+}  // namespace qel

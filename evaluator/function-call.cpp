@@ -1,0 +1,167 @@
+// function-call.cpp: calling function-like values from code: frames, argument fetching, the
+// body of a function, and where the result goes.
+#include <optional>
+
+#include "evaluator/argument-fetch.h"
+#include "evaluator/eval-support.h"
+#include "evaluator/function.h"
+#include "evaluator/library-code.h"
+#include "evaluator/interpreter.h"
+#include "evaluator/routine.h"
+#include "evaluator/scoped-restore.h"
+#include "evaluator/trace.h"
+#include "evaluator/native-table.h"
+#include "runtime/action-entries.h"
+#include "runtime/call-stack.h"
+#include "runtime/datatype-registry.h"
+#include "runtime/error-raise.h"
+#include "runtime/contexts.h"
+#include "runtime/gc-root.h"
+#include "runtime/quit.h"
+#include "runtime/value-stack.h"
+
+namespace qel {
+
+namespace {
+
+// Opens the frame of a call: kind 1 for a function! (saving its context's values pointer), else
+// kind 2; named by the name word, or <anon>.
+void open_call_frame(const Cell& function, const Cell& name, const Code& code) {
+  const Cell frame_name = cell_type(name) == Type::word ? name : anon_word();
+  switch (cell_type(function)) {
+    case Type::function:
+      stack_open_call_frame(frame_name, function.w1, frame_bits(code, kFrameInterpCall));
+      return;
+    case Type::native: case Type::action: case Type::routine:
+      stack_open_frame(frame_name, frame_bits(code, kFrameInterpNative));
+      return;
+    default:
+      fatal_no_match_switch();
+  }
+}
+
+// Fires `open` or `return` for a call site that is not library code.
+void trace_call_site(uint32_t event, const Code& code, const Cell& name, const Cell& value) {
+  if (code.library) return;
+  trace_fire(event, code.value, code.index, event == kTraceOpenEvent ? make_cell(Type::none) : name, value);
+}
+
+}  // namespace
+
+Status eval_call_function(const Cell& function_value, Code& code, bool push, const CallPath* path, const Cell& name,
+                          const Cell* parent, uint32_t apply, bool infix) {
+  (void)parent;  // the body's object context matters only to compiled bodies
+  const Cell function = function_value;
+  if (trace_enabled) [[unlikely]] trace_call_site(kTraceOpenEvent, code, name, name);
+  // A prefix call keeps the function pushed below its frame; an infix call's left operand is
+  // where the frame opens, so a routine (whose description only it holds) is rooted aside.
+  Cell* kept = infix ? nullptr : stack_push_value(function);
+  std::optional<GcRoot<Cell>> rooted;
+  if (infix && cell_type(function) == Type::routine) rooted.emplace(function);
+  Cell* left = value_stack.top;
+  open_call_frame(function, name, code);
+  if (infix) value_stack.top = value_stack.base + 1;  // the left operand is the first argument
+  QEL_TRY(eval_fetch_arguments(function, code, path, name, apply, infix));
+  switch (cell_type(function)) {
+    case Type::function:
+      QEL_TRY(eval_function_body(function, name, 0));
+      stack_close_call_frame();
+      break;
+    case Type::routine:
+      eval_checked_call(function);
+      stack_close_frame();
+      break;
+    default:
+      stack_close_frame();
+      break;
+  }
+  // The result is at the closed frame's base; a prefix call moves it over the function value.
+  Cell* result = kept ? kept : left;
+  *result = kept ? kept[1] : *left;
+  value_stack.top = result + 1;
+  if (!push) {
+    *value_stack.base = *result;
+    stack_keep_first();
+  }
+  if (trace_enabled) [[unlikely]] trace_call_site(kTraceReturnEvent, code, name, *produced_cell(push));
+  return {};
+}
+
+Status eval_function_body(const Cell& function, const Cell& name, uint32_t callback) {
+  ScopedRestore<uint32_t> tracing(trace_enabled);
+  if (trace_enabled && callback && !(callback & trace_callback_bits)) trace_enabled = 0;
+  const NodeId context = function.w1;
+  *context_values_slot(context) = stack_index(value_stack.base) + 1;
+  stack_set_body_flag(true);
+  if (function.header & kFunctionTraceFlag) trace_enabled = trace_saved;
+  if (function.header & kFunctionNoTraceFlag) trace_enabled = 0;
+  const Cell body = *function_more_cell(function, kMoreBody);
+  const bool traced = trace_enabled && !is_library_code(body.w2);
+  if (traced) [[unlikely]] trace_fire(kTracePrologEvent, body, -1, name, function);
+  Status status = cell_type(body) == Type::block ? eval_block(body, true) : Status{};
+  if (cell_type(body) != Type::block) stack_set_result(make_cell(Type::none));
+  if (traced) [[unlikely]] trace_fire(kTraceEpilogEvent, body, -1, name, function);
+  if (!status.ok() && status.code() != kThrowReturn && status.code() != kThrowExit) return status;
+  stack_set_body_flag(false);
+  return {};
+}
+
+void throw_if_exit(Status status) {
+  if (!status.ok()) throw_code(status.code());
+}
+
+Cell call_function_with(const Cell& function_value, std::span<const Cell> arguments) {
+  Cell function = function_value;
+  if (cell_type(function) == Type::op) set_value_type_byte(function, op_wrapped_type(function));
+  const Cell name = anon_word();
+  stack_push_value(function);  // held while it runs
+  const Code none{make_cell(Type::block), 0, 0, false};
+  open_call_frame(function, name, none);
+  // The arguments as the first parameters; every other slot as an absent refinement leaves it.
+  const ArgDescription& description = arg_description(function);
+  const ArgEntry* entries = description.entries();
+  const bool slots = cell_type(function) == Type::function || cell_type(function) == Type::routine;
+  uint32_t mandatory = 0;
+  for (uint32_t k = 0; k < description.entry_count; ++k) {
+    const ArgEntry& entry = entries[k];
+    if (entry.kind == EntryKind::return_types) continue;
+    if (entry.kind == EntryKind::parameter && mandatory < description.fixed_count) {
+      const Cell argument = mandatory < arguments.size() ? arguments[mandatory] : make_cell(Type::none);
+      if (!description.accepts(entry, cell_type(argument)))
+        raise_error(error_id("script", "expect-arg"), name, datatype_cell(cell_type(argument)),
+                    make_cell(Type::word, 0, entry.symbol, kUnresolved));
+      stack_push_value(argument);
+      ++mandatory;
+    } else if (slots) {
+      stack_push_value(entry.kind == EntryKind::refinement ? make_cell(Type::logic, 0) : make_cell(Type::none));
+    }
+  }
+  Status status;
+  int32_t absent[kMostRefinements];
+  for (int32_t& position : absent) position = -1;
+  switch (cell_type(function)) {
+    case Type::function:
+      function_init_locals(description.local_count);
+      status = eval_function_body(function, name, 0);
+      break;
+    case Type::routine:
+      eval_checked_call(function);
+      break;
+    case Type::action:
+      action_entries[function.w1 - 1](absent);
+      break;
+    default:
+      status = native_entry(function.w1)(absent);
+      break;
+  }
+  throw_if_exit(status);
+  const Cell result = *value_stack.base;
+  if (cell_type(function) == Type::function)
+    stack_close_call_frame();
+  else
+    stack_close_frame();
+  stack_drop(2);  // the result and the function value
+  return result;
+}
+
+}  // namespace qel

@@ -1,0 +1,65 @@
+// function.h: function! (type 24): specs and their validation, building functions, locals, and
+// the actions of function!; the "more" series shared by every function-like value.
+//
+// A function! cell: the header with the attribute flags, w1 the function's context (one slot per
+// word!, get-word!, lit-word! and refinement! of the spec, /local and its words included; the
+// values live on the value stack while the function runs), w2 its spec (a private deep copy), w3
+// its more series of five cells: the body (a deep copy bound to the context, or none), the
+// argument description, the compiled code (unset: every function here is interpreted), the
+// function itself once an op! wraps it, and an owning object's context (unset).
+#pragma once
+
+#include <cstdint>
+
+#include "runtime/cell.h"
+
+namespace qel {
+
+inline constexpr uint32_t kFunctionTraceFlag = 0x400;    // the body is traced
+inline constexpr uint32_t kFunctionNoTraceFlag = 0x200;  // the body is never traced
+
+// Cells of the more series. native!, action! and routine! use the first two the same way.
+enum MoreCell : uint32_t {
+  kMoreBody = 0,         // native!, action!: none
+  kMoreDescription = 1,  // a binary! on the argument description's heap series
+  kMoreCode = 2,         // routine!: the routine's index in the C++ routine table
+  kMoreOpSelf = 3,
+  kMoreObject = 4,       // routine!: the return type code
+};
+
+// The n-th cell of a function-like value's more series; valid until the next safe point.
+Cell* function_more_cell(const Cell& value, uint32_t n);
+
+// function-spec-validate: checks a spec from its index; answers the attribute flags. A refusal
+// is script bad-func-def with the spec, a type block's bad value script invalid-type-spec (a word
+// without value script no-value), a repeated parameter script dup-vars naming the second one.
+uint32_t function_spec_validate(const Cell& spec);
+
+// function-value-build: a function! of a deep copy of the spec (from its index) and of the body
+// (from its index limited to its length; none for no body), its context made from the spec copy
+// and the body bound to it, its description built. The stacks are left as they were.
+Cell function_value_build(const Cell& spec, const Cell& body, uint32_t flags);
+
+// function-init-locals: pushes false (the /local slot) and count - 1 none cells.
+void function_init_locals(uint32_t count);
+
+// spec-count-locals: 1 + the word! cells after the first /local from the start index; 0 when
+// there is no /local, -1 then in strict mode.
+int32_t spec_count_locals(const Cell& spec, uint32_t start, bool strict);
+
+// function-collect-locals: for the function native, a new spec: the given one (cut at /extern)
+// with /local and the words the body sets (set-words, and the words foreach, remove-each and
+// repeat set) that are neither parameters nor named after /extern. Raises script
+// bad-func-extern for an /extern value that is no word, block or string.
+Cell function_collect_locals(const Cell& spec, const Cell& body);
+
+// The builders and reflectors of function-like values shared with native!, routine! and op!.
+// reflect spec: the spec block at index 0.
+Cell function_spec_block(const Cell& value);
+// A more series of `cells` cells, each unset, with the description at cell 1.
+NodeId function_more_make(uint32_t cells, NodeId description);
+
+// register-function-datatype: function! (parent context!).
+void register_function_datatype();
+
+}  // namespace qel

@@ -1,0 +1,308 @@
+// interpreter.cpp: blocks, expressions and their first-cell rules, infix operators, and the
+// current expression.
+#include "evaluator/interpreter.h"
+
+#include <array>
+
+#include "evaluator/eval-path.h"
+#include "evaluator/eval-support.h"
+#include "evaluator/library-code.h"
+#include "evaluator/scoped-restore.h"
+#include "evaluator/trace.h"
+#include "runtime/call-stack.h"
+#include "runtime/collector.h"
+#include "runtime/contexts.h"
+#include "runtime/error-raise.h"
+#include "runtime/language-thread.h"
+#include "runtime/runtime-symbols.h"
+#include "runtime/series.h"
+#include "runtime/symbols.h"
+#include "runtime/value-stack.h"
+
+namespace qel {
+
+namespace {
+
+Cell current_expression_cell = make_cell(Type::none);
+
+void mark_current_expression() { collector_mark_cells(&current_expression_cell, &current_expression_cell + 1); }
+
+// Traces a produced value (the caller has tested trace_enabled).
+void trace_push(const Code& code, uint32_t at, bool push) {
+  if (code.library) return;
+  trace_fire(kTracePushEvent, code.value, at, make_cell(Type::none), *produced_cell(push));
+}
+
+// --- The first-cell rules -------------------------------------------------------------------------
+
+using FirstCellRule = Status (*)(Code& code, bool push, bool passive);
+
+// Any value that evaluates to itself: blocks, strings, numbers, none!, logic! ...
+Status eval_itself(Code& code, bool push, bool) {
+  const uint32_t at = code.index++;
+  produce(series_buffer(code.value.w2)->head_cell()[at], push);
+  if (trace_enabled) [[unlikely]] trace_push(code, at, push);
+  return {};
+}
+
+// paren!: its block under a kind-2 frame named <body>.
+Status eval_paren(Code& code, bool push, bool) {
+  const Cell paren = code.cell();
+  ++code.index;
+  stack_open_frame(body_word(), frame_bits(code, kFrameInterpNative));
+  QEL_TRY(eval_block(paren, true));
+  close_frame_for(push);
+  return {};
+}
+
+// set-word!: the next expression's value assigned under a frame named by the set-word.
+Status eval_set_word(Code& code, bool push, bool) {
+  const Cell word = code.cell();
+  const uint32_t at = code.index++;
+  stack_open_frame(word, frame_bits(code, kFrameInterpNative));
+  stack_push_value(word);
+  if (code.at_end()) raise_error(error_id("script", "need-value"), word);
+  QEL_TRY(eval_expression(code, false, true, false));
+  Cell value = value_stack.base[1];
+  if (trace_enabled && !code.library) [[unlikely]] trace_fire(kTraceSetEvent, code.value, at, word, value);
+  set_word_assign(word, value);
+  stack_set_result_only(value);
+  close_frame_for(push);
+  return {};
+}
+
+// set-path!: the next expression's value set through the path under a frame named set-path.
+Status eval_set_path(Code& code, bool push, bool) {
+  const Cell path = code.cell();
+  const uint32_t at = code.index++;
+  if (code.at_end()) raise_error(error_id("script", "need-value"), path);
+  stack_open_frame(set_path_word(), frame_bits(code, kFrameInterpNative));
+  QEL_TRY(eval_expression(code, false, true, false));
+  stack_set_result_only(value_stack.base[0]);
+  if (trace_enabled && !code.library) [[unlikely]]
+    trace_fire(kTraceSetEvent, code.value, at, path, value_stack.base[0]);
+  QEL_TRY(eval_path(path, &code, PathMode::set, false, false, nullptr));
+  close_frame_for(push);
+  return {};
+}
+
+// get-word!: the word's value, unset included.
+Status eval_get_word(Code& code, bool push, bool) {
+  const uint32_t at = code.index;
+  const Cell value = *word_value_read(code.cell());
+  ++code.index;
+  produce(value, push);
+  if (trace_enabled) [[unlikely]] trace_push(code, at, push);
+  return {};
+}
+
+// lit-word! and lit-path!: the cell as a word! or path!.
+template <Type As>
+Status eval_literal(Code& code, bool push, bool) {
+  const uint32_t at = code.index;
+  Cell value = code.cell();
+  ++code.index;
+  set_value_type_byte(value, As);
+  produce(value, push);
+  if (trace_enabled) [[unlikely]] trace_push(code, at, push);
+  return {};
+}
+
+// Whether a value is called when met: native!, action!, function! and routine!.
+constexpr bool callable_type(Type type) {
+  return type == Type::native || type == Type::action || type == Type::function || type == Type::routine;
+}
+
+// word!: its value; a function-like value is called, named by the word.
+Status eval_word(Code& code, bool push, bool) {
+  const uint32_t at = code.index;
+  const Cell word = code.cell();
+  const Cell value = *word_value_read(code.cell());
+  ++code.index;
+  const Type type = cell_type(value);
+  if (callable_type(type)) return eval_call_function(value, code, push, nullptr, word, nullptr, 0, false);
+  if (type == Type::unset) raise_error(error_id("script", "no-value"), word);
+  if (type == Type::op) raise_error(error_id("script", "no-op-arg"), word);
+  produce(value, push);
+  if (trace_enabled) [[unlikely]] trace_push(code, at, push);
+  return {};
+}
+
+// path! and get-path!.
+template <PathMode Mode>
+Status eval_path_cell(Code& code, bool push, bool) {
+  const Cell path = code.cell();
+  ++code.index;
+  return eval_path(path, &code, Mode, push, false, nullptr);
+}
+
+// An op! value standing in the code.
+Status eval_op_value(Code&, bool, bool) { raise_error(error_id("internal", "not-done")); }
+
+// A function-like value standing in the code: called as <anon>, unless passive.
+Status eval_function_value(Code& code, bool push, bool passive) {
+  if (passive) return eval_itself(code, push, passive);
+  const Cell value = code.cell();
+  ++code.index;
+  return eval_call_function(value, code, push, nullptr, make_cell(Type::none), nullptr, 0, false);
+}
+
+// issue!: itself, unless it opens low-level code (#system or #system-global and a block).
+Status eval_issue(Code& code, bool push, bool passive) {
+  const uint32_t canonical = symbol_canonical(code.cell().w2);
+  const bool marks_system = canonical == symbol_canonical(sym_system) || canonical == symbol_canonical(sym_system_global);
+  if (marks_system && code.index + 1 < code.live_end() &&
+      cell_type(series_buffer(code.value.w2)->head_cell()[code.index + 1]) == Type::block)
+    raise_error(error_id("internal", "qel-system"));
+  return eval_itself(code, push, passive);
+}
+
+struct RuleRow {
+  Type type;
+  FirstCellRule rule;
+};
+
+// The first-cell table: what an expression does by the type of its first cell. Every type not
+// listed evaluates to itself.
+constexpr RuleRow kFirstCellRows[] = {
+    {Type::paren, eval_paren},
+    {Type::set_word, eval_set_word},
+    {Type::set_path, eval_set_path},
+    {Type::get_word, eval_get_word},
+    {Type::lit_word, eval_literal<Type::word>},
+    {Type::word, eval_word},
+    {Type::path, eval_path_cell<PathMode::plain>},
+    {Type::get_path, eval_path_cell<PathMode::get>},
+    {Type::lit_path, eval_literal<Type::path>},
+    {Type::op, eval_op_value},
+    {Type::native, eval_function_value},
+    {Type::action, eval_function_value},
+    {Type::function, eval_function_value},
+    {Type::routine, eval_function_value},
+    {Type::issue, eval_issue},
+};
+
+constexpr std::array<FirstCellRule, 256> first_cell_table() {
+  std::array<FirstCellRule, 256> table{};
+  table.fill(eval_itself);
+  for (const RuleRow& row : kFirstCellRows) table[type_index(row.type)] = row.rule;
+  return table;
+}
+
+constexpr std::array<FirstCellRule, 256> kFirstCell = first_cell_table();
+
+// --- Infix operators ------------------------------------------------------------------------------
+
+// While the next cell is a word whose value is an op!, calls it with the value so far as its left
+// operand (moved to where the expression began) and the code after the word for the rest. One
+// precedence, grouping to the left.
+Status apply_infix(Code& code, Cell* expression_top, bool push) {
+  while (!code.at_end()) {
+    Cell& next = code.cell();
+    if (cell_type(next) != Type::word) return {};
+    const Cell* value = word_value_quiet(next);
+    if (!value || cell_type(*value) != Type::op) return {};
+    Cell function = *value;
+    const Cell name = next;
+    if (trace_enabled && !code.library) [[unlikely]] trace_fire(kTraceFetchEvent, code.value, code.index, make_cell(Type::none), name);
+    *expression_top = push ? *expression_top : *value_stack.base;
+    value_stack.top = expression_top;
+    set_value_type_byte(function, op_wrapped_type(function));
+    ++code.index;
+    QEL_TRY(eval_call_function(function, code, push, nullptr, name, nullptr, 0, true));
+  }
+  return {};
+}
+
+}  // namespace
+
+// --- Evaluating -------------------------------------------------------------------------------------
+
+Code code_of(const Cell& block) {
+  const SeriesBuffer* buffer = series_buffer(block.w2);
+  const uint32_t length = (buffer->tail - buffer->head) / sizeof(Cell);
+  const uint32_t index = block.w1 < length ? block.w1 : length;
+  return Code{block, index, length, is_library_code(block.w2)};
+}
+
+Status eval_expression(Code& code, bool prefix, bool push, bool passive) {
+  check_stack_headroom();
+  Cell* expression_top = value_stack.top;
+  if (trace_enabled && !code.library) [[unlikely]]
+    trace_fire(kTraceFetchEvent, code.value, code.index, make_cell(Type::none), code.cell());
+  QEL_TRY(kFirstCell[code.cell().header & kTypeByteMask](code, push, passive));
+  if (prefix) return {};
+  return apply_infix(code, expression_top, push);
+}
+
+Status eval_block(const Cell& block, bool chain) {
+  // Put back on every exit, so an outer block's position is current again after an error or
+  // a throw left a nested one.
+  ScopedRestore<Cell> expression(current_expression_cell);
+  Code code = code_of(block);
+  // The frame holds the block's node in its word-context word: it keeps the block alive.
+  stack_open_frame(body_symbol(), block.w2, frame_bits(code, kFrameEval));
+  if (trace_enabled && !code.library) [[unlikely]] trace_fire(kTraceEnterEvent, block, code.index, make_cell(Type::none), make_cell(Type::none));
+  if (code.at_end()) {
+    stack_set_result_only(make_cell(Type::unset));
+  } else {
+    for (;;) {
+      const uint32_t start = code.index;
+      if (!code.library) {
+        current_expression_cell = block;
+        current_expression_cell.w1 = start;
+      }
+      QEL_TRY(eval_expression(code, false, false, false));
+      if (trace_enabled && !code.library) [[unlikely]]
+        trace_fire(kTraceExprEvent, block, code.index, make_cell(Type::none), value_stack.base[0]);
+      if (code.at_end()) break;
+      stack_reset_top();
+      gc_safepoint();
+    }
+  }
+  if (trace_enabled && !code.library) [[unlikely]]
+    trace_fire(kTraceExitEvent, block, code.live_end(), make_cell(Type::none), value_stack.base[0]);
+  if (chain)
+    stack_close_frame_copy();
+  else
+    stack_close_frame();
+  return {};
+}
+
+Status eval_range(Code& code, bool push) {
+  stack_open_frame(body_word(), frame_bits(code, kFrameInterpNative));
+  QEL_TRY(eval_expression(code, false, true, false));
+  stack_set_result_only(*stack_last_value());
+  if (push)
+    stack_close_frame();
+  else
+    stack_close_frame_copy();
+  return {};
+}
+
+Status eval_next(const Cell& block, uint32_t& next) {
+  Code code = code_of(block);
+  if (code.at_end()) {
+    stack_push_value(make_cell(Type::unset));
+    next = code.index;
+    return {};
+  }
+  stack_open_frame(body_symbol(), block.w2, frame_bits(code, kFrameEval));
+  QEL_TRY(eval_expression(code, false, false, false));
+  stack_close_frame();
+  next = code.index < code.live_end() ? code.index : code.live_end();
+  return {};
+}
+
+// --- The current expression -------------------------------------------------------------------------
+
+Cell& current_expression() { return current_expression_cell; }
+
+void interpreter_init() {
+  eval_symbols_init();
+  current_expression_cell = make_cell(Type::none);
+  collector_remove_root(mark_current_expression);
+  collector_add_root(mark_current_expression);
+}
+
+}  // namespace qel

@@ -1,0 +1,111 @@
+// interpreter.h: evaluating blocks left to right, expression by expression: the first-cell
+// rules, infix operators, calls of function-like values, and the current expression.
+//
+// Every function that can run Qel code answers a [[nodiscard]] Status: 0, or the throw code of a
+// break, continue, return, exit or throw on its way out (the language stacks are already unwound
+// to its target). Errors travel as NonLocalExit. A C++ level restores only its own state (RAII),
+// never frames: the unwinders own the stacks.
+//
+// Positions are (series node, index): no Cell* into a block survives an evaluation, an
+// allocation or a safe point. The end of a range is an index fixed at entry and clamped to the
+// live tail at each read, so a block that shrinks stops at its tail and cells appended during
+// the evaluation are not evaluated. Safe points run between the expressions of a block.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "runtime/cell.h"
+#include "runtime/series-buffer.h"
+#include "runtime/throw.h"
+
+namespace qel {
+
+// A position in code being evaluated. `value` is the block, paren or path (its node in w2,
+// the index it was entered at in w1); the caller keeps it reachable (an evaluation frame holds
+// the block it evaluates). `library` is set for code flagged as library code.
+struct Code {
+  Cell value;
+  uint32_t index;
+  uint32_t end;
+  bool library;
+
+  // The end clamped to the live tail.
+  uint32_t live_end() const {
+    const SeriesBuffer* buffer = series_buffer(value.w2);
+    const uint32_t tail = (buffer->tail - buffer->head) / sizeof(Cell);
+    return end < tail ? end : tail;
+  }
+  bool at_end() const { return index >= live_end(); }
+  // The cell at the index (which must lie before the live end); valid until the next
+  // evaluation, allocation or safe point.
+  Cell& cell() const { return series_buffer(value.w2)->head_cell()[index]; }
+};
+
+// Code over a block value from its index (clamped) to its tail at this moment.
+Code code_of(const Cell& block);
+
+// --- Evaluating --------------------------------------------------------------------------------
+
+// eval-block: every expression of a block or paren from its index under a kind-7 frame named
+// <body>; the value of the last one (unset for an empty block). With chain the result goes into
+// the caller's result cell, else it stays pushed as one cell in the caller's frame.
+Status eval_block(const Cell& block, bool chain);
+
+// eval-expression: one expression from code.index, which moves past it. With push the result
+// is pushed, else it becomes the current frame's only cell. With prefix no infix operator
+// follows the first value; with passive a function-like value standing in the code is the
+// value itself.
+Status eval_expression(Code& code, bool prefix, bool push, bool passive);
+
+// eval-range: one expression under a kind-2 frame named <body>; with push the result stays
+// pushed, else it is copied into the caller's result cell.
+Status eval_range(Code& code, bool push);
+
+// eval-next: the expression at the block's index, its value pushed (unset at the tail, the index
+// unchanged); `next` gets the index after it, capped at the tail.
+Status eval_next(const Cell& block, uint32_t& next);
+
+// --- Calls ---------------------------------------------------------------------------------------
+
+// A call's path: the path value and the index of the element that named the callee; the
+// elements after it are refinements.
+struct CallPath {
+  Cell path;
+  uint32_t name_index;
+};
+
+// Apply modes (0 for ordinary calls).
+enum ApplyMode : uint32_t { kApplyAll = 1, kApplyNamed = 2, kApplySafer = 4 };
+
+// eval-call-function: calls a native!, action!, function! or routine! (an op! already retyped
+// to the value it wraps), its arguments taken from the code from code.index on. `name` names
+// the frame (a word!, else <anon>). With infix the left operand is the current top cell and the
+// frame opens on it. `parent` is the value a path step reached the callee through, or null.
+Status eval_call_function(const Cell& function, Code& code, bool push, const CallPath* path, const Cell& name,
+                          const Cell* parent, uint32_t apply, bool infix);
+
+// eval-function-body: runs a function's body with its arguments already in the current kind-1
+// frame; `callback` is the caller's callback bit (0 for the interpreter's own calls). return and
+// exit stop here; every other code passes on.
+Status eval_function_body(const Cell& function, const Cell& name, uint32_t callback);
+
+// Calls a function-like value with argument values for its mandatory parameters (none for the
+// ones not given; every refinement absent), for C++ code that cannot answer a Status (a sort
+// comparator): a non-zero Status travels on as NonLocalExit. The eval-function-body service.
+Cell call_function_with(const Cell& function, std::span<const Cell> arguments);
+
+// --- The current expression ---------------------------------------------------------------------
+
+// The block under evaluation positioned at its current top-level expression; a collector root.
+// Every new error copies it into its `near`.
+Cell& current_expression();
+
+// The interpreter's start-up: roots the current expression.
+void interpreter_init();
+
+// Keeps a Status-returning call's codes off the C++ stack of a caller that cannot answer a
+// Status (a sort comparator, a change hook): a non-zero one travels on as NonLocalExit.
+void throw_if_exit(Status status);
+
+}  // namespace qel
