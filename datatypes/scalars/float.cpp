@@ -15,6 +15,7 @@
 #include "datatypes/scalars/unset.h"
 #include "datatypes/series/string-core.h"
 #include "evaluator/random.h"
+#include "loader/lexer/single-value-scan.h"
 #include "loader/number-scanners.h"
 #include "runtime/datatype-registry.h"
 
@@ -274,6 +275,20 @@ double float_from_text(const Cell& text) {
   return value;
 }
 
+// The number a text spells as one value, for percent!: an integer! or a float! or percent! by its
+// double; anything else raises bad-to-arg.
+double percent_from_text(const Cell& text) {
+  const Cell value = scan_single_value(text);
+  switch (cell_type(value)) {
+    case Type::integer:
+    case Type::float_:
+    case Type::percent:
+      return number_value(value);
+    default:
+      raise_bad_to_arg(Type::percent, text);
+  }
+}
+
 // make and to float! or percent!: numbers by value (the same double for float! and percent!),
 // blocks of a number and its decimal exponent, and float! from text.
 Cell* float_make_to(Cell& type, Cell& spec, Type target) {
@@ -288,7 +303,8 @@ Cell* float_make_to(Cell& type, Cell& spec, Type target) {
     case Type::hash:
       return float_make_at(type, scaled_pair(spec, target), target);
     default:
-      if (target == Type::float_ && is_text_type(cell_type(spec))) return float_make_at(type, float_from_text(spec), target);
+      if (is_text_type(cell_type(spec)))
+        return float_make_at(type, target == Type::float_ ? float_from_text(spec) : percent_from_text(spec), target);
       raise_bad_to_arg(target, spec);
   }
 }

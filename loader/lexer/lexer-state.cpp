@@ -6,7 +6,7 @@
 #include "evaluator/words.h"
 #include "loader/lexer/lexer-scratch.h"
 #include "loader/lexer/lexer-trace.h"
-#include "loader/lexer/word-text-scan.h"
+#include "loader/lexer/single-value-scan.h"
 #include "runtime/collector.h"
 #include "runtime/heap.h"
 #include "runtime/memory.h"

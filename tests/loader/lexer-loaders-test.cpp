@@ -172,8 +172,8 @@ TEST_F(LexerTest, ACollectionDuringATracerKeepsTheScansValues) {
 namespace qel::testing {
 namespace {
 
-// make and to of the word family read their text with the lexer's one-value scan.
-TEST_F(LexerTest, WordsFromText) {
+// make and to of the word family and of percent! read their text with the lexer's one-value scan.
+TEST_F(LexerTest, WordsAndPercentsFromText) {
   auto type = [](Type t) {
     Cell cell;
     return *datatype_make_at(cell, t);
@@ -187,6 +187,11 @@ TEST_F(LexerTest, WordsFromText) {
   EXPECT_EQ(molded(call(Act::To, type(Type::word), text("abc"))), "abc");
   EXPECT_EQ(molded(call(Act::To, type(Type::set_word), text(" ab "))), "ab:");
   EXPECT_EQ(molded(call(Act::To, type(Type::word), make_cell(Type::char_, 0, 'x'))), "x");
+  EXPECT_EQ(molded(call(Act::To, type(Type::percent), text("2.5%"))), "2.5%");
+  EXPECT_EQ(molded(call(Act::To, type(Type::percent), text("0.5"))), "50%");
+  for (const char* bad : {"x", "1 2", ""})
+    EXPECT_EQ(error_of([&] { call(Act::To, type(Type::percent), text(bad)); }), error_id("script", "bad-to-arg"))
+        << bad;
   for (const char* bad : {"a b", "1", "", "[a]"})
     EXPECT_EQ(error_of([&] { call(Act::To, type(Type::word), text(bad)); }),
               error_id("script", "invalid-chars"))

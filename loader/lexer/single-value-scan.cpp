@@ -1,5 +1,5 @@
-// word-text-scan.cpp: the lexer's one-value scan serving make and to of the word family.
-#include "loader/lexer/word-text-scan.h"
+// single-value-scan.cpp: the lexer's one-value scan serving make and to of words and percent!.
+#include "loader/lexer/single-value-scan.h"
 
 #include "datatypes/scalars/char.h"
 #include "datatypes/series/string-core.h"
@@ -14,7 +14,7 @@ bool is_blank(uint32_t c) { return c == ' ' || c == '\t' || c == '\n' || c == '\
 
 }  // namespace
 
-Cell scan_word_text(const Cell& text, Type) {
+Cell scan_single_value(const Cell& text) {
   Cell source = text;
   if (cell_type(text) == Type::char_) {
     string_make_at(source, 1);
@@ -30,5 +30,7 @@ Cell scan_word_text(const Cell& text, Type) {
     if (!is_blank(string_char_at(source, i))) return make_cell(Type::none);
   return *out;
 }
+
+Cell scan_word_text(const Cell& text, Type) { return scan_single_value(text); }
 
 }  // namespace qel
