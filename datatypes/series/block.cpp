@@ -403,22 +403,18 @@ void sort_by_function(const Cell& series, int64_t start, int64_t records, const 
                 static_cast<size_t>(key.size * kCellBytes));
 }
 
+// The records of the range by the default order, in the buffer itself.
+void block_sort_in_place(const Cell& series, int64_t start, int64_t records, const SortRequest& key) {
+  sort_elements(block_cell_at(series, start), static_cast<size_t>(records), static_cast<size_t>(key.size * kCellBytes),
+                key.stable, RecordOrder{key});
+}
+
 // sort: the cells from the index (/part of them; a negative /part sorts the cells before the
 // index, which moves there) as records of /skip cells, by the default order or /compare.
 Cell* block_sort(Cell& series, bool case_, Cell* skip, Cell* compare, Cell* part, bool all, bool reverse,
                  bool stable) {
-  SortRequest key = sort_request(series, case_, skip, compare, part, all, reverse, stable);
-  if (key.count == 0) return &series;
-  bool told = series_notify_before(series, SeriesChange::sort, kNoneCell, series_clamped_index(series), key.count);
-  int64_t start = series_clamped_index(series);
-  int64_t records = sort_records(series, key);
-  if (key.function)
-    sort_by_function(series, start, records, key);
-  else
-    sort_elements(block_cell_at(series, start), static_cast<size_t>(records), static_cast<size_t>(key.size * kCellBytes),
-                  stable, RecordOrder{key});
-  if (told) series_notify_after(series, SeriesChange::sort, kNoneCell, start, records * key.size);
-  return &series;
+  return sort_series(series, sort_request(series, case_, skip, compare, part, all, reverse, stable), sort_by_function,
+                     block_sort_in_place);
 }
 
 // --- take, swap, trim and copy ----------------------------------------------------------------------

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 
+#include "datatypes/scalars/none.h"
 #include "datatypes/series/series.h"
 #include "runtime/action-lookup.h"
 #include "runtime/error-raise.h"
@@ -51,6 +52,16 @@ SortRequest sort_request(Cell& series, bool case_, Cell* skip, Cell* compare, Ce
 int64_t sort_records(const Cell& series, const SortRequest& request) {
   int64_t held = series_total_length(series) - series_clamped_index(series);
   return std::min(request.count, held) / request.size;
+}
+
+Cell* sort_series(Cell& series, const SortRequest& request, SortRange by_function, SortRange in_place) {
+  if (request.count == 0) return &series;
+  bool told = series_notify_before(series, SeriesChange::sort, kNoneCell, series_clamped_index(series), request.count);
+  int64_t start = series_clamped_index(series);
+  int64_t records = sort_records(series, request);
+  (request.function ? by_function : in_place)(series, start, records, request);
+  if (told) series_notify_after(series, SeriesChange::sort, kNoneCell, start, records * request.size);
+  return &series;
 }
 
 int32_t sort_function_answer(const Cell& answer) {

@@ -37,6 +37,13 @@ SortRequest sort_request(Cell& series, bool case_, Cell* skip, Cell* compare, Ce
 // handler may have changed it).
 int64_t sort_records(const Cell& series, const SortRequest& request);
 
+// How one series type sorts the records of a range, by a /compare function or in place.
+using SortRange = void (*)(const Cell& series, int64_t start, int64_t records, const SortRequest& request);
+
+// The sort action's frame, shared by every series type: the owner told before and after, the
+// records the series still holds counted after its handler ran, then sorted one way or the other.
+Cell* sort_series(Cell& series, const SortRequest& request, SortRange by_function, SortRange in_place);
+
 // What a /compare function's answer means: true 1, false -1, an integer! as it is, a float! by
 // its sign (0.0 and NaN 0), none -1, anything else 1. The function is called with the second
 // element first (the first first under /reverse), so an answer above 0 puts the first after.

@@ -100,15 +100,8 @@ void sort_by_function(const Cell& series, int64_t start, int64_t records, const 
 
 Cell* string_sort(Cell& series, bool case_, Cell* skip, Cell* compare, Cell* part, bool all, bool reverse,
                   bool stable) {
-  SortRequest request = sort_request(series, case_, skip, compare, part, all, reverse, stable);
-  if (request.count == 0) return &series;
-  bool told = series_notify_before(series, SeriesChange::sort, kNoneCell, series_clamped_index(series), request.count);
-  int64_t start = series_clamped_index(series);
-  int64_t records = sort_records(series, request);
-  if (request.function) sort_by_function(series, start, records, request);
-  else sort_in_place(series, start, records, request);
-  if (told) series_notify_after(series, SeriesChange::sort, kNoneCell, start, records * request.size);
-  return &series;
+  return sort_series(series, sort_request(series, case_, skip, compare, part, all, reverse, stable), sort_by_function,
+                     sort_in_place);
 }
 
 }  // namespace qel
