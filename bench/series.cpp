@@ -20,6 +20,7 @@
 #include "runtime/datatype-registry.h"
 #include "runtime/gc-root.h"
 #include "runtime/series.h"
+#include "bench/bench-runtime.h"
 #include "runtime/startup.h"
 #include "runtime/value-stack.h"
 
@@ -29,15 +30,7 @@ using namespace qel;
 
 constexpr Cell integer(int32_t value) { return make_cell(Type::integer, 0, static_cast<uint32_t>(value)); }
 
-// The runtime with every datatype registered, once.
-void start_once() {
-  static bool started = false;
-  if (started) return;
-  started = true;
-  restart_with_datatypes();
-  set_frame_symbols(1, 2, 3);
-  stack_open_native_frame(make_cell(Type::word, 0, 10, 0xFFFFFFFF));
-}
+void start_once() { bench_support::start_runtime_once(); }
 
 // --- sort ---------------------------------------------------------------------------------------
 

@@ -25,6 +25,7 @@
 #include "runtime/call-stack.h"
 #include "runtime/datatype-registry.h"
 #include "runtime/gc-root.h"
+#include "bench/bench-runtime.h"
 #include "runtime/startup.h"
 #include "runtime/utf8.h"
 
@@ -183,15 +184,7 @@ void uppercase_reference(benchmark::State& state) {
 
 // --- The runtime, for the cases that go through string values ------------------------------------
 
-// The runtime with every datatype registered, once.
-void start_once() {
-  static bool started = false;
-  if (started) return;
-  started = true;
-  restart_with_datatypes();
-  set_frame_symbols(1, 2, 3);
-  stack_open_native_frame(make_cell(Type::word, 0, 10, 0xFFFFFFFF));
-}
+void start_once() { bench_support::start_runtime_once(); }
 
 // A string value holding the bytes as 1-byte units.
 Cell string_of(const std::string& bytes) {
