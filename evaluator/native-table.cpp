@@ -3,6 +3,9 @@
 
 #include <array>
 
+#include "evaluator/conditional-natives.h"
+#include "evaluator/do-native.h"
+#include "evaluator/exit-natives.h"
 #include "evaluator/function-natives.h"
 #include "evaluator/interpreter.h"
 #include "evaluator/spec-table.h"
@@ -18,8 +21,23 @@ uint32_t next_slot = 1;
 
 // The natives built so far, by slot. The others keep an empty entry: their words stay unset.
 constexpr NativeEntryRow kNativeEntryRows[] = {
-    {14, native_func},   {15, native_function}, {16, native_does},
-    {17, native_has},    {79, native_exit},     {80, native_return},
+    {1, native_if},
+    {2, native_unless},
+    {3, native_either},
+    {4, native_any},
+    {5, native_all},
+    {14, native_func},
+    {15, native_function},
+    {16, native_does},
+    {17, native_has},
+    {18, native_switch},
+    {19, native_case},
+    {20, native_do},
+    {70, native_try},
+    {79, native_exit},
+    {80, native_return},
+    {81, native_throw},
+    {82, native_catch},
 };
 
 }  // namespace
