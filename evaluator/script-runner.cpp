@@ -14,6 +14,7 @@
 #include "datatypes/series/string-load.h"
 #include "evaluator/console-command.h"
 #include "runtime/console-input.h"
+#include "runtime/datatype-registry.h"
 #include "runtime/gc-root.h"
 #include "runtime/series.h"
 #include "runtime/services.h"
@@ -59,12 +60,12 @@ std::optional<std::string> read_file(const char* path) {
   }
 }
 
-// Prints access cannot-open for the path, molded as a file!.
+// Prints access cannot-open for the path: a file! value (a string! until file! is registered).
 void print_cannot_open(const char* path) {
   std::string name = utf8_sanitized({reinterpret_cast<const uint8_t*>(path), std::strlen(path)});
   GcRoot<Cell> file;
   string_load({reinterpret_cast<const uint8_t*>(name.data()), name.size()}, *file, TextEncoding::utf8);
-  set_value_type_byte(*file, Type::file);
+  if (datatype_registered(Type::file)) set_value_type_byte(*file, Type::file);
   GcRoot<Cell> error(services().error_build(error_id("access", "cannot-open"), std::array{*file}));
   console_print_error(*error, false);
 }
