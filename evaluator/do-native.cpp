@@ -69,10 +69,9 @@ Status do_expression(const Cell& value, const Cell*) {
 
 struct DoRow {
   Type type;
-  DoRule entry;
+  DoRule rule;
 };
 
-// The rules by type; every type not listed is one expression.
 constexpr DoRow kDoRows[] = {
     {Type::block, do_block},     {Type::paren, do_block},    {Type::hash, do_block},
     {Type::path, do_path},       {Type::lit_path, do_path},  {Type::get_path, do_path},
@@ -80,9 +79,15 @@ constexpr DoRow kDoRows[] = {
     {Type::file, do_script},     {Type::url, do_script},
 };
 
-constexpr std::array<DoRule, 256> kDoRules = table_by_type_byte<DoRule>(do_expression, kDoRows);
+constexpr std::array<DoRule, 256> do_rule_table() {
+  std::array<DoRule, 256> table{};
+  table.fill(do_expression);
+  for (const DoRow& row : kDoRows) table[type_index(row.type)] = row.rule;
+  return table;
+}
 
-// The refinements of do, in spec order.
+constexpr std::array<DoRule, 256> kDoRules = do_rule_table();
+
 enum DoRefinement { kExpand, kArgs, kNext, kTrace };
 
 }  // namespace

@@ -159,7 +159,7 @@ Status eval_issue(Code& code, bool push, bool passive) {
 
 struct RuleRow {
   Type type;
-  FirstCellRule entry;
+  FirstCellRule rule;
 };
 
 // The first-cell table: what an expression does by the type of its first cell. Every type not
@@ -182,7 +182,14 @@ constexpr RuleRow kFirstCellRows[] = {
     {Type::issue, eval_issue},
 };
 
-constexpr std::array<FirstCellRule, 256> kFirstCell = table_by_type_byte<FirstCellRule>(eval_itself, kFirstCellRows);
+constexpr std::array<FirstCellRule, 256> first_cell_table() {
+  std::array<FirstCellRule, 256> table{};
+  table.fill(eval_itself);
+  for (const RuleRow& row : kFirstCellRows) table[type_index(row.type)] = row.rule;
+  return table;
+}
+
+constexpr std::array<FirstCellRule, 256> kFirstCell = first_cell_table();
 
 // --- Infix operators ------------------------------------------------------------------------------
 

@@ -1,7 +1,6 @@
 // type-ids.h: the type ids of the datatypes, 1 (datatype!) to 54 (event!).
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 
@@ -69,16 +68,6 @@ inline constexpr size_t kTypeTableRows = 57;  // ids 0 to 56; 1 to 54 are used
 inline constexpr Type kHighestTypeId = Type::event;
 
 constexpr size_t type_index(Type type) { return static_cast<size_t>(type); }
-
-// A dispatch table of one entry per type byte: each row's entry at its type, `fallback` at every
-// other. Rows have the members `type` and `entry`.
-template <class Entry, class Row, size_t N>
-constexpr std::array<Entry, 256> table_by_type_byte(Entry fallback, const Row (&rows)[N]) {
-  std::array<Entry, 256> table{};
-  table.fill(fallback);
-  for (const Row& row : rows) table[type_index(row.type)] = row.entry;
-  return table;
-}
 
 // The block-like types: block!, paren!, hash! and the path family, whose cells are values.
 constexpr bool any_block_type(Type type) {
