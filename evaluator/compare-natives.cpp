@@ -1,0 +1,24 @@
+// compare-natives.cpp: the comparison natives, thin entries over the compare service.
+#include "evaluator/compare-natives.h"
+
+#include "runtime/fast-paths.h"
+
+namespace qel {
+
+template <CompareCode Code>
+Status native_compare(const int32_t*) {
+  compare_to_logic(Code);
+  return {};
+}
+
+// Each native's code: equal? 0, not-equal? 1, strict-equal? 2, lesser? 3, greater? 5,
+// lesser-or-equal? 4, greater-or-equal? 6.
+template Status native_compare<kCompareEqual>(const int32_t*);
+template Status native_compare<kCompareNotEqual>(const int32_t*);
+template Status native_compare<kCompareStrictEqual>(const int32_t*);
+template Status native_compare<kCompareLesser>(const int32_t*);
+template Status native_compare<kCompareGreater>(const int32_t*);
+template Status native_compare<kCompareLesserOrEqual>(const int32_t*);
+template Status native_compare<kCompareGreaterOrEqual>(const int32_t*);
+
+}  // namespace qel
