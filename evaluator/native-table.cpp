@@ -3,9 +3,13 @@
 
 #include <array>
 
+#include "evaluator/compare-natives.h"
 #include "evaluator/function-natives.h"
 #include "evaluator/interpreter.h"
+#include "evaluator/print-natives.h"
+#include "evaluator/reduce-native.h"
 #include "evaluator/spec-table.h"
+#include "evaluator/value-natives.h"
 #include "runtime/actions.h"
 #include "runtime/quit.h"
 
@@ -18,8 +22,25 @@ uint32_t next_slot = 1;
 
 // The natives built so far, by slot. The others keep an empty entry: their words stay unset.
 constexpr NativeEntryRow kNativeEntryRows[] = {
-    {14, native_func},   {15, native_function}, {16, native_does},
-    {17, native_has},    {79, native_exit},     {80, native_return},
+    {14, native_func},
+    {15, native_function},
+    {16, native_does},
+    {17, native_has},
+    {23, native_print},
+    {24, native_prin},
+    {25, native_compare<kCompareEqual>},
+    {26, native_compare<kCompareNotEqual>},
+    {27, native_compare<kCompareStrictEqual>},
+    {28, native_compare<kCompareLesser>},
+    {29, native_compare<kCompareGreater>},
+    {30, native_compare<kCompareLesserOrEqual>},
+    {31, native_compare<kCompareGreaterOrEqual>},
+    {32, native_same},
+    {33, native_not},
+    {34, native_type},
+    {35, native_reduce},
+    {79, native_exit},
+    {80, native_return},
 };
 
 }  // namespace
@@ -42,6 +63,7 @@ bool action_slot_has_word(uint32_t slot) {
 
 void init_native_entries() {
   interpreter_init();
+  print_natives_init();
   entries.fill(nullptr);
   next_slot = 1;
   std::array<NativeEntry, kNamedNatives> named{};
