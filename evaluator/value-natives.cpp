@@ -1,13 +1,13 @@
 // value-natives.cpp: same? with its identity rule per type, not, and type? (/word).
 #include "evaluator/value-natives.h"
 
-#include <array>
 #include <cstring>
 
 #include "datatypes/scalars/truth.h"
 #include "runtime/action-entries.h"
 #include "runtime/action-lookup.h"
 #include "runtime/datatype-registry.h"
+#include "runtime/type-table.h"
 #include "runtime/value-stack.h"
 
 namespace qel {
@@ -26,13 +26,8 @@ enum class SameRule : uint8_t {
   money,      // through the money comparison
 };
 
-struct SameRow {
-  Type type;
-  SameRule rule;
-};
-
 // Types not listed compare every payload word.
-constexpr SameRow kSameRows[] = {
+constexpr TypeRow<SameRule> kSameRows[] = {
     {Type::none, SameRule::always},     {Type::unset, SameRule::always},
     {Type::datatype, SameRule::word1},  {Type::logic, SameRule::word1},     {Type::object, SameRule::word1},
     {Type::char_, SameRule::word2},     {Type::integer, SameRule::word2},   {Type::bitset, SameRule::word2},
@@ -47,14 +42,7 @@ constexpr SameRow kSameRows[] = {
     {Type::tuple, SameRule::tuple},     {Type::money, SameRule::money},
 };
 
-constexpr std::array<SameRule, kTypeTableRows> same_rule_table() {
-  std::array<SameRule, kTypeTableRows> table{};
-  table.fill(SameRule::all_words);
-  for (const SameRow& row : kSameRows) table[type_index(row.type)] = row.rule;
-  return table;
-}
-
-constexpr std::array<SameRule, kTypeTableRows> kSameRules = same_rule_table();
+constexpr std::array<SameRule, kTypeTableRows> kSameRules = type_table(SameRule::all_words, kSameRows);
 
 // Two tuples: equal lengths and equal bytes (a tuple keeps up to 12 bytes from payload word 1).
 bool tuples_same(const Cell& a, const Cell& b) {
