@@ -74,8 +74,9 @@ void print_natives_init() {
 
 Status print_value(const Cell& value, bool line) {
   Cell* const top = value_stack.top;
+  const Cell* held = stack_push_value(value);  // kept while the block is reduced
   const BufferCut cut;
-  QEL_TRY(push_text(value, cut.start()));
+  QEL_TRY(push_text(*held, cut.start()));
   print_hooks_run(*stack_last_value(), line);
   value_stack.top = top;
   last_line_flag = line;
