@@ -2,12 +2,18 @@
 #include "evaluator/compare-natives.h"
 
 #include "runtime/fast-paths.h"
+#include "runtime/value-stack.h"
 
 namespace qel {
 
 template <CompareCode Code>
 Status native_compare(const int32_t*) {
-  compare_to_logic(Code);
+  Cell* base = value_stack.base;
+  bool flag;
+  if (integer_compare_in_place(Code, base[0], base[1], flag)) [[likely]]  // two integers: in place
+    base[0] = make_cell(Type::logic, flag);
+  else
+    compare_to_logic(Code);
   return {};
 }
 
