@@ -3,12 +3,16 @@
 
 #include <array>
 
+#include "evaluator/compare-natives.h"
 #include "evaluator/conditional-natives.h"
 #include "evaluator/do-native.h"
 #include "evaluator/exit-natives.h"
 #include "evaluator/function-natives.h"
 #include "evaluator/interpreter.h"
+#include "evaluator/print-natives.h"
+#include "evaluator/reduce-native.h"
 #include "evaluator/spec-table.h"
+#include "evaluator/value-natives.h"
 #include "runtime/actions.h"
 #include "runtime/quit.h"
 
@@ -33,6 +37,19 @@ constexpr NativeEntryRow kNativeEntryRows[] = {
     {18, native_switch},
     {19, native_case},
     {20, native_do},
+    {23, native_print},
+    {24, native_prin},
+    {25, native_compare<kCompareEqual>},
+    {26, native_compare<kCompareNotEqual>},
+    {27, native_compare<kCompareStrictEqual>},
+    {28, native_compare<kCompareLesser>},
+    {29, native_compare<kCompareGreater>},
+    {30, native_compare<kCompareLesserOrEqual>},
+    {31, native_compare<kCompareGreaterOrEqual>},
+    {32, native_same},
+    {33, native_not},
+    {34, native_type},
+    {35, native_reduce},
     {70, native_try},
     {79, native_exit},
     {80, native_return},
@@ -60,6 +77,7 @@ bool action_slot_has_word(uint32_t slot) {
 
 void init_native_entries() {
   interpreter_init();
+  print_natives_init();
   entries.fill(nullptr);
   next_slot = 1;
   std::array<NativeEntry, kNamedNatives> named{};

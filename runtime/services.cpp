@@ -6,6 +6,7 @@
 #include "evaluator/console-launch.h"
 #include "evaluator/interpreter.h"
 #include "evaluator/native-table.h"
+#include "evaluator/print-natives.h"
 #include "evaluator/random.h"
 #include "loader/lexer/lexer-state.h"
 #include "runtime/contexts.h"
@@ -32,7 +33,6 @@ Cell stand_in_port_actor(const Cell&) { return make_cell(Type::none); }
 void stand_in_trace_event(uint32_t, std::span<const Cell>) {}
 void stand_in_field_change(const Cell&, const Cell&, const Cell&, const Cell&) {}
 void stand_in_on_change(const OwnerChange&) {}
-void stand_in_print(const Cell&) {}
 void nothing() {}
 void stand_in_decode_boot(const uint8_t*) {}
 std::optional<std::string> stand_in_script_title() { return std::nullopt; }
@@ -49,7 +49,7 @@ constexpr Services kStandIns = {
     .object_fire_field_change = stand_in_field_change,
     .object_fire_on_change = stand_in_on_change,
     .eval_function_body = call_function_with,  // the interpreter's own
-    .print = stand_in_print,
+    .print = print_line_service,  // the print core
     .random_init = random_init,  // the generator's own start-up seeding
     .crypt_provider_acquire = nothing,
     .init_native_entries = init_native_entries,  // the evaluator's own
