@@ -4,6 +4,9 @@
 #include <array>
 
 #include "evaluator/compare-natives.h"
+#include "evaluator/conditional-natives.h"
+#include "evaluator/do-native.h"
+#include "evaluator/exit-natives.h"
 #include "evaluator/function-natives.h"
 #include "evaluator/interpreter.h"
 #include "evaluator/print-natives.h"
@@ -22,10 +25,18 @@ uint32_t next_slot = 1;
 
 // The natives built so far, by slot. The others keep an empty entry: their words stay unset.
 constexpr NativeEntryRow kNativeEntryRows[] = {
+    {1, native_if},
+    {2, native_unless},
+    {3, native_either},
+    {4, native_any},
+    {5, native_all},
     {14, native_func},
     {15, native_function},
     {16, native_does},
     {17, native_has},
+    {18, native_switch},
+    {19, native_case},
+    {20, native_do},
     {23, native_print},
     {24, native_prin},
     {25, native_compare<kCompareEqual>},
@@ -39,8 +50,11 @@ constexpr NativeEntryRow kNativeEntryRows[] = {
     {33, native_not},
     {34, native_type},
     {35, native_reduce},
+    {70, native_try},
     {79, native_exit},
     {80, native_return},
+    {81, native_throw},
+    {82, native_catch},
 };
 
 }  // namespace
