@@ -3,8 +3,10 @@
 
 #include <array>
 
+#include "evaluator/break-natives.h"
 #include "evaluator/function-natives.h"
 #include "evaluator/interpreter.h"
+#include "evaluator/loop-natives.h"
 #include "evaluator/spec-table.h"
 #include "runtime/actions.h"
 #include "runtime/quit.h"
@@ -18,8 +20,19 @@ uint32_t next_slot = 1;
 
 // The natives built so far, by slot. The others keep an empty entry: their words stay unset.
 constexpr NativeEntryRow kNativeEntryRows[] = {
+    {6, native_while},
+    {7, native_until},
+    {8, native_loop},
+    {9, native_repeat},
+    {10, native_forever},
+    {11, native_foreach},
+    {12, native_forall},
+    {13, native_remove_each},
     {14, native_func},   {15, native_function}, {16, native_does},
-    {17, native_has},    {79, native_exit},     {80, native_return},
+    {17, native_has},
+    {77, native_break},
+    {78, native_continue},
+    {79, native_exit},     {80, native_return},
 };
 
 }  // namespace
