@@ -41,24 +41,34 @@ void open_loop_frame() {
 
 // Runs the loop in the open loop frame. Before each iteration (a safe point) `before` says whether
 // to go on; then the body is evaluated into the frame's result cell, and `after(continued)`, run
-// after a normal or a continued iteration, says whether to go on. break ends the loop (setting
-// *broke); any other code is answered, the stacks already unwound to its target. When the answer
-// is ok the loop frame is still current.
+// after a normal or a continued iteration, says whether to go on. The loop takes break (ending
+// it, *broke set) and continue whichever carrier brings them: a Status, or the exception of a
+// change hook that a set-word fired. Any other code is answered as a Status, the stacks already
+// unwound to its target; errors go on as exceptions. When the answer is ok the loop frame is
+// still current.
 template <class Before, class After>
 Status run_loop(const Cell& body, Before before, After after, bool* broke = nullptr) {
   for (;;) {
     gc_safepoint();
-    const Go go = before();
-    if (!go.on) return go.passed;
-    stack_reset_top();
-    const Status status = eval_block(body, true);
-    const bool continued = status.code() == kThrowContinue;
-    if (!status.ok() && !continued) {
-      if (status.code() != kThrowBreak) return status;
+    bool stop = false;
+    const Caught caught = catch_site(kThrowBreak, [&]() -> Status {
+      const Go go = before();
+      if (!go.on) {
+        stop = true;
+        return go.passed;
+      }
+      stack_reset_top();
+      QEL_TRY(eval_block(body, true));
+      stop = !after(false);
+      return {};
+    });
+    if (caught.taken == kThrowBreak) {
       if (broke) *broke = true;
       return {};
     }
-    if (!after(continued)) return {};
+    if (caught.taken == kThrowContinue) stop = !after(true);
+    else if (caught.taken) return Status{caught.taken};
+    if (!caught.passed.ok() || stop) return caught.passed;
   }
 }
 
