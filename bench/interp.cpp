@@ -2,11 +2,10 @@
 // variables: recursion, while and counted loops, calls with positional and keyword arguments
 // (Lua has none: its h takes the optional one by position), a branch that returns early, an
 // object field, and appends to a growing list.
-#include <Python.h>
+#include "bench/script-peers.h"  // first: it includes Python.h
+
 #include <benchmark/benchmark.h>
 
-#include <lua.hpp>
-#include <span>
 #include <string>
 #include <string_view>
 
@@ -86,31 +85,11 @@ void run_qel(benchmark::State& state, const Program& program) {
 }
 
 void run_python(benchmark::State& state, const Program& program) {
-  Py_Initialize();
-  PyObject* globals = PyDict_New();
-  PyDict_SetItemString(globals, "__builtins__", PyEval_GetBuiltins());
-  PyObject* defined = PyRun_String(program.python_setup, Py_file_input, globals, globals);
-  Py_XDECREF(defined);
-  PyObject* compiled = Py_CompileString(program.python, "<program>", Py_file_input);
-  for (auto _ : state) {
-    PyObject* result = PyEval_EvalCode(compiled, globals, globals);
-    if (!result) state.SkipWithError("python");
-    Py_XDECREF(result);
-  }
-  Py_DECREF(compiled);
-  Py_DECREF(globals);
+  bench_support::run_python_program(state, program.python_setup, program.python);
 }
 
 void run_lua(benchmark::State& state, const Program& program) {
-  lua_State* lua = luaL_newstate();
-  luaL_openlibs(lua);
-  luaL_dostring(lua, program.lua_setup);
-  luaL_loadstring(lua, program.lua);
-  for (auto _ : state) {
-    lua_pushvalue(lua, -1);
-    if (lua_pcall(lua, 0, 0, 0) != LUA_OK) state.SkipWithError("lua");
-  }
-  lua_close(lua);
+  bench_support::run_lua_program(state, program.lua_setup, program.lua);
 }
 
 const bool registered = [] {

@@ -72,6 +72,16 @@ Status run_loop(const Cell& body, Before before, After after, bool* broke = null
   }
 }
 
+// Opens the loop frame and runs the loop; unless a code passes on, closes the frame with its
+// result copied into the native's result cell.
+template <class Before, class After>
+Status loop_with_result(const Cell& body, Before before, After after) {
+  open_loop_frame();
+  QEL_TRY(run_loop(body, before, after));
+  stack_close_frame_copy();
+  return {};
+}
+
 Status none_result() {
   stack_set_result(make_cell(Type::none));
   return {};
@@ -117,10 +127,7 @@ Status native_while(const int32_t*) {
 // until body: until the body's value is truthy; continue skips the test.
 Status native_until(const int32_t*) {
   Cell* const args = value_stack.base;
-  open_loop_frame();
-  QEL_TRY(run_loop(args[0], always, [](bool continued) { return continued || !condition_true(); }));
-  stack_close_frame_copy();
-  return {};
+  return loop_with_result(args[0], always, [](bool continued) { return continued || !condition_true(); });
 }
 
 // loop count body: none when the count is 0 or less.
@@ -128,11 +135,8 @@ Status native_loop(const int32_t*) {
   Cell* const args = value_stack.base;
   const int32_t count = number_to_int32(args[0]);  // a float! truncated; beyond 32 bits type-limit
   if (count <= 0) return none_result();
-  open_loop_frame();
   int32_t done = 0;
-  QEL_TRY(run_loop(args[1], [&] { return done++ < count; }, always));
-  stack_close_frame_copy();
-  return {};
+  return loop_with_result(args[1], [&] { return done++ < count; }, always);
 }
 
 // repeat 'word count body: the word (in its own context) counts 1 to count; none, the word
@@ -141,25 +145,18 @@ Status native_repeat(const int32_t*) {
   Cell* const args = value_stack.base;
   const int32_t count = number_to_int32(args[1]);
   if (count <= 0) return none_result();
-  open_loop_frame();
   int32_t counter = 0;
   const auto next = [&] {
     if (counter == count) return false;
     word_set_integer(args[0], ++counter);
     return true;
   };
-  QEL_TRY(run_loop(args[2], next, always));
-  stack_close_frame_copy();
-  return {};
+  return loop_with_result(args[2], next, always);
 }
 
 // forever body: until break or another exit.
 Status native_forever(const int32_t*) {
-  Cell* const args = value_stack.base;
-  open_loop_frame();
-  QEL_TRY(run_loop(args[0], always, always));
-  stack_close_frame_copy();
-  return {};
+  return loop_with_result(value_stack.base[0], always, always);
 }
 
 // foreach 'word series body: unset for an empty series.
@@ -168,10 +165,7 @@ Status native_foreach(const int32_t*) {
   const bool many = cell_type(args[0]) == Type::block;
   const uint32_t n = loop_word_count(args[0]);
   push_series_and_words(args[0], args[1]);
-  open_loop_frame();
-  QEL_TRY(run_loop(args[2], [&] { return next_group(n, many); }, always));
-  stack_close_frame_copy();
-  return {};
+  return loop_with_result(args[2], [&] { return next_group(n, many); }, always);
 }
 
 // forall 'word body: the word's series moves on by one after each iteration. After a normal end
