@@ -4,6 +4,7 @@
 #include "datatypes/scalars/truth.h"
 #include "datatypes/series/block-core.h"
 #include "datatypes/series/series.h"
+#include "evaluator/eval-support.h"
 #include "evaluator/interpreter.h"
 #include "evaluator/loop-steps.h"
 #include "runtime/call-stack.h"
@@ -172,7 +173,7 @@ Status native_foreach(const int32_t*) {
 // the word holds the series where it started; after break, where it was.
 Status native_forall(const int32_t*) {
   Cell* const args = value_stack.base;
-  const Cell start = *word_value_cell(args[0]);
+  const Cell start = *word_value_read(args[0]);
   if (!forall_series(start))
     raise_error(error_id("script", "expect-arg"), stack_caller_name(), datatype_cell(cell_type(start)),
                 services().function_spec_arg_word(0));

@@ -8,6 +8,7 @@
 #include "datatypes/scalars/truth.h"
 #include "datatypes/series/block-core.h"
 #include "datatypes/series/series.h"
+#include "evaluator/eval-support.h"
 #include "runtime/action-entries.h"
 #include "runtime/contexts.h"
 #include "runtime/error-raise.h"
@@ -126,8 +127,8 @@ void remove_each_remove() {
 
 bool forall_series(const Cell& value) { return series_kind(cell_type(value)) != SeriesKind::none; }
 
-bool forall_step(const Cell& word, const Cell& start) {
-  Cell* series = word_value_cell(word);
+bool forall_step(Cell& word, const Cell& start) {
+  Cell* series = word_value_read(word);
   if (!forall_series(*series) || !series_same(*series, start))
     raise_error(error_id("script", "bad-loop-series"), *series);
   series_set_index(*series, series_clamped_index(*series) + 1);

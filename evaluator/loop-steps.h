@@ -57,10 +57,11 @@ void remove_each_set_count();
 // the cursor keeps the position remove answers.
 void remove_each_remove();
 
-// forall-step: moves the loop word's series on by one (in place, in the word's value cell);
-// answers whether it is now at its tail. The word must still hold a position in the series the
-// loop started with (`start`), else script bad-loop-series with the word's value.
-bool forall_step(const Cell& word, const Cell& start);
+// forall-step: moves the loop word's series on by one (in place, in the word's value cell; the
+// word caches its slot); answers whether it is now at its tail. The word must still hold a
+// position in the series the loop started with (`start`), else script bad-loop-series with the
+// word's value.
+bool forall_step(Cell& word, const Cell& start);
 
 // Whether a value is a series forall can walk.
 bool forall_series(const Cell& value);
