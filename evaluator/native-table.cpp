@@ -28,11 +28,14 @@ constexpr NativeEntryRow kNativeEntryRows[] = {
     {11, native_foreach},
     {12, native_forall},
     {13, native_remove_each},
-    {14, native_func},   {15, native_function}, {16, native_does},
+    {14, native_func},
+    {15, native_function},
+    {16, native_does},
     {17, native_has},
     {77, native_break},
     {78, native_continue},
-    {79, native_exit},     {80, native_return},
+    {79, native_exit},
+    {80, native_return},
 };
 
 }  // namespace
