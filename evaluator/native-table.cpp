@@ -6,6 +6,7 @@
 #include "evaluator/function-natives.h"
 #include "evaluator/interpreter.h"
 #include "evaluator/spec-table.h"
+#include "evaluator/system-values.h"
 #include "runtime/actions.h"
 #include "runtime/quit.h"
 
@@ -48,6 +49,7 @@ void init_native_entries() {
   for (const NativeEntryRow& row : kNativeEntryRows) named[row.slot - 1] = row.entry;
   register_native_entries(named);
   define_language_values();
+  system_values_init();
 }
 
 }  // namespace qel

@@ -31,6 +31,7 @@ Cell stand_in_port_actor(const Cell&) { return make_cell(Type::none); }
 void stand_in_trace_event(uint32_t, std::span<const Cell>) {}
 void stand_in_field_change(const Cell&, const Cell&, const Cell&, const Cell&) {}
 void stand_in_on_change(const OwnerChange&) {}
+Cell stand_in_object_reflect(const Cell&, const Cell&) { raise_error(error_id("internal", "not-done")); }
 void stand_in_print(const Cell&) {}
 void nothing() {}
 void stand_in_decode_boot(const uint8_t*) {}
@@ -47,6 +48,7 @@ constexpr Services kStandIns = {
     .trace_event = stand_in_trace_event,
     .object_fire_field_change = stand_in_field_change,
     .object_fire_on_change = stand_in_on_change,
+    .object_reflect = stand_in_object_reflect,
     .eval_function_body = call_function_with,  // the interpreter's own
     .print = stand_in_print,
     .random_init = random_init,  // the generator's own start-up seeding
