@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "evaluator/console-launch.h"
 #include "evaluator/interpreter.h"
 #include "evaluator/native-table.h"
 #include "evaluator/random.h"
@@ -66,7 +67,7 @@ constexpr Services kStandIns = {
     .build_library = nothing,
     .show_message_box = stand_in_message_box,
     .gui_init = nothing,
-    .launch = nothing,
+    .launch = console_launch,  // the text console's own
     .add_gui_print = nothing,
 };
 
