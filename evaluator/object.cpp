@@ -207,11 +207,13 @@ int32_t object_compare(const Cell& a, const Cell& b, int32_t op) {
 }
 
 // copy: a new object of the same class over a copy of the context that owns its series and
-// functions, as a child of a prototype does.
+// functions, as a child of a prototype does, with hooks of its own.
 Cell* object_copy(Cell& object, Cell*, bool, Cell*, Cell& result) {
   result = object;
+  result.w3 = 0;
   context_clone(result, kObjectContext);
   object_own_inherited_values(result);
+  object_install_hooks(result);
   return &result;
 }
 
