@@ -169,8 +169,8 @@ void object_own_inherited_values(const Cell& object) {
     } else if (copied_series_type(type)) {
       Cell copy;
       lookup_action_for_value<Act::Copy>(value)(value, nullptr, true, nullptr, copy);
+      field_value(object, slot) = copy;  // held by the object before binding walks it
       if (any_block_type(cell_type(copy))) bind_block_deep(copy, object.w1, true);
-      field_value(object, slot) = copy;
     }
   }
 }
