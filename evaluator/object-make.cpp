@@ -53,7 +53,7 @@ Cell field_word(const Cell& object, uint32_t slot) {
   return make_cell(Type::word, object.w1, context_word_at(object.w1, slot)->w2, slot);
 }
 
-// Whether the symbol is one of the three canonical spellings.
+// Whether the symbol spells one of the names, letter case ignored.
 bool spelled_as(uint32_t symbol, std::initializer_list<uint32_t> names) {
   for (uint32_t name : names)
     if (symbol_canonical(symbol) == symbol_canonical(name)) return true;
