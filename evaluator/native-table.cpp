@@ -14,6 +14,7 @@
 #include "evaluator/print-natives.h"
 #include "evaluator/reduce-native.h"
 #include "evaluator/spec-table.h"
+#include "evaluator/system-values.h"
 #include "evaluator/value-natives.h"
 #include "runtime/actions.h"
 #include "runtime/quit.h"
@@ -96,6 +97,7 @@ void init_native_entries() {
   for (const NativeEntryRow& row : kNativeEntryRows) named[row.slot - 1] = row.entry;
   register_native_entries(named);
   define_language_values();
+  system_values_init();
 }
 
 }  // namespace qel
