@@ -110,10 +110,14 @@ void throw_if_exit(Status status) {
   if (!status.ok()) throw_code(status.code());
 }
 
-Cell call_function_with(const Cell& function_value, std::span<const Cell> arguments) {
+Cell call_function_with(const Cell& function, std::span<const Cell> arguments) {
+  return call_function_named(function, arguments, anon_word(), 0);
+}
+
+Cell call_function_named(const Cell& function_value, std::span<const Cell> arguments, const Cell& name,
+                         uint32_t callback) {
   Cell function = function_value;
   if (cell_type(function) == Type::op) set_value_type_byte(function, op_wrapped_type(function));
-  const Cell name = anon_word();
   stack_push_value(function);  // held while it runs
   const Code none{make_cell(Type::block), 0, 0, false};
   open_call_frame(function, name, none);
@@ -142,7 +146,7 @@ Cell call_function_with(const Cell& function_value, std::span<const Cell> argume
   switch (cell_type(function)) {
     case Type::function:
       function_init_locals(description.local_count);
-      status = eval_function_body(function, name, 0);
+      status = eval_function_body(function, name, callback);
       break;
     case Type::routine:
       eval_checked_call(function);

@@ -3,15 +3,18 @@
 
 #include <array>
 
+#include "evaluator/break-natives.h"
 #include "evaluator/compare-natives.h"
 #include "evaluator/conditional-natives.h"
 #include "evaluator/do-native.h"
 #include "evaluator/exit-natives.h"
 #include "evaluator/function-natives.h"
 #include "evaluator/interpreter.h"
+#include "evaluator/loop-natives.h"
 #include "evaluator/print-natives.h"
 #include "evaluator/reduce-native.h"
 #include "evaluator/spec-table.h"
+#include "evaluator/system-values.h"
 #include "evaluator/value-natives.h"
 #include "runtime/actions.h"
 #include "runtime/quit.h"
@@ -30,6 +33,14 @@ constexpr NativeEntryRow kNativeEntryRows[] = {
     {3, native_either},
     {4, native_any},
     {5, native_all},
+    {6, native_while},
+    {7, native_until},
+    {8, native_loop},
+    {9, native_repeat},
+    {10, native_forever},
+    {11, native_foreach},
+    {12, native_forall},
+    {13, native_remove_each},
     {14, native_func},
     {15, native_function},
     {16, native_does},
@@ -51,6 +62,8 @@ constexpr NativeEntryRow kNativeEntryRows[] = {
     {34, native_type},
     {35, native_reduce},
     {70, native_try},
+    {77, native_break},
+    {78, native_continue},
     {79, native_exit},
     {80, native_return},
     {81, native_throw},
@@ -84,6 +97,7 @@ void init_native_entries() {
   for (const NativeEntryRow& row : kNativeEntryRows) named[row.slot - 1] = row.entry;
   register_native_entries(named);
   define_language_values();
+  system_values_init();
 }
 
 }  // namespace qel

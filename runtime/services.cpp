@@ -33,6 +33,7 @@ Cell stand_in_port_actor(const Cell&) { return make_cell(Type::none); }
 void stand_in_trace_event(uint32_t, std::span<const Cell>) {}
 void stand_in_field_change(const Cell&, const Cell&, const Cell&, const Cell&) {}
 void stand_in_on_change(const OwnerChange&) {}
+Cell stand_in_object_reflect(const Cell&, const Cell&) { raise_error(error_id("internal", "not-done")); }
 void nothing() {}
 void stand_in_decode_boot(const uint8_t*) {}
 std::optional<std::string> stand_in_script_title() { return std::nullopt; }
@@ -48,6 +49,7 @@ constexpr Services kStandIns = {
     .trace_event = stand_in_trace_event,
     .object_fire_field_change = stand_in_field_change,
     .object_fire_on_change = stand_in_on_change,
+    .object_reflect = stand_in_object_reflect,
     .eval_function_body = call_function_with,  // the interpreter's own
     .print = print_line_service,  // the print core
     .random_init = random_init,  // the generator's own start-up seeding
