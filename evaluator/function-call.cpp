@@ -1,5 +1,6 @@
 // function-call.cpp: calling function-like values from code: frames, argument fetching, the
 // body of a function, and where the result goes.
+#include <algorithm>
 #include <optional>
 
 #include "evaluator/argument-fetch.h"
@@ -110,7 +111,11 @@ void throw_if_exit(Status status) {
   if (!status.ok()) throw_code(status.code());
 }
 
-Cell call_function_with(const Cell& function_value, std::span<const Cell> arguments) {
+namespace {
+
+// Calls the function value with the arguments; with `after`, copies the argument slots as the
+// call left them there (the first slot holds the result by then).
+Cell call_with_arguments(const Cell& function_value, std::span<const Cell> arguments, Cell* after) {
   Cell function = function_value;
   if (cell_type(function) == Type::op) set_value_type_byte(function, op_wrapped_type(function));
   const Cell name = anon_word();
@@ -156,12 +161,23 @@ Cell call_function_with(const Cell& function_value, std::span<const Cell> argume
   }
   throw_if_exit(status);
   const Cell result = *value_stack.base;
+  if (after) std::copy_n(value_stack.base, std::min<size_t>(mandatory, arguments.size()), after);
   if (cell_type(function) == Type::function)
     stack_close_call_frame();
   else
     stack_close_frame();
   stack_drop(2);  // the result and the function value
   return result;
+}
+
+}  // namespace
+
+Cell call_function_with(const Cell& function, std::span<const Cell> arguments) {
+  return call_with_arguments(function, arguments, nullptr);
+}
+
+Cell call_function_updating(const Cell& function, std::span<Cell> arguments) {
+  return call_with_arguments(function, arguments, arguments.data());
 }
 
 }  // namespace qel

@@ -6,6 +6,7 @@
 #include "evaluator/function-natives.h"
 #include "evaluator/interpreter.h"
 #include "evaluator/spec-table.h"
+#include "evaluator/transcode-native.h"
 #include "runtime/actions.h"
 #include "runtime/quit.h"
 
@@ -20,6 +21,7 @@ uint32_t next_slot = 1;
 constexpr NativeEntryRow kNativeEntryRows[] = {
     {14, native_func},   {15, native_function}, {16, native_does},
     {17, native_has},    {79, native_exit},     {80, native_return},
+    {106, native_transcode},
 };
 
 }  // namespace
