@@ -15,6 +15,7 @@
 #include "evaluator/reduce-native.h"
 #include "evaluator/spec-table.h"
 #include "evaluator/system-values.h"
+#include "evaluator/transcode-native.h"
 #include "evaluator/value-natives.h"
 #include "runtime/actions.h"
 #include "runtime/quit.h"
@@ -42,9 +43,11 @@ constexpr NativeEntryRow kNativeEntryRows[] = {
     {12, native_forall},
     {13, native_remove_each},
     {14, native_func},
+    {14, native_func},   {15, native_function}, {16, native_does},
     {15, native_function},
     {16, native_does},
     {17, native_has},
+    {17, native_has},    {79, native_exit},     {80, native_return},
     {18, native_switch},
     {19, native_case},
     {20, native_do},
@@ -68,6 +71,7 @@ constexpr NativeEntryRow kNativeEntryRows[] = {
     {80, native_return},
     {81, native_throw},
     {82, native_catch},
+    {106, native_transcode},
 };
 
 }  // namespace

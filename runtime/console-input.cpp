@@ -19,9 +19,18 @@ inline constexpr int64_t kDefaultColumns = 80;
 inline constexpr size_t kReadChunk = 65536;
 inline constexpr char kReplacement[] = "\xEF\xBF\xBD";
 
-// Bytes read from standard input and not yet handed out as a line.
+// Bytes read from standard input; those from `taken` on are not yet handed out as a line.
 std::string pending;
+size_t taken = 0;
 bool input_ended = false;
+
+// Drops the bytes handed out, once they are the larger part, so each byte moves at most once
+// or twice however many lines a read brings.
+void drop_taken() {
+  if (taken * 2 < pending.size()) return;
+  pending.erase(0, taken);
+  taken = 0;
+}
 
 // Reads more of standard input into pending; false at its end or on a read failure.
 bool read_more() {
@@ -63,20 +72,21 @@ std::string utf8_sanitized(std::span<const uint8_t> bytes) {
 }
 
 std::optional<std::string> console_read_line() {
-  size_t scanned = 0;
+  drop_taken();
+  size_t scanned = taken;
   size_t line_end;
   while ((line_end = pending.find('\n', scanned)) == std::string::npos) {
     scanned = pending.size();
     if (input_ended || !read_more()) {
-      if (pending.empty()) return std::nullopt;
+      if (taken == pending.size()) return std::nullopt;
       line_end = pending.size();
       break;
     }
   }
-  size_t length = line_end;
-  if (length > 0 && pending[length - 1] == '\r') --length;
-  std::string line = utf8_sanitized({reinterpret_cast<const uint8_t*>(pending.data()), length});
-  pending.erase(0, line_end < pending.size() ? line_end + 1 : line_end);
+  size_t length = line_end - taken;
+  if (length > 0 && pending[line_end - 1] == '\r') --length;
+  std::string line = utf8_sanitized({reinterpret_cast<const uint8_t*>(pending.data()) + taken, length});
+  taken = line_end < pending.size() ? line_end + 1 : line_end;
   return line;
 }
 
@@ -101,11 +111,6 @@ int64_t console_columns() {
   auto [end, error] = std::from_chars(text->data(), text->data() + text->size(), columns);
   if (error != std::errc{} || end != text->data() + text->size() || columns < 0) return kDefaultColumns;
   return columns;
-}
-
-void console_input_reset() {
-  pending.clear();
-  input_ended = false;
 }
 
 }  // namespace qel

@@ -32,7 +32,4 @@ std::optional<std::string> console_ask(std::string_view prompt);
 // one, else the numeric value of COLUMNS, else 80.
 int64_t console_columns();
 
-// Forgets what was read ahead of the last line (tests that feed standard input anew).
-void console_input_reset();
-
 }  // namespace qel

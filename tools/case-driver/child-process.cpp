@@ -12,6 +12,7 @@
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <tuple>
 
 extern char** environ;
 
@@ -83,7 +84,7 @@ ChildResult run_child(const ChildRun& run) {
     return result;
   }
   ::fcntl(to_child, F_SETFL, O_NONBLOCK);
-  ::signal(SIGPIPE, SIG_IGN);
+  ::signal(SIGPIPE, SIG_IGN);  // a child that ends early must not end the caller on its next write
   size_t written = 0;
   if (run.input.empty()) close_if_open(to_child);
   auto deadline = std::chrono::steady_clock::now() + run.time_limit;
