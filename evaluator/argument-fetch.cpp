@@ -374,11 +374,6 @@ NodeId arg_description_build(const Cell& spec, Type kind) {
   return node;
 }
 
-const ArgDescription& arg_description(const Cell& value) {
-  const NodeId node = function_more_cell(value, kMoreDescription)->w2;
-  return *reinterpret_cast<const ArgDescription*>(series_buffer(node)->head_address());
-}
-
 bool arg_descriptions_match(const ArgDescription& a, const ArgDescription& b) {
   if (a.slot_count != b.slot_count || a.refinement_count != b.refinement_count) return false;
   const ArgEntry* x = a.entries();

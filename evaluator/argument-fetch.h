@@ -10,6 +10,7 @@
 
 #include <cstdint>
 
+#include "evaluator/function.h"
 #include "evaluator/interpreter.h"
 #include "runtime/cell.h"
 
@@ -47,7 +48,10 @@ struct ArgDescription {
 NodeId arg_description_build(const Cell& spec, Type kind);
 
 // The description of a function-like value (an op! answers the one of the value it wraps).
-const ArgDescription& arg_description(const Cell& value);
+inline const ArgDescription& arg_description(const Cell& value) {
+  const NodeId node = function_more_cell(value, kMoreDescription)->w2;
+  return *reinterpret_cast<const ArgDescription*>(series_buffer(node)->head_address());
+}
 
 // Whether two descriptions lay out their arguments alike: the same parameters with the same
 // fetch modes, the same refinements with the same arguments, in the same order.

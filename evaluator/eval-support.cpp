@@ -7,9 +7,6 @@
 
 namespace qel {
 
-namespace {
-
-// Resolves an unresolved word in its context, caching the slot; false when it cannot.
 bool resolve_word(Cell& word) {
   if (word.w3 != kUnresolved) return true;
   if (word.w1 == 0) return false;
@@ -18,18 +15,6 @@ bool resolve_word(Cell& word) {
   word.w3 = static_cast<uint32_t>(slot);
   return true;
 }
-
-// The fast route of a resolved word of a running function: its argument cell on the value stack
-// (the values word is the first argument's index + 1); null for every other case.
-inline Cell* running_stack_slot(const Cell& word) {
-  if (word.w1 == 0 || word.w3 == kUnresolved) return nullptr;
-  const Cell& header = series_buffer(word.w1)->head_cell()[0];
-  if (!(header.header & kContextOnStack) || header.w2 == 0) return nullptr;
-  const uint64_t at = uint64_t{header.w2} - 1 + word.w3;
-  return at < kValueStackCells ? stack_cell_at(static_cast<uint32_t>(at)) : nullptr;
-}
-
-}  // namespace
 
 void close_frame_for(bool push) {
   if (push) {
@@ -44,16 +29,12 @@ uint32_t set_path_symbol = 0;
 
 void eval_symbols_init() { set_path_symbol = symbol_intern_cstring("set-path"); }
 
-Cell* word_value_read(Cell& word) {
-  if (Cell* cell = block_context_slot(word.w1, word.w3, false)) [[likely]] return cell;
-  if (Cell* cell = running_stack_slot(word)) return cell;
+Cell* word_value_read_slow(Cell& word) {
   resolve_word(word);
   return word_value_cell_core(word, word.w1);
 }
 
-const Cell* word_value_quiet(Cell& word) {
-  if (Cell* cell = block_context_slot(word.w1, word.w3, false)) [[likely]] return cell;
-  if (Cell* cell = running_stack_slot(word)) return cell;
+const Cell* word_value_quiet_slow(Cell& word) {
   if (!resolve_word(word)) return nullptr;
   const Cell& header = context_cell(word.w1);
   if (header.w2 == 0 || word.w3 >= context_length(word.w1)) return nullptr;

@@ -41,14 +41,41 @@ void eval_symbols_init();
 // The type an op! wraps, from its header bits 16-23.
 inline Type op_wrapped_type(const Cell& op) { return static_cast<Type>((op.header >> 16) & 0xFF); }
 
+// The fast route of a resolved word of a running function: its argument cell on the value stack
+// (the values word is the first argument's index + 1); null for every other case.
+inline Cell* running_stack_slot(const Cell& word) {
+  if (word.w1 == 0 || word.w3 == kUnresolved) return nullptr;
+  const Cell& header = series_buffer(word.w1)->head_cell()[0];
+  if (!(header.header & kContextOnStack) || header.w2 == 0) return nullptr;
+  const uint64_t at = uint64_t{header.w2} - 1 + word.w3;
+  return at < kValueStackCells ? stack_cell_at(static_cast<uint32_t>(at)) : nullptr;
+}
+
+// Resolves an unresolved word in its context (adding no slot), caching the slot in the cell;
+// false when it cannot.
+bool resolve_word(Cell& word);
+
+// The routes of word_value_read and word_value_quiet past the two fast ones.
+Cell* word_value_read_slow(Cell& word);
+const Cell* word_value_quiet_slow(Cell& word);
+
 // The value cell of a word read from code: an unresolved word is resolved in its context and
 // its slot cached in the cell. Raises as word-value-cell does for a word with no context or a
-// context without values; an unresolved word of the global context reads unset.
-Cell* word_value_read(Cell& word);
+// context without values; an unresolved word of the global context reads unset. A resolved word
+// of a block context or of a running function is a few loads.
+inline Cell* word_value_read(Cell& word) {
+  if (Cell* cell = block_context_slot(word.w1, word.w3, false)) [[likely]] return cell;
+  if (Cell* cell = running_stack_slot(word)) return cell;
+  return word_value_read_slow(word);
+}
 
 // The same without raising: null for a word with no context, an unknown symbol or a context
 // without values (a function that is not running).
-const Cell* word_value_quiet(Cell& word);
+inline const Cell* word_value_quiet(Cell& word) {
+  if (Cell* cell = block_context_slot(word.w1, word.w3, false)) [[likely]] return cell;
+  if (Cell* cell = running_stack_slot(word)) return cell;
+  return word_value_quiet_slow(word);
+}
 
 // set-word assignment: an unset value raises script need-value naming the word; otherwise the
 // word (a copy: its own cell is not changed) is set, notifying an owning object.

@@ -191,7 +191,6 @@ Cell* function_make(Cell& type, Cell& spec, Type) {
 
 }  // namespace
 
-Cell* function_more_cell(const Cell& value, uint32_t n) { return series_buffer(value.w3)->head_cell() + n; }
 
 uint32_t function_spec_validate(const Cell& spec) {
   const SpecCells cells(spec);
@@ -263,12 +262,6 @@ Cell function_value_build(const Cell& spec, const Cell& body, uint32_t flags) {
   if (cell_type(body_copy) == Type::block) bind_block_deep(body_copy, context, false);
   value_stack.top = top;
   return function;
-}
-
-void function_init_locals(uint32_t count) {
-  if (count == 0) return;
-  stack_push_value(make_cell(Type::logic, 0));
-  for (uint32_t i = 1; i < count; ++i) stack_push_value(make_cell(Type::none));
 }
 
 int32_t spec_count_locals(const Cell& spec, uint32_t start, bool strict) {

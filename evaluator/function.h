@@ -12,6 +12,8 @@
 #include <cstdint>
 
 #include "runtime/cell.h"
+#include "runtime/series-buffer.h"
+#include "runtime/value-stack.h"
 
 namespace qel {
 
@@ -28,7 +30,7 @@ enum MoreCell : uint32_t {
 };
 
 // The n-th cell of a function-like value's more series; valid until the next safe point.
-Cell* function_more_cell(const Cell& value, uint32_t n);
+inline Cell* function_more_cell(const Cell& value, uint32_t n) { return series_buffer(value.w3)->head_cell() + n; }
 
 // function-spec-validate: checks a spec from its index; answers the attribute flags. A refusal
 // is script bad-func-def with the spec, a type block's bad value script invalid-type-spec (a word
@@ -41,7 +43,11 @@ uint32_t function_spec_validate(const Cell& spec);
 Cell function_value_build(const Cell& spec, const Cell& body, uint32_t flags);
 
 // function-init-locals: pushes false (the /local slot) and count - 1 none cells.
-void function_init_locals(uint32_t count);
+inline void function_init_locals(uint32_t count) {
+  if (count == 0) return;
+  stack_push_value(make_cell(Type::logic, 0));
+  for (uint32_t i = 1; i < count; ++i) stack_push_value(make_cell(Type::none));
+}
 
 // spec-count-locals: 1 + the word! cells after the first /local from the start index; 0 when
 // there is no /local, -1 then in strict mode.

@@ -56,8 +56,11 @@ Status eval_paren(Code& code, bool push, bool) {
   return {};
 }
 
-// set-word!: the next expression's value assigned under a frame named by the set-word.
+// set-word!: the next expression's value assigned under a frame named by the set-word. The
+// set-word in the code caches its slot as a word read does, so the next assignment takes the
+// fast route.
 Status eval_set_word(Code& code, bool push, bool) {
+  resolve_word(code.cell());
   const Cell word = code.cell();
   const uint32_t at = code.index++;
   stack_open_frame(word, frame_bits(code, kFrameInterpNative));
@@ -206,13 +209,6 @@ Status apply_infix(Code& code, Cell* expression_top, bool push) {
 }  // namespace
 
 // --- Evaluating -------------------------------------------------------------------------------------
-
-Code code_of(const Cell& block) {
-  const SeriesBuffer* buffer = series_buffer(block.w2);
-  const uint32_t length = (buffer->tail - buffer->head) / sizeof(Cell);
-  const uint32_t index = block.w1 < length ? block.w1 : length;
-  return Code{block, index, length, is_library_code(block.w2)};
-}
 
 Status eval_expression(Code& code, bool prefix, bool push, bool passive) {
   check_stack_headroom();

@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <span>
 
+#include "evaluator/library-code.h"
 #include "runtime/cell.h"
 #include "runtime/series-buffer.h"
 #include "runtime/throw.h"
@@ -43,7 +44,12 @@ struct Code {
 };
 
 // Code over a block value from its index (clamped) to its tail at this moment.
-Code code_of(const Cell& block);
+inline Code code_of(const Cell& block) {
+  const SeriesBuffer* buffer = series_buffer(block.w2);
+  const uint32_t length = (buffer->tail - buffer->head) / sizeof(Cell);
+  const uint32_t index = block.w1 < length ? block.w1 : length;
+  return Code{block, index, length, is_library_code(block.w2)};
+}
 
 // --- Evaluating --------------------------------------------------------------------------------
 

@@ -11,35 +11,17 @@ namespace qel {
 
 CallFrame call_stack_frames[kCallStackFrames];
 CallStack call_stack{call_stack_frames};
+uint32_t frame_body_symbol = 0;
+uint32_t frame_anon_symbol = 0;
 
 namespace {
 
-uint32_t cached_body_symbol = 0;
-uint32_t cached_anon_symbol = 0;
 uint32_t cached_self_symbol = 0;
 uint32_t throw_mark_depth = 0;
 
-ContextValuesSlot values_slot = context_values_word;
-
-// Takes the current frame off the call stack and answers it; closing with no frame is a caller bug.
-inline CallFrame* pop_frame() {
-  if (call_stack_empty()) fatal_assertion();
-  return --call_stack.top;
-}
-
-// Closes the current frame keeping its result cell; answers the closed frame's base.
-inline Cell* close_keeping_result(bool with_restore) {
-  CallFrame* frame = pop_frame();
-  if (with_restore) restore_frame_context(*frame);
-  Cell* closed_base = value_stack.base;
-  value_stack.top = closed_base + 1;
-  value_stack.base = stack_cell_at(frame->saved_base);
-  return closed_base;
-}
-
 // Closes the current frame and empties the caller's frame.
 inline void close_emptying_caller(bool with_restore) {
-  CallFrame* frame = pop_frame();
+  CallFrame* frame = stack_pop_frame();
   if (with_restore) restore_frame_context(*frame);
   value_stack.base = value_stack.top = stack_cell_at(frame->saved_base);
 }
@@ -68,59 +50,28 @@ Reached unwind_frames(FrameKind kind) {
 
 // --- Function contexts ----------------------------------------------------------------------------
 
-void set_context_values_slot(ContextValuesSlot slot) { values_slot = slot ? slot : context_values_word; }
-uint32_t* context_values_slot(NodeId context) { return values_slot(context); }
+ContextValuesSlot context_values_override = nullptr;
+
+void set_context_values_slot(ContextValuesSlot slot) { context_values_override = slot; }
 
 // --- Opening ----------------------------------------------------------------------------------------
-
-Cell* stack_open_frame(uint32_t symbol, NodeId word_context, uint32_t bits) {
-  CallFrame* frame = call_stack.top;
-  if (frame >= call_stack_end()) stack_overflow();
-  check_stack_headroom();
-  *frame = CallFrame{bits, symbol, stack_index(value_stack.base), word_context, 0, 0};
-  call_stack.top = frame + 1;
-  return value_stack.base = value_stack.top;
-}
-
-Cell* stack_open_call_frame(const Cell& word, NodeId function_context, uint32_t bits) {
-  Cell* base = stack_open_frame(word, bits);
-  if (function_context) {
-    CallFrame& frame = call_stack.top[-1];
-    frame.function_context = function_context;
-    frame.saved_values = *values_slot(function_context);
-  }
-  return base;
-}
 
 Cell* stack_open_interp_call_frame(const Cell& word, NodeId function_context) {
   return stack_open_call_frame(word, function_context, kFrameInterpCall);
 }
 
 Cell* stack_open_body_frame(const Cell& word, NodeId function_context) {
-  *values_slot(function_context) = stack_index(value_stack.base) + 1;
+  *context_values_slot(function_context) = stack_index(value_stack.base) + 1;
   return stack_open_frame(word, kFrameBody);
 }
 
 // --- Closing ----------------------------------------------------------------------------------------
 
-void stack_close_frame() { close_keeping_result(false); }
-void stack_close_call_frame() { close_keeping_result(true); }
-
-void stack_close_frame_copy() {
-  Cell* closed_base = close_keeping_result(false);
-  *value_stack.base = *closed_base;
-}
-
-void stack_close_call_frame_copy() {
-  Cell* closed_base = close_keeping_result(true);
-  *value_stack.base = *closed_base;
-}
-
 void stack_close_frame_reset() { close_emptying_caller(false); }
 void stack_close_frame_empty() { close_emptying_caller(true); }
 
 void stack_close_frame_drop() {
-  CallFrame* frame = pop_frame();
+  CallFrame* frame = stack_pop_frame();
   restore_frame_context(*frame);
   if (call_stack_empty()) {
     value_stack_reset();
@@ -151,15 +102,6 @@ void stack_unwind_copy_result(FrameKind kind) {
 }
 
 // --- Header flags -------------------------------------------------------------------------------------
-
-void stack_set_body_flag(bool on) {
-  CallFrame* frame = stack_current_frame();
-  if (!frame) return;
-  if (on)
-    frame->header |= kFrameBodyMark;
-  else
-    frame->header &= ~kFrameBodyMark;
-}
 
 void stack_mark_top_frame() {
   if (CallFrame* frame = stack_current_frame()) frame->header |= kFrameInterpMark;
@@ -200,14 +142,12 @@ void stack_set_frame_top(uint32_t depth) {
 // --- Names ----------------------------------------------------------------------------------------
 
 void set_frame_symbols(uint32_t body, uint32_t anon, uint32_t self) {
-  cached_body_symbol = body;
-  cached_anon_symbol = anon;
+  frame_body_symbol = body;
+  frame_anon_symbol = anon;
   cached_self_symbol = self;
 }
-uint32_t body_symbol() { return cached_body_symbol; }
-uint32_t anon_symbol() { return cached_anon_symbol; }
 bool frame_is_named(const CallFrame& frame) {
-  return frame.symbol != cached_body_symbol && frame.symbol != cached_anon_symbol;
+  return frame.symbol != frame_body_symbol && frame.symbol != frame_anon_symbol;
 }
 
 uint32_t throw_mark() { return throw_mark_depth; }

@@ -8,6 +8,9 @@
 #include <cstdint>
 
 #include "runtime/cell.h"
+#include "runtime/contexts.h"
+#include "runtime/language-thread.h"
+#include "runtime/quit.h"
 #include "runtime/value-stack.h"
 
 namespace qel {
@@ -70,7 +73,11 @@ inline CallFrame* stack_current_frame() { return call_stack_empty() ? nullptr : 
 // (context_values_word); tests may swap in their own and put it back with null.
 using ContextValuesSlot = uint32_t* (*)(NodeId context);
 void set_context_values_slot(ContextValuesSlot slot);
-uint32_t* context_values_slot(NodeId context);
+// The swapped-in accessor, or null for the context layer's own.
+extern ContextValuesSlot context_values_override;
+inline uint32_t* context_values_slot(NodeId context) {
+  return context_values_override ? context_values_override(context) : context_values_word(context);
+}
 
 // The value-stack base that the frame made: the base of its own cells and result.
 inline Cell* frame_own_base(const CallFrame* frame) {
@@ -80,12 +87,27 @@ inline Cell* frame_own_base(const CallFrame* frame) {
 // --- Opening: each answers the new base, which is the value-stack top at the call ----------------
 
 // The common worker: a frame named by (symbol, word context) with the given bits.
-Cell* stack_open_frame(uint32_t symbol, NodeId word_context, uint32_t bits);
+inline Cell* stack_open_frame(uint32_t symbol, NodeId word_context, uint32_t bits) {
+  CallFrame* frame = call_stack.top;
+  if (frame >= call_stack_end()) [[unlikely]] stack_overflow();
+  check_stack_headroom();
+  *frame = CallFrame{bits, symbol, stack_index(value_stack.base), word_context, 0, 0};
+  call_stack.top = frame + 1;
+  return value_stack.base = value_stack.top;
+}
 // The same, named by a word cell.
 inline Cell* stack_open_frame(const Cell& word, uint32_t bits) { return stack_open_frame(word.w2, word.w1, bits); }
 
 // Kind 1: saves the function context's values pointer so a recursive call cannot lose it.
-Cell* stack_open_call_frame(const Cell& word, NodeId function_context, uint32_t bits = kFrameCall);
+inline Cell* stack_open_call_frame(const Cell& word, NodeId function_context, uint32_t bits = kFrameCall) {
+  Cell* base = stack_open_frame(word, bits);
+  if (function_context) {
+    CallFrame& frame = call_stack.top[-1];
+    frame.function_context = function_context;
+    frame.saved_values = *context_values_slot(function_context);
+  }
+  return base;
+}
 Cell* stack_open_interp_call_frame(const Cell& word, NodeId function_context);
 // Points the function context's values at the arguments just pushed, then opens a body frame.
 Cell* stack_open_body_frame(const Cell& word, NodeId function_context);
@@ -100,10 +122,42 @@ inline Cell* stack_open_loop_frame(const Cell& word) { return stack_open_frame(w
 
 // --- Closing: the current frame leaves; "restore" puts back a kind-1 frame's context values -----
 
-void stack_close_frame();             // keeps the result cell; no restore
-void stack_close_call_frame();        // restore, then as stack_close_frame
-void stack_close_frame_copy();        // stack_close_frame, then the result into the caller's
-void stack_close_call_frame_copy();   // stack_close_call_frame, then the same copy
+// Puts back the values pointer that a kind-1 frame saved, so the caller sees its own arguments.
+inline void restore_frame_context(const CallFrame& frame) {
+  if (frame_kind(frame) == FrameKind::call && frame.function_context)
+    *context_values_slot(frame.function_context) = frame.saved_values;
+}
+
+// Takes the current frame off the call stack and answers it; closing with no frame is a caller bug.
+inline CallFrame* stack_pop_frame() {
+  if (call_stack_empty()) [[unlikely]] fatal_assertion();
+  return --call_stack.top;
+}
+
+// Closes the current frame keeping its result cell; answers the closed frame's base.
+inline Cell* stack_close_keeping_result(bool with_restore) {
+  CallFrame* frame = stack_pop_frame();
+  if (with_restore) restore_frame_context(*frame);
+  Cell* closed_base = value_stack.base;
+  value_stack.top = closed_base + 1;
+  value_stack.base = stack_cell_at(frame->saved_base);
+  return closed_base;
+}
+
+// Keeps the result cell; no restore.
+inline void stack_close_frame() { stack_close_keeping_result(false); }
+// Restore, then as stack_close_frame.
+inline void stack_close_call_frame() { stack_close_keeping_result(true); }
+// stack_close_frame, then the result into the caller's.
+inline void stack_close_frame_copy() {
+  Cell* closed_base = stack_close_keeping_result(false);
+  *value_stack.base = *closed_base;
+}
+// stack_close_call_frame, then the same copy.
+inline void stack_close_call_frame_copy() {
+  Cell* closed_base = stack_close_keeping_result(true);
+  *value_stack.base = *closed_base;
+}
 void stack_close_frame_reset();       // the caller's frame emptied; no restore
 void stack_close_frame_empty();       // restore, then the caller's frame emptied
 void stack_close_frame_drop();        // restore for kind 1; the closed frame's cells dropped
@@ -120,12 +174,6 @@ void stack_unwind_to_kind(FrameKind kind, bool keep);
 void stack_unwind_copy_result(FrameKind kind);
 inline void stack_unwind_to_loop(bool keep) { stack_unwind_to_kind(FrameKind::loop, keep); }
 
-// Puts back the values pointer that a kind-1 frame saved, so the caller sees its own arguments.
-inline void restore_frame_context(const CallFrame& frame) {
-  if (frame_kind(frame) == FrameKind::call && frame.function_context)
-    *context_values_slot(frame.function_context) = frame.saved_values;
-}
-
 // Pops frames down to the given depth, restoring each kind-1 frame.
 inline void stack_pop_frames_to(uint32_t depth) {
   CallFrame* keep = call_stack_begin() + depth;
@@ -134,7 +182,14 @@ inline void stack_pop_frames_to(uint32_t depth) {
 
 // --- Header flags ---------------------------------------------------------------------------------
 
-void stack_set_body_flag(bool on);
+inline void stack_set_body_flag(bool on) {
+  CallFrame* frame = stack_current_frame();
+  if (!frame) return;
+  if (on)
+    frame->header |= kFrameBodyMark;
+  else
+    frame->header &= ~kFrameBodyMark;
+}
 void stack_mark_top_frame();
 // The frame under the current one: null when its body mark is set (or there is none); else sets
 // the mark and answers the frame.
@@ -155,8 +210,10 @@ void stack_set_frame_top(uint32_t depth);
 // self (a frame of that name holds a block where others hold a context). The symbol table gives
 // them once it exists.
 void set_frame_symbols(uint32_t body_symbol, uint32_t anon_symbol, uint32_t self_symbol);
-uint32_t body_symbol();
-uint32_t anon_symbol();
+extern uint32_t frame_body_symbol;
+extern uint32_t frame_anon_symbol;
+inline uint32_t body_symbol() { return frame_body_symbol; }
+inline uint32_t anon_symbol() { return frame_anon_symbol; }
 bool frame_is_named(const CallFrame& frame);
 
 // The throw mark: the depth of the call stack at the last throw (0 when unset).

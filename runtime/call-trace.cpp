@@ -15,7 +15,7 @@ namespace {
 bool refers_to_nothing(const Cell&) { return false; }
 
 bool (*word_holds_function)(const Cell& word) = refers_to_nothing;
-NodeId global_context = 0;
+NodeId trace_global_context = 0;
 
 constexpr uint32_t kUnresolvedIndex = 0xFFFFFFFF;
 
@@ -40,7 +40,7 @@ void walk_calls(int32_t mode, uint32_t end, Visit&& visit) {
 
 void set_call_trace_context(bool (*holds_function)(const Cell& word), NodeId context) {
   word_holds_function = holds_function ? holds_function : refers_to_nothing;
-  global_context = context;
+  trace_global_context = context;
 }
 
 void stack_collect_calls(int32_t mode, const Cell& block, uint32_t end) {
@@ -50,7 +50,7 @@ void stack_collect_calls(int32_t mode, const Cell& block, uint32_t end) {
 void stack_trace_block(const Cell& block) {
   for (const CallFrame* frame = call_stack.top - 1; frame > call_stack_begin(); --frame) {
     if (!frame_is_named(*frame)) continue;
-    NodeId context = frame->function_context ? frame->function_context : global_context;
+    NodeId context = frame->function_context ? frame->function_context : trace_global_context;
     *block_append_fresh_slot(block) = frame_word(*frame, context);
     *block_append_fresh_slot(block) = make_cell(Type::integer, 0, frame->saved_base);
   }

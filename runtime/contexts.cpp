@@ -122,12 +122,6 @@ void bind_cells(const Cell& block, NodeId context, uint32_t self_symbol) {
 
 }  // namespace
 
-Cell& context_cell(NodeId context) { return series_buffer(context)->head_cell()[0]; }
-Cell& context_owner(NodeId context) { return series_buffer(context)->head_cell()[1]; }
-uint32_t context_kind(NodeId context) { return (context_cell(context).header >> kContextKindShift) & 3; }
-bool context_on_stack(NodeId context) { return context_cell(context).header & kContextOnStack; }
-uint32_t* context_values_word(NodeId context) { return &context_cell(context).w2; }
-
 NodeId context_words(NodeId context) { return table_record(word_table(context)).block; }
 uint32_t& context_words_flags(NodeId context) { return series_buffer(context_words(context))->flags; }
 uint32_t context_length(NodeId context) { return series_buffer_length(context_words(context)); }

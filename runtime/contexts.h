@@ -29,13 +29,13 @@ inline constexpr int64_t kGlobalContextSlots = 4000;
 inline constexpr uint32_t kUnresolved = 0xFFFFFFFF;
 
 // The context! cell and the owner cell of a context; valid until the next safe point.
-Cell& context_cell(NodeId context);
-Cell& context_owner(NodeId context);
-uint32_t context_kind(NodeId context);
-bool context_on_stack(NodeId context);
+inline Cell& context_cell(NodeId context) { return series_buffer(context)->head_cell()[0]; }
+inline Cell& context_owner(NodeId context) { return series_buffer(context)->head_cell()[1]; }
+inline uint32_t context_kind(NodeId context) { return (context_cell(context).header >> kContextKindShift) & 3; }
+inline bool context_on_stack(NodeId context) { return context_cell(context).header & kContextOnStack; }
 // A stack context's values word: the running call's first argument index + 1, or 0 (the call
 // frames set and restore it through context_values_slot).
-uint32_t* context_values_word(NodeId context);
+inline uint32_t* context_values_word(NodeId context) { return &context_cell(context).w2; }
 
 // context-words, context-words-flags, context-word-at: the words block, its buffer flags word
 // and the word of slot n.

@@ -11,26 +11,32 @@
 
 namespace qel {
 
+thread_local constinit uintptr_t stack_headroom_limit = UINTPTR_MAX;
+
 namespace {
 
 constexpr size_t kAlternateStackSize = 64 * 1024;
 constexpr size_t kGuardZoneSize = 64 * 1024;
 
 struct StackBounds {
-  uintptr_t low = 0;        // lowest usable address
-  uintptr_t low_water = 0;  // headroom limit: low + kStackHeadroom
+  uintptr_t low = 0;      // lowest usable address
+  bool recorded = false;  // the bounds were read (or could not be)
 };
 
 thread_local StackBounds stack_bounds;
 
+// Reads the calling thread's stack bounds and sets its headroom limit (low + kStackHeadroom, or a
+// quarter of a small stack); no limit when they cannot be read.
 void record_stack_bounds() {
+  stack_bounds.recorded = true;
+  stack_headroom_limit = 0;
   pthread_attr_t attributes;
   if (pthread_getattr_np(pthread_self(), &attributes) != 0) return;
   void* address = nullptr;
   size_t size = 0;
   if (pthread_attr_getstack(&attributes, &address, &size) == 0) {
     stack_bounds.low = reinterpret_cast<uintptr_t>(address);
-    stack_bounds.low_water = stack_bounds.low + (size > 2 * kStackHeadroom ? kStackHeadroom : size / 4);
+    stack_headroom_limit = stack_bounds.low + (size > 2 * kStackHeadroom ? kStackHeadroom : size / 4);
   }
   pthread_attr_destroy(&attributes);
 }
@@ -77,10 +83,9 @@ int run_on_language_thread(const std::function<int()>& body, size_t stack_size) 
   return start.result;
 }
 
-void check_stack_headroom() {
-  if (!stack_bounds.low_water) record_stack_bounds();
-  auto frame = reinterpret_cast<uintptr_t>(__builtin_frame_address(0));
-  if (frame < stack_bounds.low_water) raise_error(error_id("internal", "stack-overflow"));
+void check_stack_headroom_slow(uintptr_t frame) {
+  if (!stack_bounds.recorded) record_stack_bounds();
+  if (frame < stack_headroom_limit) raise_error(error_id("internal", "stack-overflow"));
 }
 
 bool in_stack_guard_zone(uintptr_t address) {

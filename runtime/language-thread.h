@@ -20,9 +20,21 @@ int run_on_language_thread(const std::function<int()>& body, size_t stack_size =
 // bounds, so a fault in its guard zone reads as a stack overflow.
 void prepare_thread_for_runtime();
 
+// The calling thread's headroom limit: the lowest frame address a check lets pass. Above every
+// address until the thread's bounds are recorded (the first check records them), 0 when they
+// cannot be read (no check then).
+extern thread_local constinit uintptr_t stack_headroom_limit;
+
+// The check's slow side: records the bounds on a thread's first check, then raises the
+// stack-overflow error when the frame lies below the limit.
+void check_stack_headroom_slow(uintptr_t frame);
+
 // Raises the catchable internal stack-overflow error when the calling thread's stack is nearly
-// used up. Every recursive routine calls it before it recurses.
-void check_stack_headroom();
+// used up. Every recursive routine calls it before it recurses: one compare on the way.
+inline void check_stack_headroom() {
+  const auto frame = reinterpret_cast<uintptr_t>(__builtin_frame_address(0));
+  if (frame < stack_headroom_limit) [[unlikely]] check_stack_headroom_slow(frame);
+}
 
 // True when `address` lies in the guard zone just below the calling thread's stack (the signal
 // handler asks on the faulting thread).

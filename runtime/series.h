@@ -71,7 +71,11 @@ uint8_t* series_reserve_tail_bytes(NodeId node, int64_t n);
 // The byte-level table. Positions are 1-based; 32-bit word positions count 4-byte words from
 // the head. A position outside the content is runtime error 98. Ids are 32 bits on this system,
 // so the pointer forms of these operations are the 32-bit forms.
-uint32_t series_buffer_length(NodeId node);  // (tail - head) / unit
+// (tail - head) / unit
+inline uint32_t series_buffer_length(NodeId node) {
+  const SeriesBuffer* buffer = series_buffer(node);
+  return (buffer->tail - buffer->head) / buffer->unit();
+}
 void series_buffer_clear(NodeId node);
 void series_buffer_set_tail(NodeId node, uint32_t unit_position);
 uint8_t* series_buffer_head(NodeId node);
