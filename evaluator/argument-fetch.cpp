@@ -110,15 +110,11 @@ Status call_entry(const Cell& function, const int32_t* positions) {
 // One call's fetching.
 class Fetch {
  public:
-  Fetch(const Cell& function, Code& code, const CallPath* path, const Cell& name, uint32_t apply, bool infix)
-      : description_(arg_description(function)),
-        code_(code),
-        path_(path),
-        name_(name),
-        apply_(apply),
-        infix_(infix),
-        slots_(cell_type(function) == Type::function || cell_type(function) == Type::routine) {
-    for (uint32_t r = 0; r < description_.refinement_count && r < kMostRefinements; ++r) positions_[r] = -1;
+  Fetch(const ArgDescription& description, bool slots, Code& code, const CallPath* path, const Cell& name,
+        uint32_t apply, bool infix)
+      : description_(description), code_(code), path_(path), name_(name), apply_(apply), infix_(infix), slots_(slots) {
+    if (!slots_)
+      for (uint32_t r = 0; r < description_.refinement_count && r < kMostRefinements; ++r) positions_[r] = -1;
   }
 
   Status fixed_pass();
@@ -127,6 +123,7 @@ class Fetch {
 
  private:
   Status fetch_one(const ArgEntry& entry);
+  Status fetch_fixed(const ArgEntry& entry);
   Status fetch_refinement_arguments(uint32_t refinement, bool active);
   void skip_one() {
     if (!code_.at_end()) ++code_.index;
@@ -186,6 +183,14 @@ Status Fetch::fetch_one(const ArgEntry& entry) {
   }
 }
 
+// A mandatory parameter's argument: an ordinary call's evaluated argument straight from the
+// code, every other kind by fetch_one.
+inline Status Fetch::fetch_fixed(const ArgEntry& entry) {
+  if (entry.mode == FetchMode::evaluated && !apply_ && !code_.at_end()) [[likely]]
+    return eval_expression(code_, infix_, true, false);
+  return fetch_one(entry);
+}
+
 // Pass 1: the mandatory parameters, every slot of a function, and in all mode the refinements.
 Status Fetch::fixed_pass() {
   bool fetching = true;
@@ -215,7 +220,7 @@ Status Fetch::fixed_pass() {
       } else if (entry.mode == FetchMode::literal && description_.accepts(entry, Type::unset) && code_.at_end()) {
         stack_push_value(make_cell(Type::unset));
       } else {
-        if (!(infix_ && count_ == 0)) QEL_TRY(fetch_one(entry));
+        if (!(infix_ && count_ == 0)) QEL_TRY(fetch_fixed(entry));
         check_argument(description_, entry, *stack_last_value(), name_);
       }
       ++count_;
@@ -394,16 +399,18 @@ bool arg_descriptions_match(const ArgDescription& a, const ArgDescription& b) {
 
 Status eval_fetch_arguments(const Cell& function, Code& code, const CallPath* path, const Cell& name, uint32_t apply,
                             bool infix) {
-  Fetch fetch(function, code, path, name, apply, infix);
+  const Type type = cell_type(function);
+  const bool slots = type == Type::function || type == Type::routine;
+  const ArgDescription& description = arg_description(function);
+  Fetch fetch(description, slots, code, path, name, apply, infix);
   QEL_TRY(fetch.fixed_pass());
   QEL_TRY(fetch.refinement_pass());
   if (trace_enabled && !code.library) [[unlikely]]
     trace_fire(kTraceCallEvent, code.value, apply ? -1 : static_cast<int64_t>(code.index), name, function);
-  const Type type = cell_type(function);
-  if (type == Type::function || type == Type::routine) function_init_locals(arg_description(function).local_count);
+  if (slots) function_init_locals(description.local_count);
   // A call without arguments still has a result cell, unset until the callee writes it.
   if (value_stack.top == value_stack.base) *value_stack.base = make_cell(Type::unset);
-  if (type == Type::function || type == Type::routine) return {};
+  if (slots) return {};
   return call_entry(function, fetch.positions());
 }
 

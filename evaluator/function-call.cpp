@@ -49,10 +49,9 @@ void trace_call_site(uint32_t event, const Code& code, const Cell& name, const C
 
 }  // namespace
 
-Status eval_call_function(const Cell& function_value, Code& code, bool push, const CallPath* path, const Cell& name,
+Status eval_call_function(Cell function, Code& code, bool push, const CallPath* path, const Cell& name,
                           const Cell* parent, uint32_t apply, bool infix) {
   (void)parent;  // the body's object context matters only to compiled bodies
-  const Cell function = function_value;
   if (trace_enabled) [[unlikely]] trace_call_site(kTraceOpenEvent, code, name, name);
   // A prefix call keeps the function pushed below its frame; an infix call's left operand is
   // where the frame opens, so a routine (whose description only it holds) is rooted aside.

@@ -87,8 +87,10 @@ enum ApplyMode : uint32_t { kApplyAll = 1, kApplyNamed = 2, kApplySafer = 4 };
 // eval-call-function: calls a native!, action!, function! or routine! (an op! already retyped
 // to the value it wraps), its arguments taken from the code from code.index on. `name` names
 // the frame (a word!, else <anon>). With infix the left operand is the current top cell and the
-// frame opens on it. `parent` is the value a path step reached the callee through, or null.
-Status eval_call_function(const Cell& function, Code& code, bool push, const CallPath* path, const Cell& name,
+// frame opens on it. `parent` is the value a path step reached the callee through, or null. The
+// function comes by value, in registers: a cell the caller has just retyped or copied is not
+// read back from memory in one wide load that its narrower stores cannot forward to.
+Status eval_call_function(Cell function, Code& code, bool push, const CallPath* path, const Cell& name,
                           const Cell* parent, uint32_t apply, bool infix);
 
 // eval-function-body: runs a function's body with its arguments already in the current kind-1
