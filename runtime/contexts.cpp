@@ -23,11 +23,13 @@
 
 namespace qel {
 
+NodeId global_context_node = 0;
+NodeId global_values_node = 0;
+
 namespace {
 
-NodeId global = 0;
 
-void mark_global_context() { collector_mark_context(global); }
+void mark_global_context() { collector_mark_context(global_context_node); }
 
 // Whether a frame's word refers to a function! (call traces list only those).
 bool word_holds_function(const Cell& word) {
@@ -230,7 +232,7 @@ void context_set_value(NodeId context, const Cell& word, const Cell& value) {
 }
 
 Cell* context_word_value_cell(uint32_t symbol, NodeId context) {
-  if (context_on_stack(context)) context = global;
+  if (context_on_stack(context)) context = global_context_node;
   int32_t slot = context_find_word(context, symbol, true);
   return slot < 0 ? nullptr : series_buffer(context_cell(context).w2)->head_cell() + slot;
 }
@@ -275,7 +277,7 @@ Cell* word_value_cell_core(const Cell& word, NodeId context) {
   if (word.w3 == kUnresolved) {
     // The global context's own record, and the word self that binding an object's spec leaves
     // unresolved, read the owner cell: self is the object.
-    if (context == global) return &context_owner(global);
+    if (context == global_context_node) return &context_owner(global_context_node);
     if (context_kind(context) == kObjectContext && symbol_name_equal(symbol_name(word.w2), "self", true))
       return &context_owner(context);
     raise_error(error_id("script", "no-value"), word);
@@ -299,26 +301,26 @@ void bind_block_deep(const Cell& block, NodeId context, bool self) {
 }
 
 void global_context_init() {
-  global = context_make(kGlobalContextSlots, false, false, 0, 0);
+  global_context_node = context_make(kGlobalContextSlots, false, false, 0, 0);
+  global_values_node = context_cell(global_context_node).w2;
   collector_remove_root(mark_global_context);
   collector_add_root(mark_global_context);
-  set_call_trace_context(word_holds_function, global);
+  set_call_trace_context(word_holds_function, global_context_node);
 }
 
-NodeId global_context() { return global; }
 
 void global_set_value(uint32_t symbol, const Cell& value) {
-  context_set_value(global, make_cell(Type::word, global, symbol, kUnresolved), value);
+  context_set_value(global_context_node, make_cell(Type::word, global_context_node, symbol, kUnresolved), value);
 }
 
 Cell* global_value_cell(uint32_t symbol) {
-  Cell* cell = context_word_value_cell(symbol, global);
+  Cell* cell = context_word_value_cell(symbol, global_context_node);
   if (!cell) fatal_assertion();
   return cell;
 }
 
 Cell global_add_word(uint32_t symbol) {
-  Cell word = context_add_word(symbol, global);
+  Cell word = context_add_word(symbol, global_context_node);
   if (runtime.boot_flag) root_slot_append(word);
   return word;
 }
@@ -332,7 +334,7 @@ Cell refinement_from_c_string(const char* name) {
 }
 
 Cell issue_from_c_string(const char* name) {
-  Cell issue = make_cell(Type::issue, global, symbol_intern_cstring(name), kUnresolved);
+  Cell issue = make_cell(Type::issue, global_context_node, symbol_intern_cstring(name), kUnresolved);
   root_slot_append(issue);
   return issue;
 }

@@ -28,6 +28,11 @@ inline constexpr uint32_t kWordSetInObject = 0x2000;
 inline constexpr int64_t kGlobalContextSlots = 4000;
 inline constexpr uint32_t kUnresolved = 0xFFFFFFFF;
 
+// The global context and its values block, both fixed once start-up has made them (0 before):
+// a global word's value is read without going through the context's own cell.
+extern NodeId global_context_node;
+extern NodeId global_values_node;
+
 // The context! cell and the owner cell of a context; valid until the next safe point.
 inline Cell& context_cell(NodeId context) { return series_buffer(context)->head_cell()[0]; }
 inline Cell& context_owner(NodeId context) { return series_buffer(context)->head_cell()[1]; }
@@ -97,10 +102,14 @@ Cell* word_value_cell_core(const Cell& word, NodeId context);
 // null for every other case, which takes the full route.
 inline Cell* block_context_slot(NodeId context, uint32_t slot, bool plain) {
   if (context == 0) [[unlikely]] return nullptr;
-  const Cell& header = series_buffer(context)->head_cell()[0];
-  const uint32_t rules = kContextOnStack | (plain ? 3u << kContextKindShift : 0);
-  if (header.header & rules) [[unlikely]] return nullptr;
-  SeriesBuffer* values = series_buffer(header.w2);
+  NodeId values_node = global_values_node;  // the global context is plain and in a block
+  if (context != global_context_node) {
+    const Cell& header = series_buffer(context)->head_cell()[0];
+    const uint32_t rules = kContextOnStack | (plain ? 3u << kContextKindShift : 0);
+    if (header.header & rules) [[unlikely]] return nullptr;
+    values_node = header.w2;
+  }
+  SeriesBuffer* values = series_buffer(values_node);
   if (slot >= (values->tail - values->head) / sizeof(Cell)) [[unlikely]] return nullptr;  // -1 included
   return values->head_cell() + slot;
 }
@@ -132,7 +141,7 @@ void bind_block_deep(const Cell& block, NodeId context, bool self);
 // global-context: the context of 4,000 slots, a collector root; the call traces learn from
 // it which frame words refer to functions.
 void global_context_init();
-NodeId global_context();
+inline NodeId global_context() { return global_context_node; }
 // global-set-value, global-value-cell (the symbol must be there), global-add-word (also rooted
 // in the root block while the boot flag is set).
 void global_set_value(uint32_t symbol, const Cell& value);
