@@ -10,6 +10,7 @@
 #include "runtime/contexts.h"
 #include "runtime/error-raise.h"
 #include "runtime/exits.h"
+#include "runtime/type-table.h"
 #include "runtime/value-stack.h"
 
 namespace qel {
@@ -67,27 +68,17 @@ Status do_expression(const Cell& value, const Cell*) {
   return eval_expression(code, false, false, false);
 }
 
-struct DoRow {
-  Type type;
-  DoRule rule;
-};
-
-constexpr DoRow kDoRows[] = {
+// The rules by type; every type not listed is one expression.
+constexpr TypeRow<DoRule> kDoRows[] = {
     {Type::block, do_block},     {Type::paren, do_block},    {Type::hash, do_block},
     {Type::path, do_path},       {Type::lit_path, do_path},  {Type::get_path, do_path},
     {Type::set_path, do_path},   {Type::string, do_string},  {Type::error, do_error},
     {Type::file, do_script},     {Type::url, do_script},
 };
 
-constexpr std::array<DoRule, 256> do_rule_table() {
-  std::array<DoRule, 256> table{};
-  table.fill(do_expression);
-  for (const DoRow& row : kDoRows) table[type_index(row.type)] = row.rule;
-  return table;
-}
+constexpr std::array<DoRule, 256> kDoRules = type_table<256>(do_expression, kDoRows);
 
-constexpr std::array<DoRule, 256> kDoRules = do_rule_table();
-
+// The refinements of do, in spec order.
 enum DoRefinement { kExpand, kArgs, kNext, kTrace };
 
 }  // namespace

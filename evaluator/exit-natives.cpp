@@ -23,18 +23,22 @@ void check_catch_names(const Cell& names) {
   if (cell_type(names) != Type::block) return;
   SeriesBuffer* buffer = series_buffer(names.w2);
   for (uint32_t i = names.w1; i < series_buffer_length(names.w2); ++i)
-    if (cell_type(buffer->head_cell()[i]) != Type::word) raise_error(error_id("script", "invalid-refine-arg"), name_word(), names);
+    if (cell_type(buffer->head_cell()[i]) != Type::word)
+      raise_error(error_id("script", "invalid-refine-arg"), name_word(), names);
 }
 
 // Whether a throw's name matches catch/name's word or one of its words, up to letter case. An
-// unnamed throw (name none) matches no name.
+// unnamed throw (name none) matches no name. The block was checked on entry, but the body may
+// have changed it since: only its words count.
 bool catch_names_match(const Cell& names, const Cell& thrown) {
   if (cell_type(thrown) != Type::word) return false;
   const uint32_t wanted = symbol_canonical(thrown.w2);
   if (cell_type(names) == Type::word) return symbol_canonical(names.w2) == wanted;
   SeriesBuffer* buffer = series_buffer(names.w2);
-  for (uint32_t i = names.w1; i < series_buffer_length(names.w2); ++i)
-    if (symbol_canonical(buffer->head_cell()[i].w2) == wanted) return true;
+  for (uint32_t i = names.w1; i < series_buffer_length(names.w2); ++i) {
+    const Cell& entry = buffer->head_cell()[i];
+    if (cell_type(entry) == Type::word && symbol_canonical(entry.w2) == wanted) return true;
+  }
   return false;
 }
 

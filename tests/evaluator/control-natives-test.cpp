@@ -69,6 +69,8 @@ TEST_F(ControlNativesTest, CatchTakesThrowsByNameAndThrowsOnTheOthers) {
       {"f: func [] [throw 5 6] catch [f 7]", "5"},
       {"f: func [] [catch [return 4] 5] f", "4"},
       {"catch [throw ()]", "unset"},
+      {"ns: [b a] catch/name [insert ns 5 throw/name 1 'a] ns", "1"},
+      {"ns: [b] catch [catch/name [insert ns 5 throw/name 2 'z] ns]", "2"},
   });
   expect_errors({
       {"throw 5", "throw/throw", {"5"}},
