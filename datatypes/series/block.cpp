@@ -259,7 +259,7 @@ Cell* block_eval_path(Cell& value, Cell& element, Cell* new_value, const PathSte
     return &path_answer;
   }
   Match found = find_key(value, element, step.case_sensitive);
-  if (found.position < 0) raise_error(error_id("script", "bad-path-set"), element, step.path ? *step.path : value);
+  if (found.position < 0) raise_error(error_id("script", "bad-path-set"), step.path ? *step.path : value, element);
   series_poke_value(value, found.position + 1 - series_clamped_index(value) + 1, *new_value);
   return new_value;
 }
