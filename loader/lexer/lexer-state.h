@@ -89,7 +89,8 @@ struct LexerState {
   uint64_t base = 0;
   uint64_t head = 0;
   uint64_t tail = 0;
-  // The input: a copy that stays put for the whole scan (never a series buffer).
+  // The input: bytes that stay put and unchanged for the whole scan (a copy, or a series
+  // buffer itself when nothing but the lexer runs).
   const uint8_t* input_start = nullptr;
   const uint8_t* input_end = nullptr;
   const uint8_t* position = nullptr;   // next byte to scan
