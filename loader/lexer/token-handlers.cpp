@@ -7,8 +7,6 @@
 
 namespace qel {
 
-namespace {
-
 // {scanner, loader} per token type; a datatype's module fills its row.
 constexpr TokenHandlers kTokenHandlers[kTokenTypes] = {
     /* 0 end of input */ {scan_end, nullptr},
@@ -48,9 +46,5 @@ constexpr TokenHandlers kTokenHandlers[kTokenTypes] = {
     /* 34 raw string */ {nullptr, load_raw_string},
     /* 35 ref */ {nullptr, nullptr},
 };
-
-}  // namespace
-
-const TokenHandlers& token_handlers(uint8_t token_type) { return kTokenHandlers[token_type]; }
 
 }  // namespace qel

@@ -23,7 +23,10 @@ struct TokenHandlers {
   TokenHandler loader;
 };
 
+// The handlers per token type (0-35).
+extern const TokenHandlers kTokenHandlers[];
+
 // The handlers of a token type (0-35).
-const TokenHandlers& token_handlers(uint8_t token_type);
+inline const TokenHandlers& token_handlers(uint8_t token_type) { return kTokenHandlers[token_type]; }
 
 }  // namespace qel
