@@ -130,7 +130,8 @@ bool handle_token(LexerState& state, const LexerToken& token, bool one, bool pre
   // loads), then loaded when the mode and the tracer ask for it.
   if (!handled && (!state.load || (state.tracer && (handlers.scanner || lexer_wants(state, LexerEvent::scan))))) {
     TokenHandler check = handlers.scanner ? handlers.scanner : handlers.loader;
-    bool passed = !check || check(state, start, end, token.flags, false) == LexStatus::ok;
+    bool passed = !check || token_passes_unchecked(handlers, start, end, token.flags) ||
+                  check(state, start, end, token.flags, false) == LexStatus::ok;
     if (!passed && !state.tracer) return true;  // scan mode: the answer is error!
     if (!passed)
       load_value = false;
@@ -161,7 +162,7 @@ ScanEnd lexer_scan(LexerState& state, bool one, bool prescan) {
     LexerToken token = lexer_walk_token(state);
     state.token_lines += carried_lines;
     carried_lines = 0;
-    if (token.type == kTokenWord && (token.flags & kFlagNonAscii)) {
+    if ((token.flags & kFlagNonAscii) && token.type == kTokenWord) {
       WordTrim trim = trim_word(state, token);
       if (trim == WordTrim::dropped) {
         carried_lines = state.token_lines;

@@ -68,9 +68,7 @@ IntegerDigits read_integer_digits(const uint8_t* at, const uint8_t* end) {
 
 }  // namespace
 
-LexStatus load_integer(LexerState& state, const uint8_t* start, const uint8_t* end, uint32_t flags, bool load) {
-  // Checking only: nine digits or fewer without apostrophes always make an integer!.
-  if (!load && !(flags & kFlagApostrophe) && end - start < kMostIntegerDigits) return LexStatus::ok;
+LexStatus load_integer(LexerState& state, const uint8_t* start, const uint8_t* end, uint32_t, bool load) {
   const uint8_t* at = start;
   bool negative = *at == '-';
   if (negative || *at == '+') ++at;

@@ -22,10 +22,13 @@ constexpr TokenHandlers kTokenHandlers[kTokenTypes] = {
     /* 10 #( ... ) */ {scan_construction, nullptr},
     /* 11 comment */ {scan_comment, nullptr},
     /* 12 , */ {scan_comma, nullptr},
-    /* 13 string */ {load_quoted_string, load_quoted_string},
-    /* 14 word */ {scan_word_kind, load_word},
+    // Without escapes or UTF-8 sequences the text is plain ASCII; without a colon the word's
+    // kind is settled.
+    /* 13 string */ {load_quoted_string, load_quoted_string, kFlagCaret | kFlagNonAscii, UINT32_MAX},
+    /* 14 word */ {scan_word_kind, load_word, kFlagColon, UINT32_MAX},
     /* 15 issue */ {scan_issue, load_issue},
-    /* 16 integer */ {nullptr, load_integer},
+    // Nine characters or fewer without apostrophes always make an integer! (it fits 32 bits).
+    /* 16 integer */ {nullptr, load_integer, kFlagApostrophe, 9},
     /* 17 refinement */ {nullptr, load_refinement},
     /* 18 char */ {nullptr, load_char},
     /* 19 file */ {nullptr, nullptr},

@@ -6,6 +6,7 @@
 
 #include "lexer-fixture.h"
 #include "loader/lexer/lexer-walk.h"
+#include "loader/lexer/token-handlers.h"
 #include "runtime/language-thread.h"
 
 namespace qel {
@@ -141,6 +142,26 @@ TEST(LexerWalk, RunsGiveThePlainWalksTokens) {
                       state.line - 1};
     ASSERT_EQ(walked, plain_walk(text, start_state)) << text << " from S" << int{start_state};
   }
+}
+
+// A token the handler table lets pass unchecked passes its check when it runs.
+TEST_F(LexerTest, TokensPassingUncheckedPassTheirChecks) {
+  std::mt19937 random(19650218);
+  int settled = 0;
+  for (int round = 0; round < 100000; ++round) {
+    std::string text = random_text(random);
+    LexerState state;
+    state.input_start = state.position = reinterpret_cast<const uint8_t*>(text.data());
+    state.input_end = state.input_start + text.size();
+    LexerToken token = lexer_walk_token(state);
+    const TokenHandlers& handlers = token_handlers(token.type);
+    TokenHandler check = handlers.scanner ? handlers.scanner : handlers.loader;
+    if (token.type < kTokenString || !check || !token_passes_unchecked(handlers, token.start, state.token_end, token.flags))
+      continue;
+    ++settled;
+    ASSERT_EQ(check(state, token.start, state.token_end, token.flags, false), LexStatus::ok) << text;
+  }
+  EXPECT_GT(settled, 1000);
 }
 
 TEST(LexerRecursion, ATracerRecursingIntoTheLexerEndsInStackOverflow) {
