@@ -98,13 +98,12 @@ std::optional<double> checked_float_value(std::span<const uint8_t> text, int32_t
 }
 
 bool float_text_valid(std::span<const uint8_t> text, int32_t exponent_adjustment) {
-  // Without an exponent, fewer digits than a double's largest power of ten is always finite.
-  constexpr size_t kSafeDigits = 300;
   if (text.size() > kMostFloatTextBytes) return false;
-  if (text.size() <= kSafeDigits && plain_decimal(text)) return true;
+  if (text.size() <= kSafeFloatTextBytes && plain_decimal(text)) return true;
   FloatScan scan = float_scan(text);
   if (!scan.accepted) return false;
-  if (text.size() > kSafeDigits || scan.exponent) return checked_float_value(text, exponent_adjustment).has_value();
+  if (text.size() > kSafeFloatTextBytes || scan.exponent)
+    return checked_float_value(text, exponent_adjustment).has_value();
   return scan.digit;
 }
 

@@ -74,9 +74,11 @@ inline constexpr int32_t kErrorUnmatchedCloser = -3;  // missing: the opener of 
 inline constexpr int32_t kErrorUnclosed = -4;         // missing: the closer of the open construct
 inline constexpr int32_t kNoErrorType = -1;           // error type: none set by a handler
 
-// Class flags the scan ORs over a token's bytes: an apostrophe, a colon, a caret, UTF-8 sequences.
+// Class flags the scan ORs over a token's bytes: an apostrophe, a colon, a point, a caret, UTF-8
+// sequences.
 inline constexpr uint32_t kFlagApostrophe = 0x02000000;
 inline constexpr uint32_t kFlagColon = 0x04000000;
+inline constexpr uint32_t kFlagPoint = 0x10000000;
 inline constexpr uint32_t kFlagCaret = 0x20000000;
 inline constexpr uint32_t kFlagNonAscii = 0xC0000000;
 inline constexpr uint32_t kFlagFourByte = 0x80000000;

@@ -1,6 +1,7 @@
 // token-handlers.cpp: the table of token handlers, in token-type order.
 #include "loader/lexer/token-handlers.h"
 
+#include "loader/float-check.h"
 #include "loader/lexer/lexer-nesting.h"
 #include "loader/lexer/token-loaders.h"
 #include "loader/lexer/lexer-tables.h"
@@ -34,7 +35,9 @@ constexpr TokenHandlers kTokenHandlers[kTokenTypes] = {
     /* 19 file */ {nullptr, nullptr},
     /* 20 binary */ {nullptr, nullptr},
     /* 21 percent */ {nullptr, load_percent},
-    /* 22 float */ {nullptr, load_float},
+    // A float token with no flag but its point is digits around that one point (an exponent,
+    // sign, apostrophe or hash would have flagged it).
+    /* 22 float */ {nullptr, load_float, kCharFlagMask & ~kFlagPoint, kSafeFloatTextBytes},
     /* 23 special float */ {nullptr, load_special_float},
     /* 24 tuple */ {nullptr, nullptr},
     /* 25 date */ {nullptr, nullptr},
