@@ -34,10 +34,11 @@ inline constexpr std::array<FloatClass, 256> kFloatClasses = [] {
   return classes;
 }();
 
-// The next state per state 0-8 and class sign, digit, exp, dot, apos, end; any other byte
-// rejects from every state.
-constexpr uint8_t kFloatStates[9][6] = {
-    /* 0 */ {0, 1, kReject, 4, kReject, kReject},
+// The next state per state 0-9 and class sign, digit, exp, dot, apos, end; any other byte
+// rejects from every state. One leading sign only (state 9 follows it): the exact reading
+// refuses a second one, and the check must not accept what the reading refuses.
+constexpr uint8_t kFloatStates[10][6] = {
+    /* 0 */ {9, 1, kReject, 4, kReject, kReject},
     /* 1 */ {kReject, 1, 6, 5, 2, kAccept},
     /* 2 */ {kReject, 1, kReject, kReject, kReject, kAccept},
     /* 3 */ {kReject, 3, 6, kReject, 4, kAccept},
@@ -46,6 +47,7 @@ constexpr uint8_t kFloatStates[9][6] = {
     /* 6 */ {7, 8, kReject, kReject, kReject, kReject},
     /* 7 */ {kReject, 8, kReject, kReject, kReject, kReject},
     /* 8 */ {kReject, 8, kReject, kReject, kReject, kAccept},
+    /* 9 */ {kReject, 1, kReject, 4, kReject, kReject},
 };
 
 // What one pass of the automaton over text found: its verdict, and whether the text holds a

@@ -122,6 +122,7 @@ TEST(FloatCheck, ShapesOfFloatText) {
       {"1", true},     {"+1.5", true},   {"1'0.2'5", true}, {"1e5", true},   {"1.5E-3", true}, {".5e+2", true},
       {"1.", true},    {"1'", true},     {"", false},       {"e5", false},   {"1e", false},    {"1e+", false},
       {"1.2.3", false}, {"1'.5", false}, {"1.5'", true},    {"1x", false},   {"1e5.", false},  {"'1", false},
+      {"+-5.0", false}, {"--1", false},  {"-", false},
   };
   for (const Row& row : rows) {
     auto text = std::span(reinterpret_cast<const uint8_t*>(row.text.data()), row.text.size());
@@ -137,8 +138,6 @@ TEST(FloatCheck, ValidityAgreesWithTheValue) {
     std::string text(random() % 12, '0');
     for (char& c : text) c = kAlphabet[random() % kAlphabet.size()];
     if (round % 1000 == 0) text = std::string(301 + round / 1000 % 30, '9') + ".5";  // past a double
-    if (text.size() >= 2 && (text[0] == '+' || text[0] == '-') && (text[1] == '+' || text[1] == '-'))
-      continue;  // the check lets a run of signs through that the reading refuses
     auto bytes = std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size());
     EXPECT_EQ(float_text_valid(bytes, 0), checked_float_value(bytes, 0).has_value()) << text;
   }
