@@ -43,11 +43,9 @@ constexpr NativeEntryRow kNativeEntryRows[] = {
     {12, native_forall},
     {13, native_remove_each},
     {14, native_func},
-    {14, native_func},   {15, native_function}, {16, native_does},
     {15, native_function},
     {16, native_does},
     {17, native_has},
-    {17, native_has},    {79, native_exit},     {80, native_return},
     {18, native_switch},
     {19, native_case},
     {20, native_do},
@@ -73,6 +71,14 @@ constexpr NativeEntryRow kNativeEntryRows[] = {
     {82, native_catch},
     {106, native_transcode},
 };
+
+// One row per native, in slot order.
+constexpr bool rows_in_slot_order() {
+  for (size_t k = 1; k < std::size(kNativeEntryRows); ++k)
+    if (kNativeEntryRows[k].slot <= kNativeEntryRows[k - 1].slot) return false;
+  return true;
+}
+static_assert(rows_in_slot_order());
 
 }  // namespace
 

@@ -18,9 +18,12 @@ namespace qel {
 
 namespace {
 
-// The value of a word as get reads it: an unset one raises script no-value.
+// The value of a word as get reads it: an unset one raises script no-value. A word as the lexer
+// makes it (its context known, its slot not yet) is resolved in its context first.
 const Cell& word_value(const Cell& word) {
-  const Cell* value = word_value_cell(word);
+  Cell resolved = word;
+  if (resolved.w3 == kUnresolved && resolved.w1 != 0) bind_word(resolved.w1, resolved);
+  const Cell* value = word_value_cell(resolved);
   if (cell_type(*value) == Type::unset) raise_error(error_id("script", "no-value"), word);
   return *value;
 }

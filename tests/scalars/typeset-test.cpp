@@ -103,6 +103,12 @@ TEST_F(Typesets, WordsInBlocksAndSpecsAreLookedUp) {
   EXPECT_EQ(error_of([&] { typeset_from_spec(result, block_of({integer_cell(3)})); }),
             error_id("script", "invalid-type-spec"));
   EXPECT_EQ(series_buffer_length(result.w2), 1u);  // nothing appended by the failed one
+
+  // Words as loaded code holds them: bound to the global context, their slot not yet resolved.
+  const Cell loaded = make_cell(Type::word, global_context(), symbol_intern_cstring("number!"), kUnresolved);
+  made = call(Act::Make, datatype_cell(Type::typeset), block_of({loaded}));
+  EXPECT_TRUE(same_value(made, typeset_of({Type::integer, Type::float_})));
+  EXPECT_TRUE(same_value(*typeset_from_spec(result, block_of({loaded})), typeset_of({Type::integer, Type::float_})));
 }
 
 TEST_F(Typesets, SetOperationsComplementAndToBlock) {
