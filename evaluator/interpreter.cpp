@@ -187,8 +187,9 @@ constexpr std::array<FirstCellRule, 256> kFirstCell = type_table<256>(eval_itsel
 
 // While the next cell is a word whose value is an op!, calls it with the value so far as its left
 // operand (moved to where the expression began) and the code after the word for the rest. One
-// precedence, grouping to the left.
-Status apply_infix(Code& code, Cell* expression_top, bool push) {
+// precedence, grouping to the left. Kept out of line: eval_expression then tail-calls it and
+// saves only the few registers its own short path needs.
+[[gnu::noinline]] Status apply_infix(Code& code, Cell* expression_top, bool push) {
   while (!code.at_end()) {
     Cell& next = code.cell();
     if (cell_type(next) != Type::word) return {};
