@@ -41,10 +41,6 @@ const Cell* word_value_quiet_slow(Cell& word) {
   return word_value_cell_core(word, word.w1);
 }
 
-void set_word_assign(const Cell& word, const Cell& value) {
-  if (cell_type(value) == Type::unset) raise_error(error_id("script", "need-value"), word);
-  Cell target = word;
-  word_set(target, value);
-}
+void raise_need_value(const Cell& word) { raise_error(error_id("script", "need-value"), word); }
 
 }  // namespace qel

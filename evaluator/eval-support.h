@@ -77,8 +77,15 @@ inline const Cell* word_value_quiet(Cell& word) {
   return word_value_quiet_slow(word);
 }
 
+// Raises script need-value naming the word.
+[[noreturn]] void raise_need_value(const Cell& word);
+
 // set-word assignment: an unset value raises script need-value naming the word; otherwise the
 // word (a copy: its own cell is not changed) is set, notifying an owning object.
-void set_word_assign(const Cell& word, const Cell& value);
+inline void set_word_assign(const Cell& word, const Cell& value) {
+  if (cell_type(value) == Type::unset) [[unlikely]] raise_need_value(word);
+  Cell target = word;
+  word_set(target, value);
+}
 
 }  // namespace qel

@@ -60,7 +60,7 @@ Status eval_paren(Code& code, bool push, bool) {
 // set-word in the code caches its slot as a word read does, so the next assignment takes the
 // fast route.
 Status eval_set_word(Code& code, bool push, bool) {
-  resolve_word(code.cell());
+  if (code.cell().w3 == kUnresolved) [[unlikely]] resolve_word(code.cell());
   const Cell word = code.cell();
   const uint32_t at = code.index++;
   stack_open_frame(word, frame_bits(code, kFrameInterpNative));
