@@ -280,6 +280,7 @@ void hashtable_grow(NodeId table, int64_t request) {
   NoGcScope no_gc;
   HashTable old = table_record(table);
   const uint32_t buckets = resize_buckets(request);
+  if (old.count > resize_bound(buckets)) fatal_assertion();  // the request leaves room for every entry
   table_start_over(table, buckets, resize_bound(buckets), kEntrySlotBytes);
   // Room for every entry the new size takes before it grows again.
   NodeId entries = new_cell_series(int64_t{resize_bound(buckets)} * (old.aux / sizeof(Cell)));
@@ -289,14 +290,21 @@ void hashtable_grow(NodeId table, int64_t request) {
   EntrySlot* slots = entry_slots(record);
   const uint8_t* old_entries = series_buffer(old.block)->head_address();
   const uint32_t old_bytes = series_buffer(old.block)->tail - series_buffer(old.block)->head;
+  // The live keys are distinct and the new arrays hold no deleted bucket: each key takes the
+  // first empty bucket of its sequence, and its entry goes to the tail, which has room for all.
+  SeriesBuffer* target = series_buffer(entries);
+  const uint32_t mask = buckets - 1;
   for (uint32_t offset = 0; offset < old_bytes; offset += old.aux) {
     const Cell* entry = reinterpret_cast<const Cell*>(old_entries + offset);
     if (entry->header != kUnsetHeader) continue;
-    Probe probe = probe_entry_key(view, entry->w1);
-    table_take_bucket(view, probe.bucket);
-    slots[probe.bucket] = {entry->w1, static_cast<int32_t>(block_length(entries) * sizeof(Cell))};
-    std::memcpy(series_reserve_tail_bytes(entries, old.aux), entry, old.aux);
+    uint32_t i = word_hash(entry->w1) & mask;
+    for (uint32_t step = 1; view.state(i) != kBucketEmpty; ++step) i = (i + step) & mask;
+    view.set_state(i, kBucketOccupied);
+    slots[i] = {entry->w1, static_cast<int32_t>(target->tail - target->head)};
+    std::memcpy(target->tail_address(), entry, old.aux);
+    target->tail += old.aux;
   }
+  record.count = record.occupied = (target->tail - target->head) / old.aux;
 }
 
 // --- Kinds 1 and 2 ------------------------------------------------------------------------------
