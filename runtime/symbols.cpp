@@ -132,9 +132,19 @@ std::u32string name_code_points(const Cell& symbol) {
     std::memcpy(&k, bytes + i, 4);
     h = murmur_mix_block(h, fold_ascii_block<uint32_t>(k));
   }
+  const size_t rest = length & 3;
   uint32_t k = 0;
-  for (size_t shift = 0; i < length; ++i, shift += 8) k |= uint32_t{fold_ascii(bytes[i])} << shift;
-  if (length & 3) h = murmur_mix_tail(h, k);
+  if (length >= 4) {
+    // The tail bytes are the top ones of the name's last four: one load and a shift, with no
+    // loop whose trip count changes from name to name.
+    uint32_t last;
+    std::memcpy(&last, bytes + length - 4, 4);
+    k = static_cast<uint32_t>(uint64_t{fold_ascii_block<uint32_t>(last)} >> (32 - 8 * rest));
+  } else {
+    for (size_t shift = 0; i < length; ++i, shift += 8) k |= uint32_t{fold_ascii(bytes[i])} << shift;
+  }
+  const uint32_t tailed = murmur_mix_tail(h, k);
+  h = rest ? tailed : h;
   return murmur_fmix32(h ^ static_cast<uint32_t>(length));
 }
 
@@ -163,7 +173,11 @@ bool symbol_name_equal(std::string_view a, std::string_view b, bool up_to_case) 
   return a.size() == b.size() && (up_to_case ? same_bytes<true>(a, b) : same_bytes<false>(a, b));
 }
 
-uint32_t symbol_table_put(NodeId table, std::string_view name, bool up_to_case) {
+namespace {
+
+// symbol-table-put for one case option: the probe's comparisons are compiled for it.
+template <bool up_to_case>
+uint32_t put_name(NodeId table, std::string_view name) {
   const uint32_t hash = folded_hash(name);
   hashtable_grow_if_full(table);
   TableView view = table_view(table);
@@ -176,9 +190,11 @@ uint32_t symbol_table_put(NodeId table, std::string_view name, bool up_to_case) 
     if (symbol_tag(symbols[position]) != hash_tag(hash)) return false;
     std::string_view other = name_of(symbols[position]);
     if (other.size() != name.size()) return false;
-    if (!up_to_case && same_bytes<false>(other, name)) return true;
+    if constexpr (!up_to_case) {
+      if (same_bytes<false>(other, name)) return true;
+    }
     if (!same_bytes<true>(other, name)) return false;
-    if (up_to_case) return true;
+    if constexpr (up_to_case) return true;
     if (first_up_to_case < 0) first_up_to_case = position;
     return false;
   });
@@ -195,8 +211,14 @@ uint32_t symbol_table_put(NodeId table, std::string_view name, bool up_to_case) 
   return id;
 }
 
-uint32_t symbol_intern_bytes(std::string_view name) { return symbol_table_put(table_node, name, false); }
-uint32_t symbol_intern_cstring_nocase(const char* name) { return symbol_table_put(table_node, name, true); }
+}  // namespace
+
+uint32_t symbol_table_put(NodeId table, std::string_view name, bool up_to_case) {
+  return up_to_case ? put_name<true>(table, name) : put_name<false>(table, name);
+}
+
+uint32_t symbol_intern_bytes(std::string_view name) { return put_name<false>(table_node, name); }
+uint32_t symbol_intern_cstring_nocase(const char* name) { return put_name<true>(table_node, name); }
 
 uint32_t symbol_intern(const Cell& string) {
   SeriesBuffer* buffer = series_buffer(string.w2);
