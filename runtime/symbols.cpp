@@ -185,7 +185,9 @@ uint32_t put_name(NodeId table, std::string_view name) {
   // case met on the way; interning up to case stops at that first one.
   int32_t first_up_to_case = -1;
   const Cell* symbols = series_buffer(block_node)->head_cell();
+  const uint8_t tag = bucket_tag(hash);
   Probe probe = table_probe(view, hash, [&](uint32_t bucket) {
+    if (view.tags[bucket] != tag) return false;
     const int32_t position = view.keys[bucket];
     if (symbol_tag(symbols[position]) != hash_tag(hash)) return false;
     std::string_view other = name_of(symbols[position]);
@@ -207,7 +209,7 @@ uint32_t put_name(NodeId table, std::string_view name) {
   uint32_t alias = first_up_to_case < 0 ? kNoAlias : symbol_canonical(static_cast<uint32_t>(first_up_to_case) + 1);
   uint32_t id = append_symbol(name, alias, hash);
   view = table_view(table);
-  table_occupy(view, probe.bucket, static_cast<int32_t>(id - 1));
+  table_occupy(view, probe.bucket, static_cast<int32_t>(id - 1), hash);
   return id;
 }
 
