@@ -1,10 +1,10 @@
 // Interpreting chunks of code: a block of 1,000 calls of a two-argument function, 1,000
 // assignments of a sum, and 1,000 calls of an action, evaluated as a whole; against Python 3
 // exec of a compiled chunk and Lua 5.4 running a loaded chunk of the same 1,000 lines.
-#include <Python.h>
+#include "bench/script-peers.h"  // first: it includes Python.h
+
 #include <benchmark/benchmark.h>
 
-#include <lua.hpp>
 #include <string>
 
 #include "evaluator/function.h"
@@ -83,36 +83,20 @@ void run_qel(benchmark::State& state, const Chunk& chunk) {
   }
 }
 
-void run_python(benchmark::State& state, const Chunk& chunk) {
-  Py_Initialize();
-  PyObject* globals = PyDict_New();
-  PyDict_SetItemString(globals, "__builtins__", PyEval_GetBuiltins());
-  PyObject* defined = PyRun_String("def f(a, b):\n    return a\na = 1\nb = 2\n", Py_file_input, globals, globals);
-  Py_XDECREF(defined);
+// The chunk repeated kLines times in a peer's language.
+std::string repeated(const char* line) {
   std::string text;
-  for (int i = 0; i < kLines; ++i) text += chunk.python;
-  PyObject* compiled = Py_CompileString(text.c_str(), "<chunk>", Py_file_input);
-  for (auto _ : state) {
-    PyObject* result = PyEval_EvalCode(compiled, globals, globals);
-    if (!result) state.SkipWithError("python");
-    Py_XDECREF(result);
-  }
-  Py_DECREF(compiled);
-  Py_DECREF(globals);
+  for (int i = 0; i < kLines; ++i) text += line;
+  return text;
+}
+
+void run_python(benchmark::State& state, const Chunk& chunk) {
+  bench_support::run_python_program(state, "def f(a, b):\n    return a\na = 1\nb = 2\n",
+                                    repeated(chunk.python).c_str());
 }
 
 void run_lua(benchmark::State& state, const Chunk& chunk) {
-  lua_State* lua = luaL_newstate();
-  luaL_openlibs(lua);
-  luaL_dostring(lua, "function f(a, b) return a end a = 1 b = 2");
-  std::string text;
-  for (int i = 0; i < kLines; ++i) text += chunk.lua;
-  luaL_loadstring(lua, text.c_str());
-  for (auto _ : state) {
-    lua_pushvalue(lua, -1);
-    if (lua_pcall(lua, 0, 0, 0) != LUA_OK) state.SkipWithError("lua");
-  }
-  lua_close(lua);
+  bench_support::run_lua_program(state, "function f(a, b) return a end a = 1 b = 2", repeated(chunk.lua).c_str());
 }
 
 const bool registered = [] {

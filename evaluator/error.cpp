@@ -10,14 +10,17 @@
 #include "datatypes/series/string-core.h"
 #include "evaluator/interpreter.h"
 #include "evaluator/object.h"
+#include "evaluator/system-values.h"
 #include "runtime/action-lookup.h"
 #include "runtime/call-trace.h"
 #include "runtime/contexts.h"
 #include "runtime/datatype-registry.h"
 #include "runtime/error-raise.h"
+#include "runtime/gc-root.h"
 #include "runtime/series.h"
 #include "runtime/services.h"
 #include "runtime/symbols.h"
+#include "runtime/value-stack.h"
 
 namespace qel {
 
@@ -26,9 +29,13 @@ namespace {
 constexpr uint32_t kFieldCount = std::size(kErrorFieldNames);
 constexpr int32_t kNearLimit = 40;
 constexpr int32_t kFilesLimit = 40;
-// The call-trace level the reports use until the system object holds its own setting.
-constexpr int32_t kStackTraceLevel = 1;
 constexpr int32_t kNoLimit = INT32_MAX;
+
+// system/state/stack-trace: the call-trace level of reports; 0 (none) unless an integer!.
+int32_t stack_trace_level() {
+  const Cell setting = system_stack_trace();
+  return cell_type(setting) == Type::integer ? integer_value(setting) : 0;
+}
 
 // A word! of the spelling, bound to no context.
 Cell unbound_word(std::string_view name) {
@@ -81,6 +88,22 @@ ErrorId id_of_words(const Cell& spec) {
   const std::optional<uint32_t> id = id_position(*category, cells[1]);
   if (!id) raise_error(error_id("script", "invalid-spec-field"), unbound_word("id"));
   return ErrorId{*category, *id};
+}
+
+// An error whose fields a block of assignments sets: the block is bound to the fields and
+// evaluated, then `type` and `id` must name a catalog entry, which gives the code.
+Cell error_of_assignments(const Cell& spec) {
+  GcRoot<Cell> error(error_new());
+  bind_block_deep(spec, error->w1, false);
+  Cell* top = value_stack.top;
+  throw_if_exit(eval_block(spec, false));
+  value_stack.top = top;
+  const std::optional<uint32_t> category = category_position(error_field(*error, ErrorField::type));
+  if (!category) raise_error(error_id("script", "invalid-spec-field"), unbound_word("type"));
+  const std::optional<uint32_t> id = id_position(*category, error_field(*error, ErrorField::id));
+  if (!id) raise_error(error_id("script", "invalid-spec-field"), unbound_word("id"));
+  integer_make_at(error_field(*error, ErrorField::code), ErrorId{*category, *id}.code());
+  return *error;
 }
 
 // --- Form ---------------------------------------------------------------------------------------
@@ -183,10 +206,11 @@ int32_t error_form(const Cell& error, Cell& output, bool part, int32_t limit) {
   series_append_ascii(output.w2, "\n*** Near : ");
   append_value(output, error_field(error, ErrorField::near), true, kNearLimit);
   const Cell stack = error_field(error, ErrorField::stack);
-  if (kStackTraceLevel > 0 && cell_type(stack) == Type::integer) {
+  const int32_t level = stack_trace_level();
+  if (level > 0 && cell_type(stack) == Type::integer) {
     series_append_ascii(output.w2, "\n*** Stack:");
-    stack_form_calls(kStackTraceLevel, static_cast<uint32_t>(integer_value(stack)), output, kNoLimit);
-  } else if (kStackTraceLevel > 0 && cell_type(stack) == Type::block) {
+    stack_form_calls(level, static_cast<uint32_t>(integer_value(stack)), output, kNoLimit);
+  } else if (level > 0 && cell_type(stack) == Type::block) {
     series_append_ascii(output.w2, "\n*** Stack: ");
     append_value(output, stack, false, kNoLimit);
   }
@@ -212,12 +236,22 @@ Cell* error_make_action(Cell& type, Cell& spec, Type) {
 
 }  // namespace
 
-Cell error_new() {
-  const NodeId context = context_make(kFieldCount, false, false, 0, kObjectContext);
+Cell error_fields_object() {
+  const Cell object = object_make_empty(kFieldCount);
   const Cell none = make_cell(Type::none);
-  for (const char* name : kErrorFieldNames) context_add_value(context, unbound_word(name), none);
-  const Cell error = make_cell(Type::error, context, kErrorClassId, 0);
-  context_owner(context) = error;
+  for (const char* name : kErrorFieldNames) context_add_value(object.w1, unbound_word(name), none);
+  return object;
+}
+
+Cell error_new() {
+  // A copy of system/standard/error once it exists, retyped; the same layout before.
+  Cell error = system_standard_error();
+  if (cell_type(error) == Type::object)
+    context_clone(error, kObjectContext);
+  else
+    error = error_fields_object();
+  error = make_cell(Type::error, error.w1, kErrorClassId, 0);
+  context_owner(error.w1) = error;
   // An error shows the expression being evaluated when it was made.
   if (cell_type(current_expression()) != Type::none_id) error_field(error, ErrorField::near) = current_expression();
   return error;
@@ -245,8 +279,7 @@ Cell error_make(const Cell& spec) {
       const uint32_t length = series_buffer_length(spec.w2);
       const Type first = spec.w1 < length ? cell_type(series_buffer(spec.w2)->head_cell()[spec.w1]) : Type::none_id;
       if (first == Type::word) return error_build(id_of_words(spec), {});
-      // A spec of field assignments needs the interpreter to run it.
-      if (first == Type::set_word) raise_error(error_id("internal", "not-done"));
+      if (first == Type::set_word) return error_of_assignments(spec);
       raise_error(error_id("internal", "invalid-error"), spec);
     }
     default:
@@ -263,13 +296,22 @@ void error_complete(Cell& error) {
   if (cell_type(error) != Type::error) return;
   const Cell mark = error_field(error, ErrorField::stack);
   if (cell_type(mark) != Type::integer) return;
-  Cell calls;
-  block_make_at(calls, 8);
-  stack_collect_calls(kStackTraceLevel, calls, static_cast<uint32_t>(integer_value(mark)));
-  error_field(error, ErrorField::stack) = calls;
+  GcRoot<Cell> calls;
+  block_make_at(*calls, 8);
+  stack_collect_calls(stack_trace_level(), *calls, static_cast<uint32_t>(integer_value(mark)));
+  error_field(error, ErrorField::stack) = *calls;
+  // The files being loaded, when there are any (an empty list names none).
+  const Cell files = system_source_files();
+  if (cell_type(files) == Type::block && block_length(files) > 0) {
+    Cell* top = value_stack.top;
+    const Cell copy = *block_copy_deep(files, DeepCopy::none);
+    error_field(error, ErrorField::files) = copy;
+    value_stack.top = top;
+  }
 }
 
 void register_error_datatype() {
+  system_values_forget();  // memory is fresh: the values of a former run are gone
   services().error_build = error_build;
   services().error_set_where = error_set_where;
   services().error_stack_field = [](const Cell& error) { return &error_field(error, ErrorField::stack); };

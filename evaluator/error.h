@@ -18,7 +18,11 @@ inline constexpr const char* kErrorFieldNames[] = {"code", "type", "id",    "arg
                                                    "arg3", "near", "where", "stack", "files"};
 inline constexpr uint32_t kErrorClassId = 1;
 
-// A fresh error: every field none.
+// A new object! of the ten error fields, every one none: the layout of every error! value (the
+// prototype system/standard/error is one).
+Cell error_fields_object();
+// A fresh error: a copy of the prototype retyped to error! (class id 1), every field none but
+// `near`, which holds the current expression.
 Cell error_new();
 // The field's value cell; valid until the next safe point.
 Cell& error_field(const Cell& error, ErrorField field);
@@ -31,12 +35,12 @@ Cell error_make(const Cell& spec);
 // error-set-where: stores the value in `where` when `where` is none.
 void error_set_where(Cell& error, const Cell& where);
 // error-complete: when the value is an error! whose `stack` holds a call-stack depth, replaces
-// it by the block of the call words up to that depth (the files of the source being loaded
-// join when the system object keeps them).
+// it by the block of the call words up to that depth at the stack-trace level, and copies the
+// source files being loaded (system/state/source-files) into `files` when there are any.
 void error_complete(Cell& error);
 
 // register-error-datatype: error! with make, form and mold; installs the error services
-// (error_build, error_set_where, error_stack_field).
+// (error_build, error_set_where, error_stack_field); forgets the system values of a former run.
 void register_error_datatype();
 
 }  // namespace qel

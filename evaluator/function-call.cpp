@@ -1,5 +1,6 @@
 // function-call.cpp: calling function-like values from code: frames, argument fetching, the
 // body of a function, and where the result goes.
+#include <algorithm>
 #include <optional>
 
 #include "evaluator/argument-fetch.h"
@@ -110,10 +111,15 @@ void throw_if_exit(Status status) {
   if (!status.ok()) throw_code(status.code());
 }
 
-Cell call_function_with(const Cell& function_value, std::span<const Cell> arguments) {
+namespace {
+
+// Calls the function value with the arguments under a frame named by `name`, as a callback of
+// the given bit; with `after`, copies the argument slots as the call left them there (the first
+// slot holds the result by then).
+Cell call_with_arguments(const Cell& function_value, std::span<const Cell> arguments, const Cell& name,
+                         uint32_t callback, Cell* after) {
   Cell function = function_value;
   if (cell_type(function) == Type::op) set_value_type_byte(function, op_wrapped_type(function));
-  const Cell name = anon_word();
   stack_push_value(function);  // held while it runs
   const Code none{make_cell(Type::block), 0, 0, false};
   open_call_frame(function, name, none);
@@ -142,7 +148,7 @@ Cell call_function_with(const Cell& function_value, std::span<const Cell> argume
   switch (cell_type(function)) {
     case Type::function:
       function_init_locals(description.local_count);
-      status = eval_function_body(function, name, 0);
+      status = eval_function_body(function, name, callback);
       break;
     case Type::routine:
       eval_checked_call(function);
@@ -156,12 +162,27 @@ Cell call_function_with(const Cell& function_value, std::span<const Cell> argume
   }
   throw_if_exit(status);
   const Cell result = *value_stack.base;
+  if (after) std::copy_n(value_stack.base, std::min<size_t>(mandatory, arguments.size()), after);
   if (cell_type(function) == Type::function)
     stack_close_call_frame();
   else
     stack_close_frame();
   stack_drop(2);  // the result and the function value
   return result;
+}
+
+}  // namespace
+
+Cell call_function_with(const Cell& function, std::span<const Cell> arguments) {
+  return call_with_arguments(function, arguments, anon_word(), 0, nullptr);
+}
+
+Cell call_function_named(const Cell& function, std::span<const Cell> arguments, const Cell& name, uint32_t callback) {
+  return call_with_arguments(function, arguments, name, callback, nullptr);
+}
+
+Cell call_function_updating(const Cell& function, std::span<Cell> arguments) {
+  return call_with_arguments(function, arguments, anon_word(), 0, arguments.data());
 }
 
 }  // namespace qel

@@ -9,6 +9,7 @@
 #include "evaluator/argument-fetch.h"
 #include "evaluator/eval-support.h"
 #include "runtime/action-lookup.h"
+#include "runtime/call-stack.h"
 #include "runtime/contexts.h"
 #include "runtime/cycle-guard.h"
 #include "runtime/datatype-registry.h"
@@ -16,6 +17,7 @@
 #include "runtime/language-thread.h"
 #include "runtime/runtime-symbols.h"
 #include "runtime/series.h"
+#include "runtime/services.h"
 #include "runtime/symbols.h"
 #include "runtime/value-stack.h"
 
@@ -323,7 +325,26 @@ Cell function_collect_locals(const Cell& spec, const Cell& body) {
 
 Cell function_spec_block(const Cell& value) { return make_cell(Type::block, 0, value.w2); }
 
+Cell function_spec_arg_word(uint32_t n) {
+  for (uint32_t depth = call_stack_depth(); depth > 0; --depth) {
+    const CallFrame& frame = call_stack_frames[depth - 1];
+    if (!frame_is_named(frame)) continue;
+    Cell word = make_cell(Type::word, frame.word_context, frame.symbol, kUnresolved);
+    const Cell* value = word_value_quiet(word);
+    const Type type = value ? cell_type(*value) : Type::none;
+    if (type != Type::native && type != Type::action && type != Type::op && type != Type::function &&
+        type != Type::routine)
+      break;
+    const SpecCells cells(function_spec_block(*value));
+    for (uint32_t i = cells.begin, k = 0; i < cells.end; ++i)
+      if (parameter_type(cells.type_at(i)) && k++ == n) return make_cell(Type::word, 0, cells.at(i).w2, kUnresolved);
+    break;
+  }
+  return make_cell(Type::none);
+}
+
 void register_function_datatype() {
+  services().function_spec_arg_word = function_spec_arg_word;
   register_datatype(Type::function, Type::context, "function!",
                     ActionRow()
                         .set<Act::Make>(function_make)

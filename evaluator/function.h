@@ -59,7 +59,13 @@ Cell function_spec_block(const Cell& value);
 // A more series of `cells` cells, each unset, with the description at cell 1.
 NodeId function_more_make(uint32_t cells, NodeId description);
 
-// register-function-datatype: function! (parent context!).
+// function-spec-arg-word: the n-th parameter word (word!, get-word!, lit-word! and refinement!
+// cells counted) of the function the innermost named call frame's word refers to, as a word!;
+// none when that word refers to no native!, action!, op!, function! or routine!, or the spec has
+// fewer parameters.
+Cell function_spec_arg_word(uint32_t n);
+
+// register-function-datatype: function! (parent context!); installs function-spec-arg-word.
 void register_function_datatype();
 
 }  // namespace qel

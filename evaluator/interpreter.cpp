@@ -17,6 +17,7 @@
 #include "runtime/runtime-symbols.h"
 #include "runtime/series.h"
 #include "runtime/symbols.h"
+#include "runtime/type-table.h"
 #include "runtime/value-stack.h"
 
 namespace qel {
@@ -157,14 +158,9 @@ Status eval_issue(Code& code, bool push, bool passive) {
   return eval_itself(code, push, passive);
 }
 
-struct RuleRow {
-  Type type;
-  FirstCellRule rule;
-};
-
 // The first-cell table: what an expression does by the type of its first cell. Every type not
 // listed evaluates to itself.
-constexpr RuleRow kFirstCellRows[] = {
+constexpr TypeRow<FirstCellRule> kFirstCellRows[] = {
     {Type::paren, eval_paren},
     {Type::set_word, eval_set_word},
     {Type::set_path, eval_set_path},
@@ -182,14 +178,7 @@ constexpr RuleRow kFirstCellRows[] = {
     {Type::issue, eval_issue},
 };
 
-constexpr std::array<FirstCellRule, 256> first_cell_table() {
-  std::array<FirstCellRule, 256> table{};
-  table.fill(eval_itself);
-  for (const RuleRow& row : kFirstCellRows) table[type_index(row.type)] = row.rule;
-  return table;
-}
-
-constexpr std::array<FirstCellRule, 256> kFirstCell = first_cell_table();
+constexpr std::array<FirstCellRule, 256> kFirstCell = type_table<256>(eval_itself, kFirstCellRows);
 
 // --- Infix operators ------------------------------------------------------------------------------
 

@@ -94,6 +94,11 @@ Status eval_function_body(const Cell& function, const Cell& name, uint32_t callb
 // ones not given; every refinement absent), for C++ code that cannot answer a Status (a sort
 // comparator): a non-zero Status travels on as NonLocalExit. The eval-function-body service.
 Cell call_function_with(const Cell& function, std::span<const Cell> arguments);
+// The same under a frame named by the word, as a callback of the given bit (a change hook's).
+Cell call_function_named(const Cell& function, std::span<const Cell> arguments, const Cell& name, uint32_t callback);
+// The same, and each argument given is replaced by its slot as the call left it (a function
+// that sets its parameter changes it; the first slot holds the result by then).
+Cell call_function_updating(const Cell& function, std::span<Cell> arguments);
 
 // --- The current expression ---------------------------------------------------------------------
 

@@ -3,9 +3,20 @@
 
 #include <array>
 
+#include "evaluator/break-natives.h"
+#include "evaluator/compare-natives.h"
+#include "evaluator/conditional-natives.h"
+#include "evaluator/do-native.h"
+#include "evaluator/exit-natives.h"
 #include "evaluator/function-natives.h"
 #include "evaluator/interpreter.h"
+#include "evaluator/loop-natives.h"
+#include "evaluator/print-natives.h"
+#include "evaluator/reduce-native.h"
 #include "evaluator/spec-table.h"
+#include "evaluator/system-values.h"
+#include "evaluator/transcode-native.h"
+#include "evaluator/value-natives.h"
 #include "runtime/actions.h"
 #include "runtime/quit.h"
 
@@ -18,8 +29,49 @@ uint32_t next_slot = 1;
 
 // The natives built so far, by slot. The others keep an empty entry: their words stay unset.
 constexpr NativeEntryRow kNativeEntryRows[] = {
+    {1, native_if},
+    {2, native_unless},
+    {3, native_either},
+    {4, native_any},
+    {5, native_all},
+    {6, native_while},
+    {7, native_until},
+    {8, native_loop},
+    {9, native_repeat},
+    {10, native_forever},
+    {11, native_foreach},
+    {12, native_forall},
+    {13, native_remove_each},
+    {14, native_func},
     {14, native_func},   {15, native_function}, {16, native_does},
+    {15, native_function},
+    {16, native_does},
+    {17, native_has},
     {17, native_has},    {79, native_exit},     {80, native_return},
+    {18, native_switch},
+    {19, native_case},
+    {20, native_do},
+    {23, native_print},
+    {24, native_prin},
+    {25, native_compare<kCompareEqual>},
+    {26, native_compare<kCompareNotEqual>},
+    {27, native_compare<kCompareStrictEqual>},
+    {28, native_compare<kCompareLesser>},
+    {29, native_compare<kCompareGreater>},
+    {30, native_compare<kCompareLesserOrEqual>},
+    {31, native_compare<kCompareGreaterOrEqual>},
+    {32, native_same},
+    {33, native_not},
+    {34, native_type},
+    {35, native_reduce},
+    {70, native_try},
+    {77, native_break},
+    {78, native_continue},
+    {79, native_exit},
+    {80, native_return},
+    {81, native_throw},
+    {82, native_catch},
+    {106, native_transcode},
 };
 
 }  // namespace
@@ -42,12 +94,14 @@ bool action_slot_has_word(uint32_t slot) {
 
 void init_native_entries() {
   interpreter_init();
+  print_natives_init();
   entries.fill(nullptr);
   next_slot = 1;
   std::array<NativeEntry, kNamedNatives> named{};
   for (const NativeEntryRow& row : kNativeEntryRows) named[row.slot - 1] = row.entry;
   register_native_entries(named);
   define_language_values();
+  system_values_init();
 }
 
 }  // namespace qel

@@ -35,9 +35,9 @@ std::span<const NativeEntryRow> native_entry_rows();
 // Whether an action slot has a word (every slot but path-step, the reserved slot and compare).
 bool action_slot_has_word(uint32_t slot);
 
-// init-native-entries: the start-up step: the interpreter's own state, the entry table, then the
-// values the specs name: datatype words, the language typesets, the natives whose entries exist,
-// the actions and the operators over actions.
+// init-native-entries: the start-up step: the interpreter's state, the print buffer, the entry
+// table, then the values the specs name: datatype words, the language typesets, the natives
+// whose entries exist, the actions and the operators over actions and natives.
 void init_native_entries();
 
 }  // namespace qel

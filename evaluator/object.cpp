@@ -12,6 +12,8 @@
 #include "datatypes/scalars/output-text.h"
 #include "datatypes/series/block-core.h"
 #include "datatypes/series/string-core.h"
+#include "evaluator/function.h"
+#include "evaluator/interpreter.h"
 #include "runtime/action-lookup.h"
 #include "runtime/contexts.h"
 #include "runtime/cycle-guard.h"
@@ -29,8 +31,6 @@ namespace {
 
 // The last class id handed out; 1 and 2 are error!'s and port!'s.
 uint32_t last_class_id = 2;
-// On an object's context cell: the object owns the series of its fields.
-constexpr uint32_t kContextOwner = 0x10000;
 
 // The object's field count, field words and field values; valid until the next safe point.
 uint32_t field_count(const Cell& object) { return context_length(object.w1); }
@@ -94,7 +94,7 @@ void object_reflect(Cell& object, Cell& field) {
       if (field_word(self, s)->header & kWordSetInObject) append_cell(b, bound_field_word(self, s, Type::word));
     });
   } else if (names(field, "owner")) {
-    logic_make_at(object, (context_cell(self.w1).header & kContextOwner) != 0);
+    logic_make_at(object, (series_buffer(self.w1)->flags & kSeriesOwnerMark) != 0);
   } else if (names(field, "events?")) {
     logic_make_at(object, self.w3 != 0);
   } else {
@@ -206,44 +206,49 @@ int32_t object_compare(const Cell& a, const Cell& b, int32_t op) {
   return 0;
 }
 
-// The series types a copied object copies for itself rather than share.
-bool copied_series_type(Type type) {
-  return any_block_type(type) || is_text_type(type) || type == Type::binary || type == Type::vector ||
-         type == Type::image;
-}
-
-// copy: a new object of the same class over a copy of the context; its series values are copied
-// deeply and the blocks among them rebound to the copy.
+// copy: a new object of the same class over a copy of the context that owns its series and
+// functions, as a child of a prototype does, with hooks of its own.
 Cell* object_copy(Cell& object, Cell*, bool, Cell*, Cell& result) {
-  check_stack_headroom();
   result = object;
-  const NodeId context = context_clone(result, kObjectContext);
-  for (uint32_t slot = 0; slot < field_count(result); ++slot) {
-    Cell value = field_value(result, slot);
-    if (!copied_series_type(cell_type(value))) continue;
-    Cell copy;
-    lookup_action_for_value<Act::Copy>(value)(value, nullptr, true, nullptr, copy);
-    if (any_block_type(cell_type(copy))) bind_block_deep(copy, context, false);
-    field_value(result, slot) = copy;
-  }
+  result.w3 = 0;
+  context_clone(result, kObjectContext);
+  object_own_inherited_values(result);
+  object_install_hooks(result);
   return &result;
 }
 
 // The change-hook record: cell 0 for on-change*, cell 1 for on-deep-change*, each an integer!
-// cell whose w1 is the handler's field slot (kNoHandler when none) and w2 its local count, both at
-// full width.
+// cell whose w1 is the handler's field slot (kNoHandler when none) and w2 its local count
+// (spec-count-locals), both at full width.
 constexpr uint32_t kNoHandler = 0xFFFFFFFF;
 constexpr const char* kHandlerNames[] = {"on-change*", "on-deep-change*"};
+// The callback bits the handlers run under (system/state/callbacks: change? and deep?).
+constexpr uint32_t kHandlerCallbackBits[] = {8, 16};
 
-// The handler the record names (0: on-change*, 1: on-deep-change*) when its field holds a
-// function!; raises invalid-obj-evt for an object without a record.
-std::optional<Cell> hook_handler(const Cell& object, uint32_t which) {
+// A handler of the record (0: on-change*, 1: on-deep-change*): its function and the word that
+// names its frame.
+struct Handler {
+  Cell function;
+  Cell name;
+};
+
+// The handler the record names when its field holds a function!; raises invalid-obj-evt for an
+// object without a record.
+std::optional<Handler> hook_handler(const Cell& object, uint32_t which) {
   if (object.w3 == 0) raise_error(error_id("script", "invalid-obj-evt"), object);
   const uint32_t slot = series_buffer(object.w3)->head_cell()[which].w1;
   if (slot == kNoHandler || slot >= field_count(object)) return std::nullopt;
   const Cell handler = field_value(object, slot);
   if (cell_type(handler) != Type::function) return std::nullopt;
-  return handler;
+  return Handler{handler, bound_field_word(object, slot, Type::word)};
+}
+
+// Runs the handler under a frame named after its field, as a callback of its kind; the
+// arguments are held by the call.
+void fire(const Cell& object, uint32_t which, std::span<const Cell> args) {
+  const std::optional<Handler> handler = hook_handler(object, which);
+  if (!handler) return;
+  call_function_named(handler->function, args, handler->name, kHandlerCallbackBits[which]);
 }
 
 // The field slot of a handler, checked: a function!, none, unset or absent field is fine; any
@@ -258,13 +263,27 @@ uint32_t handler_slot(const Cell& object, const char* name) {
               datatype_cell(type));
 }
 
+// The record cell of a handler slot: the slot and the handler's local count.
+Cell record_cell(const Cell& object, uint32_t slot) {
+  if (slot == kNoHandler) return make_cell(Type::integer, kNoHandler, 0, 0);
+  const int32_t locals = spec_count_locals(function_spec_block(field_value(object, slot)), 0, false);
+  return make_cell(Type::integer, slot, static_cast<uint32_t>(locals), 0);
+}
+
 }  // namespace
+
+bool object_is_handler_field(const Cell& object, uint32_t slot) {
+  const std::string_view name = symbol_name(field_word(object, slot)->w2);
+  for (const char* handler : kHandlerNames)
+    if (symbol_name_equal(name, handler, true)) return true;
+  return false;
+}
 
 void object_install_hooks(Cell& object) {
   const uint32_t slots[] = {handler_slot(object, kHandlerNames[0]), handler_slot(object, kHandlerNames[1])};
   if (slots[0] == kNoHandler && slots[1] == kNoHandler) return;
   const NodeId record = new_cell_series(2);
-  for (uint32_t slot : slots) *series_append_fresh_slot(record) = make_cell(Type::integer, slot, 0, 0);
+  for (uint32_t slot : slots) *series_append_fresh_slot(record) = record_cell(object, slot);
   object.w3 = record;
   context_owner(object.w1) = object;
   if (slots[1] != kNoHandler) {
@@ -274,20 +293,16 @@ void object_install_hooks(Cell& object) {
 }
 
 void object_fire_field_change(const Cell& owner, const Cell& word, const Cell& old_value, const Cell& new_value) {
-  const std::optional<Cell> handler = hook_handler(owner, 0);
-  if (!handler) return;
   const Cell args[] = {word, old_value, new_value};
-  services().eval_function_body(*handler, std::span<const Cell>(args));
+  fire(owner, 0, args);
 }
 
 void object_fire_on_change(const OwnerChange& change) {
-  const std::optional<Cell> handler = hook_handler(change.owner, 1);
-  if (!handler) return;
   const Cell args[] = {change.owner,     change.word,
                        change.value,     change.action,
                        change.new_value, make_cell(Type::integer, 0, static_cast<uint32_t>(change.index)),
                        make_cell(Type::integer, 0, static_cast<uint32_t>(change.part))};
-  services().eval_function_body(*handler, std::span<const Cell>(args));
+  fire(change.owner, 1, args);
 }
 
 int32_t object_mold_as(const Cell& object, std::string_view opening, Cell& output, bool all, bool flat, bool part,
@@ -320,8 +335,14 @@ Cell object_make_empty(int64_t n) {
 void register_object_datatype() {
   services().object_fire_field_change = object_fire_field_change;
   services().object_fire_on_change = object_fire_on_change;
+  services().object_reflect = [](const Cell& object, const Cell& field) {
+    Cell value = object, word = field;
+    object_reflect(value, word);
+    return value;
+  };
   register_datatype(Type::object, Type::none_id, "object!",
                     ActionRow()
+                        .set<Act::Make>(object_make_action)
                         .set<Act::Select>(object_select)
                         .set<Act::Reflect>(object_reflect)
                         .set<Act::Modify>(object_modify)

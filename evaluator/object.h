@@ -19,6 +19,31 @@ uint32_t object_next_class_id();
 // object-make-empty: a new object with room for n fields and class id 0.
 Cell object_make_empty(int64_t n);
 
+// make object! (object-make): a new object from a prototype object (its context copied) or the
+// object! type (four empty slots), and a spec: an object! merged in (its words added, its values
+// copied), or a block whose set-words are collected, which is bound to the new object (self
+// included) and evaluated after the prototype's series and functions were taken over. A new
+// class id is taken when fields were added or there was no prototype. Then the hooks are
+// installed. Any other spec is syntax malconstruct (object!, the spec).
+Cell object_make(const Cell& prototype, const Cell& spec);
+Cell* object_make_action(Cell& type, Cell& spec, Type type_id);
+// object-collect-set-words: adds the spec's set-words (from its index) to the context and
+// answers whether any was new. A run of set-words ending the spec gets none (it is never
+// evaluated); in literal mode every run gets the value after it unevaluated, the words true,
+// yes and on giving true, false, no and off false, and none none.
+bool object_collect_set_words(NodeId context, const Cell& spec, bool literal);
+// The object's series values replaced by deep copies bound to it and its function! values made
+// again with bodies bound to it, so nothing is shared with the object they came from.
+void object_own_inherited_values(const Cell& object);
+// object-set-from-value: sets the fields from one value: a block's items in order (none past its
+// end), another object's namesake fields, or (any other value, or with only) the value itself.
+// Without any and some an unset! item paired with a field is script need-value before anything
+// is set; with some a none item leaves its field alone. Fields are set as set-words set them;
+// the handler fields of an object with hooks are only marked.
+void object_set_from_value(const Cell& object, const Cell& value, bool any, bool only, bool some);
+// Whether the slot is the object's on-change* or on-deep-change* field.
+bool object_is_handler_field(const Cell& object, uint32_t slot);
+
 // object-mold-as: the opening text, then each field as a set-word and its molded value (one
 // indented line each unless flat), then "]"; an object met inside itself writes the cycle marker.
 int32_t object_mold_as(const Cell& object, std::string_view opening, Cell& output, bool all, bool flat, bool part,
@@ -35,7 +60,7 @@ void object_install_hooks(Cell& object);
 void object_fire_field_change(const Cell& owner, const Cell& word, const Cell& old_value, const Cell& new_value);
 void object_fire_on_change(const OwnerChange& change);
 
-// register-object-datatype: object! with select, reflect, modify, form, mold, path step, put,
+// register-object-datatype: object! with make, select, reflect, modify, form, mold, path step, put,
 // compare and copy, which error! inherits; installs the two fire services.
 void register_object_datatype();
 

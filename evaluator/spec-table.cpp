@@ -202,6 +202,23 @@ constexpr OperatorRow kOperators[] = {
     {"**", Act::Power},    {"and", Act::And},    {"or", Act::Or},      {"xor", Act::Xor},
 };
 
+// The operators over natives: the operator word and the native it wraps.
+struct NativeOperatorRow {
+  std::string_view word;
+  std::string_view native;
+};
+constexpr NativeOperatorRow kNativeOperators[] = {
+    {"=", "equal?"},   {"<>", "not-equal?"}, {"==", "strict-equal?"},    {"=?", "same?"},
+    {"<", "lesser?"},  {">", "greater?"},    {"<=", "lesser-or-equal?"}, {">=", "greater-or-equal?"},
+};
+
+// The slot of a native by its name; 0 for a name not in the table.
+uint32_t native_slot_named(std::string_view name) {
+  for (uint32_t slot = 1; slot <= kNamedNatives; ++slot)
+    if (kNativeSpecs[slot - 1].name == name) return slot;
+  return 0;
+}
+
 // The global word of a name, bound to its slot (added unset when new).
 Cell global_word(std::string_view name) { return context_add_word(symbol_intern_bytes(name), global_context()); }
 
@@ -317,6 +334,10 @@ void define_natives_and_actions() {
   }
   for (const OperatorRow& row : kOperators)
     define(row.word, op_make_value(canonical_value(Type::action, static_cast<uint32_t>(slot_number(row.action)))));
+  for (const NativeOperatorRow& row : kNativeOperators) {
+    const uint32_t slot = native_slot_named(row.native);
+    if (native_entry(slot)) define(row.word, op_make_value(canonical_value(Type::native, slot)));
+  }
 }
 
 }  // namespace

@@ -32,7 +32,7 @@ Cell spec_block_from_text(std::string_view text);
 std::string_view datatype_name(Type type);
 
 // The start-up's values: datatype words, the 18 language typesets, the natives whose entries
-// exist, the action words and the operators over actions.
+// exist, the action words and the operators over actions and natives.
 void define_language_values();
 
 }  // namespace qel

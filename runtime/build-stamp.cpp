@@ -6,6 +6,9 @@
 #ifndef QEL_BUILD_EPOCH
 #define QEL_BUILD_EPOCH 0
 #endif
+#ifndef QEL_VERSION
+#define QEL_VERSION "0.0.0"
+#endif
 
 namespace qel {
 
@@ -28,5 +31,7 @@ const char* build_stamp() {
   static const std::string stamp = format_date_stamp(QEL_BUILD_EPOCH);
   return stamp.c_str();
 }
+
+const char* build_version() { return QEL_VERSION; }
 
 }  // namespace qel

@@ -12,6 +12,7 @@
 #include "runtime/heap-array.h"
 #include "runtime/memory.h"
 #include "runtime/series-buffer.h"
+#include "runtime/type-table.h"
 
 namespace qel {
 
@@ -86,13 +87,8 @@ void mark_handle_value(const Cell& cell) {
   if (cell.w3 != kNoSlot) extres_slot_mark(cell.w3, nullptr);
 }
 
-struct MarkRow {
-  Type type;
-  TypeMarker marker;
-};
-
 // What a cell of each type refers to; every type not listed holds no memory.
-constexpr MarkRow kMarkRows[] = {
+constexpr TypeRow<TypeMarker> kMarkRows[] = {
     {Type::block, mark_block_value},        {Type::paren, mark_block_value},
     {Type::path, mark_block_value},         {Type::lit_path, mark_block_value},
     {Type::set_path, mark_block_value},     {Type::get_path, mark_block_value},
@@ -113,14 +109,7 @@ constexpr MarkRow kMarkRows[] = {
     {Type::handle, mark_handle_value},
 };
 
-constexpr std::array<TypeMarker, kTypeTableRows> marker_table() {
-  std::array<TypeMarker, kTypeTableRows> table{};
-  table.fill(mark_nothing);
-  for (const MarkRow& row : kMarkRows) table[type_index(row.type)] = row.marker;
-  return table;
-}
-
-std::array<TypeMarker, kTypeTableRows> markers = marker_table();
+std::array<TypeMarker, kTypeTableRows> markers = type_table(mark_nothing, kMarkRows);
 
 // Sets the node's mark bit; answers true when it was clear.
 bool test_and_mark(NodeId node) {

@@ -335,6 +335,10 @@ void console_write_units(const void* units, size_t count, int unit_size, bool li
   if (line_end) stage_byte('\n');
 }
 
+void console_write_utf8(const char* text, size_t length) {
+  write_bytes(reinterpret_cast<const uint8_t*>(text), length, false);
+}
+
 void print_cstring(const char* text) { print_bytes(text, std::strlen(text)); }
 
 void print_cstring_limited(const char* text, size_t limit) { print_bytes(text, ::strnlen(text, limit)); }

@@ -45,6 +45,9 @@ inline void console_write_latin1_line(const uint8_t* text, size_t count) { conso
 inline void console_write_utf16(const uint16_t* text, size_t count) { console_write_units(text, count, 2, false); }
 inline void console_write_utf16_line(const uint16_t* text, size_t count) { console_write_units(text, count, 2, true); }
 
+// Writes UTF-8 text as it is (the console's prompt and echo), without the print hooks.
+void console_write_utf8(const char* text, size_t length);
+
 // ---- typed print primitives: byte text as it is, also handed to the byte-string hooks ----
 
 void print_cstring(const char* text);

@@ -281,7 +281,11 @@ Cell* word_value_cell_core(const Cell& word, NodeId context) {
   if (context == 0) raise_error(error_id("script", "no-value"), word);
   const Cell& header = context_cell(context);
   if (word.w3 == kUnresolved) {
+    // The global context's own record, and the word self that binding an object's spec leaves
+    // unresolved, read the owner cell: self is the object.
     if (context == global) return &context_owner(global);
+    if (context_kind(context) == kObjectContext && symbol_name_equal(symbol_name(word.w2), "self", true))
+      return &context_owner(context);
     raise_error(error_id("script", "no-value"), word);
   }
   if (header.w2 == 0 || word.w3 >= context_length(context)) raise_error(error_id("script", "not-in-context"), word);

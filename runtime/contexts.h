@@ -87,7 +87,8 @@ Cell* context_word_value_cell(uint32_t symbol, NodeId context);
 void word_set_core(Cell& word, const Cell& value, NodeId context, bool notify);
 void word_set_integer(Cell& word, int32_t n);
 // word-value-cell-core: the word's value cell; not-in-context for a context without values;
-// an unresolved word raises no-value, except in the global context, whose owner cell it reads.
+// an unresolved word raises no-value, except in the global context and for the word self in an
+// object's context, which read the context's owner cell.
 // An unbound word (no context) raises no-value.
 Cell* word_value_cell_core(const Cell& word, NodeId context);
 

@@ -216,6 +216,7 @@ enum class MessageShape { text, field, block };
 struct MessagePart {
   std::string_view text;  // the text, or the field word's spelling (a get-word without its colon)
   int field = 0;          // 1 to 3 for a field word, 0 for a text
+  bool get = false;       // the field word is written as a get-word
 };
 
 // Reads the pieces of a catalog message in order; a text message is a single text piece.
@@ -247,9 +248,10 @@ class MessageReader {
     if (end == std::string_view::npos) end = rest_.size();
     std::string_view word = rest_.substr(0, end);
     rest_.remove_prefix(end);
-    if (!word.empty() && word.front() == ':') word.remove_prefix(1);
+    const bool get = !word.empty() && word.front() == ':';
+    if (get) word.remove_prefix(1);
     if (word != "arg1" && word != "arg2" && word != "arg3") return fail();
-    part = {word, word.back() - '0'};
+    part = {word, word.back() - '0', get};
     return true;
   }
 

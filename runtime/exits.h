@@ -46,17 +46,19 @@ Cell stack_caller_name();
 // block! already.
 void error_set_stack_mark(const Cell& error);
 
-// Runs `body` with errors trapped as try traps them: under a try frame, taking every code up to
-// the error code. After an error the stacks are as on entry with the error pushed; otherwise the
-// try frame is closed and what the body pushed stays. C++ code that takes errors traps them so:
-// an error with no try frame under it ends the program.
+// Runs `body` with errors trapped as try traps them: under a try frame (or the try/all frame of
+// `frame_bits`), taking every code up to the error code. After an error the stacks are as on
+// entry with the error pushed; after a normal end the try frame is closed and what the body
+// pushed stays; after another exit the stacks stay where its unwinder put them, at its target.
+// C++ code that takes errors traps them so: an error with no try frame under it ends the program.
 template <class Body>
-Caught trap_errors(Body&& body) {
+Caught trap_errors(Body&& body, uint32_t frame_bits = kFrameTry) {
   uint32_t depth = call_stack_depth();
   Cell* base = value_stack.base;
   Cell* top = value_stack.top;
-  stack_open_frame(anon_symbol(), 0, kFrameTry);
+  stack_open_frame(anon_symbol(), 0, frame_bits);
   Caught caught = catch_site(kThrowError, std::forward<Body>(body));
+  if (caught.taken != 0 && caught.taken != kThrowError) return caught;
   stack_pop_frames_to(depth);  // frames a try/all inside left, when it did not take the error itself
   value_stack.base = base;
   if (caught.taken == kThrowError) {

@@ -3,8 +3,10 @@
 
 #include <algorithm>
 
+#include "evaluator/console-launch.h"
 #include "evaluator/interpreter.h"
 #include "evaluator/native-table.h"
+#include "evaluator/print-natives.h"
 #include "evaluator/random.h"
 #include "loader/lexer/lexer-state.h"
 #include "runtime/contexts.h"
@@ -31,7 +33,7 @@ Cell stand_in_port_actor(const Cell&) { return make_cell(Type::none); }
 void stand_in_trace_event(uint32_t, std::span<const Cell>) {}
 void stand_in_field_change(const Cell&, const Cell&, const Cell&, const Cell&) {}
 void stand_in_on_change(const OwnerChange&) {}
-void stand_in_print(const Cell&) {}
+Cell stand_in_object_reflect(const Cell&, const Cell&) { raise_error(error_id("internal", "not-done")); }
 void nothing() {}
 void stand_in_decode_boot(const uint8_t*) {}
 std::optional<std::string> stand_in_script_title() { return std::nullopt; }
@@ -47,8 +49,9 @@ constexpr Services kStandIns = {
     .trace_event = stand_in_trace_event,
     .object_fire_field_change = stand_in_field_change,
     .object_fire_on_change = stand_in_on_change,
+    .object_reflect = stand_in_object_reflect,
     .eval_function_body = call_function_with,  // the interpreter's own
-    .print = stand_in_print,
+    .print = print_line_service,  // the print core
     .random_init = random_init,  // the generator's own start-up seeding
     .crypt_provider_acquire = nothing,
     .init_native_entries = init_native_entries,  // the evaluator's own
@@ -64,7 +67,7 @@ constexpr Services kStandIns = {
     .build_library = nothing,
     .show_message_box = stand_in_message_box,
     .gui_init = nothing,
-    .launch = nothing,
+    .launch = console_launch,  // the text console's own
     .add_gui_print = nothing,
 };
 

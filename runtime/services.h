@@ -39,6 +39,8 @@ struct Services {
   void (*object_fire_field_change)(const Cell& owner, const Cell& word, const Cell& old_value, const Cell& new_value);
   // an object's deep-change handler for a change inside a series it owns
   void (*object_fire_on_change)(const OwnerChange& change);
+  // reflect of an object with a field word (words, values, body ...): a new value
+  Cell (*object_reflect)(const Cell& object, const Cell& field);
   // calls a function value with the arguments (pushed by the callee) and answers its result;
   // may reach safe points
   Cell (*eval_function_body)(const Cell& function, std::span<const Cell> args);

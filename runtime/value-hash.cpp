@@ -5,6 +5,7 @@
 
 #include "runtime/murmur-hash.h"
 #include "runtime/series-buffer.h"
+#include "runtime/type-table.h"
 #include "runtime/symbols.h"
 
 namespace qel {
@@ -44,12 +45,7 @@ uint32_t money_bytes(const Cell& value) {
 enum class Rule : uint8_t { zero, unset, none, word1, word2, word3, canonical, symbol, bytes12, bytes23, bytes123,
                             tuple, binary, text, money };
 
-struct RuleRow {
-  Type type;
-  Rule rule;
-};
-
-constexpr RuleRow kRuleRows[] = {
+constexpr TypeRow<Rule> kRuleRows[] = {
     {Type::unset, Rule::unset},        {Type::none, Rule::none},
     {Type::datatype, Rule::word1},     {Type::logic, Rule::word1},      {Type::object, Rule::word1},
     {Type::error, Rule::word1},        {Type::port, Rule::word1},
@@ -72,14 +68,7 @@ constexpr RuleRow kRuleRows[] = {
     {Type::money, Rule::money},
 };
 
-constexpr std::array<Rule, kTypeTableRows> rule_table() {
-  std::array<Rule, kTypeTableRows> table{};
-  table.fill(Rule::zero);
-  for (const RuleRow& row : kRuleRows) table[type_index(row.type)] = row.rule;
-  return table;
-}
-
-constexpr std::array<Rule, kTypeTableRows> kRules = rule_table();
+constexpr std::array<Rule, kTypeTableRows> kRules = type_table(Rule::zero, kRuleRows);
 
 }  // namespace
 

@@ -23,6 +23,7 @@
 #include "runtime/error-raise.h"
 #include "runtime/gc-root.h"
 #include "runtime/language-thread.h"
+#include "runtime/contexts.h"
 #include "runtime/runtime-symbols.h"
 #include "runtime/series.h"
 #include "runtime/services.h"
@@ -37,10 +38,17 @@ constexpr int64_t kCellBytes = sizeof(Cell);
 
 // --- make and to ----------------------------------------------------------------------------------
 
-// The conversions that the object!, map!, vector! and string! datatypes bring with them: until
-// they do, asking for one is internal not-done rather than a wrong block.
+// The conversions that the map!, vector! and string! datatypes bring with them: until they do,
+// asking for one is internal not-done rather than a wrong block.
 bool conversion_of_another_type(Type type) {
-  return type == Type::object || type == Type::map || type == Type::vector || type == Type::string;
+  return type == Type::map || type == Type::vector || type == Type::string;
+}
+
+// An object's body (its set-words and values) as a new block of the type, in place of the spec.
+Cell* block_of_object(Cell& spec, Type type_id) {
+  spec = services().object_reflect(spec, make_cell(Type::word, 0, sym_body, kUnresolved));
+  set_value_type_byte(spec, type_id);
+  return &spec;
 }
 
 // make of the block family: a block-like spec copied, or a number giving the room of a new
@@ -57,7 +65,10 @@ Cell* make_block_family(const Cell& spec, Type type_id, bool percent_size) {
   raise_error(error_id("script", "bad-make-arg"), datatype_cell(type_id), spec);
 }
 
-Cell* block_make(Cell&, Cell& spec, Type type_id) { return make_block_family(spec, type_id, false); }
+Cell* block_make(Cell&, Cell& spec, Type type_id) {
+  if (cell_type(spec) == Type::object) return block_of_object(spec, type_id);
+  return make_block_family(spec, type_id, false);
+}
 
 // The datatype! values of the registered types a typeset holds, in id order.
 Cell* block_from_typeset(const Cell& types) {
@@ -539,6 +550,7 @@ int32_t block_form(const Cell& value, Cell& buffer, bool part, int32_t limit) {
 
 Cell* block_to(Cell&, Cell& spec, Type type_id) {
   Type spec_type = cell_type(spec);
+  if (spec_type == Type::object) return block_of_object(spec, type_id);
   if (conversion_of_another_type(spec_type)) raise_error(error_id("internal", "not-done"));
   if (any_block_type(spec_type)) return block_make_from(spec, type_id);
   Cell* made = spec_type == Type::typeset ? block_from_typeset(spec) : block_push_new(1);

@@ -95,15 +95,21 @@ LexerAnswer lexer_load_string(Cell& out, const Cell& string, int64_t length, con
   return scan_copy(out, copy.data(), bytes, string, request);
 }
 
-LexerAnswer lexer_load_binary(Cell& out, const Cell& binary, int64_t length, const LexerRequest& request) {
+uint32_t binary_bom_size(const Cell& binary, int64_t length) {
   static constexpr uint8_t kByteOrderMark[] = {0xEF, 0xBB, 0xBF};
+  uint64_t bytes = part_length(length, units_from_index(binary));
+  const uint8_t* at = series_buffer(binary.w2)->head_address() + binary.w1;
+  return bytes >= sizeof kByteOrderMark && std::memcmp(at, kByteOrderMark, sizeof kByteOrderMark) == 0
+             ? sizeof kByteOrderMark
+             : 0;
+}
+
+LexerAnswer lexer_load_binary(Cell& out, const Cell& binary, int64_t length, const LexerRequest& request) {
   Cell input = binary;
   uint64_t bytes = part_length(length, units_from_index(input));
-  const uint8_t* at = series_buffer(input.w2)->head_address() + input.w1;
-  if (bytes >= 3 && std::memcmp(at, kByteOrderMark, 3) == 0) {
-    input.w1 += 3;
-    bytes -= 3;
-  }
+  uint32_t mark = binary_bom_size(binary, length);
+  input.w1 += mark;
+  bytes -= mark;
   LexerScratch copy(bytes);
   if (bytes) std::memcpy(copy.data(), series_buffer(input.w2)->head_address() + input.w1, bytes);
   copy.data()[bytes] = 0;

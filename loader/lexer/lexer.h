@@ -41,4 +41,8 @@ LexerAnswer lexer_load_string(Cell& out, const Cell& string, int64_t length, con
 // byte-order mark at its index, which is passed over.
 LexerAnswer lexer_load_binary(Cell& out, const Cell& binary, int64_t length, const LexerRequest& request);
 
+// The size of the UTF-8 byte-order mark at a binary!'s index within its first `length` bytes
+// (-1: all of them): 3, or 0 when there is none.
+uint32_t binary_bom_size(const Cell& binary, int64_t length);
+
 }  // namespace qel

@@ -175,6 +175,7 @@ class EvalTest : public ::testing::Test {
     restart_memory();
     datatype_tables_init();
     register_datatypes();
+    datatype_table_make_words();  // as the start-up does once the global context exists
     installed_build = services().error_build;
     services().error_build = record_error;
     init_action_entries();
@@ -207,8 +208,8 @@ class EvalTest : public ::testing::Test {
     return native_value_build(Type::native, slot, load(spec), 0);
   }
 
-  // The conditionals and the comparison are not built yet; tests use these: if-true cond block,
-  // either-true cond a b, greater? a b and the operator > over it.
+  // The conditionals are not built yet; tests use these: if-true cond block and either-true
+  // cond a b.
   static void define_test_natives() {
     define("if-true", test_native(
                           [](const int32_t*) -> Status {
@@ -224,14 +225,6 @@ class EvalTest : public ::testing::Test {
                                 return eval_block(value_stack.base[cell_truthy(value_stack.base[0]) ? 1 : 2], true);
                               },
                               "cond a [block!] b [block!]"));
-    define("greater?", test_native(
-                           [](const int32_t*) -> Status {
-                             const bool greater = compare_values(value_stack.base[0], value_stack.base[1], kCompareGreater);
-                             *value_stack.base = make_cell(Type::logic, greater ? 1 : 0);
-                             return {};
-                           },
-                           "a b"));
-    define(">", op_make_value(value_of("greater?")));
   }
 
   // A new block of test notation, rooted in the root block.

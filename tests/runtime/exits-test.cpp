@@ -277,6 +277,22 @@ TEST_F(ExitsTest, FillingTheValueStackRaisesAtTheLastCell) {
   EXPECT_EQ(stack_index(value_stack.top), 2u);  // the error, then the new cell
 }
 
+TEST_F(ExitsTest, ABreakThroughATrapKeepsTheStacksAtItsLoop) {
+  stack_open_native_frame(word(kOuter));
+  Cell* loop_base = stack_open_loop_frame(word(kF));
+  stack_open_native_frame(word(kG));
+  stack_push_value(integer(1));
+  Caught caught = trap_errors([] {
+    stack_open_native_frame(word(kH));
+    stack_push_value(integer(7));
+    return unwind_break(true, false);
+  });
+  EXPECT_EQ(caught.taken, kThrowBreak);
+  EXPECT_EQ(call_stack_depth(), 2u);
+  EXPECT_EQ(value_stack.base, loop_base);
+  EXPECT_EQ(integer_of(*loop_base), 7);
+}
+
 TEST_F(ExitsTest, TrappingErrorsLeavesTheStacksAsOnEntryWithTheErrorPushed) {
   stack_open_native_frame(word(kF));
   stack_push_value(integer(1));

@@ -1,0 +1,94 @@
+// do-native.cpp: do, by the type of its value.
+#include "evaluator/do-native.h"
+
+#include <array>
+
+#include "datatypes/series/block-core.h"
+#include "evaluator/eval-path.h"
+#include "evaluator/interpreter.h"
+#include "loader/lexer/lexer.h"
+#include "runtime/contexts.h"
+#include "runtime/error-raise.h"
+#include "runtime/exits.h"
+#include "runtime/type-table.h"
+#include "runtime/value-stack.h"
+
+namespace qel {
+
+namespace {
+
+// What do does with a value of one type. `position` is /next's word, or null. The answer goes
+// into the native's result cell.
+using DoRule = Status (*)(const Cell& value, const Cell* position);
+
+// block!, paren!, hash!: every expression from the index; with /next only the one there, the
+// word then holding the block at the index after it.
+Status do_block(const Cell& value, const Cell* position) {
+  const Cell block = value;
+  if (!position) return eval_block(block, true);
+  uint32_t next = 0;
+  QEL_TRY(eval_next(block, next));  // the value stays pushed while the word is set
+  Cell rest = block;
+  rest.w1 = next;
+  Cell word = *position;
+  word_set(word, rest);
+  stack_set_result_only(*stack_last_value());
+  return {};
+}
+
+// string!: the text loaded by the lexer, then done as a block (/next applies to that block).
+Status do_string(const Cell& value, const Cell* position) {
+  Cell* loaded = stack_push_value(make_cell(Type::none));  // rooted while it runs
+  (void)lexer_load_string(*loaded, value, -1, {});
+  return do_block(*loaded, position);
+}
+
+// The path family: the path evaluated; a function it reaches is called with no arguments to take.
+// A set-path has no value to set: need-value, as for one at the end of code.
+Status do_path(const Cell& value, const Cell*) {
+  if (cell_type(value) == Type::set_path) raise_error(error_id("script", "need-value"), value);
+  Cell path = value;
+  const PathMode mode = cell_type(path) == Type::get_path ? PathMode::get : PathMode::plain;
+  if (cell_type(path) == Type::lit_path) set_value_type_byte(path, Type::path);
+  return eval_path(path, nullptr, mode, false, false, nullptr);
+}
+
+// error!: raised again.
+Status do_error(const Cell& value, const Cell*) { throw_error_value(value); }
+
+// file! and url!: running scripts comes with the library's loader, not here yet.
+Status do_script(const Cell&, const Cell*) { raise_error(error_id("internal", "not-done")); }
+
+// Any other value: evaluated as one expression of its own, so a word gives its value (a
+// function's is called, with no arguments to take) and other values themselves.
+Status do_expression(const Cell& value, const Cell*) {
+  Cell* holder = block_push_new(1);  // rooted while it runs
+  block_append_copy(*holder, value);
+  Code code = code_of(*holder);
+  return eval_expression(code, false, false, false);
+}
+
+// The rules by type; every type not listed is one expression.
+constexpr TypeRow<DoRule> kDoRows[] = {
+    {Type::block, do_block},     {Type::paren, do_block},    {Type::hash, do_block},
+    {Type::path, do_path},       {Type::lit_path, do_path},  {Type::get_path, do_path},
+    {Type::set_path, do_path},   {Type::string, do_string},  {Type::error, do_error},
+    {Type::file, do_script},     {Type::url, do_script},
+};
+
+constexpr std::array<DoRule, 256> kDoRules = type_table<256>(do_expression, kDoRows);
+
+// The refinements of do, in spec order.
+enum DoRefinement { kExpand, kArgs, kNext, kTrace };
+
+}  // namespace
+
+Status native_do(const int32_t* refinements) {
+  // Tracing and the preprocessor arrive with their own subsystems.
+  if (refinements[kExpand] >= 0 || refinements[kTrace] >= 0) raise_error(error_id("internal", "not-done"));
+  const Cell value = value_stack.base[0];
+  const Cell* position = refinements[kNext] >= 0 ? value_stack.base + refinements[kNext] : nullptr;
+  return kDoRules[value.header & kTypeByteMask](value, position);
+}
+
+}  // namespace qel

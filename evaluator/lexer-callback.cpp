@@ -1,0 +1,73 @@
+// lexer-callback.cpp: calling a user's tracer for the lexer's events.
+#include "evaluator/lexer-callback.h"
+
+#include <array>
+
+#include "datatypes/scalars/truth.h"
+#include "evaluator/function.h"
+#include "evaluator/interpreter.h"
+#include "runtime/contexts.h"
+#include "runtime/datatype-registry.h"
+#include "runtime/series.h"
+#include "runtime/symbols.h"
+
+namespace qel {
+
+namespace {
+
+// The event words by event, in the order of the mask bits.
+constexpr const char* kEventNames[] = {"prescan", "scan", "load", "open", "close", "error"};
+
+// The type argument: a datatype!, or for a token without one the word comma or none!.
+Cell type_argument(const LexerTraceCall& call) {
+  if (call.type > 0) return datatype_cell(static_cast<Type>(call.type));
+  if (call.token_type == kTokenComma) return word_from_c_string("comma");
+  return make_cell(Type::none);
+}
+
+bool trace_callback(const LexerTracer& tracer, LexerTraceCall& call) {
+  const Cell input = lexer_innermost()->input;  // the running scan's input, from its index
+  Cell at = input;
+  at.w1 = static_cast<uint32_t>(input.w1 + call.index);
+  std::array<Cell, 5> arguments{
+      word_from_c_string(kEventNames[static_cast<uint8_t>(call.event)]),
+      at,
+      type_argument(call),
+      make_cell(Type::integer, 0, static_cast<uint32_t>(call.line)),
+      call.has_value ? call.value
+                     : make_cell(Type::pair, 0, static_cast<uint32_t>(call.start), static_cast<uint32_t>(call.end)),
+  };
+  Cell answer = call_function_updating(tracer.function, arguments);
+  const Cell& moved = arguments[1];
+  if (cell_type(moved) == cell_type(input) && moved.w2 == input.w2 && moved.w1 != at.w1)
+    call.index = static_cast<int64_t>(moved.w1) - input.w1;
+  return cell_truthy(answer);
+}
+
+}  // namespace
+
+uint32_t lexer_callback_mask(const Cell& callback) {
+  if (cell_type(callback) != Type::function) return kAllLexerEvents;
+  const Cell body = *function_more_cell(callback, kMoreBody);
+  if (cell_type(body) != Type::block || body.w1 >= series_buffer_length(body.w2)) return kAllLexerEvents;
+  const Cell filter = series_buffer(body.w2)->head_cell()[body.w1];
+  if (cell_type(filter) != Type::block) return kAllLexerEvents;
+  uint32_t mask = 0;
+  for (uint32_t i = filter.w1; i < series_buffer_length(filter.w2); ++i) {
+    const Cell word = series_buffer(filter.w2)->head_cell()[i];
+    if (cell_type(word) != Type::word) continue;
+    for (uint32_t event = 0; event < std::size(kEventNames); ++event)
+      if (symbol_name_equal(symbol_name(word.w2), kEventNames[event], true)) mask |= 1u << event;
+  }
+  return mask;
+}
+
+LexerTracer lexer_callback_tracer(const Cell& callback) {
+  LexerTracer tracer;
+  tracer.call = trace_callback;
+  tracer.function = callback;
+  tracer.mask = lexer_callback_mask(callback);
+  return tracer;
+}
+
+}  // namespace qel

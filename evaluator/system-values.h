@@ -1,0 +1,28 @@
+// system-values.h: the values the system object will hold for the error layer, built at start-up
+// from the runtime's own tables and rooted until that object exists: the error catalog
+// (system/catalog/errors), the error prototype (system/standard/error) and the settings
+// system/state/stack-trace and system/state/source-files.
+//
+// The catalog is an object of one object per category, in catalog order; each holds `code`
+// (integer!), `type` (the string! reports show) and one field per id whose value is its message:
+// a string!, the word of an error field, or a block of strings and field words (get-words where
+// the catalog writes them so).
+#pragma once
+
+#include "runtime/cell.h"
+
+namespace qel {
+
+// Builds the values (the language's initial settings: stack-trace 1, source-files an empty
+// block) and roots them in the root block.
+void system_values_init();
+// Forgets the values: memory is about to be restarted (the datatypes are registered again).
+void system_values_forget();
+
+// The values; none before system_values_init, except stack-trace, which reads its initial 1.
+Cell system_error_catalog();
+Cell system_standard_error();
+Cell system_stack_trace();
+Cell system_source_files();
+
+}  // namespace qel

@@ -1,0 +1,35 @@
+// console-input.h: the console's front-end services: asking for a line with a prompt, reading
+// standard input a line at a time, and the width results are cut to.
+//
+// A read line is valid UTF-8 whatever came in (ill-formed bytes become U+FFFD), of any length,
+// without its line end (LF, and a CR just before it). When standard input is no terminal the
+// line is echoed after the prompt with a line end, so standard output reads as the transcript
+// of the session.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace qel {
+
+// Replaces every ill-formed UTF-8 sequence of the bytes by U+FFFD (a bad lead byte alone; a
+// lead with a bad continuation up to, not including, the bad byte; a sequence cut short by the
+// end as a whole).
+std::string utf8_sanitized(std::span<const uint8_t> bytes);
+
+// Reads the next line of standard input; none at the end of input (a last line without a line
+// end is still a line).
+std::optional<std::string> console_read_line();
+
+// ask: writes the prompt, reads a line and echoes it when standard input is no terminal; none
+// at the end of input.
+std::optional<std::string> console_ask(std::string_view prompt);
+
+// Columns of the console: the terminal's width when standard output is a terminal that reports
+// one, else the numeric value of COLUMNS, else 80.
+int64_t console_columns();
+
+}  // namespace qel

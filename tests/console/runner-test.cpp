@@ -1,0 +1,155 @@
+// runner-test.cpp: the qel program as a console and as a script runner: exact transcripts,
+// exit statuses, and the rules of reading, cutting and finding headers.
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "evaluator/console-command.h"
+#include "evaluator/script-runner.h"
+#include "runtime/console-input.h"
+#include "tools/case-driver/child-process.h"
+
+namespace qel {
+namespace {
+
+using cases::ChildResult;
+using cases::TemporaryDirectory;
+
+// Runs qel with the arguments and input, at 80 columns in a fresh home.
+ChildResult run_qel(std::vector<std::string> arguments, std::string input, long columns = 80) {
+  TemporaryDirectory home;
+  arguments.insert(arguments.begin(), QEL_BINARY);
+  return cases::run_child({arguments, std::move(input), cases::console_test_environment(columns, home)});
+}
+
+// The output without the Where, Near and Stack lines of errors (the error form's own).
+std::string without_error_details(const std::string& output) {
+  std::string kept;
+  for (size_t at = 0; at < output.size();) {
+    size_t end = output.find('\n', at);
+    end = end == std::string::npos ? output.size() : end + 1;
+    std::string_view line(output.data() + at, end - at);
+    if (!line.starts_with("*** Where: ") && !line.starts_with("*** Near : ") && !line.starts_with("*** Stack:"))
+      kept += line;
+    at = end;
+  }
+  return kept;
+}
+
+// Standard output after the banner (up to the first prompt), without error details.
+std::string after_banner(const std::string& output) {
+  size_t prompt = output.find(">> ");
+  return without_error_details(prompt == std::string::npos ? output : output.substr(prompt));
+}
+
+TEST(Console, TranscriptIsExact) {
+  ChildResult result = run_qel({"--cli"}, "multiply 6 7\n\nb: [x\ny]\n\"a b\n1 / 0\n");
+  EXPECT_EQ(result.exit_status, 0);
+  EXPECT_TRUE(result.output.starts_with("--== Qel 0.1.0 ==--\nType HELP for starting information.\n"));
+  EXPECT_EQ(after_banner(result.output),
+            ">> multiply 6 7\n== 42\n"
+            ">> \n"
+            ">> b: [x\n[    y]\n== [x\ny]\n"
+            ">> \"a b\n*** Syntax Error: (line 1) invalid string at \"a b\n"
+            ">> 1 / 0\n*** Math Error: attempt to divide by zero\n\n"
+            ">> ");
+  EXPECT_EQ(run_qel({}, "1 + 1\n").output.find(">> 1 + 1\n== 2\n") != std::string::npos, true);
+}
+
+TEST(Console, EndOfInputInsideACommandExitsAtOnce) {
+  ChildResult result = run_qel({"--cli"}, "[1 2\n");
+  EXPECT_EQ(result.exit_status, 0);
+  EXPECT_EQ(after_banner(result.output), ">> [1 2\n[    ");
+  EXPECT_EQ(run_qel({"--cli"}, "").exit_status, 0);
+}
+
+TEST(Console, LinesAreUtf8OfAnyLengthWithoutCr) {
+  // An invalid byte reads as U+FFFD; a CR before the line end goes; a last line needs no line end.
+  ChildResult result = run_qel({"--cli"}, "length? \"a\xFF" "b\"\r\nlength? \"\xC3\xA9\"");
+  EXPECT_EQ(after_banner(result.output), ">> length? \"a\xEF\xBF\xBD" "b\"\n== 3\n>> length? \"\xC3\xA9\"\n== 1\n>> ");
+  std::string long_text(1 << 20, 'x');
+  result = run_qel({"--cli"}, "length? \"" + long_text + "\"\n", 0);
+  EXPECT_NE(result.output.find("\n== 1048576\n"), std::string::npos);
+}
+
+TEST(Console, AWrongCaseFileFailsNamingFileAndLine) {
+  TemporaryDirectory folder;
+  std::string path = folder.path() + "/wrong.qcase";
+  std::ofstream(path) << ">> 1 + 1\n== 2\n>> 2 + 2\n== 5\n";
+  ChildResult result = cases::run_child({{QEL_CASE_DRIVER, QEL_BINARY, path}, "", {}});
+  EXPECT_EQ(result.exit_status, 1);
+  EXPECT_NE(result.output.find(path + ":4: transcript differs"), std::string::npos) << result.output;
+  EXPECT_NE(result.output.find("actual:   == 4"), std::string::npos) << result.output;
+}
+
+// A script file in a fresh folder.
+struct Script {
+  TemporaryDirectory folder;
+  std::string path;
+  explicit Script(const std::string& text) : path(folder.path() + "/s.qel") { std::ofstream(path) << text; }
+};
+
+TEST(Scripts, RunAfterTheHeaderOrWhole) {
+  struct Row {
+    const char* text;
+    int status;
+    const char* output;
+  } rows[] = {
+      {"junk before Qel [title: \"t\"] x: 6 * 7 x / 0", 1, "*** Math Error: attempt to divide by zero\n\n"},
+      {"Qel [] 1 + 1", 0, ""},
+      {"1 + 1", 0, ""},  // no header: the whole text
+      {"Qel [] (1 2", 1, "*** Syntax Error: (line 1) missing ) at (1 2\n"},
+      {"Qel/System [] 1", 1, "*** Error: contains Qel/System code which requires compilation!\n"},
+      {"Qel  \n[", 1, "*** Syntax Error: (line 2) missing ] at [\n"},
+  };
+  for (const Row& row : rows) {
+    Script script(row.text);
+    ChildResult result = run_qel({script.path}, "");
+    EXPECT_EQ(result.exit_status, row.status) << row.text;
+    EXPECT_EQ(without_error_details(result.output), row.output) << row.text;
+  }
+}
+
+TEST(Scripts, AFileThatCannotBeReadFails) {
+  TemporaryDirectory folder;
+  for (const std::string& path : {std::string("nope.qel"), folder.path() + "/"}) {
+    ChildResult result = run_qel({path}, "");
+    EXPECT_EQ(result.exit_status, 1);
+    // The name molds as a file! once that type is registered, as a string! until then.
+    EXPECT_TRUE(result.output.starts_with("*** Access Error: cannot open: ")) << result.output;
+    EXPECT_NE(result.output.find(path), std::string::npos) << result.output;
+  }
+}
+
+TEST(ResultCut, KeepsWhatFitsTheWidth) {
+  struct Row {
+    int64_t length, columns, keep;
+    bool ellipsis;
+  } rows[] = {{37, 40, 37, false}, {38, 40, 33, true}, {1000, 0, 1000, false},
+              {3, 5, 0, true},     {2, 5, 2, false},   {10, 1, 0, true}};
+  for (const Row& row : rows) {
+    ResultCut cut = result_cut(row.length, row.columns);
+    EXPECT_EQ(cut.keep, row.keep) << row.length << " at " << row.columns;
+    EXPECT_EQ(cut.ellipsis, row.ellipsis) << row.length << " at " << row.columns;
+  }
+}
+
+TEST(ReadLine, IllFormedBytesBecomeReplacements) {
+  auto sanitized = [](std::string_view bytes) {
+    return utf8_sanitized({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()});
+  };
+  EXPECT_EQ(sanitized("a\xC3\xA9z"), "a\xC3\xA9z");
+  EXPECT_EQ(sanitized("a\xFF" "b"), "a\xEF\xBF\xBD" "b");
+  EXPECT_EQ(sanitized("\xC3" "A"), "\xEF\xBF\xBD" "A");  // the breaking byte starts anew
+  EXPECT_EQ(sanitized("x\xE2\x82"), "x\xEF\xBF\xBD");   // cut short at the end
+}
+
+TEST(Header, FoundAsTheConsoleFindsIt) {
+  EXPECT_EQ(find_script_header("Qel []"), 0u);
+  EXPECT_EQ(find_script_header("; Qel x\nQel/System\t\n ["), 8u);
+  EXPECT_EQ(find_script_header("qel [] Qel"), std::string_view::npos);
+  EXPECT_EQ(find_script_header("Qelx [] Qel ["), 8u);
+}
+
+}  // namespace
+}  // namespace qel

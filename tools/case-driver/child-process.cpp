@@ -1,0 +1,142 @@
+// child-process.cpp: fork and exec with pipes, a poll loop over them, and the time limit.
+#include "tools/case-driver/child-process.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <tuple>
+
+extern char** environ;
+
+namespace qel::cases {
+
+namespace {
+
+// The environment the child gets: ours with the changes applied.
+std::vector<std::string> child_environment(const ChildRun& run) {
+  std::map<std::string, std::string> variables;
+  for (char** entry = environ; *entry; ++entry) {
+    std::string text(*entry);
+    size_t equals = text.find('=');
+    if (equals != std::string::npos) variables[text.substr(0, equals)] = text.substr(equals + 1);
+  }
+  for (const auto& [name, value] : run.environment) {
+    if (value) variables[name] = *value;
+    else variables.erase(name);
+  }
+  std::vector<std::string> result;
+  for (const auto& [name, value] : variables) result.push_back(name + "=" + value);
+  return result;
+}
+
+// Pointers to NUL-terminated texts, ending in a null pointer.
+std::vector<char*> pointers(std::vector<std::string>& texts) {
+  std::vector<char*> result;
+  for (std::string& text : texts) result.push_back(text.data());
+  result.push_back(nullptr);
+  return result;
+}
+
+void close_if_open(int& fd) {
+  if (fd >= 0) ::close(fd);
+  fd = -1;
+}
+
+// In the child: the pipes become standard input, output and error, then the program runs.
+[[noreturn]] void exec_child(int in, int out, int err, std::vector<char*>& argv, std::vector<char*>& envp) {
+  ::dup2(in, STDIN_FILENO);
+  ::dup2(out, STDOUT_FILENO);
+  ::dup2(err, STDERR_FILENO);
+  ::execve(argv[0], argv.data(), envp.data());
+  ::_exit(127);
+}
+
+}  // namespace
+
+ChildResult run_child(const ChildRun& run) {
+  ChildResult result;
+  std::vector<std::string> arguments = run.arguments;
+  std::vector<std::string> environment = child_environment(run);
+  std::vector<char*> argv = pointers(arguments);
+  std::vector<char*> envp = pointers(environment);
+  int in[2], out[2], err[2];
+  if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) {
+    result.failure = std::string("pipe: ") + std::strerror(errno);
+    return result;
+  }
+  pid_t pid = ::fork();
+  if (pid == 0) exec_child(in[0], out[1], err[1], argv, envp);
+  ::close(in[0]);
+  ::close(out[1]);
+  ::close(err[1]);
+  int to_child = in[1], from_out = out[0], from_err = err[0];
+  if (pid < 0) {
+    result.failure = std::string("fork: ") + std::strerror(errno);
+    close_if_open(to_child), close_if_open(from_out), close_if_open(from_err);
+    return result;
+  }
+  ::fcntl(to_child, F_SETFL, O_NONBLOCK);
+  ::signal(SIGPIPE, SIG_IGN);  // a child that ends early must not end the caller on its next write
+  size_t written = 0;
+  if (run.input.empty()) close_if_open(to_child);
+  auto deadline = std::chrono::steady_clock::now() + run.time_limit;
+  while (from_out >= 0 || from_err >= 0) {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) {
+      result.timed_out = true;
+      ::kill(pid, SIGKILL);
+      break;
+    }
+    pollfd fds[3] = {{to_child, POLLOUT, 0}, {from_out, POLLIN, 0}, {from_err, POLLIN, 0}};
+    if (::poll(fds, 3, static_cast<int>(left.count())) < 0 && errno != EINTR) break;
+    if (to_child >= 0 && (fds[0].revents & (POLLOUT | POLLERR | POLLHUP))) {
+      ssize_t n = ::write(to_child, run.input.data() + written, run.input.size() - written);
+      if (n > 0) written += static_cast<size_t>(n);
+      if (n < 0 && errno != EAGAIN) written = run.input.size();
+      if (written == run.input.size()) close_if_open(to_child);
+    }
+    for (auto [fd, text, poll_index] : {std::tuple{&from_out, &result.output, 1}, std::tuple{&from_err, &result.errors, 2}}) {
+      if (*fd < 0 || !(fds[poll_index].revents & (POLLIN | POLLHUP | POLLERR))) continue;
+      char chunk[65536];
+      ssize_t n = ::read(*fd, chunk, sizeof chunk);
+      if (n > 0) text->append(chunk, static_cast<size_t>(n));
+      else if (n == 0 || errno != EINTR) close_if_open(*fd);
+    }
+  }
+  close_if_open(to_child), close_if_open(from_out), close_if_open(from_err);
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  if (WIFEXITED(status)) result.exit_status = WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
+  return result;
+}
+
+TemporaryDirectory::TemporaryDirectory() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "qel-case-XXXXXX").string();
+  if (::mkdtemp(pattern.data())) path_ = pattern;
+}
+
+TemporaryDirectory::~TemporaryDirectory() {
+  std::error_code ignored;
+  if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
+}
+
+std::vector<std::pair<std::string, std::optional<std::string>>> console_test_environment(
+    long columns, const TemporaryDirectory& home) {
+  return {{"COLUMNS", std::to_string(columns)},
+          {"HOME", home.path()},
+          {"XDG_CACHE_HOME", home.path() + "/.cache"},
+          {"DISPLAY", std::nullopt},
+          {"WAYLAND_DISPLAY", std::nullopt}};
+}
+
+}  // namespace qel::cases
