@@ -83,6 +83,7 @@ Status loop_with_result(const Cell& body, Before before, After after) {
   return {};
 }
 
+// The result of a loop whose count leaves nothing to do.
 Status none_result() {
   stack_set_result(make_cell(Type::none));
   return {};

@@ -42,7 +42,8 @@ Status native_transcode(const int32_t* refinements) {
   request.prescan = prescan;
   request.scan = scan;
   request.into = refinement_argument(refinements[kInto]);
-  if (trace) {
+  // Only a function! or routine! hears the events: another callback value traces nothing.
+  if (trace && (cell_type(*trace) == Type::function || cell_type(*trace) == Type::routine)) {
     tracer = lexer_callback_tracer(*trace);
     request.tracer = &tracer;
   }

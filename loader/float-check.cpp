@@ -2,6 +2,7 @@
 #include "loader/float-check.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 #include "datatypes/scalars/float-text.h"
@@ -26,10 +27,18 @@ constexpr FloatClass float_class(uint8_t byte) {
   }
 }
 
-// The next state per state 0-8 and class sign, digit, exp, dot, apos, end; any other byte
-// rejects from every state.
-constexpr uint8_t kFloatStates[9][6] = {
-    /* 0 */ {0, 1, kReject, 4, kReject, kReject},
+// The class of every byte, looked up once per byte.
+inline constexpr std::array<FloatClass, 256> kFloatClasses = [] {
+  std::array<FloatClass, 256> classes{};
+  for (int byte = 0; byte < 256; ++byte) classes[byte] = float_class(static_cast<uint8_t>(byte));
+  return classes;
+}();
+
+// The next state per state 0-9 and class sign, digit, exp, dot, apos, end; any other byte
+// rejects from every state. One leading sign only (state 9 follows it): the exact reading
+// refuses a second one, and the check must not accept what the reading refuses.
+constexpr uint8_t kFloatStates[10][6] = {
+    /* 0 */ {9, 1, kReject, 4, kReject, kReject},
     /* 1 */ {kReject, 1, 6, 5, 2, kAccept},
     /* 2 */ {kReject, 1, kReject, kReject, kReject, kAccept},
     /* 3 */ {kReject, 3, 6, kReject, 4, kAccept},
@@ -38,20 +47,47 @@ constexpr uint8_t kFloatStates[9][6] = {
     /* 6 */ {7, 8, kReject, kReject, kReject, kReject},
     /* 7 */ {kReject, 8, kReject, kReject, kReject, kReject},
     /* 8 */ {kReject, 8, kReject, kReject, kReject, kAccept},
+    /* 9 */ {kReject, 1, kReject, 4, kReject, kReject},
 };
+
+// What one pass of the automaton over text found: its verdict, and whether the text holds a
+// digit and an exponent.
+struct FloatScan {
+  bool accepted;
+  bool digit;
+  bool exponent;
+};
+
+FloatScan float_scan(std::span<const uint8_t> text) {
+  uint8_t state = 0;
+  bool digit = false;
+  bool exponent = false;
+  for (uint8_t byte : text) {
+    FloatClass c = kFloatClasses[byte];
+    if (c == kOther) return {false, digit, exponent};
+    digit |= c == kDigit;
+    exponent |= c == kExp;
+    state = kFloatStates[state][c];
+    if (state == kReject) return {false, digit, exponent};
+  }
+  return {kFloatStates[state][kEnd] == kAccept, digit, exponent};
+}
+
+// True for digits around one point and nothing else (at least one digit): the common shape,
+// always valid float text. Each byte is tested on its own, with no state carried between them.
+bool plain_decimal(std::span<const uint8_t> text) {
+  size_t points = 0;
+  bool other = false;
+  for (uint8_t byte : text) {
+    points += byte == '.';
+    other |= static_cast<uint8_t>(byte - '0') > 9 && byte != '.';
+  }
+  return !other && points == 1 && text.size() >= 2;
+}
 
 }  // namespace
 
-bool float_check(std::span<const uint8_t> text) {
-  uint8_t state = 0;
-  for (uint8_t byte : text) {
-    FloatClass c = float_class(byte);
-    if (c == kOther) return false;
-    state = kFloatStates[state][c];
-    if (state == kReject) return false;
-  }
-  return kFloatStates[state][kEnd] == kAccept;
-}
+bool float_check(std::span<const uint8_t> text) { return float_scan(text).accepted; }
 
 std::optional<double> checked_float_value(std::span<const uint8_t> text, int32_t exponent_adjustment) {
   if (text.size() > kMostFloatTextBytes || !float_check(text)) return std::nullopt;
@@ -64,13 +100,13 @@ std::optional<double> checked_float_value(std::span<const uint8_t> text, int32_t
 }
 
 bool float_text_valid(std::span<const uint8_t> text, int32_t exponent_adjustment) {
-  // Without an exponent, fewer digits than a double's largest power of ten is always finite.
-  constexpr size_t kSafeDigits = 300;
-  if (text.size() > kMostFloatTextBytes || !float_check(text)) return false;
-  auto is = [](uint8_t want) { return [want](uint8_t byte) { return (byte | 0x20) == want; }; };
-  if (text.size() > kSafeDigits || std::any_of(text.begin(), text.end(), is('e')))
+  if (text.size() > kMostFloatTextBytes) return false;
+  if (text.size() <= kSafeFloatTextBytes && plain_decimal(text)) return true;
+  FloatScan scan = float_scan(text);
+  if (!scan.accepted) return false;
+  if (text.size() > kSafeFloatTextBytes || scan.exponent)
     return checked_float_value(text, exponent_adjustment).has_value();
-  return std::any_of(text.begin(), text.end(), [](uint8_t byte) { return byte >= '0' && byte <= '9'; });
+  return scan.digit;
 }
 
 }  // namespace qel

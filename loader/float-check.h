@@ -15,6 +15,10 @@ namespace qel {
 // Float text longer than this is refused before it is read.
 inline constexpr size_t kMostFloatTextBytes = 312;
 
+// Text without an exponent and no longer than this is finite whatever its digits (a double
+// reaches past 10^308): digits around one point up to this length are valid float text.
+inline constexpr size_t kSafeFloatTextBytes = 300;
+
 // True when the bytes have the shape of float text (ASCII only).
 bool float_check(std::span<const uint8_t> text);
 

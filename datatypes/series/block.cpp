@@ -16,6 +16,7 @@
 #include "datatypes/series/series.h"
 #include "datatypes/series/sort-request.h"
 #include "datatypes/series/string-unit.h"
+#include "loader/lexer/lexer.h"
 #include "runtime/action-lookup.h"
 #include "runtime/compiled-support.h"
 #include "runtime/cycle-guard.h"
@@ -38,10 +39,17 @@ constexpr int64_t kCellBytes = sizeof(Cell);
 
 // --- make and to ----------------------------------------------------------------------------------
 
-// The conversions that the map!, vector! and string! datatypes bring with them: until they do,
-// asking for one is internal not-done rather than a wrong block.
-bool conversion_of_another_type(Type type) {
-  return type == Type::map || type == Type::vector || type == Type::string;
+// The conversions that the map! and vector! datatypes bring with them: until they do, asking
+// for one is internal not-done rather than a wrong block.
+bool conversion_of_another_type(Type type) { return type == Type::map || type == Type::vector; }
+
+// A string!'s text from its index loaded by the lexer into a new block of the type; a syntax
+// error in it is raised.
+Cell* block_from_text(const Cell& text, Type type_id) {
+  Cell* made = stack_push_value(make_cell(Type::none));  // rooted while the lexer fills it
+  (void)lexer_load_string(*made, text, -1, {});
+  set_value_type_byte(*made, type_id);
+  return made;
 }
 
 // An object's body (its set-words and values) as a new block of the type, in place of the spec.
@@ -553,6 +561,7 @@ Cell* block_to(Cell&, Cell& spec, Type type_id) {
   if (spec_type == Type::object) return block_of_object(spec, type_id);
   if (conversion_of_another_type(spec_type)) raise_error(error_id("internal", "not-done"));
   if (any_block_type(spec_type)) return block_make_from(spec, type_id);
+  if (spec_type == Type::string) return block_from_text(spec, type_id);
   Cell* made = spec_type == Type::typeset ? block_from_typeset(spec) : block_push_new(1);
   if (spec_type != Type::typeset) block_append_copy(*made, spec);
   set_value_type_byte(*made, type_id);

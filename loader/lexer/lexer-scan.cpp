@@ -72,8 +72,8 @@ WordTrim trim_word(LexerState& state, LexerToken& token) {
 
 // A token's own end: its closing byte consumed; a point literal's run ended.
 void finish_token(LexerState& state, const LexerToken& token) {
-  bool quoted_file = token.type == kTokenFile && state.previous_state == kQuotedFileState;
-  if (kEndsWithFinalByte[token.type] || quoted_file) state.position = state.token_end + 1;
+  bool quoted_file = (token.type == kTokenFile) & (state.previous_state == kQuotedFileState);
+  state.position = state.token_end + (kEndsWithFinalByte[token.type] | quoted_file);  // no branch on the type
   if (token.type == kTokenPoint) {
     state.start_state = lexer_innermost_is_path(state) ? kStartPathElement : kStartNormal;
     state.token_lines = state.point_lines;
@@ -129,8 +129,11 @@ bool handle_token(LexerState& state, const LexerToken& token, bool one, bool pre
   // A value token: checked when nothing is loaded or a tracer watches (a loader checks what it
   // loads), then loaded when the mode and the tracer ask for it.
   if (!handled && (!state.load || (state.tracer && (handlers.scanner || lexer_wants(state, LexerEvent::scan))))) {
-    TokenHandler check = handlers.scanner ? handlers.scanner : handlers.loader;
-    bool passed = !check || check(state, start, end, token.flags, false) == LexStatus::ok;
+    bool passed = token_passes_unchecked(handlers, start, end, token.flags);
+    if (!passed) {
+      TokenHandler check = handlers.scanner ? handlers.scanner : handlers.loader;
+      passed = !check || check(state, start, end, token.flags, false) == LexStatus::ok;
+    }
     if (!passed && !state.tracer) return true;  // scan mode: the answer is error!
     if (!passed)
       load_value = false;
@@ -161,7 +164,7 @@ ScanEnd lexer_scan(LexerState& state, bool one, bool prescan) {
     LexerToken token = lexer_walk_token(state);
     state.token_lines += carried_lines;
     carried_lines = 0;
-    if (token.type == kTokenWord && (token.flags & kFlagNonAscii)) {
+    if ((token.flags & kFlagNonAscii) && token.type == kTokenWord) {
       WordTrim trim = trim_word(state, token);
       if (trim == WordTrim::dropped) {
         carried_lines = state.token_lines;

@@ -74,8 +74,11 @@ inline constexpr int32_t kErrorUnmatchedCloser = -3;  // missing: the opener of 
 inline constexpr int32_t kErrorUnclosed = -4;         // missing: the closer of the open construct
 inline constexpr int32_t kNoErrorType = -1;           // error type: none set by a handler
 
-// The class flags the scan ORs over a token's bytes that say it holds UTF-8 sequences.
+// Class flags the scan ORs over a token's bytes: an apostrophe, a colon, a point, a caret, UTF-8
+// sequences.
+inline constexpr uint32_t kFlagApostrophe = 0x02000000;
 inline constexpr uint32_t kFlagColon = 0x04000000;
+inline constexpr uint32_t kFlagPoint = 0x10000000;
 inline constexpr uint32_t kFlagCaret = 0x20000000;
 inline constexpr uint32_t kFlagNonAscii = 0xC0000000;
 inline constexpr uint32_t kFlagFourByte = 0x80000000;
@@ -89,7 +92,8 @@ struct LexerState {
   uint64_t base = 0;
   uint64_t head = 0;
   uint64_t tail = 0;
-  // The input: a copy that stays put for the whole scan (never a series buffer).
+  // The input: bytes that stay put and unchanged for the whole scan (a copy, or a series
+  // buffer itself when nothing but the lexer runs).
   const uint8_t* input_start = nullptr;
   const uint8_t* input_end = nullptr;
   const uint8_t* position = nullptr;   // next byte to scan

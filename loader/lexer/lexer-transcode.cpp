@@ -1,4 +1,4 @@
-// lexer-transcode.cpp: the lexer's entry points: the input copied where it stays put, one scan
+// lexer-transcode.cpp: the lexer's entry points: the input where it stays put, one scan
 // record, the end checks and the result.
 #include "loader/lexer/lexer.h"
 
@@ -41,10 +41,15 @@ void build_result(Cell& out, const LexerState& state, const LexerRequest& reques
   out = block;
 }
 
-// Scans `length` bytes at `text` (a copy that stays put, with room for a terminator after it)
-// that come from `input`.
-LexerAnswer scan_copy(Cell& out, const uint8_t* text, uint64_t length, const Cell& input,
-                      const LexerRequest& request) {
+// True when nothing but the lexer itself runs during the scan: no loader makes a value and no
+// tracer is called, so nothing can allocate, move a series buffer or change the input, and the
+// bytes are scanned where they are instead of in a copy.
+bool scans_in_place(const LexerRequest& request) { return (request.prescan || request.scan) && !request.tracer; }
+
+// Scans `length` bytes at `text` (bytes that stay put and unchanged for the whole scan) that
+// come from `input`.
+LexerAnswer scan_bytes(Cell& out, const uint8_t* text, uint64_t length, const Cell& input,
+                       const LexerRequest& request) {
   check_stack_headroom();  // tracers and loaders may nest scans
   if (length > kMostInputBytes) raise_error(error_id("internal", "limit-hit"));
   LexerState state;
@@ -63,6 +68,17 @@ LexerAnswer scan_copy(Cell& out, const uint8_t* text, uint64_t length, const Cel
   return {state.token_type, lexer_input_offset(state, state.position)};
 }
 
+// Scans `length` bytes at `text` that come from `input`: where they are when nothing else runs,
+// else in a copy that stays put however loaders and tracers move or change the original.
+LexerAnswer scan_placed(Cell& out, const uint8_t* text, uint64_t length, const Cell& input,
+                        const LexerRequest& request) {
+  if (scans_in_place(request)) return scan_bytes(out, text, length, input, request);
+  LexerScratch copy(length);
+  if (length) std::memcpy(copy.data(), text, length);
+  copy.data()[length] = 0;
+  return scan_bytes(out, copy.data(), length, input, request);
+}
+
 // Units from a series value's index to its tail (0 past the tail).
 uint64_t units_from_index(const Cell& series) {
   SeriesBuffer* buffer = series_buffer(series.w2);
@@ -78,10 +94,7 @@ uint64_t part_length(int64_t length, uint64_t available) {
 }  // namespace
 
 LexerAnswer lexer_transcode(Cell& out, std::span<const uint8_t> text, const LexerRequest& request) {
-  LexerScratch copy(text.size());
-  if (!text.empty()) std::memcpy(copy.data(), text.data(), text.size());
-  copy.data()[text.size()] = 0;
-  return scan_copy(out, copy.data(), text.size(), make_cell(Type::none), request);
+  return scan_placed(out, text.data(), text.size(), make_cell(Type::none), request);
 }
 
 LexerAnswer lexer_load_string(Cell& out, const Cell& string, int64_t length, const LexerRequest& request) {
@@ -92,7 +105,7 @@ LexerAnswer lexer_load_string(Cell& out, const Cell& string, int64_t length, con
   LexerScratch copy(utf8_size_bound(text));
   size_t bytes = utf8_encode_units(text, false, copy.data());
   copy.data()[bytes] = 0;
-  return scan_copy(out, copy.data(), bytes, string, request);
+  return scan_bytes(out, copy.data(), bytes, string, request);
 }
 
 uint32_t binary_bom_size(const Cell& binary, int64_t length) {
@@ -110,10 +123,7 @@ LexerAnswer lexer_load_binary(Cell& out, const Cell& binary, int64_t length, con
   uint32_t mark = binary_bom_size(binary, length);
   input.w1 += mark;
   bytes -= mark;
-  LexerScratch copy(bytes);
-  if (bytes) std::memcpy(copy.data(), series_buffer(input.w2)->head_address() + input.w1, bytes);
-  copy.data()[bytes] = 0;
-  return scan_copy(out, copy.data(), bytes, input, request);
+  return scan_placed(out, series_buffer(input.w2)->head_address() + input.w1, bytes, input, request);
 }
 
 }  // namespace qel

@@ -1,13 +1,12 @@
 // token-handlers.cpp: the table of token handlers, in token-type order.
 #include "loader/lexer/token-handlers.h"
 
+#include "loader/float-check.h"
 #include "loader/lexer/lexer-nesting.h"
 #include "loader/lexer/token-loaders.h"
 #include "loader/lexer/lexer-tables.h"
 
 namespace qel {
-
-namespace {
 
 // {scanner, loader} per token type; a datatype's module fills its row.
 constexpr TokenHandlers kTokenHandlers[kTokenTypes] = {
@@ -24,16 +23,21 @@ constexpr TokenHandlers kTokenHandlers[kTokenTypes] = {
     /* 10 #( ... ) */ {scan_construction, nullptr},
     /* 11 comment */ {scan_comment, nullptr},
     /* 12 , */ {scan_comma, nullptr},
-    /* 13 string */ {load_quoted_string, load_quoted_string},
-    /* 14 word */ {scan_word_kind, load_word},
+    // Without escapes or UTF-8 sequences the text is plain ASCII; without a colon the word's
+    // kind is settled.
+    /* 13 string */ {load_quoted_string, load_quoted_string, kFlagCaret | kFlagNonAscii, UINT32_MAX},
+    /* 14 word */ {scan_word_kind, load_word, kFlagColon, UINT32_MAX},
     /* 15 issue */ {scan_issue, load_issue},
-    /* 16 integer */ {nullptr, load_integer},
+    // Nine characters or fewer without apostrophes always make an integer! (it fits 32 bits).
+    /* 16 integer */ {nullptr, load_integer, kFlagApostrophe, 9},
     /* 17 refinement */ {nullptr, load_refinement},
     /* 18 char */ {nullptr, load_char},
     /* 19 file */ {nullptr, nullptr},
     /* 20 binary */ {nullptr, nullptr},
     /* 21 percent */ {nullptr, load_percent},
-    /* 22 float */ {nullptr, load_float},
+    // A float token with no flag but its point is digits around that one point (an exponent,
+    // sign, apostrophe or hash would have flagged it).
+    /* 22 float */ {nullptr, load_float, kCharFlagMask & ~kFlagPoint, kSafeFloatTextBytes},
     /* 23 special float */ {nullptr, load_special_float},
     /* 24 tuple */ {nullptr, nullptr},
     /* 25 date */ {nullptr, nullptr},
@@ -48,9 +52,5 @@ constexpr TokenHandlers kTokenHandlers[kTokenTypes] = {
     /* 34 raw string */ {nullptr, load_raw_string},
     /* 35 ref */ {nullptr, nullptr},
 };
-
-}  // namespace
-
-const TokenHandlers& token_handlers(uint8_t token_type) { return kTokenHandlers[token_type]; }
 
 }  // namespace qel

@@ -21,9 +21,22 @@ using TokenHandler = LexStatus (*)(LexerState& state, const uint8_t* start, cons
 struct TokenHandlers {
   TokenHandler scanner;
   TokenHandler loader;
+  // A token whose flags avoid `checked_flags` and which is at most `longest` bytes long passes
+  // its check (the scanner, else the loader only checking) without running it.
+  uint32_t checked_flags = UINT32_MAX;
+  uint32_t longest = 0;
 };
 
+// The handlers per token type (0-35).
+extern const TokenHandlers kTokenHandlers[];
+
 // The handlers of a token type (0-35).
-const TokenHandlers& token_handlers(uint8_t token_type);
+inline const TokenHandlers& token_handlers(uint8_t token_type) { return kTokenHandlers[token_type]; }
+
+// True when the token [start, end) with `flags` passes its type's check without running it.
+inline bool token_passes_unchecked(const TokenHandlers& handlers, const uint8_t* start, const uint8_t* end,
+                                   uint32_t flags) {
+  return !(flags & handlers.checked_flags) && static_cast<uint64_t>(end - start) <= handlers.longest;
+}
 
 }  // namespace qel

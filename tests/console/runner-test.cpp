@@ -43,11 +43,12 @@ std::string after_banner(const std::string& output) {
 }
 
 TEST(Console, TranscriptIsExact) {
-  ChildResult result = run_qel({"--cli"}, "multiply 6 7\n\nb: [x\ny]\n\"a b\n1 / 0\n");
+  ChildResult result = run_qel({"--cli"}, "multiply 6 7\nprint \"ok\"\n\nb: [x\ny]\n\"a b\n1 / 0\n");
   EXPECT_EQ(result.exit_status, 0);
   EXPECT_TRUE(result.output.starts_with("--== Qel 0.1.0 ==--\nType HELP for starting information.\n"));
   EXPECT_EQ(after_banner(result.output),
             ">> multiply 6 7\n== 42\n"
+            ">> print \"ok\"\nok\n"
             ">> \n"
             ">> b: [x\n[    y]\n== [x\ny]\n"
             ">> \"a b\n*** Syntax Error: (line 1) invalid string at \"a b\n"
@@ -96,6 +97,8 @@ TEST(Scripts, RunAfterTheHeaderOrWhole) {
     const char* output;
   } rows[] = {
       {"junk before Qel [title: \"t\"] x: 6 * 7 x / 0", 1, "*** Math Error: attempt to divide by zero\n\n"},
+      {"Qel [] print \"from t\" divide 7 0", 1, "from t\n*** Math Error: attempt to divide by zero\n\n"},
+      {"print \"bare\"", 0, "bare\n"},
       {"Qel [] 1 + 1", 0, ""},
       {"1 + 1", 0, ""},  // no header: the whole text
       {"Qel [] (1 2", 1, "*** Syntax Error: (line 1) missing ) at (1 2\n"},

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -121,10 +122,24 @@ TEST(FloatCheck, ShapesOfFloatText) {
       {"1", true},     {"+1.5", true},   {"1'0.2'5", true}, {"1e5", true},   {"1.5E-3", true}, {".5e+2", true},
       {"1.", true},    {"1'", true},     {"", false},       {"e5", false},   {"1e", false},    {"1e+", false},
       {"1.2.3", false}, {"1'.5", false}, {"1.5'", true},    {"1x", false},   {"1e5.", false},  {"'1", false},
+      {"+-5.0", false}, {"--1", false},  {"-", false},
   };
   for (const Row& row : rows) {
     auto text = std::span(reinterpret_cast<const uint8_t*>(row.text.data()), row.text.size());
     EXPECT_EQ(float_check(text), row.accepted) << row.text;
+  }
+}
+
+// The quick answer for plain decimals and the automaton's answer agree with the full reading.
+TEST(FloatCheck, ValidityAgreesWithTheValue) {
+  constexpr std::string_view kAlphabet = "0123456789..+-eE'x";
+  std::mt19937 random(20240229);
+  for (int round = 0; round < 20000; ++round) {
+    std::string text(random() % 12, '0');
+    for (char& c : text) c = kAlphabet[random() % kAlphabet.size()];
+    if (round % 1000 == 0) text = std::string(301 + round / 1000 % 30, '9') + ".5";  // past a double
+    auto bytes = std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size());
+    EXPECT_EQ(float_text_valid(bytes, 0), checked_float_value(bytes, 0).has_value()) << text;
   }
 }
 
