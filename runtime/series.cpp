@@ -133,11 +133,6 @@ uint8_t* series_reserve_tail_bytes(NodeId node, int64_t n) {
   return old_tail;
 }
 
-uint32_t series_buffer_length(NodeId node) {
-  SeriesBuffer* buffer = series_buffer(node);
-  return content_bytes(buffer) / buffer->unit();
-}
-
 void series_buffer_clear(NodeId node) {
   SeriesBuffer* buffer = series_buffer(node);
   buffer->tail = buffer->head;
