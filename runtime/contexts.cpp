@@ -48,7 +48,9 @@ NodeId word_table(NodeId context) { return context_cell(context).w1; }
 Probe probe_symbol(const TableView& view, uint32_t symbol, bool up_to_case) {
   const uint32_t canonical = symbol_canonical(symbol);
   const Cell* words = series_buffer(view.record->block)->head_cell();
-  return table_probe(view, word_hash(canonical), [&](uint32_t bucket) {
+  const uint32_t hash = word_hash(canonical);
+  return table_probe(view, hash, [&, tag = bucket_tag(hash)](uint32_t bucket) {
+    if (view.tags[bucket] != tag) return false;
     uint32_t other = words[view.keys[bucket]].w2;
     return up_to_case ? symbol_canonical(other) == canonical : other == symbol;
   });
@@ -63,7 +65,7 @@ int32_t add_word(NodeId context, uint32_t symbol) {
   *series_append_fresh_slot(words) = make_cell(Type::word, context, symbol, slot);
   TableView view = table_view(table);
   Probe probe = probe_symbol(view, symbol, false);
-  table_occupy(view, probe.bucket, static_cast<int32_t>(slot));
+  table_occupy(view, probe.bucket, static_cast<int32_t>(slot), word_hash(symbol_canonical(symbol)));
   return static_cast<int32_t>(slot);
 }
 

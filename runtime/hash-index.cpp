@@ -115,21 +115,21 @@ bool same_class(const Cell& a, const Cell& b) {
   return cell_type(a) == cell_type(b) && compare_values(a, b, kCompareEqual);
 }
 
-// The bucket of the class of `value` in a hash! table.
-Probe probe_class(NodeId table, const Cell& value) {
+// The bucket of the class of `value` (whose hash is given) in a hash! table.
+Probe probe_class(NodeId table, const Cell& value, uint32_t hash) {
   TableView view = table_view(table);
   const HashTable& record = *view.record;
-  return table_probe(view, value_hash(value, false), [&](uint32_t bucket) {
-    return same_class(cells_of(record)[first_position(record, view.keys[bucket])], value);
+  return table_probe(view, hash, [&, tag = bucket_tag(hash)](uint32_t bucket) {
+    return view.tags[bucket] == tag && same_class(cells_of(record)[first_position(record, view.keys[bucket])], value);
   });
 }
 
-// The bucket of a map! key equal to `key` under the code.
-Probe probe_map_key(NodeId table, const Cell& key, int32_t code) {
+// The bucket of a map! key (whose hash is given) equal to `key` under the code.
+Probe probe_map_key(NodeId table, const Cell& key, uint32_t hash, int32_t code) {
   TableView view = table_view(table);
   const HashTable& record = *view.record;
-  return table_probe(view, value_hash(key, false), [&](uint32_t bucket) {
-    return compare_values(key, cells_of(record)[view.keys[bucket]], code);
+  return table_probe(view, hash, [&, tag = bucket_tag(hash)](uint32_t bucket) {
+    return view.tags[bucket] == tag && compare_values(key, cells_of(record)[view.keys[bucket]], code);
   });
 }
 
@@ -146,7 +146,8 @@ PutStatus put_hash_cell(NodeId table, uint32_t position) {
   }
   ensure_positions(table, uint64_t{position} + 1);
   const Cell value = cells_of(table_record(table))[position];
-  Probe probe = probe_class(table, value);
+  const uint32_t hash = value_hash(value, false);
+  Probe probe = probe_class(table, value, hash);
   if (probe.found) {
     const int32_t key = table_view(table).keys[probe.bucket];
     if (key >= 0) {
@@ -158,7 +159,7 @@ PutStatus put_hash_cell(NodeId table, uint32_t position) {
     ++table_record(table).count;
   } else {
     TableView view = table_view(table);
-    table_occupy(view, probe.bucket, static_cast<int32_t>(position));
+    table_occupy(view, probe.bucket, static_cast<int32_t>(position), hash);
   }
   positions_of(table_record(table))[position] = static_cast<int32_t>(probe.bucket) + 1;
   return PutStatus::indexed;
@@ -191,10 +192,11 @@ void remove_hash_cell(NodeId table, uint32_t position) {
 Probe put_map_key(NodeId table, uint32_t position) {
   hashtable_grow_if_full(table);
   const Cell key = cells_of(table_record(table))[position];
-  Probe probe = probe_map_key(table, key, kCompareStrictEqual);
+  const uint32_t hash = value_hash(key, false);
+  Probe probe = probe_map_key(table, key, hash, kCompareStrictEqual);
   if (probe.found) return probe;
   TableView view = table_view(table);
-  table_occupy(view, probe.bucket, static_cast<int32_t>(position));
+  table_occupy(view, probe.bucket, static_cast<int32_t>(position), hash);
   return probe;
 }
 
@@ -265,7 +267,7 @@ PutStatus hashtable_put_cell(NodeId table, uint32_t position) {
 int64_t hashtable_find_key(NodeId table, const Cell& key, int32_t code) {
   Cell lookup = key;  // the caller's cell is never retyped
   if (is_word_key(cell_type(lookup))) set_value_type_byte(lookup, Type::set_word);
-  Probe probe = probe_map_key(table, lookup, code);
+  Probe probe = probe_map_key(table, lookup, value_hash(lookup, false), code);
   return probe.found ? table_view(table).keys[probe.bucket] : -1;
 }
 
@@ -273,7 +275,7 @@ int64_t hashtable_find_cell(NodeId table, const Cell& value, uint32_t start, uin
                             bool reverse) {
   if (table_kind(table_record(table)) == TableKind::map) return hashtable_find_key(table, value, code);
   const Cell wanted = value;
-  Probe probe = probe_class(table, wanted);
+  Probe probe = probe_class(table, wanted, value_hash(wanted, false));
   if (!probe.found) return -1;
   if (skip == 0) skip = 1;
   int64_t best = -1;

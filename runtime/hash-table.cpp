@@ -83,10 +83,10 @@ uint32_t block_key_hash(const HashTable& record, int32_t position) {
 // The displacement loop of the in-place resize: each key taken from its old bucket goes to its
 // new bucket, and a not-yet-moved key found there is taken next. Moved old buckets are marked
 // deleted in the old flags, which the new ones then replace. Answers the keys placed.
-uint32_t displace_keys(HashTable& record, uint32_t* old_flags, uint32_t* new_flags, int32_t* keys,
+uint32_t displace_keys(HashTable& record, uint32_t* old_flags, uint8_t* new_flags, int32_t* keys,
                        uint32_t old_buckets, uint32_t new_buckets) {
-  TableView old_view{&record, old_flags, keys};
-  TableView new_view{&record, new_flags, keys};
+  TableView old_view{&record, old_flags, keys, nullptr};
+  TableView new_view{&record, reinterpret_cast<uint32_t*>(new_flags), keys, new_flags + flag_word_bytes(new_buckets)};
   const uint32_t mask = new_buckets - 1;
   uint32_t placed = 0;
   for (uint32_t j = 0; j < old_buckets; ++j) {
@@ -94,9 +94,11 @@ uint32_t displace_keys(HashTable& record, uint32_t* old_flags, uint32_t* new_fla
     int32_t key = keys[j];
     old_view.set_state(j, kBucketDeleted);
     for (;;) {
-      uint32_t i = block_key_hash(record, key) & mask;
+      const uint32_t hash = block_key_hash(record, key);
+      uint32_t i = hash & mask;
       for (uint32_t step = 1; new_view.state(i) != kBucketEmpty; ++step) i = (i + step) & mask;
       new_view.set_state(i, kBucketOccupied);
+      new_view.tags[i] = bucket_tag(hash);
       ++placed;
       if (i < old_buckets && old_view.state(i) == kBucketOccupied) {
         std::swap(key, keys[i]);
@@ -118,15 +120,15 @@ NodeId filled_byte_series(int64_t bytes) {
   return node;
 }
 
-NodeId new_flag_array(uint32_t buckets) {
-  int64_t bytes = (static_cast<int64_t>(buckets) + 15) / 16 * 4;
+NodeId new_flag_array(uint32_t buckets, bool tagged) {
+  const int64_t bytes = flag_word_bytes(buckets) + (tagged ? buckets : 0);
   NodeId node = new_byte_series_filled(bytes, 0xAA);
   series_reserve_tail_bytes(node, bytes);
   return node;
 }
 
 void table_start_over(NodeId table, uint32_t buckets, uint32_t bound, int64_t key_bytes) {
-  NodeId flags = new_flag_array(buckets);
+  NodeId flags = new_flag_array(buckets, kind_is_tagged(table_kind(table_record(table))));
   NodeId keys = filled_byte_series(buckets * key_bytes);
   HashTable& record = table_record(table);
   record.flags = flags;
@@ -163,7 +165,7 @@ NodeId hashtable_new(int64_t expected, NodeId block, TableKind kind, uint32_t wi
   record.bound = creation_bound(record.buckets);
   GcRoot<NodeId> kept_block(block);
   NoGcScope no_gc;
-  record.flags = new_flag_array(record.buckets);
+  record.flags = new_flag_array(record.buckets, kind_is_tagged(kind));
   switch (kind) {
     case TableKind::integers:
     case TableKind::ownership:
@@ -280,6 +282,7 @@ void hashtable_grow(NodeId table, int64_t request) {
   NoGcScope no_gc;
   HashTable old = table_record(table);
   const uint32_t buckets = resize_buckets(request);
+  if (old.count > resize_bound(buckets)) fatal_assertion();  // the request leaves room for every entry
   table_start_over(table, buckets, resize_bound(buckets), kEntrySlotBytes);
   // Room for every entry the new size takes before it grows again.
   NodeId entries = new_cell_series(int64_t{resize_bound(buckets)} * (old.aux / sizeof(Cell)));
@@ -289,14 +292,21 @@ void hashtable_grow(NodeId table, int64_t request) {
   EntrySlot* slots = entry_slots(record);
   const uint8_t* old_entries = series_buffer(old.block)->head_address();
   const uint32_t old_bytes = series_buffer(old.block)->tail - series_buffer(old.block)->head;
+  // The live keys are distinct and the new arrays hold no deleted bucket: each key takes the
+  // first empty bucket of its sequence, and its entry goes to the tail, which has room for all.
+  SeriesBuffer* target = series_buffer(entries);
+  const uint32_t mask = buckets - 1;
   for (uint32_t offset = 0; offset < old_bytes; offset += old.aux) {
     const Cell* entry = reinterpret_cast<const Cell*>(old_entries + offset);
     if (entry->header != kUnsetHeader) continue;
-    Probe probe = probe_entry_key(view, entry->w1);
-    table_take_bucket(view, probe.bucket);
-    slots[probe.bucket] = {entry->w1, static_cast<int32_t>(block_length(entries) * sizeof(Cell))};
-    std::memcpy(series_reserve_tail_bytes(entries, old.aux), entry, old.aux);
+    uint32_t i = word_hash(entry->w1) & mask;
+    for (uint32_t step = 1; view.state(i) != kBucketEmpty; ++step) i = (i + step) & mask;
+    view.set_state(i, kBucketOccupied);
+    slots[i] = {entry->w1, static_cast<int32_t>(target->tail - target->head)};
+    std::memcpy(target->tail_address(), entry, old.aux);
+    target->tail += old.aux;
   }
+  record.count = record.occupied = (target->tail - target->head) / old.aux;
 }
 
 // --- Kinds 1 and 2 ------------------------------------------------------------------------------
@@ -308,11 +318,11 @@ void hashtable_rehash(NodeId table, int64_t request) {
   if (current.count >= bound) return;
   NoGcScope no_gc;
   const uint32_t old_buckets = current.buckets;
-  NodeId new_flags = new_flag_array(buckets);
+  NodeId new_flags = new_flag_array(buckets, true);
   if (buckets > old_buckets) grow_series_copy(current.keys, int64_t{buckets} * 4);
   HashTable& record = table_record(table);
   uint32_t placed = displace_keys(record, reinterpret_cast<uint32_t*>(series_buffer(record.flags)->head_address()),
-                                  reinterpret_cast<uint32_t*>(series_buffer(new_flags)->head_address()),
+                                  series_buffer(new_flags)->head_address(),
                                   reinterpret_cast<int32_t*>(series_buffer(record.keys)->head_address()),
                                   old_buckets, buckets);
   series_buffer_set_tail(record.keys, buckets * 4 + 1);

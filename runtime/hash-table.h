@@ -8,7 +8,10 @@
 // after a collection moves buffers (the stamp stays 0).
 //
 // Buckets: a power of two, at least 4. Two bits each in the flag array (16 buckets a word):
-// 2 = empty, 1 = deleted, 0 = occupied. Invariant: occupied (live plus deleted buckets) stays
+// 2 = empty, 1 = deleted, 0 = occupied. Kinds 0 to 2 keep after the flag words one tag byte a
+// bucket: the top byte of the hash of the key its occupied bucket holds, so a probe passes over
+// nearly every other key without reading it or its cell (a tag under an empty or deleted state
+// is stale and never read; a copy of the flag array copies the tags). Invariant: occupied (live plus deleted buckets) stays
 // at or below the upper bound, which is below the bucket count, so every probe meets an empty
 // bucket. Probing: i = hash & (buckets - 1), then i + 1, i + 3, i + 6 ... (the step grows by one
 // each time), which visits every bucket once in `buckets` steps.
@@ -58,13 +61,20 @@ inline HashTable& table_record(NodeId table) {
   return *reinterpret_cast<HashTable*>(series_buffer(table)->head_address());
 }
 inline TableKind table_kind(const HashTable& record) { return static_cast<TableKind>(record.kind); }
+// Kinds 0 to 2 keep tags beside their flags.
+constexpr bool kind_is_tagged(TableKind kind) { return kind <= TableKind::words; }
+
+// The tag of a hash, and the bytes of the flag words of a bucket count (the tags follow them).
+constexpr uint8_t bucket_tag(uint32_t hash) { return static_cast<uint8_t>(hash >> 24); }
+constexpr int64_t flag_word_bytes(uint32_t buckets) { return (int64_t{buckets} + 15) / 16 * 4; }
 
 // The arrays of a table, read once; valid until one of them grows or a safe point passes.
-// `keys` is the 32-bit key array of kinds 0 to 2.
+// `keys` is the 32-bit key array and `tags` the tag bytes of kinds 0 to 2.
 struct TableView {
   HashTable* record;
   uint32_t* flags;
   int32_t* keys;
+  uint8_t* tags;
 
   uint32_t state(uint32_t bucket) const { return (flags[bucket >> 4] >> ((bucket & 15) * 2)) & 3; }
   void set_state(uint32_t bucket, uint32_t state) {
@@ -74,8 +84,10 @@ struct TableView {
 };
 inline TableView table_view(NodeId table) {
   HashTable& record = table_record(table);
-  return TableView{&record, reinterpret_cast<uint32_t*>(series_buffer(record.flags)->head_address()),
-                   reinterpret_cast<int32_t*>(series_buffer(record.keys)->head_address())};
+  uint8_t* flags = series_buffer(record.flags)->head_address();
+  return TableView{&record, reinterpret_cast<uint32_t*>(flags),
+                   reinterpret_cast<int32_t*>(series_buffer(record.keys)->head_address()),
+                   flags + flag_word_bytes(record.buckets)};
 }
 
 // Where a probe ended: the bucket whose key matched (found), else the bucket an insertion takes
@@ -107,24 +119,25 @@ template <class Matches>
 }
 
 // Takes the bucket a probe answered for a new key: count + 1, and occupied + 1 unless the bucket
-// was a deleted one. table_occupy also stores the key (kinds 0 to 2).
+// was a deleted one. table_occupy also stores the key and the tag of its hash (kinds 0 to 2).
 inline void table_take_bucket(TableView& view, uint32_t bucket) {
   if (view.state(bucket) == kBucketEmpty) ++view.record->occupied;
   view.set_state(bucket, kBucketOccupied);
   ++view.record->count;
 }
-inline void table_occupy(TableView& view, uint32_t bucket, int32_t key) {
+inline void table_occupy(TableView& view, uint32_t bucket, int32_t key, uint32_t hash) {
   table_take_bucket(view, bucket);
   view.keys[bucket] = key;
+  view.tags[bucket] = bucket_tag(hash);
 }
 
 // A byte series whose tail is set `bytes` past its head, its content left to the caller; a flag
-// array with every bucket empty.
+// array with every bucket empty, with room for the tags when `tagged` (kinds 0 to 2).
 NodeId filled_byte_series(int64_t bytes);
-NodeId new_flag_array(uint32_t buckets);
+NodeId new_flag_array(uint32_t buckets, bool tagged);
 
-// Gives a table new, empty arrays of a size (flags all empty, keys of `key_bytes` a bucket), its
-// counts 0: the start of every rebuild.
+// Gives a table new, empty arrays of a size (flags all empty, tagged for kinds 0 to 2; keys of
+// `key_bytes` a bucket), its counts 0: the start of every rebuild.
 void table_start_over(NodeId table, uint32_t buckets, uint32_t bound, int64_t key_bytes);
 
 // The bucket count and upper bound of a new table for n keys, and of a resize to a request.

@@ -5,6 +5,7 @@
 // (never a buffer or data address) across anything that may grow the series.
 #pragma once
 
+#include <bit>
 #include <cstdint>
 #include <string_view>
 
@@ -68,14 +69,17 @@ Cell* block_append_fresh_slot(const Cell& block);
 // capacity, when they do not fit); answers the old tail address.
 uint8_t* series_reserve_tail_bytes(NodeId node, int64_t n);
 
+// (tail - head) / unit, a shift for the power-of-two units every series has.
+inline uint32_t series_buffer_length(NodeId node) {
+  const SeriesBuffer* buffer = series_buffer(node);
+  const uint32_t bytes = buffer->tail - buffer->head;
+  const uint32_t unit = buffer->unit();
+  return unit != 0 && (unit & (unit - 1)) == 0 ? bytes >> std::countr_zero(unit) : bytes / unit;
+}
+
 // The byte-level table. Positions are 1-based; 32-bit word positions count 4-byte words from
 // the head. A position outside the content is runtime error 98. Ids are 32 bits on this system,
 // so the pointer forms of these operations are the 32-bit forms.
-// (tail - head) / unit
-inline uint32_t series_buffer_length(NodeId node) {
-  const SeriesBuffer* buffer = series_buffer(node);
-  return (buffer->tail - buffer->head) / buffer->unit();
-}
 void series_buffer_clear(NodeId node);
 void series_buffer_set_tail(NodeId node, uint32_t unit_position);
 uint8_t* series_buffer_head(NodeId node);

@@ -27,6 +27,8 @@ void mark_symbol_table() { collector_mark_table(table_node); }
 
 // An ASCII letter A-Z lowered; every other byte as it is.
 constexpr uint8_t fold_ascii(uint8_t byte) { return byte >= 'A' && byte <= 'Z' ? byte | 0x20 : byte; }
+template <bool up_to_case>
+constexpr uint8_t fold_ascii_if(uint8_t byte) { return up_to_case ? fold_ascii(byte) : byte; }
 
 // The bytes of a block (4 or 8) with A-Z lowered, all at once: a byte gets 0x20 when it lies
 // in 0x41-0x5A (its low seven bits pass 0x40 and stay below 0x5B, and its top bit is clear).
@@ -40,19 +42,34 @@ constexpr Word fold_ascii_block(Word word) {
   return word | (upper >> 2);
 }
 
-// Two names of equal length compared eight bytes at a time, exactly or up to ASCII case.
+// The block of type Word at a byte offset of a name, with A-Z lowered when up_to_case.
+template <bool up_to_case, class Word>
+inline Word name_block(std::string_view name, size_t at) {
+  Word word;
+  std::memcpy(&word, name.data() + at, sizeof word);
+  return up_to_case ? fold_ascii_block(word) : word;
+}
+
+// Whether the blocks of two names at an offset agree (exactly or up to ASCII case).
+template <bool up_to_case, class Word>
+inline bool same_block(std::string_view a, std::string_view b, size_t at) {
+  return name_block<up_to_case, Word>(a, at) == name_block<up_to_case, Word>(b, at);
+}
+
+// Two names of equal length compared eight bytes at a time, exactly or up to ASCII case. The
+// last block overlaps the one before it, so a name of four bytes or more takes no byte loop.
 template <bool up_to_case>
 inline bool same_bytes(std::string_view a, std::string_view b) {
-  auto fold = [](auto word) { return up_to_case ? fold_ascii_block(word) : word; };
-  size_t i = 0;
-  for (; i + 8 <= a.size(); i += 8) {
-    uint64_t x, y;
-    std::memcpy(&x, a.data() + i, 8);
-    std::memcpy(&y, b.data() + i, 8);
-    if (fold(x) != fold(y)) return false;
+  const size_t n = a.size();
+  if (n >= 8) {
+    for (size_t i = 0; i + 8 < n; i += 8)
+      if (!same_block<up_to_case, uint64_t>(a, b, i)) return false;
+    return same_block<up_to_case, uint64_t>(a, b, n - 8);
   }
-  for (; i < a.size(); ++i)
-    if (fold(static_cast<uint8_t>(a[i])) != fold(static_cast<uint8_t>(b[i]))) return false;
+  if (n >= 4) return same_block<up_to_case, uint32_t>(a, b, 0) && same_block<up_to_case, uint32_t>(a, b, n - 4);
+  for (size_t i = 0; i < n; ++i)
+    if (fold_ascii_if<up_to_case>(static_cast<uint8_t>(a[i])) != fold_ascii_if<up_to_case>(static_cast<uint8_t>(b[i])))
+      return false;
   return true;
 }
 
@@ -132,9 +149,19 @@ std::u32string name_code_points(const Cell& symbol) {
     std::memcpy(&k, bytes + i, 4);
     h = murmur_mix_block(h, fold_ascii_block<uint32_t>(k));
   }
+  const size_t rest = length & 3;
   uint32_t k = 0;
-  for (size_t shift = 0; i < length; ++i, shift += 8) k |= uint32_t{fold_ascii(bytes[i])} << shift;
-  if (length & 3) h = murmur_mix_tail(h, k);
+  if (length >= 4) {
+    // The tail bytes are the top ones of the name's last four: one load and a shift, with no
+    // loop whose trip count changes from name to name.
+    uint32_t last;
+    std::memcpy(&last, bytes + length - 4, 4);
+    k = static_cast<uint32_t>(uint64_t{fold_ascii_block<uint32_t>(last)} >> (32 - 8 * rest));
+  } else {
+    for (size_t shift = 0; i < length; ++i, shift += 8) k |= uint32_t{fold_ascii(bytes[i])} << shift;
+  }
+  const uint32_t tailed = murmur_mix_tail(h, k);
+  h = rest ? tailed : h;
   return murmur_fmix32(h ^ static_cast<uint32_t>(length));
 }
 
@@ -163,7 +190,11 @@ bool symbol_name_equal(std::string_view a, std::string_view b, bool up_to_case) 
   return a.size() == b.size() && (up_to_case ? same_bytes<true>(a, b) : same_bytes<false>(a, b));
 }
 
-uint32_t symbol_table_put(NodeId table, std::string_view name, bool up_to_case) {
+namespace {
+
+// symbol-table-put for one case option: the probe's comparisons are compiled for it.
+template <bool up_to_case>
+uint32_t put_name(NodeId table, std::string_view name) {
   const uint32_t hash = folded_hash(name);
   hashtable_grow_if_full(table);
   TableView view = table_view(table);
@@ -171,14 +202,18 @@ uint32_t symbol_table_put(NodeId table, std::string_view name, bool up_to_case) 
   // case met on the way; interning up to case stops at that first one.
   int32_t first_up_to_case = -1;
   const Cell* symbols = series_buffer(block_node)->head_cell();
+  const uint8_t tag = bucket_tag(hash);
   Probe probe = table_probe(view, hash, [&](uint32_t bucket) {
+    if (view.tags[bucket] != tag) return false;
     const int32_t position = view.keys[bucket];
     if (symbol_tag(symbols[position]) != hash_tag(hash)) return false;
     std::string_view other = name_of(symbols[position]);
     if (other.size() != name.size()) return false;
-    if (!up_to_case && same_bytes<false>(other, name)) return true;
+    if constexpr (!up_to_case) {
+      if (same_bytes<false>(other, name)) return true;
+    }
     if (!same_bytes<true>(other, name)) return false;
-    if (up_to_case) return true;
+    if constexpr (up_to_case) return true;
     if (first_up_to_case < 0) first_up_to_case = position;
     return false;
   });
@@ -191,12 +226,18 @@ uint32_t symbol_table_put(NodeId table, std::string_view name, bool up_to_case) 
   uint32_t alias = first_up_to_case < 0 ? kNoAlias : symbol_canonical(static_cast<uint32_t>(first_up_to_case) + 1);
   uint32_t id = append_symbol(name, alias, hash);
   view = table_view(table);
-  table_occupy(view, probe.bucket, static_cast<int32_t>(id - 1));
+  table_occupy(view, probe.bucket, static_cast<int32_t>(id - 1), hash);
   return id;
 }
 
-uint32_t symbol_intern_bytes(std::string_view name) { return symbol_table_put(table_node, name, false); }
-uint32_t symbol_intern_cstring_nocase(const char* name) { return symbol_table_put(table_node, name, true); }
+}  // namespace
+
+uint32_t symbol_table_put(NodeId table, std::string_view name, bool up_to_case) {
+  return up_to_case ? put_name<true>(table, name) : put_name<false>(table, name);
+}
+
+uint32_t symbol_intern_bytes(std::string_view name) { return put_name<false>(table_node, name); }
+uint32_t symbol_intern_cstring_nocase(const char* name) { return put_name<true>(table_node, name); }
 
 uint32_t symbol_intern(const Cell& string) {
   SeriesBuffer* buffer = series_buffer(string.w2);

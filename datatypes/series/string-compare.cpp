@@ -27,10 +27,8 @@ struct Difference {
 template <class A, class B>
 Difference first_difference(const A* a, const B* b, size_t n, bool keep_case) {
   if constexpr (sizeof(A) == 1 && sizeof(B) == 1) {
-    if (keep_case) {
-      if (std::memcmp(a, b, n) == 0) return {n, 0, 0};
-      // memcmp found a difference; the loop below finds where.
-    }
+    // Equal bytes are equal with or without case; a difference is found by the loop below.
+    if (std::memcmp(a, b, n) == 0) return {n, 0, 0};
   }
   for (size_t i = 0; i < n; ++i) {
     uint32_t x = a[i];

@@ -67,6 +67,17 @@ TEST(Pages, MapZeroedWritablePagesAndUnmapThem) {
   EXPECT_TRUE(os_virtual_free(pages, size));
 }
 
+TEST(Pages, LargeMappingsStartOnAHugePageBoundary) {
+  constexpr size_t size = (size_t{2} << 20) + 100;
+  auto* pages = static_cast<uint8_t*>(os_virtual_alloc(size));
+  ASSERT_NE(pages, nullptr);
+  EXPECT_EQ(reinterpret_cast<uintptr_t>(pages) % (size_t{2} << 20), 0u);
+  EXPECT_EQ(pages[0], 0);
+  EXPECT_EQ(pages[size - 1], 0);
+  pages[size - 1] = 0x5A;
+  EXPECT_TRUE(os_virtual_free(pages, size));
+}
+
 TEST(Pages, FailuresAreReturnValues) {
   EXPECT_EQ(os_virtual_alloc(0), nullptr);
   EXPECT_EQ(os_virtual_alloc(SIZE_MAX - 4095), nullptr);

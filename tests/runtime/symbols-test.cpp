@@ -99,6 +99,27 @@ TEST_F(Symbols, NameHashFoldsAsciiOnly) {
   EXPECT_FALSE(symbol_name_equal("À", "à", true));
 }
 
+// Names of every length up to 19 (so every tail and block split): the hash is hash-bytes of the
+// lowered name, and a name differs from one with any single byte changed, with or without case.
+TEST_F(Symbols, NamesOfEveryLengthHashAndCompareWhole) {
+  const std::string base = "Mixed-Case_Name-Xyz";
+  for (size_t length = 0; length <= base.size(); ++length) {
+    std::string name = base.substr(0, length);
+    std::string lowered = name;
+    for (char& c : lowered)
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c | 0x20);
+    EXPECT_EQ(hash_name_folded(name), hash_bytes(lowered.data(), lowered.size())) << name;
+    EXPECT_TRUE(symbol_name_equal(name, lowered, true)) << name;
+    EXPECT_EQ(symbol_name_equal(name, lowered, false), name == lowered) << name;
+    for (size_t at = 0; at < length; ++at) {
+      std::string changed = name;
+      changed[at] = '#';
+      EXPECT_FALSE(symbol_name_equal(name, changed, true)) << name << " at " << at;
+      EXPECT_FALSE(symbol_name_equal(name, changed, false)) << name << " at " << at;
+    }
+  }
+}
+
 TEST_F(Symbols, CompareAsTextFoldingUnlessStrict) {
   Cell a = *symbol_cell(symbol_intern_cstring("apple"));
   Cell b = *symbol_cell(symbol_intern_cstring("APPLE"));
