@@ -112,7 +112,7 @@ void each_position(const HashTable& record, int32_t key, Fn&& fn) {
 
 // Cells of one class for a hash!: the same type and equal.
 bool same_class(const Cell& a, const Cell& b) {
-  return cell_type(a) == cell_type(b) && compare_values(a, b, kCompareEqual);
+  return cell_type(a) == cell_type(b) && values_equal(a, b);
 }
 
 // The bucket of the class of `value` (whose hash is given) in a hash! table.

@@ -1,11 +1,10 @@
 // string-compare.cpp: comparing and matching text, in any pair of units.
 #include "datatypes/series/string-compare.h"
 
-#include <cstring>
-
 #include "datatypes/series/case-map.h"
 #include "datatypes/series/string-core.h"
 #include "runtime/action-lookup.h"
+#include "runtime/ascii-bytes.h"
 #include "runtime/symbols.h"
 
 namespace qel {
@@ -28,7 +27,8 @@ template <class A, class B>
 Difference first_difference(const A* a, const B* b, size_t n, bool keep_case) {
   if constexpr (sizeof(A) == 1 && sizeof(B) == 1) {
     // Equal bytes are equal with or without case; a difference is found by the loop below.
-    if (std::memcmp(a, b, n) == 0) return {n, 0, 0};
+    if (same_bytes<false>({reinterpret_cast<const char*>(a), n}, {reinterpret_cast<const char*>(b), n}))
+      return {n, 0, 0};
   }
   for (size_t i = 0; i < n; ++i) {
     uint32_t x = a[i];
@@ -78,7 +78,8 @@ int32_t string_compare_core(const Cell& value1, const Cell& value2, int32_t op, 
   bool same_place = !words && value1.w2 == value2.w2 && string_index(value1) == string_index(value2);
   if (op == kCompareSame) return same_place ? 0 : -1;
   if (same_place && is_equality_code(op)) return 0;
-  return compare_text(text_of_value(value1), text_of_value(value2), op, match);
+  if (words) return compare_text(text_of_value(value1), text_of_value(value2), op, match);
+  return compare_text(string_text(value1), string_text(value2), op, match);
 }
 
 bool string_match_at(const Cell& value, const Cell& pattern, int32_t op) {

@@ -18,6 +18,7 @@
 // 1-byte units.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -27,6 +28,7 @@
 #include "datatypes/series/string-unit.h"
 #include "runtime/cell.h"
 #include "runtime/series-buffer.h"
+#include "runtime/series.h"
 
 namespace qel {
 
@@ -65,18 +67,29 @@ Cell* string_push(const Cell& value);
 inline unsigned text_unit(NodeId node) { return series_buffer(node)->unit(); }
 
 // The units between head and tail, whatever the index.
-uint32_t string_total_length(NodeId node);
+inline uint32_t string_total_length(NodeId node) { return series_buffer_length(node); }
 
 // The value's index, clipped to 0 .. its tail.
-uint32_t string_index(const Cell& value);
+inline uint32_t string_index(const Cell& value) {
+  const int32_t index = payload_i32(value, 1);
+  const uint32_t total = string_total_length(value.w2);
+  return index < 0 ? 0 : std::min(static_cast<uint32_t>(index), total);
+}
 
 // Code points from the index to the tail (0 when the index lies past it).
-uint32_t string_length(const Cell& value);
+inline uint32_t string_length(const Cell& value) { return string_total_length(value.w2) - string_index(value); }
 
-// The text from the index to the tail.
-UnitText string_text(const Cell& value);
-// The same, at most `limit` units (a negative limit: to the tail).
-UnitText string_text_part(const Cell& value, int64_t limit);
+// The text from the index to the tail, at most `limit` units (a negative limit: to the tail).
+// Inline: every comparison and hash of text starts here.
+inline UnitText string_text_part(const Cell& value, int64_t limit) {
+  SeriesBuffer* buffer = series_buffer(value.w2);
+  const unsigned unit = buffer->unit();
+  const uint32_t index = string_index(value);
+  size_t length = string_total_length(value.w2) - index;
+  if (limit >= 0 && static_cast<uint64_t>(limit) < length) length = static_cast<size_t>(limit);
+  return {buffer->head_address() + (size_t{index} << unit_shift(unit)), length, unit};
+}
+inline UnitText string_text(const Cell& value) { return string_text_part(value, -1); }
 
 // The code points of a text, one 32-bit number each.
 std::vector<uint32_t> text_code_points(UnitText text);
