@@ -79,17 +79,23 @@ inline uint32_t string_index(const Cell& value) {
 // Code points from the index to the tail (0 when the index lies past it).
 inline uint32_t string_length(const Cell& value) { return string_total_length(value.w2) - string_index(value); }
 
-// The text from the index to the tail, at most `limit` units (a negative limit: to the tail).
-// Inline: every comparison and hash of text starts here.
-inline UnitText string_text_part(const Cell& value, int64_t limit) {
+// The text from the index to the tail: the buffer read once, its unit 1, 2 or 4. Inline: every
+// comparison and hash of text starts here.
+inline UnitText string_text(const Cell& value) {
   SeriesBuffer* buffer = series_buffer(value.w2);
   const unsigned unit = buffer->unit();
-  const uint32_t index = string_index(value);
-  size_t length = string_total_length(value.w2) - index;
-  if (limit >= 0 && static_cast<uint64_t>(limit) < length) length = static_cast<size_t>(limit);
-  return {buffer->head_address() + (size_t{index} << unit_shift(unit)), length, unit};
+  const unsigned shift = unit_shift(unit);
+  const uint32_t total = (buffer->tail - buffer->head) >> shift;
+  const int32_t index = payload_i32(value, 1);
+  const uint32_t at = index < 0 ? 0 : std::min(static_cast<uint32_t>(index), total);
+  return {buffer->head_address() + (size_t{at} << shift), total - at, unit};
 }
-inline UnitText string_text(const Cell& value) { return string_text_part(value, -1); }
+// The same, at most `limit` units (a negative limit: to the tail).
+inline UnitText string_text_part(const Cell& value, int64_t limit) {
+  UnitText text = string_text(value);
+  if (limit >= 0 && static_cast<uint64_t>(limit) < text.length) text.length = static_cast<size_t>(limit);
+  return text;
+}
 
 // The code points of a text, one 32-bit number each.
 std::vector<uint32_t> text_code_points(UnitText text);
