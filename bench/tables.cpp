@@ -5,6 +5,7 @@
 
 #include <absl/container/flat_hash_map.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <unordered_map>
@@ -82,36 +83,41 @@ Cell string_of(const std::string& text) {
   return make_cell(Type::string, 0, node);
 }
 
-void find_strings_qel(benchmark::State& state) {
+// Finds 1,000 keys (all of them when the table holds fewer) in a hash! of `strings` strings.
+void find_strings_qel(benchmark::State& state, size_t strings) {
+  const size_t wanted = std::min<size_t>(strings, 1000);
   restart_memory();
   datatype_tables_init();
   register_datatype(Type::string, Type::none_id, "string!", ActionRow().set<Act::Compare>(text_compare));
-  NodeId block = new_cell_series(kStrings);
+  NodeId block = new_cell_series(static_cast<int64_t>(strings));
   root_slot_append(make_cell(Type::block, 0, block));
-  for (size_t i = 0; i < kStrings; ++i) *series_append_fresh_slot(block) = string_of(key_text(i));
-  NodeId table = hashtable_new(kStrings, block, TableKind::hash, 1);
+  for (size_t i = 0; i < strings; ++i) *series_append_fresh_slot(block) = string_of(key_text(i));
+  NodeId table = hashtable_new(static_cast<int64_t>(strings), block, TableKind::hash, 1);
   root_slot_append(make_cell(Type::hash, 0, block, table));
   std::vector<Cell> keys;
-  NodeId held = new_cell_series(1000);
+  NodeId held = new_cell_series(static_cast<int64_t>(wanted));
   root_slot_append(make_cell(Type::block, 0, held));
-  for (size_t i = 0; i < 1000; ++i) *series_append_fresh_slot(held) = keys.emplace_back(string_of(key_text(i * 997)));
+  for (size_t i = 0; i < wanted; ++i) *series_append_fresh_slot(held) = keys.emplace_back(string_of(key_text(i * 997 % strings)));
   for (auto _ : state)
     for (const Cell& key : keys) benchmark::DoNotOptimize(hashtable_find_cell(table, key, 0, 1, kCompareEqual, false, false));
   datatype_tables_init();
 }
 
-void find_strings_absl(benchmark::State& state) {
+void find_strings_absl(benchmark::State& state, size_t strings) {
   absl::flat_hash_map<std::string, int> map;
-  for (size_t i = 0; i < kStrings; ++i) map.emplace(key_text(i), static_cast<int>(i));
+  for (size_t i = 0; i < strings; ++i) map.emplace(key_text(i), static_cast<int>(i));
   std::vector<std::string> keys;
-  for (size_t i = 0; i < 1000; ++i) keys.push_back(key_text(i * 997));
+  for (size_t i = 0; i < std::min<size_t>(strings, 1000); ++i) keys.push_back(key_text(i * 997 % strings));
   for (auto _ : state)
     for (const std::string& key : keys) benchmark::DoNotOptimize(map.find(key)->second);
 }
 
 const bool registered = [] {
-  benchmark::RegisterBenchmark("hash-find-string-of-1000000/qel", find_strings_qel);
-  benchmark::RegisterBenchmark("hash-find-string-of-1000000/absl", find_strings_absl);
+  for (size_t strings : {kStrings, size_t{100}}) {
+    const std::string name = "hash-find-string-of-" + std::to_string(strings);
+    benchmark::RegisterBenchmark((name + "/qel").c_str(), find_strings_qel, strings);
+    benchmark::RegisterBenchmark((name + "/absl").c_str(), find_strings_absl, strings);
+  }
   benchmark::RegisterBenchmark("integer-keys-put-get-100000/qel", integers_qel)->Unit(benchmark::kMillisecond);
   benchmark::RegisterBenchmark("integer-keys-put-get-100000/absl", integers_peer<absl::flat_hash_map<uint32_t, Cell>>)
       ->Unit(benchmark::kMillisecond);

@@ -86,6 +86,10 @@ inline constexpr int32_t kNotComparable = -2;
 // raise script invalid-compare unless the code is an equality; a code outside the table ends the
 // process with runtime error 101.
 bool compare_values(const Cell& value1, const Cell& value2, int32_t code);
+// compare_values under the equal code, which never raises: the compare function's answer is 0.
+inline bool values_equal(const Cell& value1, const Cell& value2) {
+  return lookup_action_for_value<Act::Compare>(value1)(value1, value2, kCompareEqual) == 0;
+}
 
 // -1, 0 or 1 (or -2): logic!, native!, action!, op!, function! and routine! pairs of one type by
 // payload, every other value by value1's compare function.

@@ -112,7 +112,7 @@ void each_position(const HashTable& record, int32_t key, Fn&& fn) {
 
 // Cells of one class for a hash!: the same type and equal.
 bool same_class(const Cell& a, const Cell& b) {
-  return cell_type(a) == cell_type(b) && compare_values(a, b, kCompareEqual);
+  return cell_type(a) == cell_type(b) && values_equal(a, b);
 }
 
 // The bucket of the class of `value` (whose hash is given) in a hash! table.
@@ -285,7 +285,8 @@ int64_t hashtable_find_cell(NodeId table, const Cell& value, uint32_t start, uin
   const bool compared = key >= 0 && code == kCompareEqual;
   each_position(record, key, [&](int32_t position) {
     const int64_t distance = reverse ? int64_t{start} - position : int64_t{position} - start;
-    if (distance < (reverse ? 1 : 0) || distance % skip != 0) return;
+    // skip 1 (every search but /skip) takes no division: a 64-bit one costs more than the probe.
+    if (distance < (reverse ? 1 : 0) || (skip != 1 && distance % skip != 0)) return;
     if (!compared && !compare_values(wanted, cells_of(record)[position], code)) return;
     const bool better = best < 0 || (reverse ? position > best : last ? position > best : position < best);
     if (better) best = position;

@@ -1,11 +1,10 @@
 // string-compare.cpp: comparing and matching text, in any pair of units.
 #include "datatypes/series/string-compare.h"
 
-#include <cstring>
-
 #include "datatypes/series/case-map.h"
 #include "datatypes/series/string-core.h"
 #include "runtime/action-lookup.h"
+#include "runtime/ascii-bytes.h"
 #include "runtime/symbols.h"
 
 namespace qel {
@@ -28,7 +27,8 @@ template <class A, class B>
 Difference first_difference(const A* a, const B* b, size_t n, bool keep_case) {
   if constexpr (sizeof(A) == 1 && sizeof(B) == 1) {
     // Equal bytes are equal with or without case; a difference is found by the loop below.
-    if (std::memcmp(a, b, n) == 0) return {n, 0, 0};
+    if (same_bytes<false>({reinterpret_cast<const char*>(a), n}, {reinterpret_cast<const char*>(b), n}))
+      return {n, 0, 0};
   }
   for (size_t i = 0; i < n; ++i) {
     uint32_t x = a[i];
@@ -43,6 +43,9 @@ Difference first_difference(const A* a, const B* b, size_t n, bool keep_case) {
   }
   return {n, 0, 0};
 }
+
+// The bytes of a 1-byte text.
+std::string_view text_bytes(const UnitText& text) { return {reinterpret_cast<const char*>(text.data), text.length}; }
 
 constexpr int32_t sign_of(int64_t v) { return v < 0 ? -1 : v > 0 ? 1 : 0; }
 
@@ -78,7 +81,16 @@ int32_t string_compare_core(const Cell& value1, const Cell& value2, int32_t op, 
   bool same_place = !words && value1.w2 == value2.w2 && string_index(value1) == string_index(value2);
   if (op == kCompareSame) return same_place ? 0 : -1;
   if (same_place && is_equality_code(op)) return 0;
-  return compare_text(text_of_value(value1), text_of_value(value2), op, match);
+  if (words) return compare_text(text_of_value(value1), text_of_value(value2), op, match);
+  const UnitText a = string_text(value1);
+  const UnitText b = string_text(value2);
+  // Equality of 1-byte texts, the usual hash! and map! key test, without the general route:
+  // other lengths differ, equal bytes agree under every code.
+  if (!match && is_equality_code(op) && a.unit == 1 && b.unit == 1) {
+    if (a.length != b.length) return 1;
+    if (same_bytes<false>(text_bytes(a), text_bytes(b))) return 0;
+  }
+  return compare_text(a, b, op, match);
 }
 
 bool string_match_at(const Cell& value, const Cell& pattern, int32_t op) {

@@ -48,27 +48,6 @@ Cell* string_push(const Cell& value) { return stack_push_value(value); }
 
 // --- Positions and reading -------------------------------------------------------------------------
 
-uint32_t string_total_length(NodeId node) { return series_buffer_length(node); }
-
-uint32_t string_index(const Cell& value) {
-  int32_t index = payload_i32(value, 1);
-  uint32_t total = string_total_length(value.w2);
-  return index < 0 ? 0 : std::min(static_cast<uint32_t>(index), total);
-}
-
-uint32_t string_length(const Cell& value) { return string_total_length(value.w2) - string_index(value); }
-
-UnitText string_text(const Cell& value) { return string_text_part(value, -1); }
-
-UnitText string_text_part(const Cell& value, int64_t limit) {
-  SeriesBuffer* buffer = series_buffer(value.w2);
-  unsigned unit = buffer->unit();
-  uint32_t index = string_index(value);
-  size_t length = string_total_length(value.w2) - index;
-  if (limit >= 0 && static_cast<uint64_t>(limit) < length) length = static_cast<size_t>(limit);
-  return {buffer->head_address() + (size_t{index} << unit_shift(unit)), length, unit};
-}
-
 std::vector<uint32_t> text_code_points(UnitText text) {
   return visit_units(text, [](auto units) { return std::vector<uint32_t>(units.begin(), units.end()); });
 }

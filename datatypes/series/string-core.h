@@ -18,6 +18,7 @@
 // 1-byte units.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -27,6 +28,7 @@
 #include "datatypes/series/string-unit.h"
 #include "runtime/cell.h"
 #include "runtime/series-buffer.h"
+#include "runtime/series.h"
 
 namespace qel {
 
@@ -65,18 +67,35 @@ Cell* string_push(const Cell& value);
 inline unsigned text_unit(NodeId node) { return series_buffer(node)->unit(); }
 
 // The units between head and tail, whatever the index.
-uint32_t string_total_length(NodeId node);
+inline uint32_t string_total_length(NodeId node) { return series_buffer_length(node); }
 
 // The value's index, clipped to 0 .. its tail.
-uint32_t string_index(const Cell& value);
+inline uint32_t string_index(const Cell& value) {
+  const int32_t index = payload_i32(value, 1);
+  const uint32_t total = string_total_length(value.w2);
+  return index < 0 ? 0 : std::min(static_cast<uint32_t>(index), total);
+}
 
 // Code points from the index to the tail (0 when the index lies past it).
-uint32_t string_length(const Cell& value);
+inline uint32_t string_length(const Cell& value) { return string_total_length(value.w2) - string_index(value); }
 
-// The text from the index to the tail.
-UnitText string_text(const Cell& value);
+// The text from the index to the tail: the buffer read once, its unit 1, 2 or 4. Inline: every
+// comparison and hash of text starts here.
+inline UnitText string_text(const Cell& value) {
+  SeriesBuffer* buffer = series_buffer(value.w2);
+  const unsigned unit = buffer->unit();
+  const unsigned shift = unit_shift(unit);
+  const uint32_t total = (buffer->tail - buffer->head) >> shift;
+  const int32_t index = payload_i32(value, 1);
+  const uint32_t at = index < 0 ? 0 : std::min(static_cast<uint32_t>(index), total);
+  return {buffer->head_address() + (size_t{at} << shift), total - at, unit};
+}
 // The same, at most `limit` units (a negative limit: to the tail).
-UnitText string_text_part(const Cell& value, int64_t limit);
+inline UnitText string_text_part(const Cell& value, int64_t limit) {
+  UnitText text = string_text(value);
+  if (limit >= 0 && static_cast<uint64_t>(limit) < text.length) text.length = static_cast<size_t>(limit);
+  return text;
+}
 
 // The code points of a text, one 32-bit number each.
 std::vector<uint32_t> text_code_points(UnitText text);
