@@ -2,6 +2,8 @@
 // from paths and argument blocks, and the calls of natives and actions.
 #include "evaluator/argument-fetch.h"
 
+#include <algorithm>
+#include <array>
 #include <cstring>
 #include <vector>
 
@@ -370,6 +372,8 @@ NodeId arg_description_build(const Cell& spec, Type kind) {
     }
   }
   header.entry_count = static_cast<uint32_t>(entries.size());
+  header.plain = header.fixed_count == header.entry_count &&
+                 std::all_of(entries.begin(), entries.end(), [](const ArgEntry& e) { return e.mode == FetchMode::evaluated; });
   header.slot_count = slot;
   header.refinement_count = ordinal;
   const int64_t bytes = static_cast<int64_t>(sizeof header + entries.size() * sizeof(ArgEntry));
@@ -397,21 +401,57 @@ bool arg_descriptions_match(const ArgDescription& a, const ArgDescription& b) {
 
 // --- Fetching -------------------------------------------------------------------------------------
 
-Status eval_fetch_arguments(const Cell& function, Code& code, const CallPath* path, const Cell& name, uint32_t apply,
-                            bool infix) {
-  const Type type = cell_type(function);
-  const bool slots = type == Type::function || type == Type::routine;
-  const ArgDescription& description = arg_description(function);
-  Fetch fetch(description, slots, code, path, name, apply, infix);
-  QEL_TRY(fetch.fixed_pass());
-  QEL_TRY(fetch.refinement_pass());
+namespace {
+
+// Refinement positions of a call that names none.
+constexpr auto kNoPositions = [] {
+  std::array<int32_t, kMostRefinements> positions{};
+  positions.fill(-1);
+  return positions;
+}();
+
+// The arguments of an ordinary call of a plain description: one expression each from the code,
+// checked against its entry's types (an infix call's left operand is already pushed).
+Status fetch_plain(const ArgDescription& description, Code& code, const Cell& name, bool infix) {
+  const ArgEntry* entries = description.entries();
+  for (uint32_t k = 0; k < description.entry_count; ++k) {
+    if (!(infix && k == 0)) {
+      if (code.at_end()) [[unlikely]] raise_error(error_id("script", "no-arg"), name, entry_word(entries[k]));
+      QEL_TRY(eval_expression(code, infix, true, false));
+    }
+    check_argument(description, entries[k], *stack_last_value(), name);
+  }
+  return {};
+}
+
+// After the arguments: the call event, a function's locals, the result cell of a call without
+// arguments, and a native's or action's entry with the refinement positions.
+inline Status finish_fetch(const Cell& function, const ArgDescription& description, Code& code, const Cell& name,
+                           uint32_t apply, bool slots, const int32_t* positions) {
   if (trace_enabled && !code.library) [[unlikely]]
     trace_fire(kTraceCallEvent, code.value, apply ? -1 : static_cast<int64_t>(code.index), name, function);
   if (slots) function_init_locals(description.local_count);
   // A call without arguments still has a result cell, unset until the callee writes it.
   if (value_stack.top == value_stack.base) *value_stack.base = make_cell(Type::unset);
   if (slots) return {};
-  return call_entry(function, fetch.positions());
+  return call_entry(function, positions);
+}
+
+}  // namespace
+
+Status eval_fetch_arguments(const Cell& function, Code& code, const CallPath* path, const Cell& name, uint32_t apply,
+                            bool infix) {
+  const Type type = cell_type(function);
+  const bool slots = type == Type::function || type == Type::routine;
+  const ArgDescription& description = arg_description(function);
+  if (description.plain && !path && !apply) [[likely]] {
+    QEL_TRY(fetch_plain(description, code, name, infix));
+    return finish_fetch(function, description, code, name, apply, slots, kNoPositions.data());
+  }
+  Fetch fetch(description, slots, code, path, name, apply, infix);
+  QEL_TRY(fetch.fixed_pass());
+  QEL_TRY(fetch.refinement_pass());
+  return finish_fetch(function, description, code, name, apply, slots, fetch.positions());
 }
 
 }  // namespace qel

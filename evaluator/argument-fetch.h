@@ -36,7 +36,10 @@ struct ArgDescription {
   uint32_t local_count;       // /local and the words after it (0 when there is no /local)
   uint32_t refinement_count;
   uint32_t fixed_count;       // mandatory parameters
-  uint32_t reserved;          // keeps the entries that follow 8-byte aligned
+  // 1 when every entry is a mandatory evaluated parameter (no refinement, get or literal
+  // parameter, or return types): an ordinary call then fetches one expression per entry.
+  // Also keeps the entries that follow 8-byte aligned.
+  uint32_t plain;
 
   const ArgEntry* entries() const { return reinterpret_cast<const ArgEntry*>(this + 1); }
   bool accepts(const ArgEntry& entry, Type type) const { return (entry.types >> static_cast<unsigned>(type)) & 1; }
