@@ -417,7 +417,7 @@ Status fetch_plain(const ArgDescription& description, Code& code, const Cell& na
   for (uint32_t k = 0; k < description.entry_count; ++k) {
     if (!(infix && k == 0)) {
       if (code.at_end()) [[unlikely]] raise_error(error_id("script", "no-arg"), name, entry_word(entries[k]));
-      QEL_TRY(eval_expression(code, infix, true, false));
+      if (!push_itself_argument(code, infix)) QEL_TRY(eval_expression(code, infix, true, false));
     }
     check_argument(description, entries[k], *stack_last_value(), name);
   }

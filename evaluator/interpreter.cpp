@@ -183,6 +183,13 @@ constexpr TypeRow<FirstCellRule> kFirstCellRows[] = {
 
 constexpr std::array<FirstCellRule, 256> kFirstCell = type_table<256>(eval_itself, kFirstCellRows);
 
+// Which types the first-cell table evaluates to themselves.
+constexpr std::array<bool, 256> kItselfTypes = [] {
+  std::array<bool, 256> itself{};
+  for (size_t t = 0; t < itself.size(); ++t) itself[t] = kFirstCell[t] == eval_itself;
+  return itself;
+}();
+
 // --- Infix operators ------------------------------------------------------------------------------
 
 // While the next cell is a word whose value is an op!, calls it with the value so far as its left
@@ -208,6 +215,8 @@ constexpr std::array<FirstCellRule, 256> kFirstCell = type_table<256>(eval_itsel
 }
 
 }  // namespace
+
+const std::array<bool, 256>& evaluates_to_itself = kItselfTypes;
 
 // --- Evaluating -------------------------------------------------------------------------------------
 

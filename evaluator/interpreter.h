@@ -12,13 +12,16 @@
 // the evaluation are not evaluated. Safe points run between the expressions of a block.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <span>
 
 #include "evaluator/library-code.h"
+#include "evaluator/trace.h"
 #include "runtime/cell.h"
 #include "runtime/series-buffer.h"
 #include "runtime/throw.h"
+#include "runtime/value-stack.h"
 
 namespace qel {
 
@@ -63,6 +66,23 @@ Status eval_block(const Cell& block, bool chain);
 // follows the first value; with passive a function-like value standing in the code is the
 // value itself.
 Status eval_expression(Code& code, bool prefix, bool push, bool passive);
+
+// Whether a cell of the type id evaluates to itself (a number, a block, a string ...).
+extern const std::array<bool, 256>& evaluates_to_itself;
+
+// The short route of an argument: when tracing is off and the expression at code.index is a
+// cell that evaluates to itself with no infix operator able to follow (prefix, or the next cell
+// is not a word), pushes it, moves past it and answers true; else false (the caller evaluates).
+inline bool push_itself_argument(Code& code, bool prefix) {
+  if (trace_enabled) [[unlikely]] return false;
+  const Cell* cells = series_buffer(code.value.w2)->head_cell();
+  const Cell& cell = cells[code.index];
+  if (!evaluates_to_itself[cell.header & kTypeByteMask]) return false;
+  if (!prefix && code.index + 1 < code.live_end() && cell_type(cells[code.index + 1]) == Type::word) return false;
+  stack_push_value(cell);
+  ++code.index;
+  return true;
+}
 
 // eval-range: one expression under a kind-2 frame named <body>; with push the result stays
 // pushed, else it is copied into the caller's result cell.
