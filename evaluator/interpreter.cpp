@@ -46,13 +46,13 @@ Status eval_itself(Code& code, bool push, bool) {
   return {};
 }
 
-// paren!: its block under a kind-2 frame named <body>.
+// paren!: its block. The block's own frame (named <body>, so no report shows it) is the only
+// one: its value is pushed, or becomes the current frame's only cell.
 Status eval_paren(Code& code, bool push, bool) {
   const Cell paren = code.cell();
   ++code.index;
-  stack_open_frame(body_word(), frame_bits(code, kFrameInterpNative));
-  QEL_TRY(eval_block(paren, true));
-  close_frame_for(push);
+  QEL_TRY(eval_block(paren, !push));
+  if (!push) stack_keep_first();
   return {};
 }
 
