@@ -3,7 +3,6 @@
 #include "evaluator/argument-fetch.h"
 
 #include <algorithm>
-#include <array>
 #include <cstring>
 #include <vector>
 
@@ -68,15 +67,6 @@ Cell entry_word(const ArgEntry& entry) {
   return make_cell(entry.kind == EntryKind::refinement ? Type::refinement : Type::word, 0, entry.symbol, kUnresolved);
 }
 
-[[noreturn]] void raise_expect_arg(const Cell& name, const Cell& argument, const ArgEntry& entry) {
-  raise_error(error_id("script", "expect-arg"), name, datatype_cell(cell_type(argument)), entry_word(entry));
-}
-
-// Checks the argument against the entry's types.
-inline void check_argument(const ArgDescription& description, const ArgEntry& entry, const Cell& argument,
-                           const Cell& name) {
-  if (!description.accepts(entry, cell_type(argument))) [[unlikely]] raise_expect_arg(name, argument, entry);
-}
 
 // The in-place arithmetic of an action slot on two integers (a fast path), or -1.
 constexpr int32_t fast_arith_code(uint32_t slot) {
@@ -88,24 +78,6 @@ constexpr int32_t fast_arith_code(uint32_t slot) {
     case Act::Or: return kOpOr;
     case Act::Xor: return kOpXor;
     default: return -1;
-  }
-}
-
-// Calls a native's or an action's entry with the refinement positions. An exit other than an
-// error that left C++ code unable to answer a Status (a comparator's body) becomes a Status again.
-Status call_entry(const Cell& function, const int32_t* positions) {
-  try {
-    if (cell_type(function) == Type::action) {
-      Cell* base = value_stack.base;
-      const int32_t code = fast_arith_code(function.w1);
-      if (code >= 0 && value_stack.top - base == 2 && integer_arith_in_place(code, base[0], base[1], base[0])) return {};
-      action_entries[function.w1 - 1](positions);
-      return {};
-    }
-    return native_entry(function.w1)(positions);
-  } catch (const NonLocalExit& exit) {
-    if (exit.code == kThrowError) throw;
-    return Status{exit.code};
   }
 }
 
@@ -149,7 +121,7 @@ class Fetch {
 
 // eval-fetch-one: one argument by the entry's fetch mode, pushed.
 Status Fetch::fetch_one(const ArgEntry& entry) {
-  if (code_.at_end()) raise_error(error_id("script", "no-arg"), name_, entry_word(entry));
+  if (code_.at_end()) raise_no_arg(name_, entry);
   if (entry.mode == FetchMode::evaluated) {
     if (!(apply_ & kApplySafer)) return eval_expression(code_, infix_, true, false);
     Code one = code_;
@@ -401,57 +373,39 @@ bool arg_descriptions_match(const ArgDescription& a, const ArgDescription& b) {
 
 // --- Fetching -------------------------------------------------------------------------------------
 
-namespace {
+void raise_expect_arg(const Cell& name, const Cell& argument, const ArgEntry& entry) {
+  raise_error(error_id("script", "expect-arg"), name, datatype_cell(cell_type(argument)), entry_word(entry));
+}
 
-// Refinement positions of a call that names none.
-constexpr auto kNoPositions = [] {
-  std::array<int32_t, kMostRefinements> positions{};
-  positions.fill(-1);
-  return positions;
-}();
+void raise_no_arg(const Cell& name, const ArgEntry& entry) {
+  raise_error(error_id("script", "no-arg"), name, entry_word(entry));
+}
 
-// The arguments of an ordinary call of a plain description: one expression each from the code,
-// checked against its entry's types (an infix call's left operand is already pushed).
-Status fetch_plain(const ArgDescription& description, Code& code, const Cell& name, bool infix) {
-  const ArgEntry* entries = description.entries();
-  for (uint32_t k = 0; k < description.entry_count; ++k) {
-    if (!(infix && k == 0)) {
-      if (code.at_end()) [[unlikely]] raise_error(error_id("script", "no-arg"), name, entry_word(entries[k]));
-      if (!push_itself_argument(code, infix)) QEL_TRY(eval_expression(code, infix, true, false));
+Status eval_call_entry(const Cell& function, const int32_t* positions) {
+  try {
+    if (cell_type(function) == Type::action) {
+      Cell* base = value_stack.base;
+      const int32_t code = fast_arith_code(function.w1);
+      if (code >= 0 && value_stack.top - base == 2 && integer_arith_in_place(code, base[0], base[1], base[0])) return {};
+      action_entries[function.w1 - 1](positions);
+      return {};
     }
-    check_argument(description, entries[k], *stack_last_value(), name);
+    return native_entry(function.w1)(positions);
+  } catch (const NonLocalExit& exit) {
+    if (exit.code == kThrowError) throw;
+    return Status{exit.code};
   }
-  return {};
 }
-
-// After the arguments: the call event, a function's locals, the result cell of a call without
-// arguments, and a native's or action's entry with the refinement positions.
-inline Status finish_fetch(const Cell& function, const ArgDescription& description, Code& code, const Cell& name,
-                           uint32_t apply, bool slots, const int32_t* positions) {
-  if (trace_enabled && !code.library) [[unlikely]]
-    trace_fire(kTraceCallEvent, code.value, apply ? -1 : static_cast<int64_t>(code.index), name, function);
-  if (slots) function_init_locals(description.local_count);
-  // A call without arguments still has a result cell, unset until the callee writes it.
-  if (value_stack.top == value_stack.base) *value_stack.base = make_cell(Type::unset);
-  if (slots) return {};
-  return call_entry(function, positions);
-}
-
-}  // namespace
 
 Status eval_fetch_arguments(const Cell& function, Code& code, const CallPath* path, const Cell& name, uint32_t apply,
                             bool infix) {
   const Type type = cell_type(function);
   const bool slots = type == Type::function || type == Type::routine;
   const ArgDescription& description = arg_description(function);
-  if (description.plain && !path && !apply) [[likely]] {
-    QEL_TRY(fetch_plain(description, code, name, infix));
-    return finish_fetch(function, description, code, name, apply, slots, kNoPositions.data());
-  }
   Fetch fetch(description, slots, code, path, name, apply, infix);
   QEL_TRY(fetch.fixed_pass());
   QEL_TRY(fetch.refinement_pass());
-  return finish_fetch(function, description, code, name, apply, slots, fetch.positions());
+  return eval_after_arguments(function, description, code, name, apply, fetch.positions());
 }
 
 }  // namespace qel

@@ -8,11 +8,15 @@
 // value's parameter context.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include "evaluator/function.h"
 #include "evaluator/interpreter.h"
+#include "evaluator/trace.h"
+#include "runtime/action-entries.h"
 #include "runtime/cell.h"
+#include "runtime/value-stack.h"
 
 namespace qel {
 
@@ -60,11 +64,66 @@ inline const ArgDescription& arg_description(const Cell& value) {
 // fetch modes, the same refinements with the same arguments, in the same order.
 bool arg_descriptions_match(const ArgDescription& a, const ArgDescription& b);
 
-// eval-fetch-arguments: pushes the arguments of the call in the current frame from the code
+// eval-fetch-arguments: the general route (plain calls take fetch_plain_arguments): pushes the arguments of the call in the current frame from the code
 // (or, in an apply mode, from the argument block the code walks), applies the path's
 // refinements, and calls natives and actions. With infix the left operand is already the
 // frame's first cell.
 Status eval_fetch_arguments(const Cell& function, Code& code, const CallPath* path, const Cell& name,
                             uint32_t apply, bool infix);
+
+// Raise script expect-arg (the argument's type) and no-arg for a call named by `name`.
+[[noreturn]] void raise_expect_arg(const Cell& name, const Cell& argument, const ArgEntry& entry);
+[[noreturn]] void raise_no_arg(const Cell& name, const ArgEntry& entry);
+
+// Checks the argument against the entry's types.
+inline void check_argument(const ArgDescription& description, const ArgEntry& entry, const Cell& argument,
+                           const Cell& name) {
+  if (!description.accepts(entry, cell_type(argument))) [[unlikely]] raise_expect_arg(name, argument, entry);
+}
+
+// Calls a native's or an action's entry with the refinement positions. An exit other than an
+// error that left C++ code unable to answer a Status (a comparator's body) becomes a Status again.
+Status eval_call_entry(const Cell& function, const int32_t* positions);
+
+// Refinement positions of a call that names none.
+inline constexpr auto kNoPositions = [] {
+  std::array<int32_t, kMostRefinements> positions{};
+  positions.fill(-1);
+  return positions;
+}();
+
+// Whether a call takes the plain route: an ordinary call (no path, no apply mode) of a plain
+// description.
+inline bool plain_call(const ArgDescription& description, const CallPath* path, uint32_t apply) {
+  return description.plain && !path && !apply;
+}
+
+// The arguments of a plain call: one expression each from the code, checked against its
+// entry's types (an infix call's left operand is already pushed). Inline in the call.
+inline Status fetch_plain_arguments(const ArgDescription& description, Code& code, const Cell& name, bool infix) {
+  const ArgEntry* entries = description.entries();
+  for (uint32_t k = 0; k < description.entry_count; ++k) {
+    if (!(infix && k == 0)) {
+      if (code.at_end()) [[unlikely]] raise_no_arg(name, entries[k]);
+      if (!push_itself_argument(code, infix)) QEL_TRY(eval_expression(code, infix, true, false));
+    }
+    check_argument(description, entries[k], *stack_last_value(), name);
+  }
+  return {};
+}
+
+// After the arguments: the call event, a function's or routine's locals, the result cell of a
+// call without arguments, and a native's or action's entry with the refinement positions.
+inline Status eval_after_arguments(const Cell& function, const ArgDescription& description, Code& code,
+                                   const Cell& name, uint32_t apply, const int32_t* positions) {
+  const bool slots = cell_type(function) == Type::function || cell_type(function) == Type::routine;
+  if (trace_enabled && !code.library) [[unlikely]]
+    trace_fire(kTraceCallEvent, code.value, apply ? -1 : static_cast<int64_t>(code.index), name, function);
+  if (slots) function_init_locals(description.local_count);
+  // A call without arguments still has a result cell, unset until the callee writes it.
+  if (value_stack.top == value_stack.base) *value_stack.base = make_cell(Type::unset);
+  if (slots) return {};
+  return eval_call_entry(function, positions);
+}
 
 }  // namespace qel

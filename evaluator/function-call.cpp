@@ -61,7 +61,13 @@ Status eval_call_function(Cell function, Code& code, bool push, const CallPath* 
   Cell* left = value_stack.top;
   open_call_frame(function, name, code);
   if (infix) value_stack.top = value_stack.base + 1;  // the left operand is the first argument
-  QEL_TRY(eval_fetch_arguments(function, code, path, name, apply, infix));
+  const ArgDescription& description = arg_description(function);
+  if (plain_call(description, path, apply)) [[likely]] {
+    QEL_TRY(fetch_plain_arguments(description, code, name, infix));
+    QEL_TRY(eval_after_arguments(function, description, code, name, apply, kNoPositions.data()));
+  } else {
+    QEL_TRY(eval_fetch_arguments(function, code, path, name, apply, infix));
+  }
   switch (cell_type(function)) {
     case Type::function:
       QEL_TRY(eval_function_body(function, name, 0));
