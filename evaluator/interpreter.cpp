@@ -226,7 +226,9 @@ Status eval_expression(Code& code, bool prefix, bool push, bool passive) {
   if (trace_enabled && !code.library) [[unlikely]]
     trace_fire(kTraceFetchEvent, code.value, code.index, make_cell(Type::none), code.cell());
   QEL_TRY(kFirstCell[code.cell().header & kTypeByteMask](code, push, passive));
-  if (prefix) return {};
+  // Most expressions end at the block's end or before a cell that is not a word: no infix
+  // operator can follow, and the out-of-line loop is not entered.
+  if (prefix || code.at_end() || cell_type(code.cell()) != Type::word) return {};
   return apply_infix(code, expression_top, push);
 }
 
