@@ -71,6 +71,12 @@ bool arg_descriptions_match(const ArgDescription& a, const ArgDescription& b);
 Status eval_fetch_arguments(const Cell& function, Code& code, const CallPath* path, const Cell& name,
                             uint32_t apply, bool infix);
 
+// The arithmetic of an action (add, subtract, multiply, and, or, xor) on two integers whose
+// result fits, or a comparison native on two integers, done in place into `left` (the function
+// already retyped from its op!): the value its call would leave. False, with `left` unchanged,
+// for anything else.
+bool integer_infix_in_place(const Cell& function, const Cell& right, Cell& left);
+
 // Raise script expect-arg (the argument's type) and no-arg for a call named by `name`.
 [[noreturn]] void raise_expect_arg(const Cell& name, const Cell& argument, const ArgEntry& entry);
 [[noreturn]] void raise_no_arg(const Cell& name, const ArgEntry& entry);

@@ -4,6 +4,7 @@
 
 #include <array>
 
+#include "evaluator/argument-fetch.h"
 #include "evaluator/eval-path.h"
 #include "evaluator/eval-support.h"
 #include "evaluator/library-code.h"
@@ -205,10 +206,18 @@ constexpr std::array<bool, 256> kItselfTypes = [] {
     Cell function = *value;
     const Cell name = next;
     if (trace_enabled && !code.library) [[unlikely]] trace_fire(kTraceFetchEvent, code.value, code.index, make_cell(Type::none), name);
-    *expression_top = push ? *expression_top : *value_stack.base;
-    value_stack.top = expression_top;
     set_value_type_byte(function, op_wrapped_type(function));
     ++code.index;
+    // Integer arithmetic with an integer! cell for its right operand leaves the value the call
+    // would, where the value so far lies, without the call's frame.
+    Cell& so_far = push ? *expression_top : *value_stack.base;
+    if (!trace_enabled && !code.at_end() && cell_type(code.cell()) == Type::integer &&
+        integer_infix_in_place(function, code.cell(), so_far)) {
+      ++code.index;
+      continue;
+    }
+    *expression_top = so_far;
+    value_stack.top = expression_top;
     QEL_TRY(eval_call_function(function, code, push, nullptr, name, nullptr, 0, true));
   }
   return {};

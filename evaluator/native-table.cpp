@@ -80,7 +80,23 @@ constexpr bool rows_in_slot_order() {
 }
 static_assert(rows_in_slot_order());
 
+// The comparison code of each slot whose entry is a comparison, else -1.
+constexpr std::array<int8_t, kNativeSlots + 1> compare_codes() {
+  constexpr NativeEntry kComparisons[] = {
+      native_compare<kCompareEqual>,         native_compare<kCompareNotEqual>, native_compare<kCompareStrictEqual>,
+      native_compare<kCompareLesser>,        native_compare<kCompareLesserOrEqual>,
+      native_compare<kCompareGreater>,       native_compare<kCompareGreaterOrEqual>};
+  std::array<int8_t, kNativeSlots + 1> codes{};
+  codes.fill(-1);
+  for (const NativeEntryRow& row : kNativeEntryRows)
+    for (int8_t code = 0; code < 7; ++code)
+      if (row.entry == kComparisons[code]) codes[row.slot] = code;
+  return codes;
+}
+
 }  // namespace
+
+const std::array<int8_t, kNativeSlots + 1> native_compare_codes = compare_codes();
 
 NativeEntry native_entry(uint32_t slot) { return slot >= 1 && slot <= kNativeSlots ? entries[slot - 1] : nullptr; }
 

@@ -7,6 +7,7 @@
 // first argument) and leaves its result in the frame's result cell.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <span>
 #include <string_view>
@@ -20,6 +21,10 @@ inline constexpr uint32_t kNamedNatives = 107;
 
 // The entry of native slot n (1-based); null for a slot whose native is not built yet.
 NativeEntry native_entry(uint32_t slot);
+
+// The comparison code (equal to greater-or-equal, 0 to 6) of a native slot whose entry is a
+// comparison, else -1; by slot.
+extern const std::array<int8_t, kNativeSlots + 1> native_compare_codes;
 
 // register-native-entries: appends the entries at the running slot count (which starts at 1) and
 // advances it; answers the first slot they took.
