@@ -1,7 +1,6 @@
 // function-call.cpp: calling function-like values from code: frames, argument fetching, the
 // body of a function, and where the result goes.
 #include <algorithm>
-#include <optional>
 
 #include "evaluator/argument-fetch.h"
 #include "evaluator/eval-support.h"
@@ -49,15 +48,14 @@ void trace_call_site(uint32_t event, const Code& code, const Cell& name, const C
 
 }  // namespace
 
-Status eval_call_function(Cell function, Code& code, bool push, const CallPath* path, const Cell& name,
-                          const Cell* parent, uint32_t apply, bool infix) {
-  (void)parent;  // the body's object context matters only to compiled bodies
+namespace {
+
+// The call once its function is reachable: a prefix call keeps the function pushed below its
+// frame; an infix call's left operand is where the frame opens.
+[[gnu::always_inline]] inline Status call_function(const Cell& function, Code& code, bool push, const CallPath* path,
+                                                   const Cell& name, uint32_t apply, bool infix) {
   if (trace_enabled) [[unlikely]] trace_call_site(kTraceOpenEvent, code, name, name);
-  // A prefix call keeps the function pushed below its frame; an infix call's left operand is
-  // where the frame opens, so a routine (whose description only it holds) is rooted aside.
   Cell* kept = infix ? nullptr : stack_push_value(function);
-  std::optional<GcRoot<Cell>> rooted;
-  if (infix && cell_type(function) == Type::routine) rooted.emplace(function);
   Cell* left = value_stack.top;
   open_call_frame(function, name, code);
   if (infix) value_stack.top = value_stack.base + 1;  // the left operand is the first argument
@@ -91,6 +89,20 @@ Status eval_call_function(Cell function, Code& code, bool push, const CallPath* 
   }
   if (trace_enabled) [[unlikely]] trace_call_site(kTraceReturnEvent, code, name, *produced_cell(push));
   return {};
+}
+
+}  // namespace
+
+Status eval_call_function(Cell function, Code& code, bool push, const CallPath* path, const Cell& name,
+                          const Cell* parent, uint32_t apply, bool infix) {
+  (void)parent;  // the body's object context matters only to compiled bodies
+  // An infix routine is not on the stack (its left operand is where the frame opens), and its
+  // description only it holds: it is rooted aside.
+  if (infix && cell_type(function) == Type::routine) [[unlikely]] {
+    GcRoot<Cell> rooted(function);
+    return call_function(function, code, push, path, name, apply, infix);
+  }
+  return call_function(function, code, push, path, name, apply, infix);
 }
 
 Status eval_function_body(const Cell& function, const Cell& name, uint32_t callback) {
