@@ -144,6 +144,20 @@ bool handle_token(LexerState& state, const LexerToken& token, bool one, bool pre
   return false;
 }
 
+// Token types a plain scan (no values, no tracer, no one-value or prescan end) may pass over
+// straight to the next token when their flags and length settle their check: they end no
+// nesting, need no path step and, being ASCII, no word trimming.
+constexpr uint64_t kPlainScanTypes = (uint64_t{1} << kTokenString) | (uint64_t{1} << kTokenWord) |
+                                     (uint64_t{1} << kTokenInteger) | (uint64_t{1} << kTokenFloat);
+
+// True when a plain scan's token outside any path passes without its handlers: what
+// handle_token would do for it is only its check, and that check passes unchecked.
+[[gnu::always_inline]] inline bool passes_plainly(const LexerState& state, const LexerToken& token) {
+  return ((kPlainScanTypes >> token.type) & 1) && !(token.flags & kFlagNonAscii) &&
+         state.start_state == kStartNormal &&
+         token_passes_unchecked(token_handlers(token.type), token.start, state.token_end, token.flags);
+}
+
 // The one-value condition: the first complete value is there.
 bool one_value_made(const LexerState& state) {
   uint64_t made = state.tail - state.base;
@@ -160,10 +174,16 @@ LexStatus lexer_load_token(LexerState& state, uint8_t token, const uint8_t* star
 
 ScanEnd lexer_scan(LexerState& state, bool one, bool prescan) {
   int64_t carried_lines = 0;  // lines before a token that turned out to be only extra delimiters
+  const bool plain = !state.load && !state.tracer && !one && !prescan;
   do {
     LexerToken token = lexer_walk_token(state);
     state.token_lines += carried_lines;
     carried_lines = 0;
+    if (plain && passes_plainly(state, token)) {  // the commonest tokens of a plain scan
+      state.position = state.token_end + kEndsWithFinalByte[token.type];
+      state.last_type = state.token_type;
+      continue;
+    }
     if ((token.flags & kFlagNonAscii) && token.type == kTokenWord) {
       WordTrim trim = trim_word(state, token);
       if (trim == WordTrim::dropped) {
