@@ -150,12 +150,43 @@ bool handle_token(LexerState& state, const LexerToken& token, bool one, bool pre
 constexpr uint64_t kPlainScanTypes = (uint64_t{1} << kTokenString) | (uint64_t{1} << kTokenWord) |
                                      (uint64_t{1} << kTokenInteger) | (uint64_t{1} << kTokenFloat);
 
-// True when a plain scan's token outside any path passes without its handlers: what
+// True when a plain scan's token of `type` outside any path passes without its handlers: what
 // handle_token would do for it is only its check, and that check passes unchecked.
-[[gnu::always_inline]] inline bool passes_plainly(const LexerState& state, const LexerToken& token) {
-  return ((kPlainScanTypes >> token.type) & 1) && !(token.flags & kFlagNonAscii) &&
-         state.start_state == kStartNormal &&
-         token_passes_unchecked(token_handlers(token.type), token.start, state.token_end, token.flags);
+[[gnu::always_inline]] inline bool passes_plainly(uint8_t type, const uint8_t* start, const uint8_t* end,
+                                                  uint32_t flags) {
+  return ((kPlainScanTypes >> type) & 1) && !(flags & kFlagNonAscii) &&
+         token_passes_unchecked(token_handlers(type), start, end, flags);
+}
+
+// Walks a plain scan's tokens from the position in the normal start state, passing over those
+// that pass plainly with position and line in locals (lines carried to the first token are
+// dropped with it, as the scan loop drops them). Records the first other token in `token` and
+// answers true; answers false when the input ended at a passed token, recorded as the scan
+// loop records it.
+bool walk_past_plain_tokens(LexerState& state, LexerToken& token, int64_t& carried_lines) {
+  const uint8_t* p = state.position;
+  const uint8_t* const end = state.input_end;
+  int64_t line = state.line;
+  int32_t last_type = state.last_type;
+  for (;;) {
+    LexerWalk walk = lexer_walk(p, end, kStartNormal, line);
+    uint8_t type = static_cast<uint8_t>(walk.final_state - kFirstFinalState);
+    if (!passes_plainly(type, walk.start, walk.end, walk.flags & kCharFlagMask)) {
+      state.last_type = last_type;
+      token = lexer_record_token(state, walk, line, kStartNormal);
+      return true;
+    }
+    carried_lines = 0;
+    last_type = state_type(walk.final_state);
+    p = walk.end + kEndsWithFinalByte[type];
+    if (p >= end) {
+      (void)lexer_record_token(state, walk, line, kStartNormal);
+      state.position = p;
+      state.last_type = last_type;
+      return false;
+    }
+    line = walk.line;
+  }
 }
 
 // The one-value condition: the first complete value is there.
@@ -176,14 +207,14 @@ ScanEnd lexer_scan(LexerState& state, bool one, bool prescan) {
   int64_t carried_lines = 0;  // lines before a token that turned out to be only extra delimiters
   const bool plain = !state.load && !state.tracer && !one && !prescan;
   do {
-    LexerToken token = lexer_walk_token(state);
+    LexerToken token;
+    if (plain && state.start_state == kStartNormal) {  // the commonest tokens of a plain scan pass here
+      if (!walk_past_plain_tokens(state, token, carried_lines)) return ScanEnd::input;
+    } else {
+      token = lexer_walk_token(state);
+    }
     state.token_lines += carried_lines;
     carried_lines = 0;
-    if (plain && passes_plainly(state, token)) {  // the commonest tokens of a plain scan
-      state.position = state.token_end + kEndsWithFinalByte[token.type];
-      state.last_type = state.token_type;
-      continue;
-    }
     if ((token.flags & kFlagNonAscii) && token.type == kTokenWord) {
       WordTrim trim = trim_word(state, token);
       if (trim == WordTrim::dropped) {

@@ -61,18 +61,25 @@ struct LexerToken {
   uint8_t began_in;      // the start state it was scanned from
 };
 
-// Walks the automaton from the position to the end of one token: one class load and one
-// transition per byte, except that a run of bytes keeping the automaton in its state (blanks,
-// the body of a word, a string or a comment) is passed over by their classes alone, without
-// waiting on the transition. Position and token end are left at the first byte not consumed.
-[[gnu::always_inline]] inline LexerToken lexer_walk_token(LexerState& state) {
-  const uint8_t* p = state.position;
-  const uint8_t* const end = state.input_end;
+// Where the automaton's walk over one token ended.
+struct LexerWalk {
+  const uint8_t* start;  // the token's start, after the skipped blanks, newlines and control bytes
+  const uint8_t* end;    // the first byte not consumed
+  uint32_t flags;        // class flags over the bytes, unmasked
+  uint8_t final_state;   // the final state reached
+  uint8_t last_state;    // the state before it
+  int64_t line;          // the line at the end
+};
+
+// Walks the automaton from `p`, in state `at` on `line`, to the end of one token: one class
+// load and one transition per byte, except that a run of bytes keeping the automaton in its
+// state (blanks, the body of a word, a string or a comment) is passed over by their classes
+// alone, without waiting on the transition.
+[[gnu::always_inline]] inline LexerWalk lexer_walk(const uint8_t* p, const uint8_t* const end, uint8_t at,
+                                                   int64_t line) {
   const uint8_t* start = p;
-  uint8_t at = state.start_state;
   uint8_t final_state;
   uint32_t flags = 0;
-  int64_t line = state.line;
   for (;;) {
     uint64_t stay = kStayClasses[at];
     if (stay & (uint64_t{1} << kNewlineClass)) {
@@ -101,16 +108,28 @@ struct LexerToken {
     ++p;
     at = next;
   }
-  LexerToken token{start, flags & kCharFlagMask, static_cast<uint8_t>(final_state - kFirstFinalState),
-                   state.start_state};
-  state.position = state.token_end = p;
-  state.token_lines = line - state.line;
-  state.line = line;
-  state.previous_state = at;
+  return {start, p, flags, final_state, at, line};
+}
+
+// Records a walk that began on `line_before` as the state's current token: position and token
+// end at the first byte not consumed.
+[[gnu::always_inline]] inline LexerToken lexer_record_token(LexerState& state, const LexerWalk& walk,
+                                                            int64_t line_before, uint8_t began_in) {
+  state.position = state.token_end = walk.end;
+  state.token_lines = walk.line - line_before;
+  state.line = walk.line;
+  state.previous_state = walk.last_state;
   state.error_type = kNoErrorType;
   state.closing_type = 0;
-  state.token_type = state_type(final_state);
-  return token;
+  state.token_type = state_type(walk.final_state);
+  return {walk.start, walk.flags & kCharFlagMask, static_cast<uint8_t>(walk.final_state - kFirstFinalState),
+          began_in};
+}
+
+// Walks one token from the state's position and start state and records it.
+[[gnu::always_inline]] inline LexerToken lexer_walk_token(LexerState& state) {
+  LexerWalk walk = lexer_walk(state.position, state.input_end, state.start_state, state.line);
+  return lexer_record_token(state, walk, state.line, state.start_state);
 }
 
 }  // namespace qel
