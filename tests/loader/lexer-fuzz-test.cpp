@@ -91,6 +91,30 @@ TEST_F(LexerTest, FuzzedInputsGiveValuesOrCatalogErrors) {
   }
 }
 
+// A whole-input scan without a tracer (whose commonest tokens skip the per-token handling)
+// answers error! exactly where the load raises a syntax error, and else reaches the end.
+TEST_F(LexerTest, FuzzedWholeScansAgreeWithTheLoad) {
+  std::mt19937 random(20260101);
+  for (int round = 0; round < 60000; ++round) {
+    std::string text = random_text(random);
+    SCOPED_TRACE(text);
+    Cell out;
+    Caught caught = trap_errors([&] { (void)lexer_transcode(out, bytes_of(text), LexerRequest{}); });
+    bool raised = caught.taken == kThrowError;
+    bool syntax_error = raised && stand_in_last_error().id.category == error_id("syntax", "invalid").category;
+    if (raised) stack_drop(1);
+    LexerRequest scan;
+    scan.scan = true;
+    LexerAnswer answer = lexer_transcode(out, bytes_of(text), scan);
+    ASSERT_TRUE(!syntax_error || answer.type == id(Type::error));
+    if (answer.type == id(Type::error)) {
+      ASSERT_TRUE(raised);
+    } else if (!raised) {
+      ASSERT_EQ(answer.consumed, static_cast<int64_t>(text.size()));
+    }
+  }
+}
+
 // The plain walk over the tables, one transition per byte: what the walker's runs must give.
 struct PlainToken {
   size_t start, end;
