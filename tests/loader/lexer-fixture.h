@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -124,6 +125,25 @@ inline RaisedError load_error(std::string_view text, const LexerRequest& request
   raised = {true, error.id, {}};
   for (size_t i = 0; i < error.arg_count; ++i) raised.args.push_back(argument_text(error.args[i]));
   return raised;
+}
+
+// A text whose load raises the error with these arguments.
+struct LoadErrorCase {
+  std::string text;
+  ErrorId id;
+  std::vector<std::string> args;
+};
+
+// Loads each text and checks the error it raised; no scan record is left behind.
+inline void expect_load_errors(std::span<const LoadErrorCase> cases) {
+  for (const LoadErrorCase& c : cases) {
+    SCOPED_TRACE(c.text);
+    RaisedError raised = load_error(c.text);
+    ASSERT_TRUE(raised.raised);
+    EXPECT_EQ(raised.id, c.id);
+    EXPECT_EQ(raised.args, c.args);
+    EXPECT_EQ(lexer_innermost(), nullptr);
+  }
 }
 
 }  // namespace qel::testing

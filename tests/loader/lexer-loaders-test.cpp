@@ -55,15 +55,10 @@ TEST_F(LexerTest, EscapesOfStringsAndChars) {
 }
 
 TEST_F(LexerTest, LoaderErrors) {
-  struct Case {
-    std::string text;
-    ErrorId id;
-    std::vector<std::string> args;
-  };
   const std::string nines(320, '9');
   std::string accents = "[";
   for (int i = 0; i < 20; ++i) accents += "\xC3\xA9";
-  const Case cases[] = {
+  const LoadErrorCase cases[] = {
       {"(1 2", error_id("syntax", "missing"), {"(line 1)", ")", "(1 2"}},
       {accents, error_id("syntax", "missing"), {"(line 1)", "]", accents.substr(0, 29)}},
       {"#()", error_id("syntax", "malconstruct"), {"(line 1)", "#()"}},
@@ -92,13 +87,7 @@ TEST_F(LexerTest, LoaderErrors) {
       {"\xC0\xAF", error_id("syntax", "bad-char"), {"(line 1)", "\xEF\xBF\xBD\xEF\xBF\xBD"}},
       {"a\0b"s, error_id("syntax", "bad-char"), {"(line 1)", "\0b"s}},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.text);
-    RaisedError raised = load_error(c.text);
-    ASSERT_TRUE(raised.raised);
-    EXPECT_EQ(raised.id, c.id);
-    EXPECT_EQ(raised.args, c.args);
-  }
+  expect_load_errors(cases);
 }
 
 TEST_F(LexerTest, ScanModeChecksEveryToken) {

@@ -167,12 +167,7 @@ TEST_F(LexerTest, SyntaxErrorsNameTheLineAndAnExcerpt) {
     for (int i = 0; i < 20; ++i) text += "\xC3\xA9";
     return text;
   }() + "\"";
-  struct Case {
-    std::string text;
-    ErrorId id;
-    std::vector<std::string> args;
-  };
-  const Case cases[] = {
+  const LoadErrorCase cases[] = {
       {"}", error_id("syntax", "bad-char"), {"(line 1)", "}"}},
       {"\"a\" \x80", error_id("syntax", "bad-char"), {"(line 1)", "\xEF\xBF\xBD"}},
       {"(\"a\" \"b\"", error_id("syntax", "missing"), {"(line 1)", ")", "(\"a\" \"b\""}},
@@ -190,14 +185,7 @@ TEST_F(LexerTest, SyntaxErrorsNameTheLineAndAnExcerpt) {
       {"%%{a}% ", error_id("syntax", "invalid"), {"(line 1)", "7", "%%{a}% "}},
       {accents, error_id("syntax", "missing"), {"(line 1)", "]", accents.substr(0, 30)}},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.text);
-    RaisedError raised = load_error(c.text);
-    ASSERT_TRUE(raised.raised);
-    EXPECT_EQ(raised.id, c.id);
-    EXPECT_EQ(raised.args, c.args);
-    EXPECT_EQ(lexer_innermost(), nullptr);
-  }
+  expect_load_errors(cases);
 }
 
 // Opens `depth` brackets, then closes them unless told not to.
