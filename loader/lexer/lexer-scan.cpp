@@ -5,6 +5,7 @@
 #include "datatypes/series/utf8-decode.h"
 #include "loader/lexer/lexer-errors.h"
 #include "loader/lexer/lexer-nesting.h"
+#include "loader/lexer/lexer-plain-walk.h"
 #include "loader/lexer/lexer-tables.h"
 #include "loader/lexer/lexer-trace.h"
 #include "loader/lexer/lexer-walk.h"
@@ -151,11 +152,12 @@ constexpr uint64_t kPlainScanTypes = (uint64_t{1} << kTokenString) | (uint64_t{1
                                      (uint64_t{1} << kTokenInteger) | (uint64_t{1} << kTokenFloat);
 
 // True when a plain scan's token of `type` outside any path passes without its handlers: what
-// handle_token would do for it is only its check, and that check passes unchecked.
+// handle_token would do for it is only its check, and that check passes unchecked; or it is a
+// comment, whose handler does nothing without a tracer.
 [[gnu::always_inline]] inline bool passes_plainly(uint8_t type, const uint8_t* start, const uint8_t* end,
                                                   uint32_t flags) {
-  return ((kPlainScanTypes >> type) & 1) && !(flags & kFlagNonAscii) &&
-         token_passes_unchecked(token_handlers(type), start, end, flags);
+  return type == kTokenComment || (((kPlainScanTypes >> type) & 1) && !(flags & kFlagNonAscii) &&
+                                   token_passes_unchecked(token_handlers(type), start, end, flags));
 }
 
 // Walks a plain scan's tokens from the position in the normal start state, passing over those
@@ -169,6 +171,14 @@ bool walk_past_plain_tokens(LexerState& state, LexerToken& token, int64_t& carri
   int64_t line = state.line;
   int32_t last_type = state.last_type;
   for (;;) {
+    PlainWalk fast = lexer_plain_walk(p, end, line);
+    if (fast.type != kNotPlain && passes_plainly(fast.type, fast.start, fast.end, fast.flags)) {
+      carried_lines = 0;
+      last_type = state_type(kFirstFinalState + fast.type);
+      p = fast.end + kEndsWithFinalByte[fast.type];  // a byte follows the token: p < end
+      line = fast.line;
+      continue;
+    }
     LexerWalk walk = lexer_walk(p, end, kStartNormal, line);
     uint8_t type = static_cast<uint8_t>(walk.final_state - kFirstFinalState);
     if (!passes_plainly(type, walk.start, walk.end, walk.flags & kCharFlagMask)) {

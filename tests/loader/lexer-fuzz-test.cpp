@@ -6,6 +6,7 @@
 #include <string>
 
 #include "lexer-fixture.h"
+#include "loader/lexer/lexer-plain-walk.h"
 #include "loader/lexer/lexer-walk.h"
 #include "loader/lexer/token-handlers.h"
 #include "runtime/language-thread.h"
@@ -167,6 +168,56 @@ TEST(LexerWalk, RunsGiveThePlainWalksTokens) {
                       state.line - 1};
     ASSERT_EQ(walked, plain_walk(text, start_state)) << text << " from S" << int{start_state};
   }
+}
+
+// Source-like text: the plain scan's common tokens and separators, now and then with a byte of
+// the alphabet or any byte mixed in, so that the fast recogniser meets both its shapes and
+// their near misses.
+std::string source_like_text(std::mt19937& random) {
+  static constexpr std::string_view kPieces[] = {
+      "print", "to-string", "length?", "x", "Either", "-123456", "+7", "0", "12345.678", "1.5e3", "1234567890",
+      "\"text number 42 of the corpus\"", "\"a^\"b\"", "\"caf\xC3\xA9\"", "; a remark\n", "; \xC3\xA9\xF9\n",
+      "[", "]", " ", " ", "\n    ", "\t", "1.", "-.5", "a:", "b/c"};
+  std::string text;
+  for (size_t n = random() % 24; n > 0; --n) {
+    text += kPieces[random() % std::size(kPieces)];
+    if (random() % 2) text += random() % 8 ? " " : "\n";
+    if (random() % 6 == 0) text += kAlphabet[random() % kAlphabet.size()];
+    if (random() % 40 == 0) text += static_cast<char>(random() % 256);
+  }
+  return text;
+}
+
+// Every token the fast recogniser answers, from every position, is the one the table walk
+// finds there, and the handler table settles its check alike; each kind is met often.
+TEST(LexerPlainWalk, RecognisedTokensAreTheTableWalks) {
+  std::mt19937 random(20261210);
+  std::map<uint8_t, int> recognised;
+  for (int round = 0; round < 40000; ++round) {
+    std::string text = round % 2 ? source_like_text(random) : random_text(random) + random_text(random);
+    const uint8_t* input = reinterpret_cast<const uint8_t*>(text.data());
+    const uint8_t* end = input + text.size();
+    for (const uint8_t* p = input; p < end; ++p) {
+      PlainWalk fast = lexer_plain_walk(p, end, 1);
+      if (fast.type == kNotPlain) continue;
+      ++recognised[fast.type];
+      LexerWalk walk = lexer_walk(p, end, kStartNormal, 1);
+      uint32_t flags = walk.flags & kCharFlagMask;
+      const TokenHandlers& handlers = token_handlers(fast.type);
+      ASSERT_EQ(fast.start, walk.start) << text << " at " << p - input;
+      ASSERT_EQ(fast.end, walk.end) << text << " at " << p - input;
+      ASSERT_EQ(fast.line, walk.line) << text << " at " << p - input;
+      ASSERT_EQ(fast.type + kFirstFinalState, walk.final_state) << text << " at " << p - input;
+      ASSERT_LT(walk.end, end);
+      if (fast.type == kTokenComment) continue;
+      ASSERT_EQ(flags & kFlagNonAscii, 0u) << text << " at " << p - input;
+      ASSERT_EQ(token_passes_unchecked(handlers, fast.start, fast.end, fast.flags),
+                token_passes_unchecked(handlers, walk.start, walk.end, flags))
+          << text << " at " << p - input;
+    }
+  }
+  for (uint8_t type : {kTokenComment, kTokenString, kTokenWord, kTokenInteger, kTokenFloat})
+    EXPECT_GT(recognised[type], 1000) << int{type};
 }
 
 // A token the handler table lets pass unchecked passes its check when it runs; the texts reach
