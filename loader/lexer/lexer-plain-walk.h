@@ -1,8 +1,10 @@
 // lexer-plain-walk.h: the plain scan's fast recogniser of its commonest tokens (words, integers,
-// decimals, strings, comments), one specialised loop per kind chosen by the first byte.
+// decimals, strings, comments), chosen by the first byte: words and numbers are classified in
+// one 16-byte window without a branch on which they are (their kinds come in random order, so
+// such a branch would be mispredicted), strings and comments are passed 16 bytes at a time.
 //
 // Its byte sets are derived from the transition table at compile time, and it answers only
-// tokens whose whole shape it has seen; anything else (an unusual byte, a token running into
+// tokens whose whole shape it has seen and which a plain scan passes; anything else (an unusual byte, a token running into
 // the input's end) is left to the table walk from the same position, which stays the authority.
 #pragma once
 
@@ -10,10 +12,10 @@
 
 #include <array>
 #include <cstdint>
-#include <cstring>
 
 #include "loader/lexer/lexer-state.h"
 #include "loader/lexer/lexer-tables.h"
+#include "loader/lexer/token-handlers.h"
 
 namespace qel {
 
@@ -22,7 +24,6 @@ struct PlainWalk {
   const uint8_t* start;  // after the blanks, newlines and control bytes before it
   const uint8_t* end;    // the first byte not consumed (a string's closing quote)
   int64_t line;          // the line at the end
-  uint32_t flags;        // class flags over it: all of a number's, all a word's or a string's check reads
   uint8_t type;          // token type; kNotPlain when the table walk must decide
 };
 
@@ -50,7 +51,7 @@ enum : uint16_t {
 };
 
 // What the first byte of a token starts (kByteStarts).
-enum : uint8_t { kStartsOther, kStartsWord, kStartsNumber, kStartsSign, kStartsString, kStartsComment };
+enum : uint8_t { kStartsWord, kStartsNumber, kStartsSign, kStartsString, kStartsComment, kStartsOther };
 
 constexpr uint8_t next_of(uint8_t state, int byte) { return kTransitionTable[state][kCharClassTable[byte] & 0xFF]; }
 constexpr uint32_t flags_of(int byte) { return kCharClassTable[byte] & kCharFlagMask; }
@@ -141,84 +142,85 @@ inline const uint8_t* comment_stop(const uint8_t* p, const uint8_t* end) {
   return nullptr;
 }
 
-// Within an 8-byte word, the high bit of each byte in [low, high] (bounds below 0x80): the low
-// seven bits of a byte are raised so that no sum carries into the next byte.
-constexpr uint64_t bytes_within(uint64_t bytes, uint8_t low, uint8_t high) {
-  constexpr uint64_t ones = 0x0101010101010101, highs = ones * 0x80;
-  uint64_t seven = bytes & ~highs;
-  uint64_t at_least_low = seven + ones * (0x80 - low);
-  uint64_t above_high = seven + ones * (0x7F - high);
-  return at_least_low & ~above_high & ~bytes & highs;
+// The bytes a word or number window passes: lower-case letters, digits, the point, the signs
+// and "?". Every one keeps a word a word; digits and the point are all a number may hold.
+constexpr bool in_window(int b) {
+  return (b >= 'a' && b <= 'z') || (b >= '0' && b <= '9') || b == '.' || b == '+' || b == '-' || b == '?';
 }
 
-// The first byte from `p` outside [low, high], or `end`; eight bytes at a time while eight are
-// readable, so that a short run costs no branch per byte.
-inline const uint8_t* pass_range(const uint8_t* p, const uint8_t* end, uint8_t low, uint8_t high) {
-  for (; end - p >= 8; p += 8) {
-    uint64_t bytes;
-    std::memcpy(&bytes, p, 8);
-    uint64_t outside = ~bytes_within(bytes, low, high) & 0x8080808080808080;
-    if (outside) return p + __builtin_ctzll(outside) / 8;
-  }
-  while (p < end && *p >= low && *p <= high) ++p;
-  return p;
-}
-
-// The first byte from `p` without `role`, or `end`.
-[[gnu::always_inline]] inline const uint8_t* pass_role(const uint8_t* p, const uint8_t* end, uint16_t role) {
-  while (p < end && (kByteRoles[*p] & role)) ++p;
-  return p;
-}
-
-// The byte ranges the word and number loops pass eight at a time have those loops' roles.
-consteval bool ranges_have_their_roles() {
+consteval bool window_bytes_have_their_roles() {
   for (int b = 0; b < 256; ++b) {
     if ((b >= '0' && b <= '9') != bool(kByteRoles[b] & kDigit)) return false;
-    if (b >= 'a' && b <= 'z' && !(kByteRoles[b] & kWordBody)) return false;
+    if (in_window(b) && !(kByteRoles[b] & kWordBody)) return false;
   }
-  return true;
+  return bool(kByteRoles['.'] & kPoint);
 }
-static_assert(ranges_have_their_roles());
+static_assert(window_bytes_have_their_roles());
 
-// A number from its first digit at `digits` (after its sign, if any): an integer, or a decimal
-// of digits around one point; ended by a byte that ends it, which `at` is moved to. ORs the
-// point's flags into `flags`.
-inline uint8_t number_type(const uint8_t* digits, const uint8_t* end, const uint8_t*& at, uint32_t& flags) {
-  const uint8_t* p = pass_range(digits + 1, end, '0', '9');
-  if (p == end) return kNotPlain;
-  uint16_t role = kByteRoles[*p];
-  at = p;
-  if (role & kIntegerEnd) return kTokenInteger;
-  if (!(role & kPoint) || end - p < 2 || !(kByteRoles[p[1]] & kDigit)) return kNotPlain;
-  flags |= flags_of(*p);
-  at = p = pass_range(p + 2, end, '0', '9');
-  if (p < end && (kByteRoles[*p] & kFractionEnd)) return kTokenFloat;
-  return kNotPlain;
+// The bytes of `x` within [low, high], as a compare mask.
+inline __m128i bytes_within(__m128i x, char low, char high) {
+  __m128i offset = _mm_sub_epi8(x, _mm_set1_epi8(low));
+  return _mm_cmpeq_epi8(_mm_min_epu8(offset, _mm_set1_epi8(static_cast<char>(high - low))), offset);
+}
+
+// The token a window holds and the role of the byte that ends it, by (word, no point).
+struct WindowToken {
+  uint8_t type;
+  uint16_t ends;
+};
+inline constexpr WindowToken kWindowTokens[4] = {
+    {kTokenFloat, kFractionEnd}, {kTokenInteger, kIntegerEnd}, {kTokenWord, kWordEnd}, {kTokenWord, kWordEnd}};
+
+// A word or number from `p`, with 16 bytes readable there: its bytes are classified at once, so
+// that its length costs no branch. Answers its type, and its end in `at`, when it lies within
+// the window, ends at a byte that ends it as the table walk would, and passes plainly (a
+// number as the handler table lets it pass unchecked); else kNotPlain.
+[[gnu::always_inline]] inline uint8_t window_type(const uint8_t* p, uint8_t starts, const uint8_t*& at) {
+  __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  __m128i digit = bytes_within(x, '0', '9'), point = _mm_cmpeq_epi8(x, _mm_set1_epi8('.'));
+  __m128i marks = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(x, _mm_set1_epi8('+')), _mm_cmpeq_epi8(x, _mm_set1_epi8('-'))),
+                               _mm_cmpeq_epi8(x, _mm_set1_epi8('?')));
+  __m128i passed = _mm_or_si128(_mm_or_si128(bytes_within(x, 'a', 'z'), digit), _mm_or_si128(point, marks));
+  uint32_t length = static_cast<uint32_t>(__builtin_ctz(~static_cast<uint32_t>(_mm_movemask_epi8(passed))));
+  at = p + length;  // within the window when the length is below 16
+  uint32_t digits = static_cast<uint32_t>(_mm_movemask_epi8(digit));
+  uint32_t points = static_cast<uint32_t>(_mm_movemask_epi8(point));
+  uint32_t word = starts == kStartsWord, sign = starts == kStartsSign;
+  uint32_t body = ((2u << length) - 1) >> 1 & ~sign;  // a number's digits and point
+  uint32_t others = body & ~digits;                 // a decimal's point, if that is all
+  uint32_t integer = others == 0;
+  uint32_t decimal = ((others & (others - 1)) == 0) & ((others & points) != 0) &
+                     ((others & (2u << length >> 2)) == 0);  // one point, not the last byte
+  uint32_t leads = (digits >> sign) & 1;
+  WindowToken token = kWindowTokens[word * 2 + integer];
+  uint32_t flags = sign * flags_of(*p) | (token.type == kTokenFloat) * flags_of('.');
+  const TokenHandlers& handlers = token_handlers(token.type);
+  uint32_t passes = (length < 16) & (word | (leads & (integer | decimal))) &
+                    ((kByteRoles[p[length & 15]] & token.ends) != 0) & ((flags & handlers.checked_flags) == 0) &
+                    (length <= handlers.longest);
+  return passes ? token.type : kNotPlain;
 }
 
 }  // namespace plain_walk_detail
 
 // Recognises the token the table walk from `p` in the normal start state, on `line`, would
 // find, when it is a word, an integer, a decimal, a string or a comment the recogniser is sure
-// of, and a byte follows it. Answers type kNotPlain otherwise.
+// of, a plain scan passes it without its handlers (words and strings of plain ASCII, numbers
+// the handler table lets pass unchecked) and a byte follows it. Answers type kNotPlain
+// otherwise.
 [[gnu::always_inline]] inline PlainWalk lexer_plain_walk(const uint8_t* p, const uint8_t* const end, int64_t line) {
   using namespace plain_walk_detail;
   for (; p < end && (kByteRoles[*p] & kSkipped); ++p) line += *p == '\n';
-  PlainWalk walk{p, p, line, 0, kNotPlain};
+  PlainWalk walk{p, p, line, kNotPlain};
   if (p == end) return walk;
   const uint8_t* at = p;
-  switch (kByteStarts[*p]) {
-    case kStartsWord:
-      at = pass_role(pass_range(p + 1, end, 'a', 'z'), end, kWordBody);  // lower-case letters first
-      if (at < end && (kByteRoles[*at] & kWordEnd)) walk.type = kTokenWord;
-      break;
-    case kStartsNumber:
-      walk.type = number_type(p, end, at, walk.flags);
-      break;
-    case kStartsSign:
-      walk.flags = flags_of(*p);
-      if (end - p >= 2 && (kByteRoles[p[1]] & kDigit)) walk.type = number_type(p + 1, end, at, walk.flags);
-      break;
+  uint8_t starts = kByteStarts[*p];
+  if (starts <= kStartsSign) {  // a word or a number: no branch on which
+    if (end - p >= 16) walk.type = window_type(p, starts, at);
+    walk.end = at;
+    return walk;
+  }
+  switch (starts) {
     case kStartsString:
       at = string_stop(p + 1, end);
       if (at && *at == '"' && end - at >= 2) walk.type = kTokenString;

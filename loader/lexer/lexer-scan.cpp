@@ -172,7 +172,7 @@ bool walk_past_plain_tokens(LexerState& state, LexerToken& token, int64_t& carri
   int32_t last_type = state.last_type;
   for (;;) {
     PlainWalk fast = lexer_plain_walk(p, end, line);
-    if (fast.type != kNotPlain && passes_plainly(fast.type, fast.start, fast.end, fast.flags)) {
+    if (fast.type != kNotPlain) {
       carried_lines = 0;
       last_type = state_type(kFirstFinalState + fast.type);
       p = fast.end + kEndsWithFinalByte[fast.type];  // a byte follows the token: p < end

@@ -189,7 +189,8 @@ std::string source_like_text(std::mt19937& random) {
 }
 
 // Every token the fast recogniser answers, from every position, is the one the table walk
-// finds there, and the handler table settles its check alike; each kind is met often.
+// finds there, and a plain scan passes it: a comment, or ASCII that the handler table lets pass
+// unchecked. Each kind is met often.
 TEST(LexerPlainWalk, RecognisedTokensAreTheTableWalks) {
   std::mt19937 random(20261210);
   std::map<uint8_t, int> recognised;
@@ -211,9 +212,7 @@ TEST(LexerPlainWalk, RecognisedTokensAreTheTableWalks) {
       ASSERT_LT(walk.end, end);
       if (fast.type == kTokenComment) continue;
       ASSERT_EQ(flags & kFlagNonAscii, 0u) << text << " at " << p - input;
-      ASSERT_EQ(token_passes_unchecked(handlers, fast.start, fast.end, fast.flags),
-                token_passes_unchecked(handlers, walk.start, walk.end, flags))
-          << text << " at " << p - input;
+      ASSERT_TRUE(token_passes_unchecked(handlers, walk.start, walk.end, flags)) << text << " at " << p - input;
     }
   }
   for (uint8_t type : {kTokenComment, kTokenString, kTokenWord, kTokenInteger, kTokenFloat})
