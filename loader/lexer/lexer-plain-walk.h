@@ -23,6 +23,7 @@ namespace qel {
 struct PlainWalk {
   const uint8_t* start;  // after the blanks, newlines and control bytes before it
   const uint8_t* end;    // the first byte not consumed (a string's closing quote)
+  const uint8_t* next;   // where the next token's walk starts: past a closing quote
   int64_t line;          // the line at the end
   uint8_t type;          // token type; kNotPlain when the table walk must decide
 };
@@ -211,29 +212,27 @@ inline constexpr WindowToken kWindowTokens[4] = {
 [[gnu::always_inline]] inline PlainWalk lexer_plain_walk(const uint8_t* p, const uint8_t* const end, int64_t line) {
   using namespace plain_walk_detail;
   for (; p < end && (kByteRoles[*p] & kSkipped); ++p) line += *p == '\n';
-  PlainWalk walk{p, p, line, kNotPlain};
+  PlainWalk walk{p, p, p, line, kNotPlain};
   if (p == end) return walk;
   const uint8_t* at = p;
   uint8_t starts = kByteStarts[*p];
   if (starts <= kStartsSign) {  // a word or a number: no branch on which
     if (end - p >= 16) walk.type = window_type(p, starts, at);
-    walk.end = at;
+    walk.end = walk.next = at;  // not waiting for the type: the next walk starts at once
     return walk;
   }
   switch (starts) {
     case kStartsString:
       at = string_stop(p + 1, end);
-      if (at && *at == '"' && end - at >= 2) walk.type = kTokenString;
-      break;
+      if (at && *at == '"' && end - at >= 2) walk = {p, at, at + 1, line, kTokenString};
+      return walk;
     case kStartsComment:
       at = comment_stop(p + 1, end);
-      if (at && *at == '\n') walk.type = kTokenComment;
-      break;
+      if (at && *at == '\n') walk = {p, at, at, line, kTokenComment};
+      return walk;
     default:
-      break;
+      return walk;
   }
-  walk.end = at;
-  return walk;
 }
 
 }  // namespace qel

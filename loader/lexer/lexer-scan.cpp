@@ -175,7 +175,7 @@ bool walk_past_plain_tokens(LexerState& state, LexerToken& token, int64_t& carri
     if (fast.type != kNotPlain) {
       carried_lines = 0;
       last_type = state_type(kFirstFinalState + fast.type);
-      p = fast.end + kEndsWithFinalByte[fast.type];  // a byte follows the token: p < end
+      p = fast.next;  // a byte follows the token: p < end
       line = fast.line;
       continue;
     }
