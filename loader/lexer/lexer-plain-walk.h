@@ -4,8 +4,9 @@
 // such a branch would be mispredicted), strings and comments are passed 16 bytes at a time.
 //
 // Its byte sets are derived from the transition table at compile time, and it answers only
-// tokens whose whole shape it has seen and which a plain scan passes; anything else (an unusual byte, a token running into
-// the input's end) is left to the table walk from the same position, which stays the authority.
+// tokens whose whole shape it has seen and which a plain scan passes; anything else (an unusual
+// byte, a token running into the input's end) is left to the table walk from the same position,
+// which stays the authority.
 #pragma once
 
 #include <emmintrin.h>
@@ -26,6 +27,8 @@ struct PlainWalk {
   const uint8_t* next;   // where the next token's walk starts: past a closing quote
   int64_t line;          // the line at the end
   uint8_t type;          // token type; kNotPlain when the table walk must decide
+  uint8_t alone;         // for kNotPlain: the final state of a token its first byte makes alone
+                         // ([ ] ( ) { } , NUL, a byte no token starts with), else 0
 };
 
 inline constexpr uint8_t kNotPlain = kTokenEnd;  // the recogniser never answers the end token
@@ -96,6 +99,21 @@ inline constexpr std::array<uint8_t, 256> kByteStarts = [] {
   return starts;
 }();
 
+// The final state a byte makes alone from the start state, else 0.
+inline constexpr std::array<uint8_t, 256> kByteAlone = [] {
+  std::array<uint8_t, 256> alone{};
+  for (int b = 0; b < 256; ++b) alone[b] = is_final_state(next_of(0, b)) ? next_of(0, b) : 0;
+  return alone;
+}();
+
+// The skipped bytes carry no flags, so a token made alone has none.
+consteval bool skipped_bytes_carry_no_flags() {
+  for (int b = 0; b < 256; ++b)
+    if ((kByteRoles[b] & kSkipped) && flags_of(b)) return false;
+  return true;
+}
+static_assert(skipped_bytes_carry_no_flags());
+
 // The bytes the string and comment bodies stop at, as the SSE2 compares below find them.
 constexpr bool stops_string(int b) { return b == '"' || b == '^' || b == '\n' || b == 0 || b >= 0x80; }
 constexpr bool stops_comment(int b) { return b == '\n' || b == 0 || b == 0xC0 || b == 0xC1 || b >= 0xF8; }
@@ -158,19 +176,26 @@ consteval bool window_bytes_have_their_roles() {
 }
 static_assert(window_bytes_have_their_roles());
 
-// The bytes of `x` within [low, high], as a compare mask.
+// The bytes of `x` within [low, high], as a compare mask (unsigned: the offset from `low` is at
+// most high - low).
 inline __m128i bytes_within(__m128i x, char low, char high) {
   __m128i offset = _mm_sub_epi8(x, _mm_set1_epi8(low));
   return _mm_cmpeq_epi8(_mm_min_epu8(offset, _mm_set1_epi8(static_cast<char>(high - low))), offset);
 }
 
-// The token a window holds and the role of the byte that ends it, by (word, no point).
+// The token a window holds, the role of the byte that ends it and the flags its check reads,
+// by its first byte's kind (a word, a number, a sign) and whether a number holds no point.
 struct WindowToken {
   uint8_t type;
   uint16_t ends;
+  uint32_t flags;
 };
-inline constexpr WindowToken kWindowTokens[4] = {
-    {kTokenFloat, kFractionEnd}, {kTokenInteger, kIntegerEnd}, {kTokenWord, kWordEnd}, {kTokenWord, kWordEnd}};
+inline constexpr WindowToken kWindowTokens[3][2] = {
+    {{kTokenWord, kWordEnd, 0}, {kTokenWord, kWordEnd, 0}},
+    {{kTokenFloat, kFractionEnd, flags_of('.')}, {kTokenInteger, kIntegerEnd, 0}},
+    {{kTokenFloat, kFractionEnd, flags_of('.') | flags_of('-')}, {kTokenInteger, kIntegerEnd, flags_of('-')}},
+};
+static_assert(flags_of('+') == flags_of('-'));
 
 // A word or number from `p`, with 16 bytes readable there: its bytes are classified at once, so
 // that its length costs no branch. Answers its type, and its end in `at`, when it lies within
@@ -179,26 +204,25 @@ inline constexpr WindowToken kWindowTokens[4] = {
 [[gnu::always_inline]] inline uint8_t window_type(const uint8_t* p, uint8_t starts, const uint8_t*& at) {
   __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
   __m128i digit = bytes_within(x, '0', '9'), point = _mm_cmpeq_epi8(x, _mm_set1_epi8('.'));
-  __m128i marks = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(x, _mm_set1_epi8('+')), _mm_cmpeq_epi8(x, _mm_set1_epi8('-'))),
-                               _mm_cmpeq_epi8(x, _mm_set1_epi8('?')));
+  __m128i signs = _mm_or_si128(_mm_cmpeq_epi8(x, _mm_set1_epi8('+')), _mm_cmpeq_epi8(x, _mm_set1_epi8('-')));
+  __m128i marks = _mm_or_si128(signs, _mm_cmpeq_epi8(x, _mm_set1_epi8('?')));
   __m128i passed = _mm_or_si128(_mm_or_si128(bytes_within(x, 'a', 'z'), digit), _mm_or_si128(point, marks));
   uint32_t length = static_cast<uint32_t>(__builtin_ctz(~static_cast<uint32_t>(_mm_movemask_epi8(passed))));
   at = p + length;  // within the window when the length is below 16
+  uint32_t sign = starts == kStartsSign;
+  uint32_t within = (1u << length) - 1, last = within ^ (within >> 1);
+  // A number's bytes after its sign that are not digits: none, or one point before the last.
   uint32_t digits = static_cast<uint32_t>(_mm_movemask_epi8(digit));
-  uint32_t points = static_cast<uint32_t>(_mm_movemask_epi8(point));
-  uint32_t word = starts == kStartsWord, sign = starts == kStartsSign;
-  uint32_t body = ((2u << length) - 1) >> 1 & ~sign;  // a number's digits and point
-  uint32_t others = body & ~digits;                 // a decimal's point, if that is all
+  uint32_t others = within & ~digits & ~sign;
   uint32_t integer = others == 0;
-  uint32_t decimal = ((others & (others - 1)) == 0) & ((others & points) != 0) &
-                     ((others & (2u << length >> 2)) == 0);  // one point, not the last byte
-  uint32_t leads = (digits >> sign) & 1;
-  WindowToken token = kWindowTokens[word * 2 + integer];
-  uint32_t flags = sign * flags_of(*p) | (token.type == kTokenFloat) * flags_of('.');
+  uint32_t points = static_cast<uint32_t>(_mm_movemask_epi8(point));
+  uint32_t decimal = ((others & (others - 1)) == 0) & ((others & ~points) == 0) & ((others & last) == 0);
+  uint32_t leads = (digits >> sign) & 1;  // a digit after the sign
+  uint32_t shaped = (starts == kStartsWord) | (leads & (integer | decimal));
+  const WindowToken& token = kWindowTokens[starts][integer];
   const TokenHandlers& handlers = token_handlers(token.type);
-  uint32_t passes = (length < 16) & (word | (leads & (integer | decimal))) &
-                    ((kByteRoles[p[length & 15]] & token.ends) != 0) & ((flags & handlers.checked_flags) == 0) &
-                    (length <= handlers.longest);
+  uint32_t passes = (length < 16) & shaped & ((kByteRoles[p[length & 15]] & token.ends) != 0) &
+                    ((token.flags & handlers.checked_flags) == 0) & (length <= handlers.longest);
   return passes ? token.type : kNotPlain;
 }
 
@@ -212,7 +236,7 @@ inline constexpr WindowToken kWindowTokens[4] = {
 [[gnu::always_inline]] inline PlainWalk lexer_plain_walk(const uint8_t* p, const uint8_t* const end, int64_t line) {
   using namespace plain_walk_detail;
   for (; p < end && (kByteRoles[*p] & kSkipped); ++p) line += *p == '\n';
-  PlainWalk walk{p, p, p, line, kNotPlain};
+  PlainWalk walk{p, p, p, line, kNotPlain, 0};
   if (p == end) return walk;
   const uint8_t* at = p;
   uint8_t starts = kByteStarts[*p];
@@ -224,13 +248,14 @@ inline constexpr WindowToken kWindowTokens[4] = {
   switch (starts) {
     case kStartsString:
       at = string_stop(p + 1, end);
-      if (at && *at == '"' && end - at >= 2) walk = {p, at, at + 1, line, kTokenString};
+      if (at && *at == '"' && end - at >= 2) walk = {p, at, at + 1, line, kTokenString, 0};
       return walk;
     case kStartsComment:
       at = comment_stop(p + 1, end);
-      if (at && *at == '\n') walk = {p, at, at, line, kTokenComment};
+      if (at && *at == '\n') walk = {p, at, at, line, kTokenComment, 0};
       return walk;
     default:
+      walk.alone = kByteAlone[*p];
       return walk;
   }
 }

@@ -179,7 +179,8 @@ bool walk_past_plain_tokens(LexerState& state, LexerToken& token, int64_t& carri
       line = fast.line;
       continue;
     }
-    LexerWalk walk = lexer_walk(p, end, kStartNormal, line);
+    LexerWalk walk = fast.alone ? LexerWalk{fast.start, fast.start, 0, fast.alone, kStartNormal, fast.line}
+                                : lexer_walk(p, end, kStartNormal, line);
     uint8_t type = static_cast<uint8_t>(walk.final_state - kFirstFinalState);
     if (!passes_plainly(type, walk.start, walk.end, walk.flags & kCharFlagMask)) {
       state.last_type = last_type;
