@@ -185,7 +185,15 @@ bool walk_past_plain_tokens(LexerState& state, LexerToken& token, int64_t& carri
     if (!passes_plainly(type, walk.start, walk.end, walk.flags & kCharFlagMask)) {
       state.last_type = last_type;
       token = lexer_record_token(state, walk, line, kStartNormal);
-      return true;
+      if (type != kTokenOpenBlock && type != kTokenCloseBlock) return true;
+      state.token_lines += carried_lines;  // as the scan loop adds them, before a marker takes them
+      carried_lines = 0;
+      if (!lexer_plain_block_bracket(state, walk.start, type == kTokenOpenBlock)) return true;
+      last_type = state.last_type = state.token_type;  // the bracket taken as the scan loop takes it
+      p = state.position;
+      if (p >= end) return false;
+      line = state.line;
+      continue;
     }
     carried_lines = 0;
     last_type = state_type(walk.final_state);
