@@ -19,6 +19,7 @@
 
 #include <bit>
 #include <cstdint>
+#include <utility>
 
 #include "runtime/cell.h"
 #include "runtime/series-buffer.h"
@@ -147,6 +148,13 @@ inline uint32_t window_states(const TableView& view, uint32_t i) {
   return static_cast<uint32_t>(pair >> ((i & 15) * 2));
 }
 
+// The window buckets from i that `matches`, each as its bit of window_bits (unrolled).
+template <class Matches, uint32_t... Steps>
+[[gnu::always_inline]] inline uint32_t window_hits(uint32_t i, Matches& matches,
+                                                   std::integer_sequence<uint32_t, Steps...>) {
+  return ((uint32_t{matches(i + window_offset(Steps))} << (2 * window_offset(Steps))) | ...);
+}
+
 // The answer of table_probe for a `matches` cheap and harmless to ask of any bucket whatever its
 // state: when the window lies inside the array, its six buckets are asked at once and their
 // states read from the flag words together, so a walk ending in the window (nearly every walk)
@@ -159,9 +167,7 @@ template <class Matches>
   constexpr uint32_t kStateLows = 0x55555555;
   const uint32_t states = window_states(view, i);
   const uint32_t low = states & kStateLows, high = (states >> 1) & kStateLows;
-  uint32_t hits = 0;
-  for (uint32_t step = 0; step < kWindowSteps; ++step)
-    hits |= uint32_t{matches(i + window_offset(step))} << (2 * window_offset(step));
+  const uint32_t hits = window_hits(i, matches, std::make_integer_sequence<uint32_t, kWindowSteps>());
   const uint32_t empty = high & ~low & window_bits();
   const uint32_t deleted = low & ~high & window_bits();
   const uint32_t found = hits & ~(low | high);
