@@ -1,7 +1,9 @@
 // The page pool: freed frame and big-series mappings kept for the next cycle, within a cap.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "memory-fixture.h"
 #include "runtime/gc-root.h"
@@ -82,6 +84,21 @@ TEST_F(PagePoolInMemory, ABigSeriesFreedAtACollectionLendsItsPagesToTheNext) {
   EXPECT_EQ(series_buffer(second), first);
   EXPECT_EQ(memory.os_total, os_total);
   EXPECT_EQ(page_pool_bytes(), 0u);
+}
+
+TEST_F(PagePoolInMemory, AnEmptiedFrameLendsItsPagesToTheNextFrame) {
+  while (memory.frames.size() < 3) new_byte_series(300000);  // frames of garbage
+  std::vector<uint8_t*> areas;
+  for (const SeriesFrame& frame : memory.frames) areas.push_back(frame.area);
+  collect_now();
+  ASSERT_EQ(memory.frames.size(), 1u);  // the last frame stays, the other two are kept
+  ASSERT_EQ(page_pool_mappings(), 2u);
+  const uint64_t pooled = page_pool_bytes();
+  uint8_t* stays = memory.frames[0].area;
+  while (memory.frames.size() < 2) new_byte_series(300000);
+  const SeriesFrame& fresh = memory.frames[memory.frames[0].area == stays ? 1 : 0];
+  EXPECT_NE(std::find(areas.begin(), areas.end(), fresh.area), areas.end());
+  EXPECT_EQ(page_pool_bytes(), pooled - fresh.size());
 }
 
 TEST_F(PagePoolInMemory, FreedPagesAreUnmappedByTheCollectionAfterTheNext) {
