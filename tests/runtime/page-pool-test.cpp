@@ -101,25 +101,26 @@ TEST_F(PagePoolInMemory, AnEmptiedFrameLendsItsPagesToTheNextFrame) {
   EXPECT_EQ(page_pool_bytes(), pooled - fresh.size());
 }
 
-TEST_F(PagePoolInMemory, FreedPagesAreUnmappedByTheCollectionAfterTheNext) {
+// Makes a big series of garbage and collects: answers the bytes the pool then keeps.
+uint64_t pooled_after_big_garbage() {
   new_byte_series(3000000);
   collect_now();
-  ASSERT_GT(page_pool_bytes(), 0u);
+  return page_pool_bytes();
+}
+
+TEST_F(PagePoolInMemory, FreedPagesAreUnmappedByTheCollectionAfterTheNext) {
+  ASSERT_GT(pooled_after_big_garbage(), 0u);
   collect_now();
   EXPECT_EQ(page_pool_bytes(), 0u);
 }
 
 TEST_F(PagePoolInMemory, TheTortureModeKeepsNothing) {
   collector_set_torture(true);
-  new_byte_series(3000000);
-  collect_now();
-  EXPECT_EQ(page_pool_bytes(), 0u);
+  EXPECT_EQ(pooled_after_big_garbage(), 0u);
 }
 
 TEST_F(PagePoolInMemory, ReleasingAllMemoryEmptiesThePool) {
-  new_byte_series(3000000);
-  collect_now();
-  ASSERT_GT(page_pool_bytes(), 0u);
+  ASSERT_GT(pooled_after_big_garbage(), 0u);
   memory_release_all();
   EXPECT_EQ(page_pool_bytes(), 0u);
   memory_init();
