@@ -72,7 +72,7 @@ EntrySlot* entry_slots(const HashTable& record) {
 // The probe of an integer key in a kind-3 or kind-4 table.
 [[gnu::always_inline]] inline Probe probe_entry_key(const TableView& view, uint32_t key) {
   const EntrySlot* slots = entry_slots(*view.record);
-  return table_probe(view, word_hash(key), [&](uint32_t bucket) { return slots[bucket].key == key; });
+  return window_probe(view, word_hash(key), [&](uint32_t bucket) { return slots[bucket].key == key; });
 }
 
 // The hash of a kind-1 or kind-2 key: its cell in the indexed block.
@@ -295,12 +295,10 @@ void hashtable_grow(NodeId table, int64_t request) {
   // The live keys are distinct and the new arrays hold no deleted bucket: each key takes the
   // first empty bucket of its sequence, and its entry goes to the tail, which has room for all.
   SeriesBuffer* target = series_buffer(entries);
-  const uint32_t mask = buckets - 1;
   for (uint32_t offset = 0; offset < old_bytes; offset += old.aux) {
     const Cell* entry = reinterpret_cast<const Cell*>(old_entries + offset);
     if (entry->header != kUnsetHeader) continue;
-    uint32_t i = word_hash(entry->w1) & mask;
-    for (uint32_t step = 1; view.state(i) != kBucketEmpty; ++step) i = (i + step) & mask;
+    const uint32_t i = window_probe(view, word_hash(entry->w1), [](uint32_t) { return false; }).bucket;
     view.set_state(i, kBucketOccupied);
     slots[i] = {entry->w1, static_cast<int32_t>(target->tail - target->head)};
     std::memcpy(target->tail_address(), entry, old.aux);

@@ -17,7 +17,9 @@
 // each time), which visits every bucket once in `buckets` steps.
 #pragma once
 
+#include <bit>
 #include <cstdint>
+#include <utility>
 
 #include "runtime/cell.h"
 #include "runtime/series-buffer.h"
@@ -98,14 +100,15 @@ struct Probe {
   bool found;
 };
 
-// Walks the probe sequence of `hash` over the live buckets, asking `matches(bucket)` of each.
+// Walks the probe sequence from bucket i, which the step `step` of the walk examines (the step
+// is also how far the walk then moves on), with `reusable` the first deleted bucket met before
+// it, asking `matches(bucket)` of each live bucket.
 template <class Matches>
-[[gnu::always_inline]] inline Probe table_probe(const TableView& view, uint32_t hash, Matches&& matches) {
+[[gnu::always_inline]] inline Probe table_probe_from(const TableView& view, uint32_t i, uint32_t step,
+                                                     uint32_t reusable, Matches&& matches) {
   const uint32_t buckets = view.record->buckets;
   const uint32_t mask = buckets - 1;
-  uint32_t i = hash & mask;
-  uint32_t reusable = kNoBucket;
-  for (uint32_t step = 1; step <= buckets; ++step) {
+  for (; step <= buckets; ++step) {
     uint32_t state = view.state(i);
     if (state == kBucketEmpty) return {reusable != kNoBucket ? reusable : i, false};
     if (state == kBucketDeleted) {
@@ -116,6 +119,68 @@ template <class Matches>
     i = (i + step) & mask;
   }
   return {reusable, false};
+}
+
+// Walks the probe sequence of `hash` over the live buckets, asking `matches(bucket)` of each.
+template <class Matches>
+[[gnu::always_inline]] inline Probe table_probe(const TableView& view, uint32_t hash, Matches&& matches) {
+  return table_probe_from(view, hash & (view.record->buckets - 1), 1, kNoBucket, matches);
+}
+
+// The first steps of a walk stay within 16 buckets (offsets 0, 1, 3, 6, 10, 15 from the start),
+// whose states lie in one pair of flag words: the window.
+inline constexpr uint32_t kWindowSteps = 6;
+constexpr uint32_t window_offset(uint32_t steps_before) { return steps_before * (steps_before + 1) / 2; }
+inline constexpr uint32_t kWindowSpan = window_offset(kWindowSteps - 1) + 1;
+// One bit a window bucket, at twice its offset (where its 2-bit state starts).
+constexpr uint32_t window_bits() {
+  uint32_t bits = 0;
+  for (uint32_t step = 0; step < kWindowSteps; ++step) bits |= 1u << (2 * window_offset(step));
+  return bits;
+}
+static_assert(kWindowSpan == 16);
+
+// The states of buckets i to i + 15, bucket i's in the low two bits; i + 15 is a bucket.
+inline uint32_t window_states(const TableView& view, uint32_t i) {
+  const uint32_t word = i >> 4;
+  const uint32_t last = (view.record->buckets - 1) >> 4;  // no word past the array is read
+  const uint64_t pair = view.flags[word] | uint64_t{view.flags[word + 1 <= last ? word + 1 : last]} << 32;
+  return static_cast<uint32_t>(pair >> ((i & 15) * 2));
+}
+
+// The window buckets from i that `matches`, each as its bit of window_bits (unrolled).
+template <class Matches, uint32_t... Steps>
+[[gnu::always_inline]] inline uint32_t window_hits(uint32_t i, Matches& matches,
+                                                   std::integer_sequence<uint32_t, Steps...>) {
+  return ((uint32_t{matches(i + window_offset(Steps))} << (2 * window_offset(Steps))) | ...);
+}
+
+// The answer of table_probe for a `matches` cheap and harmless to ask of any bucket whatever its
+// state: when the window lies inside the array, its six buckets are asked at once and their
+// states read from the flag words together, so a walk ending in the window (nearly every walk)
+// takes no branch per step; a walk passing it goes on as table_probe's.
+template <class Matches>
+[[gnu::always_inline]] inline Probe window_probe(const TableView& view, uint32_t hash, Matches&& matches) {
+  const uint32_t buckets = view.record->buckets;
+  const uint32_t i = hash & (buckets - 1);
+  if (i + kWindowSpan > buckets) return table_probe_from(view, i, 1, kNoBucket, matches);
+  constexpr uint32_t kStateLows = 0x55555555;
+  const uint32_t states = window_states(view, i);
+  const uint32_t low = states & kStateLows, high = (states >> 1) & kStateLows;
+  const uint32_t hits = window_hits(i, matches, std::make_integer_sequence<uint32_t, kWindowSteps>());
+  const uint32_t empty = high & ~low & window_bits();
+  const uint32_t deleted = low & ~high & window_bits();
+  const uint32_t found = hits & ~(low | high);
+  const uint32_t stop = empty | found;  // in walk order, the lowest bit comes first
+  if (stop == 0) [[unlikely]] {
+    const uint32_t reusable = deleted ? i + std::countr_zero(deleted) / 2 : kNoBucket;
+    return table_probe_from(view, (i + window_offset(kWindowSteps)) & (buckets - 1), kWindowSteps + 1, reusable,
+                            matches);
+  }
+  const uint32_t first = stop & (0u - stop);
+  if (first & found) return {i + std::countr_zero(first) / 2, true};
+  const uint32_t reusable = deleted & (first - 1);
+  return {i + std::countr_zero(reusable ? reusable : first) / 2, false};
 }
 
 // Takes the bucket a probe answered for a new key: count + 1, and occupied + 1 unless the bucket

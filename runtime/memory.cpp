@@ -9,6 +9,7 @@
 #include "runtime/heap.h"
 #include "runtime/node-table.h"
 #include "runtime/memory-pages.h"
+#include "runtime/page-pool.h"
 #include "runtime/quit.h"
 
 namespace qel {
@@ -77,9 +78,25 @@ size_t first_frame_with_room(uint64_t need) {
   return series_frame_new(need);
 }
 
+// Pages for a frame or a big series: a mapping the last collection freed, else fresh ones.
+void* series_pages_get(uint64_t size) {
+  void* pages = page_pool_take(size);
+  return pages ? pages : os_pages_get(size);
+}
+
+// A frame's or big series' pages, freed: kept for the next cycle, or unmapped in the torture
+// mode (whose point is that freed memory is gone).
+void series_pages_free(void* start, uint64_t size) {
+  if (collector_torture())
+    os_pages_release(start, size);
+  else
+    page_pool_keep(start, size, page_pool_cap(memory.live_after_cycle));
+  memory_os_add(-static_cast<int64_t>(size));
+}
+
 [[gnu::noinline]] SeriesBuffer* big_series_alloc(uint64_t size, int64_t unit, int32_t head_offset) {
   uint64_t mapped = page_round_up(size + kBufferHeaderBytes);
-  void* pages = os_pages_get(mapped);
+  void* pages = series_pages_get(mapped);
   memory_os_add(static_cast<int64_t>(mapped));
   memory.bigs.push_back(BigSeries{static_cast<SeriesBuffer*>(pages), mapped});
   memory.big_since_cycle += mapped;
@@ -101,7 +118,7 @@ SeriesFrame& frame_add(const SeriesFrame& frame) {
 }
 
 SeriesFrame& series_frame_map(uint64_t size) {
-  auto* area = static_cast<uint8_t*>(os_pages_get(size));
+  auto* area = static_cast<uint8_t*>(series_pages_get(size));
   return frame_add(SeriesFrame{area, area, area + size, 0, 1, 0, 0});
 }
 
@@ -133,6 +150,7 @@ void memory_release_all() {
   for (SeriesBuffer* buffer : memory.heap_held) heap_release(buffer);
   node_table_release();
   if (torture_base) os_pages_release(torture_base, kTortureReservation);
+  page_pool_release_all();
   torture_base = torture_next = nullptr;
   memory.frames.release();
   memory.bigs.release();
@@ -193,11 +211,12 @@ SeriesFrame& series_frame_carve(uint64_t size) {
 
 void series_frame_release(size_t position) {
   SeriesFrame frame = memory.frames[position];
-  if (frame.carved)
+  if (frame.carved) {
     os_pages_retire(frame.area, frame.size());
-  else
-    os_pages_release(frame.area, frame.size());
-  memory_os_add(-static_cast<int64_t>(frame.size()));
+    memory_os_add(-static_cast<int64_t>(frame.size()));
+  } else {
+    series_pages_free(frame.area, frame.size());
+  }
   memory.frames.erase(position);
   if (memory.current >= position && memory.current > 0) --memory.current;
 }
@@ -219,8 +238,7 @@ void big_series_release_unmarked() {
       continue;
     }
     if (buffer->node) node_free(buffer->node);
-    os_pages_release(buffer, big.size);
-    memory_os_add(-static_cast<int64_t>(big.size));
+    series_pages_free(buffer, big.size);
   }
   memory.bigs.resize(kept);
 }
@@ -250,6 +268,7 @@ void memory_cycle_done() {
   memory.live_after_cycle = memory_bytes_in_series();
   memory.budget = std::max(memory.live_after_cycle, kMinCollectionBudget);
   memory.allocated_since_cycle = memory.big_since_cycle = 0;
+  page_pool_age();
 }
 
 void memory_window_close() {

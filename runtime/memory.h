@@ -61,7 +61,7 @@ struct BigSeries {
 };
 
 struct MemoryRecord {
-  uint64_t os_total;                   // bytes currently taken from the OS
+  uint64_t os_total;                   // bytes currently taken from the OS (the page pool aside)
   HeapArray<SeriesFrame> frames;       // ascending addresses
   size_t current;                      // the frame where allocation bumps
   uint64_t next_frame_size;

@@ -3,6 +3,7 @@
 
 #include <random>
 #include <unordered_map>
+#include <vector>
 
 #include "memory-fixture.h"
 #include "runtime/gc-root.h"
@@ -109,6 +110,35 @@ TEST_F(HashTableTest, ALookupAmongDeletedBucketsEnds) {
   for (uint32_t key = 0; key < bound - 1; ++key) hashtable_remove_key(table, key);
   // Only deleted and empty buckets remain; every miss still ends.
   for (uint32_t key = 5000; key < 5100; ++key) EXPECT_EQ(hashtable_get(table, key), nullptr);
+}
+
+// The windowed probe answers as the step-by-step walk does, on arrays of random states (full
+// ones too) and keys drawn from a few values, so matches, deleted runs and wrap-arounds all occur.
+TEST(WindowProbe, AgreesWithTheStepByStepWalk) {
+  std::mt19937 random(5);
+  for (int round = 0; round < 4000; ++round) {
+    const uint32_t buckets = 4u << (random() % 7);
+    const double occupied = 1.0 + random() % 4, deleted = random() % 4;
+    const double empty = round % 8 == 0 ? 0.0 : 1.0 + random() % 4;  // every eighth array is full
+    std::discrete_distribution<uint32_t> state({occupied, deleted, empty});
+    std::vector<uint32_t> flags(buckets / 16 + 1, 0);
+    std::vector<uint32_t> keys(buckets);
+    HashTable record{};
+    record.buckets = buckets;
+    TableView view{&record, flags.data(), nullptr, nullptr};
+    for (uint32_t bucket = 0; bucket < buckets; ++bucket) {
+      view.set_state(bucket, state(random));  // 0 occupied, 1 deleted, 2 empty
+      keys[bucket] = random() % 8;
+    }
+    for (int probe = 0; probe < 8; ++probe) {
+      const uint32_t hash = random(), key = random() % 8;
+      auto matches = [&](uint32_t bucket) { return keys[bucket] == key; };
+      const Probe walked = table_probe(view, hash, matches);
+      const Probe windowed = window_probe(view, hash, matches);
+      ASSERT_EQ(windowed.bucket, walked.bucket) << buckets << " " << hash;
+      ASSERT_EQ(windowed.found, walked.found) << buckets << " " << hash;
+    }
+  }
 }
 
 TEST_F(HashTableTest, KindFourEntriesAreWeakKindThreeStrong) {
