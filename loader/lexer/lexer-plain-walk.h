@@ -36,13 +36,18 @@ inline constexpr uint8_t kNotPlain = kTokenEnd;  // the recogniser never answers
 
 namespace plain_walk_detail {
 
-inline constexpr uint8_t kWordState = 52;
-inline constexpr uint8_t kIntegerState = 23;
-inline constexpr uint8_t kSignState = 47;
-inline constexpr uint8_t kPointState = 24;
-inline constexpr uint8_t kFractionState = 25;
-inline constexpr uint8_t kStringState = 2;
-inline constexpr uint8_t kCommentState = 1;
+constexpr uint8_t next_of(uint8_t state, int byte) { return kTransitionTable[state][kCharClassTable[byte] & 0xFF]; }
+constexpr uint32_t flags_of(int byte) { return kCharClassTable[byte] & kCharFlagMask; }
+constexpr uint8_t final_of(uint8_t token) { return kFirstFinalState + token; }
+
+// The states the recognised kinds are read in, as the table enters them.
+inline constexpr uint8_t kWordState = next_of(0, 'a');
+inline constexpr uint8_t kIntegerState = next_of(0, '1');
+inline constexpr uint8_t kSignState = next_of(0, '-');
+inline constexpr uint8_t kPointState = next_of(kIntegerState, '.');
+inline constexpr uint8_t kFractionState = next_of(kPointState, '1');
+inline constexpr uint8_t kStringState = next_of(0, '"');
+inline constexpr uint8_t kCommentState = next_of(0, ';');
 
 // What a byte may do in the recogniser's loops (bits of kByteRoles).
 enum : uint16_t {
@@ -57,10 +62,6 @@ enum : uint16_t {
 
 // What the first byte of a token starts (kByteStarts).
 enum : uint8_t { kStartsWord, kStartsNumber, kStartsSign, kStartsString, kStartsComment, kStartsOther, kIsSkipped };
-
-constexpr uint8_t next_of(uint8_t state, int byte) { return kTransitionTable[state][kCharClassTable[byte] & 0xFF]; }
-constexpr uint32_t flags_of(int byte) { return kCharClassTable[byte] & kCharFlagMask; }
-constexpr uint8_t final_of(uint8_t token) { return kFirstFinalState + token; }
 
 inline constexpr std::array<uint16_t, 256> kByteRoles = [] {
   std::array<uint16_t, 256> roles{};
