@@ -232,7 +232,7 @@ static_assert(flags_of('+') == flags_of('-'));
 
 }  // namespace plain_walk_detail
 
-// Recognises the token the table walk from `p` (before `end`) in the normal start state, on
+// Recognises the token the table walk from `p` in the normal start state, on
 // `line`, would find, when it is a word, an integer, a decimal, a string or a comment the
 // recogniser is sure of, a plain scan passes it without its handlers (words and strings of plain
 // ASCII, numbers the handler table lets pass unchecked) and a byte follows it. Answers type
@@ -240,6 +240,7 @@ static_assert(flags_of('+') == flags_of('-'));
 // the kinds, so that a token right after another ("]" after a value) costs one guess, not two.
 [[gnu::always_inline]] inline PlainWalk lexer_plain_walk(const uint8_t* p, const uint8_t* const end, int64_t line) {
   using namespace plain_walk_detail;
+  if (p == end) return {p, p, p, line, kNotPlain, 0};
   const uint8_t* at;
   for (;;) {
     uint8_t starts = kByteStarts[*p];

@@ -201,7 +201,7 @@ TEST(LexerPlainWalk, RecognisedTokensAreTheTableWalks) {
     std::string text = round % 2 ? source_like_text(random) : random_text(random) + random_text(random);
     const uint8_t* input = reinterpret_cast<const uint8_t*>(text.data());
     const uint8_t* end = input + text.size();
-    for (const uint8_t* p = input; p < end; ++p) {
+    for (const uint8_t* p = input; p <= end; ++p) {
       auto at = [&] { return text + " at " + std::to_string(p - input); };
       PlainWalk fast = lexer_plain_walk(p, end, 1);
       LexerWalk walk = lexer_walk(p, end, kStartNormal, 1);
