@@ -36,6 +36,7 @@ inline constexpr uint8_t kNotPlain = kTokenEnd;  // the recogniser never answers
 
 namespace plain_walk_detail {
 
+// The state after `byte` in `state`, the byte's flags and a token type's final state.
 constexpr uint8_t next_of(uint8_t state, int byte) { return kTransitionTable[state][kCharClassTable[byte] & 0xFF]; }
 constexpr uint32_t flags_of(int byte) { return kCharClassTable[byte] & kCharFlagMask; }
 constexpr uint8_t final_of(uint8_t token) { return kFirstFinalState + token; }
@@ -63,6 +64,7 @@ enum : uint16_t {
 // What the first byte of a token starts (kByteStarts).
 enum : uint8_t { kStartsWord, kStartsNumber, kStartsSign, kStartsString, kStartsComment, kStartsOther, kIsSkipped };
 
+// The roles of every byte, from the transitions of the states above.
 inline constexpr std::array<uint16_t, 256> kByteRoles = [] {
   std::array<uint16_t, 256> roles{};
   for (int b = 0; b < 256; ++b) {
@@ -97,6 +99,7 @@ constexpr uint8_t start_of(int b) {
   return kStartsOther;
 }
 
+// What every byte starts.
 inline constexpr std::array<uint8_t, 256> kByteStarts = [] {
   std::array<uint8_t, 256> starts{};
   for (int b = 0; b < 256; ++b) starts[b] = start_of(b);
@@ -171,6 +174,8 @@ constexpr bool in_window(int b) {
   return (b >= 'a' && b <= 'z') || (b >= '0' && b <= '9') || b == '.' || b == '+' || b == '-' || b == '?';
 }
 
+// The window's digits are the table's digits, its other bytes keep a word going, and its point
+// turns an integer into a decimal.
 consteval bool window_bytes_have_their_roles() {
   for (int b = 0; b < 256; ++b) {
     if ((b >= '0' && b <= '9') != bool(kByteRoles[b] & kDigit)) return false;

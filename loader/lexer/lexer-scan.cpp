@@ -162,9 +162,10 @@ constexpr uint64_t kPlainScanTypes = (uint64_t{1} << kTokenString) | (uint64_t{1
 
 // Walks a plain scan's tokens from the position in the normal start state, passing over those
 // that pass plainly with position and line in locals (lines carried to the first token are
-// dropped with it, as the scan loop drops them). Records the first other token in `token` and
-// answers true; answers false when the input ended at a passed token, recorded as the scan
-// loop records it.
+// dropped with it, as the scan loop drops them): first by the fast recogniser, else by the
+// table walk. Block brackets that can neither fail nor start a path step are taken here as the
+// scan loop would take them. Records the first other token in `token` and answers true; answers
+// false when the input ended at a token passed or taken, recorded as the scan loop records it.
 bool walk_past_plain_tokens(LexerState& state, LexerToken& token, int64_t& carried_lines) {
   const uint8_t* p = state.position;
   const uint8_t* const end = state.input_end;
