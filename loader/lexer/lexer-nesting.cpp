@@ -55,13 +55,15 @@ Type closed_type(Type closer, const Cell& marker) {
   return construct;
 }
 
-// Opens a construct at `opening`: a marker at the tail becomes the innermost construct.
-LexStatus open_construct(LexerState& state, Type construct, const uint8_t* opening) {
+// True when a construct cannot open inside the innermost one (a point holds only numbers).
+bool opens_nothing_inside(const LexerState& state) {
   int64_t marker = innermost_marker(state);
-  if (marker >= 0 && is_point(marker_construct(lexer_cell(marker))))
-    return lexer_syntax_error(state, nullptr, state.position, id_of(Type::point2d));
-  if (!lexer_trace(state, LexerEvent::open, id_of(construct), kTokenOpenBlock, -1, opening, state.position))
-    return LexStatus::ok;  // the tracer declined: nothing opens
+  return marker >= 0 && is_point(marker_construct(lexer_cell(marker)));
+}
+
+// Writes a marker of `construct` opened at `opening` at the tail: it becomes the innermost
+// construct.
+void push_marker(LexerState& state, Type construct, const uint8_t* opening) {
   uint64_t index = lexer_alloc_slot(state);
   Cell& cell = lexer_cell(index);
   cell.header = (cell.header & kNewLineFlag) | static_cast<uint32_t>(kOpenMarkerType);
@@ -69,8 +71,26 @@ LexStatus open_construct(LexerState& state, Type construct, const uint8_t* openi
   cell.w2 = static_cast<uint32_t>(construct);
   cell.w3 = static_cast<uint32_t>(opening - state.input_start);
   state.head = index + 1;
+}
+
+// Opens a construct at `opening`: a marker at the tail becomes the innermost construct.
+LexStatus open_construct(LexerState& state, Type construct, const uint8_t* opening) {
+  if (opens_nothing_inside(state)) return lexer_syntax_error(state, nullptr, state.position, id_of(Type::point2d));
+  if (!lexer_trace(state, LexerEvent::open, id_of(construct), kTokenOpenBlock, -1, opening, state.position))
+    return LexStatus::ok;  // the tracer declined: nothing opens
+  push_marker(state, construct, opening);
   state.start_state = kStartNormal;
   return LexStatus::ok;
+}
+
+// Writes the value of the construct closed as `type` over its marker at `index`, keeping the
+// marker's new-line flag: the enclosing construct is the innermost one again.
+void settle_closed(LexerState& state, uint64_t index, const Cell& marker, Cell value, Type type) {
+  value.header |= marker.header & kNewLineFlag;
+  lexer_cell(index) = value;
+  state.tail = index + 1;
+  state.head = index - marker.w1;
+  state.token_type = id_of(type);
 }
 
 // Closes the innermost construct with a closer of kind `closer`: the cells after its marker
@@ -101,11 +121,7 @@ LexStatus close_construct(LexerState& state, Type closer, bool after_error) {
       return LexStatus::stop;
     }
   }
-  value.header |= marker.header & kNewLineFlag;
-  lexer_cell(index) = value;
-  state.tail = index + 1;
-  state.head = index - marker.w1;
-  state.token_type = id_of(type);
+  settle_closed(state, index, marker, value, type);
   state.start_state = lexer_innermost_is_path(state) ? kStartPathElement : kStartNormal;
   return LexStatus::ok;
 }
@@ -181,6 +197,24 @@ LexStatus lexer_path_step(LexerState& state) {
   state.position = at + 1;
   state.start_state = kStartPathElement;
   return LexStatus::ok;
+}
+
+bool lexer_plain_block_bracket(LexerState& state, const uint8_t* bracket, bool opens) {
+  if (opens) {
+    if (opens_nothing_inside(state)) return false;
+    state.position = bracket + 1;
+    push_marker(state, Type::block, bracket);
+    return true;
+  }
+  int64_t at = innermost_marker(state);
+  if (at < 0) return false;
+  Cell marker = lexer_cell(static_cast<uint64_t>(at));
+  if (!closer_fits(Type::block, marker_construct(marker))) return false;
+  uint64_t enclosing = static_cast<uint64_t>(at) - marker.w1;  // the enclosing construct's head
+  if (enclosing > state.base && is_path(marker_construct(lexer_cell(enclosing - 1)))) return false;
+  state.position = bracket + 1;
+  settle_closed(state, static_cast<uint64_t>(at), marker, make_cell(Type::none), closed_type(Type::block, marker));
+  return true;
 }
 
 LexStatus lexer_end_check(LexerState& state, bool prescan) {

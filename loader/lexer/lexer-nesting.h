@@ -33,6 +33,12 @@ bool lexer_innermost_is_path(const LexerState& state);
 // Closes the innermost open construct as it stands, after an error a tracer was told of.
 void lexer_close_after_error(LexerState& state);
 
+// A plain scan's block bracket at `bracket` (no tracer, no values made): opens or closes a
+// block as its scanner would and answers true when that can neither fail nor leave the normal
+// start state (no point is open; the closer fits a block or map that is not inside a path);
+// else changes nothing and answers false.
+bool lexer_plain_block_bracket(LexerState& state, const uint8_t* bracket, bool opens);
+
 // After a path element: closes the path, or consumes the slash before the next element.
 LexStatus lexer_path_step(LexerState& state);
 

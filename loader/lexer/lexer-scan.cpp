@@ -5,6 +5,7 @@
 #include "datatypes/series/utf8-decode.h"
 #include "loader/lexer/lexer-errors.h"
 #include "loader/lexer/lexer-nesting.h"
+#include "loader/lexer/lexer-plain-walk.h"
 #include "loader/lexer/lexer-tables.h"
 #include "loader/lexer/lexer-trace.h"
 #include "loader/lexer/lexer-walk.h"
@@ -151,30 +152,49 @@ constexpr uint64_t kPlainScanTypes = (uint64_t{1} << kTokenString) | (uint64_t{1
                                      (uint64_t{1} << kTokenInteger) | (uint64_t{1} << kTokenFloat);
 
 // True when a plain scan's token of `type` outside any path passes without its handlers: what
-// handle_token would do for it is only its check, and that check passes unchecked.
+// handle_token would do for it is only its check, and that check passes unchecked; or it is a
+// comment, whose handler does nothing without a tracer.
 [[gnu::always_inline]] inline bool passes_plainly(uint8_t type, const uint8_t* start, const uint8_t* end,
                                                   uint32_t flags) {
-  return ((kPlainScanTypes >> type) & 1) && !(flags & kFlagNonAscii) &&
-         token_passes_unchecked(token_handlers(type), start, end, flags);
+  return type == kTokenComment || (((kPlainScanTypes >> type) & 1) && !(flags & kFlagNonAscii) &&
+                                   token_passes_unchecked(token_handlers(type), start, end, flags));
 }
 
 // Walks a plain scan's tokens from the position in the normal start state, passing over those
 // that pass plainly with position and line in locals (lines carried to the first token are
-// dropped with it, as the scan loop drops them). Records the first other token in `token` and
-// answers true; answers false when the input ended at a passed token, recorded as the scan
-// loop records it.
+// dropped with it, as the scan loop drops them): first by the fast recogniser, else by the
+// table walk. Block brackets that can neither fail nor start a path step are taken here as the
+// scan loop would take them. Records the first other token in `token` and answers true; answers
+// false when the input ended at a token passed or taken, recorded as the scan loop records it.
 bool walk_past_plain_tokens(LexerState& state, LexerToken& token, int64_t& carried_lines) {
   const uint8_t* p = state.position;
   const uint8_t* const end = state.input_end;
   int64_t line = state.line;
   int32_t last_type = state.last_type;
   for (;;) {
-    LexerWalk walk = lexer_walk(p, end, kStartNormal, line);
+    PlainWalk fast = lexer_plain_walk(p, end, line);
+    if (fast.type != kNotPlain) {
+      carried_lines = 0;
+      last_type = state_type(kFirstFinalState + fast.type);
+      p = fast.next;  // a byte follows the token: p < end
+      line = fast.line;
+      continue;
+    }
+    LexerWalk walk = fast.alone ? LexerWalk{fast.start, fast.start, 0, fast.alone, kStartNormal, fast.line}
+                                : lexer_walk(p, end, kStartNormal, line);
     uint8_t type = static_cast<uint8_t>(walk.final_state - kFirstFinalState);
     if (!passes_plainly(type, walk.start, walk.end, walk.flags & kCharFlagMask)) {
       state.last_type = last_type;
       token = lexer_record_token(state, walk, line, kStartNormal);
-      return true;
+      if (type != kTokenOpenBlock && type != kTokenCloseBlock) return true;
+      state.token_lines += carried_lines;  // as the scan loop adds them, before a marker takes them
+      carried_lines = 0;
+      if (!lexer_plain_block_bracket(state, walk.start, type == kTokenOpenBlock)) return true;
+      last_type = state.last_type = state.token_type;  // the bracket taken as the scan loop takes it
+      p = state.position;
+      if (p >= end) return false;
+      line = state.line;
+      continue;
     }
     carried_lines = 0;
     last_type = state_type(walk.final_state);

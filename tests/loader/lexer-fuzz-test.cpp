@@ -1,11 +1,14 @@
 // Random inputs through every mode, with and without a tracer that declines, skips and moves:
 // every load gives well-formed values or a catalog error, every scan an answer; a tracer that
 // recurses into the lexer ends in the catchable stack-overflow error.
+#include <array>
 #include <map>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "lexer-fixture.h"
+#include "loader/lexer/lexer-plain-walk.h"
 #include "loader/lexer/lexer-walk.h"
 #include "loader/lexer/token-handlers.h"
 #include "runtime/language-thread.h"
@@ -26,6 +29,24 @@ std::string random_text(std::mt19937& random) {
   for (char& c : text) {
     uint32_t pick = random() % 64;
     c = pick < 60 ? kAlphabet[random() % kAlphabet.size()] : static_cast<char>(random() % 256);
+  }
+  return text;
+}
+
+// Source-like text: the plain scan's common tokens and separators, now and then with a byte of
+// the alphabet or any byte mixed in, so that the fast recogniser meets both its shapes and
+// their near misses.
+std::string source_like_text(std::mt19937& random) {
+  static constexpr std::string_view kPieces[] = {
+      "print", "to-string", "length?", "x", "Either", "-123456", "+7", "0", "12345.678", "1.5e3", "1234567890",
+      "\"text number 42 of the corpus\"", "\"a^\"b\"", "\"caf\xC3\xA9\"", "; a remark\n", "; \xC3\xA9\xF9\n",
+      "[", "]", " ", " ", "\n    ", "\t", "1.", "-.5", "a:", "b/c"};
+  std::string text;
+  for (size_t n = random() % 24; n > 0; --n) {
+    text += kPieces[random() % std::size(kPieces)];
+    if (random() % 2) text += random() % 8 ? " " : "\n";
+    if (random() % 6 == 0) text += kAlphabet[random() % kAlphabet.size()];
+    if (random() % 40 == 0) text += static_cast<char>(random() % 256);
   }
   return text;
 }
@@ -92,11 +113,12 @@ TEST_F(LexerTest, FuzzedInputsGiveValuesOrCatalogErrors) {
 }
 
 // A whole-input scan without a tracer (whose commonest tokens skip the per-token handling)
-// answers error! exactly where the load raises a syntax error, and else reaches the end.
+// answers error! exactly where the load raises a syntax error, and else reaches the end; random
+// and source-like texts, in buffers of their exact size.
 TEST_F(LexerTest, FuzzedWholeScansAgreeWithTheLoad) {
   std::mt19937 random(20260101);
   for (int round = 0; round < 60000; ++round) {
-    std::string text = random_text(random);
+    std::string text = round % 2 ? source_like_text(random) : random_text(random);
     SCOPED_TRACE(text);
     Cell out;
     Caught caught = trap_errors([&] { (void)lexer_transcode(out, bytes_of(text), LexerRequest{}); });
@@ -105,7 +127,8 @@ TEST_F(LexerTest, FuzzedWholeScansAgreeWithTheLoad) {
     if (raised) stack_drop(1);
     LexerRequest scan;
     scan.scan = true;
-    LexerAnswer answer = lexer_transcode(out, bytes_of(text), scan);
+    std::vector<uint8_t> bytes(text.begin(), text.end());  // no byte after the end to read
+    LexerAnswer answer = lexer_transcode(out, bytes, scan);
     ASSERT_TRUE(!syntax_error || answer.type == id(Type::error));
     if (answer.type == id(Type::error)) {
       ASSERT_TRUE(raised);
@@ -167,6 +190,51 @@ TEST(LexerWalk, RunsGiveThePlainWalksTokens) {
                       state.line - 1};
     ASSERT_EQ(walked, plain_walk(text, start_state)) << text << " from S" << int{start_state};
   }
+}
+
+// Every token the fast recogniser answers, from every position, is the one the table walk
+// finds there, and a plain scan passes it: a comment, or ASCII that the handler table lets pass
+// unchecked. A token it finds made alone by its first byte is the table walk's too. Each kind is
+// met often.
+TEST(LexerPlainWalk, RecognisedTokensAreTheTableWalks) {
+  constexpr uint8_t kAlone = kTokenTypes;  // where the tokens made alone are counted
+  std::mt19937 random(20261210);
+  std::map<uint8_t, int> recognised;
+  for (int round = 0; round < 40000; ++round) {
+    std::string text = round % 2 ? source_like_text(random) : random_text(random) + random_text(random);
+    const uint8_t* input = reinterpret_cast<const uint8_t*>(text.data());
+    const uint8_t* end = input + text.size();
+    for (const uint8_t* p = input; p <= end; ++p) {
+      auto at = [&] { return text + " at " + std::to_string(p - input); };
+      PlainWalk fast = lexer_plain_walk(p, end, 1);
+      LexerWalk walk = lexer_walk(p, end, kStartNormal, 1);
+      uint32_t flags = walk.flags & kCharFlagMask;
+      if (fast.type == kNotPlain) {
+        if (!fast.alone) continue;
+        ++recognised[kAlone];
+        ASSERT_EQ(fast.start, walk.start) << at();
+        ASSERT_EQ(fast.start, walk.end) << at();
+        ASSERT_EQ(fast.line, walk.line) << at();
+        ASSERT_EQ(fast.alone, walk.final_state) << at();
+        ASSERT_EQ(walk.last_state, kStartNormal) << at();
+        ASSERT_EQ(flags, 0u) << at();
+        continue;
+      }
+      ++recognised[fast.type];
+      ASSERT_EQ(fast.start, walk.start) << at();
+      ASSERT_EQ(fast.end, walk.end) << at();
+      ASSERT_EQ(fast.line, walk.line) << at();
+      ASSERT_EQ(fast.type + kFirstFinalState, walk.final_state) << at();
+      ASSERT_EQ(fast.next, fast.end + (fast.type == kTokenString)) << at();
+      ASSERT_LT(fast.next, end) << at();
+      if (fast.type == kTokenComment) continue;
+      ASSERT_EQ(flags & kFlagNonAscii, 0u) << at();
+      ASSERT_TRUE(token_passes_unchecked(token_handlers(fast.type), walk.start, walk.end, flags)) << at();
+    }
+  }
+  constexpr std::array<uint8_t, 6> kMet = {kTokenComment, kTokenString, kTokenWord, kTokenInteger, kTokenFloat, kAlone};
+  for (uint8_t type : kMet)
+    EXPECT_GT(recognised[type], 1000) << int{type};
 }
 
 // A token the handler table lets pass unchecked passes its check when it runs; the texts reach

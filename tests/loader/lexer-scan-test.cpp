@@ -133,6 +133,43 @@ TEST_F(LexerTest, PrescanAndScanAnswerTheFirstValuesType) {
   }
 }
 
+// A whole-input scan without a tracer (whose words, numbers, strings, comments and block
+// brackets mostly skip the per-token handling) answers the last token's type and where it
+// stopped, through nesting of every kind. The bytes lie in a buffer of their exact size, so that
+// a read past their end shows under the address sanitizer.
+TEST_F(LexerTest, WholeScansAnswerTheLastTypeAndWhereTheyStopped) {
+  struct Case {
+    std::string_view text;
+    Type type;
+    int64_t consumed;
+  };
+  const Case cases[] = {
+      {"print 12 -345 6.5 \"a string of text\" ; a remark\n [x [y 1.25] z] done", Type::word, 68},
+      {"[values [nested [deeper 1 2 3] 4.5] \"text\"]", Type::block, 43},
+      {"#[key value other [a b]] [after]", Type::block, 32},
+      {"[one two/three four] tail", Type::word, 25},
+      {"[a/b] [c/d/e]", Type::block, 13},
+      {"[(1, 2) [3 4]] x", Type::word, 16},
+      {"[first second] third]", Type::error, 21},
+      {"[first (second] third]", Type::error, 15},
+      {"(1, 2 [3]) remaining words", Type::error, 6},
+      {"[never closed [at all]", Type::error, 22},
+      {"word [block with words]", Type::block, 23},
+      {"[block with words]\n", Type::none_id, 19},
+      {"", Type::none_id, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.text));
+    std::vector<uint8_t> bytes(c.text.begin(), c.text.end());
+    Cell out;
+    LexerRequest scan;
+    scan.scan = true;
+    LexerAnswer answered = lexer_transcode(out, bytes, scan);
+    EXPECT_EQ(answered.type, id(c.type));
+    EXPECT_EQ(answered.consumed, c.consumed);
+  }
+}
+
 TEST_F(LexerTest, StringsLoadIntoNestedBlocks) {
   Cell out;
   (void)lexer_transcode(out, bytes_of("[\"a\" {b{c}^}} [] (\"d\") %%{e}% }%%] \"f^(263A)^(tab)\""), {});
