@@ -139,33 +139,37 @@ consteval bool bodies_match_the_table() {
 }
 static_assert(bodies_match_the_table());
 
-// The first byte from `p` the string body stops at, or null when it is not within the bytes
-// readable 16 at a time.
-inline const uint8_t* string_stop(const uint8_t* p, const uint8_t* end) {
-  const __m128i quote = _mm_set1_epi8('"'), caret = _mm_set1_epi8('^'), newline = _mm_set1_epi8('\n');
+// The first byte from `p` whose bit `stops_of` sets in the movemask of a 16-byte load, or null
+// when there is none within the bytes readable 16 at a time.
+template <class StopsOf>
+[[gnu::always_inline]] inline const uint8_t* first_stop(const uint8_t* p, const uint8_t* end, StopsOf stops_of) {
   for (; end - p >= 16; p += 16) {
-    __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    __m128i stops = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(x, quote), _mm_cmpeq_epi8(x, caret)),
-                                 _mm_or_si128(_mm_cmpeq_epi8(x, newline), _mm_cmpeq_epi8(x, _mm_setzero_si128())));
-    uint32_t mask = static_cast<uint32_t>(_mm_movemask_epi8(stops) | _mm_movemask_epi8(x));  // high bit: >= 0x80
+    uint32_t mask = stops_of(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
     if (mask) return p + __builtin_ctz(mask);
   }
   return nullptr;
 }
 
-// The first byte from `p` the comment body stops at, or null as for string_stop.
+// The first byte from `p` the string body stops at, or null as for first_stop.
+inline const uint8_t* string_stop(const uint8_t* p, const uint8_t* end) {
+  const __m128i quote = _mm_set1_epi8('"'), caret = _mm_set1_epi8('^'), newline = _mm_set1_epi8('\n');
+  return first_stop(p, end, [&](__m128i x) {
+    __m128i stops = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(x, quote), _mm_cmpeq_epi8(x, caret)),
+                                 _mm_or_si128(_mm_cmpeq_epi8(x, newline), _mm_cmpeq_epi8(x, _mm_setzero_si128())));
+    return static_cast<uint32_t>(_mm_movemask_epi8(stops) | _mm_movemask_epi8(x));  // high bit: >= 0x80
+  });
+}
+
+// The first byte from `p` the comment body stops at, or null as for first_stop.
 inline const uint8_t* comment_stop(const uint8_t* p, const uint8_t* end) {
   const __m128i newline = _mm_set1_epi8('\n'), high = _mm_set1_epi8(static_cast<char>(0xF8));
   const __m128i pair_mask = _mm_set1_epi8(static_cast<char>(0xFE)), pair = _mm_set1_epi8(static_cast<char>(0xC0));
-  for (; end - p >= 16; p += 16) {
-    __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  return first_stop(p, end, [&](__m128i x) {
     __m128i ends = _mm_or_si128(_mm_cmpeq_epi8(x, newline), _mm_cmpeq_epi8(x, _mm_setzero_si128()));
     __m128i bad = _mm_or_si128(_mm_cmpeq_epi8(_mm_max_epu8(x, high), x),
                                _mm_cmpeq_epi8(_mm_and_si128(x, pair_mask), pair));  // 0xF8-0xFF, 0xC0, 0xC1
-    uint32_t mask = static_cast<uint32_t>(_mm_movemask_epi8(_mm_or_si128(ends, bad)));
-    if (mask) return p + __builtin_ctz(mask);
-  }
-  return nullptr;
+    return static_cast<uint32_t>(_mm_movemask_epi8(_mm_or_si128(ends, bad)));
+  });
 }
 
 // The bytes a word or number window passes: lower-case letters, digits, the point, the signs
@@ -245,7 +249,8 @@ static_assert(flags_of('+') == flags_of('-'));
 // the kinds, so that a token right after another ("]" after a value) costs one guess, not two.
 [[gnu::always_inline]] inline PlainWalk lexer_plain_walk(const uint8_t* p, const uint8_t* const end, int64_t line) {
   using namespace plain_walk_detail;
-  if (p == end) return {p, p, p, line, kNotPlain, 0};
+  auto not_plain = [&](uint8_t alone = 0) { return PlainWalk{p, p, p, line, kNotPlain, alone}; };
+  if (p == end) return not_plain();
   const uint8_t* at;
   for (;;) {
     uint8_t starts = kByteStarts[*p];
@@ -253,25 +258,25 @@ static_assert(flags_of('+') == flags_of('-'));
       case kIsSkipped:
         do line += *p++ == '\n';
         while (p < end && (kByteRoles[*p] & kSkipped));
-        if (p == end) return {p, p, p, line, kNotPlain, 0};
+        if (p == end) return not_plain();
         continue;
       case kStartsWord:
       case kStartsNumber:
       case kStartsSign: {  // no branch on which: their kinds come in random order
-        if (end - p < 16) return {p, p, p, line, kNotPlain, 0};
+        if (end - p < 16) return not_plain();
         uint8_t type = window_type(p, starts, at);
         return {p, at, at, line, type, 0};  // the next walk does not wait for the type
       }
       case kStartsString:
         at = string_stop(p + 1, end);
         if (at && *at == '"' && end - at >= 2) return {p, at, at + 1, line, kTokenString, 0};
-        return {p, p, p, line, kNotPlain, 0};
+        return not_plain();
       case kStartsComment:
         at = comment_stop(p + 1, end);
         if (at && *at == '\n') return {p, at, at, line, kTokenComment, 0};
-        return {p, p, p, line, kNotPlain, 0};
+        return not_plain();
       default:
-        return {p, p, p, line, kNotPlain, kByteAlone[*p]};
+        return not_plain(kByteAlone[*p]);
     }
   }
 }
