@@ -5,7 +5,9 @@
 
 #include "evaluator/break-natives.h"
 #include "evaluator/compare-natives.h"
+#include "evaluator/compose-native.h"
 #include "evaluator/conditional-natives.h"
+#include "evaluator/construct-native.h"
 #include "evaluator/do-native.h"
 #include "evaluator/exit-natives.h"
 #include "evaluator/function-natives.h"
@@ -16,6 +18,7 @@
 #include "evaluator/print-natives.h"
 #include "evaluator/reduce-native.h"
 #include "evaluator/spec-table.h"
+#include "evaluator/stats-native.h"
 #include "evaluator/system-values.h"
 #include "evaluator/transcode-native.h"
 #include "evaluator/value-natives.h"
@@ -67,6 +70,8 @@ constexpr NativeEntryRow kNativeEntryRows[] = {
     {33, native_not},
     {34, native_type},
     {35, native_reduce},
+    {36, native_compose},
+    {37, native_stats},
     {38, native_bind},
     {39, native_in},
     {49, native_negative},
@@ -88,6 +93,7 @@ constexpr NativeEntryRow kNativeEntryRows[] = {
     {65, native_log_e},
     {66, native_exp},
     {67, native_square_root},
+    {68, native_construct},
     {70, native_try},
     {77, native_break},
     {78, native_continue},
