@@ -3,6 +3,7 @@
 
 #include <array>
 
+#include "datatypes/scalars/math-ops.h"
 #include "evaluator/break-natives.h"
 #include "evaluator/compare-natives.h"
 #include "evaluator/compose-native.h"
@@ -17,6 +18,7 @@
 #include "evaluator/number-natives.h"
 #include "evaluator/print-natives.h"
 #include "evaluator/reduce-native.h"
+#include "evaluator/set-natives.h"
 #include "evaluator/spec-table.h"
 #include "evaluator/stats-native.h"
 #include "evaluator/system-values.h"
@@ -74,6 +76,11 @@ constexpr NativeEntryRow kNativeEntryRows[] = {
     {37, native_stats},
     {38, native_bind},
     {39, native_in},
+    {41, native_set_operation<kOpUnion>},
+    {42, native_set_operation<kOpIntersect>},
+    {43, native_set_operation<kOpUnique>},
+    {44, native_set_operation<kOpDifference>},
+    {45, native_set_operation<kOpExclude>},
     {49, native_negative},
     {50, native_positive},
     {51, native_max},
