@@ -108,6 +108,16 @@ TEST_F(ErrorValues, WhereIsSetOnceAndNearIsCutAtFortyCharacters) {
   EXPECT_EQ(near.size(), 40u);
 }
 
+TEST_F(ErrorValues, AnArgumentThatCannotBeMoldedShowsItsTypeName) {
+  // An error! cell with no fields behind it raises when molded: the report names its type and
+  // goes on to its other lines.
+  register_datatypes();
+  const Cell bare = make_cell(Type::error);
+  Cell error = error_build(error_id("script", "invalid-arg"), std::span(&bare, 1));
+  error_field(error, ErrorField::near) = bare;
+  EXPECT_EQ(formed(error), "*** Script Error: invalid argument: error!\n*** Where: ???\n*** Near : error!");
+}
+
 // An error with no trap under a native frame, with the start-up's error services.
 void raise_untrapped() {
   register_datatypes();
