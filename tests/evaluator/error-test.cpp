@@ -118,6 +118,20 @@ TEST_F(ErrorValues, AnArgumentThatCannotBeMoldedShowsItsTypeName) {
   EXPECT_EQ(formed(error), "*** Script Error: invalid argument: error!\n*** Where: ???\n*** Near : error!");
 }
 
+TEST_F(ErrorValues, DeepArgumentsAreMoldedShallowSoTheReportPrints) {
+  // Nesting deeper than the cycle stack goes: paths in paths under an unset head, and blocks.
+  register_datatypes();
+  Cell path = word_value("a"), block = block_of({});
+  for (int level = 0; level < 1000; ++level) {
+    path = make_cell(Type::path, 0, block_of({path}).w2);
+    block = block_of({block});
+  }
+  Cell error = error_build(error_id("script", "invalid-arg"), std::span(&path, 1));
+  error_field(error, ErrorField::near) = block;
+  EXPECT_EQ(formed(error), "*** Script Error: invalid argument: ...\n*** Where: ???\n*** Near : " +
+                               (std::string(20, '[') + "[...]" + std::string(20, ']')).substr(0, 40));
+}
+
 // An error with no trap under a native frame, with the start-up's error services.
 void raise_untrapped() {
   register_datatypes();
