@@ -242,6 +242,18 @@ Match find_key(const Cell& series, const Cell& key, bool case_) {
   return find_in_block(series, key, options);
 }
 
+}  // namespace
+
+int64_t block_path_position(const Cell& block, const Cell& selector, bool case_sensitive) {
+  if (cell_type(selector) == Type::integer) return series_pick_position(block, payload_i32(selector, 2));
+  int64_t key = cell_type(selector) == Type::word && cell_type(block) != Type::hash
+                    ? block_find_word_position(block, selector, case_sensitive)
+                    : find_key(block, selector, case_sensitive).position;
+  return key >= 0 && key + 1 < block_total_cells(block) ? key + 1 : -1;
+}
+
+namespace {
+
 Cell* block_eval_path(Cell& value, Cell& element, Cell* new_value, const PathStep& step) {
   if (cell_type(element) == Type::integer) {
     if (!new_value) {
@@ -252,10 +264,8 @@ Cell* block_eval_path(Cell& value, Cell& element, Cell* new_value, const PathSte
     return new_value;
   }
   if (!new_value) {
-    if (cell_type(element) == Type::word && cell_type(value) != Type::hash)
-      path_answer = block_find_word(value, element, step.case_sensitive);
-    else
-      path_answer = selected_after(value, find_key(value, element, step.case_sensitive));
+    int64_t position = block_path_position(value, element, step.case_sensitive);
+    path_answer = position < 0 ? kNoneCell : *block_cell_at(value, position);
     return &path_answer;
   }
   Match found = find_key(value, element, step.case_sensitive);
