@@ -13,6 +13,7 @@
 #include "datatypes/scalars/output-text.h"
 #include "datatypes/scalars/scalar-errors.h"
 #include "datatypes/scalars/unset.h"
+#include "datatypes/series/binary.h"
 #include "datatypes/series/string-core.h"
 #include "evaluator/random.h"
 #include "loader/number-scanners.h"
@@ -213,6 +214,8 @@ Cell* integer_to(Cell& type, Cell& spec, Type) {
       if (double_out_of_int_range(seconds)) raise_type_limit(Type::integer);
       return integer_make_at(type, static_cast<int32_t>(seconds));
     }
+    case Type::binary:
+      return integer_make_at(type, integer_from_binary(spec));
     default:
       if (is_text_type(cell_type(spec))) return integer_make_at(type, integer_from_text(spec));
       raise_bad_to_arg(Type::integer, spec);
