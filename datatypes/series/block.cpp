@@ -164,6 +164,13 @@ class Matcher {
   slot_fn<Act::Compare> compare_ = nullptr;
 };
 
+// The last record start (index + k x step, k of any sign) at or before `top`, so that a backward
+// search with /skip tries only record starts.
+int64_t last_record_start(int64_t index, int64_t top, int64_t step) {
+  int64_t records = top >= index ? (top - index) / step : -((index - top + step - 1) / step);
+  return index + records * step;
+}
+
 // The search of find and select: forward from the index up to the /part limit, backward from
 // the limit (/last) or from before the index (/reverse), by /skip steps; /match tries the
 // first position only.
@@ -193,7 +200,9 @@ Match find_in_block(const Cell& series, const Cell& value, const FindOptions& op
   int64_t length = matcher.length();
   if (length < 1) return {};
   bool backward = options.last || options.reverse;
-  int64_t from = options.last ? last_cell - length + 1 : options.reverse ? index - length : index;
+  int64_t from = options.last      ? last_record_start(index, last_cell - length + 1, step)
+                 : options.reverse ? last_record_start(index, index - length, step)
+                                   : index;
   int64_t to = backward ? 0 : last_cell - length + 1;  // the last start tried, inclusive
   const Cell* cells = block_cell_at(series, 0);
   for (int64_t p = from; backward ? p >= to : p <= to; p += backward ? -step : step) {
