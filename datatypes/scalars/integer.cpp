@@ -7,6 +7,7 @@
 #include <climits>
 
 #include "datatypes/scalars/compare-codes.h"
+#include "datatypes/scalars/coordinates.h"
 #include "datatypes/scalars/float.h"
 #include "datatypes/scalars/math-ops.h"
 #include "datatypes/scalars/output-text.h"
@@ -109,6 +110,7 @@ constexpr auto kIntegerOperandRoutes = [] {
   routes[type_index(Type::char_)] = by_integer;
   routes[type_index(Type::float_)] = float_arithmetic;
   routes[type_index(Type::percent)] = float_arithmetic;
+  for (Type type : {Type::pair, Type::point2d, Type::point3d}) routes[type_index(type)] = coordinate_math_from_number;
   return routes;
 }();
 
