@@ -11,12 +11,15 @@
 #include "evaluator/function-natives.h"
 #include "evaluator/interpreter.h"
 #include "evaluator/loop-natives.h"
+#include "evaluator/math-natives.h"
+#include "evaluator/number-natives.h"
 #include "evaluator/print-natives.h"
 #include "evaluator/reduce-native.h"
 #include "evaluator/spec-table.h"
 #include "evaluator/system-values.h"
 #include "evaluator/transcode-native.h"
 #include "evaluator/value-natives.h"
+#include "evaluator/word-natives.h"
 #include "runtime/actions.h"
 #include "runtime/quit.h"
 
@@ -49,6 +52,8 @@ constexpr NativeEntryRow kNativeEntryRows[] = {
     {18, native_switch},
     {19, native_case},
     {20, native_do},
+    {21, native_get},
+    {22, native_set},
     {23, native_print},
     {24, native_prin},
     {25, native_compare<kCompareEqual>},
@@ -62,6 +67,27 @@ constexpr NativeEntryRow kNativeEntryRows[] = {
     {33, native_not},
     {34, native_type},
     {35, native_reduce},
+    {38, native_bind},
+    {39, native_in},
+    {49, native_negative},
+    {50, native_positive},
+    {51, native_max},
+    {52, native_min},
+    {53, native_shift},
+    {54, native_to_hex},
+    {55, native_sine},
+    {56, native_cosine},
+    {57, native_tangent},
+    {58, native_arcsine},
+    {59, native_arccosine},
+    {60, native_arctangent},
+    {61, native_arctangent2},
+    {62, native_nan},
+    {63, native_log_2},
+    {64, native_log_10},
+    {65, native_log_e},
+    {66, native_exp},
+    {67, native_square_root},
     {70, native_try},
     {77, native_break},
     {78, native_continue},
@@ -69,6 +95,8 @@ constexpr NativeEntryRow kNativeEntryRows[] = {
     {80, native_return},
     {81, native_throw},
     {82, native_catch},
+    {97, native_sign},
+    {100, native_zero},
     {106, native_transcode},
 };
 
