@@ -3,9 +3,12 @@
 
 #include <array>
 
+#include "datatypes/scalars/math-ops.h"
 #include "evaluator/break-natives.h"
 #include "evaluator/compare-natives.h"
+#include "evaluator/compose-native.h"
 #include "evaluator/conditional-natives.h"
+#include "evaluator/construct-native.h"
 #include "evaluator/do-native.h"
 #include "evaluator/exit-natives.h"
 #include "evaluator/function-natives.h"
@@ -15,7 +18,9 @@
 #include "evaluator/number-natives.h"
 #include "evaluator/print-natives.h"
 #include "evaluator/reduce-native.h"
+#include "evaluator/set-natives.h"
 #include "evaluator/spec-table.h"
+#include "evaluator/stats-native.h"
 #include "evaluator/system-values.h"
 #include "evaluator/transcode-native.h"
 #include "evaluator/value-natives.h"
@@ -67,8 +72,15 @@ constexpr NativeEntryRow kNativeEntryRows[] = {
     {33, native_not},
     {34, native_type},
     {35, native_reduce},
+    {36, native_compose},
+    {37, native_stats},
     {38, native_bind},
     {39, native_in},
+    {41, native_set_operation<kOpUnion>},
+    {42, native_set_operation<kOpIntersect>},
+    {43, native_set_operation<kOpUnique>},
+    {44, native_set_operation<kOpDifference>},
+    {45, native_set_operation<kOpExclude>},
     {49, native_negative},
     {50, native_positive},
     {51, native_max},
@@ -88,6 +100,7 @@ constexpr NativeEntryRow kNativeEntryRows[] = {
     {65, native_log_e},
     {66, native_exp},
     {67, native_square_root},
+    {68, native_construct},
     {70, native_try},
     {77, native_break},
     {78, native_continue},
