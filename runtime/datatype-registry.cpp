@@ -14,6 +14,7 @@
 #include "datatypes/scalars/percent.h"
 #include "datatypes/scalars/point2d.h"
 #include "datatypes/scalars/point3d.h"
+#include "datatypes/scalars/time.h"
 #include "datatypes/scalars/typeset.h"
 #include "datatypes/scalars/unset.h"
 #include "datatypes/series/binary.h"
@@ -90,7 +91,7 @@ constexpr DatatypeInit kDatatypeInits[] = {
     {"pair!", register_pair_datatype},
     {"percent!", register_percent_datatype},
     {"tuple!", nothing},
-    {"time!", nothing},
+    {"time!", register_time_datatype},
     {"tag!", nothing},
     {"email!", nothing},
     {"handle!", register_handle_datatype},

@@ -14,6 +14,7 @@
 #include "datatypes/scalars/pair.h"
 #include "datatypes/scalars/scalar-errors.h"
 #include "datatypes/scalars/unset.h"
+#include "evaluator/path-write-back.h"
 #include "evaluator/random.h"
 #include "loader/lexer/single-value-scan.h"
 #include "runtime/datatype-registry.h"
@@ -72,6 +73,7 @@ Cell* coordinate_path_step(Cell& value, Cell& element, Cell* new_value, const Pa
     return &value;
   }
   store_field(value, field, *new_value);
+  path_write_back(value, field, step);
   return new_value;
 }
 
@@ -213,6 +215,7 @@ void coordinate_math_op(Cell& value, Cell& other, int32_t op) {
 
 void coordinate_math_from_number(Cell& value1, Cell& value2, int32_t op) {
   Type number = cell_type(value1);
+  if (number == Type::time) raise_invalid_type(value2);
   bool integral = number == Type::integer || number == Type::char_;
   if (op == kOpDivide || (op == kOpSubtract && !integral))
     raise_not_related(op == kOpDivide ? "divide" : "subtract", integral ? Type::integer : cell_type(value2));

@@ -113,7 +113,8 @@ void coordinate_arithmetic() {
 
 // number op coordinates for an integer!, char!, float! or percent! on the left (value1, also the
 // result): the operands change places; after an integer, subtract is negate and add and divide
-// is not-related; after a float, subtract and divide are not-related.
+// is not-related; after a float, subtract and divide are not-related. A time! refuses them:
+// script invalid-type.
 void coordinate_math_from_number(Cell& value1, Cell& value2, int32_t op);
 
 // negate: a pair's coordinates (-2147483648 raises math overflow), 0.0 - c of a point's.

@@ -164,6 +164,13 @@ class Matcher {
   slot_fn<Act::Compare> compare_ = nullptr;
 };
 
+// The last record start (index + k x step, k of any sign) at or before `top`, so that a backward
+// search with /skip tries only record starts.
+int64_t last_record_start(int64_t index, int64_t top, int64_t step) {
+  int64_t records = top >= index ? (top - index) / step : -((index - top + step - 1) / step);
+  return index + records * step;
+}
+
 // The search of find and select: forward from the index up to the /part limit, backward from
 // the limit (/last) or from before the index (/reverse), by /skip steps; /match tries the
 // first position only.
@@ -193,7 +200,9 @@ Match find_in_block(const Cell& series, const Cell& value, const FindOptions& op
   int64_t length = matcher.length();
   if (length < 1) return {};
   bool backward = options.last || options.reverse;
-  int64_t from = options.last ? last_cell - length + 1 : options.reverse ? index - length : index;
+  int64_t from = options.last      ? last_record_start(index, last_cell - length + 1, step)
+                 : options.reverse ? last_record_start(index, index - length, step)
+                                   : index;
   int64_t to = backward ? 0 : last_cell - length + 1;  // the last start tried, inclusive
   const Cell* cells = block_cell_at(series, 0);
   for (int64_t p = from; backward ? p >= to : p <= to; p += backward ? -step : step) {
@@ -242,6 +251,18 @@ Match find_key(const Cell& series, const Cell& key, bool case_) {
   return find_in_block(series, key, options);
 }
 
+}  // namespace
+
+int64_t block_path_position(const Cell& block, const Cell& selector, bool case_sensitive) {
+  if (cell_type(selector) == Type::integer) return series_pick_position(block, payload_i32(selector, 2));
+  int64_t key = cell_type(selector) == Type::word && cell_type(block) != Type::hash
+                    ? block_find_word_position(block, selector, case_sensitive)
+                    : find_key(block, selector, case_sensitive).position;
+  return key >= 0 && key + 1 < block_total_cells(block) ? key + 1 : -1;
+}
+
+namespace {
+
 Cell* block_eval_path(Cell& value, Cell& element, Cell* new_value, const PathStep& step) {
   if (cell_type(element) == Type::integer) {
     if (!new_value) {
@@ -252,10 +273,8 @@ Cell* block_eval_path(Cell& value, Cell& element, Cell* new_value, const PathSte
     return new_value;
   }
   if (!new_value) {
-    if (cell_type(element) == Type::word && cell_type(value) != Type::hash)
-      path_answer = block_find_word(value, element, step.case_sensitive);
-    else
-      path_answer = selected_after(value, find_key(value, element, step.case_sensitive));
+    int64_t position = block_path_position(value, element, step.case_sensitive);
+    path_answer = position < 0 ? kNoneCell : *block_cell_at(value, position);
     return &path_answer;
   }
   Match found = find_key(value, element, step.case_sensitive);

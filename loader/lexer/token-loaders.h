@@ -55,6 +55,9 @@ LexStatus load_point(LexerState& state, const uint8_t* start, const uint8_t* end
 // The builder of a parenthesis that a comma turned into a point (see lexer-nesting.h).
 LexStatus build_point(LexerState& state, uint64_t first, uint64_t count, Type type, Cell& out);
 
+// time!, date! and money!.
+LexStatus load_time(LexerState& state, const uint8_t* start, const uint8_t* end, uint32_t flags, bool load);
+
 // binary! literals in base 2, 16 or 64.
 LexStatus load_binary(LexerState& state, const uint8_t* start, const uint8_t* end, uint32_t flags, bool load);
 
