@@ -11,6 +11,7 @@
 #include "evaluator/function-natives.h"
 #include "evaluator/interpreter.h"
 #include "evaluator/loop-natives.h"
+#include "evaluator/parse-native.h"
 #include "evaluator/print-natives.h"
 #include "evaluator/reduce-native.h"
 #include "evaluator/spec-table.h"
@@ -62,6 +63,7 @@ constexpr NativeEntryRow kNativeEntryRows[] = {
     {33, native_not},
     {34, native_type},
     {35, native_reduce},
+    {40, native_parse},
     {70, native_try},
     {77, native_break},
     {78, native_continue},
