@@ -11,8 +11,10 @@
 #include "datatypes/scalars/logic.h"
 #include "datatypes/scalars/none.h"
 #include "datatypes/scalars/percent.h"
+#include "datatypes/scalars/time.h"
 #include "datatypes/scalars/typeset.h"
 #include "datatypes/scalars/unset.h"
+#include "datatypes/series/binary.h"
 #include "datatypes/series/block.h"
 #include "datatypes/series/paren.h"
 #include "datatypes/series/path.h"
@@ -51,7 +53,7 @@ constexpr DatatypeInit kDatatypeInits[] = {
     {"series!", series_init},
     {"block!", block_init},
     {"string!", string_init},
-    {"binary!", nothing},
+    {"binary!", binary_init},
     {"integer!", register_integer_datatype},
     {"symbol!", register_symbol_datatype},
     {"context!", register_context_datatype},
@@ -86,7 +88,7 @@ constexpr DatatypeInit kDatatypeInits[] = {
     {"pair!", nothing},
     {"percent!", register_percent_datatype},
     {"tuple!", nothing},
-    {"time!", nothing},
+    {"time!", register_time_datatype},
     {"tag!", nothing},
     {"email!", nothing},
     {"handle!", register_handle_datatype},

@@ -5,6 +5,7 @@
 #include <array>
 #include <charconv>
 #include <climits>
+#include <cmath>
 
 #include "datatypes/scalars/compare-codes.h"
 #include "datatypes/scalars/float.h"
@@ -12,6 +13,7 @@
 #include "datatypes/scalars/output-text.h"
 #include "datatypes/scalars/scalar-errors.h"
 #include "datatypes/scalars/unset.h"
+#include "datatypes/series/binary.h"
 #include "datatypes/series/string-core.h"
 #include "evaluator/random.h"
 #include "loader/number-scanners.h"
@@ -109,6 +111,7 @@ constexpr auto kIntegerOperandRoutes = [] {
   routes[type_index(Type::char_)] = by_integer;
   routes[type_index(Type::float_)] = float_arithmetic;
   routes[type_index(Type::percent)] = float_arithmetic;
+  routes[type_index(Type::time)] = float_arithmetic;
   return routes;
 }();
 
@@ -206,6 +209,13 @@ Cell* integer_to(Cell& type, Cell& spec, Type) {
     case Type::percent:
       if (float_out_of_int_range(spec)) raise_type_limit(Type::integer);
       return integer_make_at(type, static_cast<int32_t>(float_value(spec)));
+    case Type::time: {  // whole seconds, halves away from zero
+      double seconds = std::round(float_value(spec));
+      if (double_out_of_int_range(seconds)) raise_type_limit(Type::integer);
+      return integer_make_at(type, static_cast<int32_t>(seconds));
+    }
+    case Type::binary:
+      return integer_make_at(type, integer_from_binary(spec));
     default:
       if (is_text_type(cell_type(spec))) return integer_make_at(type, integer_from_text(spec));
       raise_bad_to_arg(Type::integer, spec);
@@ -250,6 +260,7 @@ int32_t integer_compare(const Cell& value, const Cell& other, int32_t code) {
       return three_way(integer_value(value), integer_value(other));
     case Type::float_:
     case Type::percent:
+    case Type::time:
       return float_compare_doubles(integer_value(value), float_value(other), code);
     default:
       return kNotComparable;
