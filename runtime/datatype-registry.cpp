@@ -14,6 +14,7 @@
 #include "datatypes/scalars/typeset.h"
 #include "datatypes/scalars/unset.h"
 #include "datatypes/series/block.h"
+#include "datatypes/series/hash.h"
 #include "datatypes/series/paren.h"
 #include "datatypes/series/path.h"
 #include "datatypes/series/string.h"
@@ -82,7 +83,7 @@ constexpr DatatypeInit kDatatypeInits[] = {
     {"error!", register_error_datatype},
     {"vector!", nothing},
     {"map!", nothing},
-    {"hash!", nothing},
+    {"hash!", hash_init},
     {"pair!", nothing},
     {"percent!", register_percent_datatype},
     {"tuple!", nothing},
