@@ -5,8 +5,8 @@
 #include <array>
 #include <string>
 
+#include "datatypes/series/string-core.h"
 #include "datatypes/series/string-load.h"
-#include "datatypes/series/utf8-encode.h"
 #include "evaluator/interpreter.h"
 #include "loader/lexer/lexer.h"
 #include "runtime/action-entries.h"
@@ -22,6 +22,8 @@ namespace {
 
 inline constexpr std::string_view kResultPrefix = "== ";
 inline constexpr std::string_view kEllipsis = "...";
+// What stands for an error that cannot be formed at all (not a value the error services made).
+inline constexpr std::string_view kUnformedError = "*** Error: the error could not be formed";
 
 // Restores the value stack's top on every exit.
 class StackTopScope {
@@ -35,16 +37,6 @@ class StackTopScope {
   Cell* top_;
 };
 
-// The first `keep` characters of a text value from its index, as UTF-8.
-std::string text_prefix(const Cell& text, int64_t keep) {
-  SeriesBuffer* buffer = series_buffer(text.w2);
-  unsigned unit = buffer->unit();
-  uint32_t length = series_buffer_length(text.w2);
-  uint32_t index = std::min(text.w1, length);
-  size_t count = static_cast<size_t>(std::min<int64_t>(keep, length - index));
-  return utf8_from_units({buffer->head_address() + uint64_t{index} * unit, count, unit}, false);
-}
-
 // The result molded, or a float! formed, to at most `limit` characters (none: no limit);
 // the text is left pushed and answered.
 Cell& result_text(const Cell& value, int64_t columns) {
@@ -53,6 +45,18 @@ Cell& result_text(const Cell& value, int64_t columns) {
   if (columns <= 0) return call_action(act, std::array{value});
   std::array limit{make_cell(Type::integer, 0, static_cast<uint32_t>(std::min<int64_t>(columns + 2, INT32_MAX)))};
   return call_action(act, std::array{value}, {{is_float ? 0u : 3u, true, limit}});
+}
+
+// The result line as a string value: the prefix, the result text cut to the width, "..." when
+// cut. The text is copied as code points and never read back from UTF-8, so any char the
+// result holds (a lone surrogate too) prints as it molded.
+void result_line(const Cell& value, int64_t columns, Cell& line) {
+  Cell& text = result_text(value, columns);
+  ResultCut cut = result_cut(string_length(text), columns);
+  string_make_at(line, cut.keep + static_cast<int64_t>(kResultPrefix.size() + kEllipsis.size()));
+  series_append_ascii(line.w2, kResultPrefix);
+  string_write_text(line.w2, 0, string_text_part(text, cut.keep), TextMode::append);
+  if (cut.ellipsis) series_append_ascii(line.w2, kEllipsis);
 }
 
 }  // namespace
@@ -71,27 +75,25 @@ void console_print(std::string_view text, bool newline) {
 }
 
 void console_print_error(const Cell& error, bool empty_line) {
+  StackTopScope scope;
   GcRoot<Cell> kept(error);
-  std::string text;
-  Caught caught = trap_errors([&] { text = form_value_text(*kept); });
-  if (caught.taken) text = "*** Error: the error could not be formed";
-  if (empty_line) text += '\n';
-  console_print(text, true);
+  GcRoot<Cell> text;
+  Caught caught = trap_errors([&] { *text = call_action(Act::Form, std::array{*kept}); });
+  if (caught.taken) {
+    string_make_at(*text, static_cast<int64_t>(kUnformedError.size()) + 1);
+    series_append_ascii(text->w2, kUnformedError);
+  }
+  if (empty_line) series_append_ascii(text->w2, "\n");
+  print_hooks_run(*text, true);
 }
 
 void console_print_result(const Cell& value, int64_t columns) {
   StackTopScope scope;
   GcRoot<Cell> kept(value);
-  std::string line;
-  Caught caught = trap_errors([&] {
-    Cell& text = result_text(*kept, columns);
-    uint32_t length = series_buffer_length(text.w2);
-    ResultCut cut = result_cut(length - std::min(text.w1, length), columns);
-    line = std::string(kResultPrefix) + text_prefix(text, cut.keep);
-    if (cut.ellipsis) line += kEllipsis;
-  });
+  GcRoot<Cell> line;
+  Caught caught = trap_errors([&] { result_line(*kept, columns, *line); });
   if (caught.taken) return console_print_error(*stack_last_value(), false);
-  console_print(line, true);
+  print_hooks_run(*line, true);
 }
 
 bool console_load(std::string_view text, Cell& block) {

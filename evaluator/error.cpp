@@ -10,12 +10,15 @@
 #include "datatypes/series/string-core.h"
 #include "evaluator/interpreter.h"
 #include "evaluator/object.h"
+#include "evaluator/spec-table.h"
 #include "evaluator/system-values.h"
 #include "runtime/action-lookup.h"
 #include "runtime/call-trace.h"
 #include "runtime/contexts.h"
+#include "runtime/cycle-guard.h"
 #include "runtime/datatype-registry.h"
 #include "runtime/error-raise.h"
+#include "runtime/exits.h"
 #include "runtime/gc-root.h"
 #include "runtime/series.h"
 #include "runtime/services.h"
@@ -30,6 +33,11 @@ constexpr uint32_t kFieldCount = std::size(kErrorFieldNames);
 constexpr int32_t kNearLimit = 40;
 constexpr int32_t kFilesLimit = 40;
 constexpr int32_t kNoLimit = INT32_MAX;
+// How much of an argument a report shows: the first characters, then "..."; and how deep its
+// molding goes, so that no argument, however long or deep, keeps the report from printing.
+constexpr int32_t kArgumentLimit = 200;
+constexpr std::string_view kEllipsis = "...";
+constexpr uint32_t kReportDepth = 20;
 
 // system/state/stack-trace: the call-trace level of reports; 0 (none) unless an integer!.
 int32_t stack_trace_level() {
@@ -115,15 +123,28 @@ void append_utf8(Cell& output, std::string_view text) {
 }
 
 // Appends the value formed or molded (flat); with a limit, cut to that many characters.
-void append_value(Cell& output, const Cell& value, bool mold, int32_t limit) {
-  const uint32_t start = series_buffer_length(output.w2);
+void append_value_text(Cell& output, const Cell& value, bool mold, int32_t limit) {
   const bool part = limit != kNoLimit;
   if (mold)
     lookup_action_for_value<Act::Mold>(value)(value, output, false, false, true, part, limit, 0);
   else
     lookup_action_for_value<Act::Form>(value)(value, output, part, limit);
-  if (part && series_buffer_length(output.w2) - start > static_cast<uint32_t>(limit))
-    series_buffer_set_tail(output.w2, start + static_cast<uint32_t>(limit) + 1);
+}
+
+// Appends the value as append_value_text does; a text cut at the limit is followed by the cut
+// mark. A value that fails to form shows its type's name instead, so that the report's other
+// lines still print.
+void append_value(Cell& output, const Cell& value, bool mold, int32_t limit, std::string_view cut_mark = {}) {
+  const uint32_t start = series_buffer_length(output.w2);
+  if (trap_errors([&] { append_value_text(output, value, mold, limit); }).taken) {
+    stack_drop(1);
+    series_buffer_truncate(output.w2, start);
+    append_utf8(output, datatype_name(cell_type(value)));
+    return;
+  }
+  if (limit == kNoLimit || series_buffer_length(output.w2) - start <= static_cast<uint32_t>(limit)) return;
+  series_buffer_truncate(output.w2, start + static_cast<uint32_t>(limit));
+  series_append_ascii(output.w2, cut_mark);
 }
 
 // What a report names: the catalog entry, read from copies of the error's fields so that
@@ -164,7 +185,7 @@ void append_message(Cell& output, const Report& report) {
     if (part.field == 0) {
       append_utf8(output, part.text);
     } else if (reader.shape() == MessageShape::block) {
-      append_value(output, report.args[part.field - 1], mold, kNoLimit);
+      append_value(output, report.args[part.field - 1], mold, kArgumentLimit, kEllipsis);
     } else if (cell_type(report.args[part.field - 1]) == Type::string) {
       append_value(output, report.args[part.field - 1], false, kNoLimit);
     } else {
@@ -195,6 +216,7 @@ void require_fields(const Cell& error) {
 // The report text: category and message, where, near, the calls and the files.
 int32_t error_form(const Cell& error, Cell& output, bool part, int32_t limit) {
   require_fields(error);
+  MoldDepthLimit shallow(kReportDepth);
   const uint32_t start = series_buffer_length(output.w2);
   const Report report = report_of(error);
   series_append_ascii(output.w2, "*** ");

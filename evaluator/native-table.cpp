@@ -3,20 +3,28 @@
 
 #include <array>
 
+#include "datatypes/scalars/math-ops.h"
 #include "evaluator/break-natives.h"
 #include "evaluator/compare-natives.h"
+#include "evaluator/compose-native.h"
 #include "evaluator/conditional-natives.h"
+#include "evaluator/construct-native.h"
 #include "evaluator/do-native.h"
 #include "evaluator/exit-natives.h"
 #include "evaluator/function-natives.h"
 #include "evaluator/interpreter.h"
 #include "evaluator/loop-natives.h"
+#include "evaluator/math-natives.h"
+#include "evaluator/number-natives.h"
 #include "evaluator/print-natives.h"
 #include "evaluator/reduce-native.h"
+#include "evaluator/set-natives.h"
 #include "evaluator/spec-table.h"
+#include "evaluator/stats-native.h"
 #include "evaluator/system-values.h"
 #include "evaluator/transcode-native.h"
 #include "evaluator/value-natives.h"
+#include "evaluator/word-natives.h"
 #include "runtime/actions.h"
 #include "runtime/quit.h"
 
@@ -49,6 +57,8 @@ constexpr NativeEntryRow kNativeEntryRows[] = {
     {18, native_switch},
     {19, native_case},
     {20, native_do},
+    {21, native_get},
+    {22, native_set},
     {23, native_print},
     {24, native_prin},
     {25, native_compare<kCompareEqual>},
@@ -62,6 +72,35 @@ constexpr NativeEntryRow kNativeEntryRows[] = {
     {33, native_not},
     {34, native_type},
     {35, native_reduce},
+    {36, native_compose},
+    {37, native_stats},
+    {38, native_bind},
+    {39, native_in},
+    {41, native_set_operation<kOpUnion>},
+    {42, native_set_operation<kOpIntersect>},
+    {43, native_set_operation<kOpUnique>},
+    {44, native_set_operation<kOpDifference>},
+    {45, native_set_operation<kOpExclude>},
+    {49, native_negative},
+    {50, native_positive},
+    {51, native_max},
+    {52, native_min},
+    {53, native_shift},
+    {54, native_to_hex},
+    {55, native_sine},
+    {56, native_cosine},
+    {57, native_tangent},
+    {58, native_arcsine},
+    {59, native_arccosine},
+    {60, native_arctangent},
+    {61, native_arctangent2},
+    {62, native_nan},
+    {63, native_log_2},
+    {64, native_log_10},
+    {65, native_log_e},
+    {66, native_exp},
+    {67, native_square_root},
+    {68, native_construct},
     {70, native_try},
     {77, native_break},
     {78, native_continue},
@@ -69,6 +108,8 @@ constexpr NativeEntryRow kNativeEntryRows[] = {
     {80, native_return},
     {81, native_throw},
     {82, native_catch},
+    {97, native_sign},
+    {100, native_zero},
     {106, native_transcode},
 };
 

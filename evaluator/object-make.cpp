@@ -139,7 +139,7 @@ Cell* object_make_action(Cell& type, Cell& spec, Type) {
   return &type;
 }
 
-bool object_collect_set_words(NodeId context, const Cell& spec, bool literal) {
+bool object_collect_set_words(NodeId context, const Cell& spec, SpecValues mode) {
   const bool added = collect_set_words(context, spec);
   const BlockCells cells(spec);
   for (uint32_t i = cells.begin; i < cells.end;) {
@@ -149,8 +149,9 @@ bool object_collect_set_words(NodeId context, const Cell& spec, bool literal) {
     }
     uint32_t after = i;
     while (after < cells.end && cells.set_word_at(after)) ++after;
-    if (literal || after == cells.end) {
-      const Cell value = after < cells.end ? literal_value(cells.at(after)) : make_cell(Type::none);
+    if (mode != SpecValues::evaluated || after == cells.end) {
+      Cell value = make_cell(Type::none);
+      if (after < cells.end) value = mode == SpecValues::literal ? literal_value(cells.at(after)) : cells.at(after);
       for (uint32_t k = i; k < after; ++k) set_collected(context, cells.at(k), value);
     }
     i = after + 1;
@@ -175,27 +176,61 @@ void object_own_inherited_values(const Cell& object) {
   }
 }
 
+namespace {
+
+// The new object's start: a copy of the prototype object (its hooks installed again at the end),
+// or an empty object for any other prototype.
+void start_object(Cell& made, const Cell& prototype) {
+  if (cell_type(prototype) != Type::object) {
+    made = object_make_empty(4);
+    return;
+  }
+  made = prototype;
+  context_clone(made, kObjectContext);
+  made.w3 = 0;
+}
+
+// The class id and the owner cell once the fields are collected: a new class when fields were
+// added or there was no prototype.
+void settle_class(Cell& made, bool added, bool inherits) {
+  if (added || !inherits) made.w2 = object_next_class_id();
+  context_owner(made.w1) = made;  // what self reads while a spec runs
+}
+
+void finish_object(Cell& made) {
+  clear_marks(made);
+  object_install_hooks(made);
+}
+
+}  // namespace
+
 Cell object_make(const Cell& prototype, const Cell& spec) {
   const Type spec_type = cell_type(spec);
   if (spec_type != Type::block && spec_type != Type::object)
     raise_error(error_id("syntax", "malconstruct"), datatype_cell(Type::object), spec);
   const bool inherits = cell_type(prototype) == Type::object;
-  GcRoot<Cell> made(inherits ? prototype : object_make_empty(4));
-  if (inherits) {
-    context_clone(*made, kObjectContext);
-    made->w3 = 0;  // the hooks are installed again once the spec has run
-  }
+  GcRoot<Cell> made;
+  start_object(*made, prototype);
   const bool added = spec_type == Type::object ? merge_object(*made, spec)
-                                               : object_collect_set_words(made->w1, spec, false);
-  if (added || !inherits) made->w2 = object_next_class_id();
-  context_owner(made->w1) = *made;  // what self reads while the spec runs
+                                               : object_collect_set_words(made->w1, spec, SpecValues::evaluated);
+  settle_class(*made, added, inherits);
   if (spec_type == Type::block) {
     bind_block_deep(spec, made->w1, true);
     if (inherits) object_own_inherited_values(*made);
     evaluate_spec(spec);
   }
-  clear_marks(*made);
-  object_install_hooks(*made);
+  finish_object(*made);
+  return *made;
+}
+
+Cell object_construct(const Cell& prototype, const Cell& spec, bool logic_words_kept) {
+  const bool inherits = cell_type(prototype) == Type::object;
+  GcRoot<Cell> made;
+  start_object(*made, prototype);
+  const SpecValues mode = logic_words_kept ? SpecValues::literal_words : SpecValues::literal;
+  settle_class(*made, object_collect_set_words(made->w1, spec, mode), inherits);
+  if (inherits) object_own_inherited_values(*made);
+  finish_object(*made);
   return *made;
 }
 

@@ -26,12 +26,22 @@ Cell object_make_empty(int64_t n);
 // class id is taken when fields were added or there was no prototype. Then the hooks are
 // installed. Any other spec is syntax malconstruct (object!, the spec).
 Cell object_make(const Cell& prototype, const Cell& spec);
+// construct: the same from a block spec that is never evaluated nor bound: its fields take the
+// values after their set-words literally (see object_collect_set_words), on a copy of the
+// prototype object when one is given.
+Cell object_construct(const Cell& prototype, const Cell& spec, bool logic_words_kept);
 Cell* object_make_action(Cell& type, Cell& spec, Type type_id);
+// How object_collect_set_words gives fields their values.
+enum class SpecValues : uint8_t {
+  evaluated,      // none of them: the spec will be evaluated (a trailing run of set-words gets none)
+  literal,        // the value after each run, unevaluated; the words true, yes and on give true,
+                  // false, no and off false, none none
+  literal_words,  // the value after each run, unevaluated, those words kept as words
+};
 // object-collect-set-words: adds the spec's set-words (from its index) to the context and
-// answers whether any was new. A run of set-words ending the spec gets none (it is never
-// evaluated); in literal mode every run gets the value after it unevaluated, the words true,
-// yes and on giving true, false, no and off false, and none none.
-bool object_collect_set_words(NodeId context, const Cell& spec, bool literal);
+// answers whether any was new; the values as the mode says (a run of set-words ending the spec
+// gets none in every mode).
+bool object_collect_set_words(NodeId context, const Cell& spec, SpecValues mode);
 // The object's series values replaced by deep copies bound to it and its function! values made
 // again with bodies bound to it, so nothing is shared with the object they came from.
 void object_own_inherited_values(const Cell& object);

@@ -15,6 +15,7 @@ namespace {
 
 NodeId entries[kCycleStackEntries];
 uint32_t cursor = 0;  // the next free entry; invariant: cursor < kCycleStackEntries
+uint32_t mold_depth_cap = kCycleStackEntries;  // the depth at which molds elide (MoldDepthLimit)
 
 // The series being walked stay alive while they are walked.
 void mark_cycle_stack() {
@@ -25,6 +26,7 @@ void mark_cycle_stack() {
 
 void cycle_stack_init() {
   cursor = 0;
+  mold_depth_cap = kCycleStackEntries;
   set_stack_overflow_cleanup(cycle_stack_reset);
   collector_remove_root(mark_cycle_stack);
   collector_add_root(mark_cycle_stack);
@@ -71,8 +73,14 @@ std::string_view elided_form(const Cell& value, bool mold) {
   }
 }
 
+MoldDepthLimit::MoldDepthLimit(uint32_t levels) : saved_(mold_depth_cap) {
+  mold_depth_cap = std::min(mold_depth_cap, cursor + levels);
+}
+
+MoldDepthLimit::~MoldDepthLimit() { mold_depth_cap = saved_; }
+
 bool mold_cycle_marker(const Cell& value, NodeId buffer, int32_t& limit, bool mold) {
-  if (!cycle_stack_contains(cycle_identity(value))) return false;
+  if (cursor < mold_depth_cap && !cycle_stack_contains(cycle_identity(value))) return false;
   std::string_view form = elided_form(value, mold);
   series_append_ascii(buffer, form);
   limit -= static_cast<int32_t>(form.size());

@@ -53,9 +53,25 @@ class CyclePush : public CycleScope {
   explicit CyclePush(NodeId series) { cycle_stack_push(series); }
 };
 
-// mold-cycle-marker: when the value's series is being walked, appends its elided form to the
-// text buffer (mold: "[...]", "(...)", "#[...]", "make object! [...]" or "..." by type; form:
-// "...") and takes its length off the limit; answers whether it did.
+// Limits how deep the molds and forms started while it lives go: a series that would open a
+// level `levels` below the walk in progress shows its elided form instead. Reports that must
+// print whatever they hold (an error's arguments) mold under one, so nesting too deep to walk
+// cannot make them fail. Scopes nest; the tighter limit holds.
+class MoldDepthLimit {
+ public:
+  explicit MoldDepthLimit(uint32_t levels);
+  ~MoldDepthLimit();
+  MoldDepthLimit(const MoldDepthLimit&) = delete;
+  MoldDepthLimit& operator=(const MoldDepthLimit&) = delete;
+
+ private:
+  uint32_t saved_;
+};
+
+// mold-cycle-marker: when the value's series is being walked, or the walk is as deep as a
+// MoldDepthLimit lets it go, appends its elided form to the text buffer (mold: "[...]", "(...)",
+// "#[...]", "make object! [...]" or "..." by type; form: "...") and takes its length off the
+// limit; answers whether it did.
 bool mold_cycle_marker(const Cell& value, NodeId buffer, int32_t& limit, bool mold);
 
 // The elided form of a value under mold or form.

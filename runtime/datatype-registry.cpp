@@ -13,6 +13,7 @@
 #include "datatypes/scalars/percent.h"
 #include "datatypes/scalars/typeset.h"
 #include "datatypes/scalars/unset.h"
+#include "datatypes/series/binary.h"
 #include "datatypes/series/block.h"
 #include "datatypes/series/hash.h"
 #include "datatypes/series/paren.h"
@@ -52,7 +53,7 @@ constexpr DatatypeInit kDatatypeInits[] = {
     {"series!", series_init},
     {"block!", block_init},
     {"string!", string_init},
-    {"binary!", nothing},
+    {"binary!", binary_init},
     {"integer!", register_integer_datatype},
     {"symbol!", register_symbol_datatype},
     {"context!", register_context_datatype},

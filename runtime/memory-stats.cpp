@@ -72,14 +72,16 @@ uint64_t memory_frame_stats(int mode, NodeId target) {
   return in_use;
 }
 
+Cell memory_stats_figure(uint64_t figure) {
+  if (figure <= 0x7FFFFFFF) return make_cell(Type::integer, 0, static_cast<uint32_t>(figure));
+  Cell cell = make_cell(Type::float_);
+  set_payload_f64(cell, static_cast<double>(figure));
+  return cell;
+}
+
 void memory_stats_item(NodeId block, uint64_t figure) {
-  Cell* cell = series_append_fresh_slot(block);
-  if (figure <= 0x7FFFFFFF) {
-    *cell = make_cell(Type::integer, 0, static_cast<uint32_t>(figure));
-  } else {
-    *cell = make_cell(Type::float_);
-    set_payload_f64(*cell, static_cast<double>(figure));
-  }
+  const Cell value = memory_stats_figure(figure);
+  *series_append_fresh_slot(block) = value;
 }
 
 }  // namespace qel

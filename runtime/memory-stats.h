@@ -18,7 +18,8 @@ uint64_t memory_bytes_in_use();
 // those from before the call's own allocations.
 uint64_t memory_frame_stats(int mode, NodeId target);
 
-// Appends a figure as integer!, or as float! when it exceeds 2,147,483,647.
+// A figure as integer!, or as float! when it exceeds 2,147,483,647; memory_stats_item appends it.
+Cell memory_stats_figure(uint64_t figure);
 void memory_stats_item(NodeId block, uint64_t figure);
 
 }  // namespace qel

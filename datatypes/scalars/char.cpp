@@ -11,6 +11,7 @@
 #include "datatypes/scalars/math-ops.h"
 #include "datatypes/scalars/output-text.h"
 #include "datatypes/scalars/scalar-errors.h"
+#include "datatypes/series/binary.h"
 #include "datatypes/series/string-core.h"
 #include "datatypes/series/string.h"
 #include "runtime/datatype-registry.h"
@@ -37,6 +38,8 @@ Cell* char_make_to(Cell& type, Cell& spec, Type) {
       break;
     case Type::string: case Type::file: case Type::url: case Type::tag: case Type::email: case Type::ref:
       return char_make_at(type, char_from_text(spec));
+    case Type::binary:
+      return char_make_at(type, char_from_binary(spec));
     default:
       raise_bad_to_arg(Type::char_, spec);
   }

@@ -64,7 +64,9 @@ void set_float_pretty_print(bool on) { pretty_print = on; }
 std::string_view float_to_text(double value, FloatTextMode mode, FloatTextBuffer& buffer) {
   if (float_not_finite(value)) return float_format_general(value, 1, buffer);  // the special texts
   bool percent = is_percent_mode(mode);
-  if (pretty_print && std::fabs(value) < kFloatEpsilon)
+  // Zero forms without its sign; so does a time's seconds part below the double epsilon, the
+  // noise of time arithmetic. Any other value keeps its digits, however small.
+  if (pretty_print && (value == 0.0 || (mode == FloatTextMode::time_seconds && std::fabs(value) < kFloatEpsilon)))
     return place(percent ? "0%" : mode == FloatTextMode::float32_bare ? "0" : "0.0", buffer);
   FloatTextBuffer scratch;
   std::string_view text = first_text(value, mode, scratch);

@@ -18,8 +18,9 @@ enum class FloatTextMode : int {
   float32_bare = 5,     // float32 without the ".0" ending: 7 digits
 };
 
-// The process-wide "pretty" flag (on at start-up): magnitudes below 2.220446049250313e-16 form
-// as zero, and a long text ending in "01" or "99" is formed again with fewer digits.
+// The process-wide "pretty" flag (on at start-up): zero forms without a sign (and so does a
+// time's seconds part below 2.220446049250313e-16), and a long text ending in "01" or "99" is
+// formed again with fewer digits.
 bool float_pretty_print();
 void set_float_pretty_print(bool on);
 

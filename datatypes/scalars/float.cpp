@@ -13,6 +13,7 @@
 #include "datatypes/scalars/output-text.h"
 #include "datatypes/scalars/scalar-errors.h"
 #include "datatypes/scalars/unset.h"
+#include "datatypes/series/binary.h"
 #include "datatypes/series/string-core.h"
 #include "evaluator/random.h"
 #include "loader/lexer/single-value-scan.h"
@@ -302,6 +303,8 @@ Cell* float_make_to(Cell& type, Cell& spec, Type target) {
     case Type::paren:
     case Type::hash:
       return float_make_at(type, scaled_pair(spec, target), target);
+    case Type::binary:
+      return float_make_at(type, float_from_binary(spec), target);
     default:
       if (is_text_type(cell_type(spec)))
         return float_make_at(type, target == Type::float_ ? float_from_text(spec) : percent_from_text(spec), target);

@@ -12,6 +12,7 @@
 #include "datatypes/scalars/output-text.h"
 #include "datatypes/scalars/scalar-errors.h"
 #include "datatypes/scalars/unset.h"
+#include "datatypes/series/binary.h"
 #include "datatypes/series/string-core.h"
 #include "evaluator/random.h"
 #include "loader/number-scanners.h"
@@ -206,6 +207,8 @@ Cell* integer_to(Cell& type, Cell& spec, Type) {
     case Type::percent:
       if (float_out_of_int_range(spec)) raise_type_limit(Type::integer);
       return integer_make_at(type, static_cast<int32_t>(float_value(spec)));
+    case Type::binary:
+      return integer_make_at(type, integer_from_binary(spec));
     default:
       if (is_text_type(cell_type(spec))) return integer_make_at(type, integer_from_text(spec));
       raise_bad_to_arg(Type::integer, spec);

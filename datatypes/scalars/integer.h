@@ -55,6 +55,18 @@ IntegerText integer_form_decimal(int32_t value);
 // and divide truncates toward zero. Answers the 32-bit result.
 int32_t integer_math_op(int32_t left, int32_t right, int32_t op, Cell* result);
 
+// The bit shift of shift and the shift operators: a negative count counts as 0. Left: 0 past
+// 31 bits. Logical right: 0 past 31 bits. Arithmetic right: past 31 bits -1 for a negative
+// value, else 0. Left wins over logical.
+constexpr int32_t integer_shift(int32_t data, int32_t bits, bool left, bool logical) {
+  if (bits < 0) bits = 0;
+  const uint32_t word = static_cast<uint32_t>(data);
+  if (left) return bits > 31 ? 0 : static_cast<int32_t>(word << bits);
+  if (logical) return bits > 31 ? 0 : static_cast<int32_t>(word >> bits);
+  if (bits > 31) return data < 0 ? -1 : 0;
+  return data >> bits;  // arithmetic: C++20 defines the right shift of a negative value
+}
+
 void register_integer_datatype();
 
 }  // namespace qel

@@ -2,8 +2,10 @@
 // refinements give, and the search itself.
 #include <algorithm>
 #include <optional>
+#include <vector>
 
 #include "datatypes/scalars/none.h"
+#include "datatypes/series/binary.h"
 #include "datatypes/series/series.h"
 #include "datatypes/series/string-compare.h"
 #include "datatypes/series/string-core.h"
@@ -18,11 +20,17 @@ namespace qel {
 namespace {
 
 // What is searched for: a char!'s code point, the text of a text or word value, or the formed
-// text of anything else (kept in a rooted scratch string).
+// text of anything else (kept in a rooted scratch string). In a binary, bytes are searched for:
+// a text's or binary's (comparable_bytes), or the bytes the value would contribute.
 class Needle {
  public:
-  explicit Needle(const Cell& value) : value_(value) {
+  Needle(const Cell& series, const Cell& value) : value_(value) {
     Type type = cell_type(value);
+    if (cell_type(series) == Type::binary) {
+      if (type == Type::binary || is_text_type(type)) bytes_ = comparable_bytes(value);
+      else binary_value_bytes(bytes_.emplace(), value, -1, false, OtherValues::form);
+      return;
+    }
     if (type == Type::binary) raise_error(error_id("script", "invalid-arg"), value);
     if (type == Type::char_) {
       code_point_ = value.w2;
@@ -34,6 +42,7 @@ class Needle {
 
   // The code points; valid until the next write or safe point.
   UnitText text() {
+    if (bytes_) return {bytes_->data(), bytes_->size(), 1};
     if (formed_) return string_text(**formed_);
     if (cell_type(value_) == Type::char_) return {reinterpret_cast<const uint8_t*>(&code_point_), 1, 4};
     return text_of_value(value_);
@@ -46,6 +55,7 @@ class Needle {
   Cell value_;
   uint32_t code_point_ = 0;
   std::optional<GcRoot<Cell>> formed_;
+  std::optional<std::vector<uint8_t>> bytes_;
 };
 
 // Where and how find looks.
@@ -110,14 +120,14 @@ int64_t find_position(const Cell& series, const Cell& value, const Cell* part, b
   int64_t total = series_total_length(series);
   int64_t index = series_clamped_index(series);
   if (total == 0 || (index == total && !reverse)) return -1;
-  Search search{string_text(string_value(series.w2)), index, total, skip_size(skip), !case_sensitive, last, reverse,
-                match};
+  bool fold = !case_sensitive && cell_type(series) != Type::binary;  // bytes match exactly
+  Search search{string_text(string_value(series.w2)), index, total, skip_size(skip), fold, last, reverse, match};
   if (part) {
     int64_t count = series_part_count(series, *part);
     if (count < 1) return -1;
     search.to = std::min(total, index + count);
   }
-  Needle needle(value);
+  Needle needle(series, value);
   search.text = string_text(string_value(series.w2));  // read again once the needle is formed
   int64_t found = search_position(search, needle);
   step = for_select ? static_cast<int64_t>(needle.select_step()) : static_cast<int64_t>(needle.text().length);
@@ -146,7 +156,7 @@ Cell* string_select(Cell& series, Cell& value, Cell* part, bool, bool case_, boo
   if (found < 0 || found + step >= series_total_length(series)) {
     series = kNoneCell;
   } else {
-    series = make_cell(Type::char_, 0, string_char_at(string_value(series.w2), found + step));
+    series = series_element_hooks(cell_type(series)).pick(series, found + step);
   }
   return &series;
 }

@@ -63,7 +63,7 @@ void sort_in_place(const Cell& series, int64_t start, int64_t records, const Sor
   UnitText text = string_text(string_value(series.w2));
   void* base = const_cast<uint8_t*>(text.data) + (start << unit_shift(text.unit));
   size_t width = static_cast<size_t>(request.size) << unit_shift(text.unit);
-  bool keep_case = request.op == kCompareSortCase;
+  bool keep_case = request.op == kCompareSortCase || cell_type(series) == Type::binary;  // bytes never fold
   if (text.unit == 1) {
     ByteOrder order{request, {}};
     for (uint32_t b = 0; b < 256; ++b) order.keys[b] = keep_case ? b : unicode_case_map(b, Case::upper);
@@ -77,17 +77,21 @@ void sort_in_place(const Cell& series, int64_t start, int64_t records, const Sor
 
 // Sorts through the /compare function: the order is worked out on a copy of the code points
 // (the function may reach safe points and change the series), then written back when the
-// series still holds the range. Each call gets a char!, or under /all a string! of the record.
+// series still holds the range. Each call gets a char! (a binary's byte: an integer!), or under
+// /all a value of the series' type holding the record.
 void sort_by_function(const Cell& series, int64_t start, int64_t records, const SortRequest& request) {
   Cell range = string_value(series.w2, static_cast<uint32_t>(start));
   std::vector<uint32_t> code_points = text_code_points(string_text_part(range, records * request.size));
   GcRoot<Cell> kept(series);
+  Type type = cell_type(series);
   std::vector<uint32_t> order = sort_order_by_function(request, records, [&](uint32_t r) {
     size_t first = static_cast<size_t>(r * request.size);
-    if (!request.all) return make_cell(Type::char_, 0, code_points[first + static_cast<size_t>(request.offset)]);
+    uint32_t element = code_points[first + static_cast<size_t>(request.offset)];
+    if (!request.all) return make_cell(type == Type::binary ? Type::integer : Type::char_, 0, element);
     NodeId record = new_text_series(request.size, 1);
-    for (int64_t k = 0; k < request.size; ++k) string_append_char(record, code_points[first + static_cast<size_t>(k)]);
-    return string_value(record);
+    for (int64_t k = 0; k < request.size; ++k)  // a byte of a binary keeps its unit
+      string_poke_char(record, static_cast<uint32_t>(k), code_points[first + static_cast<size_t>(k)]);
+    return string_value(record, 0, type == Type::binary ? Type::binary : Type::string);
   });
   if (string_total_length(series.w2) < start + records * request.size) return;  // the function cut the range
   for (size_t k = 0; k < order.size(); ++k)

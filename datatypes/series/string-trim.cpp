@@ -24,11 +24,13 @@ constexpr bool is_line_space(uint32_t c) { return c != '\n' && is_whitespace(c);
 // What trim keeps of the text, as code points.
 using CodePointList = std::vector<uint32_t>;
 
-// The code points /all or /with removes: by default tab, line feed, carriage return and space.
+// The code points /all or /with removes: by default tab, line feed, carriage return and space;
+// a text's code points, a binary's bytes, or one char! or integer!.
 CodePointList removed_code_points(const Cell* with) {
   if (!with) return {'\t', '\n', '\r', ' '};
   Type type = cell_type(*with);
   if (type == Type::char_ || type == Type::integer) return {with->w2};
+  if (type == Type::binary) return text_code_points(string_text(*with));  // each byte a code point
   if (!is_text_type(type)) raise_error(error_id("script", "invalid-arg"), *with);
   return text_code_points(string_text(*with));
 }

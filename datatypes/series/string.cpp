@@ -87,6 +87,13 @@ Cell formed_text_value(Type type, const Cell& value) {
 // Whether a value is text: string! or a type built on it.
 bool is_text_value(const Cell& value) { return is_text_type(cell_type(value)); }
 
+// A binary never widens: the code point at the source's index must be a byte to enter one
+// (script invalid-arg naming the source otherwise).
+void refuse_widening_a_binary(const Cell& target, const Cell& source) {
+  if (cell_type(target) == Type::binary && string_char_at(source, 0) > 0xFF)
+    raise_error(error_id("script", "invalid-arg"), source);
+}
+
 }  // namespace
 
 // --- Registration --------------------------------------------------------------------------------------
@@ -183,11 +190,16 @@ Cell* string_path_step(Cell& value, Cell& element, Cell* new_value, const PathSt
 }
 
 void string_swap(Cell& series1, Cell& series2) {
-  if (!is_text_value(series2)) raise_error(error_id("script", "invalid-arg"), series2);
+  if (!is_text_value(series2) && cell_type(series2) != Type::binary)
+    raise_error(error_id("script", "invalid-arg"), series2);
   if (string_at_tail(series1) || string_at_tail(series2)) return;
+  refuse_widening_a_binary(series1, series2);
+  refuse_widening_a_binary(series2, series1);
   bool told1 = series_notify_before(series1, SeriesChange::swap, series2, series_clamped_index(series1), 1);
   bool told2 = series_notify_before(series2, SeriesChange::swap, series1, series_clamped_index(series2), 1);
   if (!string_at_tail(series1) && !string_at_tail(series2)) {
+    refuse_widening_a_binary(series1, series2);  // a handler may have changed either
+    refuse_widening_a_binary(series2, series1);
     uint32_t a = string_char_at(series1, 0);
     uint32_t b = string_char_at(series2, 0);
     string_put_char(series1.w2, string_index(series1), b);
@@ -199,7 +211,8 @@ void string_swap(Cell& series1, Cell& series2) {
 
 Cell* string_take(Cell& series, Cell* part, bool, bool last) {
   Cell* taken = series_take(series, part, last);
-  if (!part && cell_type(*taken) != Type::none) *taken = char_cell(string_char_at(*taken, 0));
+  if (!part && cell_type(*taken) != Type::none)
+    *taken = series_element_hooks(cell_type(*taken)).pick(*taken, series_clamped_index(*taken));
   return taken;
 }
 

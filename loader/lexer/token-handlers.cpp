@@ -33,7 +33,7 @@ constexpr TokenHandlers kTokenHandlers[kTokenTypes] = {
     /* 17 refinement */ {nullptr, load_refinement},
     /* 18 char */ {nullptr, load_char},
     /* 19 file */ {nullptr, nullptr},
-    /* 20 binary */ {nullptr, nullptr},
+    /* 20 binary */ {nullptr, load_binary},
     /* 21 percent */ {nullptr, load_percent},
     // A float token with no flag but its point is digits around that one point (an exponent,
     // sign, apostrophe or hash would have flagged it).

@@ -83,6 +83,37 @@ TEST(Console, AWrongCaseFileFailsNamingFileAndLine) {
   EXPECT_NE(result.output.find("actual:   == 4"), std::string::npos) << result.output;
 }
 
+TEST(Console, EveryResultAndErrorPrintsAndTheConsoleGoesOn) {
+  // Lone surrogates are chars like any other (the terminal shows U+FFFD for them); arguments
+  // too deep or too long to mold whole are cut. Each command is followed by one that must run.
+  const std::string replacement = "\xEF\xBF\xBD";
+  struct Row {
+    std::string command;
+    std::string first_line;
+  } rows[] = {
+      {"to char! 55296", "== #\"" + replacement + "\""},
+      {"#\"a\" + 55199", "== #\"" + replacement + "\""},
+      {"append copy \"a\" to char! 57343", "== \"a" + replacement + "\""},
+      {"do make error! append copy \"x\" to char! 56320", "*** User Error: x" + replacement},
+      {"to integer! transcode append/dup append/dup copy \"\" \"[\" 2000 \"]\" 2000",
+       "*** Script Error: cannot MAKE/TO integer! from: [[[[[[[[[[[[[[[[[[[[[...]]]]]]]]]]]]]]]]]]]]]"},
+      {"do transcode append/dup append append/dup copy \"\" \"a/(\" 1000 \"a\" \")\" 1000",
+       "*** Script Error: a is unset in path a/(a/(a/(a/(a/(a/(a/(a/(a/(a/(...))))))))))"},
+      {"copy/part form try [to integer! transcode append/dup append/dup copy \"\" \"[\" 2000 \"]\" 2000] 16", "== \"*** Script Error\""},
+      {"to integer! append/dup copy \"\" \"x\" 300",
+       "*** Script Error: cannot MAKE/TO integer! from: {" + std::string(199, 'x') + "..."},
+  };
+  for (const Row& row : rows) {
+    ChildResult result = run_qel({"--cli"}, row.command + "\n1 + 1\n");
+    EXPECT_EQ(result.exit_status, 0) << row.command;
+    std::string echo = ">> " + row.command + "\n";
+    std::string output = after_banner(result.output);
+    ASSERT_TRUE(output.starts_with(echo)) << output;
+    EXPECT_EQ(output.substr(echo.size(), output.find('\n', echo.size()) - echo.size()), row.first_line);
+    EXPECT_NE(output.find(">> 1 + 1\n== 2\n"), std::string::npos) << output;
+  }
+}
+
 // A script file in a fresh folder.
 struct Script {
   TemporaryDirectory folder;

@@ -108,6 +108,30 @@ TEST_F(ErrorValues, WhereIsSetOnceAndNearIsCutAtFortyCharacters) {
   EXPECT_EQ(near.size(), 40u);
 }
 
+TEST_F(ErrorValues, AnArgumentThatCannotBeMoldedShowsItsTypeName) {
+  // An error! cell with no fields behind it raises when molded: the report names its type and
+  // goes on to its other lines.
+  register_datatypes();
+  const Cell bare = make_cell(Type::error);
+  Cell error = error_build(error_id("script", "invalid-arg"), std::span(&bare, 1));
+  error_field(error, ErrorField::near) = bare;
+  EXPECT_EQ(formed(error), "*** Script Error: invalid argument: error!\n*** Where: ???\n*** Near : error!");
+}
+
+TEST_F(ErrorValues, DeepArgumentsAreMoldedShallowSoTheReportPrints) {
+  // Nesting deeper than the cycle stack goes: paths in paths under an unset head, and blocks.
+  register_datatypes();
+  Cell path = word_value("a"), block = block_of({});
+  for (int level = 0; level < 1000; ++level) {
+    path = make_cell(Type::path, 0, block_of({path}).w2);
+    block = block_of({block});
+  }
+  Cell error = error_build(error_id("script", "invalid-arg"), std::span(&path, 1));
+  error_field(error, ErrorField::near) = block;
+  EXPECT_EQ(formed(error), "*** Script Error: invalid argument: ...\n*** Where: ???\n*** Near : " +
+                               (std::string(20, '[') + "[...]" + std::string(20, ']')).substr(0, 40));
+}
+
 // An error with no trap under a native frame, with the start-up's error services.
 void raise_untrapped() {
   register_datatypes();

@@ -133,9 +133,9 @@ TEST_F(ObjectMake, SetFromValueToldEachFieldOnceAndKeepsTheHandler) {
 TEST_F(ObjectMake, LiteralCollectingTakesValuesUnevaluated) {
   const Cell o = object_make_empty(4);
   define("lit", o);
-  EXPECT_TRUE(object_collect_set_words(o.w1, load("a: yes b: none c: d: 'x e: off f:"), true));
+  EXPECT_TRUE(object_collect_set_words(o.w1, load("a: yes b: none c: d: 'x e: off f:"), SpecValues::literal));
   expect_molds({{"reflect lit 'body", "[a: true b: none c: 'x d: 'x e: false f: none]"}});
-  EXPECT_FALSE(object_collect_set_words(o.w1, load("a: 1"), true));
+  EXPECT_FALSE(object_collect_set_words(o.w1, load("a: 1"), SpecValues::literal));
 }
 
 TEST_F(ObjectMake, BlocksAreMadeFromAnObjectsBody) {

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <limits>
 #include <optional>
+#include <span>
 #include <string>
 
 #include "datatypes/scalars/float-form.h"
@@ -35,14 +36,25 @@ std::string text(double value, FloatTextMode mode) {
   return std::string(float_to_text(value, mode, buffer));
 }
 
+// A double's text in a mode with the pretty flag on and off.
+struct TextRow {
+  double value;
+  FloatTextMode mode;
+  const char *pretty, *plain;
+};
+
+void expect_texts(std::span<const TextRow> rows) {
+  for (const TextRow& row : rows) {
+    set_float_pretty_print(true);
+    EXPECT_EQ(text(row.value, row.mode), row.pretty) << row.value << " mode " << static_cast<int>(row.mode);
+    set_float_pretty_print(false);
+    EXPECT_EQ(text(row.value, row.mode), row.plain) << row.value << " mode " << static_cast<int>(row.mode);
+  }
+}
+
 TEST_F(Floats, TextInEveryModeWithPrettyOnAndOff) {
   using enum FloatTextMode;
-  struct Row {
-    double value;
-    FloatTextMode mode;
-    const char *pretty, *plain;
-  };
-  const Row rows[] = {
+  const TextRow rows[] = {
       {0.1 + 0.2, float_form, "0.3", "0.3"},
       {0.1 + 0.7, float_form, "0.8", "0.7999999999999999"},
       {0.1 + 0.2 + 0.3, float_form, "0.6", "0.6000000000000001"},
@@ -55,7 +67,7 @@ TEST_F(Floats, TextInEveryModeWithPrettyOnAndOff) {
       {12345678901234567.0, float_form, "1.234567890123457e16", "1.234567890123457e16"},
       {1e15, float_form, "1000000000000000.0", "1000000000000000.0"},
       {1e16, float_form, "1.0e16", "1.0e16"},
-      {3e-17, float_form, "0.0", "3.0e-17"},
+      {3e-17, float_form, "3.0e-17", "3.0e-17"},
       {-0.0, float_form, "0.0", "-0.0"},
       {std::sqrt(2.0), float_form, "1.414213562373095", "1.414213562373095"},
       {1125899906842624.5, float_form, "1125899906842624.0", "1125899906842624.0"},
@@ -65,10 +77,10 @@ TEST_F(Floats, TextInEveryModeWithPrettyOnAndOff) {
       {static_cast<double>(0.1f), float32, "0.1", "0.1"},
       {123456789.0, float32, "1.234568e8", "1.234568e8"},
       {3.0, float32, "3.0", "3.0"},
-      {1e-20, float32, "0.0", "1.0e-20"},
+      {1e-20, float32, "1.0e-20", "1.0e-20"},
       {12.5, float32_percent, "12.5%", "12.5%"},
       {3.0, float32_percent, "3%", "3%"},
-      {1e-20, float32_percent, "0%", "1e-20%"},
+      {1e-20, float32_percent, "1e-20%", "1e-20%"},
       {12.5, percent_form, "12.5%", "12.5%"},
       {0.0, percent_form, "0%", "0%"},
       {33.333, percent_form, "33.333%", "33.333%"},
@@ -83,12 +95,33 @@ TEST_F(Floats, TextInEveryModeWithPrettyOnAndOff) {
       {1e10, float32_bare, "1e10", "1e10"},
       {0.25, float32_bare, "0.25", "0.25"},
   };
-  for (const Row& row : rows) {
-    set_float_pretty_print(true);
-    EXPECT_EQ(text(row.value, row.mode), row.pretty) << row.value << " mode " << static_cast<int>(row.mode);
-    set_float_pretty_print(false);
-    EXPECT_EQ(text(row.value, row.mode), row.plain) << row.value << " mode " << static_cast<int>(row.mode);
-  }
+  expect_texts(rows);
+}
+
+// Tiny, huge and boundary magnitudes of both signs keep their digits in the scientific layout
+// (none forms as zero), pretty or not.
+TEST_F(Floats, TinyAndHugeValuesKeepTheirDigits) {
+  using enum FloatTextMode;
+  const TextRow rows[] = {
+      {1e-20, float_form, "1.0e-20", "9.999999999999999e-21"},
+      {-1e-20, float_form, "-1.0e-20", "-9.999999999999999e-21"},
+      {5e-25, float_form, "5.0e-25", "5.0e-25"},
+      {1e-300, float_form, "1.0e-300", "1.0e-300"},
+      {4.9406564584124654e-324, float_form, "4.940656458412465e-324", "4.940656458412465e-324"},
+      {-2.2250738585072014e-308, float_form, "-2.2250738585072e-308", "-2.225073858507201e-308"},
+      {2.220446049250313e-16, float_form, "2.220446049250313e-16", "2.220446049250313e-16"},
+      {-2.2e-16, float_form, "-2.2e-16", "-2.2e-16"},
+      {1e-6, float_form, "1.0e-6", "1.0e-6"},
+      {-1e-7, float_form, "-1.0e-7", "-1.0e-7"},
+      {0.0001, float_form, "0.0001", "0.0001"},
+      {1.7976931348623157e308, float_form, "1.797693134862316e308", "1.797693134862316e308"},
+      {-1e300, float_form, "-1.0e300", "-1.0e300"},
+      {1e-20, percent_form, "1e-20%", "1e-20%"},
+      {-3e-17, float32_bare, "-3e-17", "-3e-17"},
+      {0.0, float_form, "0.0", "0.0"},
+      {1e-20, time_seconds, "0.0", "1e-20"},
+  };
+  expect_texts(rows);
 }
 
 // The double n steps above x.
