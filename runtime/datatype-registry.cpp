@@ -11,6 +11,7 @@
 #include "datatypes/scalars/logic.h"
 #include "datatypes/scalars/none.h"
 #include "datatypes/scalars/percent.h"
+#include "datatypes/scalars/time.h"
 #include "datatypes/scalars/typeset.h"
 #include "datatypes/scalars/unset.h"
 #include "datatypes/series/binary.h"
@@ -88,7 +89,7 @@ constexpr DatatypeInit kDatatypeInits[] = {
     {"pair!", nothing},
     {"percent!", register_percent_datatype},
     {"tuple!", nothing},
-    {"time!", nothing},
+    {"time!", register_time_datatype},
     {"tag!", nothing},
     {"email!", nothing},
     {"handle!", register_handle_datatype},

@@ -167,15 +167,21 @@ class Matcher {
   slot_fn<Act::Compare> compare_ = nullptr;
 };
 
+// The last record start (index + k x step, k of any sign) at or before `top`, so that a backward
+// search with /skip tries only record starts.
+int64_t last_record_start(int64_t index, int64_t top, int64_t step) {
+  int64_t records = top >= index ? (top - index) / step : -((index - top + step - 1) / step);
+  return index + records * step;
+}
+
 // The hash! branch of the search: the table answers among the cells equal to the value, on the
-// positions a walk would try. Backward (from the limit with /last, from before the index with
-// /reverse) it answers the nearest cell before its start on the walk's own step, so the start
-// lies one step past the walk's first position.
-Match find_in_table(NodeId table, const Cell& value, const FindOptions& options, int64_t index, int64_t step,
+// positions a walk from `from` would try. Backward it answers the nearest cell before its start
+// on the walk's own step, so the start lies one step past the walk's first position.
+Match find_in_table(NodeId table, const Cell& value, const FindOptions& options, int64_t from, int64_t step,
                     int64_t last_cell) {
   const int32_t op = options.case_ ? kCompareStrictEqual : options.same ? kCompareSame : kCompareFind;
   const bool backward = options.last || options.reverse;
-  const int64_t start = options.last ? last_cell + step : options.reverse ? index - 1 + step : index;
+  const int64_t start = backward ? from + step : from;
   const int64_t found = hashtable_find_cell(table, value, static_cast<uint32_t>(start), static_cast<uint32_t>(step), op,
                                             false, backward);
   if (found < 0 || found > last_cell) return {};
@@ -216,10 +222,12 @@ Match find_in_block(const Cell& series, const Cell& value, const FindOptions& op
   Matcher matcher(value, options);
   int64_t length = matcher.length();
   if (length < 1) return {};
-  if (NodeId table = hash_table_of(series); table && table_search(value, matcher, options))
-    return find_in_table(table, value, options, index, step, last_cell);
   bool backward = options.last || options.reverse;
-  int64_t from = options.last ? last_cell - length + 1 : options.reverse ? index - length : index;
+  int64_t from = options.last      ? last_record_start(index, last_cell - length + 1, step)
+                 : options.reverse ? last_record_start(index, index - length, step)
+                                   : index;
+  if (NodeId table = hash_table_of(series); table && table_search(value, matcher, options))
+    return find_in_table(table, value, options, from, step, last_cell);
   int64_t to = backward ? 0 : last_cell - length + 1;  // the last start tried, inclusive
   const Cell* cells = block_cell_at(series, 0);
   for (int64_t p = from; backward ? p >= to : p <= to; p += backward ? -step : step) {
@@ -268,6 +276,18 @@ Match find_key(const Cell& series, const Cell& key, bool case_) {
   return find_in_block(series, key, options);
 }
 
+}  // namespace
+
+int64_t block_path_position(const Cell& block, const Cell& selector, bool case_sensitive) {
+  if (cell_type(selector) == Type::integer) return series_pick_position(block, payload_i32(selector, 2));
+  int64_t key = cell_type(selector) == Type::word && cell_type(block) != Type::hash
+                    ? block_find_word_position(block, selector, case_sensitive)
+                    : find_key(block, selector, case_sensitive).position;
+  return key >= 0 && key + 1 < block_total_cells(block) ? key + 1 : -1;
+}
+
+namespace {
+
 Cell* block_eval_path(Cell& value, Cell& element, Cell* new_value, const PathStep& step) {
   if (cell_type(element) == Type::integer) {
     if (!new_value) {
@@ -278,10 +298,8 @@ Cell* block_eval_path(Cell& value, Cell& element, Cell* new_value, const PathSte
     return new_value;
   }
   if (!new_value) {
-    if (cell_type(element) == Type::word && cell_type(value) != Type::hash)
-      path_answer = block_find_word(value, element, step.case_sensitive);
-    else
-      path_answer = selected_after(value, find_key(value, element, step.case_sensitive));
+    int64_t position = block_path_position(value, element, step.case_sensitive);
+    path_answer = position < 0 ? kNoneCell : *block_cell_at(value, position);
     return &path_answer;
   }
   Match found = find_key(value, element, step.case_sensitive);

@@ -84,7 +84,11 @@ int64_t search_position(const Search& search, Needle& needle) {
   }
   int64_t position, step;
   if (search.reverse) {
+    // Backward from the unit before the index, from the first of those positions where the
+    // needle fits before the tail.
     position = search.from - search.skip;
+    int64_t overhang = position + length - limit;
+    if (overhang > 0) position -= (overhang + search.skip - 1) / search.skip * search.skip;
     step = -search.skip;
   } else if (search.last) {
     int64_t top = search.to - length;

@@ -43,7 +43,7 @@ constexpr TokenHandlers kTokenHandlers[kTokenTypes] = {
     /* 25 date */ {nullptr, nullptr},
     /* 26 pair */ {nullptr, nullptr},
     /* 27 point */ {nullptr, nullptr},
-    /* 28 time */ {nullptr, nullptr},
+    /* 28 time */ {nullptr, load_time},
     /* 29 money */ {nullptr, nullptr},
     /* 30 tag */ {nullptr, nullptr},
     /* 31 url */ {nullptr, nullptr},

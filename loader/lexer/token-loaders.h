@@ -46,6 +46,9 @@ LexStatus load_percent(LexerState& state, const uint8_t* start, const uint8_t* e
 LexStatus load_special_float(LexerState& state, const uint8_t* start, const uint8_t* end, uint32_t flags, bool load);
 LexStatus load_hex_integer(LexerState& state, const uint8_t* start, const uint8_t* end, uint32_t flags, bool load);
 
+// time!, date! and money!.
+LexStatus load_time(LexerState& state, const uint8_t* start, const uint8_t* end, uint32_t flags, bool load);
+
 // binary! literals in base 2, 16 or 64.
 LexStatus load_binary(LexerState& state, const uint8_t* start, const uint8_t* end, uint32_t flags, bool load);
 

@@ -46,6 +46,11 @@ std::vector<Expected> expected_rows() {
        {5, 6},
        {1, 2, 4, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20},
        percent_cell(0.5)},
+      {Type::time,
+       Type::float_,
+       {1, 4, 5, 6, 7, 11, 12, 13, 17, 18, 19, 20, 39},
+       {2, 9, 10, 14, 16},
+       make_cell(Type::time)},
       {Type::typeset, Type::none_id, {1, 4, 5, 6, 9, 21, 22, 23, 24, 31}, {}, make_cell(Type::typeset, 1)},
       {Type::handle, Type::integer, {5, 6, 9}, {}, make_cell(Type::handle, 0, 7, 0xFFFFFFFF)},
   };
