@@ -79,10 +79,12 @@ Status eval_path(const Cell& path_value, Code* code, PathMode mode, bool push, b
     trace_fire(kTraceFetchEvent, path, path.w1, make_cell(Type::none), path_element(path, 0));
   }
 
-  // The value so far and its parent stay on the stack, rooted: [value][parent][selector].
+  // The value so far, its parent and what the parent was stepped by stay on the stack, rooted:
+  // [value][parent][previous selector][selector].
   uint32_t first_step = 1;
   Cell* value = stack_push_value(make_cell(Type::none));
   Cell* parent = stack_push_value(make_cell(Type::none));
+  Cell* previous_selector = stack_push_value(make_cell(Type::none));
   if (state && state->step > 0) {
     first_step = state->step;
     *value = state->value;
@@ -110,23 +112,34 @@ Status eval_path(const Cell& path_value, Code* code, PathMode mode, bool push, b
   }
 
   Cell previous = path_element(path, first_step - 1);
+  *previous_selector = previous;
   for (uint32_t i = first_step; i < length; ++i) {
-    value_stack.top = entry_top + 2;
+    value_stack.top = entry_top + 3;
     QEL_TRY(push_selector(path, i));
-    Cell* selector = entry_top + 2;
+    Cell* selector = entry_top + 3;
     if (trace_enabled) [[unlikely]] trace_step(path, library, i, *selector);
     if (cell_type(*selector) == Type::unset) raise_error(error_id("script", "invalid-path"), path, path_element(path, i));
     const bool last = i + 1 == length;
     Cell* new_value = mode == PathMode::set && last ? value_stack.base : nullptr;
-    const PathStep step{&path,          parent, &previous, static_cast<int32_t>(i), case_sensitive, mode == PathMode::get,
+    const PathStep step{&path,
+                        parent,
+                        &previous,
+                        previous_selector,
+                        static_cast<int32_t>(i),
+                        case_sensitive,
+                        mode == PathMode::get,
                         last,
                         path_step_notifies(mode == PathMode::set, length, last, parent, &previous)};
     auto step_function = lookup_action_or_fail(*value, *selector, &path, static_cast<int32_t>(i));
+    // A step may answer in the value's own cell: the value stepped through is kept, rooted, to
+    // become the parent.
+    Cell* stepped = stack_push_value(*value);
     Cell* reached = step_function(*value, *selector, new_value, step);
     if (state) note_place(*state, reached, *value, *selector);
     previous = path_element(path, i);
+    *previous_selector = *selector;
     const Cell next = *reached;
-    *parent = *value;
+    *parent = *stepped;
     *value = next;
     if (mode == PathMode::plain && callable_type(cell_type(next))) {
       const Cell name = cell_type(previous) == Type::word ? previous : make_cell(Type::none);

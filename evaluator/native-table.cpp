@@ -16,6 +16,7 @@
 #include "evaluator/loop-natives.h"
 #include "evaluator/math-natives.h"
 #include "evaluator/number-natives.h"
+#include "evaluator/parse-native.h"
 #include "evaluator/print-natives.h"
 #include "evaluator/reduce-native.h"
 #include "evaluator/set-natives.h"
@@ -76,6 +77,7 @@ constexpr NativeEntryRow kNativeEntryRows[] = {
     {37, native_stats},
     {38, native_bind},
     {39, native_in},
+    {40, native_parse},
     {41, native_set_operation<kOpUnion>},
     {42, native_set_operation<kOpIntersect>},
     {43, native_set_operation<kOpUnique>},

@@ -179,7 +179,7 @@ Cell* object_path_step(Cell& object, Cell& element, Cell* new_value, const PathS
 // put object word value: sets the field through the path step.
 Cell* object_put(Cell& object, Cell& key, Cell& value, bool) {
   if (cell_type(key) != Type::word) raise_error(error_id("script", "invalid-key-type"), datatype_cell(cell_type(key)));
-  set_field(object, selected_slot(object, key, PathStep{nullptr, nullptr, nullptr, -1, false, false, true, false}),
+  set_field(object, selected_slot(object, key, PathStep{nullptr, nullptr, nullptr, nullptr, -1, false, false, true, false}),
             value);
   object = value;
   return &object;

@@ -116,7 +116,7 @@ void path_step_entry(const int32_t* refinements) {
   bool set = refinements[0] != 0;
   Cell* new_value = set ? refinement_argument(2) : nullptr;
   auto fn = lookup_action_or_fail(base[0], base[1], nullptr, -1);
-  PathStep step{nullptr, nullptr, nullptr, -1, false, !set, true, false};
+  PathStep step{nullptr, nullptr, nullptr, nullptr, -1, false, !set, true, false};
   finish<Act::PathStep>(fn(base[0], base[1], new_value, step));
 }
 

@@ -191,6 +191,8 @@ struct PathStep {
   const Cell* path;      // the whole path, for error reports; null when stepping alone
   Cell* parent;          // the value the previous step was applied to, or null
   const Cell* previous;  // the previous element, or null
+  const Cell* previous_selector;  // what the previous step selected by (a get-word's value, a
+                                  // paren's result, else the element), or null
   int32_t index;         // this step's position in the path; -1 when stepping alone
   bool case_sensitive;
   bool get;

@@ -432,4 +432,9 @@ double decimal_text_to_double(std::span<const uint32_t> text, int32_t exponent_a
   return read_decimal(text, exponent_adjustment, unconsumed);
 }
 
+std::string_view whole_double_digits(double whole, WholeDigitsBuffer& buffer) {
+  auto result = std::to_chars(buffer.chars, buffer.chars + sizeof buffer.chars, whole, std::chars_format::fixed, 0);
+  return {buffer.chars, static_cast<size_t>(result.ptr - buffer.chars)};
+}
+
 }  // namespace qel

@@ -51,6 +51,15 @@ std::string_view float_format_digits(double value, int ndigits, bool keep_point,
 // and NaN answer the special texts of double_to_digits.
 std::string_view float_format_general(double value, int precision, FloatTextBuffer& buffer);
 
+// Room for every digit of a whole double: the largest has 309.
+struct WholeDigitsBuffer {
+  char chars[320];
+};
+
+// The exact decimal digits of a whole, finite, non-negative double (1e20 gives
+// "100000000000000000000"), for counts that outgrow every integer type.
+std::string_view whole_double_digits(double whole, WholeDigitsBuffer& buffer);
+
 // Reads decimal text: an optional sign, digits with an optional "." and fraction, an optional
 // exponent ("e" or "E", an optional sign, digits), or one digit, "." and "#INF" / "#NaN" in any
 // letter case. Answers the correctly rounded double (exact ties to even), the exponent shifted

@@ -8,10 +8,12 @@
 #include <cmath>
 
 #include "datatypes/scalars/compare-codes.h"
+#include "datatypes/scalars/coordinates.h"
 #include "datatypes/scalars/float-form.h"
 #include "datatypes/scalars/integer.h"
 #include "datatypes/scalars/output-text.h"
 #include "datatypes/scalars/scalar-errors.h"
+#include "datatypes/scalars/time.h"
 #include "datatypes/scalars/unset.h"
 #include "datatypes/series/binary.h"
 #include "datatypes/series/string-core.h"
@@ -110,18 +112,31 @@ namespace {
 // built on doubles add rows.
 using FloatOperandRoute = void (*)(Cell& value1, Cell& value2, int32_t op);
 
-// Numbers: the float core on the two doubles. A percent! stays percent! whatever the number it
-// meets (and refuses a char!); anything else gives a float!.
+// The type of a float core result: a time! operand makes a time! (but time! by time! divides
+// to a float!), else a percent! stays percent! whatever the number it meets; anything else gives
+// a float!. A time! or percent! refuses a char!.
+Type float_result_type(const Cell& value1, const Cell& value2, int32_t op) {
+  Type left = cell_type(value1), right = cell_type(value2);
+  if ((left == Type::percent || left == Type::time) && right == Type::char_) raise_invalid_type(value2);
+  if (left == Type::time || right == Type::time)
+    return op == kOpDivide && left == Type::time && right == Type::time ? Type::float_ : Type::time;
+  return left == Type::percent ? Type::percent : Type::float_;
+}
+
+// Numbers: the float core on the two doubles. A time! result must be finite.
 void by_number(Cell& value1, Cell& value2, int32_t op) {
-  bool percent = cell_type(value1) == Type::percent;
-  if (percent && cell_type(value2) == Type::char_) raise_invalid_type(value2);
-  float_make_at(value1, float_math_op(number_value(value1), number_value(value2), op),
-                percent ? Type::percent : Type::float_);
+  Type result = float_result_type(value1, value2, op);
+  double right = number_value(value2);
+  double answer = float_math_op(number_value(value1), right, op);
+  if (result == Type::time) answer = time_checked_result(answer, right, op);
+  float_make_at(value1, answer, result);
 }
 
 constexpr auto kFloatOperandRoutes = [] {
   std::array<FloatOperandRoute, kTypeTableRows> routes{};
-  for (Type type : {Type::integer, Type::char_, Type::float_, Type::percent}) routes[type_index(type)] = by_number;
+  for (Type type : {Type::integer, Type::char_, Type::float_, Type::percent, Type::time})
+    routes[type_index(type)] = by_number;
+  for (Type type : {Type::pair, Type::point2d, Type::point3d}) routes[type_index(type)] = coordinate_math_from_number;
   return routes;
 }();
 
@@ -186,10 +201,11 @@ double round_to_scale(double x, double s, const RoundMode& mode) {
   return shift ? std::ldexp(result, -shift) : result;
 }
 
-// The scale's magnitude as a double: an integer!, float! or percent!.
+// The scale's magnitude as a double: an integer!, float!, percent! or time!.
 double scale_magnitude(const Cell& scale) {
   Type type = cell_type(scale);
-  if (type != Type::integer && type != Type::float_ && type != Type::percent) raise_invalid_type(scale);
+  if (type != Type::integer && type != Type::float_ && type != Type::percent && type != Type::time)
+    raise_invalid_type(scale);
   return std::fabs(number_value(scale));
 }
 
@@ -250,7 +266,8 @@ namespace {
 int32_t float_compare(const Cell& value, const Cell& other, int32_t code) {
   Type type = cell_type(other);
   if ((is_strict_code(code) || code == kCompareSame) && type != cell_type(value)) return 1;
-  if (type != Type::integer && type != Type::float_ && type != Type::percent) return kNotComparable;
+  if (type != Type::integer && type != Type::float_ && type != Type::percent && type != Type::time)
+    return kNotComparable;
   return float_compare_doubles(float_value(value), number_value(other), code);
 }
 
@@ -299,6 +316,7 @@ Cell* float_make_to(Cell& type, Cell& spec, Type target) {
     case Type::char_:
     case Type::float_:
     case Type::percent:
+    case Type::time:
       return float_make_at(type, number_value(spec), target);
     case Type::block:
     case Type::paren:

@@ -5,8 +5,10 @@
 #include <array>
 #include <charconv>
 #include <climits>
+#include <cmath>
 
 #include "datatypes/scalars/compare-codes.h"
+#include "datatypes/scalars/coordinates.h"
 #include "datatypes/scalars/float.h"
 #include "datatypes/scalars/math-ops.h"
 #include "datatypes/scalars/output-text.h"
@@ -110,6 +112,8 @@ constexpr auto kIntegerOperandRoutes = [] {
   routes[type_index(Type::char_)] = by_integer;
   routes[type_index(Type::float_)] = float_arithmetic;
   routes[type_index(Type::percent)] = float_arithmetic;
+  for (Type type : {Type::pair, Type::point2d, Type::point3d}) routes[type_index(type)] = coordinate_math_from_number;
+  routes[type_index(Type::time)] = float_arithmetic;
   return routes;
 }();
 
@@ -207,6 +211,11 @@ Cell* integer_to(Cell& type, Cell& spec, Type) {
     case Type::percent:
       if (float_out_of_int_range(spec)) raise_type_limit(Type::integer);
       return integer_make_at(type, static_cast<int32_t>(float_value(spec)));
+    case Type::time: {  // whole seconds, halves away from zero
+      double seconds = std::round(float_value(spec));
+      if (double_out_of_int_range(seconds)) raise_type_limit(Type::integer);
+      return integer_make_at(type, static_cast<int32_t>(seconds));
+    }
     case Type::binary:
       return integer_make_at(type, integer_from_binary(spec));
     default:
@@ -253,6 +262,7 @@ int32_t integer_compare(const Cell& value, const Cell& other, int32_t code) {
       return three_way(integer_value(value), integer_value(other));
     case Type::float_:
     case Type::percent:
+    case Type::time:
       return float_compare_doubles(integer_value(value), float_value(other), code);
     default:
       return kNotComparable;

@@ -189,15 +189,19 @@ bool block_remove_value(const Cell& block, const Cell& value, bool from_head) {
   return found < series_index(block) + 1;
 }
 
-Cell block_find_word(const Cell& block, const Cell& word, bool exact) {
+int64_t block_find_word_position(const Cell& block, const Cell& word, bool exact) {
   uint32_t wanted = exact ? word.w2 : symbol_canonical(word.w2);
   for (int64_t i = series_clamped_index(block); i < block_total_cells(block); ++i) {
     const Cell& cell = *block_cell_at(block, i);
     Type type = cell_type(cell);
     bool word_kind = type == Type::word || type == Type::set_word || type == Type::lit_word || type == Type::get_word;
-    if (word_kind && (exact ? cell.w2 : symbol_canonical(cell.w2)) == wanted) return cell_after(block, i);
+    if (word_kind && (exact ? cell.w2 : symbol_canonical(cell.w2)) == wanted) return i;
   }
-  return kNoneCell;
+  return -1;
+}
+
+Cell block_find_word(const Cell& block, const Cell& word, bool exact) {
+  return cell_after(block, block_find_word_position(block, word, exact));
 }
 
 // --- Copies -----------------------------------------------------------------------------------

@@ -66,6 +66,8 @@ bool block_remove_value(const Cell& block, const Cell& value, bool from_head);
 // block-find-word: the cell after the first word-kind cell from the index whose symbol is the
 // word's (exact: the same spelling; else the same up to case), or none (also when it is last).
 Cell block_find_word(const Cell& block, const Cell& word, bool exact);
+// The position of that word-kind cell, or -1.
+int64_t block_find_word_position(const Cell& block, const Cell& word, bool exact);
 
 // --- Copies -----------------------------------------------------------------------------------
 

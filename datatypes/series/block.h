@@ -19,6 +19,10 @@ Cell* block_make_from(const Cell& spec, Type type);
 int32_t block_mold_bracketed(const Cell& value, Cell& buffer, const char* open, const char* close, bool only,
                              bool all, bool flat, bool part, int32_t limit, int32_t indent);
 
+// The position of the cell a path step on the block reaches by the selector: an integer! counts
+// from the index as pick does, another key reaches the cell after it; -1 when there is none.
+int64_t block_path_position(const Cell& block, const Cell& selector, bool case_sensitive);
+
 // The actions the path family and paren! take from block! by name.
 int32_t block_form(const Cell& value, Cell& buffer, bool part, int32_t limit);
 Cell* block_to(Cell& type, Cell& spec, Type type_id);

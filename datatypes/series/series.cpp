@@ -70,13 +70,6 @@ void remove_units(const Cell& series, int64_t start, int64_t count) {
   series_notify_after(series, SeriesChange::remove, kNoneCell, start, 0);
 }
 
-// The unit that pick and poke address: n counts from the index (1 is the unit at it, -1 the
-// one before it); -1 when n is 0 or the unit lies outside the content.
-int64_t pick_position(const Cell& series, int64_t n) {
-  if (n == 0) return -1;
-  int64_t position = series_clamped_index(series) + (n > 0 ? n - 1 : n);
-  return position < 0 || position >= series_total_length(series) ? -1 : position;
-}
 
 // The refinement position of find's /case, for remove/key.
 constexpr size_t kFindCase = refinement_position(Act::Find, "case");
@@ -427,19 +420,25 @@ const ElementHooks& series_element_hooks(Type type) {
   return *hooks;
 }
 
+int64_t series_pick_position(const Cell& series, int64_t n) {
+  if (n == 0) return -1;
+  int64_t position = series_clamped_index(series) + (n > 0 ? n - 1 : n);
+  return position < 0 || position >= series_total_length(series) ? -1 : position;
+}
+
 Cell series_pick_value(const Cell& series, int64_t n) {
-  int64_t position = pick_position(series, n);
+  int64_t position = series_pick_position(series, n);
   return position < 0 ? kNoneCell : series_element_hooks(cell_type(series)).pick(series, position);
 }
 
 void series_poke_value(const Cell& series, int64_t n, const Cell& given) {
   const Cell value = given;  // the given cell may lie in a buffer an owner's handler moves
   const ElementHooks& hooks = series_element_hooks(cell_type(series));
-  int64_t position = pick_position(series, n);
+  int64_t position = series_pick_position(series, n);
   if (position < 0) raise_out_of_range(n);
   hooks.check(series, value);
   bool told = series_notify_before(series, SeriesChange::poke, value, position, 1);
-  if (told && (position = pick_position(series, n)) < 0) raise_out_of_range(n);
+  if (told && (position = series_pick_position(series, n)) < 0) raise_out_of_range(n);
   hooks.store(series, position, value);
   if (told) series_notify_after(series, SeriesChange::poke, value, position, 1);
 }

@@ -105,6 +105,9 @@ const ElementHooks& series_element_hooks(Type type);
 // The element n from the index (1 the one at it, -1 the one before it) as pick answers it:
 // none when n is 0 or no element is there.
 Cell series_pick_value(const Cell& series, int64_t n);
+// The unit that pick and poke address: n counts from the index (1 is the unit at it, -1 the
+// one before it); -1 when n is 0 or the unit lies outside the content.
+int64_t series_pick_position(const Cell& series, int64_t n);
 // Stores the value over the element n from the index as poke does, announcing it; raises
 // script out-of-range (n) when there is no such element.
 void series_poke_value(const Cell& series, int64_t n, const Cell& value);

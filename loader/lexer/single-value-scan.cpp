@@ -12,9 +12,9 @@ namespace {
 
 bool is_blank(uint32_t c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
-}  // namespace
-
-Cell scan_single_value(const Cell& text, WantedType wanted) {
+// scan_single_value for any test of the scanned type.
+template <class Wanted>
+Cell scan_wanted(const Cell& text, Wanted wanted) {
   Cell source = text;
   if (cell_type(text) == Type::char_) {
     string_make_at(source, 1);
@@ -33,6 +33,14 @@ Cell scan_single_value(const Cell& text, WantedType wanted) {
   request.scan = false;
   (void)lexer_load_string(*out, source, -1, request);
   return *out;
+}
+
+}  // namespace
+
+Cell scan_single_value(const Cell& text, WantedType wanted) { return scan_wanted(text, wanted); }
+
+Cell scan_single_value_as(const Cell& text, Type target) {
+  return scan_wanted(text, [target](Type type) { return type == target; });
 }
 
 Cell scan_word_text(const Cell& text, Type) {

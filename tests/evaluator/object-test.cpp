@@ -101,7 +101,7 @@ TEST_F(ObjectValues, MoldWritesASetWordALineAndMarksAnObjectInsideItself) {
 
 TEST_F(ObjectValues, PathStepsAndPutReadAndSetNamedFields) {
   const Cell o = object_of({{"k", int_cell(9)}});
-  const PathStep alone{nullptr, nullptr, nullptr, -1, false, true, true, false};
+  const PathStep alone{nullptr, nullptr, nullptr, nullptr, -1, false, true, true, false};
   Cell target = o, element = word_value("k");
   EXPECT_EQ(integer_value(*lookup_action_for_value<Act::PathStep>(o)(target, element, nullptr, alone)), 9);
   Cell new_value = int_cell(10);

@@ -84,7 +84,7 @@ TEST_F(BlockActions, SelectAndPut) {
 TEST_F(BlockActions, PathStepsReadAndWriteLikeABlock) {
   Cell block = load("k 1 [n] 2");
   auto step = lookup_action_or_fail(block, block, nullptr, -1);
-  PathStep get{nullptr, nullptr, nullptr, -1, false, true, true, false};
+  PathStep get{nullptr, nullptr, nullptr, nullptr, -1, false, true, true, false};
   PathStep set = get;
   set.get = false;
   Cell k = word_cell("k");

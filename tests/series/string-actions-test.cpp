@@ -209,7 +209,7 @@ TEST_F(StringActionsTest, PickPokeAndPaths) {
   EXPECT_EQ(cell_type(act(Act::Pick, {s, int_cell(4)})), Type::none);
   act(Act::Poke, {s, int_cell(2), char_value(0x100)});
   EXPECT_EQ(head_text(s), "a\xC4\x80" "c");
-  PathStep get{nullptr, nullptr, nullptr, -1, false, true, true, false};
+  PathStep get{nullptr, nullptr, nullptr, nullptr, -1, false, true, true, false};
   Cell two = int_cell(2);
   Cell x = char_value('X');
   string_path_step(s, two, &x, get);
