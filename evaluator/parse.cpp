@@ -250,11 +250,17 @@ Status ParseEngine::dispatch(Step& next) {
   }
 }
 
-// A datatype! or typeset! rule: the element's exact type (no inheritance).
+// A datatype! or typeset! rule: on block input the element's exact type (no inheritance), on
+// binary input the type of the token the lexer reads there.
 ParseEngine::Step ParseEngine::datatype_rule() {
   if (parse_text_input(input_.get())) raise_error(error_id("script", "parse-unsupported"));
-  match_ = !at_end() && series_kind(cell_type(input_.get())) == SeriesKind::block &&
-           types_select(value_.get(), cell_type(*block_cell_at(input_.get(), index())));
+  if (cell_type(input_.get()) == Type::binary) {
+    const int64_t consumed = parse_scan_datatype(input_.get(), input_end(), value_.get());
+    match_ = consumed > 0;
+    if (match_) set_index(index() + consumed - 1);  // advance one takes the last byte
+  } else {
+    match_ = !at_end() && types_select(value_.get(), cell_type(*block_cell_at(input_.get(), index())));
+  }
   if (!trace(ParseEvent::match)) return Step::stop;
   return match_ ? Step::advance_one : Step::after_rule;
 }
