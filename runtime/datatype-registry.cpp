@@ -20,6 +20,7 @@
 #include "datatypes/series/binary.h"
 #include "datatypes/series/block.h"
 #include "datatypes/series/email.h"
+#include "datatypes/series/hash.h"
 #include "datatypes/series/paren.h"
 #include "datatypes/series/path.h"
 #include "datatypes/series/ref.h"
@@ -91,7 +92,7 @@ constexpr DatatypeInit kDatatypeInits[] = {
     {"error!", register_error_datatype},
     {"vector!", nothing},
     {"map!", nothing},
-    {"hash!", nothing},
+    {"hash!", hash_init},
     {"pair!", register_pair_datatype},
     {"percent!", register_percent_datatype},
     {"tuple!", nothing},
