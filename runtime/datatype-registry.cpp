@@ -21,6 +21,7 @@
 #include "datatypes/scalars/unset.h"
 #include "datatypes/series/binary.h"
 #include "datatypes/series/block.h"
+#include "datatypes/series/hash.h"
 #include "datatypes/series/paren.h"
 #include "datatypes/series/path.h"
 #include "datatypes/series/string.h"
@@ -89,7 +90,7 @@ constexpr DatatypeInit kDatatypeInits[] = {
     {"error!", register_error_datatype},
     {"vector!", nothing},
     {"map!", nothing},
-    {"hash!", nothing},
+    {"hash!", hash_init},
     {"pair!", register_pair_datatype},
     {"percent!", register_percent_datatype},
     {"tuple!", register_tuple_datatype},

@@ -298,7 +298,8 @@ double float_from_text(const Cell& text) {
 // The number a text spells as one value, for percent!: an integer! or a float! or percent! by its
 // double; anything else raises bad-to-arg.
 double percent_from_text(const Cell& text) {
-  const Cell value = scan_single_value(text);
+  const Cell value = scan_single_value(
+      text, [](Type type) { return type == Type::integer || type == Type::float_ || type == Type::percent; });
   switch (cell_type(value)) {
     case Type::integer:
     case Type::float_:
