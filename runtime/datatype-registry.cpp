@@ -15,6 +15,8 @@
 #include "datatypes/scalars/point2d.h"
 #include "datatypes/scalars/point3d.h"
 #include "datatypes/scalars/time.h"
+#include "datatypes/scalars/triple.h"
+#include "datatypes/scalars/tuple.h"
 #include "datatypes/scalars/typeset.h"
 #include "datatypes/scalars/unset.h"
 #include "datatypes/series/binary.h"
@@ -86,7 +88,7 @@ constexpr DatatypeInit kDatatypeInits[] = {
     {"file!", file_init},
     {"object!", register_object_datatype},
     {"bitset!", nothing},
-    {"triple!", nothing},
+    {"triple!", register_triple_datatype},
     {"float!", register_float_datatype},
     {"typeset!", register_typeset_datatype},
     {"error!", register_error_datatype},
@@ -95,7 +97,7 @@ constexpr DatatypeInit kDatatypeInits[] = {
     {"hash!", hash_init},
     {"pair!", register_pair_datatype},
     {"percent!", register_percent_datatype},
-    {"tuple!", nothing},
+    {"tuple!", register_tuple_datatype},
     {"time!", register_time_datatype},
     {"tag!", tag_init},
     {"email!", email_init},
