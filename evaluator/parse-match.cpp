@@ -22,9 +22,9 @@ namespace qel {
 
 namespace {
 
-// The input's text from its index to `end`.
+// The input's text from its index to `end` (none when the index lies past it).
 UnitText input_text(const Cell& input, int64_t end) {
-  return string_text_part(input, end - series_clamped_index(input));
+  return string_text_part(input, std::max<int64_t>(0, end - series_clamped_index(input)));
 }
 
 // The comparison key of a code point: folded through the upper-case map unless case matters.

@@ -123,6 +123,7 @@ int64_t ParseEngine::input_end() const {
 int64_t ParseEngine::rule_tail() const { return block_total_cells(rules_.get()); }
 
 Cell ParseEngine::rule_at(int64_t position) const {
+  if (position < 0 || position >= rule_tail()) return make_cell(Type::unset);  // a paren shortened the rules
   return *block_cell_at(rules_.get(), position);
 }
 
@@ -151,7 +152,9 @@ Status ParseEngine::eval_paren(const Cell& paren, Cell& value) {
 
 bool ParseEngine::trace(ParseEvent event) {
   if (!has_tracer_) [[likely]] return true;
-  return call_tracer(event);
+  if (call_tracer(event)) return true;
+  vetoed_ = true;
+  return false;
 }
 
 // parse-call-tracer: the event, the match flag, the rules at the current rule, the input and a
@@ -195,7 +198,7 @@ Status ParseEngine::run(Cell& result) {
       case Step::stop: break;
     }
   }
-  result = collected_ ? scratch_[1] : make_cell(Type::logic, match_ ? 1 : 0);
+  result = collected_ && !vetoed_ ? scratch_[1] : make_cell(Type::logic, match_ ? 1 : 0);
   return {};
 }
 
