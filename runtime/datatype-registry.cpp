@@ -20,6 +20,7 @@
 #include "datatypes/series/binary.h"
 #include "datatypes/series/block.h"
 #include "datatypes/series/hash.h"
+#include "datatypes/series/map.h"
 #include "datatypes/series/paren.h"
 #include "datatypes/series/path.h"
 #include "datatypes/series/string.h"
@@ -87,7 +88,7 @@ constexpr DatatypeInit kDatatypeInits[] = {
     {"typeset!", register_typeset_datatype},
     {"error!", register_error_datatype},
     {"vector!", nothing},
-    {"map!", nothing},
+    {"map!", map_init},
     {"hash!", hash_init},
     {"pair!", register_pair_datatype},
     {"percent!", register_percent_datatype},
