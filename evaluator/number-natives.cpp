@@ -1,6 +1,7 @@
 // number-natives.cpp: sign tests, NaN?, max and min, shift and to-hex.
 #include "evaluator/number-natives.h"
 
+#include <algorithm>
 #include <cmath>
 #include <optional>
 #include <utility>
@@ -10,6 +11,7 @@
 #include "datatypes/scalars/hex-text.h"
 #include "datatypes/scalars/integer.h"
 #include "datatypes/scalars/scalar-errors.h"
+#include "datatypes/scalars/tuple.h"
 #include "runtime/action-entries.h"
 #include "runtime/action-lookup.h"
 #include "runtime/compiled-support.h"
@@ -114,9 +116,33 @@ std::optional<Cell> pair_extreme(Cell pair, const Cell& other, bool greater) {
   return *pair_make_at(pair, pick(pair_x(pair), n, pair_x(pair) < n, greater), pick(pair_y(pair), n, pair_y(pair) < n, greater));
 }
 
+// The byte a number stands for against a tuple: truncated toward zero and clamped to 0..255 (a
+// NaN is script type-limit).
+uint8_t tuple_byte_of(const Cell& number) {
+  if (cell_type(number) == Type::integer) return static_cast<uint8_t>(std::clamp(integer_value(number), 0, 255));
+  const double value = float_value(number);
+  if (std::isnan(value)) number_to_int32(number);  // raises
+  return static_cast<uint8_t>(std::clamp(value, 0.0, 255.0));
+}
+
+// A tuple against an integer! or float! (every byte) or a tuple of its length (byte by byte).
+std::optional<Cell> tuple_extreme(Cell tuple, const Cell& other, bool greater) {
+  const int length = tuple_length(tuple);
+  const bool number = cell_type(other) == Type::integer || cell_type(other) == Type::float_;
+  if (!number && !(cell_type(other) == Type::tuple && tuple_length(other) == length)) return std::nullopt;
+  const uint8_t scalar = number ? tuple_byte_of(other) : 0;
+  uint8_t* bytes = tuple_bytes(tuple);
+  for (int i = 0; i < length; ++i) {
+    const uint8_t b = number ? scalar : tuple_bytes(other)[i];
+    bytes[i] = pick(bytes[i], b, bytes[i] < b, greater);
+  }
+  return tuple;
+}
+
 // The component-wise result of a composite first argument, or nothing when the combination has
 // none.
 std::optional<Cell> composite_extreme(const Cell& value1, const Cell& value2, bool greater) {
+  if (cell_type(value1) == Type::tuple) return tuple_extreme(value1, value2, greater);
   if (cell_type(value1) == Type::pair) return pair_extreme(value1, value2, greater);
   if (point_type(cell_type(value1))) return point_extreme(value1, value2, greater);
   return std::nullopt;
@@ -157,17 +183,16 @@ Status native_sign(const int32_t*) {
   return {};
 }
 
-// zero? value: a number or char! by its sign, a pair or point when every coordinate is 0.
+// zero? value: tuples, pairs and points when every component is 0.
 Status native_zero(const int32_t*) {
   const Cell& value = value_stack.base[0];
-  const Type type = cell_type(value);
-  if (type == Type::pair) return answer_logic(pair_x(value) == 0 && pair_y(value) == 0);
-  if (point_type(type)) {
-    bool zero = true;
-    for (int i = 0; i < coordinate_count(type); ++i) zero &= point_coordinate(value, i) == 0.0f;
-    return answer_logic(zero);
+  switch (cell_type(value)) {
+    case Type::tuple: return answer_logic(tuple_zero(value));
+    case Type::pair:
+    case Type::point2d:
+    case Type::point3d: return answer_logic(coordinates_zero(value));
+    default: return answer_logic(argument_sign() == Sign::zero);
   }
-  return answer_logic(argument_sign() == Sign::zero);
 }
 
 // NaN? value: a float! or percent! holding a NaN; an integer! never is.

@@ -2,14 +2,21 @@
 // cells and over text in its unit width.
 #include "evaluator/parse-match.h"
 
+#include <string.h>
+
+#include <vector>
+
+#include "datatypes/series/binary.h"
 #include "datatypes/series/block-core.h"
-#include "datatypes/series/series.h"
 #include "datatypes/series/case-map.h"
+#include "datatypes/series/series.h"
 #include "datatypes/series/string-compare.h"
 #include "datatypes/series/string-core.h"
 #include "datatypes/series/text-search.h"
+#include "loader/lexer/lexer.h"
 #include "runtime/action-lookup.h"
 #include "runtime/error-raise.h"
+#include "runtime/utf8.h"
 
 namespace qel {
 
@@ -55,9 +62,45 @@ int64_t match_text_at(UnitText text, const Cell& value, int32_t op) {
   return compare_text(text, needle, op, true) == 0 ? static_cast<int64_t>(needle.length) : -1;
 }
 
+// The bytes a literal stands for in binary input: a binary's, a text's UTF-8, a char's UTF-8.
+std::vector<uint8_t> literal_bytes(const Cell& value) {
+  const Type type = cell_type(value);
+  if (type == Type::char_) {
+    uint8_t utf8[4];
+    return std::vector<uint8_t>(utf8, utf8 + utf8_encode(value.w2, utf8));
+  }
+  if (type != Type::binary && !is_text_type(type)) raise_error(error_id("script", "parse-rule"), value);
+  return comparable_bytes(value);
+}
+
+// The first place of the literal's bytes in binary input, from the index before `end`.
+std::optional<ParseFound> find_bytes(const Cell& input, int64_t end, const Cell& value) {
+  const int64_t index = series_clamped_index(input);
+  const std::vector<uint8_t> needle = literal_bytes(value);
+  if (needle.empty()) return ParseFound{index, index};
+  if (end - index < static_cast<int64_t>(needle.size())) return std::nullopt;
+  const uint8_t* from = series_unit_address(input, index);
+  const void* found = memmem(from, static_cast<size_t>(end - index), needle.data(), needle.size());
+  if (!found) return std::nullopt;
+  const int64_t at = index + (static_cast<const uint8_t*>(found) - from);
+  return ParseFound{at, at + static_cast<int64_t>(needle.size())};
+}
+
 }  // namespace
 
 bool parse_text_input(const Cell& input) { return is_text_type(cell_type(input)); }
+
+int64_t parse_scan_datatype(const Cell& input, int64_t end, const Cell& rule) {
+  const int64_t index = series_clamped_index(input);
+  if (index >= end) return -1;
+  Cell out;
+  LexerRequest request;
+  request.one = request.scan = true;
+  const LexerAnswer answer =
+      lexer_transcode(out, {series_unit_address(input, index), static_cast<size_t>(end - index)}, request);
+  if (answer.type <= 0 || static_cast<Type>(answer.type) == Type::error) return -1;
+  return types_select(rule, static_cast<Type>(answer.type)) ? std::max<int64_t>(answer.consumed, 1) : -1;
+}
 
 bool parse_compare(const Cell& element, const Cell& rule, int32_t op) {
   const Type type = cell_type(rule);
@@ -72,12 +115,17 @@ int64_t parse_match_literal(const Cell& input, int64_t end, const Cell& value, i
     if (!text_literal(cell_type(value))) return -1;
     return match_text_at(input_text(input, end), value, op);
   }
+  if (cell_type(input) == Type::binary) {
+    const int64_t matched = binary_match_at(input, value, op);
+    return matched <= end - index ? matched : -1;  // a match reaching past the limit is none
+  }
   if (index >= end) return -1;
   return parse_compare(*block_cell_at(input, index), value, op) ? 1 : -1;
 }
 
 std::optional<ParseFound> parse_find_value(const Cell& input, int64_t end, const Cell& value, int32_t op) {
   const int64_t index = series_clamped_index(input);
+  if (cell_type(input) == Type::binary) return find_bytes(input, end, value);
   if (!parse_text_input(input)) {
     for (int64_t at = index; at < end; ++at)
       if (parse_compare(*block_cell_at(input, at), value, op)) return ParseFound{at, at + 1};

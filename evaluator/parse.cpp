@@ -111,19 +111,19 @@ ParseEngine::ParseEngine(const ParseRequest& request)
 
 // --- Helpers ---------------------------------------------------------------------------------------
 
-int64_t ParseEngine::index() const { return series_clamped_index(const_cast<GcRoot<Cell>&>(input_).get()); }
+int64_t ParseEngine::index() const { return series_clamped_index(input_.get()); }
 
 void ParseEngine::set_index(int64_t index) { series_set_index(input_.get(), index); }
 
 int64_t ParseEngine::input_end() const {
-  const int64_t tail = series_total_length(const_cast<GcRoot<Cell>&>(input_).get());
+  const int64_t tail = series_total_length(input_.get());
   return limit_ >= 0 && into_depth_ == 0 && limit_ < tail ? limit_ : tail;
 }
 
-int64_t ParseEngine::rule_tail() const { return block_total_cells(const_cast<GcRoot<Cell>&>(rules_).get()); }
+int64_t ParseEngine::rule_tail() const { return block_total_cells(rules_.get()); }
 
 Cell ParseEngine::rule_at(int64_t position) const {
-  return *block_cell_at(const_cast<GcRoot<Cell>&>(rules_).get(), position);
+  return *block_cell_at(rules_.get(), position);
 }
 
 Cell ParseEngine::word_rule_value(const Cell& word) const {
@@ -133,7 +133,7 @@ Cell ParseEngine::word_rule_value(const Cell& word) const {
 }
 
 Cell ParseEngine::position_marker() const {
-  return marker(rule_pos_, index(), series_total_length(const_cast<GcRoot<Cell>&>(input_).get()) - index());
+  return marker(rule_pos_, index(), series_total_length(input_.get()) - index());
 }
 
 void ParseEngine::raise_end(Keyword keyword) const {
@@ -195,7 +195,7 @@ Status ParseEngine::run(Cell& result) {
       case Step::stop: break;
     }
   }
-  result = make_cell(Type::logic, match_ ? 1 : 0);
+  result = collected_ ? scratch_[1] : make_cell(Type::logic, match_ ? 1 : 0);
   return {};
 }
 
@@ -250,11 +250,17 @@ Status ParseEngine::dispatch(Step& next) {
   }
 }
 
-// A datatype! or typeset! rule: the element's exact type (no inheritance).
+// A datatype! or typeset! rule: on block input the element's exact type (no inheritance), on
+// binary input the type of the token the lexer reads there.
 ParseEngine::Step ParseEngine::datatype_rule() {
   if (parse_text_input(input_.get())) raise_error(error_id("script", "parse-unsupported"));
-  match_ = !at_end() && series_kind(cell_type(input_.get())) == SeriesKind::block &&
-           types_select(value_.get(), cell_type(*block_cell_at(input_.get(), index())));
+  if (cell_type(input_.get()) == Type::binary) {
+    const int64_t consumed = parse_scan_datatype(input_.get(), input_end(), value_.get());
+    match_ = consumed > 0;
+    if (match_) set_index(index() + consumed - 1);  // advance one takes the last byte
+  } else {
+    match_ = !at_end() && types_select(value_.get(), cell_type(*block_cell_at(input_.get(), index())));
+  }
   if (!trace(ParseEvent::match)) return Step::stop;
   return match_ ? Step::advance_one : Step::after_rule;
 }
@@ -526,6 +532,19 @@ Status ParseEngine::complete_command(Step& next) {
     case ParseCommand::case_:
       op_ = payload_i32(*frame_cell(3), 2);
       break;
+    case ParseCommand::remove:
+      if (match_) complete_remove(saved_index);
+      break;
+    case ParseCommand::change:
+    case ParseCommand::change_only:
+      QEL_TRY(complete_change(command == ParseCommand::change_only, saved_index));
+      break;
+    case ParseCommand::collect:
+      complete_collect(payload_i32(*frame_cell(3), 2));
+      break;
+    case ParseCommand::keep_rule:
+      if (match_ && index() != saved_index) keep_matched(saved_index, index(), payload_i32(*frame_cell(1), 3) == 1);
+      break;
     default:
       fatal_no_match_switch();
   }
@@ -625,6 +644,18 @@ Status ParseEngine::keyword(Keyword k, Step& next) {
     case Keyword::case_:
       next = case_rule();
       return {};
+    case Keyword::remove:
+      next = remove_rule();
+      return {};
+    case Keyword::insert:
+      return insert_rule(next);
+    case Keyword::change:
+      return change_rule(next);
+    case Keyword::collect:
+      next = collect_rule();
+      return {};
+    case Keyword::keep:
+      return keep_rule(next);
     default: {
       // a keyword word read where it means nothing (only, pick, after ...) stands for its value
       const Cell value = word_rule_value(value_.get());
