@@ -5,6 +5,7 @@
 
 #include "datatypes/scalars/char.h"
 #include "datatypes/scalars/datatype.h"
+#include "datatypes/scalars/date.h"
 #include "datatypes/scalars/float.h"
 #include "datatypes/scalars/handle.h"
 #include "datatypes/scalars/integer.h"
@@ -92,7 +93,7 @@ constexpr DatatypeInit kDatatypeInits[] = {
     {"tag!", nothing},
     {"email!", nothing},
     {"handle!", register_handle_datatype},
-    {"date!", nothing},
+    {"date!", register_date_datatype},
     {"port!", nothing},
     {"money!", nothing},
     {"ref!", nothing},

@@ -40,7 +40,7 @@ constexpr TokenHandlers kTokenHandlers[kTokenTypes] = {
     /* 22 float */ {nullptr, load_float, kCharFlagMask & ~kFlagPoint, kSafeFloatTextBytes},
     /* 23 special float */ {nullptr, load_special_float},
     /* 24 tuple */ {nullptr, nullptr},
-    /* 25 date */ {nullptr, nullptr},
+    /* 25 date */ {nullptr, load_date},
     /* 26 pair */ {nullptr, nullptr},
     /* 27 point */ {nullptr, nullptr},
     /* 28 time */ {nullptr, load_time},
