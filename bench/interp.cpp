@@ -7,18 +7,8 @@
 #include <benchmark/benchmark.h>
 
 #include <string>
-#include <string_view>
 
-#include "evaluator/interpreter.h"
-#include "evaluator/native-table.h"
-#include "loader/lexer/lexer.h"
-#include "runtime/call-stack.h"
-#include "runtime/contexts.h"
-#include "runtime/exits.h"
-#include "runtime/root-block.h"
-#include "runtime/startup.h"
-#include "runtime/symbols.h"
-#include "runtime/value-stack.h"
+#include "bench/qel-programs.h"
 
 namespace qel {
 namespace {
@@ -57,31 +47,8 @@ constexpr Program kPrograms[] = {
      "", "b = {} for i = 1, 1000000 do table.insert(b, i) end"},
 };
 
-// Loads Qel text into a rooted block.
-Cell load_rooted(std::string_view text) {
-  Cell block;
-  (void)lexer_transcode(block, {reinterpret_cast<const uint8_t*>(text.data()), text.size()}, {});
-  root_slot_append(block);
-  return block;
-}
-
-// Evaluates a block with errors trapped; false when it raised or left by another exit (a
-// program whose natives this build lacks).
-bool evaluate(const Cell& block) {
-  const Caught caught = trap_errors([&] { return eval_block(block, false); });
-  stack_drop(1);
-  return !caught.taken && caught.passed.ok();
-}
-
 void run_qel(benchmark::State& state, const Program& program) {
-  restart_with_datatypes();
-  init_native_entries();
-  stack_open_native_frame(context_add_word(symbol_intern_cstring("bench"), global_context()));
-  const Cell setup = load_rooted(program.qel_setup);
-  const Cell timed = load_rooted(program.qel);
-  if (!evaluate(setup)) state.SkipWithError("set-up failed: natives missing");
-  for (auto _ : state)
-    if (!evaluate(timed)) state.SkipWithError("program failed: natives missing");
+  bench_support::run_qel_program(state, program.qel_setup, program.qel);
 }
 
 void run_python(benchmark::State& state, const Program& program) {

@@ -81,9 +81,14 @@ inline const Cell* word_value_quiet(Cell& word) {
 [[noreturn]] void raise_need_value(const Cell& word);
 
 // set-word assignment: an unset value raises script need-value naming the word; otherwise the
-// word (a copy: its own cell is not changed) is set, notifying an owning object.
+// word (a copy: its own cell is not changed) is set, notifying an owning object. A running
+// function's word is set in its stack cell directly: no object is told of it.
 inline void set_word_assign(const Cell& word, const Cell& value) {
   if (cell_type(value) == Type::unset) [[unlikely]] raise_need_value(word);
+  if (Cell* cell = running_stack_slot(word)) {
+    *cell = value;
+    return;
+  }
   Cell target = word;
   word_set(target, value);
 }

@@ -193,6 +193,16 @@ constexpr std::array<bool, 256> kItselfTypes = [] {
 
 // --- Infix operators ------------------------------------------------------------------------------
 
+// The right operand of an infix operator when it is an integer standing in the code: an
+// integer! cell, or a word whose value is one (read quietly: any other case takes the call,
+// which raises as it would). Null otherwise.
+const Cell* integer_operand(Cell& cell) {
+  if (cell_type(cell) == Type::integer) return &cell;
+  if (cell_type(cell) != Type::word) return nullptr;
+  const Cell* value = word_value_quiet(cell);
+  return value && cell_type(*value) == Type::integer ? value : nullptr;
+}
+
 // While the next cell is a word whose value is an op!, calls it with the value so far as its left
 // operand (moved to where the expression began) and the code after the word for the rest. One
 // precedence, grouping to the left. Kept out of line: eval_expression then tail-calls it and
@@ -208,13 +218,15 @@ constexpr std::array<bool, 256> kItselfTypes = [] {
     if (trace_enabled && !code.library) [[unlikely]] trace_fire(kTraceFetchEvent, code.value, code.index, make_cell(Type::none), name);
     set_value_type_byte(function, op_wrapped_type(function));
     ++code.index;
-    // Integer arithmetic with an integer! cell for its right operand leaves the value the call
-    // would, where the value so far lies, without the call's frame.
+    // Integer arithmetic with an integer for its right operand leaves the value the call would,
+    // where the value so far lies, without the call's frame.
     Cell& so_far = push ? *expression_top : *value_stack.base;
-    if (!trace_enabled && !code.at_end() && cell_type(code.cell()) == Type::integer &&
-        integer_infix_in_place(function, code.cell(), so_far)) {
-      ++code.index;
-      continue;
+    if (!trace_enabled && !code.at_end()) {
+      const Cell* right = integer_operand(code.cell());
+      if (right && integer_infix_in_place(function, *right, so_far)) {
+        ++code.index;
+        continue;
+      }
     }
     *expression_top = so_far;
     value_stack.top = expression_top;

@@ -16,12 +16,14 @@
 #include "evaluator/loop-natives.h"
 #include "evaluator/math-natives.h"
 #include "evaluator/number-natives.h"
+#include "evaluator/parse-native.h"
 #include "evaluator/print-natives.h"
 #include "evaluator/reduce-native.h"
 #include "evaluator/set-natives.h"
 #include "evaluator/spec-table.h"
 #include "evaluator/stats-native.h"
 #include "evaluator/system-values.h"
+#include "evaluator/text-coding-natives.h"
 #include "evaluator/transcode-native.h"
 #include "evaluator/value-natives.h"
 #include "evaluator/word-natives.h"
@@ -76,6 +78,7 @@ constexpr NativeEntryRow kNativeEntryRows[] = {
     {37, native_stats},
     {38, native_bind},
     {39, native_in},
+    {40, native_parse},
     {41, native_set_operation<kOpUnion>},
     {42, native_set_operation<kOpIntersect>},
     {43, native_set_operation<kOpUnique>},
@@ -108,6 +111,8 @@ constexpr NativeEntryRow kNativeEntryRows[] = {
     {80, native_return},
     {81, native_throw},
     {82, native_catch},
+    {84, native_debase},
+    {91, native_enbase},
     {97, native_sign},
     {100, native_zero},
     {106, native_transcode},

@@ -11,7 +11,10 @@
 #include "datatypes/scalars/integer.h"
 #include "datatypes/scalars/logic.h"
 #include "datatypes/scalars/none.h"
+#include "datatypes/scalars/pair.h"
 #include "datatypes/scalars/percent.h"
+#include "datatypes/scalars/point2d.h"
+#include "datatypes/scalars/point3d.h"
 #include "datatypes/scalars/time.h"
 #include "datatypes/scalars/typeset.h"
 #include "datatypes/scalars/unset.h"
@@ -86,7 +89,7 @@ constexpr DatatypeInit kDatatypeInits[] = {
     {"vector!", nothing},
     {"map!", nothing},
     {"hash!", nothing},
-    {"pair!", nothing},
+    {"pair!", register_pair_datatype},
     {"percent!", register_percent_datatype},
     {"tuple!", nothing},
     {"time!", register_time_datatype},
@@ -97,8 +100,8 @@ constexpr DatatypeInit kDatatypeInits[] = {
     {"port!", nothing},
     {"money!", nothing},
     {"ref!", nothing},
-    {"point2D!", nothing},
-    {"point3D!", nothing},
+    {"point2D!", register_point2D_datatype},
+    {"point3D!", register_point3D_datatype},
     {"image store", nothing},
     {"image!", nothing},
 };

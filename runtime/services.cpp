@@ -6,6 +6,7 @@
 #include "evaluator/console-launch.h"
 #include "evaluator/interpreter.h"
 #include "evaluator/native-table.h"
+#include "evaluator/parse-stacks.h"
 #include "evaluator/print-natives.h"
 #include "evaluator/random.h"
 #include "loader/lexer/lexer-state.h"
@@ -56,7 +57,7 @@ constexpr Services kStandIns = {
     .random_init = random_init,  // the generator's own start-up seeding
     .crypt_provider_acquire = nothing,
     .init_native_entries = init_native_entries,  // the evaluator's own
-    .init_parse = nothing,
+    .init_parse = init_parse,  // the parse engine's own
     .init_checksum_methods = nothing,
     .init_compression_methods = nothing,
     .init_call = nothing,

@@ -8,6 +8,7 @@
 #include <cmath>
 
 #include "datatypes/scalars/compare-codes.h"
+#include "datatypes/scalars/coordinates.h"
 #include "datatypes/scalars/float-form.h"
 #include "datatypes/scalars/integer.h"
 #include "datatypes/scalars/output-text.h"
@@ -135,6 +136,7 @@ constexpr auto kFloatOperandRoutes = [] {
   std::array<FloatOperandRoute, kTypeTableRows> routes{};
   for (Type type : {Type::integer, Type::char_, Type::float_, Type::percent, Type::time})
     routes[type_index(type)] = by_number;
+  for (Type type : {Type::pair, Type::point2d, Type::point3d}) routes[type_index(type)] = coordinate_math_from_number;
   return routes;
 }();
 

@@ -3,10 +3,10 @@
 #include "datatypes/series/block.h"
 
 #include <algorithm>
+#include <bit>
 #include <array>
 #include <cstring>
 #include <optional>
-#include <unordered_map>
 #include <vector>
 
 #include "datatypes/scalars/none.h"
@@ -498,22 +498,34 @@ void block_trim(Cell& series, bool, bool, bool, bool, bool, Cell*) {
 // are found by a walk instead, as find /only finds them.
 class RecordIndex {
  public:
-  RecordIndex(const Cell& block, int64_t size, bool case_sensitive)
-      : block_(block), size_(size), case_(case_sensitive) {}
+  // Room is made for the expected number of records up front.
+  RecordIndex(const Cell& block, int64_t size, bool case_sensitive, int64_t expected)
+      : block_(block), size_(size), case_(case_sensitive) {
+    resize(std::bit_ceil(static_cast<size_t>(std::max<int64_t>(expected, 16)) * 2));
+  }
 
   // Adds the record starting at position p of the indexed block.
   void add(int64_t p) {
     const Cell& first = *block_cell_at(block_, p);
-    if (any_block_type(cell_type(first))) walked_.push_back(p);
-    else positions_.emplace(value_hash(first, case_), p);
+    if (any_block_type(cell_type(first))) {
+      walked_.push_back(p);
+      return;
+    }
+    if (2 * (count_ + 1) > slots_.size()) resize(slots_.size() * 2);
+    place(value_hash(first, case_), static_cast<uint32_t>(p));
+    ++count_;
   }
   // Whether a record whose first cell equals the key is indexed.
   bool contains(const Cell& key) const {
     if (any_block_type(cell_type(key))) {
       return std::any_of(walked_.begin(), walked_.end(), [&](int64_t p) { return equal(key, p); });
     }
-    auto [first, last] = positions_.equal_range(value_hash(key, case_));
-    return std::any_of(first, last, [&](const auto& entry) { return equal(key, entry.second); });
+    const uint32_t hash = value_hash(key, case_);
+    for (size_t i = home(hash);; i = (i + 1) & (slots_.size() - 1)) {
+      const Slot& slot = slots_[i];
+      if (slot.position == 0) return false;
+      if (slot.hash == hash && equal(key, slot.position - 1)) return true;
+    }
   }
   // Indexes every record of the block from its index.
   void add_all() {
@@ -521,13 +533,38 @@ class RecordIndex {
   }
 
  private:
+  // An open-addressing table of record positions (plus one; 0 is an empty slot) by hash, with
+  // linear probing, kept at most half full: no allocation per record, one cache line per probe.
+  struct Slot {
+    uint32_t hash;
+    uint32_t position;
+  };
+
+  size_t home(uint32_t hash) const { return (hash * uint64_t{0x9E3779B97F4A7C15}) >> shift_; }
+  void place(uint32_t hash, uint32_t p) {
+    size_t i = home(hash);
+    while (slots_[i].position != 0) i = (i + 1) & (slots_.size() - 1);
+    slots_[i] = {hash, p + 1};
+  }
+  void resize(size_t size) {
+    std::vector<Slot> old = std::move(slots_);
+    slots_.assign(size, Slot{0, 0});
+    shift_ = 64 - std::countr_zero(size);
+    for (const Slot& slot : old)
+      if (slot.position != 0) place(slot.hash, slot.position - 1);
+  }
+  // Two cells of one integer type need no compare action.
   bool equal(const Cell& key, int64_t p) const {
-    return compare_values(*block_cell_at(block_, p), key, case_ ? kCompareStrictEqual : kCompareFind);
+    const Cell& cell = *block_cell_at(block_, p);
+    if (cell_type(cell) == Type::integer && cell_type(key) == Type::integer) return cell.w2 == key.w2;
+    return compare_values(cell, key, case_ ? kCompareStrictEqual : kCompareFind);
   }
   Cell block_;
   int64_t size_;
   bool case_;
-  std::unordered_multimap<uint32_t, int64_t> positions_;
+  std::vector<Slot> slots_;
+  size_t count_ = 0;
+  int shift_ = 64;
   std::vector<int64_t> walked_;
 };
 
@@ -608,19 +645,19 @@ Cell block_set_operation(int32_t op, const Cell& first, const Cell& second, bool
   }
   int64_t room = series_length_after(first) + (op == kSetUnion ? series_length_after(second) : 0);
   Cell result = make_cell(cell_type(op == kSetUnion ? second : first), 0, new_cell_series(std::max<int64_t>(room, 1)));
-  RecordIndex seen(result, size, case_sensitive);
+  RecordIndex seen(result, size, case_sensitive, room / size);
   auto any = [](const Cell&) { return true; };
   if (op == kSetUnique || op == kSetUnion) {
     add_records(result, seen, first, size, any);
     if (op == kSetUnion) add_records(result, seen, second, size, any);
     return result;
   }
-  RecordIndex in_second(second, size, case_sensitive);
+  RecordIndex in_second(second, size, case_sensitive, series_length_after(second) / size);
   in_second.add_all();
   bool keep_found = op == kSetIntersect;
   add_records(result, seen, first, size, [&](const Cell& key) { return in_second.contains(key) == keep_found; });
   if (op == kSetDifference) {
-    RecordIndex in_first(first, size, case_sensitive);
+    RecordIndex in_first(first, size, case_sensitive, series_length_after(first) / size);
     in_first.add_all();
     add_records(result, seen, second, size, [&](const Cell& key) { return !in_first.contains(key); });
   }

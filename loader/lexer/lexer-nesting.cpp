@@ -9,6 +9,7 @@
 #include "loader/lexer/lexer-scan.h"
 #include "loader/lexer/lexer-tables.h"
 #include "loader/lexer/lexer-trace.h"
+#include "loader/lexer/token-loaders.h"
 #include "runtime/error-raise.h"
 #include "runtime/series.h"
 
@@ -28,11 +29,12 @@ LexStatus build_block(LexerState&, uint64_t first, uint64_t count, Type type, Ce
   return LexStatus::ok;
 }
 
-// The builder of each construct type; map! and the points install theirs.
+// The builder of each construct type; map! installs its own.
 std::array<ConstructBuilder, kTypeTableRows> builders = [] {
   std::array<ConstructBuilder, kTypeTableRows> table{};
   for (Type type : {Type::block, Type::paren, Type::path, Type::lit_path, Type::set_path, Type::get_path})
     table[type_index(type)] = build_block;
+  table[type_index(Type::point2d)] = table[type_index(Type::point3d)] = build_point;
   return table;
 }();
 

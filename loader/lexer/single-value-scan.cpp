@@ -31,6 +31,16 @@ Cell scan_single_value(const Cell& text) {
   return *out;
 }
 
+Cell scan_single_value_as(const Cell& text, Type target) {
+  stack_push_value(text);  // rooted for the scan
+  Cell* out = stack_push_value(make_cell(Type::none));
+  LexerRequest request;
+  request.one = true;
+  request.scan = true;
+  if (lexer_load_string(*out, text, -1, request).type != static_cast<int32_t>(target)) return make_cell(Type::none);
+  return scan_single_value(text);
+}
+
 Cell scan_word_text(const Cell& text, Type) { return scan_single_value(text); }
 
 }  // namespace qel

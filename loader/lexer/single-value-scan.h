@@ -9,6 +9,10 @@ namespace qel {
 // text holds no value, or anything but blanks follows the first one.
 Cell scan_single_value(const Cell& text);
 
+// The same when a check of the text finds a value of `target` first; none! (and no syntax
+// error) when it does not.
+Cell scan_single_value_as(const Cell& text, Type target);
+
 // The same with the shape of the word family's text scanner (the target kind is theirs to set).
 Cell scan_word_text(const Cell& text, Type target);
 

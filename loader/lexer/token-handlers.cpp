@@ -39,10 +39,10 @@ constexpr TokenHandlers kTokenHandlers[kTokenTypes] = {
     // sign, apostrophe or hash would have flagged it).
     /* 22 float */ {nullptr, load_float, kCharFlagMask & ~kFlagPoint, kSafeFloatTextBytes},
     /* 23 special float */ {nullptr, load_special_float},
-    /* 24 tuple */ {nullptr, nullptr},
+    /* 24 tuple */ {nullptr, load_tuple},
     /* 25 date */ {nullptr, load_date},
-    /* 26 pair */ {nullptr, nullptr},
-    /* 27 point */ {nullptr, nullptr},
+    /* 26 pair */ {nullptr, load_pair},
+    /* 27 point */ {nullptr, load_point},
     /* 28 time */ {nullptr, load_time},
     /* 29 money */ {nullptr, nullptr},
     /* 30 tag */ {nullptr, nullptr},

@@ -54,6 +54,21 @@ std::vector<Expected> expected_rows() {
       {Type::date, Type::none_id, {1, 2, 4, 5, 6, 7, 9, 11, 18, 39}, {}, make_cell(Type::date, 0x0F641080)},
       {Type::typeset, Type::none_id, {1, 4, 5, 6, 9, 21, 22, 23, 24, 31}, {}, make_cell(Type::typeset, 1)},
       {Type::handle, Type::integer, {5, 6, 9}, {}, make_cell(Type::handle, 0, 7, 0xFFFFFFFF)},
+      {Type::pair,
+       Type::none_id,
+       {1, 2, 4, 5, 6, 7, 9, 10, 11, 12, 13, 14, 16, 17, 18, 21, 23, 24, 39, 43},
+       {},
+       make_cell(Type::pair, 0, 3, 4)},
+      {Type::point2d,
+       Type::none_id,
+       {1, 2, 4, 5, 6, 7, 9, 10, 11, 12, 13, 14, 16, 17, 18, 39, 43},
+       {},
+       make_cell(Type::point2d, 0x3F800000, 0x40000000)},
+      {Type::point3d,
+       Type::none_id,
+       {1, 2, 4, 5, 6, 7, 9, 10, 11, 12, 13, 14, 16, 17, 18, 39, 43},
+       {},
+       make_cell(Type::point3d, 0x3F800000, 0x40000000, 0x40400000)},
   };
 }
 

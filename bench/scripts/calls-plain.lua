@@ -1,0 +1,9 @@
+local function step(a, by)
+  return by ~= nil and a + by or a + 1
+end
+local t = 0
+for _ = 1, 1000000 do
+  t = step(t)
+  t = step(t, 2)
+end
+print(t)

@@ -1,0 +1,6 @@
+local o = {x = 0, y = 0}
+for _ = 1, 1000000 do
+  o.x = o.x + 1
+  o.y = o.x - o.y
+end
+print(o.x .. " " .. o.y)

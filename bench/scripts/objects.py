@@ -1,0 +1,9 @@
+class Point:
+    def __init__(self):
+        self.x = 0
+        self.y = 0
+o = Point()
+for _ in range(1000000):
+    o.x = o.x + 1
+    o.y = o.x - o.y
+print(o.x, o.y)

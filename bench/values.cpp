@@ -1,0 +1,52 @@
+// Value natives against Python 3 on the same work: compose/deep over 10^6 cells with a paren
+// (a function call) in every tenth against a list comprehension calling a function every tenth
+// element, unique of 10^6 random integers against list(dict.fromkeys(x)), and enbase and debase
+// of 16 MB called as natives against base64.b64encode and b64decode.
+#include "bench/script-peers.h"  // first: it includes Python.h
+
+#include <benchmark/benchmark.h>
+
+#include <string>
+
+#include "bench/qel-programs.h"
+
+namespace qel {
+namespace {
+
+struct Program {
+  const char* name;
+  const char* qel_setup;
+  const char* qel;
+  const char* python_setup;
+  const char* python;
+};
+
+constexpr Program kPrograms[] = {
+    {"compose-deep-1M", "f: func [] [1] b: make block! 1000000 loop 100000 [append b [1 2 3 4 5 6 7 8 9 (f)]]",
+     "compose/deep b", "def f():\n    return 1\nx = list(range(1000000))\n",
+     "[f() if i % 10 == 9 else v for i, v in enumerate(x)]\n"},
+    {"unique-1M", "b: make block! 1000000 loop 1000000 [append b random 1000000000]", "unique b",
+     "import random\nrandom.seed(1)\nx = [random.randrange(1000000000) for _ in range(1000000)]\n",
+     "list(dict.fromkeys(x))\n"},
+    {"enbase-16MB", "bin: append/dup make binary! 16777216 #{0123456789ABCDEF} 2097152", "enbase bin",
+     "import base64\nx = bytes.fromhex('0123456789ABCDEF') * 2097152\n", "base64.b64encode(x)\n"},
+    {"debase-16MB", "text: enbase append/dup make binary! 16777216 #{0123456789ABCDEF} 2097152", "debase text",
+     "import base64\nx = base64.b64encode(bytes.fromhex('0123456789ABCDEF') * 2097152)\n", "base64.b64decode(x)\n"},
+};
+
+const bool registered = [] {
+  for (const Program& program : kPrograms) {
+    const std::string name = program.name;
+    const Program* p = &program;
+    benchmark::RegisterBenchmark((name + "/qel").c_str(), [p](benchmark::State& s) {
+      bench_support::run_qel_program(s, p->qel_setup, p->qel);
+    })->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark((name + "/python3").c_str(), [p](benchmark::State& s) {
+      bench_support::run_python_program(s, p->python_setup, p->python);
+    })->Unit(benchmark::kMillisecond);
+  }
+  return true;
+}();
+
+}  // namespace
+}  // namespace qel

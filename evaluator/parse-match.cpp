@@ -1,0 +1,168 @@
+// parse-match.cpp: literal matches, searches and repetitions of the parse engine, over block
+// cells and over text in its unit width.
+#include "evaluator/parse-match.h"
+
+#include <string.h>
+
+#include <vector>
+
+#include "datatypes/series/binary.h"
+#include "datatypes/series/block-core.h"
+#include "datatypes/series/case-map.h"
+#include "datatypes/series/series.h"
+#include "datatypes/series/string-compare.h"
+#include "datatypes/series/string-core.h"
+#include "datatypes/series/text-search.h"
+#include "loader/lexer/lexer.h"
+#include "runtime/action-lookup.h"
+#include "runtime/error-raise.h"
+#include "runtime/utf8.h"
+
+namespace qel {
+
+namespace {
+
+// The input's text from its index to `end`.
+UnitText input_text(const Cell& input, int64_t end) {
+  return string_text_part(input, end - series_clamped_index(input));
+}
+
+// The comparison key of a code point: folded through the upper-case map unless case matters.
+inline uint32_t char_key(uint32_t c, bool fold) { return fold ? unicode_case_map(c, Case::upper) : c; }
+
+// Units from the start of the text equal to the code point, at most `max`.
+int64_t count_chars(UnitText text, uint32_t c, bool fold, int64_t max) {
+  const uint32_t key = char_key(c, fold);
+  const size_t limit = max < 0 ? text.length : std::min<size_t>(text.length, static_cast<size_t>(max));
+  return visit_units(text, [&](auto units) {
+    size_t n = 0;
+    while (n < limit && (units[n] == c || (fold && char_key(units[n], true) == key))) ++n;
+    return static_cast<int64_t>(n);
+  });
+}
+
+// The offset of the first unit equal to the code point, or -1.
+int64_t find_char(UnitText text, uint32_t c, bool fold) {
+  const uint32_t key = char_key(c, fold);
+  return visit_units(text, [&](auto units) {
+    for (size_t n = 0; n < units.size(); ++n)
+      if (units[n] == c || (fold && char_key(units[n], true) == key)) return static_cast<int64_t>(n);
+    return int64_t{-1};
+  });
+}
+
+// Whether a literal is matched as text on text input: the text types but tag!, and char!.
+bool text_literal(Type type) { return (is_text_type(type) && type != Type::tag) || type == Type::char_; }
+
+// The units a text or char literal matches at the start of the text, or -1.
+int64_t match_text_at(UnitText text, const Cell& value, int32_t op) {
+  const bool fold = !compare_code_keeps_case(op);
+  if (cell_type(value) == Type::char_) return count_chars(text, value.w2, fold, 1) == 1 ? 1 : -1;
+  const UnitText needle = string_text(value);
+  return compare_text(text, needle, op, true) == 0 ? static_cast<int64_t>(needle.length) : -1;
+}
+
+// The bytes a literal stands for in binary input: a binary's, a text's UTF-8, a char's UTF-8.
+std::vector<uint8_t> literal_bytes(const Cell& value) {
+  const Type type = cell_type(value);
+  if (type == Type::char_) {
+    uint8_t utf8[4];
+    return std::vector<uint8_t>(utf8, utf8 + utf8_encode(value.w2, utf8));
+  }
+  if (type != Type::binary && !is_text_type(type)) raise_error(error_id("script", "parse-rule"), value);
+  return comparable_bytes(value);
+}
+
+// The first place of the literal's bytes in binary input, from the index before `end`.
+std::optional<ParseFound> find_bytes(const Cell& input, int64_t end, const Cell& value) {
+  const int64_t index = series_clamped_index(input);
+  const std::vector<uint8_t> needle = literal_bytes(value);
+  if (needle.empty()) return ParseFound{index, index};
+  if (end - index < static_cast<int64_t>(needle.size())) return std::nullopt;
+  const uint8_t* from = series_unit_address(input, index);
+  const void* found = memmem(from, static_cast<size_t>(end - index), needle.data(), needle.size());
+  if (!found) return std::nullopt;
+  const int64_t at = index + (static_cast<const uint8_t*>(found) - from);
+  return ParseFound{at, at + static_cast<int64_t>(needle.size())};
+}
+
+}  // namespace
+
+bool parse_text_input(const Cell& input) { return is_text_type(cell_type(input)); }
+
+int64_t parse_scan_datatype(const Cell& input, int64_t end, const Cell& rule) {
+  const int64_t index = series_clamped_index(input);
+  if (index >= end) return -1;
+  Cell out;
+  LexerRequest request;
+  request.one = request.scan = true;
+  const LexerAnswer answer =
+      lexer_transcode(out, {series_unit_address(input, index), static_cast<size_t>(end - index)}, request);
+  if (answer.type <= 0 || static_cast<Type>(answer.type) == Type::error) return -1;
+  return types_select(rule, static_cast<Type>(answer.type)) ? std::max<int64_t>(answer.consumed, 1) : -1;
+}
+
+bool parse_compare(const Cell& element, const Cell& rule, int32_t op) {
+  const Type type = cell_type(rule);
+  if (type == Type::lit_word || type == Type::lit_path)
+    return compare_values(rule, element, op == kCompareStrictEqual ? kComparePathCase : kComparePath);
+  return compare_values(element, rule, op);
+}
+
+int64_t parse_match_literal(const Cell& input, int64_t end, const Cell& value, int32_t op) {
+  const int64_t index = series_clamped_index(input);
+  if (parse_text_input(input)) {
+    if (!text_literal(cell_type(value))) return -1;
+    return match_text_at(input_text(input, end), value, op);
+  }
+  if (cell_type(input) == Type::binary) {
+    const int64_t matched = binary_match_at(input, value, op);
+    return matched <= end - index ? matched : -1;  // a match reaching past the limit is none
+  }
+  if (index >= end) return -1;
+  return parse_compare(*block_cell_at(input, index), value, op) ? 1 : -1;
+}
+
+std::optional<ParseFound> parse_find_value(const Cell& input, int64_t end, const Cell& value, int32_t op) {
+  const int64_t index = series_clamped_index(input);
+  if (cell_type(input) == Type::binary) return find_bytes(input, end, value);
+  if (!parse_text_input(input)) {
+    for (int64_t at = index; at < end; ++at)
+      if (parse_compare(*block_cell_at(input, at), value, op)) return ParseFound{at, at + 1};
+    return std::nullopt;
+  }
+  const bool fold = !compare_code_keeps_case(op);
+  const UnitText text = input_text(input, end);
+  if (cell_type(value) == Type::char_) {
+    const int64_t at = find_char(text, value.w2, fold);
+    if (at < 0) return std::nullopt;
+    return ParseFound{index + at, index + at + 1};
+  }
+  if (!text_literal(cell_type(value))) raise_error(error_id("script", "parse-rule"), value);
+  const UnitText needle = string_text(value);
+  if (needle.length == 0) return ParseFound{index, index};
+  const int64_t at = text_find_forward(text, needle, fold);
+  if (at < 0) return std::nullopt;
+  return ParseFound{index + at, index + at + static_cast<int64_t>(needle.length)};
+}
+
+ParseRepeated parse_repeat_value(const Cell& input, int64_t end, const Cell& value, int32_t op, int64_t max) {
+  int64_t index = series_clamped_index(input);
+  if (parse_text_input(input) && cell_type(value) == Type::char_) {
+    const int64_t count = count_chars(input_text(input, end), value.w2, !compare_code_keeps_case(op), max);
+    return {count, index + count};
+  }
+  Cell at = input;
+  int64_t count = 0;
+  while (max < 0 || count < max) {
+    series_set_index(at, index);
+    const int64_t matched = parse_match_literal(at, end, value, op);
+    if (matched < 0) break;
+    ++count;
+    if (matched == 0) break;  // an empty text matches once, without moving
+    index += matched;
+  }
+  return {count, index};
+}
+
+}  // namespace qel
