@@ -16,10 +16,13 @@
 #include "datatypes/scalars/point2d.h"
 #include "datatypes/scalars/point3d.h"
 #include "datatypes/scalars/time.h"
+#include "datatypes/scalars/triple.h"
+#include "datatypes/scalars/tuple.h"
 #include "datatypes/scalars/typeset.h"
 #include "datatypes/scalars/unset.h"
 #include "datatypes/series/binary.h"
 #include "datatypes/series/block.h"
+#include "datatypes/series/hash.h"
 #include "datatypes/series/paren.h"
 #include "datatypes/series/path.h"
 #include "datatypes/series/string.h"
@@ -82,16 +85,16 @@ constexpr DatatypeInit kDatatypeInits[] = {
     {"file!", nothing},
     {"object!", register_object_datatype},
     {"bitset!", nothing},
-    {"triple!", nothing},
+    {"triple!", register_triple_datatype},
     {"float!", register_float_datatype},
     {"typeset!", register_typeset_datatype},
     {"error!", register_error_datatype},
     {"vector!", nothing},
     {"map!", nothing},
-    {"hash!", nothing},
+    {"hash!", hash_init},
     {"pair!", register_pair_datatype},
     {"percent!", register_percent_datatype},
-    {"tuple!", nothing},
+    {"tuple!", register_tuple_datatype},
     {"time!", register_time_datatype},
     {"tag!", nothing},
     {"email!", nothing},

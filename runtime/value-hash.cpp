@@ -30,11 +30,14 @@ uint32_t series_bytes(const Cell& value) {
   return hash_bytes(buffer->head_address() + index, length - index);
 }
 
-// tuple!: its bytes, their count in header bits 19-22, from payload word 1 on.
+// tuple!: its bytes from payload word 1 on, up to the last non-zero one within its length
+// (header bits 19-22): 1.2.3 and 1.2.3.0 compare equal, so they must hash alike.
 uint32_t tuple_bytes(const Cell& value) {
   uint32_t length = (value.header >> 19) & 0xF;
   const auto* bytes = reinterpret_cast<const uint8_t*>(&value.w1);
-  return hash_bytes(bytes, length <= 12 ? length : 12);
+  if (length > 12) length = 12;
+  while (length > 0 && bytes[length - 1] == 0) --length;
+  return hash_bytes(bytes, length);
 }
 
 uint32_t money_bytes(const Cell& value) {

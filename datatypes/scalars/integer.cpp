@@ -10,6 +10,7 @@
 #include "datatypes/scalars/compare-codes.h"
 #include "datatypes/scalars/coordinates.h"
 #include "datatypes/scalars/date.h"
+#include "datatypes/scalars/tuple.h"
 #include "datatypes/scalars/float.h"
 #include "datatypes/scalars/math-ops.h"
 #include "datatypes/scalars/output-text.h"
@@ -114,6 +115,7 @@ constexpr auto kIntegerOperandRoutes = [] {
   routes[type_index(Type::float_)] = float_arithmetic;
   routes[type_index(Type::percent)] = float_arithmetic;
   for (Type type : {Type::pair, Type::point2d, Type::point3d}) routes[type_index(type)] = coordinate_math_from_number;
+  routes[type_index(Type::tuple)] = tuple_math_op;
   routes[type_index(Type::time)] = float_arithmetic;
   routes[type_index(Type::date)] = date_math_swapped;
   return routes;

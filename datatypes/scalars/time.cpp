@@ -196,7 +196,7 @@ Cell* time_make_to(Cell& type, Cell& spec, Type) {
       return time_make_at(type, seconds_from_block(spec));
     default:
       if (is_text_type(cell_type(spec))) {
-        const Cell value = scan_single_value(spec);
+        const Cell value = scan_single_value_as(spec, Type::time);
         if (cell_type(value) == Type::time) return time_make_at(type, time_value(value));
       }
       raise_bad_to_arg(Type::time, spec);

@@ -23,10 +23,10 @@ constexpr TokenHandlers kTokenHandlers[kTokenTypes] = {
     /* 10 #( ... ) */ {scan_construction, nullptr},
     /* 11 comment */ {scan_comment, nullptr},
     /* 12 , */ {scan_comma, nullptr},
-    // Without escapes or UTF-8 sequences the text is plain ASCII; without a colon the word's
-    // kind is settled.
+    // Without escapes or UTF-8 sequences the text is plain ASCII; without a colon or an
+    // apostrophe the word's kind is settled.
     /* 13 string */ {load_quoted_string, load_quoted_string, kFlagCaret | kFlagNonAscii, UINT32_MAX},
-    /* 14 word */ {scan_word_kind, load_word, kFlagColon, UINT32_MAX},
+    /* 14 word */ {scan_word_kind, load_word, kFlagColon | kFlagApostrophe, UINT32_MAX},
     /* 15 issue */ {scan_issue, load_issue},
     // Nine characters or fewer without apostrophes always make an integer! (it fits 32 bits).
     /* 16 integer */ {nullptr, load_integer, kFlagApostrophe, 9},
