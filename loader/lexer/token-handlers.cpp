@@ -32,7 +32,7 @@ constexpr TokenHandlers kTokenHandlers[kTokenTypes] = {
     /* 16 integer */ {nullptr, load_integer, kFlagApostrophe, 9},
     /* 17 refinement */ {nullptr, load_refinement},
     /* 18 char */ {nullptr, load_char},
-    /* 19 file */ {nullptr, nullptr},
+    /* 19 file */ {nullptr, load_file},
     /* 20 binary */ {nullptr, load_binary},
     /* 21 percent */ {nullptr, load_percent},
     // A float token with no flag but its point is digits around that one point (an exponent,
@@ -45,12 +45,12 @@ constexpr TokenHandlers kTokenHandlers[kTokenTypes] = {
     /* 27 point */ {nullptr, load_point},
     /* 28 time */ {nullptr, load_time},
     /* 29 money */ {nullptr, nullptr},
-    /* 30 tag */ {nullptr, nullptr},
-    /* 31 url */ {nullptr, nullptr},
-    /* 32 email */ {nullptr, nullptr},
+    /* 30 tag */ {nullptr, load_tag},
+    /* 31 url */ {nullptr, load_url},
+    /* 32 email */ {nullptr, load_email},
     /* 33 hex integer */ {nullptr, load_hex_integer},
     /* 34 raw string */ {nullptr, load_raw_string},
-    /* 35 ref */ {nullptr, nullptr},
+    /* 35 ref */ {nullptr, load_ref},
 };
 
 }  // namespace qel
