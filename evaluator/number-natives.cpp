@@ -3,10 +3,12 @@
 
 #include <cmath>
 
+#include "datatypes/scalars/coordinates.h"
 #include "datatypes/scalars/float.h"
 #include "datatypes/scalars/hex-text.h"
 #include "datatypes/scalars/integer.h"
 #include "datatypes/scalars/scalar-errors.h"
+#include "datatypes/scalars/tuple.h"
 #include "runtime/action-entries.h"
 #include "runtime/action-lookup.h"
 #include "runtime/error-raise.h"
@@ -78,8 +80,17 @@ Status native_sign(const int32_t*) {
   return {};
 }
 
-// zero? value
-Status native_zero(const int32_t*) { return answer_logic(argument_sign() == Sign::zero); }
+// zero? value: tuples, pairs and points when every component is 0.
+Status native_zero(const int32_t*) {
+  const Cell& value = value_stack.base[0];
+  switch (cell_type(value)) {
+    case Type::tuple: return answer_logic(tuple_zero(value));
+    case Type::pair:
+    case Type::point2d:
+    case Type::point3d: return answer_logic(coordinates_zero(value));
+    default: return answer_logic(argument_sign() == Sign::zero);
+  }
+}
 
 // NaN? value: a float! or percent! holding a NaN; an integer! never is.
 Status native_nan(const int32_t*) { return answer_logic(nan_number(value_stack.base[0])); }
