@@ -5,6 +5,7 @@
 
 #include "datatypes/scalars/char.h"
 #include "datatypes/scalars/datatype.h"
+#include "datatypes/scalars/date.h"
 #include "datatypes/scalars/float.h"
 #include "datatypes/scalars/handle.h"
 #include "datatypes/scalars/integer.h"
@@ -21,10 +22,14 @@
 #include "datatypes/scalars/unset.h"
 #include "datatypes/series/binary.h"
 #include "datatypes/series/block.h"
+#include "datatypes/series/email.h"
 #include "datatypes/series/hash.h"
 #include "datatypes/series/paren.h"
 #include "datatypes/series/path.h"
+#include "datatypes/series/ref.h"
 #include "datatypes/series/string.h"
+#include "datatypes/series/tag.h"
+#include "datatypes/series/url.h"
 #include "datatypes/series/series.h"
 #include "evaluator/error.h"
 #include "evaluator/function.h"
@@ -80,8 +85,8 @@ constexpr DatatypeInit kDatatypeInits[] = {
     {"routine!", register_routine_datatype},
     {"paren!", paren_init},
     {"issue!", register_issue_datatype},
-    {"url!", nothing},
-    {"file!", nothing},
+    {"url!", url_init},
+    {"file!", file_init},
     {"object!", register_object_datatype},
     {"bitset!", nothing},
     {"triple!", register_triple_datatype},
@@ -95,13 +100,13 @@ constexpr DatatypeInit kDatatypeInits[] = {
     {"percent!", register_percent_datatype},
     {"tuple!", register_tuple_datatype},
     {"time!", register_time_datatype},
-    {"tag!", nothing},
-    {"email!", nothing},
+    {"tag!", tag_init},
+    {"email!", email_init},
     {"handle!", register_handle_datatype},
-    {"date!", nothing},
+    {"date!", register_date_datatype},
     {"port!", nothing},
     {"money!", nothing},
-    {"ref!", nothing},
+    {"ref!", ref_init},
     {"point2D!", register_point2D_datatype},
     {"point3D!", register_point3D_datatype},
     {"image store", nothing},
