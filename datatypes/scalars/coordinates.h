@@ -74,6 +74,14 @@ inline Cell* pair_to_point2D(Cell& pair) {
   return point2D_make_at(pair, static_cast<float>(pair_x(pair)), static_cast<float>(pair_y(pair)));
 }
 
+// Every coordinate is 0 (-0.0 included).
+inline bool coordinates_zero(const Cell& value) {
+  if (cell_type(value) == Type::pair) return pair_x(value) == 0 && pair_y(value) == 0;
+  for (int i = 0; i < coordinate_count(cell_type(value)); ++i)
+    if (point_coordinate(value, i) != 0.0f) return false;
+  return true;
+}
+
 // --- Shared actions ------------------------------------------------------------------------------
 
 // The field number (1 x, 2 y, 3 z) a word names among the first `count` fields, by its canonical

@@ -9,6 +9,7 @@
 
 #include "datatypes/scalars/compare-codes.h"
 #include "datatypes/scalars/coordinates.h"
+#include "datatypes/scalars/tuple.h"
 #include "datatypes/scalars/float-form.h"
 #include "datatypes/scalars/integer.h"
 #include "datatypes/scalars/output-text.h"
@@ -137,6 +138,7 @@ constexpr auto kFloatOperandRoutes = [] {
   for (Type type : {Type::integer, Type::char_, Type::float_, Type::percent, Type::time})
     routes[type_index(type)] = by_number;
   for (Type type : {Type::pair, Type::point2d, Type::point3d}) routes[type_index(type)] = coordinate_math_from_number;
+  routes[type_index(Type::tuple)] = tuple_math_op;
   return routes;
 }();
 
@@ -296,7 +298,8 @@ double float_from_text(const Cell& text) {
 // The number a text spells as one value, for percent!: an integer! or a float! or percent! by its
 // double; anything else raises bad-to-arg.
 double percent_from_text(const Cell& text) {
-  const Cell value = scan_single_value(text);
+  const Cell value = scan_single_value(
+      text, [](Type type) { return type == Type::integer || type == Type::float_ || type == Type::percent; });
   switch (cell_type(value)) {
     case Type::integer:
     case Type::float_:

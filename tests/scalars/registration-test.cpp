@@ -51,6 +51,7 @@ std::vector<Expected> expected_rows() {
        {1, 4, 5, 6, 7, 11, 12, 13, 17, 18, 19, 20, 39},
        {2, 9, 10, 14, 16},
        make_cell(Type::time)},
+      {Type::date, Type::none_id, {1, 2, 4, 5, 6, 7, 9, 11, 18, 39}, {}, make_cell(Type::date, 0x0F641080)},
       {Type::typeset, Type::none_id, {1, 4, 5, 6, 9, 21, 22, 23, 24, 31}, {}, make_cell(Type::typeset, 1)},
       {Type::handle, Type::integer, {5, 6, 9}, {}, make_cell(Type::handle, 0, 7, 0xFFFFFFFF)},
       {Type::pair,
@@ -68,6 +69,12 @@ std::vector<Expected> expected_rows() {
        {1, 2, 4, 5, 6, 7, 9, 10, 11, 12, 13, 14, 16, 17, 18, 39, 43},
        {},
        make_cell(Type::point3d, 0x3F800000, 0x40000000, 0x40400000)},
+      {Type::tuple,
+       Type::none_id,
+       {1, 2, 4, 5, 6, 7, 9, 11, 12, 13, 16, 18, 21, 22, 23, 24, 36, 39, 43},
+       {},
+       Cell{static_cast<uint32_t>(Type::tuple) | 3u << 19, 0x030201, 0, 0}},
+      {Type::triple, Type::none_id, {5, 6}, {}, make_cell(Type::triple, 1, 2, 3)},
   };
 }
 
