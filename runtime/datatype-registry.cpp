@@ -5,6 +5,7 @@
 
 #include "datatypes/scalars/char.h"
 #include "datatypes/scalars/datatype.h"
+#include "datatypes/scalars/date.h"
 #include "datatypes/scalars/float.h"
 #include "datatypes/scalars/handle.h"
 #include "datatypes/scalars/integer.h"
@@ -23,6 +24,7 @@
 #include "datatypes/series/block.h"
 #include "datatypes/series/email.h"
 #include "datatypes/series/hash.h"
+#include "datatypes/series/map.h"
 #include "datatypes/series/paren.h"
 #include "datatypes/series/path.h"
 #include "datatypes/series/ref.h"
@@ -93,7 +95,7 @@ constexpr DatatypeInit kDatatypeInits[] = {
     {"typeset!", register_typeset_datatype},
     {"error!", register_error_datatype},
     {"vector!", nothing},
-    {"map!", nothing},
+    {"map!", map_init},
     {"hash!", hash_init},
     {"pair!", register_pair_datatype},
     {"percent!", register_percent_datatype},
@@ -102,7 +104,7 @@ constexpr DatatypeInit kDatatypeInits[] = {
     {"tag!", tag_init},
     {"email!", email_init},
     {"handle!", register_handle_datatype},
-    {"date!", nothing},
+    {"date!", register_date_datatype},
     {"port!", nothing},
     {"money!", nothing},
     {"ref!", ref_init},

@@ -12,6 +12,7 @@
 #include "loader/lexer/lexer-state.h"
 #include "runtime/contexts.h"
 #include "runtime/error-raise.h"
+#include "runtime/locale-defaults.h"
 
 namespace qel {
 
@@ -80,6 +81,9 @@ constexpr Services kStandIns = {
     .qelbin_decode_boot = stand_in_decode_boot,
     .lexer_mark = lexer_mark,
     .script_title = stand_in_script_title,
+    .locale_months = locale_default_months,
+    .locale_currencies = locale_default_currencies,
+    .money_digits = options_default_money_digits,
     .build_library = nothing,
     .show_message_box = stand_in_message_box,
     .gui_init = nothing,

@@ -101,6 +101,9 @@ struct Services {
   void (*lexer_mark)();
   // boot library
   std::optional<std::string> (*script_title)();  // system/script/title when it is a string!
+  Cell (*locale_months)();      // system/locale/months, as it stands
+  Cell (*locale_currencies)();  // system/locale/currencies/list, as it stands
+  Cell (*money_digits)();       // system/options/money-digits, as it stands
   void (*build_library)();                       // library, system object, GUI engine, console
   // GUI back end and console
   void (*show_message_box)(const char* caption, const char* text);

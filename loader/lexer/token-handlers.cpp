@@ -40,7 +40,7 @@ constexpr TokenHandlers kTokenHandlers[kTokenTypes] = {
     /* 22 float */ {nullptr, load_float, kCharFlagMask & ~kFlagPoint, kSafeFloatTextBytes},
     /* 23 special float */ {nullptr, load_special_float},
     /* 24 tuple */ {nullptr, load_tuple},
-    /* 25 date */ {nullptr, nullptr},
+    /* 25 date */ {nullptr, load_date},
     /* 26 pair */ {nullptr, load_pair},
     /* 27 point */ {nullptr, load_point},
     /* 28 time */ {nullptr, load_time},
