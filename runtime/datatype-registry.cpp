@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "datatypes/scalars/bitset.h"
 #include "datatypes/scalars/char.h"
 #include "datatypes/scalars/datatype.h"
 #include "datatypes/scalars/float.h"
@@ -83,7 +84,7 @@ constexpr DatatypeInit kDatatypeInits[] = {
     {"url!", nothing},
     {"file!", nothing},
     {"object!", register_object_datatype},
-    {"bitset!", nothing},
+    {"bitset!", register_bitset_datatype},
     {"triple!", register_triple_datatype},
     {"float!", register_float_datatype},
     {"typeset!", register_typeset_datatype},
