@@ -6,6 +6,7 @@
 #include "datatypes/scalars/bitset.h"
 #include "datatypes/scalars/char.h"
 #include "datatypes/scalars/datatype.h"
+#include "datatypes/scalars/date.h"
 #include "datatypes/scalars/float.h"
 #include "datatypes/scalars/handle.h"
 #include "datatypes/scalars/integer.h"
@@ -22,10 +23,15 @@
 #include "datatypes/scalars/unset.h"
 #include "datatypes/series/binary.h"
 #include "datatypes/series/block.h"
+#include "datatypes/series/email.h"
 #include "datatypes/series/hash.h"
+#include "datatypes/series/map.h"
 #include "datatypes/series/paren.h"
 #include "datatypes/series/path.h"
+#include "datatypes/series/ref.h"
 #include "datatypes/series/string.h"
+#include "datatypes/series/tag.h"
+#include "datatypes/series/url.h"
 #include "datatypes/series/series.h"
 #include "evaluator/error.h"
 #include "evaluator/function.h"
@@ -81,8 +87,8 @@ constexpr DatatypeInit kDatatypeInits[] = {
     {"routine!", register_routine_datatype},
     {"paren!", paren_init},
     {"issue!", register_issue_datatype},
-    {"url!", nothing},
-    {"file!", nothing},
+    {"url!", url_init},
+    {"file!", file_init},
     {"object!", register_object_datatype},
     {"bitset!", register_bitset_datatype},
     {"triple!", register_triple_datatype},
@@ -90,19 +96,19 @@ constexpr DatatypeInit kDatatypeInits[] = {
     {"typeset!", register_typeset_datatype},
     {"error!", register_error_datatype},
     {"vector!", nothing},
-    {"map!", nothing},
+    {"map!", map_init},
     {"hash!", hash_init},
     {"pair!", register_pair_datatype},
     {"percent!", register_percent_datatype},
     {"tuple!", register_tuple_datatype},
     {"time!", register_time_datatype},
-    {"tag!", nothing},
-    {"email!", nothing},
+    {"tag!", tag_init},
+    {"email!", email_init},
     {"handle!", register_handle_datatype},
-    {"date!", nothing},
+    {"date!", register_date_datatype},
     {"port!", nothing},
     {"money!", nothing},
-    {"ref!", nothing},
+    {"ref!", ref_init},
     {"point2D!", register_point2D_datatype},
     {"point3D!", register_point3D_datatype},
     {"image store", nothing},

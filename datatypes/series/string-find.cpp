@@ -35,7 +35,7 @@ class Needle {
     if (type == Type::binary) raise_error(error_id("script", "invalid-arg"), value);
     if (type == Type::char_) {
       code_point_ = value.w2;
-    } else if (!is_text_type(type) && !is_word_type(type)) {
+    } else if (type == Type::tag || (!is_text_type(type) && !is_word_type(type))) {  // a tag by its form
       formed_.emplace(string_value(new_text_series(16, 1)));
       string_form_onto((*formed_)->w2, value, false, 0);
     }

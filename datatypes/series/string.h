@@ -10,12 +10,17 @@
 
 #include "runtime/actions.h"
 #include "runtime/cell.h"
+#include "runtime/datatype-registry.h"
 
 namespace qel {
 
 // string-init: registers string! with its action row, and the text element hook for every text
 // type.
 void string_init();
+
+// The row tag!, email! and ref! start from: string!'s actions inherited, but random, the bitwise
+// actions, sort and trim, which they do not have.
+ActionRow lesser_text_type_row();
 
 // The code point at a text value's index, for char! make and to; at the tail raises script
 // bad-to-arg with char! and the value.

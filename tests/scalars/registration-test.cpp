@@ -51,6 +51,7 @@ std::vector<Expected> expected_rows() {
        {1, 4, 5, 6, 7, 11, 12, 13, 17, 18, 19, 20, 39},
        {2, 9, 10, 14, 16},
        make_cell(Type::time)},
+      {Type::date, Type::none_id, {1, 2, 4, 5, 6, 7, 9, 11, 18, 39}, {}, make_cell(Type::date, 0x0F641080)},
       {Type::typeset, Type::none_id, {1, 4, 5, 6, 9, 21, 22, 23, 24, 31}, {}, make_cell(Type::typeset, 1)},
       {Type::handle, Type::integer, {5, 6, 9}, {}, make_cell(Type::handle, 0, 7, 0xFFFFFFFF)},
       {Type::pair,
