@@ -23,6 +23,7 @@
 #include "evaluator/spec-table.h"
 #include "evaluator/stats-native.h"
 #include "evaluator/system-values.h"
+#include "evaluator/text-coding-natives.h"
 #include "evaluator/transcode-native.h"
 #include "evaluator/value-natives.h"
 #include "evaluator/word-natives.h"
@@ -110,6 +111,8 @@ constexpr NativeEntryRow kNativeEntryRows[] = {
     {80, native_return},
     {81, native_throw},
     {82, native_catch},
+    {84, native_debase},
+    {91, native_enbase},
     {97, native_sign},
     {100, native_zero},
     {106, native_transcode},

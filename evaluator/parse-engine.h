@@ -73,12 +73,30 @@ class ParseEngine {
   Step case_rule();
   Step finish_command(ParseCommand command);
 
+  // --- edits (parse-edit.cpp) ---
+  Step remove_rule();
+  Status insert_rule(Step& next);
+  Status change_rule(Step& next);
+  Status complete_change(bool only, int64_t saved);
+  void complete_remove(int64_t saved);
+  Status edit_value(int64_t position, Keyword keyword, Cell& value);
+  bool position_word(int64_t position, int64_t& index) const;
+
+  // --- collect and keep (parse-collect.cpp) ---
+  Step collect_rule();
+  Status keep_rule(Step& next);
+  void complete_collect(int32_t target_index);
+  void keep_value(const Cell& value, bool pick);
+  void keep_matched(int64_t from, int64_t to, bool pick);
+  void check_target(const Cell& target) const;
+
   // --- helpers (parse.cpp) ---
   int64_t index() const;
   void set_index(int64_t index);
   int64_t input_end() const;
   bool at_end() const { return index() >= input_end(); }
   int64_t rule_tail() const;
+  // The rule at a position; unset outside the block (a paren may have shortened it).
   Cell rule_at(int64_t position) const;
   Cell word_rule_value(const Cell& word) const;
   Cell position_marker() const;
@@ -87,8 +105,9 @@ class ParseEngine {
   bool call_tracer(ParseEvent event);
   [[noreturn]] void raise_end(Keyword keyword) const;
 
-  GcRoot<Cell> input_;  // the current input at its index
-  GcRoot<Cell> rules_;  // the current rule block
+  // mutable: reading a guarded cell goes through its non-const accessor
+  mutable GcRoot<Cell> input_;  // the current input at its index
+  mutable GcRoot<Cell> rules_;  // the current rule block
   GcRoot<Cell> value_;  // the rule being dispatched (a word's value may be reachable nowhere else)
   GcRoot<Cell> tracer_;
   int64_t rule_pos_ = -1;  // the current rule's position from the block's head (-1 before it)
@@ -100,6 +119,8 @@ class ParseEngine {
   bool break_ = false;
   bool completed_ = false;
   bool block_ended_ = false;
+  bool collected_ = false;  // a top-level collect's block is the result
+  bool vetoed_ = false;     // a tracer ended the parse: the answer is the match flag
   int32_t into_depth_ = 0;
   int32_t collect_depth_ = 0;
   Cell* scratch_ = nullptr;  // on the value stack; the collected block, if any, is the cell after

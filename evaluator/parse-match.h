@@ -20,6 +20,10 @@ bool parse_text_input(const Cell& input);
 // or lit-path! rule compares with the word-aware codes, so 'word matches word and 'word.
 bool parse_compare(const Cell& element, const Cell& rule, int32_t op);
 
+// On binary input, the bytes the one token the lexer reads at the index takes when its datatype
+// is one the datatype! or typeset! rule selects, else -1 (a token the lexer refuses included).
+int64_t parse_scan_datatype(const Cell& input, int64_t end, const Cell& rule);
+
 // The units a literal matches at the input's index (0 for an empty text), or -1.
 int64_t parse_match_literal(const Cell& input, int64_t end, const Cell& value, int32_t op);
 

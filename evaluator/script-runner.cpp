@@ -60,12 +60,12 @@ std::optional<std::string> read_file(const char* path) {
   }
 }
 
-// Prints access cannot-open for the path: a file! value (a string! until file! is registered).
+// Prints access cannot-open for the path, a file! value.
 void print_cannot_open(const char* path) {
   std::string name = utf8_sanitized({reinterpret_cast<const uint8_t*>(path), std::strlen(path)});
   GcRoot<Cell> file;
   string_load({reinterpret_cast<const uint8_t*>(name.data()), name.size()}, *file, TextEncoding::utf8);
-  if (datatype_registered(Type::file)) set_value_type_byte(*file, Type::file);
+  set_value_type_byte(*file, Type::file);
   GcRoot<Cell> error(services().error_build(error_id("access", "cannot-open"), std::array{*file}));
   console_print_error(*error, false);
 }

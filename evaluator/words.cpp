@@ -85,10 +85,11 @@ void word_index() {
     integer_make_at(word, static_cast<int32_t>(word.w3) + 1);
 }
 
-// A value read from text must be a word of kind 15 to 18; it is bound into the global context.
-Cell read_word(const Cell& text, Type target) {
+// The word a text spells (a word of kind 15 to 18), bound into the global context and retyped
+// to the target; none! when the text spells anything else.
+Cell word_from_text(const Cell& text, Type target) {
   Cell value = text_scanner(text, target);
-  if (!plain_word_kind(cell_type(value))) raise_error(error_id("script", "invalid-chars"));
+  if (!plain_word_kind(cell_type(value))) return make_cell(Type::none);
   bind_word(global_context(), value);
   set_value_type_byte(value, target);
   return value;
@@ -107,15 +108,19 @@ Cell* word_make(Cell& type, Cell& spec, Type target) {
       return &type;
     case Type::string:
     case Type::char_:
-      type = read_word(spec, target);
+      type = word_from_text(spec, target);
+      if (cell_type(type) == Type::none) raise_error(error_id("script", "invalid-chars"));
       return &type;
     case Type::refinement:
     case Type::issue: {
+      // The spelling is read again: one that spells no word ("12", "[") cannot be converted.
       Cell text;
       string_make_at(text, 8);
       stack_push_value(text);
       string_write_text(text.w2, 0, symbol_text(spec.w2), TextMode::append);
-      type = read_word(text, target);
+      Cell word = word_from_text(text, target);
+      if (cell_type(word) == Type::none) raise_bad_to_arg(target, spec);
+      type = word;
       return &type;
     }
     default:

@@ -3,22 +3,35 @@
 
 #include <cstring>
 
+#include "datatypes/scalars/bitset.h"
 #include "datatypes/scalars/char.h"
 #include "datatypes/scalars/datatype.h"
+#include "datatypes/scalars/date.h"
 #include "datatypes/scalars/float.h"
 #include "datatypes/scalars/handle.h"
 #include "datatypes/scalars/integer.h"
 #include "datatypes/scalars/logic.h"
 #include "datatypes/scalars/none.h"
+#include "datatypes/scalars/pair.h"
 #include "datatypes/scalars/percent.h"
+#include "datatypes/scalars/point2d.h"
+#include "datatypes/scalars/point3d.h"
 #include "datatypes/scalars/time.h"
+#include "datatypes/scalars/triple.h"
+#include "datatypes/scalars/tuple.h"
 #include "datatypes/scalars/typeset.h"
 #include "datatypes/scalars/unset.h"
 #include "datatypes/series/binary.h"
 #include "datatypes/series/block.h"
+#include "datatypes/series/email.h"
+#include "datatypes/series/hash.h"
+#include "datatypes/series/map.h"
 #include "datatypes/series/paren.h"
 #include "datatypes/series/path.h"
+#include "datatypes/series/ref.h"
 #include "datatypes/series/string.h"
+#include "datatypes/series/tag.h"
+#include "datatypes/series/url.h"
 #include "datatypes/series/series.h"
 #include "evaluator/error.h"
 #include "evaluator/function.h"
@@ -74,30 +87,30 @@ constexpr DatatypeInit kDatatypeInits[] = {
     {"routine!", register_routine_datatype},
     {"paren!", paren_init},
     {"issue!", register_issue_datatype},
-    {"url!", nothing},
-    {"file!", nothing},
+    {"url!", url_init},
+    {"file!", file_init},
     {"object!", register_object_datatype},
-    {"bitset!", nothing},
-    {"triple!", nothing},
+    {"bitset!", register_bitset_datatype},
+    {"triple!", register_triple_datatype},
     {"float!", register_float_datatype},
     {"typeset!", register_typeset_datatype},
     {"error!", register_error_datatype},
     {"vector!", nothing},
-    {"map!", nothing},
-    {"hash!", nothing},
-    {"pair!", nothing},
+    {"map!", map_init},
+    {"hash!", hash_init},
+    {"pair!", register_pair_datatype},
     {"percent!", register_percent_datatype},
-    {"tuple!", nothing},
+    {"tuple!", register_tuple_datatype},
     {"time!", register_time_datatype},
-    {"tag!", nothing},
-    {"email!", nothing},
+    {"tag!", tag_init},
+    {"email!", email_init},
     {"handle!", register_handle_datatype},
-    {"date!", nothing},
+    {"date!", register_date_datatype},
     {"port!", nothing},
     {"money!", nothing},
-    {"ref!", nothing},
-    {"point2D!", nothing},
-    {"point3D!", nothing},
+    {"ref!", ref_init},
+    {"point2D!", register_point2D_datatype},
+    {"point3D!", register_point3D_datatype},
     {"image store", nothing},
     {"image!", nothing},
 };

@@ -39,6 +39,11 @@ class ActionRow {
     slots_[slot_index(A)] = kInheritSlot;
     return *this;
   }
+  template <Act A>
+  ActionRow& unsupported() {
+    slots_[slot_index(A)] = kUnsupportedSlot;
+    return *this;
+  }
   // Every slot inherits; set<>() then overrides the type's own.
   ActionRow& inherit_all();
 

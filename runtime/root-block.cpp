@@ -9,10 +9,16 @@ namespace qel {
 namespace {
 
 NodeId root = 0;
+uint32_t generation = 0;
 
 }  // namespace
 
-void root_block_init() { root = new_cell_series(kRootBlockCells); }
+void root_block_init() {
+  root = new_cell_series(kRootBlockCells);
+  ++generation;
+}
+
+uint32_t root_block_generation() { return generation; }
 
 NodeId root_block() { return root; }
 

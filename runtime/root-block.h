@@ -15,6 +15,8 @@ void root_block_init();
 
 // The root block's node (0 before root_block_init).
 NodeId root_block();
+// Counts the root blocks made: what a cache of root slots is checked against.
+uint32_t root_block_generation();
 
 // Appends a value as a root slot (kept alive for the whole run); answers its 0-based position.
 uint32_t root_slot_append(const Cell& value);

@@ -52,6 +52,8 @@
   X(sym_trace, "trace") X(sym_no_trace, "no-trace") X(sym_id, "id") X(sym_try, "try")                \
   X(sym_note, "note") X(sym_syntax, "syntax") X(sym_script, "script") X(sym_math, "math")            \
   X(sym_access, "access") X(sym_internal, "internal") X(sym_invalid_error, "invalid-error")          \
+  /* coordinate fields and the range word of bitset specs */                                        \
+  X(sym_x, "x") X(sym_y, "y") X(sym_z, "z") X(sym_range, "-")                                        \
   /* the rest */                                                                                     \
   X(sym_local, "local") X(sym_applied, "<applied>")
 

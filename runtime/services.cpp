@@ -12,6 +12,7 @@
 #include "loader/lexer/lexer-state.h"
 #include "runtime/contexts.h"
 #include "runtime/error-raise.h"
+#include "runtime/locale-defaults.h"
 
 namespace qel {
 
@@ -36,6 +37,13 @@ void stand_in_field_change(const Cell&, const Cell&, const Cell&, const Cell&) {
 void stand_in_on_change(const OwnerChange&) {}
 Cell stand_in_object_reflect(const Cell&, const Cell&) { raise_error(error_id("internal", "not-done")); }
 void nothing() {}
+[[noreturn]] void not_done() { raise_error(error_id("internal", "not-done")); }
+Cell stand_in_file_read(const Cell&, const ReadRefinements&) { not_done(); }
+void stand_in_file_write(const Cell&, const Cell&, const WriteRefinements&) { not_done(); }
+Cell stand_in_value_service(const Cell&) { not_done(); }
+bool stand_in_os_delete(const Cell&) { not_done(); }
+bool stand_in_os_rename(const Cell&, const Cell&) { not_done(); }
+Cell stand_in_http_request(const HttpRequest&) { not_done(); }
 void stand_in_decode_boot(const uint8_t*) {}
 std::optional<std::string> stand_in_script_title() { return std::nullopt; }
 void stand_in_message_box(const char*, const char*) {}
@@ -59,12 +67,23 @@ constexpr Services kStandIns = {
     .init_parse = init_parse,  // the parse engine's own
     .init_checksum_methods = nothing,
     .init_compression_methods = nothing,
+    .file_read_dispatch = stand_in_file_read,
+    .file_write_dispatch = stand_in_file_write,
+    .os_query_file = stand_in_value_service,
+    .os_delete = stand_in_os_delete,
+    .os_rename = stand_in_os_rename,
+    .http_request = stand_in_http_request,
+    .parse_url = stand_in_value_service,
+    .port_make = stand_in_value_service,
     .init_call = nothing,
     .init_lexer_tables = init_lexer_tables,  // the lexer's own
     .init_lexer = init_lexer,
     .qelbin_decode_boot = stand_in_decode_boot,
     .lexer_mark = lexer_mark,
     .script_title = stand_in_script_title,
+    .locale_months = locale_default_months,
+    .locale_currencies = locale_default_currencies,
+    .money_digits = options_default_money_digits,
     .build_library = nothing,
     .show_message_box = stand_in_message_box,
     .gui_init = nothing,

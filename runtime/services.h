@@ -26,6 +26,39 @@ struct OwnerChange {
   int32_t part;    // how many units it concerns
 };
 
+// The refinements of read and write as the file and URL actions pass them on (null: absent;
+// valid during the call).
+struct ReadRefinements {
+  Cell* part;
+  Cell* seek;
+  bool binary;
+  bool lines;
+  bool info;
+  Cell* as;
+};
+struct WriteRefinements {
+  bool binary;
+  bool lines;
+  bool info;
+  bool append;
+  Cell* part;
+  Cell* seek;
+  Cell* allow;
+  Cell* as;
+};
+
+// An HTTP request of url! read or write: the refinements these pass on (the others they refuse).
+struct HttpRequest {
+  Cell url;
+  bool write;  // else a read
+  Cell data;   // what write sends; none for a read
+  bool binary;
+  bool lines;
+  bool info;
+  bool append;
+  Cell* part;  // write /part
+};
+
 struct Services {
   // evaluator
   Cell (*error_build)(ErrorId id, std::span<const Cell> args);  // a new error value, raises nothing
@@ -52,6 +85,15 @@ struct Services {
   void (*init_checksum_methods)();
   // loader, codecs and OS services
   void (*init_compression_methods)();
+  // file and network layer: each stand-in raises internal not-done
+  Cell (*file_read_dispatch)(const Cell& file, const ReadRefinements& refinements);   // read's result
+  void (*file_write_dispatch)(const Cell& file, const Cell& data, const WriteRefinements& refinements);
+  Cell (*os_query_file)(const Cell& file);                      // query's result
+  bool (*os_delete)(const Cell& file);                          // deleted
+  bool (*os_rename)(const Cell& file, const Cell& new_name);    // renamed
+  Cell (*http_request)(const HttpRequest& request);            // the answer, or none on failure
+  Cell (*parse_url)(const Cell& url);                           // the url's components
+  Cell (*port_make)(const Cell& spec);                          // a port! of the spec's scheme, or none
   void (*init_call)();
   void (*init_lexer_tables)();
   void (*init_lexer)();
@@ -59,6 +101,9 @@ struct Services {
   void (*lexer_mark)();
   // boot library
   std::optional<std::string> (*script_title)();  // system/script/title when it is a string!
+  Cell (*locale_months)();      // system/locale/months, as it stands
+  Cell (*locale_currencies)();  // system/locale/currencies/list, as it stands
+  Cell (*money_digits)();       // system/options/money-digits, as it stands
   void (*build_library)();                       // library, system object, GUI engine, console
   // GUI back end and console
   void (*show_message_box)(const char* caption, const char* text);

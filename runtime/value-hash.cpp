@@ -31,11 +31,14 @@ uint32_t series_bytes(const Cell& value) {
   return hash_bytes(buffer->head_address() + index, length - index);
 }
 
-// tuple!: its bytes, their count in header bits 19-22, from payload word 1 on.
+// tuple!: its bytes from payload word 1 on, up to the last non-zero one within its length
+// (header bits 19-22): 1.2.3 and 1.2.3.0 compare equal, so they must hash alike.
 uint32_t tuple_bytes(const Cell& value) {
   uint32_t length = (value.header >> 19) & 0xF;
   const auto* bytes = reinterpret_cast<const uint8_t*>(&value.w1);
-  return hash_bytes(bytes, length <= 12 ? length : 12);
+  if (length > 12) length = 12;
+  while (length > 0 && bytes[length - 1] == 0) --length;
+  return hash_bytes(bytes, length);
 }
 
 uint32_t money_bytes(const Cell& value) {
@@ -43,8 +46,16 @@ uint32_t money_bytes(const Cell& value) {
   return hash_bytes(&normal, sizeof normal);
 }
 
+// date!: the calendar date (the packed word shifted past the zone, time flag cleared) and the
+// time double, as its equality reads them: a date without a time and the same date at 0:00 are
+// equal, in any zone with the same stored time.
+uint32_t date_bytes(const Cell& value) {
+  const uint32_t words[] = {(value.w1 & ~(uint32_t{1} << 16)) >> 7, value.w2, value.w3};
+  return hash_bytes(words, sizeof words);
+}
+
 enum class Rule : uint8_t { zero, unset, none, word1, word2, word3, canonical, symbol, bytes12, bytes23, bytes123,
-                            tuple, binary, text, money };
+                            tuple, binary, text, money, date };
 
 constexpr TypeRow<Rule> kRuleRows[] = {
     {Type::unset, Rule::unset},        {Type::none, Rule::none},
@@ -62,7 +73,7 @@ constexpr TypeRow<Rule> kRuleRows[] = {
     {Type::float_, Rule::bytes23},     {Type::pair, Rule::bytes23},     {Type::percent, Rule::bytes23},
     {Type::time, Rule::bytes23},
     {Type::op, Rule::bytes123},        {Type::function, Rule::bytes123}, {Type::triple, Rule::bytes123},
-    {Type::typeset, Rule::bytes123},   {Type::date, Rule::bytes123},    {Type::point3d, Rule::bytes123},
+    {Type::typeset, Rule::bytes123},   {Type::date, Rule::date},    {Type::point3d, Rule::bytes123},
     {Type::tuple, Rule::tuple},        {Type::binary, Rule::binary},
     {Type::string, Rule::text},        {Type::file, Rule::text},        {Type::url, Rule::text},
     {Type::tag, Rule::text},           {Type::email, Rule::text},       {Type::ref, Rule::text},
@@ -102,6 +113,7 @@ uint32_t value_hash(const Cell& value, bool case_sensitive) {
     case Rule::binary: return series_bytes(value);
     case Rule::text: return hash_string_value(value, case_sensitive);
     case Rule::money: return money_bytes(value);
+    case Rule::date: return date_bytes(value);
   }
   return 0;
 }

@@ -8,6 +8,9 @@
 #include <cmath>
 
 #include "datatypes/scalars/compare-codes.h"
+#include "datatypes/scalars/coordinates.h"
+#include "datatypes/scalars/date.h"
+#include "datatypes/scalars/tuple.h"
 #include "datatypes/scalars/float.h"
 #include "datatypes/scalars/math-ops.h"
 #include "datatypes/scalars/output-text.h"
@@ -111,7 +114,10 @@ constexpr auto kIntegerOperandRoutes = [] {
   routes[type_index(Type::char_)] = by_integer;
   routes[type_index(Type::float_)] = float_arithmetic;
   routes[type_index(Type::percent)] = float_arithmetic;
+  for (Type type : {Type::pair, Type::point2d, Type::point3d}) routes[type_index(type)] = coordinate_math_from_number;
+  routes[type_index(Type::tuple)] = tuple_math_op;
   routes[type_index(Type::time)] = float_arithmetic;
+  routes[type_index(Type::date)] = date_math_swapped;
   return routes;
 }();
 
@@ -209,6 +215,8 @@ Cell* integer_to(Cell& type, Cell& spec, Type) {
     case Type::percent:
       if (float_out_of_int_range(spec)) raise_type_limit(Type::integer);
       return integer_make_at(type, static_cast<int32_t>(float_value(spec)));
+    case Type::date:
+      return integer_make_at(type, date_to_epoch_seconds(spec));
     case Type::time: {  // whole seconds, halves away from zero
       double seconds = std::round(float_value(spec));
       if (double_out_of_int_range(seconds)) raise_type_limit(Type::integer);

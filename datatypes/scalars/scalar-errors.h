@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "runtime/cell.h"
+#include "runtime/contexts.h"
 #include "runtime/datatype-registry.h"
 #include "runtime/error-raise.h"
 #include "runtime/exits.h"
@@ -22,6 +23,16 @@ namespace qel {
 // script bad-to-arg: the target datatype and the value that does not convert.
 [[noreturn]] inline void raise_bad_to_arg(Type target, const Cell& value) {
   raise_error(error_id("script", "bad-to-arg"), datatype_cell(target), value);
+}
+
+// script not-related: the action (a word of its name) and the datatype it cannot take.
+[[noreturn]] inline void raise_not_related(const char* action, Type type) {
+  raise_error(error_id("script", "not-related"), word_from_c_string(action), datatype_cell(type));
+}
+// The same naming the running action.
+[[noreturn]] inline void raise_not_related_to_caller(Type type) {
+  Cell caller = stack_caller_name();
+  raise_error(error_id("script", "not-related"), caller, datatype_cell(type));
 }
 
 // script type-limit naming the datatype whose range a value leaves.

@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "datatypes/scalars/date.h"
 #include "datatypes/scalars/float-text.h"
 #include "datatypes/scalars/float.h"
 #include "datatypes/scalars/integer.h"
@@ -195,7 +196,7 @@ Cell* time_make_to(Cell& type, Cell& spec, Type) {
       return time_make_at(type, seconds_from_block(spec));
     default:
       if (is_text_type(cell_type(spec))) {
-        const Cell value = scan_single_value(spec);
+        const Cell value = scan_single_value_as(spec, Type::time);
         if (cell_type(value) == Type::time) return time_make_at(type, time_value(value));
       }
       raise_bad_to_arg(Type::time, spec);
@@ -230,13 +231,14 @@ Cell* time_pick(Cell& value, int32_t, Cell& index) {
   raise_error(error_id("script", "not-related"), caller, datatype_cell(Type::time));
 }
 
-// add, subtract, multiply and divide: the float arithmetic, which types the result; a time!
-// cannot multiply a time!, nor have a date! subtracted from it.
+// add, subtract, multiply and divide: the float arithmetic, which types the result; a date!
+// adds the time to itself; a time! cannot multiply a time!, nor have a date! subtracted from it.
 template <int32_t Op>
 void time_arithmetic() {
   Cell* base = value_stack.base;
   Type other = cell_type(base[1]);
   if ((Op == kOpMultiply && other == Type::time) || (Op == kOpSubtract && other == Type::date)) raise_not_related();
+  if (other == Type::date) return date_math_swapped(base[0], base[1], Op);
   float_arithmetic(base[0], base[1], Op);
 }
 

@@ -12,6 +12,7 @@
 #include "datatypes/scalars/none.h"
 #include "datatypes/scalars/output-text.h"
 #include "datatypes/scalars/typeset.h"
+#include "datatypes/series/hash.h"
 #include "datatypes/series/series.h"
 #include "datatypes/series/string-unit.h"
 #include "runtime/action-entries.h"
@@ -118,8 +119,10 @@ Cell* block_cell_at(const Cell& block, int64_t n) { return series_buffer_of(bloc
 void block_clear_at_index(const Cell& block) { block_truncate(block, series_clamped_index(block)); }
 
 void block_truncate(const Cell& block, int64_t n) {
+  const int64_t kept = std::clamp<int64_t>(n, 0, block_total_cells(block));
+  hash_cells_leaving(block, kept, block_total_cells(block) - kept);
   SeriesBuffer* buffer = series_buffer_of(block);
-  buffer->tail = buffer->head + static_cast<uint32_t>(std::clamp<int64_t>(n, 0, block_total_cells(block)) * kCellBytes);
+  buffer->tail = buffer->head + static_cast<uint32_t>(kept * kCellBytes);
 }
 
 void block_drop_last(Cell& block) {
@@ -135,15 +138,18 @@ Cell* block_append_copy(const Cell& block, const Cell& value) {
   Cell copy = value;  // the value may lie in this block, which may grow
   Cell* slot = block_append_fresh_slot(block);
   *slot = copy;
-  return slot;
+  hash_cells_written(block, block_total_cells(block) - 1, 1);
+  return slot;  // indexing allocates for the table only: the block stays where it is
 }
 
 void block_append_cells(const Cell& target, const Cell& source) {
   int64_t from = series_clamped_index(source);
   int64_t count = block_total_cells(source) - from;
   if (count == 0) return;
+  const int64_t at_cell = block_total_cells(target);
   uint8_t* at = series_reserve_tail_bytes(target.w2, count * kCellBytes);
   std::memcpy(at, block_cell_at(source, from), static_cast<size_t>(count * kCellBytes));
+  hash_cells_written(target, at_cell, count);
 }
 
 void block_insert_value(Cell& block, const Cell& value, bool advance, bool at_head) {
@@ -151,6 +157,7 @@ void block_insert_value(Cell& block, const Cell& value, bool advance, bool at_he
   int64_t position = at_head ? 0 : series_clamped_index(block);
   series_open_gap(block, position, 1, Growth::doubled);
   *block_cell_at(block, position) = copy;
+  hash_cells_written(block, position, 1);
   if (advance) series_set_index(block, series_index(block) + 1);
 }
 
@@ -244,6 +251,18 @@ void block_copy_by_types(const Cell& block, int64_t step, bool deep, const Cell&
                      : call_action(Act::Copy, std::array{cell});
     stack_drop(1);
     *block_cell_at(block, i) = copy;
+  }
+}
+
+void block_copy_contents(NodeId origin, const Cell& copy, int64_t first, int64_t step, bool deep, const Cell* types) {
+  if (types) {
+    Cell from = copy;
+    series_set_index(from, first);
+    block_copy_by_types(from, step, deep, *types);
+  } else if (deep) {
+    if (cycle_stack_contains(origin)) raise_error(error_id("internal", "no-cycle"));
+    CyclePush on_path(origin);
+    block_copy_nested(copy, DeepCopy::series);
   }
 }
 

@@ -13,6 +13,8 @@
 #include "datatypes/scalars/output-text.h"
 #include "datatypes/scalars/typeset.h"
 #include "datatypes/series/block-core.h"
+#include "datatypes/series/hash.h"
+#include "datatypes/series/map.h"
 #include "datatypes/series/series.h"
 #include "datatypes/series/sort-request.h"
 #include "datatypes/series/string-unit.h"
@@ -23,6 +25,7 @@
 #include "runtime/datatype-registry.h"
 #include "runtime/error-raise.h"
 #include "runtime/gc-root.h"
+#include "runtime/hash-index.h"
 #include "runtime/language-thread.h"
 #include "runtime/contexts.h"
 #include "runtime/runtime-symbols.h"
@@ -39,9 +42,16 @@ constexpr int64_t kCellBytes = sizeof(Cell);
 
 // --- make and to ----------------------------------------------------------------------------------
 
-// The conversions that the map! and vector! datatypes bring with them: until they do, asking
-// for one is internal not-done rather than a wrong block.
-bool conversion_of_another_type(Type type) { return type == Type::map || type == Type::vector; }
+// The conversion that the vector! datatype brings with it: until it does, asking for one is
+// internal not-done rather than a wrong block.
+bool conversion_of_another_type(Type type) { return type == Type::vector; }
+
+// A map's body (its live pairs) as a new block of the type.
+Cell* block_of_map(const Cell& map, Type type_id) {
+  Cell* made = map_body_push(map);
+  set_value_type_byte(*made, type_id);
+  return made;
+}
 
 // A string!'s text from its index loaded by the lexer into a new block of the type; a syntax
 // error in it is raised.
@@ -75,6 +85,7 @@ Cell* make_block_family(const Cell& spec, Type type_id, bool percent_size) {
 
 Cell* block_make(Cell&, Cell& spec, Type type_id) {
   if (cell_type(spec) == Type::object) return block_of_object(spec, type_id);
+  if (cell_type(spec) == Type::map) return block_of_map(spec, type_id);
   return make_block_family(spec, type_id, false);
 }
 
@@ -139,6 +150,7 @@ class Matcher {
     if (kind_ == Kind::value) compare_ = lookup_action_for_value<Act::Compare>(value);
   }
   int64_t length() const { return length_; }
+  bool by_value() const { return kind_ == Kind::value; }
 
   // Whether the cells from position p match; `cells` is the block's head (no safe point passes
   // during a search).
@@ -169,6 +181,26 @@ class Matcher {
 int64_t last_record_start(int64_t index, int64_t top, int64_t step) {
   int64_t records = top >= index ? (top - index) / step : -((index - top + step - 1) / step);
   return index + records * step;
+}
+
+// The hash! branch of the search: the table answers among the cells equal to the value, on the
+// positions a walk from `from` would try. Backward it answers the nearest cell before its start
+// on the walk's own step, so the start lies one step past the walk's first position.
+Match find_in_table(NodeId table, const Cell& value, const FindOptions& options, int64_t from, int64_t step,
+                    int64_t last_cell) {
+  const int32_t op = options.case_ ? kCompareStrictEqual : options.same ? kCompareSame : kCompareFind;
+  const bool backward = options.last || options.reverse;
+  const int64_t start = backward ? from + step : from;
+  const int64_t found = hashtable_find_cell(table, value, static_cast<uint32_t>(start), static_cast<uint32_t>(step), op,
+                                            false, backward);
+  if (found < 0 || found > last_cell) return {};
+  return {found, 1};
+}
+
+// Whether a search goes through a hash!'s table: one value compared by value (an object! only
+// under /same, its equality being structural) and no /match.
+bool table_search(const Cell& value, const Matcher& matcher, const FindOptions& options) {
+  return matcher.by_value() && !options.match && (options.same || cell_type(value) != Type::object);
 }
 
 // The search of find and select: forward from the index up to the /part limit, backward from
@@ -203,6 +235,8 @@ Match find_in_block(const Cell& series, const Cell& value, const FindOptions& op
   int64_t from = options.last      ? last_record_start(index, last_cell - length + 1, step)
                  : options.reverse ? last_record_start(index, index - length, step)
                                    : index;
+  if (NodeId table = hash_table_of(series); table && table_search(value, matcher, options))
+    return find_in_table(table, value, options, from, step, last_cell);
   int64_t to = backward ? 0 : last_cell - length + 1;  // the last start tried, inclusive
   const Cell* cells = block_cell_at(series, 0);
   for (int64_t p = from; backward ? p >= to : p <= to; p += backward ? -step : step) {
@@ -283,6 +317,13 @@ Cell* block_eval_path(Cell& value, Cell& element, Cell* new_value, const PathSte
   return new_value;
 }
 
+// Stores a value over the cell at a position, keeping a hash!'s index in step.
+void overwrite_cell(const Cell& series, int64_t position, const Cell& value) {
+  const Cell copy = value;  // the value may be the cell written over
+  *block_cell_at(series, position) = copy;
+  hash_cells_written(series, position, 1);
+}
+
 // put: the value after the key, or the key and the value appended when the key is absent.
 Cell* block_put(Cell& series, Cell& key, Cell& value, bool case_) {
   Match found = find_key(series, key, case_);
@@ -297,7 +338,7 @@ Cell* block_put(Cell& series, Cell& key, Cell& value, bool case_) {
   if (found.position >= 0) {
     int64_t after = found.position + 1;
     if (after == block_total_cells(series)) block_append_copy(series, value);
-    else if (!compare_values(*block_cell_at(series, after), value, kCompareFind)) *block_cell_at(series, after) = value;
+    else if (!compare_values(*block_cell_at(series, after), value, kCompareFind)) overwrite_cell(series, after, value);
   }
   series_notify_after(series, SeriesChange::put, value, found.position + 1, 1);
   return &value;
@@ -355,9 +396,11 @@ int64_t inserted_cells(int64_t contributed, int64_t dup) {
 void splice(const Cell& series, int64_t position, int64_t replaced, const Contribution& contribution, int64_t dup,
             Growth growth) {
   int64_t inserted = contribution.count() * dup;
+  hash_cells_leaving(series, position, replaced);
   if (inserted > replaced) series_open_gap(series, position + replaced, inserted - replaced, growth);
   else if (inserted < replaced) series_cut_units(series, position + inserted, replaced - inserted);
   contribution.write(series, position, dup);
+  hash_cells_written(series, position, inserted);
 }
 
 // append and insert: at the tail (append, which answers the series at its head) or at the
@@ -474,7 +517,11 @@ void block_swap(Cell& a, Cell& b) {
   bool told_a = series_notify_before(a, SeriesChange::swap, b, series_index(a), 1);
   bool told_b = series_notify_before(b, SeriesChange::swap, a, series_index(b), 1);
   if (series_at_tail(a) || series_at_tail(b)) return;  // a handler cut a position away
+  hash_cells_leaving(a, series_index(a), 1);
+  hash_cells_leaving(b, series_index(b), 1);
   std::swap(*block_cell_at(a, series_index(a)), *block_cell_at(b, series_index(b)));
+  hash_cells_written(a, series_index(a), 1);
+  hash_cells_written(b, series_index(b), 1);
   if (told_a) series_notify_after(a, SeriesChange::swap, b, series_index(a), 1);
   if (told_b) series_notify_after(b, SeriesChange::swap, a, series_index(b), 1);
 }
@@ -615,6 +662,7 @@ int32_t block_form(const Cell& value, Cell& buffer, bool part, int32_t limit) {
 Cell* block_to(Cell&, Cell& spec, Type type_id) {
   Type spec_type = cell_type(spec);
   if (spec_type == Type::object) return block_of_object(spec, type_id);
+  if (spec_type == Type::map) return block_of_map(spec, type_id);
   if (conversion_of_another_type(spec_type)) raise_error(error_id("internal", "not-done"));
   if (any_block_type(spec_type)) return block_make_from(spec, type_id);
   if (spec_type == Type::string) return block_from_text(spec, type_id);
@@ -626,14 +674,7 @@ Cell* block_to(Cell&, Cell& spec, Type type_id) {
 
 Cell* block_copy(Cell& value, Cell* part, bool deep, Cell* types, Cell& result) {
   series_copy_into(value, part, result);
-  if ((deep || types) && cell_type(result) == Type::hash) set_value_type_byte(result, Type::block);
-  if (types) {
-    block_copy_by_types(result, 1, deep, *types);
-  } else if (deep) {
-    if (cycle_stack_contains(value.w2)) raise_error(error_id("internal", "no-cycle"));
-    CyclePush on_path(value.w2);
-    block_copy_nested(result, DeepCopy::series);
-  }
+  block_copy_contents(value.w2, result, 0, 1, deep, types);
   return &result;
 }
 
@@ -650,17 +691,18 @@ Cell block_set_operation(int32_t op, const Cell& first, const Cell& second, bool
   if (op == kSetUnique || op == kSetUnion) {
     add_records(result, seen, first, size, any);
     if (op == kSetUnion) add_records(result, seen, second, size, any);
-    return result;
+  } else {
+    RecordIndex in_second(second, size, case_sensitive, series_length_after(second) / size);
+    in_second.add_all();
+    bool keep_found = op == kSetIntersect;
+    add_records(result, seen, first, size, [&](const Cell& key) { return in_second.contains(key) == keep_found; });
+    if (op == kSetDifference) {
+      RecordIndex in_first(first, size, case_sensitive, series_length_after(first) / size);
+      in_first.add_all();
+      add_records(result, seen, second, size, [&](const Cell& key) { return !in_first.contains(key); });
+    }
   }
-  RecordIndex in_second(second, size, case_sensitive, series_length_after(second) / size);
-  in_second.add_all();
-  bool keep_found = op == kSetIntersect;
-  add_records(result, seen, first, size, [&](const Cell& key) { return in_second.contains(key) == keep_found; });
-  if (op == kSetDifference) {
-    RecordIndex in_first(first, size, case_sensitive, series_length_after(first) / size);
-    in_first.add_all();
-    add_records(result, seen, second, size, [&](const Cell& key) { return !in_first.contains(key); });
-  }
+  if (cell_type(result) == Type::hash) hash_index_new(result);
   return result;
 }
 

@@ -9,6 +9,7 @@
 #include "datatypes/scalars/integer.h"
 #include "datatypes/scalars/logic.h"
 #include "datatypes/scalars/none.h"
+#include "datatypes/series/hash.h"
 #include "evaluator/random.h"
 #include "runtime/action-entries.h"
 #include "runtime/action-lookup.h"
@@ -129,6 +130,7 @@ void series_clear(Cell& series) {
   if (length < 1) return;
   series_notify_before(series, SeriesChange::clear, kNoneCell, index, length);
   index = series_clamped_index(series);
+  hash_cells_leaving(series, index, series_total_length(series) - index);
   SeriesBuffer* buffer = series_buffer_of(series);
   buffer->tail = buffer->head + static_cast<uint32_t>(unit_bytes(series, index));
   series_notify_after(series, SeriesChange::clear, kNoneCell, index, 0);
@@ -154,9 +156,11 @@ void series_reverse(Cell& series, Cell* part, Cell* skip) {
   int64_t index = series_clamped_index(series);
   int64_t records = std::min(count, series_total_length(series) - index) / size;
   size_t record_bytes = static_cast<size_t>(unit_bytes(series, size));
+  hash_cells_leaving(series, index, records * size);
   uint8_t* first = series_unit_address(series, index);
   for (int64_t low = 0, high = records - 1; low < high; ++low, --high)
     swap_records(first + low * record_bytes, first + high * record_bytes, record_bytes);
+  hash_cells_written(series, index, records * size);
   if (told) series_notify_after(series, SeriesChange::reverse, kNoneCell, index, records * size);
 }
 
@@ -226,6 +230,8 @@ bool is_owned_field(const Cell& field) {
   return cell_type(field) == Type::word && symbol_canonical(field.w2) == symbol_canonical(sym_owned);
 }
 
+}  // namespace
+
 // reflect: only `owned`: a block of the owner object and its field word, or none.
 void series_reflect(Cell& value, Cell& field) {
   if (!is_owned_field(field)) raise_error(error_id("internal", "not-done"));
@@ -257,6 +263,8 @@ Cell* series_modify(Cell& target, Cell& field, Cell& value, bool) {
   return &value;
 }
 
+namespace {
+
 // --- Copy, take and move -------------------------------------------------------------------------
 
 // copy: the series copy into the result cell the entry pushed.
@@ -285,8 +293,14 @@ void move_within(const Cell& origin, const Cell& target, int64_t count) {
   if (count >= 1 && span_ok(from, to)) {
     uint8_t* head = series_unit_address(origin, 0);
     auto at = [&](int64_t unit) { return head + unit_bytes(origin, unit); };
-    if (to > from) std::rotate(at(from), at(from + count), at(to == total ? total : to + 1));
-    else std::rotate(at(to), at(from), at(from + count));
+    if (to > from) {
+      const int64_t end = to == total ? total : to + 1;
+      std::rotate(at(from), at(from + count), at(end));
+      hash_cells_moved(origin, from, end - count, count);
+    } else {
+      std::rotate(at(to), at(from), at(from + count));
+      hash_cells_moved(origin, from, to, count);
+    }
   }
   series_notify_after(target, SeriesChange::move, kNoneCell, to, count);
 }
@@ -309,6 +323,7 @@ void move_between(const Cell& origin, const Cell& target, int64_t count) {
       series_open_gap(target, to, count, Growth::doubled);
       std::memcpy(series_unit_address(target, to), series_unit_address(origin, from),
                   static_cast<size_t>(unit_bytes(origin, count)));
+      hash_cells_written(target, to, count);
     } else {
       convert->insert_converted(target, to, origin, count);
     }
@@ -384,6 +399,7 @@ void series_open_gap(const Cell& series, int64_t position, int64_t units, Growth
   uint8_t* at = series_unit_address(series, position);
   std::memmove(at + bytes, at, static_cast<size_t>(buffer->tail_address() - at));
   buffer->tail += static_cast<uint32_t>(bytes);
+  hash_gap_opened(series, position, units, (used >> series_shift(buffer)));
 }
 
 void series_cut_units(const Cell& series, int64_t start, int64_t count) {
@@ -391,7 +407,9 @@ void series_cut_units(const Cell& series, int64_t start, int64_t count) {
   uint8_t* at = series_unit_address(series, start);
   int64_t bytes = unit_bytes(series, count);
   std::memmove(at, at + bytes, static_cast<size_t>(buffer->tail_address() - (at + bytes)));
+  const int64_t total_before = series_total_length(series);
   buffer->tail -= static_cast<uint32_t>(bytes);
+  hash_units_cut(series, start, count, total_before);
 }
 
 void series_clamp_index(Cell& series) { series_set_index(series, series_clamped_index(series)); }

@@ -93,9 +93,20 @@ int32_t string_compare_core(const Cell& value1, const Cell& value2, int32_t op, 
   return compare_text(a, b, op, match);
 }
 
+bool string_tag_shaped(const Cell& value, const Cell& tag) {
+  int64_t length = string_length(tag);
+  if (static_cast<int64_t>(string_length(value)) < length + 2) return false;
+  return string_char_at(value, 0) == '<' && string_char_at(value, length + 1) == '>';
+}
+
 bool string_match_at(const Cell& value, const Cell& pattern, int32_t op) {
   Type type = cell_type(pattern);
-  if (is_text_type(type) && type != Type::tag) return string_compare_core(value, pattern, op, true) == 0;
+  if (type == Type::tag) {
+    if (!string_tag_shaped(value, pattern)) return false;
+    Cell inside = make_cell(cell_type(value), string_index(value) + 1, value.w2);
+    return string_compare_core(inside, pattern, op, true) == 0;
+  }
+  if (is_text_type(type)) return string_compare_core(value, pattern, op, true) == 0;
   if (type != Type::char_ || string_at_tail(value)) return false;
   uint32_t here = string_char_at(value, 0);
   uint32_t wanted = pattern.w2;

@@ -31,9 +31,13 @@ int32_t string_compare_core(const Cell& value1, const Cell& value2, int32_t op, 
 // The text of a text value from its index, or of a word-like value's name.
 UnitText text_of_value(const Cell& value);
 
-// Whether the text at the value's index starts with the pattern: a text value other than tag! in
-// match mode under the code (2 keeps case), a char! against the code point at the index. Other
-// patterns never match.
+// string-tag-shaped: whether the text at the value's index is "<", as many code points as the
+// tag holds, then ">".
+bool string_tag_shaped(const Cell& value, const Cell& tag);
+
+// Whether the text at the value's index starts with the pattern: a text value in match mode under
+// the code (2 keeps case; a tag! within its "<" and ">"), a char! against the code point at the
+// index. Other patterns never match.
 bool string_match_at(const Cell& value, const Cell& pattern, int32_t op);
 
 }  // namespace qel

@@ -36,6 +36,9 @@ class Contribution {
       uint32_t c = value.w2;
       unit_ = c < 0x80 ? 1 : c < 0x10000 ? 2 : 4;  // as appending a code point widens
       code_point_write(single_, unit_, c);
+    } else if (type == Type::tag) {
+      formed_.emplace(string_value(new_text_series(16, 1)));
+      add_tag(value, forming != Forming::change && part >= 0 ? part : -1);
     } else if (is_text_type(type)) {
       text_value_ = value;
       limit_ = forming != Forming::change && part >= 0 ? part : -1;
@@ -53,6 +56,18 @@ class Contribution {
   }
 
  private:
+  // A tag's text within "<" and ">". A /part budget takes "<" first, then the text, then ">" while
+  // it lasts: insert/part of <img> 3 adds "<im".
+  void add_tag(const Cell& tag, int64_t budget) {
+    NodeId scratch = (*formed_)->w2;
+    if (budget != 0) series_append_ascii(scratch, "<");
+    if (budget > 0) --budget;
+    UnitText text = string_text_part(tag, budget);
+    string_write_text(scratch, 0, text, TextMode::append);
+    if (budget >= 0) budget -= static_cast<int64_t>(text.length);
+    if (budget != 0) series_append_ascii(scratch, ">");
+  }
+
   // Forms the value into the scratch text as the action counts its /part.
   void form(const Cell& value, int32_t part, bool only, Forming forming) {
     NodeId scratch = (*formed_)->w2;

@@ -120,6 +120,19 @@ void string_init() {
   for (Type type : kTextTypes) series_set_element_hooks(type, &kTextHooks);
 }
 
+ActionRow lesser_text_type_row() {
+  ActionRow row;
+  row.inherit_all()
+      .unsupported<Act::Random>()
+      .unsupported<Act::And>()
+      .unsupported<Act::Complement>()
+      .unsupported<Act::Or>()
+      .unsupported<Act::Xor>()
+      .unsupported<Act::Sort>()
+      .unsupported<Act::Trim>();
+  return row;
+}
+
 uint32_t char_from_text(const Cell& text) {
   if (string_at_tail(text)) raise_bad_to_arg(Type::char_, text);
   return string_char_at(text, 0);

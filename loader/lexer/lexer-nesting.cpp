@@ -9,6 +9,7 @@
 #include "loader/lexer/lexer-scan.h"
 #include "loader/lexer/lexer-tables.h"
 #include "loader/lexer/lexer-trace.h"
+#include "loader/lexer/token-loaders.h"
 #include "runtime/error-raise.h"
 #include "runtime/series.h"
 
@@ -28,11 +29,12 @@ LexStatus build_block(LexerState&, uint64_t first, uint64_t count, Type type, Ce
   return LexStatus::ok;
 }
 
-// The builder of each construct type; map! and the points install theirs.
+// The builder of each construct type; map! installs its own.
 std::array<ConstructBuilder, kTypeTableRows> builders = [] {
   std::array<ConstructBuilder, kTypeTableRows> table{};
   for (Type type : {Type::block, Type::paren, Type::path, Type::lit_path, Type::set_path, Type::get_path})
     table[type_index(type)] = build_block;
+  table[type_index(Type::point2d)] = table[type_index(Type::point3d)] = build_point;
   return table;
 }();
 
@@ -227,6 +229,8 @@ LexStatus lexer_end_check(LexerState& state, bool prescan) {
     if (state.token_type != id_of(Type::error)) state.token_type = id_of(construct);
     return LexStatus::ok;
   }
+  // A path is open at the end only when the input ends just after one of its slashes.
+  if (is_path(construct)) return lexer_syntax_error(state, nullptr, state.input_end, id_of(Type::path));
   state.closing_type = id_of(construct);
   return lexer_syntax_error(state, nullptr, state.input_end, kErrorUnclosed);
 }
@@ -250,6 +254,9 @@ LexStatus scan_error_token(LexerState& state, const uint8_t* start, const uint8_
     at = end;
   } else if (state.start_state == kStartBraced) {
     at = state.brace_start;
+  } else if (state.start_state == kStartPathElement && *start == ':' && end - start == 1) {
+    type = id_of(Type::path);  // a slash followed by a colon that starts no get-word
+    at = nullptr;
   } else if (type == id_of(Type::block) || type == id_of(Type::paren) || is_path(static_cast<Type>(type))) {
     at = nullptr;
   }

@@ -53,7 +53,7 @@ inline constexpr uint8_t kCommentState = next_of(0, ';');
 // What a byte may do in the recogniser's loops (bits of kByteRoles).
 enum : uint16_t {
   kSkipped = 1,        // passed before a token: blank, newline, control byte
-  kWordBody = 2,       // keeps a word a word, ASCII and without a colon
+  kWordBody = 2,       // keeps a word a word, ASCII and without a colon or an apostrophe
   kWordEnd = 4,        // ends a word, not consumed
   kDigit = 8,          // a digit of an integer or a fraction, from the start, a sign or a point
   kIntegerEnd = 16,    // ends an integer, not consumed
@@ -71,7 +71,8 @@ inline constexpr std::array<uint16_t, 256> kByteRoles = [] {
     bool ascii = b < 0x80;
     uint16_t role = 0;
     if (next_of(0, b) == 0) role |= kSkipped;
-    if (ascii && next_of(kWordState, b) == kWordState && !(flags_of(b) & kFlagColon)) role |= kWordBody;
+    if (ascii && next_of(kWordState, b) == kWordState && !(flags_of(b) & (kFlagColon | kFlagApostrophe)))
+      role |= kWordBody;
     if (next_of(kWordState, b) == final_of(kTokenWord)) role |= kWordEnd;
     if (ascii && flags_of(b) == 0 && next_of(0, b) == kIntegerState && next_of(kSignState, b) == kIntegerState &&
         next_of(kIntegerState, b) == kIntegerState && next_of(kPointState, b) == kFractionState &&

@@ -5,7 +5,9 @@
 
 #include "datatypes/scalars/float.h"
 #include "datatypes/scalars/integer.h"
+#include "datatypes/scalars/coordinates.h"
 #include "datatypes/scalars/percent.h"
+#include "datatypes/scalars/tuple.h"
 #include "loader/float-check.h"
 #include "loader/lexer/lexer-errors.h"
 #include "loader/lexer/token-loaders.h"
@@ -66,6 +68,47 @@ IntegerDigits read_integer_digits(const uint8_t* at, const uint8_t* end) {
   return digits;
 }
 
+// An optional sign, then exactly 1.# and NaN or INF in any letter case: a quiet NaN or an
+// infinity (negative after a minus).
+std::optional<double> special_float_value(const uint8_t* start, const uint8_t* end) {
+  const uint8_t* at = start;
+  bool negative = at < end && *at == '-';
+  if (at < end && (negative || *at == '+')) ++at;
+  auto is = [&](std::string_view word) {
+    if (static_cast<size_t>(end - at) != 3 + word.size() || std::memcmp(at, "1.#", 3) != 0) return false;
+    for (size_t i = 0; i < word.size(); ++i)
+      if ((at[3 + i] | 0x20) != word[i]) return false;
+    return true;
+  };
+  if (is("inf")) return negative ? -std::numeric_limits<double>::infinity() : std::numeric_limits<double>::infinity();
+  if (is("nan")) return std::bit_cast<double>(kQuietNaN);
+  return std::nullopt;
+}
+
+// Integer text as the integer loader reads it, without its move to float!: an optional sign,
+// digits with single apostrophes, within 32 bits.
+std::optional<int32_t> whole_integer_value(const uint8_t* start, const uint8_t* end) {
+  const uint8_t* at = start;
+  bool negative = at < end && *at == '-';
+  if (at < end && (negative || *at == '+')) ++at;
+  for (const uint8_t* p = at; p < end; ++p)
+    if (!is_digit(*p) && *p != '\'') return std::nullopt;
+  IntegerDigits digits = read_integer_digits(at, end);
+  int64_t limit = negative ? kSmallestMagnitude : kSmallestMagnitude - 1;
+  if (digits.count == 0 || digits.doubled_apostrophe || digits.count > kMostIntegerDigits || digits.magnitude > limit)
+    return std::nullopt;
+  return static_cast<int32_t>(negative ? -digits.magnitude : digits.magnitude);
+}
+
+// A number of a point: a special float when it holds a hash, else float text; one rule whether
+// the point is loaded or only checked.
+std::optional<double> point_number(const uint8_t* start, const uint8_t* end) {
+  if (std::memchr(start, '#', static_cast<size_t>(end - start))) return special_float_value(start, end);
+  return checked_float_value(span_of(start, end), 0);
+}
+
+constexpr bool is_blank(uint8_t byte) { return byte == ' ' || byte == '\t'; }
+
 }  // namespace
 
 LexStatus load_integer(LexerState& state, const uint8_t* start, const uint8_t* end, uint32_t, bool load) {
@@ -93,23 +136,9 @@ LexStatus load_percent(LexerState& state, const uint8_t* start, const uint8_t* e
 }
 
 LexStatus load_special_float(LexerState& state, const uint8_t* start, const uint8_t* end, uint32_t, bool load) {
-  const uint8_t* at = start;
-  bool negative = *at == '-';
-  if (negative || *at == '+') ++at;
-  auto is = [&](std::string_view word) {
-    if (static_cast<size_t>(end - at) != 3 + word.size() || std::memcmp(at, "1.#", 3) != 0) return false;
-    for (size_t i = 0; i < word.size(); ++i)
-      if ((at[3 + i] | 0x20) != word[i]) return false;
-    return true;
-  };
-  double value;
-  if (is("inf"))
-    value = negative ? -std::numeric_limits<double>::infinity() : std::numeric_limits<double>::infinity();
-  else if (is("nan"))
-    value = std::bit_cast<double>(kQuietNaN);
-  else
-    return lexer_syntax_error(state, start, end, id_of(Type::float_));
-  if (load) lexer_append_value(state, [&](Cell& cell) { float_make_at(cell, value); });
+  std::optional<double> value = special_float_value(start, end);
+  if (!value) return lexer_syntax_error(state, start, end, id_of(Type::float_));
+  if (load) lexer_append_value(state, [&](Cell& cell) { float_make_at(cell, *value); });
   return LexStatus::ok;
 }
 
@@ -126,6 +155,91 @@ LexStatus load_hex_integer(LexerState& state, const uint8_t* start, const uint8_
   }
   if (!valid) return lexer_syntax_error(state, start, end, id_of(Type::integer));
   if (load) lexer_append_value(state, [&](Cell& cell) { integer_make_at(cell, static_cast<int32_t>(value)); });
+  return LexStatus::ok;
+}
+
+}  // namespace qel
+
+namespace qel {
+
+LexStatus load_tuple(LexerState& state, const uint8_t* start, const uint8_t* end, uint32_t, bool load) {
+  uint8_t bytes[kTupleMaxLength];
+  size_t count = 0;
+  for (const uint8_t* at = start; at <= end; ++count) {
+    const uint8_t* stop = static_cast<const uint8_t*>(std::memchr(at, '.', static_cast<size_t>(end - at)));
+    if (!stop) stop = end;
+    int value = 0;
+    bool valid = stop > at && stop - at <= 3 && count < kTupleMaxLength;
+    for (const uint8_t* p = at; valid && p < stop; ++p) {
+      valid = is_digit(*p);
+      value = value * 10 + (*p - '0');
+    }
+    if (!valid || value > 255) return lexer_syntax_error(state, start, end, id_of(Type::tuple));
+    bytes[count] = static_cast<uint8_t>(value);
+    at = stop + 1;
+  }
+  if (load) lexer_append_value(state, [&](Cell& cell) { tuple_make_at(cell, {bytes, count}); });
+  return LexStatus::ok;
+}
+
+LexStatus load_pair(LexerState& state, const uint8_t* start, const uint8_t* end, uint32_t, bool load) {
+  const size_t size = static_cast<size_t>(end - start);
+  const uint8_t* x = static_cast<const uint8_t*>(std::memchr(start, 'x', size));
+  if (!x) x = static_cast<const uint8_t*>(std::memchr(start, 'X', size));
+  std::optional<int32_t> first, second;
+  if (x && !std::memchr(start, '.', size)) {
+    first = whole_integer_value(start, x);
+    second = whole_integer_value(x + 1, end);
+  }
+  if (!first || !second) return lexer_syntax_error(state, start, end, id_of(Type::pair));
+  if (load) lexer_append_value(state, [&](Cell& cell) { pair_make_at(cell, *first, *second); });
+  return LexStatus::ok;
+}
+
+LexStatus load_point(LexerState& state, const uint8_t* start, const uint8_t* end, uint32_t, bool load) {
+  double numbers[3];
+  int count = 0;
+  Type type = Type::point2d;
+  for (const uint8_t* at = start; at <= end; ++count) {
+    const uint8_t* stop = static_cast<const uint8_t*>(std::memchr(at, ',', static_cast<size_t>(end - at)));
+    if (!stop) stop = end;
+    if (count == 2) type = Type::point3d;
+    if (count == 3) return lexer_syntax_error(state, start, end, id_of(Type::point3d));
+    const uint8_t* first = at;
+    const uint8_t* last = stop;
+    while (first < last && is_blank(*first)) ++first;
+    while (last > first && is_blank(last[-1])) --last;
+    if (first == last) return lexer_syntax_error(state, start, end, id_of(type));
+    std::optional<double> number = point_number(first, last);
+    if (!number) return lexer_syntax_error(state, first, last, id_of(Type::float_));
+    numbers[count] = *number;
+    at = stop + 1;
+  }
+  if (count < 2) return lexer_syntax_error(state, start, end, id_of(type));
+  state.token_type = id_of(type);
+  if (!load) return LexStatus::ok;
+  lexer_append_value(state, [&](Cell& cell) {
+    auto f = [&](int i) { return static_cast<float>(numbers[i]); };
+    if (type == Type::point3d) point3D_make_at(cell, f(0), f(1), f(2));
+    else point2D_make_at(cell, f(0), f(1));
+  });
+  return LexStatus::ok;
+}
+
+// A parenthesis turned into a point at its first comma: it must hold one integer! or float!
+// more than it has commas, two or three of them.
+LexStatus build_point(LexerState& state, uint64_t first, uint64_t count, Type type, Cell& out) {
+  const Cell marker = lexer_cell(first - 1);
+  bool valid = count == marker_commas(marker) + 1 && count == static_cast<uint64_t>(coordinate_count(type));
+  float c[3] = {};
+  for (uint64_t i = 0; valid && i < count; ++i) {
+    const Cell& item = lexer_cell(first + i);
+    valid = cell_type(item) == Type::integer || cell_type(item) == Type::float_;
+    if (valid) c[i] = static_cast<float>(cell_type(item) == Type::integer ? integer_value(item) : float_value(item));
+  }
+  if (!valid) return lexer_syntax_error(state, nullptr, state.position, id_of(type));
+  if (type == Type::point3d) point3D_make_at(out, c[0], c[1], c[2]);
+  else point2D_make_at(out, c[0], c[1]);
   return LexStatus::ok;
 }
 

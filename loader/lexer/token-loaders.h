@@ -46,8 +46,26 @@ LexStatus load_percent(LexerState& state, const uint8_t* start, const uint8_t* e
 LexStatus load_special_float(LexerState& state, const uint8_t* start, const uint8_t* end, uint32_t flags, bool load);
 LexStatus load_hex_integer(LexerState& state, const uint8_t* start, const uint8_t* end, uint32_t flags, bool load);
 
+// The text types: file! (quoted with caret escapes, or unquoted and percent-decoded), url!
+// (percent-decoded), email!, ref! (after its "@") and tag! (between its angle brackets).
+LexStatus load_file(LexerState& state, const uint8_t* start, const uint8_t* end, uint32_t flags, bool load);
+LexStatus load_url(LexerState& state, const uint8_t* start, const uint8_t* end, uint32_t flags, bool load);
+LexStatus load_email(LexerState& state, const uint8_t* start, const uint8_t* end, uint32_t flags, bool load);
+LexStatus load_ref(LexerState& state, const uint8_t* start, const uint8_t* end, uint32_t flags, bool load);
+LexStatus load_tag(LexerState& state, const uint8_t* start, const uint8_t* end, uint32_t flags, bool load);
+
+// tuple!, pair! and the points (the text inside the parentheses; three numbers make the
+// token a point3D!).
+LexStatus load_tuple(LexerState& state, const uint8_t* start, const uint8_t* end, uint32_t flags, bool load);
+LexStatus load_pair(LexerState& state, const uint8_t* start, const uint8_t* end, uint32_t flags, bool load);
+LexStatus load_point(LexerState& state, const uint8_t* start, const uint8_t* end, uint32_t flags, bool load);
+
+// The builder of a parenthesis that a comma turned into a point (see lexer-nesting.h).
+LexStatus build_point(LexerState& state, uint64_t first, uint64_t count, Type type, Cell& out);
+
 // time!, date! and money!.
 LexStatus load_time(LexerState& state, const uint8_t* start, const uint8_t* end, uint32_t flags, bool load);
+LexStatus load_date(LexerState& state, const uint8_t* start, const uint8_t* end, uint32_t flags, bool load);
 
 // binary! literals in base 2, 16 or 64.
 LexStatus load_binary(LexerState& state, const uint8_t* start, const uint8_t* end, uint32_t flags, bool load);

@@ -56,6 +56,7 @@ LexStatus load_named(LexerState& state, Type type, const uint8_t* start, const u
 LexStatus scan_word_kind(LexerState& state, const uint8_t* start, const uint8_t* end, uint32_t flags, bool) {
   WordShape shape = word_shape(start, end, flags);
   if (shape.type < 0) return lexer_syntax_error(state, start, end, -shape.type);
+  state.token_type = shape.type;  // the kind the prefix or suffix gives is what a scan answers
   return LexStatus::ok;
 }
 

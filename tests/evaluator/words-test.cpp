@@ -103,6 +103,31 @@ TEST_F(WordsTest, MakeAndToFromEverySourceBuiltHere) {
   EXPECT_EQ(issue.w3, kUnresolved);
 }
 
+TEST_F(WordsTest, TextIsScannedSoWhatSpellsNoWordIsRefusedAsSuch) {
+  // Text the lexer refuses, or reads as another type, is invalid-chars; the spelling of an issue
+  // or refinement that reads as no word cannot be converted. No syntax error either way.
+  expect_errors({
+      {"to word! \"12a\"", "script/invalid-chars", {}},
+      {"make word! \"12a\"", "script/invalid-chars", {}},
+      {"to word! \"[\"", "script/invalid-chars", {}},
+      {"to word! \"{\"", "script/invalid-chars", {}},
+      {"to lit-word! \"1.5e\"", "script/invalid-chars", {}},
+      {"to word! \"a:b\"", "script/invalid-chars", {}},
+      {"to word! \"1.2.3\"", "script/invalid-chars", {}},
+      {"to word! \"1\"", "script/invalid-chars", {}},
+      {"to word! \"\"", "script/invalid-chars", {}},
+      {"to word! #12", "script/bad-to-arg", {"word!", "#12"}},
+      {"to word! to issue! \"[\"", "script/bad-to-arg", {"word!", "#["}},
+      {"to set-word! to issue! \"a:b\"", "script/bad-to-arg", {"set-word!", "#a:b"}},
+  });
+  expect_molds({
+      {"to word! \"a:\"", "a"},
+      {"to set-word! \":a\"", "a:"},
+      {"to word! \" 'a \"", "a"},
+      {"to get-word! to issue! \"a:\"", ":a"},
+  });
+}
+
 TEST_F(WordsTest, ConvertingBetweenKindsKeepsTheBinding) {
   const Cell function = run("g: func [a] [a]").value;
   define("bound", make_cell(Type::word, function.w1, symbol_intern_cstring("a"), 0));

@@ -107,7 +107,7 @@ TEST_F(LexerTest, PrescanAndScanAnswerTheFirstValuesType) {
       {":a/(b)/c", Type::get_path, Type::get_path},
       {"a/b: 1", Type::set_path, Type::set_path},
       {"(1, 2)", Type::point2d, Type::point2d},
-      {"(a, b)", Type::point2d, Type::point2d},
+      {"(a, b)", Type::point2d, Type::error},  // its numbers fail the float check
       {"a\0b"sv, Type::word, Type::word},
       {"}", Type::error, Type::error},
       {"(1 2", Type::error, Type::error},
@@ -221,6 +221,17 @@ TEST_F(LexerTest, SyntaxErrorsNameTheLineAndAnExcerpt) {
       {std::string("\"a\" \0 \"b\"", 9), error_id("syntax", "bad-char"), {"(line 1)", std::string("\0 \"b\"", 5)}},
       {"%%{a}% ", error_id("syntax", "invalid"), {"(line 1)", "7", "%%{a}% "}},
       {accents, error_id("syntax", "missing"), {"(line 1)", "]", accents.substr(0, 30)}},
+      // A path ending in a slash, or in a slash and a colon, with or without a byte after it.
+      {"a/", error_id("syntax", "invalid"), {"(line 1)", "25", "a/"}},
+      {"x a/b/", error_id("syntax", "invalid"), {"(line 1)", "25", "a/b/"}},
+      {"a/ 1", error_id("syntax", "invalid"), {"(line 1)", "25", "a/ 1"}},
+      {"a/:", error_id("syntax", "invalid"), {"(line 1)", "25", "a/:"}},
+      {"a/b/:", error_id("syntax", "invalid"), {"(line 1)", "25", "a/b/:"}},
+      {"[a/:]", error_id("syntax", "invalid"), {"(line 1)", "25", "a/:]"}},
+      {"a/: 1", error_id("syntax", "invalid"), {"(line 1)", "25", "a/: 1"}},
+      // A sequence cut short by a line end stops the excerpt at the line end all the same.
+      {"x: ab\xC3\nprint 1", error_id("syntax", "invalid"), {"(line 1)", "15", "ab\xEF\xBF\xBD"}},
+      {"[ab \xE2\x82\n]", error_id("syntax", "invalid"), {"(line 1)", "15", "\xEF\xBF\xBD"}},
   };
   expect_load_errors(cases);
 }

@@ -1,0 +1,98 @@
+// file.cpp: file!'s registration, mold and OS form.
+#include <algorithm>
+
+#include "datatypes/scalars/char-escape.h"
+#include "datatypes/scalars/output-text.h"
+#include "datatypes/series/percent-coding.h"
+#include "datatypes/series/resource-io.h"
+#include "datatypes/series/string-convert.h"
+#include "datatypes/series/string-core.h"
+#include "datatypes/series/string-load.h"
+#include "datatypes/series/string.h"
+#include "datatypes/series/url.h"
+#include "runtime/datatype-registry.h"
+#include "runtime/error-raise.h"
+#include "runtime/gc-root.h"
+#include "runtime/os-environment.h"
+#include "runtime/series.h"
+#include "runtime/value-stack.h"
+
+namespace qel {
+
+namespace {
+
+// Whether a code point needs the quoted form: one the locator table escapes up to U+007E, or
+// one that ends an unquoted file token.
+bool needs_quotes(uint32_t c) {
+  if (c > 0x7E) return false;
+  if (c == ':' || c == '@' || c == '(' || c == ')') return true;
+  return !percent_keeps(PercentTable::locator, static_cast<uint8_t>(c));
+}
+
+// Writes a code point inside the quotes: the lexer ends a quoted file at any double quote and
+// decodes carets there.
+void mold_quoted_char(Cell& output, uint32_t c) {
+  if (c == '^') series_append_ascii(output.w2, "^^");
+  else if (c == '"') series_append_ascii(output.w2, "^(22)");
+  else string_mold_char(output, c, false);
+}
+
+}  // namespace
+
+void file_init() {
+  ActionRow row;
+  row.inherit_all()
+      .set<Act::Mold>(file_mold)
+      .set<Act::Open>(nullptr)
+      .set<Act::Delete>(file_delete)
+      .set<Act::Query>(file_query)
+      .set<Act::Read>(file_read)
+      .set<Act::Rename>(file_rename)
+      .set<Act::Write>(file_write);
+  register_datatype(Type::file, Type::url, "file!", row);
+}
+
+int32_t file_mold(const Cell& value, Cell& output, bool, bool, bool, bool part, int32_t limit, int32_t) {
+  size_t length = string_length(value);
+  size_t range = part ? std::min<size_t>(length, static_cast<size_t>(std::max(limit, 0))) : length;
+  if (length == 0) return output_text(output, "%\"\"", limit);
+  bool quoted = false;
+  for (size_t i = 0; i < range && !quoted; ++i) quoted = needs_quotes(string_char_at(value, static_cast<int64_t>(i)));
+  series_append_ascii(output.w2, quoted ? "%\"" : "%");
+  for (size_t i = 0; i < range; ++i) {
+    uint32_t c = string_char_at(value, static_cast<int64_t>(i));
+    if (quoted) mold_quoted_char(output, c);
+    else string_append_char(output.w2, c);
+  }
+  if (quoted) series_append_ascii(output.w2, "\"");
+  return budget_less(limit, range + 1);
+}
+
+// --- The OS form ------------------------------------------------------------------------------
+
+void file_path_to_local(const Cell& file, NodeId output, bool prefix_current_dir) {
+  bool relative = string_length(file) == 0 || string_char_at(file, 0) != '/';
+  if (relative && prefix_current_dir) {
+    GcRoot<Cell> dir(file_current_dir());
+    string_write_text(output, 0, string_text(*dir), TextMode::append);
+  }
+  string_write_text(output, 0, string_text(file), TextMode::append);
+}
+
+Cell file_current_dir() {
+  std::string dir = os_get_current_dir().value_or("");
+  if (dir.empty() || dir.back() != '/') dir.push_back('/');
+  GcRoot<Cell> text(string_value(new_text_series(static_cast<int64_t>(dir.size()), 1)));
+  string_append_utf8(text->w2, dir);
+  return *text;
+}
+
+std::string file_to_os_path(const Cell& file) {
+  if (string_find_char(file, 0) >= 0) raise_error(error_id("script", "invalid-arg"), file);
+  std::string path = string_to_utf8(file);
+  return path;  // std::string keeps its NUL terminator: c_str() is the OS form
+}
+
+Cell* file_push(const Cell& file) { return stack_push_value(file); }
+
+}  // namespace qel
