@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "datatypes/scalars/bitset.h"
 #include "datatypes/scalars/char.h"
 #include "datatypes/scalars/datatype.h"
 #include "datatypes/scalars/date.h"
@@ -25,6 +26,7 @@
 #include "datatypes/series/block.h"
 #include "datatypes/series/email.h"
 #include "datatypes/series/hash.h"
+#include "datatypes/series/map.h"
 #include "datatypes/series/paren.h"
 #include "datatypes/series/path.h"
 #include "datatypes/series/ref.h"
@@ -89,13 +91,13 @@ constexpr DatatypeInit kDatatypeInits[] = {
     {"url!", url_init},
     {"file!", file_init},
     {"object!", register_object_datatype},
-    {"bitset!", nothing},
+    {"bitset!", register_bitset_datatype},
     {"triple!", register_triple_datatype},
     {"float!", register_float_datatype},
     {"typeset!", register_typeset_datatype},
     {"error!", register_error_datatype},
     {"vector!", nothing},
-    {"map!", nothing},
+    {"map!", map_init},
     {"hash!", hash_init},
     {"pair!", register_pair_datatype},
     {"percent!", register_percent_datatype},

@@ -2,7 +2,9 @@
 // type, round, compare and the double routines other types use.
 #include "datatypes/scalars/float.h"
 
+#include <algorithm>
 #include <array>
+#include <charconv>
 #include <cfloat>
 #include <climits>
 #include <cmath>
@@ -11,6 +13,7 @@
 #include "datatypes/scalars/coordinates.h"
 #include "datatypes/scalars/tuple.h"
 #include "datatypes/scalars/float-form.h"
+#include "datatypes/scalars/float-text.h"
 #include "datatypes/scalars/integer.h"
 #include "datatypes/scalars/money.h"
 #include "datatypes/scalars/output-text.h"
@@ -280,14 +283,47 @@ int32_t float_compare(const Cell& value, const Cell& other, int32_t code) {
 
 // --- Conversions -------------------------------------------------------------------------------------
 
-// A block of exactly two numbers, integer! or float!: the first x 10 ^ the second.
+// Exponents beyond this reach zero or infinity from any integer!: the decimal reader saturates.
+constexpr double kExponentReach = 100000;
+
+// integer x 10 ^ exponent (a whole number), correctly rounded: the decimal text of the exact
+// product read back.
+double exact_scaled_integer(int32_t integer, double exponent) {
+  char text[40];
+  char* end = std::to_chars(text, text + 12, integer).ptr;
+  *end++ = 'e';
+  end = std::to_chars(end, text + sizeof text, static_cast<int32_t>(std::clamp(exponent, -kExponentReach, kExponentReach))).ptr;
+  size_t unconsumed = 0;
+  return decimal_text_to_double(std::string_view(text, static_cast<size_t>(end - text)), 0, unconsumed);
+}
+
+// value x 10 ^ exponent, scaled in steps of at most 10^300, so that no step overflows or
+// underflows while the product itself would not.
+double stepped_scale(double value, double exponent) {
+  constexpr double kStep = 300;
+  if (!std::isfinite(exponent)) return value * std::pow(10.0, exponent);
+  double whole = std::trunc(exponent);
+  value *= std::pow(10.0, exponent - whole);
+  while (whole != 0 && value != 0 && std::isfinite(value)) {
+    double step = std::clamp(whole, -kStep, kStep);
+    value *= std::pow(10.0, step);
+    whole -= step;
+  }
+  return value;
+}
+
+// A block of exactly two numbers, integer! or float!: the first x 10 ^ the second, computed as
+// one product: correctly rounded for an integer! and a whole exponent.
 double scaled_pair(const Cell& block, Type target) {
   uint32_t length = series_buffer_length(block.w2);
   if (block.w1 > length || length - block.w1 != 2) raise_bad_to_arg(target, block);
   const Cell* cells = series_buffer(block.w2)->head_cell() + block.w1;
   for (int i = 0; i < 2; ++i)
     if (cell_type(cells[i]) != Type::integer && cell_type(cells[i]) != Type::float_) raise_bad_to_arg(target, block);
-  return number_value(cells[0]) * std::pow(10.0, number_value(cells[1]));
+  const double exponent = number_value(cells[1]);
+  if (cell_type(cells[0]) == Type::integer && std::trunc(exponent) == exponent)
+    return exact_scaled_integer(integer_value(cells[0]), exponent);
+  return stepped_scale(number_value(cells[0]), exponent);
 }
 
 // The double a text spells from its index on; empty text or text that does not scan raises

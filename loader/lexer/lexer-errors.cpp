@@ -49,7 +49,10 @@ std::string lexer_position_text(int64_t line) {
 size_t lexer_excerpt_length(const uint8_t* start, const uint8_t* end) {
   const uint8_t* at = start;
   while (at < end && *at != '\n') {
-    uint32_t size = utf8_decode_step(at, end).size;
+    // A sequence that is not whole stands for its lead alone: the byte that broke it (a line
+    // end, say) is read on its own.
+    Utf8Step step = utf8_decode_step(at, end);
+    uint32_t size = step.status == Utf8Status::ok ? step.size : 1;
     if (static_cast<size_t>(at - start) + size > kExcerptBytes) break;
     at += size;
   }

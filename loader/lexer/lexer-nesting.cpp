@@ -229,6 +229,8 @@ LexStatus lexer_end_check(LexerState& state, bool prescan) {
     if (state.token_type != id_of(Type::error)) state.token_type = id_of(construct);
     return LexStatus::ok;
   }
+  // A path is open at the end only when the input ends just after one of its slashes.
+  if (is_path(construct)) return lexer_syntax_error(state, nullptr, state.input_end, id_of(Type::path));
   state.closing_type = id_of(construct);
   return lexer_syntax_error(state, nullptr, state.input_end, kErrorUnclosed);
 }
@@ -252,6 +254,9 @@ LexStatus scan_error_token(LexerState& state, const uint8_t* start, const uint8_
     at = end;
   } else if (state.start_state == kStartBraced) {
     at = state.brace_start;
+  } else if (state.start_state == kStartPathElement && *start == ':' && end - start == 1) {
+    type = id_of(Type::path);  // a slash followed by a colon that starts no get-word
+    at = nullptr;
   } else if (type == id_of(Type::block) || type == id_of(Type::paren) || is_path(static_cast<Type>(type))) {
     at = nullptr;
   }

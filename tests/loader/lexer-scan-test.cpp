@@ -221,6 +221,17 @@ TEST_F(LexerTest, SyntaxErrorsNameTheLineAndAnExcerpt) {
       {std::string("\"a\" \0 \"b\"", 9), error_id("syntax", "bad-char"), {"(line 1)", std::string("\0 \"b\"", 5)}},
       {"%%{a}% ", error_id("syntax", "invalid"), {"(line 1)", "7", "%%{a}% "}},
       {accents, error_id("syntax", "missing"), {"(line 1)", "]", accents.substr(0, 30)}},
+      // A path ending in a slash, or in a slash and a colon, with or without a byte after it.
+      {"a/", error_id("syntax", "invalid"), {"(line 1)", "25", "a/"}},
+      {"x a/b/", error_id("syntax", "invalid"), {"(line 1)", "25", "a/b/"}},
+      {"a/ 1", error_id("syntax", "invalid"), {"(line 1)", "25", "a/ 1"}},
+      {"a/:", error_id("syntax", "invalid"), {"(line 1)", "25", "a/:"}},
+      {"a/b/:", error_id("syntax", "invalid"), {"(line 1)", "25", "a/b/:"}},
+      {"[a/:]", error_id("syntax", "invalid"), {"(line 1)", "25", "a/:]"}},
+      {"a/: 1", error_id("syntax", "invalid"), {"(line 1)", "25", "a/: 1"}},
+      // A sequence cut short by a line end stops the excerpt at the line end all the same.
+      {"x: ab\xC3\nprint 1", error_id("syntax", "invalid"), {"(line 1)", "15", "ab\xEF\xBF\xBD"}},
+      {"[ab \xE2\x82\n]", error_id("syntax", "invalid"), {"(line 1)", "15", "\xEF\xBF\xBD"}},
   };
   expect_load_errors(cases);
 }

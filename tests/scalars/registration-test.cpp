@@ -80,6 +80,11 @@ std::vector<Expected> expected_rows() {
        {},
        Cell{static_cast<uint32_t>(Type::tuple) | 3u << 19, 0x030201, 0, 0}},
       {Type::triple, Type::none_id, {5, 6}, {}, make_cell(Type::triple, 1, 2, 3)},
+      {Type::bitset,
+       Type::none_id,
+       {1, 3, 4, 5, 6, 7, 9, 14, 21, 22, 23, 24, 25, 29, 30, 31, 35, 36, 39, 40, 42, 55},
+       {},
+       make_cell(Type::bitset, 0, new_byte_series(1))},
   };
 }
 
