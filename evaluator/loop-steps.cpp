@@ -7,6 +7,7 @@
 
 #include "datatypes/scalars/truth.h"
 #include "datatypes/series/block-core.h"
+#include "datatypes/series/map.h"
 #include "datatypes/series/series.h"
 #include "evaluator/eval-support.h"
 #include "runtime/action-entries.h"
@@ -88,6 +89,7 @@ void loop_words_check(const Cell& words) {
 
 bool foreach_next() {
   Cell& cursor = loop_cursor_cell();
+  if (cell_type(cursor) == Type::map) raise_error(error_id("script", "invalid-arg"), cursor);  // a key wants its value
   if (series_at_tail(cursor)) return false;
   const Cell value = any_block_type(cell_type(cursor)) ? *block_cell_at(cursor, series_index(cursor))
                                                        : series_pick_value(cursor, 1);
@@ -96,7 +98,17 @@ bool foreach_next() {
   return true;
 }
 
+// map-foreach-step: the two words get the key and the value of the next live pair.
+bool map_foreach_step(uint32_t n) {
+  if (n != 2) raise_error(error_id("script", "invalid-arg"), loop_words_cell());
+  Cell key, value;
+  if (!map_next_live_pair(loop_cursor_cell(), key, value)) return false;
+  assign_words(loop_words_cell(), 2, {}, [&](uint32_t i) { return i == 0 ? key : value; });
+  return true;
+}
+
 bool foreach_next_multi(uint32_t n) {
+  if (cell_type(loop_cursor_cell()) == Type::map) return map_foreach_step(n);
   const Cell cursor = loop_cursor_cell();
   if (series_at_tail(cursor)) return false;
   cursor_advance(loop_cursor_cell(), n);

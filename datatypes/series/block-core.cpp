@@ -254,6 +254,18 @@ void block_copy_by_types(const Cell& block, int64_t step, bool deep, const Cell&
   }
 }
 
+void block_copy_contents(NodeId origin, const Cell& copy, int64_t first, int64_t step, bool deep, const Cell* types) {
+  if (types) {
+    Cell from = copy;
+    series_set_index(from, first);
+    block_copy_by_types(from, step, deep, *types);
+  } else if (deep) {
+    if (cycle_stack_contains(origin)) raise_error(error_id("internal", "no-cycle"));
+    CyclePush on_path(origin);
+    block_copy_nested(copy, DeepCopy::series);
+  }
+}
+
 // --- Constructors -----------------------------------------------------------------------------
 
 void block_make_at(Cell& cell, int64_t n) { cell = make_cell(Type::block, 0, new_cell_series(std::max<int64_t>(n, 1))); }

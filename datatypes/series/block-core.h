@@ -92,6 +92,12 @@ bool types_select(const Cell& types, Type type);
 // /deep when deep, passing the typeset on).
 void block_copy_by_types(const Cell& block, int64_t step, bool deep, const Cell& types);
 
+// The nested copies of a copy action, in the copy made of the block on node `origin`: with
+// types, every `step`-th cell from position `first` whose type they select is replaced by its
+// copy; else, with deep, every series cell by its deep copy (the origin on the copy path: met
+// again inside itself, internal no-cycle).
+void block_copy_contents(NodeId origin, const Cell& copy, int64_t first, int64_t step, bool deep, const Cell* types);
+
 // --- Constructors -----------------------------------------------------------------------------
 
 // block-make-at: an empty block! with room for max(n, 1) cells, written into the cell.

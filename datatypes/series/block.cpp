@@ -14,6 +14,7 @@
 #include "datatypes/scalars/typeset.h"
 #include "datatypes/series/block-core.h"
 #include "datatypes/series/hash.h"
+#include "datatypes/series/map.h"
 #include "datatypes/series/series.h"
 #include "datatypes/series/sort-request.h"
 #include "datatypes/series/string-unit.h"
@@ -41,9 +42,16 @@ constexpr int64_t kCellBytes = sizeof(Cell);
 
 // --- make and to ----------------------------------------------------------------------------------
 
-// The conversions that the map! and vector! datatypes bring with them: until they do, asking
-// for one is internal not-done rather than a wrong block.
-bool conversion_of_another_type(Type type) { return type == Type::map || type == Type::vector; }
+// The conversion that the vector! datatype brings with it: until it does, asking for one is
+// internal not-done rather than a wrong block.
+bool conversion_of_another_type(Type type) { return type == Type::vector; }
+
+// A map's body (its live pairs) as a new block of the type.
+Cell* block_of_map(const Cell& map, Type type_id) {
+  Cell* made = map_body_push(map);
+  set_value_type_byte(*made, type_id);
+  return made;
+}
 
 // A string!'s text from its index loaded by the lexer into a new block of the type; a syntax
 // error in it is raised.
@@ -77,6 +85,7 @@ Cell* make_block_family(const Cell& spec, Type type_id, bool percent_size) {
 
 Cell* block_make(Cell&, Cell& spec, Type type_id) {
   if (cell_type(spec) == Type::object) return block_of_object(spec, type_id);
+  if (cell_type(spec) == Type::map) return block_of_map(spec, type_id);
   return make_block_family(spec, type_id, false);
 }
 
@@ -653,6 +662,7 @@ int32_t block_form(const Cell& value, Cell& buffer, bool part, int32_t limit) {
 Cell* block_to(Cell&, Cell& spec, Type type_id) {
   Type spec_type = cell_type(spec);
   if (spec_type == Type::object) return block_of_object(spec, type_id);
+  if (spec_type == Type::map) return block_of_map(spec, type_id);
   if (conversion_of_another_type(spec_type)) raise_error(error_id("internal", "not-done"));
   if (any_block_type(spec_type)) return block_make_from(spec, type_id);
   if (spec_type == Type::string) return block_from_text(spec, type_id);
@@ -664,13 +674,7 @@ Cell* block_to(Cell&, Cell& spec, Type type_id) {
 
 Cell* block_copy(Cell& value, Cell* part, bool deep, Cell* types, Cell& result) {
   series_copy_into(value, part, result);
-  if (types) {
-    block_copy_by_types(result, 1, deep, *types);
-  } else if (deep) {
-    if (cycle_stack_contains(value.w2)) raise_error(error_id("internal", "no-cycle"));
-    CyclePush on_path(value.w2);
-    block_copy_nested(result, DeepCopy::series);
-  }
+  block_copy_contents(value.w2, result, 0, 1, deep, types);
   return &result;
 }
 

@@ -159,7 +159,9 @@ class HashSteps : public BlockTest {
     for (int32_t n = 1; n <= steps; ++n) {
       ASSERT_NO_FATAL_FAILURE(step(hash.get(), block.get()));
       for (int k = 0; k < 3; ++k) ASSERT_NO_FATAL_FAILURE(searches_agree(hash.get(), block.get()));
-      if (n % check_every == 0) ASSERT_NO_FATAL_FAILURE(indexed_once(hash.get(), block.get())) << "after step " << n;
+      if (n % check_every == 0) {
+        ASSERT_NO_FATAL_FAILURE(indexed_once(hash.get(), block.get())) << "after step " << n;
+      }
       if (n % 50 == 0) gc_safepoint();  // under torture, buffers move
     }
   }
