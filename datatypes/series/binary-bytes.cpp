@@ -4,6 +4,7 @@
 #include <bit>
 #include <cstring>
 
+#include "datatypes/scalars/bitset.h"
 #include "datatypes/scalars/scalar-errors.h"
 #include "datatypes/scalars/tuple.h"
 #include "datatypes/series/base-codecs.h"
@@ -69,6 +70,10 @@ uint8_t* binary_tail_address(const Cell& binary) { return series_buffer_of(binar
 bool binary_at_tail(const Cell& binary) { return series_at_tail(binary); }
 bool binary_skip(Cell& binary, int64_t n) { return series_advance(binary, n); }
 uint8_t binary_byte_at(const Cell& binary, int64_t offset) { return *series_unit_address(binary, offset); }
+
+bool binary_byte_in_bitset(const Cell& binary, const Cell& bitset) {
+  return !binary_at_tail(binary) && bitset_member(bitset.w2, *binary_head_address(binary));
+}
 
 void binary_truncate_at_index(const Cell& binary) {
   series_buffer_truncate(binary.w2, static_cast<uint32_t>(series_clamped_index(binary)));

@@ -38,6 +38,8 @@ bool binary_skip(Cell& binary, int64_t n);
 inline bool binary_next(Cell& binary) { return binary_skip(binary, 1); }
 // The byte at head + offset (offset from the buffer's head, before the tail).
 uint8_t binary_byte_at(const Cell& binary, int64_t offset);
+// binary-byte-in-bitset: the byte at the index is in the bitset; false at the tail.
+bool binary_byte_in_bitset(const Cell& binary, const Cell& bitset);
 // Sets the tail to the (clamped) index.
 void binary_truncate_at_index(const Cell& binary);
 // Copies n bytes at the tail.
