@@ -35,6 +35,15 @@ bool command_on_top() {
 }
 
 void push_frame(const Cell& first, const Cell& marker, const Cell& last) {
+  SeriesBuffer* buffer = series_buffer(parse_stacks.rules);
+  if (buffer->tail + 3 * sizeof(Cell) <= buffer->capacity) {  // room: no growth, written in place
+    Cell* cells = buffer->tail_cell();
+    cells[0] = first;
+    cells[1] = marker;
+    cells[2] = last;
+    buffer->tail += 3 * sizeof(Cell);
+    return;
+  }
   const Cell stack = parse_rule_stack();
   block_append_copy(stack, first);
   block_append_copy(stack, marker);
