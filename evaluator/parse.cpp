@@ -630,7 +630,7 @@ Status ParseEngine::keyword(Keyword k, Step& next) {
       next = push_command(k == Keyword::to ? ParseCommand::to : ParseCommand::thru, marker(0, -1, 1));
       return {};
     case Keyword::copy: case Keyword::set: {
-      if (rule_pos_ + 2 >= rule_tail()) raise_end(k);
+      if (rule_pos_ + 2 >= rule_tail() || cell_type(rule_at(rule_pos_ + 1)) != Type::word) raise_end(k);
       ++rule_pos_;
       const Cell word = rule_at(rule_pos_);
       next = push_command(k == Keyword::copy ? ParseCommand::copy : ParseCommand::set, word);
