@@ -18,6 +18,7 @@
 #include "datatypes/scalars/unset.h"
 #include "datatypes/series/binary.h"
 #include "datatypes/series/string-core.h"
+#include "datatypes/series/vector.h"
 #include "evaluator/random.h"
 #include "loader/number-scanners.h"
 #include "runtime/datatype-registry.h"
@@ -118,6 +119,7 @@ constexpr auto kIntegerOperandRoutes = [] {
   routes[type_index(Type::tuple)] = tuple_math_op;
   routes[type_index(Type::time)] = float_arithmetic;
   routes[type_index(Type::date)] = date_math_swapped;
+  routes[type_index(Type::vector)] = vector_number_op;
   return routes;
 }();
 
