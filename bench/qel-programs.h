@@ -1,5 +1,5 @@
-// qel-programs.h: timing a Qel program: a fresh runtime with every native, the set-up evaluated
-// once, then each benchmark iteration evaluates the timed block.
+// qel-programs.h: timing a Qel program: a fresh runtime with every native and parse's stacks,
+// the set-up evaluated once, then each benchmark iteration evaluates the timed block.
 #pragma once
 
 #include <benchmark/benchmark.h>
@@ -8,6 +8,7 @@
 
 #include "evaluator/interpreter.h"
 #include "evaluator/native-table.h"
+#include "evaluator/parse-stacks.h"
 #include "loader/lexer/lexer.h"
 #include "runtime/call-stack.h"
 #include "runtime/contexts.h"
@@ -38,6 +39,7 @@ inline bool evaluate(const Cell& block) {
 inline void run_qel_program(benchmark::State& state, std::string_view setup, std::string_view program) {
   restart_with_datatypes();
   init_native_entries();
+  init_parse();
   stack_open_native_frame(context_add_word(symbol_intern_cstring("bench"), global_context()));
   const Cell setup_block = load_rooted(setup);
   const Cell timed = load_rooted(program);

@@ -96,6 +96,7 @@ class ParseEngine {
   int64_t input_end() const;
   bool at_end() const { return index() >= input_end(); }
   int64_t rule_tail() const;
+  // The rule at a position; unset outside the block (a paren may have shortened it).
   Cell rule_at(int64_t position) const;
   Cell word_rule_value(const Cell& word) const;
   Cell position_marker() const;
@@ -119,6 +120,7 @@ class ParseEngine {
   bool completed_ = false;
   bool block_ended_ = false;
   bool collected_ = false;  // a top-level collect's block is the result
+  bool vetoed_ = false;     // a tracer ended the parse: the answer is the match flag
   int32_t into_depth_ = 0;
   int32_t collect_depth_ = 0;
   Cell* scratch_ = nullptr;  // on the value stack; the collected block, if any, is the cell after

@@ -2,17 +2,17 @@
 // cells and over text in its unit width.
 #include "evaluator/parse-match.h"
 
+#include <emmintrin.h>
 #include <string.h>
 
 #include <vector>
 
 #include "datatypes/series/binary.h"
 #include "datatypes/series/block-core.h"
-#include "datatypes/series/case-map.h"
+#include "datatypes/series/case-class.h"
 #include "datatypes/series/series.h"
 #include "datatypes/series/string-compare.h"
 #include "datatypes/series/string-core.h"
-#include "datatypes/series/text-search.h"
 #include "loader/lexer/lexer.h"
 #include "runtime/action-lookup.h"
 #include "runtime/error-raise.h"
@@ -22,33 +22,103 @@ namespace qel {
 
 namespace {
 
-// The input's text from its index to `end`.
+// The input's text from its index to `end` (none when the index lies past it).
 UnitText input_text(const Cell& input, int64_t end) {
-  return string_text_part(input, end - series_clamped_index(input));
+  return string_text_part(input, std::max<int64_t>(0, end - series_clamped_index(input)));
 }
 
-// The comparison key of a code point: folded through the upper-case map unless case matters.
-inline uint32_t char_key(uint32_t c, bool fold) { return fold ? unicode_case_map(c, Case::upper) : c; }
+// Vector compares of 16 bytes of units of one width.
+template <class T>
+__m128i splat(uint32_t v) {
+  if constexpr (sizeof(T) == 1) return _mm_set1_epi8(static_cast<char>(v));
+  else if constexpr (sizeof(T) == 2) return _mm_set1_epi16(static_cast<short>(v));
+  else return _mm_set1_epi32(static_cast<int>(v));
+}
+template <class T>
+__m128i equal_units(__m128i a, __m128i b) {
+  if constexpr (sizeof(T) == 1) return _mm_cmpeq_epi8(a, b);
+  else if constexpr (sizeof(T) == 2) return _mm_cmpeq_epi16(a, b);
+  else return _mm_cmpeq_epi32(a, b);
+}
+
+// The mask of the units among 16 bytes at p that are one of the two members.
+template <class T>
+int member_mask(const T* p, __m128i a, __m128i b) {
+  const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  return _mm_movemask_epi8(_mm_or_si128(equal_units<T>(chunk, a), equal_units<T>(chunk, b)));
+}
+
+// The two members of a class as units of T; false when neither can stand in such text.
+template <class T>
+bool members_as_units(const CaseClass& cls, uint32_t& a, uint32_t& b) {
+  constexpr uint32_t kMax = static_cast<uint32_t>(static_cast<T>(~T{0}));
+  a = cls.first <= kMax ? cls.first : cls.second;
+  b = cls.second <= kMax ? cls.second : a;
+  return a <= kMax;
+}
+
+// Where the first unit of the class stands in n units, or -1: 16 bytes at a time for a class of
+// two members, unit by unit when the class needs mapping.
+template <class T>
+int64_t find_member(const T* p, size_t n, const CaseClass& cls) {
+  uint32_t a, b;
+  size_t i = 0;
+  if (!cls.mapped) {
+    if (!members_as_units<T>(cls, a, b)) return -1;
+    const __m128i va = splat<T>(a), vb = splat<T>(b);
+    for (; i + 16 / sizeof(T) <= n; i += 16 / sizeof(T))
+      if (int mask = member_mask(p + i, va, vb)) return static_cast<int64_t>(i + __builtin_ctz(mask) / sizeof(T));
+  }
+  for (; i < n; ++i)
+    if (cls.holds(p[i])) return static_cast<int64_t>(i);
+  return -1;
+}
+
+// How many of n units from the start are members of the class.
+template <class T>
+size_t count_members(const T* p, size_t n, const CaseClass& cls) {
+  uint32_t a, b;
+  size_t i = 0;
+  if (!cls.mapped && members_as_units<T>(cls, a, b)) {
+    const __m128i va = splat<T>(a), vb = splat<T>(b);
+    for (; i + 16 / sizeof(T) <= n; i += 16 / sizeof(T))
+      if (int mask = member_mask(p + i, va, vb); mask != 0xFFFF) return i + __builtin_ctz(~mask) / sizeof(T);
+  }
+  while (i < n && cls.holds(p[i])) ++i;
+  return i;
+}
 
 // Units from the start of the text equal to the code point, at most `max`.
 int64_t count_chars(UnitText text, uint32_t c, bool fold, int64_t max) {
-  const uint32_t key = char_key(c, fold);
+  const CaseClass cls = case_class_of(c, fold);
   const size_t limit = max < 0 ? text.length : std::min<size_t>(text.length, static_cast<size_t>(max));
+  return visit_units(text, [&](auto units) { return static_cast<int64_t>(count_members(units.data(), limit, cls)); });
+}
+
+// The offset of the first place where the needle stands in the text, or -1: candidates found by
+// the class of the needle's first code point, then the rest compared.
+int64_t find_text(UnitText text, UnitText needle, bool fold) {
+  if (needle.length == 0) return 0;
+  if (needle.length > text.length) return -1;
+  const CaseClass first = case_class_of(code_point_read(needle.data, needle.unit), fold);
+  const size_t last_start = text.length - needle.length;
+  const int32_t op = fold ? kCompareFind : kCompareStrictEqual;
   return visit_units(text, [&](auto units) {
-    size_t n = 0;
-    while (n < limit && (units[n] == c || (fold && char_key(units[n], true) == key))) ++n;
-    return static_cast<int64_t>(n);
+    for (size_t at = 0; at <= last_start; ++at) {
+      const int64_t found = find_member(units.data() + at, last_start + 1 - at, first);
+      if (found < 0) return int64_t{-1};
+      at += static_cast<size_t>(found);
+      const UnitText here{text.data + (at << unit_shift(text.unit)), needle.length, text.unit};
+      if (needle.length == 1 || compare_text(here, needle, op, true) == 0) return static_cast<int64_t>(at);
+    }
+    return int64_t{-1};
   });
 }
 
 // The offset of the first unit equal to the code point, or -1.
 int64_t find_char(UnitText text, uint32_t c, bool fold) {
-  const uint32_t key = char_key(c, fold);
-  return visit_units(text, [&](auto units) {
-    for (size_t n = 0; n < units.size(); ++n)
-      if (units[n] == c || (fold && char_key(units[n], true) == key)) return static_cast<int64_t>(n);
-    return int64_t{-1};
-  });
+  const CaseClass cls = case_class_of(c, fold);
+  return visit_units(text, [&](auto units) { return find_member(units.data(), units.size(), cls); });
 }
 
 // Whether a literal is matched as text on text input: the text types but tag!, and char!.
@@ -56,8 +126,7 @@ bool text_literal(Type type) { return (is_text_type(type) && type != Type::tag) 
 
 // The units a text or char literal matches at the start of the text, or -1.
 int64_t match_text_at(UnitText text, const Cell& value, int32_t op) {
-  const bool fold = !compare_code_keeps_case(op);
-  if (cell_type(value) == Type::char_) return count_chars(text, value.w2, fold, 1) == 1 ? 1 : -1;
+  if (cell_type(value) == Type::char_) return count_chars(text, value.w2, !compare_code_keeps_case(op), 1) == 1 ? 1 : -1;
   const UnitText needle = string_text(value);
   return compare_text(text, needle, op, true) == 0 ? static_cast<int64_t>(needle.length) : -1;
 }
@@ -141,7 +210,7 @@ std::optional<ParseFound> parse_find_value(const Cell& input, int64_t end, const
   if (!text_literal(cell_type(value))) raise_error(error_id("script", "parse-rule"), value);
   const UnitText needle = string_text(value);
   if (needle.length == 0) return ParseFound{index, index};
-  const int64_t at = text_find_forward(text, needle, fold);
+  const int64_t at = find_text(text, needle, fold);
   if (at < 0) return std::nullopt;
   return ParseFound{index + at, index + at + static_cast<int64_t>(needle.length)};
 }

@@ -8,59 +8,54 @@
 
 namespace qel {
 
+ParseStacks parse_stacks;
+
 namespace {
 
-// The two blocks never change node, so their cells are made once and kept here too.
-Cell input_stack{};
-Cell rule_stack{};
-uint32_t input_head = 0;
-uint32_t rule_head = 0;
+// Shorthands for the state the functions below change.
+uint32_t& input_head = parse_stacks.input_head;
+uint32_t& rule_head = parse_stacks.rule_head;
 
 }  // namespace
 
 void init_parse() {
+  Cell input_stack;
+  Cell rule_stack;
   block_make_at(input_stack, 8);
   block_make_at(rule_stack, 100);
   root_slot_append(input_stack);
   root_slot_append(rule_stack);
-  input_head = rule_head = 0;
+  parse_stacks = {input_stack.w2, rule_stack.w2, 0, 0};
   parse_keywords_init();
 }
 
-Cell parse_input_stack() { return input_stack; }
-Cell parse_rule_stack() { return rule_stack; }
-int64_t parse_input_depth() { return block_total_cells(input_stack) - input_head; }
-int64_t parse_rule_depth() { return block_total_cells(rule_stack) - rule_head; }
-uint32_t parse_input_head() { return input_head; }
-uint32_t parse_rule_head() { return rule_head; }
-
 bool parse_stacks_enter() {
   if (parse_rule_depth() == 0) return false;
-  block_append_copy(rule_stack, make_cell(kParseMarkerType, input_head, rule_head));
-  input_head = static_cast<uint32_t>(block_total_cells(input_stack));
-  rule_head = static_cast<uint32_t>(block_total_cells(rule_stack));
+  block_append_copy(parse_rule_stack(), make_cell(kParseMarkerType, input_head, rule_head));
+  input_head = static_cast<uint32_t>(parse_cells_in(parse_stacks.input));
+  rule_head = static_cast<uint32_t>(parse_cells_in(parse_stacks.rules));
   return true;
 }
 
 void parse_stacks_leave() {
   if (rule_head == 0) return;
-  const Cell marker = *block_cell_at(rule_stack, rule_head - 1);
-  block_truncate(rule_stack, rule_head - 1);
-  block_truncate(input_stack, input_head);
+  const Cell marker = *block_cell_at(parse_rule_stack(), rule_head - 1);
+  block_truncate(parse_rule_stack(), rule_head - 1);
+  block_truncate(parse_input_stack(), input_head);
   input_head = marker.w1;
   rule_head = marker.w2;
 }
 
 void parse_stacks_reset(bool nested) {
-  block_truncate(input_stack, input_head);
-  block_truncate(rule_stack, rule_head);
+  block_truncate(parse_input_stack(), input_head);
+  block_truncate(parse_rule_stack(), rule_head);
   if (nested) parse_stacks_leave();
 }
 
 void parse_check_stacks() {
   if (parse_input_depth() <= kParseStackLimit && parse_rule_depth() <= kParseStackLimit) return;
-  block_truncate(input_stack, input_head);
-  block_truncate(rule_stack, rule_head);
+  block_truncate(parse_input_stack(), input_head);
+  block_truncate(parse_rule_stack(), rule_head);
   raise_error(error_id("script", "parse-stack"));
 }
 

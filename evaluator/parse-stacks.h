@@ -17,6 +17,7 @@
 #include <cstdint>
 
 #include "runtime/cell.h"
+#include "runtime/series-buffer.h"
 
 namespace qel {
 
@@ -25,20 +26,36 @@ inline constexpr Type kParseCommandType = Type::pair;
 // Either stack may hold this many cells above its head before the parse stops.
 inline constexpr int64_t kParseStackLimit = 10000;
 
+// The stacks' nodes (which never change) and heads, read inline by the engine's hot path and
+// changed only by the functions below.
+struct ParseStacks {
+  NodeId input = 0;
+  NodeId rules = 0;
+  uint32_t input_head = 0;
+  uint32_t rule_head = 0;
+};
+extern ParseStacks parse_stacks;
+
+// The cells between a block's head and tail.
+inline int64_t parse_cells_in(NodeId node) {
+  const SeriesBuffer* buffer = series_buffer(node);
+  return (buffer->tail - buffer->head) / sizeof(Cell);
+}
+
 // init-parse: makes the two stacks (room for 8 and 100 cells) in root slots and the keyword
 // table; a start-up step after the native table.
 void init_parse();
 
 // The stacks as block values (their own root slots hold them).
-Cell parse_input_stack();
-Cell parse_rule_stack();
+inline Cell parse_input_stack() { return make_cell(Type::block, 0, parse_stacks.input); }
+inline Cell parse_rule_stack() { return make_cell(Type::block, 0, parse_stacks.rules); }
 
 // Cells above each stack's head.
-int64_t parse_input_depth();
-int64_t parse_rule_depth();
+inline int64_t parse_input_depth() { return parse_cells_in(parse_stacks.input) - parse_stacks.input_head; }
+inline int64_t parse_rule_depth() { return parse_cells_in(parse_stacks.rules) - parse_stacks.rule_head; }
 // The heads, as cell counts from each block's first cell.
-uint32_t parse_input_head();
-uint32_t parse_rule_head();
+inline uint32_t parse_input_head() { return parse_stacks.input_head; }
+inline uint32_t parse_rule_head() { return parse_stacks.rule_head; }
 
 // parse-stacks-enter: when a parse is already running (the rule stack is not empty above its
 // head), saves both heads in a marker and moves them past the content; answers whether it did.

@@ -28,10 +28,7 @@ namespace {
 // --- The rule stack's frames ---------------------------------------------------------------------
 
 // The cell k places below the rule stack's top (1 is the top).
-Cell* frame_cell(int64_t k) {
-  const Cell stack = parse_rule_stack();
-  return block_cell_at(stack, block_total_cells(stack) - k);
-}
+Cell* frame_cell(int64_t k) { return series_buffer(parse_stacks.rules)->tail_cell() - k; }
 
 bool command_on_top() {
   return parse_rule_depth() > 0 && cell_type(*frame_cell(1)) == kParseCommandType;
@@ -44,10 +41,7 @@ void push_frame(const Cell& first, const Cell& marker, const Cell& last) {
   block_append_copy(stack, last);
 }
 
-void pop_frame() {
-  const Cell stack = parse_rule_stack();
-  block_truncate(stack, block_total_cells(stack) - 3);
-}
+void pop_frame() { series_buffer(parse_stacks.rules)->tail -= 3 * sizeof(Cell); }
 
 // A marker cell of three signed numbers.
 Cell marker(int64_t a, int64_t b, int64_t c) {
@@ -73,6 +67,10 @@ Keyword command_keyword(ParseCommand command) {
     case ParseCommand::ahead: return Keyword::ahead;
     default: return Keyword::none_;
   }
+}
+
+constexpr bool is_word_kind(Type type) {
+  return type == Type::word || type == Type::set_word || type == Type::get_word || type == Type::lit_word;
 }
 
 // The value a word of the rules refers to, read as code reads it.
@@ -111,7 +109,12 @@ ParseEngine::ParseEngine(const ParseRequest& request)
 
 // --- Helpers ---------------------------------------------------------------------------------------
 
-int64_t ParseEngine::index() const { return series_clamped_index(input_.get()); }
+int64_t ParseEngine::index() const {
+  const SeriesBuffer* buffer = series_buffer(input_.get().w2);
+  const int64_t total = int64_t{buffer->tail - buffer->head} >> series_shift(buffer);
+  const int64_t index = payload_i32(input_.get(), 1);
+  return index < 0 ? 0 : index > total ? total : index;
+}
 
 void ParseEngine::set_index(int64_t index) { series_set_index(input_.get(), index); }
 
@@ -120,10 +123,14 @@ int64_t ParseEngine::input_end() const {
   return limit_ >= 0 && into_depth_ == 0 && limit_ < tail ? limit_ : tail;
 }
 
-int64_t ParseEngine::rule_tail() const { return block_total_cells(rules_.get()); }
+int64_t ParseEngine::rule_tail() const { return parse_cells_in(rules_.get().w2); }
 
 Cell ParseEngine::rule_at(int64_t position) const {
-  return *block_cell_at(rules_.get(), position);
+  if (position < 0 || position >= rule_tail()) return make_cell(Type::unset);  // a paren shortened the rules
+  Cell& rule = series_buffer(rules_.get().w2)->head_cell()[position];
+  // a word's slot is found once and kept in the rule, as code keeps it
+  if (rule.w3 == kUnresolved && is_word_kind(cell_type(rule))) resolve_word(rule);
+  return rule;
 }
 
 Cell ParseEngine::word_rule_value(const Cell& word) const {
@@ -151,7 +158,9 @@ Status ParseEngine::eval_paren(const Cell& paren, Cell& value) {
 
 bool ParseEngine::trace(ParseEvent event) {
   if (!has_tracer_) [[likely]] return true;
-  return call_tracer(event);
+  if (call_tracer(event)) return true;
+  vetoed_ = true;
+  return false;
 }
 
 // parse-call-tracer: the event, the match flag, the rules at the current rule, the input and a
@@ -195,7 +204,7 @@ Status ParseEngine::run(Cell& result) {
       case Step::stop: break;
     }
   }
-  result = collected_ ? scratch_[1] : make_cell(Type::logic, match_ ? 1 : 0);
+  result = collected_ && !vetoed_ ? scratch_[1] : make_cell(Type::logic, match_ ? 1 : 0);
   return {};
 }
 

@@ -192,6 +192,25 @@ const TypesetRow kTypesets[] = {
     {"any-type!", {}, {"default!", "internal!"}},
 };
 
+// The types of the action arguments that take only some types; every other argument takes
+// any-type!, and the datatype function judges it.
+struct ActionArgumentTypes {
+  Act action;
+  std::string_view argument;
+  std::string_view types;
+};
+constexpr ActionArgumentTypes kActionArgumentTypes[] = {
+    {Act::Form, "limit", "integer!"},   {Act::Mold, "limit", "integer!"},  {Act::Append, "count", "integer!"},
+    {Act::Insert, "count", "integer!"}, {Act::Change, "count", "integer!"},
+};
+
+// The type block of an action's argument.
+std::string_view action_argument_types(Act action, std::string_view argument) {
+  for (const ActionArgumentTypes& row : kActionArgumentTypes)
+    if (row.action == action && row.argument == argument) return row.types;
+  return "any-type!";
+}
+
 // The operators over actions.
 struct OperatorRow {
   std::string_view word;
@@ -349,7 +368,8 @@ std::string action_spec_text(uint32_t slot) {
     const std::string_view item = action_text::item(text, i);
     if (!spec.empty()) spec += ' ';
     spec += item;
-    if (!action_text::is_refinement(item)) spec += " [any-type!]";
+    if (!action_text::is_refinement(item))
+      spec += " [" + std::string(action_argument_types(act_of_slot(slot), item)) + "]";
   }
   return spec;
 }

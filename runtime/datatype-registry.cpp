@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "datatypes/scalars/bitset.h"
 #include "datatypes/scalars/char.h"
 #include "datatypes/scalars/datatype.h"
 #include "datatypes/scalars/date.h"
@@ -10,6 +11,7 @@
 #include "datatypes/scalars/handle.h"
 #include "datatypes/scalars/integer.h"
 #include "datatypes/scalars/logic.h"
+#include "datatypes/scalars/money.h"
 #include "datatypes/scalars/none.h"
 #include "datatypes/scalars/pair.h"
 #include "datatypes/scalars/percent.h"
@@ -90,7 +92,7 @@ constexpr DatatypeInit kDatatypeInits[] = {
     {"url!", url_init},
     {"file!", file_init},
     {"object!", register_object_datatype},
-    {"bitset!", nothing},
+    {"bitset!", register_bitset_datatype},
     {"triple!", register_triple_datatype},
     {"float!", register_float_datatype},
     {"typeset!", register_typeset_datatype},
@@ -107,7 +109,7 @@ constexpr DatatypeInit kDatatypeInits[] = {
     {"handle!", register_handle_datatype},
     {"date!", register_date_datatype},
     {"port!", nothing},
-    {"money!", nothing},
+    {"money!", register_money_datatype},
     {"ref!", ref_init},
     {"point2D!", register_point2D_datatype},
     {"point3D!", register_point3D_datatype},

@@ -2,7 +2,9 @@
 // type, round, compare and the double routines other types use.
 #include "datatypes/scalars/float.h"
 
+#include <algorithm>
 #include <array>
+#include <charconv>
 #include <cfloat>
 #include <climits>
 #include <cmath>
@@ -11,7 +13,9 @@
 #include "datatypes/scalars/coordinates.h"
 #include "datatypes/scalars/tuple.h"
 #include "datatypes/scalars/float-form.h"
+#include "datatypes/scalars/float-text.h"
 #include "datatypes/scalars/integer.h"
+#include "datatypes/scalars/money.h"
 #include "datatypes/scalars/output-text.h"
 #include "datatypes/scalars/scalar-errors.h"
 #include "datatypes/scalars/time.h"
@@ -141,6 +145,7 @@ constexpr auto kFloatOperandRoutes = [] {
   for (Type type : {Type::pair, Type::point2d, Type::point3d}) routes[type_index(type)] = coordinate_math_from_number;
   routes[type_index(Type::tuple)] = tuple_math_op;
   routes[type_index(Type::vector)] = vector_number_op;
+  routes[type_index(Type::money)] = money_math;
   return routes;
 }();
 
@@ -205,9 +210,11 @@ double round_to_scale(double x, double s, const RoundMode& mode) {
   return shift ? std::ldexp(result, -shift) : result;
 }
 
-// The scale's magnitude as a double: an integer!, float!, percent! or time!.
+// The scale's magnitude as a double: an integer!, float!, percent! or time!; a money! scale is
+// not-related, any other invalid-type.
 double scale_magnitude(const Cell& scale) {
   Type type = cell_type(scale);
+  if (type == Type::money) raise_not_related_to_caller(type);
   if (type != Type::integer && type != Type::float_ && type != Type::percent && type != Type::time)
     raise_invalid_type(scale);
   return std::fabs(number_value(scale));
@@ -270,6 +277,7 @@ namespace {
 int32_t float_compare(const Cell& value, const Cell& other, int32_t code) {
   Type type = cell_type(other);
   if ((is_strict_code(code) || code == kCompareSame) && type != cell_type(value)) return 1;
+  if (type == Type::money) return money_compare_reversed(value, other, code);
   if (type != Type::integer && type != Type::float_ && type != Type::percent && type != Type::time)
     return kNotComparable;
   return float_compare_doubles(float_value(value), number_value(other), code);
@@ -277,14 +285,47 @@ int32_t float_compare(const Cell& value, const Cell& other, int32_t code) {
 
 // --- Conversions -------------------------------------------------------------------------------------
 
-// A block of exactly two numbers, integer! or float!: the first x 10 ^ the second.
+// Exponents beyond this reach zero or infinity from any integer!: the decimal reader saturates.
+constexpr double kExponentReach = 100000;
+
+// integer x 10 ^ exponent (a whole number), correctly rounded: the decimal text of the exact
+// product read back.
+double exact_scaled_integer(int32_t integer, double exponent) {
+  char text[40];
+  char* end = std::to_chars(text, text + 12, integer).ptr;
+  *end++ = 'e';
+  end = std::to_chars(end, text + sizeof text, static_cast<int32_t>(std::clamp(exponent, -kExponentReach, kExponentReach))).ptr;
+  size_t unconsumed = 0;
+  return decimal_text_to_double(std::string_view(text, static_cast<size_t>(end - text)), 0, unconsumed);
+}
+
+// value x 10 ^ exponent, scaled in steps of at most 10^300, so that no step overflows or
+// underflows while the product itself would not.
+double stepped_scale(double value, double exponent) {
+  constexpr double kStep = 300;
+  if (!std::isfinite(exponent)) return value * std::pow(10.0, exponent);
+  double whole = std::trunc(exponent);
+  value *= std::pow(10.0, exponent - whole);
+  while (whole != 0 && value != 0 && std::isfinite(value)) {
+    double step = std::clamp(whole, -kStep, kStep);
+    value *= std::pow(10.0, step);
+    whole -= step;
+  }
+  return value;
+}
+
+// A block of exactly two numbers, integer! or float!: the first x 10 ^ the second, computed as
+// one product: correctly rounded for an integer! and a whole exponent.
 double scaled_pair(const Cell& block, Type target) {
   uint32_t length = series_buffer_length(block.w2);
   if (block.w1 > length || length - block.w1 != 2) raise_bad_to_arg(target, block);
   const Cell* cells = series_buffer(block.w2)->head_cell() + block.w1;
   for (int i = 0; i < 2; ++i)
     if (cell_type(cells[i]) != Type::integer && cell_type(cells[i]) != Type::float_) raise_bad_to_arg(target, block);
-  return number_value(cells[0]) * std::pow(10.0, number_value(cells[1]));
+  const double exponent = number_value(cells[1]);
+  if (cell_type(cells[0]) == Type::integer && std::trunc(exponent) == exponent)
+    return exact_scaled_integer(integer_value(cells[0]), exponent);
+  return stepped_scale(number_value(cells[0]), exponent);
 }
 
 // The double a text spells from its index on; empty text or text that does not scan raises
@@ -322,6 +363,8 @@ Cell* float_make_to(Cell& type, Cell& spec, Type target) {
     case Type::percent:
     case Type::time:
       return float_make_at(type, number_value(spec), target);
+    case Type::money:
+      return float_make_at(type, money_to_float(spec), target);
     case Type::block:
     case Type::paren:
     case Type::hash:

@@ -4,7 +4,9 @@
 #include <bit>
 #include <cstring>
 
+#include "datatypes/scalars/bitset.h"
 #include "datatypes/scalars/scalar-errors.h"
+#include "datatypes/scalars/tuple.h"
 #include "datatypes/series/base-codecs.h"
 #include "datatypes/series/binary.h"
 #include "datatypes/series/series.h"
@@ -68,6 +70,10 @@ uint8_t* binary_tail_address(const Cell& binary) { return series_buffer_of(binar
 bool binary_at_tail(const Cell& binary) { return series_at_tail(binary); }
 bool binary_skip(Cell& binary, int64_t n) { return series_advance(binary, n); }
 uint8_t binary_byte_at(const Cell& binary, int64_t offset) { return *series_unit_address(binary, offset); }
+
+bool binary_byte_in_bitset(const Cell& binary, const Cell& bitset) {
+  return !binary_at_tail(binary) && bitset_member(bitset.w2, *binary_head_address(binary));
+}
 
 void binary_truncate_at_index(const Cell& binary) {
   series_buffer_truncate(binary.w2, static_cast<uint32_t>(series_clamped_index(binary)));
@@ -141,6 +147,9 @@ void binary_value_bytes(std::vector<uint8_t>& out, const Cell& value, int64_t li
     }
     case Type::binary:
       append_limited(out, binary_head_address(value), static_cast<size_t>(binary_length(value)), limit);
+      return;
+    case Type::tuple:
+      append_limited(out, tuple_bytes(value), static_cast<size_t>(tuple_length(value)), limit);
       return;
     case Type::block:
     case Type::paren:

@@ -6,6 +6,7 @@
 #include <bit>
 #include <cstring>
 
+#include "datatypes/scalars/bitset.h"
 #include "datatypes/scalars/hex-text.h"
 #include "datatypes/scalars/output-text.h"
 #include "datatypes/scalars/scalar-errors.h"
@@ -153,10 +154,12 @@ Cell* binary_to(Cell& type, Cell& spec, Type) {
     case Type::float_:
     case Type::percent: return big_endian_at(type, std::bit_cast<uint64_t>(payload_f64(spec)));
     case Type::issue: return binary_from_issue(type, spec);
+    case Type::bitset: return binary_at(type, {bitset_bits_head(spec.w2), bitset_byte_count(spec.w2)});
     case Type::block:
     case Type::paren:
     case Type::hash:
     case Type::char_:
+    case Type::tuple:
     case Type::binary: break;
     default:
       if (!is_text_type(from)) raise_bad_to_arg(Type::binary, spec);

@@ -230,6 +230,8 @@ bool is_owned_field(const Cell& field) {
   return cell_type(field) == Type::word && symbol_canonical(field.w2) == symbol_canonical(sym_owned);
 }
 
+}  // namespace
+
 // reflect: only `owned`: a block of the owner object and its field word, or none.
 void series_reflect(Cell& value, Cell& field) {
   if (!is_owned_field(field)) raise_error(error_id("internal", "not-done"));
@@ -260,6 +262,8 @@ Cell* series_modify(Cell& target, Cell& field, Cell& value, bool) {
   }
   return &value;
 }
+
+namespace {
 
 // --- Copy, take and move -------------------------------------------------------------------------
 

@@ -139,6 +139,12 @@ Cell* series_take(Cell& series, Cell* part, bool last);
 // series-remove: removes units at the index (/part) or a key and the unit after it (/key).
 void series_remove(Cell& series, Cell* part, Cell* key);
 
+// reflect and modify of a series (and of bitset!): only the field `owned`. reflect answers a
+// block of the owner object and its field word, or none (other fields: internal not-done);
+// modify with none releases the series, with [owner-object field-word] gives it to that owner.
+void series_reflect(Cell& value, Cell& field);
+Cell* series_modify(Cell& target, Cell& field, Cell& value, bool case_);
+
 // series-init: registers series! (type 42, no parent) with its action row.
 void series_init();
 

@@ -4,6 +4,7 @@
 #include <optional>
 #include <vector>
 
+#include "datatypes/scalars/bitset.h"
 #include "datatypes/scalars/none.h"
 #include "datatypes/series/binary.h"
 #include "datatypes/series/series.h"
@@ -107,6 +108,29 @@ int64_t search_position(const Search& search, Needle& needle) {
   return -1;
 }
 
+// A bitset's search: the first position whose code point is a member, one code point at a time
+// in the direction and window the refinements give; case is never folded.
+int64_t member_position(const Search& search, NodeId bits) {
+  int64_t position, step = search.skip, low = search.from, high = search.to;
+  if (search.reverse) {
+    position = search.from - search.skip;
+    low = 0;
+    high = static_cast<int64_t>(search.text.length);
+    step = -search.skip;
+  } else if (search.last) {
+    position = search.to - 1 - (search.to - 1 - search.from) % search.skip;
+    step = -search.skip;
+  } else {
+    position = search.from;
+  }
+  const unsigned unit = search.text.unit;
+  for (; position >= low && position < high; position += step) {
+    if (bitset_member(bits, code_point_read(search.text.data + (position << unit_shift(unit)), unit))) return position;
+    if (search.match) break;
+  }
+  return -1;
+}
+
 // The /skip size: an integer! of 1 or more.
 int64_t skip_size(const Cell* skip) {
   if (!skip) return 1;
@@ -131,6 +155,10 @@ int64_t find_position(const Cell& series, const Cell& value, const Cell* part, b
     if (count < 1) return -1;
     search.to = std::min(total, index + count);
   }
+  if (cell_type(value) == Type::bitset && cell_type(series) != Type::binary) {
+    step = 1;
+    return member_position(search, value.w2);
+  }
   Needle needle(series, value);
   search.text = string_text(string_value(series.w2));  // read again once the needle is formed
   int64_t found = search_position(search, needle);
@@ -139,6 +167,11 @@ int64_t find_position(const Cell& series, const Cell& value, const Cell* part, b
 }
 
 }  // namespace
+
+bool string_char_in_bitset(const Cell& value, const Cell& bitset) {
+  UnitText text = string_text(value);
+  return text.length > 0 && bitset_member(bitset.w2, code_point_read(text.data, text.unit));
+}
 
 Cell* string_find(Cell& series, Cell& value, Cell* part, bool, bool case_, bool same, bool any, Cell* with,
                   Cell* skip, bool last, bool reverse, bool tail, bool match) {

@@ -52,6 +52,10 @@ int32_t string_compare(const Cell& value1, const Cell& value2, int32_t op);
 void string_append(Cell& series, Cell& value, int32_t part, bool only, int32_t dup, bool notify);
 void string_insert(Cell& series, Cell& value, int32_t part, bool only, int32_t dup, bool append);
 void string_change(Cell& series, Cell& value, int32_t part, bool only, int32_t dup);
+// string-char-in-bitset: the code point at the text's index is in the bitset (beyond its stored
+// bytes, the bitset's negated flag answers); false at the tail.
+bool string_char_in_bitset(const Cell& value, const Cell& bitset);
+
 Cell* string_find(Cell& series, Cell& value, Cell* part, bool only, bool case_, bool same, bool any, Cell* with,
                   Cell* skip, bool last, bool reverse, bool tail, bool match);
 Cell* string_select(Cell& series, Cell& value, Cell* part, bool only, bool case_, bool same, bool any, Cell* with,

@@ -52,6 +52,11 @@ std::vector<Expected> expected_rows() {
        {2, 9, 10, 14, 16},
        make_cell(Type::time)},
       {Type::date, Type::none_id, {1, 2, 4, 5, 6, 7, 9, 11, 18, 39}, {}, make_cell(Type::date, 0x0F641080)},
+      {Type::money,
+       Type::none_id,
+       {1, 2, 4, 5, 6, 7, 9, 10, 11, 12, 13, 14, 16, 17, 18, 19, 20, 39},
+       {},
+       make_cell(Type::money, 0, 0x10)},
       {Type::typeset, Type::none_id, {1, 4, 5, 6, 9, 21, 22, 23, 24, 31}, {}, make_cell(Type::typeset, 1)},
       {Type::handle, Type::integer, {5, 6, 9}, {}, make_cell(Type::handle, 0, 7, 0xFFFFFFFF)},
       {Type::pair,
@@ -75,6 +80,11 @@ std::vector<Expected> expected_rows() {
        {},
        Cell{static_cast<uint32_t>(Type::tuple) | 3u << 19, 0x030201, 0, 0}},
       {Type::triple, Type::none_id, {5, 6}, {}, make_cell(Type::triple, 1, 2, 3)},
+      {Type::bitset,
+       Type::none_id,
+       {1, 3, 4, 5, 6, 7, 9, 14, 21, 22, 23, 24, 25, 29, 30, 31, 35, 36, 39, 40, 42, 55},
+       {},
+       make_cell(Type::bitset, 0, new_byte_series(1))},
   };
 }
 

@@ -1,0 +1,24 @@
+"""Runs lines of Qel as a script in the qel program and answers what each printed line says."""
+import subprocess
+import tempfile
+
+
+def run_lines(qel, lines):
+    """The output lines of a script of `lines`; None (after printing what came out) when their
+    count is not the count of the lines."""
+    with tempfile.NamedTemporaryFile("w", suffix=".qel") as script:
+        script.write("\n".join(lines) + "\n")
+        script.flush()
+        out = subprocess.run([qel, script.name], capture_output=True, text=True, timeout=120)
+    results = out.stdout.splitlines()
+    if len(results) != len(lines):
+        print(f"expected {len(lines)} lines, got {len(results)}:\n{out.stdout}{out.stderr}")
+        return None
+    return results
+
+
+def report(failures, shown=5):
+    """Prints the first failures (texts) and answers the exit status."""
+    for text in failures[:shown]:
+        print(text)
+    return 1 if failures else 0
