@@ -14,7 +14,7 @@ sys.path.insert(0, os.path.join(os.path.dirname(__file__), "harness"))
 from qel_script import report, run_lines  # noqa: E402
 
 SEED = 20261211
-ROUNDS = 300
+ROUNDS = 120
 CYCLE = 146097
 YEAR_MIN, YEAR_MAX = -16384, 16383
 ALWAYS = [0, 1, -1, 400, -400, YEAR_MAX, YEAR_MIN + 1, YEAR_MIN]

@@ -14,7 +14,7 @@ sys.path.insert(0, os.path.join(os.path.dirname(__file__), "harness"))
 from qel_script import report, run_lines  # noqa: E402
 
 SEED = 20261211
-ROUNDS = 250
+ROUNDS = 120
 decimal.getcontext().prec = 60
 STEP = Decimal("0.00001")
 LIMIT = Decimal(10) ** 17
