@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "runtime/murmur-hash.h"
+#include "runtime/text-hash.h"
 
 namespace qel {
 namespace {

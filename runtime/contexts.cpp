@@ -3,6 +3,7 @@
 #include "runtime/contexts.h"
 
 #include <algorithm>
+#include <array>
 
 #include "runtime/call-trace.h"
 #include "runtime/collector.h"
@@ -191,10 +192,41 @@ bool collect_set_words(NodeId context, const Cell& block) {
   return grew;
 }
 
+namespace {
+
+// Where a symbol was last found in a context: a guess, keyed by (context, symbol, up to case)
+// in a small direct-mapped table, that a find checks against the words block before answering
+// it. Only finds that reached the very spelling are kept, and words are only ever appended, so a
+// word of that symbol id at the guessed slot is the one the probe would find again; a stale
+// entry (a context node reused, a colliding key) fails the check and only costs the probe.
+struct FoundSlot {
+  NodeId context;
+  uint32_t key;  // the symbol id shifted left once, bit 0 up_to_case
+  uint32_t slot;
+};
+constexpr uint32_t kFoundSlotBits = 9;
+thread_local std::array<FoundSlot, size_t{1} << kFoundSlotBits> found_slots{};
+
+FoundSlot& found_slot(NodeId context, uint32_t key) {
+  return found_slots[(context * 0x9E3779B1u + key * 0x85EBCA6Bu) >> (32 - kFoundSlotBits)];
+}
+
+}  // namespace
+
 int32_t context_find_word(NodeId context, uint32_t symbol, bool up_to_case) {
   TableView view = table_view(word_table(context));
+  SeriesBuffer* words = series_buffer(view.record->block);
+  const uint32_t length = (words->tail - words->head) / sizeof(Cell);
+  const uint32_t key = symbol << 1 | (up_to_case ? 1 : 0);
+  FoundSlot& guess = found_slot(context, key);
+  if (guess.context == context && guess.key == key && guess.slot < length &&
+      words->head_cell()[guess.slot].w2 == symbol)
+    return static_cast<int32_t>(guess.slot);
   Probe probe = probe_symbol(view, symbol, up_to_case);
-  return probe.found ? view.keys[probe.bucket] : -1;
+  if (!probe.found) return -1;
+  const uint32_t slot = view.keys[probe.bucket];
+  if (words->head_cell()[slot].w2 == symbol) guess = {context, key, slot};
+  return static_cast<int32_t>(slot);
 }
 
 int32_t context_find_or_add_word(NodeId context, uint32_t symbol, bool up_to_case, int32_t& slot) {

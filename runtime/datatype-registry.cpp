@@ -11,6 +11,7 @@
 #include "datatypes/scalars/handle.h"
 #include "datatypes/scalars/integer.h"
 #include "datatypes/scalars/logic.h"
+#include "datatypes/scalars/money.h"
 #include "datatypes/scalars/none.h"
 #include "datatypes/scalars/pair.h"
 #include "datatypes/scalars/percent.h"
@@ -107,7 +108,7 @@ constexpr DatatypeInit kDatatypeInits[] = {
     {"handle!", register_handle_datatype},
     {"date!", register_date_datatype},
     {"port!", nothing},
-    {"money!", nothing},
+    {"money!", register_money_datatype},
     {"ref!", ref_init},
     {"point2D!", register_point2D_datatype},
     {"point3D!", register_point3D_datatype},

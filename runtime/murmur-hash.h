@@ -1,12 +1,10 @@
 // murmur-hash.h: MurmurHash3 (x86, 32-bit) over byte runs, its finaliser as the hash of one
-// 32-bit word, and the hash of text over its code points.
+// 32-bit word, and the case fold of text hashes and comparisons.
 #pragma once
 
 #include <bit>
 #include <cstddef>
 #include <cstdint>
-
-#include "datatypes/series/string-unit.h"
 
 namespace qel {
 
@@ -53,9 +51,5 @@ constexpr uint32_t word_hash(uint32_t value) { return murmur_fmix32(value); }
 
 // The case fold of every case-insensitive hash and comparison of text: the upper-case map.
 uint32_t case_fold(uint32_t code_point);
-
-// The string hash: each code point (folded unless case_sensitive) mixed in as one 32-bit block,
-// then the finaliser with a length of 4 x the number of code points.
-uint32_t hash_text(const UnitText& text, bool case_sensitive);
 
 }  // namespace qel

@@ -7,6 +7,7 @@
 #include "runtime/series-buffer.h"
 #include "runtime/type-table.h"
 #include "runtime/symbols.h"
+#include "runtime/text-hash.h"
 
 namespace qel {
 

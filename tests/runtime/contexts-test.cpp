@@ -7,6 +7,7 @@
 #include "value-fixtures.h"
 #include "runtime/call-stack.h"
 #include "runtime/call-trace.h"
+#include "runtime/collector.h"
 #include "runtime/contexts.h"
 #include "runtime/cycle-guard.h"
 #include "runtime/gc-root.h"
@@ -51,6 +52,48 @@ TEST_F(Contexts, ManyWordsGrowTheTableAndKeepTheirSlots) {
   for (size_t i = 0; i < symbols.size(); ++i) ASSERT_EQ(context_find_word(context, symbols[i], true), static_cast<int32_t>(i));
   EXPECT_EQ(series_buffer_length(context_cell(context).w2), 3000u);
   EXPECT_EQ(context_word_at(context, 7)->w2, symbols[7]);
+}
+
+// Finds remember where a word was last found; what they answer must not depend on it: not on
+// the order of finds, on another context holding the same words elsewhere, on a spelling held
+// twice up to case, or on a context's node being reused after it died.
+TEST_F(Contexts, RepeatedFindsAnswerWhatTheProbeWould) {
+  auto make = [](std::initializer_list<const char*> names, bool rooted) {
+    NodeId context = context_make(4, false, false, 0, 0);
+    if (rooted) root_slot_append(make_cell(Type::object, context));
+    for (const char* name : names) context_add_word(symbol_intern_cstring(name), context);
+    return context;
+  };
+  const uint32_t a = symbol_intern_cstring("a"), c = symbol_intern_cstring("c");
+  NodeId first = make({"a", "b", "c"}, true);
+  NodeId second = make({"c", "a"}, true);
+  for (int round = 0; round < 2; ++round) {
+    EXPECT_EQ(context_find_word(first, c, true), 2);
+    EXPECT_EQ(context_find_word(second, c, true), 0);
+    EXPECT_EQ(context_find_word(first, a, false), 0);
+    EXPECT_EQ(context_find_word(second, a, false), 1);
+  }
+  // Two spellings of one word, the second added by exact spelling: a find up to case answers
+  // the first, an exact find each its own, in either order and again.
+  NodeId both = make({"size"}, true);
+  int32_t slot;
+  const uint32_t capital = symbol_intern_cstring("Size");
+  EXPECT_EQ(context_find_or_add_word(both, capital, false, slot), -1);
+  for (int round = 0; round < 2; ++round) {
+    EXPECT_EQ(context_find_word(both, capital, false), 1);
+    EXPECT_EQ(context_find_word(both, capital, true), 0);
+    EXPECT_EQ(context_find_word(both, symbol_intern_cstring("size"), true), 0);
+  }
+  // A dead context's node serves a new context with other words.
+  NodeId dead = make({"p", "q"}, false);
+  const uint32_t q = symbol_intern_cstring("q");
+  EXPECT_EQ(context_find_word(dead, q, true), 1);
+  collect_now();
+  for (int i = 0; i < 50; ++i) {
+    NodeId fresh = make({"q"}, false);
+    ASSERT_EQ(context_find_word(fresh, q, true), 0);
+    ASSERT_EQ(context_find_word(fresh, symbol_intern_cstring("p"), true), -1);
+  }
 }
 
 std::vector<std::vector<Cell>> field_changes;
