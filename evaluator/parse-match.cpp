@@ -3,8 +3,10 @@
 #include "evaluator/parse-match.h"
 
 #include <emmintrin.h>
+#include <climits>
 #include <string.h>
 
+#include <string>
 #include <vector>
 
 #include "datatypes/series/binary.h"
@@ -122,12 +124,26 @@ int64_t find_char(UnitText text, uint32_t c, bool fold) {
 }
 
 // Whether a literal is matched as text on text input: the text types but tag!, and char!.
-bool text_literal(Type type) { return (is_text_type(type) && type != Type::tag) || type == Type::char_; }
+bool text_literal(Type type) { return is_text_type(type) || type == Type::char_; }
+
+// A tag's text within its angle brackets, as code points: what a tag matches in text input.
+std::u32string bracketed(const Cell& tag) {
+  const UnitText text = string_text(tag);
+  std::u32string units(text.length + 2, U'<');
+  for (size_t i = 0; i < text.length; ++i) units[i + 1] = code_point_read(text.data + (i << unit_shift(text.unit)), text.unit);
+  units.back() = U'>';
+  return units;
+}
+
+UnitText text_of_units(const std::u32string& units) {
+  return {reinterpret_cast<const uint8_t*>(units.data()), units.size(), 4};
+}
 
 // The units a text or char literal matches at the start of the text, or -1.
 int64_t match_text_at(UnitText text, const Cell& value, int32_t op) {
   if (cell_type(value) == Type::char_) return count_chars(text, value.w2, !compare_code_keeps_case(op), 1) == 1 ? 1 : -1;
-  const UnitText needle = string_text(value);
+  const std::u32string tag = cell_type(value) == Type::tag ? bracketed(value) : std::u32string();
+  const UnitText needle = cell_type(value) == Type::tag ? text_of_units(tag) : string_text(value);
   return compare_text(text, needle, op, true) == 0 ? static_cast<int64_t>(needle.length) : -1;
 }
 
@@ -208,7 +224,8 @@ std::optional<ParseFound> parse_find_value(const Cell& input, int64_t end, const
     return ParseFound{index + at, index + at + 1};
   }
   if (!text_literal(cell_type(value))) raise_error(error_id("script", "parse-rule"), value);
-  const UnitText needle = string_text(value);
+  const std::u32string tag = cell_type(value) == Type::tag ? bracketed(value) : std::u32string();
+  const UnitText needle = cell_type(value) == Type::tag ? text_of_units(tag) : string_text(value);
   if (needle.length == 0) return ParseFound{index, index};
   const int64_t at = find_text(text, needle, fold);
   if (at < 0) return std::nullopt;
@@ -227,8 +244,9 @@ ParseRepeated parse_repeat_value(const Cell& input, int64_t end, const Cell& val
     series_set_index(at, index);
     const int64_t matched = parse_match_literal(at, end, value, op);
     if (matched < 0) break;
+    // an empty text matches at once, as often as asked, without moving
+    if (matched == 0) return {max < 0 ? INT32_MAX : max, index};
     ++count;
-    if (matched == 0) break;  // an empty text matches once, without moving
     index += matched;
   }
   return {count, index};

@@ -35,6 +35,15 @@ bool command_on_top() {
 }
 
 void push_frame(const Cell& first, const Cell& marker, const Cell& last) {
+  SeriesBuffer* buffer = series_buffer(parse_stacks.rules);
+  if (buffer->tail + 3 * sizeof(Cell) <= buffer->capacity) {  // room: no growth, written in place
+    Cell* cells = buffer->tail_cell();
+    cells[0] = first;
+    cells[1] = marker;
+    cells[2] = last;
+    buffer->tail += 3 * sizeof(Cell);
+    return;
+  }
   const Cell stack = parse_rule_stack();
   block_append_copy(stack, first);
   block_append_copy(stack, marker);
@@ -621,7 +630,7 @@ Status ParseEngine::keyword(Keyword k, Step& next) {
       next = push_command(k == Keyword::to ? ParseCommand::to : ParseCommand::thru, marker(0, -1, 1));
       return {};
     case Keyword::copy: case Keyword::set: {
-      if (rule_pos_ + 2 >= rule_tail()) raise_end(k);
+      if (rule_pos_ + 2 >= rule_tail() || cell_type(rule_at(rule_pos_ + 1)) != Type::word) raise_end(k);
       ++rule_pos_;
       const Cell word = rule_at(rule_pos_);
       next = push_command(k == Keyword::copy ? ParseCommand::copy : ParseCommand::set, word);

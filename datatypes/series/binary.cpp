@@ -159,6 +159,7 @@ Cell* binary_to(Cell& type, Cell& spec, Type) {
     case Type::paren:
     case Type::hash:
     case Type::char_:
+    case Type::tuple:
     case Type::binary: break;
     default:
       if (!is_text_type(from)) raise_bad_to_arg(Type::binary, spec);
