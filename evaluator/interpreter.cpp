@@ -17,6 +17,7 @@
 #include "runtime/language-thread.h"
 #include "runtime/runtime-symbols.h"
 #include "runtime/series.h"
+#include "runtime/shortcuts.h"
 #include "runtime/symbols.h"
 #include "runtime/type-table.h"
 #include "runtime/value-stack.h"
@@ -124,7 +125,7 @@ Status eval_set_word(Code& code, bool push, bool) {
   const uint32_t at = code.index++;
   // A simple value set into a word that notifies nobody needs no frame: nothing can fail or
   // look at the stacks before the value is in place.
-  if (!trace_enabled && !code.at_end()) {
+  if (!trace_enabled && shortcuts_enabled && !code.at_end()) {
     Cell* target = block_context_slot(word.w1, word.w3, true);
     if (!target) target = running_stack_slot(word);
     Cell value;
@@ -277,7 +278,7 @@ constexpr std::array<bool, 256> kItselfTypes = [] {
     // Integer arithmetic with an integer for its right operand leaves the value the call would,
     // where the value so far lies, without the call's frame.
     Cell& so_far = push ? *expression_top : *value_stack.base;
-    if (!trace_enabled && !code.at_end()) {
+    if (!trace_enabled && shortcuts_enabled && !code.at_end()) {
       const Cell* right = integer_operand(code.cell());
       if (right && integer_infix_in_place(function, *right, so_far)) {
         ++code.index;
