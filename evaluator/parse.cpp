@@ -118,12 +118,7 @@ ParseEngine::ParseEngine(const ParseRequest& request)
 
 // --- Helpers ---------------------------------------------------------------------------------------
 
-int64_t ParseEngine::index() const {
-  const SeriesBuffer* buffer = series_buffer(input_.get().w2);
-  const int64_t total = int64_t{buffer->tail - buffer->head} >> series_shift(buffer);
-  const int64_t index = payload_i32(input_.get(), 1);
-  return index < 0 ? 0 : index > total ? total : index;
-}
+int64_t ParseEngine::index() const { return series_clamped_index(input_.get()); }
 
 void ParseEngine::set_index(int64_t index) { series_set_index(input_.get(), index); }
 
@@ -149,7 +144,8 @@ Cell ParseEngine::word_rule_value(const Cell& word) const {
 }
 
 Cell ParseEngine::position_marker() const {
-  return marker(rule_pos_, index(), series_total_length(input_.get()) - index());
+  const int64_t at = index();
+  return marker(rule_pos_, at, series_total_length(input_.get()) - at);
 }
 
 void ParseEngine::raise_end(Keyword keyword) const {
