@@ -22,8 +22,6 @@ namespace {
 
 inline constexpr std::string_view kResultPrefix = "== ";
 inline constexpr std::string_view kEllipsis = "...";
-// What stands for an error that cannot be formed at all (not a value the error services made).
-inline constexpr std::string_view kUnformedError = "*** Error: the error could not be formed";
 
 // Restores the value stack's top on every exit.
 class StackTopScope {
@@ -80,8 +78,8 @@ void console_print_error(const Cell& error, bool empty_line) {
   GcRoot<Cell> text;
   Caught caught = trap_errors([&] { *text = call_action(Act::Form, std::array{*kept}); });
   if (caught.taken) {
-    string_make_at(*text, static_cast<int64_t>(kUnformedError.size()) + 1);
-    series_append_ascii(text->w2, kUnformedError);
+    string_make_at(*text, static_cast<int64_t>(kUnformedErrorText.size()) + 1);
+    series_append_ascii(text->w2, kUnformedErrorText);
   }
   if (empty_line) series_append_ascii(text->w2, "\n");
   print_hooks_run(*text, true);

@@ -20,6 +20,7 @@
 #include "evaluator/print-natives.h"
 #include "evaluator/reduce-native.h"
 #include "evaluator/set-natives.h"
+#include "evaluator/size-native.h"
 #include "evaluator/spec-table.h"
 #include "evaluator/stats-native.h"
 #include "evaluator/system-values.h"
@@ -84,6 +85,8 @@ constexpr NativeEntryRow kNativeEntryRows[] = {
     {43, native_set_operation<kOpUnique>},
     {44, native_set_operation<kOpDifference>},
     {45, native_set_operation<kOpExclude>},
+    {47, native_dehex},
+    {48, native_enhex},
     {49, native_negative},
     {50, native_positive},
     {51, native_max},
@@ -115,6 +118,7 @@ constexpr NativeEntryRow kNativeEntryRows[] = {
     {91, native_enbase},
     {97, native_sign},
     {100, native_zero},
+    {101, native_size},
     {106, native_transcode},
 };
 

@@ -29,8 +29,11 @@ Cell callback_word{};
 
 }  // namespace
 
+std::vector<uint8_t> parse_keyword_by_spelling;
+
 void parse_keywords_init() {
   keyword_by_symbol.clear();
+  parse_keyword_by_spelling.clear();
   for (size_t k = 1; k < kKeywordCount; ++k) {
     const uint32_t symbol = symbol_intern_cstring(kKeywordNames[k]);
     const uint32_t canonical = symbol_canonical(symbol);
@@ -42,10 +45,12 @@ void parse_keywords_init() {
   callback_word = word_from_c_string("<parse-callback>");
 }
 
-Keyword parse_keyword_of(const Cell& rule) {
-  if (cell_type(rule) != Type::word) return Keyword::none_;
-  const uint32_t canonical = symbol_canonical(rule.w2);
-  return canonical < keyword_by_symbol.size() ? keyword_by_symbol[canonical] : Keyword::none_;
+Keyword parse_keyword_of_symbol(uint32_t symbol) {
+  const uint32_t canonical = symbol_canonical(symbol);
+  const Keyword keyword = canonical < keyword_by_symbol.size() ? keyword_by_symbol[canonical] : Keyword::none_;
+  if (symbol >= parse_keyword_by_spelling.size()) parse_keyword_by_spelling.resize(symbol + 1, kKeywordUnknown);
+  parse_keyword_by_spelling[symbol] = static_cast<uint8_t>(keyword);
+  return keyword;
 }
 
 const Cell& parse_keyword_word(Keyword keyword) { return keyword_words[static_cast<size_t>(keyword)]; }

@@ -3,10 +3,13 @@
 #include "evaluator/parse-match.h"
 
 #include <emmintrin.h>
+#include <climits>
 #include <string.h>
 
+#include <string>
 #include <vector>
 
+#include "datatypes/scalars/bitset.h"
 #include "datatypes/series/binary.h"
 #include "datatypes/series/block-core.h"
 #include "datatypes/series/case-class.h"
@@ -121,13 +124,66 @@ int64_t find_char(UnitText text, uint32_t c, bool fold) {
   return visit_units(text, [&](auto units) { return find_member(units.data(), units.size(), cls); });
 }
 
+// A bitset read for a scan: its bytes, how many, and what lies beyond them.
+struct BitsetBits {
+  const uint8_t* bits;
+  uint32_t bytes;
+  bool negated;
+
+  explicit BitsetBits(const Cell& bitset)
+      : bits(bitset_bits_head(bitset.w2)), bytes(bitset_byte_count(bitset.w2)), negated(bitset_negated(bitset.w2)) {}
+  bool has(uint32_t n) const { return (n >> 3) < bytes ? (bits[n >> 3] & (0x80 >> (n & 7))) != 0 : negated; }
+};
+
+// Units of text or bytes of binary input from its index to `end`, in their width.
+UnitText input_units(const Cell& input, int64_t end) {
+  if (parse_text_input(input)) return input_text(input, end);
+  const int64_t index = series_clamped_index(input);
+  return {series_unit_address(input, index), static_cast<size_t>(std::max<int64_t>(0, end - index)), 1};
+}
+
+// How many units from the start are members of the bitset, at most `max` (-1: no maximum).
+int64_t count_in_bitset(UnitText text, const Cell& bitset, int64_t max) {
+  const BitsetBits set(bitset);
+  const size_t limit = max < 0 ? text.length : std::min<size_t>(text.length, static_cast<size_t>(max));
+  return visit_units(text, [&](auto units) {
+    size_t n = 0;
+    while (n < limit && set.has(units[n])) ++n;
+    return static_cast<int64_t>(n);
+  });
+}
+
+// The offset of the first unit that is a member of the bitset, or -1.
+int64_t find_in_bitset(UnitText text, const Cell& bitset) {
+  const BitsetBits set(bitset);
+  return visit_units(text, [&](auto units) {
+    for (size_t n = 0; n < units.size(); ++n)
+      if (set.has(units[n])) return static_cast<int64_t>(n);
+    return int64_t{-1};
+  });
+}
+
 // Whether a literal is matched as text on text input: the text types but tag!, and char!.
-bool text_literal(Type type) { return (is_text_type(type) && type != Type::tag) || type == Type::char_; }
+bool text_literal(Type type) { return is_text_type(type) || type == Type::char_; }
+
+// A tag's text within its angle brackets, as code points: what a tag matches in text input.
+std::u32string bracketed(const Cell& tag) {
+  const UnitText text = string_text(tag);
+  std::u32string units(text.length + 2, U'<');
+  for (size_t i = 0; i < text.length; ++i) units[i + 1] = code_point_read(text.data + (i << unit_shift(text.unit)), text.unit);
+  units.back() = U'>';
+  return units;
+}
+
+UnitText text_of_units(const std::u32string& units) {
+  return {reinterpret_cast<const uint8_t*>(units.data()), units.size(), 4};
+}
 
 // The units a text or char literal matches at the start of the text, or -1.
 int64_t match_text_at(UnitText text, const Cell& value, int32_t op) {
   if (cell_type(value) == Type::char_) return count_chars(text, value.w2, !compare_code_keeps_case(op), 1) == 1 ? 1 : -1;
-  const UnitText needle = string_text(value);
+  const std::u32string tag = cell_type(value) == Type::tag ? bracketed(value) : std::u32string();
+  const UnitText needle = cell_type(value) == Type::tag ? text_of_units(tag) : string_text(value);
   return compare_text(text, needle, op, true) == 0 ? static_cast<int64_t>(needle.length) : -1;
 }
 
@@ -180,6 +236,8 @@ bool parse_compare(const Cell& element, const Cell& rule, int32_t op) {
 
 int64_t parse_match_literal(const Cell& input, int64_t end, const Cell& value, int32_t op) {
   const int64_t index = series_clamped_index(input);
+  if (cell_type(value) == Type::bitset && series_kind(cell_type(input)) != SeriesKind::block)
+    return count_in_bitset(input_units(input, end), value, 1) == 1 ? 1 : -1;
   if (parse_text_input(input)) {
     if (!text_literal(cell_type(value))) return -1;
     return match_text_at(input_text(input, end), value, op);
@@ -194,6 +252,11 @@ int64_t parse_match_literal(const Cell& input, int64_t end, const Cell& value, i
 
 std::optional<ParseFound> parse_find_value(const Cell& input, int64_t end, const Cell& value, int32_t op) {
   const int64_t index = series_clamped_index(input);
+  if (cell_type(value) == Type::bitset && series_kind(cell_type(input)) != SeriesKind::block) {
+    const int64_t at = find_in_bitset(input_units(input, end), value);
+    if (at < 0) return std::nullopt;
+    return ParseFound{index + at, index + at + 1};
+  }
   if (cell_type(input) == Type::binary) return find_bytes(input, end, value);
   if (!parse_text_input(input)) {
     for (int64_t at = index; at < end; ++at)
@@ -208,7 +271,8 @@ std::optional<ParseFound> parse_find_value(const Cell& input, int64_t end, const
     return ParseFound{index + at, index + at + 1};
   }
   if (!text_literal(cell_type(value))) raise_error(error_id("script", "parse-rule"), value);
-  const UnitText needle = string_text(value);
+  const std::u32string tag = cell_type(value) == Type::tag ? bracketed(value) : std::u32string();
+  const UnitText needle = cell_type(value) == Type::tag ? text_of_units(tag) : string_text(value);
   if (needle.length == 0) return ParseFound{index, index};
   const int64_t at = find_text(text, needle, fold);
   if (at < 0) return std::nullopt;
@@ -217,6 +281,10 @@ std::optional<ParseFound> parse_find_value(const Cell& input, int64_t end, const
 
 ParseRepeated parse_repeat_value(const Cell& input, int64_t end, const Cell& value, int32_t op, int64_t max) {
   int64_t index = series_clamped_index(input);
+  if (cell_type(value) == Type::bitset && series_kind(cell_type(input)) != SeriesKind::block) {
+    const int64_t count = count_in_bitset(input_units(input, end), value, max);
+    return {count, index + count};
+  }
   if (parse_text_input(input) && cell_type(value) == Type::char_) {
     const int64_t count = count_chars(input_text(input, end), value.w2, !compare_code_keeps_case(op), max);
     return {count, index + count};
@@ -227,8 +295,9 @@ ParseRepeated parse_repeat_value(const Cell& input, int64_t end, const Cell& val
     series_set_index(at, index);
     const int64_t matched = parse_match_literal(at, end, value, op);
     if (matched < 0) break;
+    // an empty text matches at once, as often as asked, without moving
+    if (matched == 0) return {max < 0 ? INT32_MAX : max, index};
     ++count;
-    if (matched == 0) break;  // an empty text matches once, without moving
     index += matched;
   }
   return {count, index};

@@ -2,6 +2,7 @@
 // counting as one); set1's datatype picks the operation of its own module.
 #include "evaluator/set-natives.h"
 
+#include "datatypes/scalars/bitset.h"
 #include "datatypes/scalars/math-ops.h"
 #include "datatypes/scalars/scalar-errors.h"
 #include "datatypes/scalars/typeset.h"
@@ -32,6 +33,7 @@ Cell set_operation(int32_t op, const Cell& set1, const Cell& set2, bool case_sen
   if (block_set(type)) return block_set_operation(op, set1, set2, case_sensitive, skip);
   if (type == Type::string) return string_set_operation(op, set1, set2, case_sensitive, skip);
   if (type == Type::typeset) return typeset_set_op(set1, set2, op);
+  if (type == Type::bitset) return bitset_set_op(set1, set2, op);
   raise_expect_arg(0, set1);
 }
 

@@ -1,4 +1,5 @@
-// text-coding-natives.cpp: enbase and debase, thin over the base codecs of binary!.
+// text-coding-natives.cpp: dehex and enhex over percent coding, enbase and debase over the base
+// codecs of binary!.
 #include "evaluator/text-coding-natives.h"
 
 #include <algorithm>
@@ -7,8 +8,10 @@
 
 #include "datatypes/series/base-codecs.h"
 #include "datatypes/series/binary.h"
+#include "datatypes/series/percent-coding.h"
 #include "datatypes/series/string-convert.h"
 #include "datatypes/series/string-core.h"
+#include "datatypes/series/string-load.h"
 #include "runtime/action-entries.h"
 #include "runtime/error-raise.h"
 #include "runtime/series-buffer.h"
@@ -57,6 +60,24 @@ void encode_into(const Cell& text, int32_t base, std::span<const uint8_t> bytes)
 }
 
 }  // namespace
+
+// dehex value: the text from its index with its escapes decoded, as a new string!; an escaped
+// UTF-8 sequence that is ill-formed is access invalid-utf8.
+Status native_dehex(const int32_t*) {
+  stack_set_result_only(percent_decode_text(value_stack.base[0], Type::string));
+  return {};
+}
+
+// enhex value: the text's UTF-8 from its index, escaped but for the unreserved characters (a
+// string!) or the characters a locator keeps (the other text types), as a new string!.
+Status native_enhex(const int32_t*) {
+  const Cell& value = value_stack.base[0];
+  const PercentTable table = cell_type(value) == Type::string ? PercentTable::component : PercentTable::locator;
+  const std::string escaped = percent_encode_text(value, table);
+  const Cell* text = string_from_utf8_strict({reinterpret_cast<const uint8_t*>(escaped.data()), escaped.size()});
+  stack_set_result_only(*text);
+  return {};
+}
 
 // debase value /base base-value: the bytes the text stands for, or none when the base refuses it.
 Status native_debase(const int32_t* refinements) {

@@ -1,5 +1,5 @@
-// text-coding-natives.h: the natives that write bytes as text and read them back: enbase and
-// debase (bases 64, 58, 16 and 2).
+// text-coding-natives.h: the natives that write text or bytes in a coding and read them back:
+// dehex and enhex (percent escapes), debase and enbase (bases 64, 58, 16 and 2).
 #pragma once
 
 #include <cstdint>
@@ -8,6 +8,8 @@
 
 namespace qel {
 
+Status native_dehex(const int32_t* refinements);
+Status native_enhex(const int32_t* refinements);
 Status native_debase(const int32_t* refinements);
 Status native_enbase(const int32_t* refinements);
 

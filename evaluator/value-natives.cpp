@@ -64,7 +64,7 @@ bool values_same(const Cell& a, const Cell& b) {
     case SameRule::words12: return a.w1 == b.w1 && a.w2 == b.w2;
     case SameRule::words23: return a.w2 == b.w2 && a.w3 == b.w3;
     case SameRule::tuple: return tuples_same(a, b);
-    case SameRule::money: return compare_values(a, b, kCompareEqual);
+    case SameRule::money: return compare_values(a, b, kCompareSame);
   }
   return false;
 }

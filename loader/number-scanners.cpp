@@ -4,8 +4,10 @@
 #include <bit>
 #include <cstdint>
 #include <span>
+#include <string>
 
 #include "loader/float-check.h"
+#include "loader/money-text.h"
 
 namespace qel {
 
@@ -67,6 +69,16 @@ double scan_float(UnitText text, int32_t& error) {
     return std::bit_cast<double>(kQuietNaN);
   }
   return *value;
+}
+
+void scan_money(UnitText text, Cell& money, int32_t& error) {
+  std::u32string code_points;
+  visit_units(text, [&](auto units) {
+    for (auto unit : units) code_points.push_back(static_cast<char32_t>(unit));
+  });
+  std::optional<Cell> value = read_money_text(code_points, MoneyTextKind::string);
+  if (value) money = *value;
+  else error = kScanMalformed;
 }
 
 }  // namespace qel

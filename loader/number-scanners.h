@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "datatypes/series/string-unit.h"
+#include "runtime/cell.h"
 
 namespace qel {
 
@@ -21,5 +22,11 @@ int32_t scan_integer(UnitText text, int32_t& error);
 // Float text (a comma may stand for the point), at most 312 characters, every one ASCII;
 // anything else answers NaN with kScanMalformed.
 double scan_float(UnitText text, int32_t& error);
+
+// Money text: an optional sign, an optional three-letter currency code with "$" (the "$" is
+// optional without a code), digits with single apostrophes between them and an optional
+// fraction after a point (cut after five digits); at least one digit. Fills `money`, or sets
+// kScanMalformed for malformed text, an unknown currency or over 17 significant integer digits.
+void scan_money(UnitText text, Cell& money, int32_t& error);
 
 }  // namespace qel

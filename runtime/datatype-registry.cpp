@@ -11,6 +11,7 @@
 #include "datatypes/scalars/handle.h"
 #include "datatypes/scalars/integer.h"
 #include "datatypes/scalars/logic.h"
+#include "datatypes/scalars/money.h"
 #include "datatypes/scalars/none.h"
 #include "datatypes/scalars/pair.h"
 #include "datatypes/scalars/percent.h"
@@ -26,6 +27,7 @@
 #include "datatypes/series/email.h"
 #include "datatypes/series/hash.h"
 #include "datatypes/series/map.h"
+#include "datatypes/series/vector.h"
 #include "datatypes/series/paren.h"
 #include "datatypes/series/path.h"
 #include "datatypes/series/ref.h"
@@ -95,7 +97,7 @@ constexpr DatatypeInit kDatatypeInits[] = {
     {"float!", register_float_datatype},
     {"typeset!", register_typeset_datatype},
     {"error!", register_error_datatype},
-    {"vector!", nothing},
+    {"vector!", vector_init},
     {"map!", map_init},
     {"hash!", hash_init},
     {"pair!", register_pair_datatype},
@@ -107,7 +109,7 @@ constexpr DatatypeInit kDatatypeInits[] = {
     {"handle!", register_handle_datatype},
     {"date!", register_date_datatype},
     {"port!", nothing},
-    {"money!", nothing},
+    {"money!", register_money_datatype},
     {"ref!", ref_init},
     {"point2D!", register_point2D_datatype},
     {"point3D!", register_point3D_datatype},

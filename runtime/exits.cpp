@@ -49,7 +49,7 @@ Cell first_cell_or_unset() {
 // build), a fixed line.
 std::string unhandled_error_text(const Cell& error) {
   std::string text;
-  if (trap_errors([&] { text = form_value_text(error); }).taken) return "*** Error: the error could not be formed";
+  if (trap_errors([&] { text = form_value_text(error); }).taken) return std::string(kUnformedErrorText);
   return text;
 }
 

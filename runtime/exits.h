@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 #include <utility>
 
 #include "runtime/call-stack.h"
@@ -68,6 +69,10 @@ Caught trap_errors(Body&& body, uint32_t frame_bits = kFrameTry) {
   }
   return caught;
 }
+
+// What stands for an error that cannot be formed at all (an error! value the error services did
+// not make): the no-handler report and the console print it instead.
+inline constexpr std::string_view kUnformedErrorText = "*** Error: the error could not be formed";
 
 // The caption of the no-handler message box: the script's title, else the program's own name
 // (the name in call traces, without its leading space).

@@ -478,10 +478,7 @@ void date_math(Cell& date, const Cell& operand, int32_t op) {
       word |= kDateTimeFlag;
       break;
     case Type::date:
-      if (op != kOpSubtract) {
-        Cell caller = stack_caller_name();
-        raise_error(error_id("script", "not-related"), caller, datatype_cell(Type::date));
-      }
+      if (op != kOpSubtract) raise_not_related_to_caller(Type::date);
       days = date_to_days(operand.w1);
       seconds = date_time(operand);
       break;
@@ -501,10 +498,7 @@ void date_math(Cell& date, const Cell& operand, int32_t op) {
 }
 
 void date_math_swapped(Cell& value1, Cell& value2, int32_t op) {
-  if (op != kOpAdd) {
-    Cell caller = stack_caller_name();
-    raise_error(error_id("script", "not-related"), caller, datatype_cell(cell_type(value1)));
-  }
+  if (op != kOpAdd) raise_not_related_to_caller(cell_type(value1));
   Cell date = value2;
   date_math(date, value1, kOpAdd);
   value1 = date;

@@ -15,12 +15,14 @@
 #include "datatypes/scalars/float-form.h"
 #include "datatypes/scalars/float-text.h"
 #include "datatypes/scalars/integer.h"
+#include "datatypes/scalars/money.h"
 #include "datatypes/scalars/output-text.h"
 #include "datatypes/scalars/scalar-errors.h"
 #include "datatypes/scalars/time.h"
 #include "datatypes/scalars/unset.h"
 #include "datatypes/series/binary.h"
 #include "datatypes/series/string-core.h"
+#include "datatypes/series/vector.h"
 #include "evaluator/random.h"
 #include "loader/lexer/single-value-scan.h"
 #include "loader/number-scanners.h"
@@ -142,6 +144,8 @@ constexpr auto kFloatOperandRoutes = [] {
     routes[type_index(type)] = by_number;
   for (Type type : {Type::pair, Type::point2d, Type::point3d}) routes[type_index(type)] = coordinate_math_from_number;
   routes[type_index(Type::tuple)] = tuple_math_op;
+  routes[type_index(Type::vector)] = vector_number_op;
+  routes[type_index(Type::money)] = money_math;
   return routes;
 }();
 
@@ -206,9 +210,11 @@ double round_to_scale(double x, double s, const RoundMode& mode) {
   return shift ? std::ldexp(result, -shift) : result;
 }
 
-// The scale's magnitude as a double: an integer!, float!, percent! or time!.
+// The scale's magnitude as a double: an integer!, float!, percent! or time!; a money! scale is
+// not-related, any other invalid-type.
 double scale_magnitude(const Cell& scale) {
   Type type = cell_type(scale);
+  if (type == Type::money) raise_not_related_to_caller(type);
   if (type != Type::integer && type != Type::float_ && type != Type::percent && type != Type::time)
     raise_invalid_type(scale);
   return std::fabs(number_value(scale));
@@ -271,6 +277,7 @@ namespace {
 int32_t float_compare(const Cell& value, const Cell& other, int32_t code) {
   Type type = cell_type(other);
   if ((is_strict_code(code) || code == kCompareSame) && type != cell_type(value)) return 1;
+  if (type == Type::money) return money_compare_reversed(value, other, code);
   if (type != Type::integer && type != Type::float_ && type != Type::percent && type != Type::time)
     return kNotComparable;
   return float_compare_doubles(float_value(value), number_value(other), code);
@@ -356,6 +363,8 @@ Cell* float_make_to(Cell& type, Cell& spec, Type target) {
     case Type::percent:
     case Type::time:
       return float_make_at(type, number_value(spec), target);
+    case Type::money:
+      return float_make_at(type, money_to_float(spec), target);
     case Type::block:
     case Type::paren:
     case Type::hash:

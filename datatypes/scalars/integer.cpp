@@ -13,11 +13,13 @@
 #include "datatypes/scalars/tuple.h"
 #include "datatypes/scalars/float.h"
 #include "datatypes/scalars/math-ops.h"
+#include "datatypes/scalars/money.h"
 #include "datatypes/scalars/output-text.h"
 #include "datatypes/scalars/scalar-errors.h"
 #include "datatypes/scalars/unset.h"
 #include "datatypes/series/binary.h"
 #include "datatypes/series/string-core.h"
+#include "datatypes/series/vector.h"
 #include "evaluator/random.h"
 #include "loader/number-scanners.h"
 #include "runtime/datatype-registry.h"
@@ -118,6 +120,8 @@ constexpr auto kIntegerOperandRoutes = [] {
   routes[type_index(Type::tuple)] = tuple_math_op;
   routes[type_index(Type::time)] = float_arithmetic;
   routes[type_index(Type::date)] = date_math_swapped;
+  routes[type_index(Type::vector)] = vector_number_op;
+  routes[type_index(Type::money)] = money_math;
   return routes;
 }();
 
@@ -180,10 +184,7 @@ int64_t round_magnitude(int64_t value, int64_t v, int64_t s, int64_t r, const Ro
 void integer_round(Cell& n, Cell* scale, bool even, bool down, bool half_down, bool floor, bool ceiling,
                    bool half_ceiling) {
   const RoundMode mode{even, down, half_down, floor, ceiling, half_ceiling};
-  if (scale && cell_type(*scale) != Type::integer) {
-    if (cell_type(*scale) != Type::float_ && cell_type(*scale) != Type::percent) raise_invalid_type(*scale);
-    return float_round(n, scale, mode);
-  }
+  if (scale && cell_type(*scale) != Type::integer) return float_round(n, scale, mode);
   int64_t s = scale ? integer_absolute_checked(integer_value(*scale)) : 1;
   int64_t value = integer_value(n);
   int64_t v = value < 0 ? -value : value;
@@ -217,6 +218,8 @@ Cell* integer_to(Cell& type, Cell& spec, Type) {
       return integer_make_at(type, static_cast<int32_t>(float_value(spec)));
     case Type::date:
       return integer_make_at(type, date_to_epoch_seconds(spec));
+    case Type::money:
+      return integer_make_at(type, money_to_integer(spec));
     case Type::time: {  // whole seconds, halves away from zero
       double seconds = std::round(float_value(spec));
       if (double_out_of_int_range(seconds)) raise_type_limit(Type::integer);
@@ -270,6 +273,8 @@ int32_t integer_compare(const Cell& value, const Cell& other, int32_t code) {
     case Type::percent:
     case Type::time:
       return float_compare_doubles(integer_value(value), float_value(other), code);
+    case Type::money:
+      return money_compare_reversed(value, other, code);
     default:
       return kNotComparable;
   }

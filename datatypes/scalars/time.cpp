@@ -226,18 +226,13 @@ Cell* time_pick(Cell& value, int32_t, Cell& index) {
 
 // --- Arithmetic ------------------------------------------------------------------------------------
 
-[[noreturn]] void raise_not_related() {
-  Cell caller = stack_caller_name();
-  raise_error(error_id("script", "not-related"), caller, datatype_cell(Type::time));
-}
-
 // add, subtract, multiply and divide: the float arithmetic, which types the result; a date!
 // adds the time to itself; a time! cannot multiply a time!, nor have a date! subtracted from it.
 template <int32_t Op>
 void time_arithmetic() {
   Cell* base = value_stack.base;
   Type other = cell_type(base[1]);
-  if ((Op == kOpMultiply && other == Type::time) || (Op == kOpSubtract && other == Type::date)) raise_not_related();
+  if ((Op == kOpMultiply && other == Type::time) || (Op == kOpSubtract && other == Type::date)) raise_not_related_to_caller(Type::time);
   if (other == Type::date) return date_math_swapped(base[0], base[1], Op);
   float_arithmetic(base[0], base[1], Op);
 }
@@ -250,7 +245,7 @@ void time_round(Cell& n, Cell* scale, bool even, bool down, bool half_down, bool
   Cell float_scale;
   if (scale) {
     Type type = cell_type(*scale);
-    if (type == Type::money) raise_error(error_id("script", "not-related"), stack_caller_name(), datatype_cell(type));
+    if (type == Type::money) raise_not_related_to_caller(type);
     if (type != Type::integer && type != Type::float_ && type != Type::percent && type != Type::time)
       raise_invalid_type(*scale);
     float_make_at(float_scale, type == Type::integer ? integer_value(*scale) : float_value(*scale));

@@ -6,6 +6,7 @@
 
 #include "datatypes/scalars/bitset.h"
 #include "datatypes/scalars/scalar-errors.h"
+#include "datatypes/scalars/tuple.h"
 #include "datatypes/series/base-codecs.h"
 #include "datatypes/series/binary.h"
 #include "datatypes/series/series.h"
@@ -122,7 +123,7 @@ Cell* binary_from_bytes(std::span<const uint8_t> bytes, NodeId block) {
 
 Cell* binary_push(const Cell& binary) { return stack_push_value(binary); }
 
-std::vector<uint8_t> binary_bytes(const Cell& binary) {
+std::vector<uint8_t> binary_copy_bytes(const Cell& binary) {
   const uint8_t* at = binary_head_address(binary);
   return std::vector<uint8_t>(at, at + binary_length(binary));
 }
@@ -146,6 +147,9 @@ void binary_value_bytes(std::vector<uint8_t>& out, const Cell& value, int64_t li
     }
     case Type::binary:
       append_limited(out, binary_head_address(value), static_cast<size_t>(binary_length(value)), limit);
+      return;
+    case Type::tuple:
+      append_limited(out, tuple_bytes(value), static_cast<size_t>(tuple_length(value)), limit);
       return;
     case Type::block:
     case Type::paren:

@@ -60,7 +60,7 @@ Cell* binary_from_bytes(std::span<const uint8_t> bytes, NodeId block);
 inline Cell* binary_push_bytes(std::span<const uint8_t> bytes) { return binary_from_bytes(bytes, 0); }
 Cell* binary_push(const Cell& binary);
 // The bytes from the index, copied out.
-std::vector<uint8_t> binary_bytes(const Cell& binary);
+std::vector<uint8_t> binary_copy_bytes(const Cell& binary);
 
 // --- The bytes of a value ---------------------------------------------------------------------
 
@@ -71,8 +71,9 @@ enum class OtherValues : uint8_t { refuse, form };
 // binary-value-bytes: appends the bytes a value contributes to `out`:
 // - char!: its UTF-8 form; integer!: one byte, -128..255 (negative ones as their two's
 //   complement; else script invalid-arg naming the value); binary!: its bytes from the index;
-//   the text types: their text from the index as UTF-8; block!, paren!, hash!: each value from
-//   the index in order (a block met again inside itself raises internal no-cycle);
+//   tuple!: its components; the text types: their text from the index as UTF-8; block!, paren!,
+//   hash!: each value from the index in order (a block met again inside itself raises internal
+//   no-cycle);
 // - anything else as `others` says.
 // `limit` (-1: none) bounds the bytes of a single value; for a block it counts values, each
 // taken whole, unless `only`, where it counts bytes and goes down into the block's values.

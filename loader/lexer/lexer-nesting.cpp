@@ -86,13 +86,21 @@ LexStatus open_construct(LexerState& state, Type construct, const uint8_t* openi
 }
 
 // Writes the value of the construct closed as `type` over its marker at `index`, keeping the
-// marker's new-line flag: the enclosing construct is the innermost one again.
+// marker's new-line flag: the enclosing construct is the innermost one again, with one more item.
 void settle_closed(LexerState& state, uint64_t index, const Cell& marker, Cell value, Type type) {
   value.header |= marker.header & kNewLineFlag;
   lexer_cell(index) = value;
   state.tail = index + 1;
   state.head = index - marker.w1;
   state.token_type = id_of(type);
+  lexer_note_item(state, false);
+}
+
+// A comma-made point's items, counted in scan mode: one integer! or float! more than its commas.
+bool scanned_point_fits(const Cell& marker, Type type) {
+  uint32_t items = marker_items(marker);
+  return !(marker.header & kMarkerNonNumber) && items == marker_commas(marker) + 1 &&
+         items == (type == Type::point3d ? 3u : 2u);
 }
 
 // Closes the innermost construct with a closer of kind `closer`: the cells after its marker
@@ -113,6 +121,8 @@ LexStatus close_construct(LexerState& state, Type closer, bool after_error) {
   }
   Type type = closed_type(closer, marker);
   Cell value = make_cell(Type::none);
+  if (state.scan && is_point(type) && !scanned_point_fits(marker, type))
+    return lexer_syntax_error(state, nullptr, state.position, id_of(type));
   if (state.load) {
     ConstructBuilder builder = builders[type_index(type)];
     if (!builder) raise_error(error_id("internal", "feature-na"));
@@ -167,6 +177,20 @@ const uint8_t* lexer_innermost_opening(const LexerState& state) {
   return marker < 0 ? state.input_start : state.input_start + lexer_cell(marker).w3;
 }
 
+bool lexer_innermost_is_paren(const LexerState& state) {
+  int64_t marker = innermost_marker(state);
+  if (marker < 0) return false;
+  Type construct = marker_construct(lexer_cell(marker));
+  return construct == Type::paren || is_point(construct);
+}
+
+void lexer_note_item(LexerState& state, bool number) {
+  if (!state.scan || !lexer_innermost_is_paren(state)) return;
+  Cell& marker = lexer_cell(innermost_marker(state));
+  if (marker_items(marker) < 0xFF) marker.header += 1u << kMarkerItemShift;
+  if (!number) marker.header |= kMarkerNonNumber;
+}
+
 bool lexer_innermost_is_path(const LexerState& state) {
   int64_t marker = innermost_marker(state);
   return marker >= 0 && is_path(marker_construct(lexer_cell(marker)));
@@ -213,7 +237,10 @@ bool lexer_plain_block_bracket(LexerState& state, const uint8_t* bracket, bool o
   Cell marker = lexer_cell(static_cast<uint64_t>(at));
   if (!closer_fits(Type::block, marker_construct(marker))) return false;
   uint64_t enclosing = static_cast<uint64_t>(at) - marker.w1;  // the enclosing construct's head
-  if (enclosing > state.base && is_path(marker_construct(lexer_cell(enclosing - 1)))) return false;
+  if (enclosing > state.base) {
+    Type outer = marker_construct(lexer_cell(enclosing - 1));
+    if (is_path(outer) || outer == Type::paren || is_point(outer)) return false;  // a path step, a paren's item
+  }
   state.position = bracket + 1;
   settle_closed(state, static_cast<uint64_t>(at), marker, make_cell(Type::none), closed_type(Type::block, marker));
   return true;
@@ -323,6 +350,7 @@ LexStatus scan_close_brace(LexerState& state, const uint8_t*, const uint8_t* end
   state.start_state = kStartNormal;
   (void)lexer_trace(state, LexerEvent::close, id_of(Type::string), kTokenCloseBrace, -1, opening, state.position);
   state.token_lines = (string_flags & kFlagBraceNewLine) ? 1 : 0;  // the value's new-line flag
+  lexer_note_item(state, false);
   if (!load) {
     TokenHandler check = token_handlers(kTokenString).scanner;
     return check ? check(state, opening, end, string_flags, false) : LexStatus::ok;

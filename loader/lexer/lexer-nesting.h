@@ -29,6 +29,12 @@ const uint8_t* lexer_innermost_opening(const LexerState& state);
 
 // True when the innermost open construct is a path.
 bool lexer_innermost_is_path(const LexerState& state);
+// True when the innermost open construct is a paren! or a point: the plain scan keeps out of
+// it, so that its items are counted.
+bool lexer_innermost_is_paren(const LexerState& state);
+// In scan mode, counts an item of the innermost paren or point (`number`: an integer! or float!
+// token), for the check of a comma-made point when it closes.
+void lexer_note_item(LexerState& state, bool number);
 
 // Closes the innermost open construct as it stands, after an error a tracer was told of.
 void lexer_close_after_error(LexerState& state);

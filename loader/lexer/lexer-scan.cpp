@@ -136,6 +136,8 @@ bool handle_token(LexerState& state, const LexerToken& token, bool one, bool pre
       passed = !check || check(state, start, end, token.flags, false) == LexStatus::ok;
     }
     if (!passed && !state.tracer) return true;  // scan mode: the answer is error!
+    if (passed) lexer_note_item(state, t == kTokenInteger || t == kTokenFloat || t == kTokenSpecialFloat ||
+                                           t == kTokenHexInteger);
     if (!passed)
       load_value = false;
     else if (state.tracer)
@@ -228,7 +230,7 @@ ScanEnd lexer_scan(LexerState& state, bool one, bool prescan) {
   const bool plain = !state.load && !state.tracer && !one && !prescan;
   do {
     LexerToken token;
-    if (plain && state.start_state == kStartNormal) {  // the commonest tokens of a plain scan pass here
+    if (plain && state.start_state == kStartNormal && !lexer_innermost_is_paren(state)) {  // the commonest tokens
       if (!walk_past_plain_tokens(state, token, carried_lines)) return ScanEnd::input;
     } else {
       token = lexer_walk_token(state);

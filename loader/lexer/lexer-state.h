@@ -113,6 +113,7 @@ struct LexerState {
   const LexerTracer* tracer = nullptr;
   Cell input{};       // the string! or binary! the bytes come from (none for plain bytes)
   bool load = false;  // values are made (neither prescan nor scan mode)
+  bool scan = false;  // scan mode: every token checked, nothing made
   // Last conversion of a byte offset into a character offset of a string! input.
   int64_t cached_byte = 0;
   int64_t cached_char = 0;
@@ -152,6 +153,14 @@ inline constexpr Type kOpenMarkerType = Type::triple;
 inline bool is_open_marker(const Cell& cell) { return cell_type(cell) == kOpenMarkerType; }
 inline Type marker_construct(const Cell& marker) { return static_cast<Type>(marker.w2 & 0xFFFF); }
 inline uint32_t marker_commas(const Cell& marker) { return marker.w2 >> 16; }
+
+// When nothing is loaded, a paren's marker also counts its items in header bits 8-15 (held at
+// 255) and notes in bit 16 an item that is no integer! or float!, so that a comma-made point is
+// checked alike in every mode.
+inline constexpr uint32_t kMarkerItemShift = 8;
+inline constexpr uint32_t kMarkerItemMask = 0xFFu << kMarkerItemShift;
+inline constexpr uint32_t kMarkerNonNumber = 1u << 16;
+inline uint32_t marker_items(const Cell& marker) { return (marker.header & kMarkerItemMask) >> kMarkerItemShift; }
 
 // The innermost open construct's marker index, or -1 when none is open.
 inline int64_t innermost_marker(const LexerState& state) {

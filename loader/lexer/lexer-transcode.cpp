@@ -58,6 +58,7 @@ LexerAnswer scan_bytes(Cell& out, const uint8_t* text, uint64_t length, const Ce
   state.input = input;
   state.tracer = request.tracer;
   state.load = !request.prescan && !request.scan;
+  state.scan = request.scan;
   LexerStateScope scope(state);
   ScanEnd ended = lexer_scan(state, request.one, request.prescan);
   bool vetoed = ended == ScanEnd::input && lexer_end_check(state, request.prescan) == LexStatus::stop;

@@ -2,6 +2,7 @@
 #include <bit>
 #include <cstring>
 #include <limits>
+#include <string>
 
 #include "datatypes/scalars/float.h"
 #include "datatypes/scalars/integer.h"
@@ -9,6 +10,7 @@
 #include "datatypes/scalars/percent.h"
 #include "datatypes/scalars/tuple.h"
 #include "loader/float-check.h"
+#include "loader/money-text.h"
 #include "loader/lexer/lexer-errors.h"
 #include "loader/lexer/token-loaders.h"
 
@@ -240,6 +242,14 @@ LexStatus build_point(LexerState& state, uint64_t first, uint64_t count, Type ty
   if (!valid) return lexer_syntax_error(state, nullptr, state.position, id_of(type));
   if (type == Type::point3d) point3D_make_at(out, c[0], c[1], c[2]);
   else point2D_make_at(out, c[0], c[1]);
+  return LexStatus::ok;
+}
+
+LexStatus load_money(LexerState& state, const uint8_t* start, const uint8_t* end, uint32_t, bool load) {
+  std::u32string text(start, end);
+  std::optional<Cell> money = read_money_text(text, MoneyTextKind::token);
+  if (!money) return lexer_syntax_error(state, start, end, id_of(Type::money));
+  if (load) lexer_append_value(state, [&](Cell& cell) { cell = *money; });
   return LexStatus::ok;
 }
 

@@ -44,7 +44,7 @@ constexpr TokenHandlers kTokenHandlers[kTokenTypes] = {
     /* 26 pair */ {nullptr, load_pair},
     /* 27 point */ {nullptr, load_point},
     /* 28 time */ {nullptr, load_time},
-    /* 29 money */ {nullptr, nullptr},
+    /* 29 money */ {nullptr, load_money},
     /* 30 tag */ {nullptr, load_tag},
     /* 31 url */ {nullptr, load_url},
     /* 32 email */ {nullptr, load_email},

@@ -66,6 +66,7 @@ LexStatus build_point(LexerState& state, uint64_t first, uint64_t count, Type ty
 // time!, date! and money!.
 LexStatus load_time(LexerState& state, const uint8_t* start, const uint8_t* end, uint32_t flags, bool load);
 LexStatus load_date(LexerState& state, const uint8_t* start, const uint8_t* end, uint32_t flags, bool load);
+LexStatus load_money(LexerState& state, const uint8_t* start, const uint8_t* end, uint32_t flags, bool load);
 
 // binary! literals in base 2, 16 or 64.
 LexStatus load_binary(LexerState& state, const uint8_t* start, const uint8_t* end, uint32_t flags, bool load);

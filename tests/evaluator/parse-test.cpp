@@ -42,21 +42,23 @@ class ParseTest : public EvalTest {
 constexpr StackState kEmpty{0, 0, 0, 0};
 
 TEST_F(ParseTest, EveryWayOutLeavesTheStacksEmpty) {
-  const char* const ways_out[] = {
-      "parse \"a\" [some]",                                   // a rule error
-      "parse [[1 [2 [3]]]] [into [skip into [skip into [x-unset]]]]",  // an error deep inside into
-      "parse \"a\" [(no-such-word)]",                         // an error in a paren
-      "loop 1 [parse \"a\" [some [(break)]]]",                // break from a paren
-      "catch [parse \"ab\" [skip [(throw 1)]]]",              // a user throw
-      "f: func [] [parse \"a\" [(return 7)]] f",              // return
-      "parse/trace \"ab\" [skip skip] func [e m r i s] [e <> 'fetch]",  // a tracer's veto
-      "parse/trace \"a\" [skip] func [e m r i s] [no-such-word]",      // a tracer's error
-      "loop 1 [parse/trace \"a\" [skip] func [e m r i s] [break]]",    // a tracer's break
-      "r: [skip r] parse [1 1 1 1 1 1 1 1] r",                // runs out of input
+  // Each way out, and what the evaluation gave: a molded value or the error raised.
+  const MoldRow ways_out[] = {
+      {"parse \"a\" [some]", "error script/parse-end"},
+      {"parse [[1 [2 [3]]]] [into [skip into [skip into [x-unset]]]]", "error script/no-value"},
+      {"parse \"a\" [(no-such-word)]", "error script/no-value"},
+      {"parse \"a\" [collect [keep skip (no-such-word)]]", "error script/no-value"},
+      {"loop 1 [parse \"a\" [some [(break)]]] 1", "1"},
+      {"catch [parse \"ab\" [skip [(throw 1)]]]", "1"},
+      {"f: func [] [parse \"a\" [(return 7)]] f", "7"},
+      {"parse/trace \"ab\" [skip skip] func [e m r i s] [e <> 'fetch]", "true"},
+      {"parse/trace \"a\" [skip] func [e m r i s] [no-such-word]", "error script/no-value"},
+      {"loop 1 [parse/trace \"a\" [skip] func [e m r i s] [break]] 2", "2"},
+      {"r: [skip r] parse [1 1 1 1 1 1 1 1] r", "false"},
   };
-  for (const char* code : ways_out) {
-    run(code);
-    EXPECT_EQ(stack_state(), kEmpty) << code;
+  for (const MoldRow& row : ways_out) {
+    EXPECT_EQ(eval_mold(row.code), row.molded) << row.code;
+    EXPECT_EQ(stack_state(), kEmpty) << row.code;
   }
 }
 

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""bitset! and~, or~ and xor~ against Python sets, on random arrays of 0-40 bytes of both
+"""bitset! and~, or~, xor~ and the set natives against Python sets, on random arrays of 0-40 bytes of both
 flags; a negated bitset is the complement of its excluded numbers within a universe beyond both
 arrays. Usage: bitset-set-ops.py path/to/qel"""
 import os
@@ -43,7 +43,9 @@ def parse_mold(text):
     return members(array, negated)
 
 
-OPS = {"and~": lambda a, b: a & b, "or~": lambda a, b: a | b, "xor~": lambda a, b: a ^ b}
+OPS = {"and~": lambda a, b: a & b, "or~": lambda a, b: a | b, "xor~": lambda a, b: a ^ b,
+       "union": lambda a, b: a | b, "intersect": lambda a, b: a & b, "exclude": lambda a, b: a - b,
+       "difference": lambda a, b: a ^ b}
 
 
 def main():
