@@ -27,6 +27,7 @@
 #include "datatypes/series/email.h"
 #include "datatypes/series/hash.h"
 #include "datatypes/series/map.h"
+#include "datatypes/series/vector.h"
 #include "datatypes/series/paren.h"
 #include "datatypes/series/path.h"
 #include "datatypes/series/ref.h"
@@ -96,7 +97,7 @@ constexpr DatatypeInit kDatatypeInits[] = {
     {"float!", register_float_datatype},
     {"typeset!", register_typeset_datatype},
     {"error!", register_error_datatype},
-    {"vector!", nothing},
+    {"vector!", vector_init},
     {"map!", map_init},
     {"hash!", hash_init},
     {"pair!", register_pair_datatype},

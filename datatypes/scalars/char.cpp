@@ -14,6 +14,7 @@
 #include "datatypes/series/binary.h"
 #include "datatypes/series/string-core.h"
 #include "datatypes/series/string.h"
+#include "datatypes/series/vector.h"
 #include "runtime/datatype-registry.h"
 
 namespace qel {
@@ -68,6 +69,7 @@ int32_t char_operand(const Cell& operand) {
 template <int32_t Op>
 void char_arithmetic() {
   Cell& value = value_stack.base[0];
+  if (cell_type(value_stack.base[1]) == Type::vector) return vector_number_op(value, value_stack.base[1], Op);
   int32_t operand = char_operand(value_stack.base[1]);
   int32_t code_point = integer_value(value);
   Cell scratch = make_cell(Type::none);

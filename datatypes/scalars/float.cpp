@@ -22,6 +22,7 @@
 #include "datatypes/scalars/unset.h"
 #include "datatypes/series/binary.h"
 #include "datatypes/series/string-core.h"
+#include "datatypes/series/vector.h"
 #include "evaluator/random.h"
 #include "loader/lexer/single-value-scan.h"
 #include "loader/number-scanners.h"
@@ -143,6 +144,7 @@ constexpr auto kFloatOperandRoutes = [] {
     routes[type_index(type)] = by_number;
   for (Type type : {Type::pair, Type::point2d, Type::point3d}) routes[type_index(type)] = coordinate_math_from_number;
   routes[type_index(Type::tuple)] = tuple_math_op;
+  routes[type_index(Type::vector)] = vector_number_op;
   routes[type_index(Type::money)] = money_math;
   return routes;
 }();

@@ -19,6 +19,7 @@
 #include "datatypes/scalars/unset.h"
 #include "datatypes/series/binary.h"
 #include "datatypes/series/string-core.h"
+#include "datatypes/series/vector.h"
 #include "evaluator/random.h"
 #include "loader/number-scanners.h"
 #include "runtime/datatype-registry.h"
@@ -119,6 +120,7 @@ constexpr auto kIntegerOperandRoutes = [] {
   routes[type_index(Type::tuple)] = tuple_math_op;
   routes[type_index(Type::time)] = float_arithmetic;
   routes[type_index(Type::date)] = date_math_swapped;
+  routes[type_index(Type::vector)] = vector_number_op;
   routes[type_index(Type::money)] = money_math;
   return routes;
 }();

@@ -15,6 +15,7 @@
 #include "datatypes/series/block-core.h"
 #include "datatypes/series/hash.h"
 #include "datatypes/series/map.h"
+#include "datatypes/series/vector.h"
 #include "datatypes/series/series.h"
 #include "datatypes/series/sort-request.h"
 #include "datatypes/series/string-unit.h"
@@ -42,13 +43,8 @@ constexpr int64_t kCellBytes = sizeof(Cell);
 
 // --- make and to ----------------------------------------------------------------------------------
 
-// The conversion that the vector! datatype brings with it: until it does, asking for one is
-// internal not-done rather than a wrong block.
-bool conversion_of_another_type(Type type) { return type == Type::vector; }
-
-// A map's body (its live pairs) as a new block of the type.
-Cell* block_of_map(const Cell& map, Type type_id) {
-  Cell* made = map_body_push(map);
+// A new block (a map's body, a vector's elements) given the type of the block family asked for.
+Cell* retyped(Cell* made, Type type_id) {
   set_value_type_byte(*made, type_id);
   return made;
 }
@@ -79,13 +75,13 @@ Cell* make_block_family(const Cell& spec, Type type_id, bool percent_size) {
     set_value_type_byte(*made, type_id);
     return made;
   }
-  if (conversion_of_another_type(spec_type)) raise_error(error_id("internal", "not-done"));
   raise_error(error_id("script", "bad-make-arg"), datatype_cell(type_id), spec);
 }
 
 Cell* block_make(Cell&, Cell& spec, Type type_id) {
   if (cell_type(spec) == Type::object) return block_of_object(spec, type_id);
-  if (cell_type(spec) == Type::map) return block_of_map(spec, type_id);
+  if (cell_type(spec) == Type::map) return retyped(map_body_push(spec), type_id);
+  if (cell_type(spec) == Type::vector) return retyped(vector_to_block_push(spec), type_id);
   return make_block_family(spec, type_id, false);
 }
 
@@ -662,8 +658,8 @@ int32_t block_form(const Cell& value, Cell& buffer, bool part, int32_t limit) {
 Cell* block_to(Cell&, Cell& spec, Type type_id) {
   Type spec_type = cell_type(spec);
   if (spec_type == Type::object) return block_of_object(spec, type_id);
-  if (spec_type == Type::map) return block_of_map(spec, type_id);
-  if (conversion_of_another_type(spec_type)) raise_error(error_id("internal", "not-done"));
+  if (spec_type == Type::map) return retyped(map_body_push(spec), type_id);
+  if (spec_type == Type::vector) return retyped(vector_to_block_push(spec), type_id);
   if (any_block_type(spec_type)) return block_make_from(spec, type_id);
   if (spec_type == Type::string) return block_from_text(spec, type_id);
   Cell* made = spec_type == Type::typeset ? block_from_typeset(spec) : block_push_new(1);

@@ -276,7 +276,10 @@ Cell* series_take_action(Cell& series, Cell* part, bool, bool last) { return ser
 bool raw_move_allowed(const Cell& origin, const Cell& target) {
   SeriesKind from = series_kind(cell_type(origin)), to = series_kind(cell_type(target));
   bool block_and_text = (from == SeriesKind::block) != (to == SeriesKind::block);
-  return !block_and_text && series_buffer_of(origin)->unit() == series_buffer_of(target)->unit();
+  // Vector elements of one size but another family (integers and floats) mean other numbers.
+  auto floating = [](const Cell& vector) { return vector.w3 == uint32_t(Type::float_) || vector.w3 == uint32_t(Type::percent); };
+  bool families_differ = from == SeriesKind::vector && to == SeriesKind::vector && floating(origin) != floating(target);
+  return !block_and_text && !families_differ && series_buffer_of(origin)->unit() == series_buffer_of(target)->unit();
 }
 
 // move within one buffer: the units land after the unit at the target (at the tail when the
@@ -360,10 +363,6 @@ SeriesKind series_kind(Type type) {
     case Type::image: return SeriesKind::image;
     default: return SeriesKind::none;
   }
-}
-
-int64_t series_clamped_index(const Cell& series) {
-  return std::clamp<int64_t>(series_index(series), 0, series_total_length(series));
 }
 
 bool series_at_tail(const Cell& series) { return series_index(series) >= series_total_length(series); }
