@@ -123,7 +123,7 @@ Cell* binary_from_bytes(std::span<const uint8_t> bytes, NodeId block) {
 
 Cell* binary_push(const Cell& binary) { return stack_push_value(binary); }
 
-std::vector<uint8_t> binary_bytes(const Cell& binary) {
+std::vector<uint8_t> binary_copy_bytes(const Cell& binary) {
   const uint8_t* at = binary_head_address(binary);
   return std::vector<uint8_t>(at, at + binary_length(binary));
 }

@@ -108,7 +108,7 @@ void binary_trim(Cell& series, bool head, bool tail, bool auto_, bool lines, boo
   int64_t index = series_clamped_index(series);
   bool told = series_notify_before(series, SeriesChange::trim, none, index, series_length_after(series));
   index = series_clamped_index(series);
-  std::vector<uint8_t> bytes = binary_bytes(series);
+  std::vector<uint8_t> bytes = binary_copy_bytes(series);
   std::vector<uint8_t> kept;
   if (all || with) {
     std::copy_if(bytes.begin(), bytes.end(), std::back_inserter(kept), [&](uint8_t b) { return !removed[b]; });

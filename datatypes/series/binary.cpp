@@ -85,7 +85,7 @@ template <int32_t Op>
 void binary_bitwise() {
   Cell* base = value_stack.base;
   if (cell_type(base[1]) != Type::binary) raise_error(error_id("script", "invalid-arg"), base[1]);
-  std::vector<uint8_t> a = binary_bytes(base[0]), b = binary_bytes(base[1]);
+  std::vector<uint8_t> a = binary_copy_bytes(base[0]), b = binary_copy_bytes(base[1]);
   if (a.size() < b.size()) std::swap(a, b);
   for (size_t i = 0; i < a.size(); ++i) {
     uint8_t y = i < b.size() ? b[i] : 0;
@@ -191,7 +191,7 @@ int32_t binary_mold_core(const Cell& value, Cell& output, bool only, bool flat, 
 
 std::vector<uint8_t> comparable_bytes(const Cell& value) {
   Type type = cell_type(value);
-  if (type == Type::binary) return binary_bytes(value);
+  if (type == Type::binary) return binary_copy_bytes(value);
   std::string utf8 = string_to_utf8(value);
   if (type == Type::tag) utf8 = "<" + utf8 + ">";
   return std::vector<uint8_t>(utf8.begin(), utf8.end());

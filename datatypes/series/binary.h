@@ -60,7 +60,7 @@ Cell* binary_from_bytes(std::span<const uint8_t> bytes, NodeId block);
 inline Cell* binary_push_bytes(std::span<const uint8_t> bytes) { return binary_from_bytes(bytes, 0); }
 Cell* binary_push(const Cell& binary);
 // The bytes from the index, copied out.
-std::vector<uint8_t> binary_bytes(const Cell& binary);
+std::vector<uint8_t> binary_copy_bytes(const Cell& binary);
 
 // --- The bytes of a value ---------------------------------------------------------------------
 

@@ -6,6 +6,9 @@
 #include <vector>
 
 #include "datatypes/scalars/bitset.h"
+#include "datatypes/series/binary.h"
+#include "datatypes/series/string-core.h"
+#include "datatypes/series/string.h"
 #include "runtime/contexts.h"
 #include "runtime/gc-root.h"
 #include "runtime/ownership.h"
@@ -99,6 +102,30 @@ TEST_F(Bitsets, MoldWithPartStopsTheDigitsAndLeavesTheEndOff) {
     const Cell limit = integer_cell(row.limit);
     EXPECT_EQ(text_of(call(Act::Mold, {{3, true, {&limit, 1}}}, bits)), row.text) << row.limit;
   }
+}
+
+// The tests parse makes of text and binary input: the unit at the index, the flag beyond the
+// stored bytes, false at the tail.
+TEST_F(Bitsets, TextAndBinaryInputTestTheUnitAtTheirIndex) {
+  Cell bits = call(Act::Make, datatype_cell(Type::bitset), integer_cell(8));
+  call(Act::Append, bits, integer_cell(2));
+  GcRoot<Cell> text;
+  string_make_at(*text, 4);
+  for (uint32_t c : {2u, 0x20ACu, 3u}) string_append_char(text->w2, c);
+  EXPECT_TRUE(string_char_in_bitset(*text, bits));
+  text->w1 = 1;
+  EXPECT_FALSE(string_char_in_bitset(*text, bits));
+  series_buffer(bits.w2)->flags |= kBitsetNegated;
+  EXPECT_TRUE(string_char_in_bitset(*text, bits));  // U+20AC lies beyond the stored byte
+  text->w1 = 3;
+  EXPECT_FALSE(string_char_in_bitset(*text, bits));
+  const uint8_t bytes[] = {2, 3};
+  Cell binary = *binary_push_bytes(bytes);
+  EXPECT_TRUE(binary_byte_in_bitset(binary, bits));
+  binary.w1 = 1;
+  EXPECT_FALSE(binary_byte_in_bitset(binary, bits));
+  binary.w1 = 2;
+  EXPECT_FALSE(binary_byte_in_bitset(binary, bits));
 }
 
 }  // namespace
