@@ -41,6 +41,24 @@ std::u32string letters(size_t n, std::u32string_view alphabet, int width_index) 
   return text;
 }
 
+// 1 MB of runs of digits and of letters, each 1 to 8 long, then the width mark.
+std::u32string digit_letter_text(int width) {
+  std::u32string text(kSmall, U'a');
+  uint32_t state = 4242;
+  bool digits = false;
+  for (size_t i = 0; i < text.size();) {
+    state = state * 1103515245 + 12345;
+    const size_t run = 1 + (state >> 16) % 8;
+    for (size_t k = 0; k < run && i < text.size(); ++k, ++i) {
+      state = state * 1103515245 + 12345;
+      text[i] = digits ? U'0' + (state >> 16) % 10 : U'a' + (state >> 16) % 26;
+    }
+    digits = !digits;
+  }
+  text.back() = kWidthMarks[width];
+  return text;
+}
+
 // 1 MB of letters with an x about every sixteenth, ending in x.
 std::u32string x_text(int width) {
   std::u32string text = letters(kSmall, U"abcdefghijklmnopqrstuvwyzx", width);
@@ -78,8 +96,11 @@ constexpr unsigned kUnits[] = {1, 2, 4};
 
 // --- Qel ------------------------------------------------------------------------------------
 
-// A fresh runtime with the word `s` set to the text in the width's unit; each iteration then
-// evaluates the program.
+// The bitsets the charset cases use.
+constexpr const char* kCharsets = "digits: make bitset! \"0123456789\" alpha: make bitset! [#\"a\" - #\"z\" #\"A\" - #\"Z\"]";
+
+// A fresh runtime with the word `s` set to the text in the width's unit and the charsets made;
+// each iteration then evaluates the program.
 void run_qel(benchmark::State& state, const std::u32string& text, int width, const char* program) {
   restart_with_datatypes();
   init_native_entries();
@@ -95,6 +116,7 @@ void run_qel(benchmark::State& state, const std::u32string& text, int width, con
   root_slot_append(string);
   Cell word = context_add_word(symbol_intern_cstring("s"), global_context());
   word_set(word, string);
+  if (!bench_support::evaluate(bench_support::load_rooted(kCharsets))) state.SkipWithError("no bitsets");
   const Cell timed = bench_support::load_rooted(program);
   for (auto _ : state)
     if (!bench_support::evaluate(timed)) state.SkipWithError("parse failed");
@@ -161,6 +183,17 @@ void pcre_count(benchmark::State& state, const std::u32string& text, const char*
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
 }
 
+// Whether the whole text matches.
+template <int Bits>
+void pcre_whole(benchmark::State& state, const std::u32string& text, const char* pattern, bool jit) {
+  using Char = typename Pcre<Bits>::Char;
+  const std::string units = units_of(text, sizeof(Char));
+  Pcre<Bits> pcre(pattern, jit);
+  for (auto _ : state)
+    if (pcre.match(units, 0) <= 0) state.SkipWithError("no match: a resource limit of the library");
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
+}
+
 template <int Bits>
 void pcre_fields(benchmark::State& state, const std::u32string& text, const char* pattern, bool jit) {
   using Char = typename Pcre<Bits>::Char;
@@ -206,6 +239,7 @@ void add_text_case(const char* name, std::u32string (*make)(int), const char* pr
 
 constexpr PcreRunner kCount[] = {pcre_count<8>, pcre_count<16>, pcre_count<32>};
 constexpr PcreRunner kFields[] = {pcre_fields<8>, pcre_fields<16>, pcre_fields<32>};
+constexpr PcreRunner kWhole[] = {pcre_whole<8>, pcre_whole<16>, pcre_whole<32>};
 
 // Block input: a million cells, integers and words alternating.
 void add_block_case() {
@@ -222,6 +256,12 @@ void add_block_case() {
 }
 
 const bool registered = [] {
+  // The width mark at the end is one more element after the runs. Possessive quantifiers say
+  // what parse does (a repetition never gives back what it took); the plain pattern
+  // ^(?:[0-9]+|[a-zA-Z]+)+$ keeps a backtracking frame per run: a second without JIT, and the
+  // JIT's stack runs out.
+  add_text_case("digit-or-letter-runs-1MB", digit_letter_text, "parse s [some [some digits | some alpha] skip]",
+                "^(?:[0-9]++|[a-zA-Z]++)++.$", kWhole);
   add_text_case("thru-x-1MB", x_text, "parse s [any [thru \"x\"]]", "x", kCount);
   add_text_case("csv-fields-1MB", csv_text, "parse s [some [copy f to \",\" skip]]", "([^,]*),", kFields);
   for (int width = 0; width < 3; ++width) {

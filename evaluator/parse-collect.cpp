@@ -14,7 +14,6 @@
 #include "evaluator/parse-engine.h"
 #include "evaluator/parse-stacks.h"
 #include "runtime/action-entries.h"
-#include "runtime/action-lookup.h"
 #include "runtime/contexts.h"
 #include "runtime/error-raise.h"
 #include "runtime/value-stack.h"
@@ -144,11 +143,7 @@ void ParseEngine::keep_matched(int64_t from, int64_t to, bool pick) {
     }
     return;
   }
-  Cell start = input_.get();
-  series_set_index(start, from);
-  Cell part = make_cell(Type::integer, 0, static_cast<uint32_t>(to - from));
-  GcRoot<Cell> copied;
-  lookup_action_for_value<Act::Copy>(start)(start, &part, false, nullptr, copied.get());
+  GcRoot<Cell> copied(copy_part(from, to));
   keep_value(copied.get(), false);
 }
 

@@ -63,6 +63,12 @@ class ParseEngine {
   Step push_command(ParseCommand command, const Cell& first, int32_t sub = 0);
   Status argument(Step& next);
   Status complete_command(Step& next);
+  bool repeat_again(bool needs_progress, const Cell& saved);
+  bool search_further(const Cell& saved);
+  Step run_again(int64_t command_position, bool popped);
+  Cell copy_part(int64_t from, int64_t to);
+  void set_target_word(const Cell& value);
+  void leave_into();
   Step end_step();
   Status keyword(Keyword keyword, Step& next);
   Step count_rule();

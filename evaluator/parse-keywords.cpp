@@ -23,19 +23,17 @@ constexpr const char* kEventNames[] = {"push", "pop", "fetch", "match", "iterate
 
 // Keyword by canonical symbol id; ids past its end name no keyword.
 std::vector<Keyword> keyword_by_symbol;
-// The same by the symbol id itself, filled as words are met (kUnknown until then), so that a
-// rule word costs one load instead of a canonical lookup.
-constexpr uint8_t kUnknown = 0xFF;
-std::vector<uint8_t> keyword_by_spelling;
 std::array<Cell, kKeywordCount> keyword_words{};
 std::array<Cell, std::size(kEventNames)> event_words{};
 Cell callback_word{};
 
 }  // namespace
 
+std::vector<uint8_t> parse_keyword_by_spelling;
+
 void parse_keywords_init() {
   keyword_by_symbol.clear();
-  keyword_by_spelling.clear();
+  parse_keyword_by_spelling.clear();
   for (size_t k = 1; k < kKeywordCount; ++k) {
     const uint32_t symbol = symbol_intern_cstring(kKeywordNames[k]);
     const uint32_t canonical = symbol_canonical(symbol);
@@ -47,15 +45,11 @@ void parse_keywords_init() {
   callback_word = word_from_c_string("<parse-callback>");
 }
 
-Keyword parse_keyword_of(const Cell& rule) {
-  if (cell_type(rule) != Type::word) return Keyword::none_;
-  const uint32_t symbol = rule.w2;
-  if (symbol < keyword_by_spelling.size() && keyword_by_spelling[symbol] != kUnknown) [[likely]]
-    return static_cast<Keyword>(keyword_by_spelling[symbol]);
+Keyword parse_keyword_of_symbol(uint32_t symbol) {
   const uint32_t canonical = symbol_canonical(symbol);
   const Keyword keyword = canonical < keyword_by_symbol.size() ? keyword_by_symbol[canonical] : Keyword::none_;
-  if (symbol >= keyword_by_spelling.size()) keyword_by_spelling.resize(symbol + 1, kUnknown);
-  keyword_by_spelling[symbol] = static_cast<uint8_t>(keyword);
+  if (symbol >= parse_keyword_by_spelling.size()) parse_keyword_by_spelling.resize(symbol + 1, kKeywordUnknown);
+  parse_keyword_by_spelling[symbol] = static_cast<uint8_t>(keyword);
   return keyword;
 }
 

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "runtime/cell.h"
 
@@ -26,8 +27,19 @@ enum class ParseEvent : uint8_t { push, pop, fetch, match, iterate, paren, end }
 // global words of the keywords and events; part of init-parse.
 void parse_keywords_init();
 
+// The keyword of each symbol id met so far (kKeywordUnknown for ids not looked at yet), so that
+// a rule word costs one load; the slow route fills it from the canonical ids.
+inline constexpr uint8_t kKeywordUnknown = 0xFF;
+extern std::vector<uint8_t> parse_keyword_by_spelling;
+Keyword parse_keyword_of_symbol(uint32_t symbol);
+
 // The keyword a word! names, or Keyword::none_ (any other value is no keyword).
-Keyword parse_keyword_of(const Cell& rule);
+inline Keyword parse_keyword_of(const Cell& rule) {
+  if (cell_type(rule) != Type::word) return Keyword::none_;
+  if (rule.w2 < parse_keyword_by_spelling.size() && parse_keyword_by_spelling[rule.w2] != kKeywordUnknown) [[likely]]
+    return static_cast<Keyword>(parse_keyword_by_spelling[rule.w2]);
+  return parse_keyword_of_symbol(rule.w2);
+}
 
 // The global word of a keyword, for error arguments and tracers.
 const Cell& parse_keyword_word(Keyword keyword);

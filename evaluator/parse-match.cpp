@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "datatypes/scalars/bitset.h"
 #include "datatypes/series/binary.h"
 #include "datatypes/series/block-core.h"
 #include "datatypes/series/case-class.h"
@@ -123,6 +124,45 @@ int64_t find_char(UnitText text, uint32_t c, bool fold) {
   return visit_units(text, [&](auto units) { return find_member(units.data(), units.size(), cls); });
 }
 
+// A bitset read for a scan: its bytes, how many, and what lies beyond them.
+struct BitsetBits {
+  const uint8_t* bits;
+  uint32_t bytes;
+  bool negated;
+
+  explicit BitsetBits(const Cell& bitset)
+      : bits(bitset_bits_head(bitset.w2)), bytes(bitset_byte_count(bitset.w2)), negated(bitset_negated(bitset.w2)) {}
+  bool has(uint32_t n) const { return (n >> 3) < bytes ? (bits[n >> 3] & (0x80 >> (n & 7))) != 0 : negated; }
+};
+
+// Units of text or bytes of binary input from its index to `end`, in their width.
+UnitText input_units(const Cell& input, int64_t end) {
+  if (parse_text_input(input)) return input_text(input, end);
+  const int64_t index = series_clamped_index(input);
+  return {series_unit_address(input, index), static_cast<size_t>(std::max<int64_t>(0, end - index)), 1};
+}
+
+// How many units from the start are members of the bitset, at most `max` (-1: no maximum).
+int64_t count_in_bitset(UnitText text, const Cell& bitset, int64_t max) {
+  const BitsetBits set(bitset);
+  const size_t limit = max < 0 ? text.length : std::min<size_t>(text.length, static_cast<size_t>(max));
+  return visit_units(text, [&](auto units) {
+    size_t n = 0;
+    while (n < limit && set.has(units[n])) ++n;
+    return static_cast<int64_t>(n);
+  });
+}
+
+// The offset of the first unit that is a member of the bitset, or -1.
+int64_t find_in_bitset(UnitText text, const Cell& bitset) {
+  const BitsetBits set(bitset);
+  return visit_units(text, [&](auto units) {
+    for (size_t n = 0; n < units.size(); ++n)
+      if (set.has(units[n])) return static_cast<int64_t>(n);
+    return int64_t{-1};
+  });
+}
+
 // Whether a literal is matched as text on text input: the text types but tag!, and char!.
 bool text_literal(Type type) { return is_text_type(type) || type == Type::char_; }
 
@@ -196,6 +236,8 @@ bool parse_compare(const Cell& element, const Cell& rule, int32_t op) {
 
 int64_t parse_match_literal(const Cell& input, int64_t end, const Cell& value, int32_t op) {
   const int64_t index = series_clamped_index(input);
+  if (cell_type(value) == Type::bitset && series_kind(cell_type(input)) != SeriesKind::block)
+    return count_in_bitset(input_units(input, end), value, 1) == 1 ? 1 : -1;
   if (parse_text_input(input)) {
     if (!text_literal(cell_type(value))) return -1;
     return match_text_at(input_text(input, end), value, op);
@@ -210,6 +252,11 @@ int64_t parse_match_literal(const Cell& input, int64_t end, const Cell& value, i
 
 std::optional<ParseFound> parse_find_value(const Cell& input, int64_t end, const Cell& value, int32_t op) {
   const int64_t index = series_clamped_index(input);
+  if (cell_type(value) == Type::bitset && series_kind(cell_type(input)) != SeriesKind::block) {
+    const int64_t at = find_in_bitset(input_units(input, end), value);
+    if (at < 0) return std::nullopt;
+    return ParseFound{index + at, index + at + 1};
+  }
   if (cell_type(input) == Type::binary) return find_bytes(input, end, value);
   if (!parse_text_input(input)) {
     for (int64_t at = index; at < end; ++at)
@@ -234,6 +281,10 @@ std::optional<ParseFound> parse_find_value(const Cell& input, int64_t end, const
 
 ParseRepeated parse_repeat_value(const Cell& input, int64_t end, const Cell& value, int32_t op, int64_t max) {
   int64_t index = series_clamped_index(input);
+  if (cell_type(value) == Type::bitset && series_kind(cell_type(input)) != SeriesKind::block) {
+    const int64_t count = count_in_bitset(input_units(input, end), value, max);
+    return {count, index + count};
+  }
   if (parse_text_input(input) && cell_type(value) == Type::char_) {
     const int64_t count = count_chars(input_text(input, end), value.w2, !compare_code_keeps_case(op), max);
     return {count, index + count};

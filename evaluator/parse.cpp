@@ -118,12 +118,7 @@ ParseEngine::ParseEngine(const ParseRequest& request)
 
 // --- Helpers ---------------------------------------------------------------------------------------
 
-int64_t ParseEngine::index() const {
-  const SeriesBuffer* buffer = series_buffer(input_.get().w2);
-  const int64_t total = int64_t{buffer->tail - buffer->head} >> series_shift(buffer);
-  const int64_t index = payload_i32(input_.get(), 1);
-  return index < 0 ? 0 : index > total ? total : index;
-}
+int64_t ParseEngine::index() const { return series_clamped_index(input_.get()); }
 
 void ParseEngine::set_index(int64_t index) { series_set_index(input_.get(), index); }
 
@@ -149,7 +144,8 @@ Cell ParseEngine::word_rule_value(const Cell& word) const {
 }
 
 Cell ParseEngine::position_marker() const {
-  return marker(rule_pos_, index(), series_total_length(input_.get()) - index());
+  const int64_t at = index();
+  return marker(rule_pos_, at, series_total_length(input_.get()) - at);
 }
 
 void ParseEngine::raise_end(Keyword keyword) const {
@@ -456,12 +452,8 @@ ParseEngine::Step ParseEngine::finish_command(ParseCommand command) {
 // Complete command: the rule under a command has finished with the match flag.
 Status ParseEngine::complete_command(Step& next) {
   if (!command_on_top()) {
-    if (completed_) {
-      completed_ = false;
-      next = Step::leave_block;
-    } else {
-      next = Step::fetch;
-    }
+    next = completed_ ? Step::leave_block : Step::fetch;
+    completed_ = false;
     return {};
   }
   completed_ = true;
@@ -470,80 +462,38 @@ Status ParseEngine::complete_command(Step& next) {
   const int64_t saved_index = payload_i32(saved, 2);
   switch (command) {
     case ParseCommand::repeat:
-    case ParseCommand::while_: {
-      const Cell counts = *frame_cell(3);
-      const int32_t min = payload_i32(counts, 1);
-      const int32_t max = payload_i32(counts, 2);
-      const int32_t count = payload_i32(counts, 3);
-      bool again = match_ && (max < 0 || count < max);
-      const int64_t length = series_total_length(input_.get()) - index();
-      if (command == ParseCommand::repeat && index() == saved_index && length >= payload_i32(saved, 3)) again = false;
-      if (break_) again = break_ = false;
-      if (again) {
-        *frame_cell(2) = marker(payload_i32(saved, 1), index(), length);
-        *frame_cell(3) = marker(min, max, count + 1);
-        rule_pos_ = payload_i32(saved, 1);
-        completed_ = false;
-        gc_safepoint();
-        next = trace(ParseEvent::iterate) ? Step::fetch : Step::stop;
+    case ParseCommand::while_:
+      if (repeat_again(command == ParseCommand::repeat, saved)) {
+        next = run_again(payload_i32(saved, 1), false);
         return {};
       }
-      match_ = match_ ? count >= min : (count - 1 >= min || min == 0);
       break;
-    }
     case ParseCommand::to:
     case ParseCommand::thru:
       if (!match_) {
-        const int64_t moved = index() + 1;
-        const bool stuck = index() >= series_total_length(input_.get()) || moved > input_end();
-        if (stuck) {
-          match_ = parse_keyword_of(rule_at(payload_i32(saved, 1) + 1)) == Keyword::end;
-          break;
+        if (search_further(saved)) {
+          next = run_again(payload_i32(saved, 1), true);
+          return {};
         }
-        set_index(moved);
-        *frame_cell(2) = marker(payload_i32(saved, 1), moved, series_total_length(input_.get()) - moved);
-        rule_pos_ = payload_i32(saved, 1);
-        completed_ = false;
-        gc_safepoint();
-        next = trace(ParseEvent::pop) && trace(ParseEvent::iterate) ? Step::fetch : Step::stop;
-        return {};
+      } else if (command == ParseCommand::to) {
+        set_index(saved_index);
       }
-      if (command == ParseCommand::to) set_index(saved_index);
       break;
     case ParseCommand::copy:
-      if (match_) {
-        Cell from = input_.get();
-        series_set_index(from, saved_index);
-        const Cell part = make_cell(Type::integer, 0, static_cast<uint32_t>(index() - saved_index));
-        Cell copied;
-        Cell part_cell = part;
-        lookup_action_for_value<Act::Copy>(from)(from, &part_cell, false, nullptr, copied);
-        Cell word = *frame_cell(3);
-        word_set(word, copied);
-      }
+      if (match_) set_target_word(copy_part(saved_index, index()));
       break;
     case ParseCommand::set:
-      if (match_) {
-        Cell word = *frame_cell(3);
-        const Cell element = index() == saved_index
-                                 ? make_cell(Type::none)
-                                 : series_element_hooks(cell_type(input_.get())).pick(input_.get(), saved_index);
-        word_set(word, element);
-      }
+      if (match_)
+        set_target_word(index() == saved_index
+                            ? make_cell(Type::none)
+                            : series_element_hooks(cell_type(input_.get())).pick(input_.get(), saved_index));
       break;
     case ParseCommand::not_:
       match_ = !match_;
       break;
-    case ParseCommand::into: {
-      const bool whole = match_ && at_end() && block_ended_;
-      const Cell stack = parse_input_stack();
-      block_truncate(stack, block_total_cells(stack) - 1);
-      input_.get() = *block_cell_at(stack, block_total_cells(stack) - 1);
-      --into_depth_;
-      match_ = whole;
-      if (whole) set_index(index() + 1);
+    case ParseCommand::into:
+      leave_into();
       break;
-    }
     case ParseCommand::ahead:
       set_index(saved_index);
       break;
@@ -573,6 +523,75 @@ Status ParseEngine::complete_command(Step& next) {
   pop_frame();
   next = Step::after_rule;
   return {};
+}
+
+// A repetition's iteration has ended: answers whether another runs (counting it); when not, the
+// match flag becomes the repetition's answer. A repetition that made no progress stops (while
+// has no such check), as does a pending break.
+bool ParseEngine::repeat_again(bool needs_progress, const Cell& saved) {
+  const Cell counts = *frame_cell(3);
+  const int32_t min = payload_i32(counts, 1);
+  const int32_t max = payload_i32(counts, 2);
+  const int32_t count = payload_i32(counts, 3);
+  const int64_t length = series_total_length(input_.get()) - index();
+  bool again = match_ && (max < 0 || count < max);
+  if (needs_progress && index() == payload_i32(saved, 2) && length >= payload_i32(saved, 3)) again = false;
+  if (break_) again = break_ = false;
+  if (again) {
+    *frame_cell(3) = marker(min, max, count + 1);
+    return true;
+  }
+  match_ = match_ ? count >= min : (count - 1 >= min || min == 0);
+  return false;
+}
+
+// A to or thru rule failed here: answers whether the input moved one on to try again; when it
+// cannot (the end, or past the limit), the match flag says whether `end` was the rule.
+bool ParseEngine::search_further(const Cell& saved) {
+  const int64_t moved = index() + 1;
+  if (index() >= series_total_length(input_.get()) || moved > input_end()) {
+    match_ = parse_keyword_of(rule_at(payload_i32(saved, 1) + 1)) == Keyword::end;
+    return false;
+  }
+  set_index(moved);
+  return true;
+}
+
+// The command's rule runs again from the input where it now stands: a safe point.
+ParseEngine::Step ParseEngine::run_again(int64_t command_position, bool popped) {
+  *frame_cell(2) = marker(command_position, index(), series_total_length(input_.get()) - index());
+  rule_pos_ = command_position;
+  completed_ = false;
+  gc_safepoint();
+  if (popped && !trace(ParseEvent::pop)) return Step::stop;
+  return trace(ParseEvent::iterate) ? Step::fetch : Step::stop;
+}
+
+// A copy of the input from one position to another, of the input's own type.
+Cell ParseEngine::copy_part(int64_t from, int64_t to) {
+  Cell start = input_.get();
+  series_set_index(start, from);
+  Cell part = make_cell(Type::integer, 0, static_cast<uint32_t>(static_cast<int32_t>(to - from)));
+  Cell copied;
+  lookup_action_for_value<Act::Copy>(start)(start, &part, false, nullptr, copied);
+  return copied;
+}
+
+// Sets the word a copy or set command keeps in its frame.
+void ParseEngine::set_target_word(const Cell& value) {
+  Cell word = *frame_cell(3);
+  word_set(word, value);
+}
+
+// The end of into: back to the outer input, one element on when the inner one was matched whole.
+void ParseEngine::leave_into() {
+  const bool whole = match_ && at_end() && block_ended_;
+  const Cell stack = parse_input_stack();
+  block_truncate(stack, block_total_cells(stack) - 1);
+  input_.get() = *block_cell_at(stack, block_total_cells(stack) - 1);
+  --into_depth_;
+  match_ = whole;
+  if (whole) set_index(index() + 1);
 }
 
 // End: the top-level block is done; the input must be used up to its end.

@@ -365,10 +365,6 @@ SeriesKind series_kind(Type type) {
   }
 }
 
-int64_t series_clamped_index(const Cell& series) {
-  return std::clamp<int64_t>(series_index(series), 0, series_total_length(series));
-}
-
 bool series_at_tail(const Cell& series) { return series_index(series) >= series_total_length(series); }
 
 bool series_advance(Cell& series, int64_t n) {

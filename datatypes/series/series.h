@@ -11,6 +11,7 @@
 // value after each notification: the handler may have changed or cleared the series.
 #pragma once
 
+#include <algorithm>
 #include <bit>
 #include <cstdint>
 
@@ -38,8 +39,10 @@ inline int64_t series_total_length(const Cell& series) {
   const SeriesBuffer* buffer = series_buffer_of(series);
   return int64_t{buffer->tail - buffer->head} >> series_shift(buffer);
 }
-// The index clamped to 0 .. total length.
-int64_t series_clamped_index(const Cell& series);
+// The index clamped to 0 .. total length. Inline: every position read of a scan starts here.
+inline int64_t series_clamped_index(const Cell& series) {
+  return std::clamp<int64_t>(series_index(series), 0, series_total_length(series));
+}
 // The units from the clamped index to the tail.
 inline int64_t series_length_after(const Cell& series) {
   return series_total_length(series) - series_clamped_index(series);
