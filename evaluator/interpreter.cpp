@@ -17,6 +17,7 @@
 #include "runtime/language-thread.h"
 #include "runtime/runtime-symbols.h"
 #include "runtime/series.h"
+#include "runtime/shortcuts.h"
 #include "runtime/symbols.h"
 #include "runtime/type-table.h"
 #include "runtime/value-stack.h"
@@ -57,6 +58,64 @@ Status eval_paren(Code& code, bool push, bool) {
   return {};
 }
 
+// The right operand of an infix operator when it is an integer standing in the code: an
+// integer! cell, or a word whose value is one (read quietly: any other case takes the call,
+// which raises as it would). Null otherwise.
+const Cell* integer_operand(Cell& cell) {
+  if (cell_type(cell) == Type::integer) return &cell;
+  if (cell_type(cell) != Type::word) return nullptr;
+  const Cell* value = word_value_quiet(cell);
+  return value && cell_type(*value) == Type::integer ? value : nullptr;
+}
+
+// Whether a value is called when met: native!, action!, function! and routine!.
+constexpr bool callable_type(Type type) {
+  return type == Type::native || type == Type::action || type == Type::function || type == Type::routine;
+}
+
+// Whether a word whose value has the type id reads as that value: no function to call, no op,
+// not unset.
+constexpr std::array<bool, 256> kPlainWordValues = [] {
+  std::array<bool, 256> plain{};
+  for (size_t t = 0; t < plain.size(); ++t) {
+    const Type type = static_cast<Type>(t);
+    plain[t] = !callable_type(type) && type != Type::unset && type != Type::op;
+  }
+  return plain;
+}();
+
+// A cell that gives a value without running anything: one that evaluates to itself, or a word
+// whose value the fast routes reach and is plain. Null otherwise.
+const Cell* plain_operand(Cell& cell) {
+  if (evaluates_to_itself[cell.header & kTypeByteMask]) return &cell;
+  if (cell_type(cell) != Type::word) return nullptr;
+  const Cell* value = block_context_slot(cell.w1, cell.w3, false);
+  if (!value) value = running_stack_slot(cell);
+  return value && kPlainWordValues[value->header & kTypeByteMask] ? value : nullptr;
+}
+
+// The value of the expression at `at` when it is simple: a plain operand, then any run of infix
+// operators that integer arithmetic does in place. Such an expression can raise nothing, run no
+// code and reach no safe point, so it needs no frame. Answers the index after it, or 0 when it
+// is not simple (nothing has changed: the caller evaluates it as usual).
+uint32_t simple_expression(const Code& code, uint32_t at, Cell& value) {
+  Cell* cells = series_buffer(code.value.w2)->head_cell();
+  const uint32_t end = code.live_end();
+  const Cell* first = plain_operand(cells[at]);
+  if (!first) return 0;
+  value = *first;
+  for (++at; at < end && cell_type(cells[at]) == Type::word; at += 2) {
+    const Cell* op = word_value_quiet(cells[at]);
+    if (!op || cell_type(*op) != Type::op) return at;
+    if (at + 1 >= end) return 0;
+    Cell function = *op;
+    set_value_type_byte(function, op_wrapped_type(function));
+    const Cell* right = integer_operand(cells[at + 1]);
+    if (!right || !integer_infix_in_place(function, *right, value)) return 0;
+  }
+  return at;
+}
+
 // set-word!: the next expression's value assigned under a frame named by the set-word. The
 // set-word in the code caches its slot as a word read does, so the next assignment takes the
 // fast route.
@@ -64,6 +123,19 @@ Status eval_set_word(Code& code, bool push, bool) {
   if (code.cell().w3 == kUnresolved) [[unlikely]] resolve_word(code.cell());
   const Cell word = code.cell();
   const uint32_t at = code.index++;
+  // A simple value set into a word that notifies nobody needs no frame: nothing can fail or
+  // look at the stacks before the value is in place.
+  if (!trace_enabled && shortcuts_enabled && !code.at_end()) {
+    Cell* target = block_context_slot(word.w1, word.w3, true);
+    if (!target) target = running_stack_slot(word);
+    Cell value;
+    if (const uint32_t after = target ? simple_expression(code, code.index, value) : 0) {
+      *target = value;
+      code.index = after;
+      produce(value, push);
+      return {};
+    }
+  }
   stack_open_frame(word, frame_bits(code, kFrameInterpNative));
   stack_push_value(word);
   if (code.at_end()) raise_error(error_id("script", "need-value"), word);
@@ -111,11 +183,6 @@ Status eval_literal(Code& code, bool push, bool) {
   produce(value, push);
   if (trace_enabled) [[unlikely]] trace_push(code, at, push);
   return {};
-}
-
-// Whether a value is called when met: native!, action!, function! and routine!.
-constexpr bool callable_type(Type type) {
-  return type == Type::native || type == Type::action || type == Type::function || type == Type::routine;
 }
 
 // word!: its value; a function-like value is called, named by the word.
@@ -193,16 +260,6 @@ constexpr std::array<bool, 256> kItselfTypes = [] {
 
 // --- Infix operators ------------------------------------------------------------------------------
 
-// The right operand of an infix operator when it is an integer standing in the code: an
-// integer! cell, or a word whose value is one (read quietly: any other case takes the call,
-// which raises as it would). Null otherwise.
-const Cell* integer_operand(Cell& cell) {
-  if (cell_type(cell) == Type::integer) return &cell;
-  if (cell_type(cell) != Type::word) return nullptr;
-  const Cell* value = word_value_quiet(cell);
-  return value && cell_type(*value) == Type::integer ? value : nullptr;
-}
-
 // While the next cell is a word whose value is an op!, calls it with the value so far as its left
 // operand (moved to where the expression began) and the code after the word for the rest. One
 // precedence, grouping to the left. Kept out of line: eval_expression then tail-calls it and
@@ -221,7 +278,7 @@ const Cell* integer_operand(Cell& cell) {
     // Integer arithmetic with an integer for its right operand leaves the value the call would,
     // where the value so far lies, without the call's frame.
     Cell& so_far = push ? *expression_top : *value_stack.base;
-    if (!trace_enabled && !code.at_end()) {
+    if (!trace_enabled && shortcuts_enabled && !code.at_end()) {
       const Cell* right = integer_operand(code.cell());
       if (right && integer_infix_in_place(function, *right, so_far)) {
         ++code.index;

@@ -85,6 +85,7 @@ constexpr NativeEntryRow kNativeEntryRows[] = {
     {43, native_set_operation<kOpUnique>},
     {44, native_set_operation<kOpDifference>},
     {45, native_set_operation<kOpExclude>},
+    {46, native_complement},
     {47, native_dehex},
     {48, native_enhex},
     {49, native_negative},

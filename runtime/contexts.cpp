@@ -19,6 +19,7 @@
 #include "runtime/runtime-record.h"
 #include "runtime/series.h"
 #include "runtime/services.h"
+#include "runtime/shortcuts.h"
 #include "runtime/symbols.h"
 #include "runtime/value-stack.h"
 
@@ -219,7 +220,7 @@ int32_t context_find_word(NodeId context, uint32_t symbol, bool up_to_case) {
   const uint32_t length = (words->tail - words->head) / sizeof(Cell);
   const uint32_t key = symbol << 1 | (up_to_case ? 1 : 0);
   FoundSlot& guess = found_slot(context, key);
-  if (guess.context == context && guess.key == key && guess.slot < length &&
+  if (shortcuts_enabled && guess.context == context && guess.key == key && guess.slot < length &&
       words->head_cell()[guess.slot].w2 == symbol)
     return static_cast<int32_t>(guess.slot);
   Probe probe = probe_symbol(view, symbol, up_to_case);

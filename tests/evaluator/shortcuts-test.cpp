@@ -1,0 +1,141 @@
+// shortcuts-test.cpp: random programs give the same values and errors with the interpreter's
+// shortcuts on and off.
+#include <random>
+#include <string>
+
+#include "eval-fixture.h"
+#include "runtime/shortcuts.h"
+
+namespace qel::testing {
+namespace {
+
+// Programs from a small grammar: four global words, a function with a refinement and return,
+// one with a local and a loop with break, conditionals, loops and set-words over integer
+// arithmetic that may overflow, floats, strings and none, so that every shortcut meets values
+// it must refuse. The functions are redefined midway and never call themselves.
+class ProgramMaker {
+ public:
+  explicit ProgramMaker(uint32_t seed) : random_(seed) {}
+
+  std::string program() {
+    std::string text = "a: 1 b: 2 c: 3 d: 4 f: func [x /r y] [" + function_body() +
+                       "] g: func [n /local t] [t: 0 loop n [t: t + n if t > 5 [break]] t]";
+    for (int n = 1 + pick(6); n > 0; --n) text += " " + statement(2);
+    return text + " reduce [a b c d]";
+  }
+
+ private:
+  int pick(int n) { return static_cast<int>(random_() % static_cast<uint32_t>(n)); }
+  std::string var() { return std::string(1, "abcd"[pick(4)]); }
+
+  std::string atom() {
+    switch (pick(30)) {
+      case 0: case 1: case 2: case 3: case 4: case 5: return std::to_string(pick(2000) - 1000);
+      case 6: return pick(2) ? "2147483647" : "-2147483647";
+      case 7: return "1.5";
+      case 8: return "\"s\"";
+      case 9: return "none";
+      case 10: return "x";  // a word of no value outside the functions
+      default: return var();
+    }
+  }
+
+  std::string op() {
+    static const char* const ops[] = {"+", "-", "*", "<", "=", "and"};
+    return ops[pick(6)];
+  }
+
+  std::string operand(int depth) {
+    if (depth > 0) {
+      switch (pick(6)) {
+        case 0: return "(" + expression(depth - 1) + ")";
+        case 1: return "f " + operand(depth - 1);
+        case 2: return "f/r " + operand(depth - 1) + " " + operand(depth - 1);
+        case 3: return "g " + std::to_string(pick(5));
+      }
+    }
+    return atom();
+  }
+
+  std::string expression(int depth) {
+    std::string text = operand(depth);
+    for (int n = pick(3); n > 0; --n) text += " " + op() + " " + operand(depth);
+    return text;
+  }
+
+  std::string block(int depth) {
+    std::string text;
+    for (int n = 1 + pick(2); n > 0; --n) text += " " + statement(depth);
+    return text;
+  }
+
+  std::string function_body() {
+    switch (pick(4)) {
+      case 0: return "if r [return x - y] x + 1";
+      case 1: return "either r [x * y] [return x]";
+      case 2: return "x: x + " + atom() + " if r [x: x - y] x";
+      default: return "a: x " + op() + " 2 return a";
+    }
+  }
+
+  std::string statement(int depth) {
+    switch (pick(depth > 0 ? 9 : 3)) {
+      case 0: case 1: return var() + ": " + expression(depth);
+      case 2: return var() + ": " + var() + ": " + expression(depth);
+      case 3: return "if " + expression(depth - 1) + " [" + block(depth - 1) + "]";
+      case 4: return "either " + expression(depth - 1) + " [" + block(depth - 1) + "] [" + block(depth - 1) + "]";
+      case 5: return "loop " + std::to_string(pick(4)) + " [" + block(depth - 1) + " if " + expression(0) + " [break]]";
+      case 6: return "repeat i " + std::to_string(pick(4)) + " [" + var() + ": i * " + atom() + block(depth - 1) + "]";
+      case 7: return "f: func [x /r y] [" + function_body() + "]";
+      default: return var() + ": f/r " + operand(depth - 1) + " " + operand(depth - 1);
+    }
+  }
+
+  std::mt19937 random_;
+};
+
+class ShortcutsTest : public EvalTest {
+ protected:
+  void TearDown() override {
+    shortcuts_enabled = true;
+    EvalTest::TearDown();
+  }
+
+  // What a run gave, as text: the molded value, or the error with its arguments and the
+  // expression it was made in, or another exit's code.
+  static std::string outcome_of(const std::string& program, bool shortcuts) {
+    shortcuts_enabled = shortcuts;
+    const Outcome outcome = run(program);
+    shortcuts_enabled = true;
+    if (outcome.code == kThrowError) {
+      std::string text = "error " + error_name(outcome.error);
+      for (const Cell& arg : outcome.args) text += " " + mold(arg);
+      return text + " near " + mold(outcome.near);
+    }
+    if (outcome.code) return "exit " + std::to_string(outcome.code);
+    return mold(outcome.value);
+  }
+};
+
+TEST_F(ShortcutsTest, RandomProgramsGiveTheSameValuesAndErrorsBothWays) {
+  // The torture mode moves every buffer at every safe point: a few programs suffice there.
+  const int programs = collector_torture() ? 5 : 60;
+  for (uint32_t seed : {1u, 2u, 3u}) {
+    ProgramMaker maker(seed);
+    int errors = 0;
+    for (int i = 0; i < programs; ++i) {
+      const std::string program = maker.program();
+      const std::string with = outcome_of(program, true);
+      ASSERT_EQ(with, outcome_of(program, false)) << program;
+      errors += with.starts_with("error");
+    }
+    // The grammar reaches both ends: values and errors.
+    if (programs == 60) {
+      EXPECT_GT(errors, 5) << seed;
+      EXPECT_LT(errors, 55) << seed;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace qel::testing
