@@ -29,18 +29,26 @@ namespace {
 
 using SignedUnits = __int128;
 
-SignedUnits signed_units(const Cell& money) {
-  SignedUnits units = static_cast<SignedUnits>(money_units(money));
-  return money_negative_bit(money) ? -units : units;
+SignedUnits signed_units(const Cell& money, MoneyUnits units) {
+  return money_negative_bit(money) ? -static_cast<SignedUnits>(units) : static_cast<SignedUnits>(units);
 }
+SignedUnits signed_units(const Cell& money) { return signed_units(money, money_units(money)); }
 
 [[noreturn]] void raise_money_limit() { raise_type_limit(Type::money); }
 
 // Significant digits of an amount, at least 1.
 int digit_count(MoneyUnits units) {
   int n = 1;
-  while (units >= 10) units /= 10, ++n;
+  for (MoneyUnits bound = 10; units >= bound && n < 38; bound *= 10) ++n;
   return n;
+}
+
+// Quotient and remainder in 64 bits when both operands fit: 128-bit division is slow.
+MoneyUnits units_divide(MoneyUnits a, MoneyUnits b) {
+  return (a | b) >> 64 == 0 ? MoneyUnits(static_cast<uint64_t>(a) / static_cast<uint64_t>(b)) : a / b;
+}
+MoneyUnits units_remainder(MoneyUnits a, MoneyUnits b) {
+  return (a | b) >> 64 == 0 ? MoneyUnits(static_cast<uint64_t>(a) % static_cast<uint64_t>(b)) : a % b;
 }
 
 // A number or money! as money!; script invalid-type (its datatype) for anything else.
@@ -58,14 +66,14 @@ Cell as_money(const Cell& value) {
 // The magnitude of a signed result, checked against the range.
 Cell money_result(SignedUnits value, uint32_t currency) {
   MoneyUnits magnitude = static_cast<MoneyUnits>(value < 0 ? -value : value);
-  if (magnitude >= money_units_limit()) raise_money_limit();
+  if (magnitude >= kMoneyUnitsLimit) raise_money_limit();
   Cell cell;
   return *money_set(cell, magnitude, value < 0, currency);
 }
 
 // A product or quotient: never 0 unless an operand was, never beyond the range.
 Cell scaled_result(MoneyUnits magnitude, bool negative, uint32_t currency) {
-  if (magnitude == 0 || magnitude >= money_units_limit()) raise_money_limit();
+  if (magnitude == 0 || magnitude >= kMoneyUnitsLimit) raise_money_limit();
   Cell cell;
   return *money_set(cell, magnitude, negative, currency);
 }
@@ -87,8 +95,8 @@ void money_math(Cell& value1, Cell& value2, int32_t op) {
   bool differ = money_negative_bit(a) != money_negative_bit(b);
   Cell result;
   switch (op) {
-    case kOpAdd: result = money_result(signed_units(a) + signed_units(b), currency); break;
-    case kOpSubtract: result = money_result(signed_units(a) - signed_units(b), currency); break;
+    case kOpAdd: result = money_result(signed_units(a, ua) + signed_units(b, ub), currency); break;
+    case kOpSubtract: result = money_result(signed_units(a, ua) - signed_units(b, ub), currency); break;
     case kOpMultiply:
       if (ua == 0 || ub == 0) {
         result = ua == 0 ? a : b;
@@ -96,12 +104,12 @@ void money_math(Cell& value1, Cell& value2, int32_t op) {
         break;
       }
       if (digit_count(ua) + digit_count(ub) > 28) raise_money_limit();
-      result = scaled_result(ua * ub / kMoneyUnitsPerWhole, differ, currency);
+      result = scaled_result(units_divide(ua * ub, kMoneyUnitsPerWhole), differ, currency);
       break;
     case kOpDivide:
       if (ub == 0) raise_zero_divide();
       if (ua == 0) result = a;
-      else result = scaled_result(ua * kMoneyUnitsPerWhole / ub, differ, currency);
+      else result = scaled_result(units_divide(ua * kMoneyUnitsPerWhole, ub), differ, currency);
       if (left_money && right_money) {
         float_make_at(value1, money_to_float(result));
         return;
@@ -110,7 +118,7 @@ void money_math(Cell& value1, Cell& value2, int32_t op) {
       break;
     case kOpRemainder:
       if (ub == 0) raise_zero_divide();
-      money_set(result, ua % ub, money_negative_bit(a), currency);
+      money_set(result, units_remainder(ua, ub), money_negative_bit(a), currency);
       break;
     default: {
       Cell caller = stack_caller_name();
@@ -235,19 +243,20 @@ void money_round(Cell& value, Cell* scale, bool even, bool down, bool half_down,
     s = money_units(as_money(*scale));
   }
   MoneyUnits a = money_units(value);
-  if (s == 0 || a == 0 || a % s == 0) return;
-  MoneyUnits r = a % s;
+  if (s == 0 || a == 0) return;
+  MoneyUnits r = units_remainder(a, s);
+  if (r == 0) return;
   bool positive = !money_negative_bit(value);
   bool tie = r == s - r;
   enum { kDown, kUp } move = r >= s - r ? kUp : kDown;  // nearest: a tie goes away from zero
   if (down) move = kDown;
   else if (floor) move = positive ? kDown : kUp;
   else if (ceiling) move = positive ? kUp : kDown;
-  else if (even && tie) move = (a / s) % 2 == 0 ? kDown : kUp;
+  else if (even && tie) move = units_divide(a, s) % 2 == 0 ? kDown : kUp;
   else if (half_down && tie) move = kDown;
   else if (half_ceiling && tie) move = positive ? kUp : kDown;
   MoneyUnits rounded = move == kDown ? a - r : a + (s - r);
-  if (rounded >= money_units_limit()) raise_money_limit();
+  if (rounded >= kMoneyUnitsLimit) raise_money_limit();
   money_set(value, rounded, !positive, money_currency(value));
 }
 
@@ -329,7 +338,7 @@ Cell money_from_block(const Cell& block) {
     int32_t extra = integer_value(items[at++]);
     if (extra < 0 || extra > 99999) raise_bad_make_arg(block);
     MoneyUnits units = money_units(money) + static_cast<MoneyUnits>(extra);
-    if (units >= money_units_limit()) raise_bad_make_arg(block);
+    if (units >= kMoneyUnitsLimit) raise_bad_make_arg(block);
     money_set(money, units, money_negative_bit(money), 0);
   }
   if (at < count) raise_bad_make_arg(block);
