@@ -3,33 +3,24 @@
 // a day and reading its weekday, the days between two dates, the text of a date, and money
 // add, multiply, divide (cut to five places, as money! does) and round to cents. And the
 // calendar core's day-number round trip against the standard library's.
-#include "bench/script-peers.h"  // first: it includes Python.h
+#include "bench/python-programs.h"  // first: it includes Python.h
 
 #include <benchmark/benchmark.h>
 
 #include <chrono>
 #include <string>
 
-#include "bench/qel-programs.h"
 #include "datatypes/scalars/date.h"
 
 namespace qel {
 namespace {
-
-struct Program {
-  const char* name;
-  const char* qel_setup;
-  const char* qel;
-  const char* python_setup;
-  const char* python;
-};
 
 constexpr const char* kPythonDates = "import datetime\nday = datetime.timedelta(days=1)\n";
 constexpr const char* kPythonMoney =
     "from decimal import Decimal, ROUND_DOWN, ROUND_HALF_UP\n"
     "m = Decimal('1234.56')\ncent = Decimal('0.01')\nstep = Decimal('0.00001')\n";
 
-constexpr Program kPrograms[] = {
+constexpr bench_support::PythonPeerProgram kPrograms[] = {
     {"empty-loop-1M", "", "loop 1000000 []", "", "for _ in range(1000000):\n    pass\n"},
     {"date-step-weekday-1M", "", "d: 1-Jan-2000 loop 1000000 [d: d + 1 d/weekday]", kPythonDates,
      "d = datetime.date(2000, 1, 1)\nfor _ in range(1000000):\n    d += day\n    d.isoweekday()\n"},
@@ -47,19 +38,7 @@ constexpr Program kPrograms[] = {
      "for _ in range(1000000):\n    m.quantize(cent, ROUND_HALF_UP)\n"},
 };
 
-const bool registered = [] {
-  for (const Program& program : kPrograms) {
-    const std::string name = program.name;
-    const Program* p = &program;
-    benchmark::RegisterBenchmark((name + "/qel").c_str(), [p](benchmark::State& s) {
-      bench_support::run_qel_program(s, p->qel_setup, p->qel);
-    })->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark((name + "/python3").c_str(), [p](benchmark::State& s) {
-      bench_support::run_python_program(s, p->python_setup, p->python);
-    })->Unit(benchmark::kMillisecond);
-  }
-  return true;
-}();
+const bool registered = bench_support::register_python_peer_programs(kPrograms);
 
 // Day numbers to dates and back over 4,000 years.
 constexpr int64_t kFirstDay = 0, kDays = 1461000;
