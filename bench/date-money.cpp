@@ -3,24 +3,23 @@
 // a day and reading its weekday, the days between two dates, the text of a date, and money
 // add, multiply, divide (cut to five places, as money! does) and round to cents. And the
 // calendar core's day-number round trip against the standard library's.
-#include "bench/python-programs.h"  // first: it includes Python.h
-
-#include <benchmark/benchmark.h>
+#include "bench/qel-python-programs.h"  // first: it includes Python.h
 
 #include <chrono>
-#include <string>
 
 #include "datatypes/scalars/date.h"
 
 namespace qel {
 namespace {
 
+using bench_support::QelPythonProgram;
+
 constexpr const char* kPythonDates = "import datetime\nday = datetime.timedelta(days=1)\n";
 constexpr const char* kPythonMoney =
     "from decimal import Decimal, ROUND_DOWN, ROUND_HALF_UP\n"
     "m = Decimal('1234.56')\ncent = Decimal('0.01')\nstep = Decimal('0.00001')\n";
 
-constexpr bench_support::PythonPeerProgram kPrograms[] = {
+constexpr QelPythonProgram kPrograms[] = {
     {"empty-loop-1M", "", "loop 1000000 []", "", "for _ in range(1000000):\n    pass\n"},
     {"date-step-weekday-1M", "", "d: 1-Jan-2000 loop 1000000 [d: d + 1 d/weekday]", kPythonDates,
      "d = datetime.date(2000, 1, 1)\nfor _ in range(1000000):\n    d += day\n    d.isoweekday()\n"},
@@ -38,7 +37,7 @@ constexpr bench_support::PythonPeerProgram kPrograms[] = {
      "for _ in range(1000000):\n    m.quantize(cent, ROUND_HALF_UP)\n"},
 };
 
-const bool registered = bench_support::register_python_peer_programs(kPrograms);
+const bool registered = bench_support::register_qel_python_programs(kPrograms);
 
 // Day numbers to dates and back over 4,000 years.
 constexpr int64_t kFirstDay = 0, kDays = 1461000;

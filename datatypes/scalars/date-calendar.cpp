@@ -72,6 +72,7 @@ std::optional<uint32_t> date_zone_bits(bool negative, int64_t hours, int64_t min
 
 bool date_carry_days(int64_t& days, double& t, uint32_t zone) {
   double offset = date_zone_offset(zone);
+  if (t + offset >= 0 && t + offset < kSecondsPerDay) return std::fabs(static_cast<double>(days)) < kCarryDayLimit;
   double carried = std::floor((t + offset) / kSecondsPerDay);
   if (!(std::fabs(carried) < kCarryDayLimit)) return false;
   t -= carried * kSecondsPerDay;

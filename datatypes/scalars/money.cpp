@@ -29,10 +29,10 @@ namespace {
 
 using SignedUnits = __int128;
 
-SignedUnits signed_units(const Cell& money, MoneyUnits units) {
-  return money_negative_bit(money) ? -static_cast<SignedUnits>(units) : static_cast<SignedUnits>(units);
+SignedUnits signed_units(const Cell& money) {
+  SignedUnits units = static_cast<SignedUnits>(money_units(money));
+  return money_negative_bit(money) ? -units : units;
 }
-SignedUnits signed_units(const Cell& money) { return signed_units(money, money_units(money)); }
 
 [[noreturn]] void raise_money_limit() { raise_type_limit(Type::money); }
 
@@ -49,6 +49,36 @@ MoneyUnits units_divide(MoneyUnits a, MoneyUnits b) {
 }
 MoneyUnits units_remainder(MoneyUnits a, MoneyUnits b) {
   return (a | b) >> 64 == 0 ? MoneyUnits(static_cast<uint64_t>(a) % static_cast<uint64_t>(b)) : a % b;
+}
+
+// An operand of the arithmetic: its units, sign and currency.
+struct Amount {
+  MoneyUnits units;
+  bool negative;
+  uint32_t currency;
+  SignedUnits signed_units() const { return negative ? -static_cast<SignedUnits>(units) : static_cast<SignedUnits>(units); }
+};
+
+// A number or money! as an amount (a double by its shortest digits, as money! from float!
+// takes it); script invalid-type (its datatype) for anything else.
+Amount amount_of(const Cell& value) {
+  switch (cell_type(value)) {
+    case Type::money: return {money_units(value), money_negative_bit(value), money_currency(value)};
+    case Type::integer: {
+      int64_t n = integer_value(value);
+      return {MoneyUnits(n < 0 ? -n : n) * kMoneyUnitsPerWhole, n < 0, 0};
+    }
+    case Type::float_:
+    case Type::percent: {
+      double x = float_value(value);
+      Cell refused;
+      if (!std::isfinite(x) || std::fabs(x) >= 1e17) money_from_float(refused, x);  // raises
+      bool cut;
+      MoneyUnits units = money_units_of_double(x, cut);
+      return {units, x < 0 && units != 0, 0};
+    }
+    default: raise_invalid_type(value);
+  }
 }
 
 // A number or money! as money!; script invalid-type (its datatype) for anything else.
@@ -87,43 +117,37 @@ void money_math(Cell& value1, Cell& value2, int32_t op) {
   if ((op == kOpMultiply && left_money && right_money) ||
       (!left_money && right_money && (op == kOpDivide || op == kOpRemainder)))
     raise_error(error_id("script", "invalid-type"), datatype_cell(Type::money));
-  const Cell a = as_money(value1), b = as_money(value2);
-  uint32_t ca = money_currency(a), cb = money_currency(b);
-  if (ca && cb && ca != cb) raise_error(error_id("script", "wrong-denom"), value1, value2);
-  uint32_t currency = cb ? cb : ca;
-  MoneyUnits ua = money_units(a), ub = money_units(b);
-  bool differ = money_negative_bit(a) != money_negative_bit(b);
+  const Amount a = amount_of(value1), b = amount_of(value2);
+  if (a.currency && b.currency && a.currency != b.currency)
+    raise_error(error_id("script", "wrong-denom"), value1, value2);
+  uint32_t currency = b.currency ? b.currency : a.currency;
+  bool differ = a.negative != b.negative;
   Cell result;
   switch (op) {
-    case kOpAdd: result = money_result(signed_units(a, ua) + signed_units(b, ub), currency); break;
-    case kOpSubtract: result = money_result(signed_units(a, ua) - signed_units(b, ub), currency); break;
+    case kOpAdd: result = money_result(a.signed_units() + b.signed_units(), currency); break;
+    case kOpSubtract: result = money_result(a.signed_units() - b.signed_units(), currency); break;
     case kOpMultiply:
-      if (ua == 0 || ub == 0) {
-        result = ua == 0 ? a : b;
-        money_set_currency(result, currency);
+      if (a.units == 0 || b.units == 0) {  // the zero operand, as it is
+        money_set(result, 0, a.units == 0 ? a.negative : b.negative, currency);
         break;
       }
-      if (digit_count(ua) + digit_count(ub) > 28) raise_money_limit();
-      result = scaled_result(units_divide(ua * ub, kMoneyUnitsPerWhole), differ, currency);
+      if (digit_count(a.units) + digit_count(b.units) > 28) raise_money_limit();
+      result = scaled_result(units_divide(a.units * b.units, kMoneyUnitsPerWhole), differ, currency);
       break;
     case kOpDivide:
-      if (ub == 0) raise_zero_divide();
-      if (ua == 0) result = a;
-      else result = scaled_result(units_divide(ua * kMoneyUnitsPerWhole, ub), differ, currency);
+      if (b.units == 0) raise_zero_divide();
+      if (a.units == 0) money_set(result, 0, a.negative, currency);
+      else result = scaled_result(units_divide(a.units * kMoneyUnitsPerWhole, b.units), differ, currency);
       if (left_money && right_money) {
         float_make_at(value1, money_to_float(result));
         return;
       }
-      money_set_currency(result, currency);
       break;
     case kOpRemainder:
-      if (ub == 0) raise_zero_divide();
-      money_set(result, units_remainder(ua, ub), money_negative_bit(a), currency);
+      if (b.units == 0) raise_zero_divide();
+      money_set(result, units_remainder(a.units, b.units), a.negative, currency);
       break;
-    default: {
-      Cell caller = stack_caller_name();
-      raise_error(error_id("script", "cannot-use"), caller, datatype_cell(Type::money));
-    }
+    default: raise_error(error_id("script", "cannot-use"), stack_caller_name(), datatype_cell(Type::money));
   }
   value1 = result;
 }
@@ -240,7 +264,7 @@ void money_round(Cell& value, Cell* scale, bool even, bool down, bool half_down,
   if (scale) {
     Type type = cell_type(*scale);
     if (type != Type::money && type != Type::integer && type != Type::float_) raise_not_related_to_caller(type);
-    s = money_units(as_money(*scale));
+    s = amount_of(*scale).units;
   }
   MoneyUnits a = money_units(value);
   if (s == 0 || a == 0) return;

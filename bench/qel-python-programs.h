@@ -1,5 +1,5 @@
-// python-programs.h: benchmarks of one program run in Qel and in Python 3: each is registered
-// as "<name>/qel" and "<name>/python3", so bench/run.sh prints their ratio.
+// qel-python-programs.h: programs timed in Qel and in Python 3 on the same work: each has a
+// set-up run once and a timed part; each becomes two benchmarks, <name>/qel and <name>/python3.
 #pragma once
 
 #include "bench/script-peers.h"  // first: it includes Python.h
@@ -13,8 +13,7 @@
 
 namespace qel::bench_support {
 
-// A program in both languages: a set-up run once, then the timed part.
-struct PythonPeerProgram {
+struct QelPythonProgram {
   const char* name;
   const char* qel_setup;
   const char* qel;
@@ -22,10 +21,11 @@ struct PythonPeerProgram {
   const char* python;
 };
 
-inline bool register_python_peer_programs(std::span<const PythonPeerProgram> programs) {
-  for (const PythonPeerProgram& program : programs) {
+// Registers the two benchmarks of each program; answers true (for a static initialiser).
+inline bool register_qel_python_programs(std::span<const QelPythonProgram> programs) {
+  for (const QelPythonProgram& program : programs) {
     const std::string name = program.name;
-    const PythonPeerProgram* p = &program;
+    const QelPythonProgram* p = &program;
     benchmark::RegisterBenchmark((name + "/qel").c_str(), [p](benchmark::State& s) {
       run_qel_program(s, p->qel_setup, p->qel);
     })->Unit(benchmark::kMillisecond);
