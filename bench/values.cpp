@@ -2,26 +2,15 @@
 // (a function call) in every tenth against a list comprehension calling a function every tenth
 // element, unique of 10^6 random integers against list(dict.fromkeys(x)), and enbase and debase
 // of 16 MB called as natives against base64.b64encode and b64decode.
-#include "bench/script-peers.h"  // first: it includes Python.h
+#include "bench/qel-python-programs.h"  // first: it includes Python.h
 
-#include <benchmark/benchmark.h>
-
-#include <string>
-
-#include "bench/qel-programs.h"
 
 namespace qel {
 namespace {
 
-struct Program {
-  const char* name;
-  const char* qel_setup;
-  const char* qel;
-  const char* python_setup;
-  const char* python;
-};
+using bench_support::QelPythonProgram;
 
-constexpr Program kPrograms[] = {
+constexpr QelPythonProgram kPrograms[] = {
     {"compose-deep-1M", "f: func [] [1] b: make block! 1000000 loop 100000 [append b [1 2 3 4 5 6 7 8 9 (f)]]",
      "compose/deep b", "def f():\n    return 1\nx = list(range(1000000))\n",
      "[f() if i % 10 == 9 else v for i, v in enumerate(x)]\n"},
@@ -34,19 +23,7 @@ constexpr Program kPrograms[] = {
      "import base64\nx = base64.b64encode(bytes.fromhex('0123456789ABCDEF') * 2097152)\n", "base64.b64decode(x)\n"},
 };
 
-const bool registered = [] {
-  for (const Program& program : kPrograms) {
-    const std::string name = program.name;
-    const Program* p = &program;
-    benchmark::RegisterBenchmark((name + "/qel").c_str(), [p](benchmark::State& s) {
-      bench_support::run_qel_program(s, p->qel_setup, p->qel);
-    })->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark((name + "/python3").c_str(), [p](benchmark::State& s) {
-      bench_support::run_python_program(s, p->python_setup, p->python);
-    })->Unit(benchmark::kMillisecond);
-  }
-  return true;
-}();
+const bool registered = bench_support::register_qel_python_programs(kPrograms);
 
 }  // namespace
 }  // namespace qel

@@ -5,6 +5,7 @@
 
 #include "datatypes/scalars/math-ops.h"
 #include "evaluator/break-natives.h"
+#include "evaluator/checksum-native.h"
 #include "evaluator/compare-natives.h"
 #include "evaluator/compose-native.h"
 #include "evaluator/conditional-natives.h"
@@ -85,6 +86,7 @@ constexpr NativeEntryRow kNativeEntryRows[] = {
     {43, native_set_operation<kOpUnique>},
     {44, native_set_operation<kOpDifference>},
     {45, native_set_operation<kOpExclude>},
+    {46, native_complement},
     {47, native_dehex},
     {48, native_enhex},
     {49, native_negative},
@@ -115,6 +117,7 @@ constexpr NativeEntryRow kNativeEntryRows[] = {
     {81, native_throw},
     {82, native_catch},
     {84, native_debase},
+    {87, native_checksum},
     {91, native_enbase},
     {97, native_sign},
     {100, native_zero},

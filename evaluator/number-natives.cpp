@@ -10,6 +10,7 @@
 #include "datatypes/scalars/float.h"
 #include "datatypes/scalars/hex-text.h"
 #include "datatypes/scalars/integer.h"
+#include "datatypes/scalars/money.h"
 #include "datatypes/scalars/scalar-errors.h"
 #include "datatypes/scalars/tuple.h"
 #include "runtime/action-entries.h"
@@ -24,7 +25,7 @@ namespace qel {
 namespace {
 
 // Where a value lies against zero; a NaN lies nowhere.
-enum class Sign : uint8_t { negative, zero, positive, unordered };
+enum class Sign : uint8_t { negative = 0, zero = 1, positive = 2, unordered };  // -1, 0, 1 plus one
 
 Sign double_sign(double value) {
   if (value < 0.0) return Sign::negative;
@@ -38,6 +39,7 @@ Sign argument_sign() {
   switch (cell_type(value)) {
     case Type::integer: return double_sign(integer_value(value));
     case Type::char_: return value.w2 == 0 ? Sign::zero : Sign::positive;
+    case Type::money: return static_cast<Sign>(money_sign_of(value) + 1);
     case Type::float_:
     case Type::percent:
     case Type::time: return double_sign(float_value(value));

@@ -78,6 +78,9 @@ class ParseEngine {
   Step into_rule();
   Step case_rule();
   Step finish_command(ParseCommand command);
+  void match_literal_argument(ParseCommand command, const Cell& literal, int32_t min, int32_t max);
+  bool literal_at(int64_t position, Cell& literal) const;
+  bool literal_command_at_once(ParseCommand command, int32_t min, int32_t max);
 
   // --- edits (parse-edit.cpp) ---
   Step remove_rule();
@@ -102,7 +105,8 @@ class ParseEngine {
   int64_t input_end() const;
   bool at_end() const { return index() >= input_end(); }
   int64_t rule_tail() const;
-  // The rule at a position; unset outside the block (a paren may have shortened it).
+  // The rule at a position (a word's slot found and kept in it); unset outside the block (a paren
+  // may have shortened it).
   Cell rule_at(int64_t position) const;
   Cell word_rule_value(const Cell& word) const;
   Cell position_marker() const;
@@ -120,11 +124,10 @@ class ParseEngine {
   int32_t op_;
   int64_t limit_;
   bool has_tracer_;
-  bool nested_ = false;
   bool match_ = true;
-  bool break_ = false;
-  bool completed_ = false;
-  bool block_ended_ = false;
+  bool break_ = false;        // break or reject: the innermost repetition stops
+  bool completed_ = false;    // break or reject: a rule block on top is left
+  bool block_ended_ = false;  // the block last left ran to its tail (into asks)
   bool collected_ = false;  // a top-level collect's block is the result
   bool vetoed_ = false;     // a tracer ended the parse: the answer is the match flag
   int32_t into_depth_ = 0;

@@ -52,8 +52,7 @@ void parse_stacks_reset(bool nested) {
   if (nested) parse_stacks_leave();
 }
 
-void parse_check_stacks() {
-  if (parse_input_depth() <= kParseStackLimit && parse_rule_depth() <= kParseStackLimit) return;
+void parse_stacks_overflow() {
   block_truncate(parse_input_stack(), input_head);
   block_truncate(parse_rule_stack(), rule_head);
   raise_error(error_id("script", "parse-stack"));

@@ -67,6 +67,10 @@ void parse_stacks_leave();
 void parse_stacks_reset(bool nested);
 // parse-check-stacks: over the limit, resets both stacks to this call's heads and raises script
 // parse-stack.
-void parse_check_stacks();
+[[noreturn]] void parse_stacks_overflow();
+inline void parse_check_stacks() {
+  if (parse_input_depth() > kParseStackLimit || parse_rule_depth() > kParseStackLimit) [[unlikely]]
+    parse_stacks_overflow();
+}
 
 }  // namespace qel

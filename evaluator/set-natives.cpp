@@ -1,10 +1,13 @@
-// set-natives.cpp: the set operations. Two sets must be of one datatype (block! and hash!
-// counting as one); set1's datatype picks the operation of its own module.
+// set-natives.cpp: the set operations and complement?. Two sets must be of one datatype (block!
+// and hash! counting as one); set1's datatype picks the operation of its own module, and the
+// difference of two dates is the time! between them.
 #include "evaluator/set-natives.h"
 
 #include "datatypes/scalars/bitset.h"
+#include "datatypes/scalars/date.h"
 #include "datatypes/scalars/math-ops.h"
 #include "datatypes/scalars/scalar-errors.h"
+#include "datatypes/scalars/time.h"
 #include "datatypes/scalars/typeset.h"
 #include "datatypes/series/block.h"
 #include "datatypes/series/string.h"
@@ -34,6 +37,10 @@ Cell set_operation(int32_t op, const Cell& set1, const Cell& set2, bool case_sen
   if (type == Type::string) return string_set_operation(op, set1, set2, case_sensitive, skip);
   if (type == Type::typeset) return typeset_set_op(set1, set2, op);
   if (type == Type::bitset) return bitset_set_op(set1, set2, op);
+  if (type == Type::date && op == kOpDifference) {
+    Cell time;
+    return *time_make_at(time, date_difference(set1, set2));
+  }
   raise_expect_arg(0, set1);
 }
 
@@ -48,6 +55,12 @@ Status native_set_operation(const int32_t* refinements) {
   const Cell result =
       set_operation(Op, set1, set2, refinement_flag(refinements[0]), refinement_argument(refinements[1]));
   stack_set_result_only(result);
+  return {};
+}
+
+// complement? bits: whether the bitset is negated (its members are the numbers it does not hold).
+Status native_complement(const int32_t*) {
+  stack_set_result_only(make_cell(Type::logic, bitset_negated(value_stack.base[0].w2)));
   return {};
 }
 

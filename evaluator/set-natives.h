@@ -13,4 +13,6 @@ namespace qel {
 template <int32_t Op>
 Status native_set_operation(const int32_t* refinements);
 
+Status native_complement(const int32_t* refinements);
+
 }  // namespace qel

@@ -133,6 +133,18 @@ Probe probe_map_key(NodeId table, const Cell& key, uint32_t hash, int32_t code) 
   });
 }
 
+// Values a search finds among cells of other kinds too: a word finds a set-word, lit-word,
+// get-word or refinement of its spelling (they hash alike, by the canonical symbol).
+bool finds_other_kinds(Type type) {
+  switch (type) {
+    case Type::word: case Type::set_word: case Type::lit_word: case Type::get_word: case Type::refinement:
+    case Type::issue:
+      return true;
+    default:
+      return false;
+  }
+}
+
 bool is_word_key(Type type) {
   return type == Type::word || type == Type::set_word || type == Type::lit_word || type == Type::get_word;
 }
@@ -275,22 +287,35 @@ int64_t hashtable_find_cell(NodeId table, const Cell& value, uint32_t start, uin
                             bool reverse) {
   if (table_kind(table_record(table)) == TableKind::map) return hashtable_find_key(table, value, code);
   const Cell wanted = value;
-  Probe probe = probe_class(table, wanted, value_hash(wanted, false));
-  if (!probe.found) return -1;
   if (skip == 0) skip = 1;
   int64_t best = -1;
   const HashTable& record = table_record(table);
+  // The qualifying positions a bucket's key stands for; `compared`: they equal the value already.
+  auto consider = [&](int32_t key, bool compared) {
+    each_position(record, key, [&](int32_t position) {
+      const int64_t distance = reverse ? int64_t{start} - position : int64_t{position} - start;
+      // skip 1 (every search but /skip) takes no division: a 64-bit one costs more than the probe.
+      if (distance < (reverse ? 1 : 0) || (skip != 1 && distance % skip != 0)) return;
+      if (!compared && !compare_values(wanted, cells_of(record)[position], code)) return;
+      const bool better = best < 0 || (reverse ? position > best : last ? position > best : position < best);
+      if (better) best = position;
+    });
+  };
+  const uint32_t hash = value_hash(wanted, false);
+  if (finds_other_kinds(cell_type(wanted))) {
+    // Its bucket holds one kind only: every bucket of the probe sequence may hold a match.
+    TableView view = table_view(table);
+    table_probe(view, hash, [&, tag = bucket_tag(hash)](uint32_t bucket) {
+      if (view.tags[bucket] == tag) consider(view.keys[bucket], false);
+      return false;
+    });
+    return best;
+  }
+  Probe probe = probe_class(table, wanted, hash);
+  if (!probe.found) return -1;
   const int32_t key = table_view(table).keys[probe.bucket];
   // A single cell has just compared equal to the value; chained ones compare under the code.
-  const bool compared = key >= 0 && code == kCompareEqual;
-  each_position(record, key, [&](int32_t position) {
-    const int64_t distance = reverse ? int64_t{start} - position : int64_t{position} - start;
-    // skip 1 (every search but /skip) takes no division: a 64-bit one costs more than the probe.
-    if (distance < (reverse ? 1 : 0) || (skip != 1 && distance % skip != 0)) return;
-    if (!compared && !compare_values(wanted, cells_of(record)[position], code)) return;
-    const bool better = best < 0 || (reverse ? position > best : last ? position > best : position < best);
-    if (better) best = position;
-  });
+  consider(key, key >= 0 && code == kCompareEqual);
   return best;
 }
 

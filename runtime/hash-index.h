@@ -31,10 +31,11 @@ inline void hashtable_add_cell(NodeId table, uint32_t position) { (void)hashtabl
 // its value cell's header is 0.
 int64_t hashtable_find_key(NodeId table, const Cell& key, int32_t code);
 
-// hashtable-find-cell: hash! search among the cells equal to the value: those at a distance
-// from `start` that is a multiple of `skip` qualify; the nearest at or after the start, the
-// farthest with `last`, the nearest before it with `reverse`. A map! table looks up a key. -1
-// when none qualifies.
+// hashtable-find-cell: hash! search among the cells equal to the value (a word kind also among
+// the other word kinds of its spelling, as a walk with the code would match them): those at a
+// distance from `start` that is a multiple of `skip` qualify; the nearest at or after the start,
+// the farthest with `last`, the nearest before it with `reverse`. A map! table looks up a key.
+// -1 when none qualifies.
 int64_t hashtable_find_cell(NodeId table, const Cell& value, uint32_t start, uint32_t skip, int32_t code, bool last,
                             bool reverse);
 

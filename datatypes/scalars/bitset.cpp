@@ -46,6 +46,21 @@ void write_bits(NodeId node, int64_t low, int64_t high, bool on) {
   for (; low <= high; ++low) on ? bits[low >> 3] |= 0x80 >> (low & 7) : bits[low >> 3] &= ~(0x80 >> (low & 7));
 }
 
+bool bit_set(const uint8_t* bits, int64_t n) { return (bits[n >> 3] & (0x80 >> (n & 7))) != 0; }
+
+// Whether bits low .. high, all inside the stored bytes, are set: whole bytes at once between the
+// two ends.
+bool all_bits_set(NodeId node, int64_t low, int64_t high) {
+  const uint8_t* bits = bitset_bits_head(node);
+  for (; low <= high && (low & 7); ++low)
+    if (!bit_set(bits, low)) return false;
+  for (; high - low + 1 >= 8; low += 8)
+    if (bits[low >> 3] != 0xFF) return false;
+  for (; low <= high; ++low)
+    if (!bit_set(bits, low)) return false;
+  return true;
+}
+
 // The highest bit the stored bytes hold (-1 when there are none).
 int64_t last_stored_bit(NodeId node) { return int64_t{bitset_byte_count(node)} * 8 - 1; }
 
@@ -80,8 +95,8 @@ bool bitset_range_op(NodeId node, int64_t low, int64_t high, BitOp op) {
       if (bitset_in_range(node, low)) write_bits(node, low, std::min(high, last_stored_bit(node)), false);
       return true;
     case BitOp::test:
-      for (int64_t n = low; n <= std::min(high, last_stored_bit(node)); ++n)
-        if (!bitset_member(node, n)) return false;
+      if (!bitset_in_range(node, low)) return negated;
+      if (!all_bits_set(node, low, std::min(high, last_stored_bit(node)))) return false;
       return high <= last_stored_bit(node) || negated;
     default:
       return true;

@@ -14,23 +14,28 @@ inline constexpr double kCarryDayLimit = 1e12;
 
 }  // namespace
 
-// March-based years: March is month 0, so the leap day ends the year.
+// March-based years (March is month 0, so the leap day ends the year), counted in 400-year eras
+// so every division but the era's works on non-negative numbers.
 int64_t civil_to_days(int64_t year, int32_t month, int64_t day) {
-  int64_t m = (month + 9) % 12;
-  int64_t y = year - m / 10;
-  return 365 * y + floor_div(y, 4) - floor_div(y, 100) + floor_div(y, 400) + (306 * m + 5) / 10 + (day - 1);
+  int64_t m = month > 2 ? month - 3 : month + 9;
+  int64_t y = year - (month <= 2);
+  int64_t era = (y >= 0 ? y : y - 399) / 400;
+  int64_t year_of_era = y - era * 400;
+  int64_t day_of_era = 365 * year_of_era + year_of_era / 4 - year_of_era / 100 + (153 * m + 2) / 5 + (day - 1);
+  return era * kDaysPerEra + day_of_era;
 }
 
-// The exact inverse, by 400-year eras.
+// The exact inverse, by the same eras.
 CivilDate civil_from_days(int64_t days) {
-  int64_t era = floor_div(days, kDaysPerEra);
-  int64_t day_of_era = days - era * kDaysPerEra;
-  int64_t year_of_era = (day_of_era - day_of_era / 1460 + day_of_era / 36524 - day_of_era / 146096) / 365;
-  int64_t day_of_year = day_of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
-  int64_t m = (5 * day_of_year + 2) / 153;
+  int64_t era = (days >= 0 ? days : days - (kDaysPerEra - 1)) / kDaysPerEra;
+  // Within an era everything is small and non-negative: unsigned 32-bit arithmetic.
+  uint32_t day_of_era = static_cast<uint32_t>(days - era * kDaysPerEra);
+  uint32_t year_of_era = (day_of_era - day_of_era / 1460 + day_of_era / 36524 - day_of_era / 146096) / 365;
+  uint32_t day_of_year = day_of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
+  uint32_t m = (5 * day_of_year + 2) / 153;
   int32_t day = static_cast<int32_t>(day_of_year - (153 * m + 2) / 5 + 1);
   int32_t month = static_cast<int32_t>(m < 10 ? m + 3 : m - 9);
-  return {year_of_era + era * 400 + (month <= 2), month, day};
+  return {int64_t{year_of_era} + era * 400 + (month <= 2), month, day};
 }
 
 bool leap_year(int64_t year) { return (floor_mod(year, 4) == 0 && floor_mod(year, 100) != 0) || floor_mod(year, 400) == 0; }
@@ -67,6 +72,7 @@ std::optional<uint32_t> date_zone_bits(bool negative, int64_t hours, int64_t min
 
 bool date_carry_days(int64_t& days, double& t, uint32_t zone) {
   double offset = date_zone_offset(zone);
+  if (t + offset >= 0 && t + offset < kSecondsPerDay) return std::fabs(static_cast<double>(days)) < kCarryDayLimit;
   double carried = std::floor((t + offset) / kSecondsPerDay);
   if (!(std::fabs(carried) < kCarryDayLimit)) return false;
   t -= carried * kSecondsPerDay;

@@ -53,6 +53,8 @@ int32_t date_field_number(const Cell& element) {
     return n >= 1 && n <= kFieldCount ? n : 0;
   }
   if (!is_word_type(cell_type(element))) return 0;
+  for (const FieldWord& entry : kFieldWords)  // the spelling itself first: no lookups
+    if (*entry.symbol == element.w2) return entry.field;
   uint32_t symbol = symbol_canonical(element.w2);
   for (const FieldWord& entry : kFieldWords)
     if (symbol_canonical(*entry.symbol) == symbol) return entry.field;

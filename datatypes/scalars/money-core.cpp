@@ -1,6 +1,7 @@
 // money-core.cpp: the one unpack and pack between the BCD digits and 128-bit units, currencies,
 // and the conversions from and to integers, doubles and text.
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -20,21 +21,27 @@ namespace {
 uint8_t* amount_bytes(Cell& cell) { return reinterpret_cast<uint8_t*>(&cell) + 5; }
 const uint8_t* amount_bytes(const Cell& cell) { return reinterpret_cast<const uint8_t*>(&cell) + 5; }
 
-constexpr MoneyUnits power_of_ten(int n) {
-  MoneyUnits value = 1;
-  while (n-- > 0) value *= 10;
-  return value;
-}
+}  // namespace
+
+namespace {
+
+// The 22 digits as two halves of 11 digits, each worked in 64 bits: 128-bit division is slow.
+inline constexpr uint64_t kHalfScale = 100000000000;  // 10^11
+
+// A byte's two digits as a number.
+constexpr uint64_t pair_value(uint8_t byte) { return (byte >> 4) * 10u + (byte & 15u); }
+constexpr uint8_t pair_byte(uint64_t pair) { return static_cast<uint8_t>((pair / 10) << 4 | pair % 10); }
 
 }  // namespace
 
-MoneyUnits money_units_limit() { return power_of_ten(22); }
-
+// The first half is bytes 0-4 and the high digit of byte 5; the second the low digit of byte 5
+// and bytes 6-10.
 MoneyUnits money_units(const Cell& money) {
   const uint8_t* bytes = amount_bytes(money);
-  MoneyUnits units = 0;
-  for (int k = 0; k < kMoneyAmountBytes; ++k) units = units * 100 + (bytes[k] >> 4) * 10 + (bytes[k] & 15);
-  return units;
+  uint64_t high = 0, low = bytes[5] & 15u;
+  for (int k = 0; k < 5; ++k) high = high * 100 + pair_value(bytes[k]);
+  for (int k = 6; k < 11; ++k) low = low * 100 + pair_value(bytes[k]);
+  return MoneyUnits(high * 10 + (bytes[5] >> 4)) * kHalfScale + low;
 }
 
 bool money_negative_bit(const Cell& money) { return money.header & kMoneySignBit; }
@@ -45,10 +52,18 @@ Cell* money_set(Cell& cell, MoneyUnits units, bool negative, uint32_t currency) 
   cell.w1 = currency & 0xFF;
   cell.w2 = cell.w3 = 0;
   uint8_t* bytes = amount_bytes(cell);
-  for (int k = kMoneyAmountBytes - 1; k >= 0; --k, units /= 100) {
-    unsigned pair = static_cast<unsigned>(units % 100);
-    bytes[k] = static_cast<uint8_t>((pair / 10) << 4 | pair % 10);
+  uint64_t high, low;
+  if (units >> 64 == 0) {
+    high = static_cast<uint64_t>(units) / kHalfScale;
+    low = static_cast<uint64_t>(units) % kHalfScale;
+  } else {
+    high = static_cast<uint64_t>(units / kHalfScale);
+    low = static_cast<uint64_t>(units - MoneyUnits(high) * kHalfScale);
   }
+  for (int k = 10; k > 5; --k, low /= 100) bytes[k] = pair_byte(low % 100);
+  bytes[5] = static_cast<uint8_t>((high % 10) << 4 | low);
+  high /= 10;
+  for (int k = 4; k >= 0; --k, high /= 100) bytes[k] = pair_byte(high % 100);
   return &cell;
 }
 
@@ -115,8 +130,9 @@ Cell* money_from_float(Cell& cell, double value) {
   return money_set(cell, units, digits.negative && units != 0, 0);
 }
 
-// 0.d1d2... x 10^point in units of 0.00001: the first point + 5 digits, the rest cut off.
-MoneyUnits money_units_of_double(double value, bool& cut) {
+namespace {
+
+MoneyUnits money_units_of_digits(double value, bool& cut) {
   FloatTextBuffer buffer;
   DoubleDigits digits = double_to_digits(value, 0, false, buffer);
   MoneyUnits units = 0;
@@ -127,6 +143,29 @@ MoneyUnits money_units_of_double(double value, bool& cut) {
   cut = count > std::max(0, places);
   return units;
 }
+
+}  // namespace
+
+// 0.d1d2... x 10^point in units of 0.00001: the first point + 5 digits, the rest cut off. The
+// last double converted is remembered: scales and factors repeat in loops, and the shortest
+// digits are the costly part.
+MoneyUnits money_units_of_double(double value, bool& cut) {
+  struct Remembered {
+    uint64_t bits = 0;
+    MoneyUnits units = 0;
+    bool cut = false;
+  };
+  static Remembered last;
+  const uint64_t bits = std::bit_cast<uint64_t>(value);
+  if (bits == last.bits && bits != 0) {
+    cut = last.cut;
+    return last.units;
+  }
+  MoneyUnits units = money_units_of_digits(value, cut);
+  last = {bits, units, cut};
+  return units;
+}
+
 
 double money_to_float(const Cell& money) {
   char text[24];

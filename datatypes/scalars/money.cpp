@@ -39,8 +39,46 @@ SignedUnits signed_units(const Cell& money) {
 // Significant digits of an amount, at least 1.
 int digit_count(MoneyUnits units) {
   int n = 1;
-  while (units >= 10) units /= 10, ++n;
+  for (MoneyUnits bound = 10; units >= bound && n < 38; bound *= 10) ++n;
   return n;
+}
+
+// Quotient and remainder in 64 bits when both operands fit: 128-bit division is slow.
+MoneyUnits units_divide(MoneyUnits a, MoneyUnits b) {
+  return (a | b) >> 64 == 0 ? MoneyUnits(static_cast<uint64_t>(a) / static_cast<uint64_t>(b)) : a / b;
+}
+MoneyUnits units_remainder(MoneyUnits a, MoneyUnits b) {
+  return (a | b) >> 64 == 0 ? MoneyUnits(static_cast<uint64_t>(a) % static_cast<uint64_t>(b)) : a % b;
+}
+
+// An operand of the arithmetic: its units, sign and currency.
+struct Amount {
+  MoneyUnits units;
+  bool negative;
+  uint32_t currency;
+  SignedUnits signed_units() const { return negative ? -static_cast<SignedUnits>(units) : static_cast<SignedUnits>(units); }
+};
+
+// A number or money! as an amount (a double by its shortest digits, as money! from float!
+// takes it); script invalid-type (its datatype) for anything else.
+Amount amount_of(const Cell& value) {
+  switch (cell_type(value)) {
+    case Type::money: return {money_units(value), money_negative_bit(value), money_currency(value)};
+    case Type::integer: {
+      int64_t n = integer_value(value);
+      return {MoneyUnits(n < 0 ? -n : n) * kMoneyUnitsPerWhole, n < 0, 0};
+    }
+    case Type::float_:
+    case Type::percent: {
+      double x = float_value(value);
+      Cell refused;
+      if (!std::isfinite(x) || std::fabs(x) >= 1e17) money_from_float(refused, x);  // raises
+      bool cut;
+      MoneyUnits units = money_units_of_double(x, cut);
+      return {units, x < 0 && units != 0, 0};
+    }
+    default: raise_invalid_type(value);
+  }
 }
 
 // A number or money! as money!; script invalid-type (its datatype) for anything else.
@@ -58,14 +96,14 @@ Cell as_money(const Cell& value) {
 // The magnitude of a signed result, checked against the range.
 Cell money_result(SignedUnits value, uint32_t currency) {
   MoneyUnits magnitude = static_cast<MoneyUnits>(value < 0 ? -value : value);
-  if (magnitude >= money_units_limit()) raise_money_limit();
+  if (magnitude >= kMoneyUnitsLimit) raise_money_limit();
   Cell cell;
   return *money_set(cell, magnitude, value < 0, currency);
 }
 
 // A product or quotient: never 0 unless an operand was, never beyond the range.
 Cell scaled_result(MoneyUnits magnitude, bool negative, uint32_t currency) {
-  if (magnitude == 0 || magnitude >= money_units_limit()) raise_money_limit();
+  if (magnitude == 0 || magnitude >= kMoneyUnitsLimit) raise_money_limit();
   Cell cell;
   return *money_set(cell, magnitude, negative, currency);
 }
@@ -79,43 +117,37 @@ void money_math(Cell& value1, Cell& value2, int32_t op) {
   if ((op == kOpMultiply && left_money && right_money) ||
       (!left_money && right_money && (op == kOpDivide || op == kOpRemainder)))
     raise_error(error_id("script", "invalid-type"), datatype_cell(Type::money));
-  const Cell a = as_money(value1), b = as_money(value2);
-  uint32_t ca = money_currency(a), cb = money_currency(b);
-  if (ca && cb && ca != cb) raise_error(error_id("script", "wrong-denom"), value1, value2);
-  uint32_t currency = cb ? cb : ca;
-  MoneyUnits ua = money_units(a), ub = money_units(b);
-  bool differ = money_negative_bit(a) != money_negative_bit(b);
+  const Amount a = amount_of(value1), b = amount_of(value2);
+  if (a.currency && b.currency && a.currency != b.currency)
+    raise_error(error_id("script", "wrong-denom"), value1, value2);
+  uint32_t currency = b.currency ? b.currency : a.currency;
+  bool differ = a.negative != b.negative;
   Cell result;
   switch (op) {
-    case kOpAdd: result = money_result(signed_units(a) + signed_units(b), currency); break;
-    case kOpSubtract: result = money_result(signed_units(a) - signed_units(b), currency); break;
+    case kOpAdd: result = money_result(a.signed_units() + b.signed_units(), currency); break;
+    case kOpSubtract: result = money_result(a.signed_units() - b.signed_units(), currency); break;
     case kOpMultiply:
-      if (ua == 0 || ub == 0) {
-        result = ua == 0 ? a : b;
-        money_set_currency(result, currency);
+      if (a.units == 0 || b.units == 0) {  // the zero operand, as it is
+        money_set(result, 0, a.units == 0 ? a.negative : b.negative, currency);
         break;
       }
-      if (digit_count(ua) + digit_count(ub) > 28) raise_money_limit();
-      result = scaled_result(ua * ub / kMoneyUnitsPerWhole, differ, currency);
+      if (digit_count(a.units) + digit_count(b.units) > 28) raise_money_limit();
+      result = scaled_result(units_divide(a.units * b.units, kMoneyUnitsPerWhole), differ, currency);
       break;
     case kOpDivide:
-      if (ub == 0) raise_zero_divide();
-      if (ua == 0) result = a;
-      else result = scaled_result(ua * kMoneyUnitsPerWhole / ub, differ, currency);
+      if (b.units == 0) raise_zero_divide();
+      if (a.units == 0) money_set(result, 0, a.negative, currency);
+      else result = scaled_result(units_divide(a.units * kMoneyUnitsPerWhole, b.units), differ, currency);
       if (left_money && right_money) {
         float_make_at(value1, money_to_float(result));
         return;
       }
-      money_set_currency(result, currency);
       break;
     case kOpRemainder:
-      if (ub == 0) raise_zero_divide();
-      money_set(result, ua % ub, money_negative_bit(a), currency);
+      if (b.units == 0) raise_zero_divide();
+      money_set(result, units_remainder(a.units, b.units), a.negative, currency);
       break;
-    default: {
-      Cell caller = stack_caller_name();
-      raise_error(error_id("script", "cannot-use"), caller, datatype_cell(Type::money));
-    }
+    default: raise_error(error_id("script", "cannot-use"), stack_caller_name(), datatype_cell(Type::money));
   }
   value1 = result;
 }
@@ -232,22 +264,23 @@ void money_round(Cell& value, Cell* scale, bool even, bool down, bool half_down,
   if (scale) {
     Type type = cell_type(*scale);
     if (type != Type::money && type != Type::integer && type != Type::float_) raise_not_related_to_caller(type);
-    s = money_units(as_money(*scale));
+    s = amount_of(*scale).units;
   }
   MoneyUnits a = money_units(value);
-  if (s == 0 || a == 0 || a % s == 0) return;
-  MoneyUnits r = a % s;
+  if (s == 0 || a == 0) return;
+  MoneyUnits r = units_remainder(a, s);
+  if (r == 0) return;
   bool positive = !money_negative_bit(value);
   bool tie = r == s - r;
   enum { kDown, kUp } move = r >= s - r ? kUp : kDown;  // nearest: a tie goes away from zero
   if (down) move = kDown;
   else if (floor) move = positive ? kDown : kUp;
   else if (ceiling) move = positive ? kUp : kDown;
-  else if (even && tie) move = (a / s) % 2 == 0 ? kDown : kUp;
+  else if (even && tie) move = units_divide(a, s) % 2 == 0 ? kDown : kUp;
   else if (half_down && tie) move = kDown;
   else if (half_ceiling && tie) move = positive ? kUp : kDown;
   MoneyUnits rounded = move == kDown ? a - r : a + (s - r);
-  if (rounded >= money_units_limit()) raise_money_limit();
+  if (rounded >= kMoneyUnitsLimit) raise_money_limit();
   money_set(value, rounded, !positive, money_currency(value));
 }
 
@@ -329,7 +362,7 @@ Cell money_from_block(const Cell& block) {
     int32_t extra = integer_value(items[at++]);
     if (extra < 0 || extra > 99999) raise_bad_make_arg(block);
     MoneyUnits units = money_units(money) + static_cast<MoneyUnits>(extra);
-    if (units >= money_units_limit()) raise_bad_make_arg(block);
+    if (units >= kMoneyUnitsLimit) raise_bad_make_arg(block);
     money_set(money, units, money_negative_bit(money), 0);
   }
   if (at < count) raise_bad_make_arg(block);

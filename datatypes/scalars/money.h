@@ -23,7 +23,7 @@ inline constexpr int kMoneyIntegerDigits = 17;
 // Amounts are worked on as unsigned integers counting units of 0.00001 (below 10^22).
 using MoneyUnits = unsigned __int128;
 inline constexpr MoneyUnits kMoneyUnitsPerWhole = 100000;
-MoneyUnits money_units_limit();  // 10^22
+inline constexpr MoneyUnits kMoneyUnitsLimit = MoneyUnits(10000000000000000000u) * 1000;  // 10^22
 
 MoneyUnits money_units(const Cell& money);
 bool money_negative_bit(const Cell& money);

@@ -143,6 +143,7 @@ void binary_init() {
 // --- make and to ------------------------------------------------------------------------------
 
 Cell* binary_make(Cell& type, Cell& spec, Type type_id) {
+  if (cell_type(spec) == Type::money) raise_error(error_id("script", "bad-make-arg"), datatype_cell(type_id), spec);
   if (cell_type(spec) == Type::integer || cell_type(spec) == Type::float_) return string_make(type, spec, type_id);
   return binary_to(type, spec, type_id);
 }

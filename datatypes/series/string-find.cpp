@@ -108,8 +108,8 @@ int64_t search_position(const Search& search, Needle& needle) {
   return -1;
 }
 
-// A bitset's search: the first position whose code point is a member, one code point at a time
-// in the direction and window the refinements give; case is never folded.
+// A bitset's search: the first position whose code point (a binary's byte) is a member, one unit
+// at a time in the direction and window the refinements give; case is never folded.
 int64_t member_position(const Search& search, NodeId bits) {
   int64_t position, step = search.skip, low = search.from, high = search.to;
   if (search.reverse) {
@@ -155,7 +155,7 @@ int64_t find_position(const Cell& series, const Cell& value, const Cell* part, b
     if (count < 1) return -1;
     search.to = std::min(total, index + count);
   }
-  if (cell_type(value) == Type::bitset && cell_type(series) != Type::binary) {
+  if (cell_type(value) == Type::bitset) {  // a binary's bytes are tested as a text's code points
     step = 1;
     return member_position(search, value.w2);
   }

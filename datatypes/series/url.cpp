@@ -56,6 +56,10 @@ void url_init() {
   ActionRow row;
   row.inherit_all()
       .set<Act::Make>(url_make)
+      .unsupported<Act::Random>()
+      .unsupported<Act::Reflect>()
+      .unsupported<Act::Sort>()
+      .unsupported<Act::Trim>()
       .set<Act::To>(url_to)
       .set<Act::Mold>(url_mold)
       .set<Act::PathStep>(url_path_step)

@@ -48,11 +48,18 @@ class HashSteps : public BlockTest {
   }
 
   // A value of a small range, so that equal cells (chains) are common; now and then a string
-  // that differs from another only by letter case, or none.
+  // that differs from another only by letter case, a word of some kind (words find the other
+  // kinds of their spelling), or none.
   Cell random_value() {
-    const uint32_t pick = rng_() % 20;
+    const uint32_t pick = rng_() % 24;
     if (pick < 14) return integer_cell(static_cast<int32_t>(rng_() % 12));
     if (pick < 19) return strings_[rng_() % strings_.size()];
+    if (pick < 23) {
+      constexpr Type kKinds[] = {Type::word, Type::set_word, Type::lit_word, Type::get_word, Type::refinement};
+      Cell word = word_cell(rng_() % 2 ? "a" : "A");
+      set_value_type_byte(word, kKinds[rng_() % std::size(kKinds)]);
+      return word;
+    }
     return make_cell(Type::none);
   }
   int32_t below(int64_t n) { return n <= 0 ? 0 : static_cast<int32_t>(rng_() % static_cast<uint64_t>(n)); }
