@@ -5,6 +5,7 @@
 
 #include "datatypes/scalars/math-ops.h"
 #include "evaluator/break-natives.h"
+#include "evaluator/checksum-native.h"
 #include "evaluator/compare-natives.h"
 #include "evaluator/compose-native.h"
 #include "evaluator/conditional-natives.h"
@@ -116,6 +117,7 @@ constexpr NativeEntryRow kNativeEntryRows[] = {
     {81, native_throw},
     {82, native_catch},
     {84, native_debase},
+    {87, native_checksum},
     {91, native_enbase},
     {97, native_sign},
     {100, native_zero},

@@ -1,14 +1,11 @@
-// random.cpp: the signed-shift Mersenne Twister and the secure source over getrandom(2).
+// random.cpp: the signed-shift Mersenne Twister and the secure draw over the secure random bytes.
 #include "evaluator/random.h"
 
-#include <sys/random.h>
-
 #include <array>
-#include <cerrno>
 #include <cstddef>
 #include <limits>
 
-#include "runtime/quit.h"
+#include "evaluator/crypto.h"
 
 namespace qel {
 
@@ -80,15 +77,7 @@ int32_t random_next() {
 
 int32_t random_secure() {
   uint32_t word = 0;
-  auto* bytes = reinterpret_cast<unsigned char*>(&word);
-  size_t filled = 0;
-  while (filled < sizeof word) {
-    ssize_t got = getrandom(bytes + filled, sizeof word - filled, 0);
-    if (got < 0 && errno == EINTR) continue;
-    // Without a working secure source no number is secure: stop rather than answer a guessable one.
-    if (got < 0) fatal_assertion();
-    filled += static_cast<size_t>(got);
-  }
+  crypt_random_bytes(reinterpret_cast<uint8_t*>(&word), sizeof word);
   return static_cast<int32_t>(word & kLowerMask);
 }
 

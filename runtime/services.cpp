@@ -3,12 +3,15 @@
 
 #include <algorithm>
 
+#include "evaluator/checksum-native.h"
 #include "evaluator/console-launch.h"
+#include "evaluator/crypto.h"
 #include "evaluator/interpreter.h"
 #include "evaluator/native-table.h"
 #include "evaluator/parse-stacks.h"
 #include "evaluator/print-natives.h"
 #include "evaluator/random.h"
+#include "loader/compression-methods.h"
 #include "loader/lexer/lexer-state.h"
 #include "runtime/contexts.h"
 #include "runtime/error-raise.h"
@@ -62,11 +65,11 @@ constexpr Services kStandIns = {
     .eval_function_body = call_function_with,  // the interpreter's own
     .print = print_line_service,  // the print core
     .random_init = random_init,  // the generator's own start-up seeding
-    .crypt_provider_acquire = nothing,
+    .crypt_provider_acquire = crypt_provider_acquire,  // the digests' own
     .init_native_entries = init_native_entries,  // the evaluator's own
     .init_parse = init_parse,  // the parse engine's own
-    .init_checksum_methods = nothing,
-    .init_compression_methods = nothing,
+    .init_checksum_methods = init_checksum_methods,
+    .init_compression_methods = init_compression_methods,
     .file_read_dispatch = stand_in_file_read,
     .file_write_dispatch = stand_in_file_write,
     .os_query_file = stand_in_value_service,
