@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "evaluator/checksum-native.h"
+#include "evaluator/boot-runner.h"
 #include "evaluator/console-launch.h"
 #include "evaluator/crypto.h"
 #include "evaluator/interpreter.h"
@@ -87,7 +88,7 @@ constexpr Services kStandIns = {
     .locale_months = locale_default_months,
     .locale_currencies = locale_default_currencies,
     .money_digits = options_default_money_digits,
-    .build_library = nothing,
+    .build_library = build_library,
     .show_message_box = stand_in_message_box,
     .gui_init = nothing,
     .launch = console_launch,  // the text console's own
