@@ -126,14 +126,16 @@ Status eval_set_word(Code& code, bool push, bool) {
   // A simple value set into a word that notifies nobody needs no frame: nothing can fail or
   // look at the stacks before the value is in place.
   if (!trace_enabled && shortcuts_enabled && !code.at_end()) {
-    Cell* target = block_context_slot(word.w1, word.w3, true);
-    if (!target) target = running_stack_slot(word);
     Cell value;
-    if (const uint32_t after = target ? simple_expression(code, code.index, value) : 0) {
-      *target = value;
-      code.index = after;
-      produce(value, push);
-      return {};
+    if (const uint32_t after = simple_expression(code, code.index, value)) {
+      Cell* target = block_context_slot(word.w1, word.w3, true);
+      if (!target) target = running_stack_slot(word);
+      if (target) {
+        *target = value;
+        code.index = after;
+        produce(value, push);
+        return {};
+      }
     }
   }
   stack_open_frame(word, frame_bits(code, kFrameInterpNative));
