@@ -218,7 +218,10 @@ Status ParseEngine::run(Cell& result) {
 // Enter block: a frame for the block in value_, which becomes the current rule block.
 ParseEngine::Step ParseEngine::enter_block() {
   parse_check_stacks();
-  push_frame(make_cell(Type::none), position_marker(), rules_.get());
+  // the top level's rule index, one before the head, is kept as 0: it is never gone back to
+  Cell entry = position_marker();
+  if (rule_pos_ < 0) set_payload_i32(entry, 1, 0);
+  push_frame(make_cell(Type::none), entry, rules_.get());
   rules_.get() = value_.get();
   rule_pos_ = series_clamped_index(rules_.get()) - 1;
   match_ = true;
