@@ -78,6 +78,9 @@ class ParseEngine {
   Step into_rule();
   Step case_rule();
   Step finish_command(ParseCommand command);
+  void match_literal_argument(ParseCommand command, const Cell& literal, int32_t min, int32_t max);
+  bool literal_at(int64_t position, Cell& literal) const;
+  bool literal_command_at_once(ParseCommand command, int32_t min, int32_t max);
 
   // --- edits (parse-edit.cpp) ---
   Step remove_rule();

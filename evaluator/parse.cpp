@@ -218,7 +218,10 @@ Status ParseEngine::run(Cell& result) {
 // Enter block: a frame for the block in value_, which becomes the current rule block.
 ParseEngine::Step ParseEngine::enter_block() {
   parse_check_stacks();
-  push_frame(make_cell(Type::none), position_marker(), rules_.get());
+  // the top level's rule index, one before the head, is kept as 0: it is never gone back to
+  Cell entry = position_marker();
+  if (rule_pos_ < 0) set_payload_i32(entry, 1, 0);
+  push_frame(make_cell(Type::none), entry, rules_.get());
   rules_.get() = value_.get();
   rule_pos_ = series_clamped_index(rules_.get()) - 1;
   match_ = true;
@@ -395,58 +398,81 @@ Status ParseEngine::argument(Step& next) {
     next = Step::after_rule;
     return {};
   }
-  Cell rule = rule_at(rule_pos_);
-  for (bool from_word = false;; from_word = true) {
-    switch (cell_type(rule)) {
-      case Type::block:
-        value_.get() = rule;
-        next = Step::enter_block;
-        return {};
-      case Type::word:
-        if (from_word) break;  // a word held by a word is matched as a literal
-        if (Keyword k = parse_keyword_of(rule); k != Keyword::none_) return keyword(k, next);
-        rule = word_rule_value(rule);
-        if (command == ParseCommand::collect || command == ParseCommand::keep_rule) {
-          value_.get() = rule;
-          next = Step::dispatch;
-          return {};
-        }
-        continue;
-      case Type::integer: case Type::paren: case Type::typeset: case Type::datatype:
-        value_.get() = rule;
-        next = Step::dispatch;
-        return {};
-      default:
-        break;
+  if (command != ParseCommand::collect && command != ParseCommand::keep_rule) {
+    Cell literal;
+    if (literal_at(rule_pos_, literal)) {
+      value_.get() = literal;
+      next = finish_command(command);
+      return {};
     }
-    break;
+  }
+  Cell rule = rule_at(rule_pos_);
+  if (cell_type(rule) == Type::word) {
+    if (Keyword k = parse_keyword_of(rule); k != Keyword::none_) return keyword(k, next);
+    rule = word_rule_value(rule);  // after collect and keep a word's value is dispatched
   }
   value_.get() = rule;
-  next = finish_command(command);
+  next = cell_type(rule) == Type::block ? Step::enter_block : Step::dispatch;
   return {};
 }
 
 // The literal argument of a command: a search for to and thru, a counted run for repetitions,
 // else the literal is matched as a rule and the command completes after it.
 ParseEngine::Step ParseEngine::finish_command(ParseCommand command) {
-  const Cell literal = value_.get();
+  if (command != ParseCommand::to && command != ParseCommand::thru && command != ParseCommand::repeat &&
+      command != ParseCommand::while_)
+    return Step::match_literal;
+  const Cell counts = *frame_cell(3);
+  match_literal_argument(command, value_.get(), payload_i32(counts, 1), payload_i32(counts, 2));
+  if (!trace(ParseEvent::match) || !trace(ParseEvent::pop)) return Step::stop;
+  pop_frame();
+  return Step::after_rule;
+}
+
+// The search of to and thru, or the run of a repetition, over a literal: the match flag and the
+// input are set; the frame, if any, is the caller's.
+void ParseEngine::match_literal_argument(ParseCommand command, const Cell& literal, int32_t min, int32_t max) {
   if (command == ParseCommand::to || command == ParseCommand::thru) {
     const auto found = parse_find_value(input_.get(), input_end(), literal, op_);
     match_ = found.has_value();
     if (found) set_index(command == ParseCommand::to ? found->start : found->after);
-  } else if (command == ParseCommand::repeat || command == ParseCommand::while_) {
-    const Cell counts = *frame_cell(3);
-    const int32_t min = payload_i32(counts, 1);
-    const int32_t max = payload_i32(counts, 2);
-    const ParseRepeated run = parse_repeat_value(input_.get(), input_end(), literal, op_, max);
-    match_ = run.count >= min;
-    if (match_) set_index(run.index);
-  } else {
-    return Step::match_literal;
+    return;
   }
-  if (!trace(ParseEvent::match) || !trace(ParseEvent::pop)) return Step::stop;
-  pop_frame();
-  return Step::after_rule;
+  const ParseRepeated run = parse_repeat_value(input_.get(), input_end(), literal, op_, max);
+  match_ = run.count >= min;
+  if (match_) set_index(run.index);
+}
+
+// Whether the rule at the position is a literal, itself or as the value of a word that is no
+// keyword (a word held by a word counts as one): what a command's argument matches directly.
+bool ParseEngine::literal_at(int64_t position, Cell& literal) const {
+  Cell rule = rule_at(position);
+  if (cell_type(rule) == Type::word) {
+    if (parse_keyword_of(rule) != Keyword::none_) return false;
+    rule = word_rule_value(rule);
+    if (cell_type(rule) == Type::word) {
+      literal = rule;
+      return true;
+    }
+  }
+  switch (cell_type(rule)) {
+    case Type::block: case Type::word: case Type::integer: case Type::paren: case Type::typeset: case Type::datatype:
+      return false;
+    default:
+      literal = rule;
+      return true;
+  }
+}
+
+// A repetition, to or thru over a literal, run at once when no tracer watches: no frame is
+// pushed, since only a tracer could see it.
+bool ParseEngine::literal_command_at_once(ParseCommand command, int32_t min, int32_t max) {
+  Cell literal;
+  if (has_tracer_ || rule_pos_ + 1 >= rule_tail() || !literal_at(rule_pos_ + 1, literal)) return false;
+  ++rule_pos_;
+  value_.get() = literal;
+  match_literal_argument(command, literal, min, max);
+  return true;
 }
 
 // Complete command: the rule under a command has finished with the match flag.
@@ -615,7 +641,8 @@ Status ParseEngine::keyword(Keyword k, Step& next) {
       if (last) raise_end(k);
       const int32_t min = k == Keyword::some ? 1 : 0;
       const int32_t max = k == Keyword::opt ? 1 : -1;
-      next = push_command(k == Keyword::while_ ? ParseCommand::while_ : ParseCommand::repeat, marker(min, max, 1));
+      const ParseCommand command = k == Keyword::while_ ? ParseCommand::while_ : ParseCommand::repeat;
+      next = literal_command_at_once(command, min, max) ? Step::after_rule : push_command(command, marker(min, max, 1));
       return {};
     }
     case Keyword::skip:
@@ -646,7 +673,10 @@ Status ParseEngine::keyword(Keyword k, Step& next) {
         match_ = true;
         break;
       }
-      next = push_command(k == Keyword::to ? ParseCommand::to : ParseCommand::thru, marker(0, -1, 1));
+      {
+        const ParseCommand command = k == Keyword::to ? ParseCommand::to : ParseCommand::thru;
+        next = literal_command_at_once(command, 0, -1) ? Step::after_rule : push_command(command, marker(0, -1, 1));
+      }
       return {};
     case Keyword::copy: case Keyword::set: {
       if (rule_pos_ + 2 >= rule_tail() || cell_type(rule_at(rule_pos_ + 1)) != Type::word) raise_end(k);

@@ -125,11 +125,19 @@ Probe probe_class(NodeId table, const Cell& value, uint32_t hash) {
 }
 
 // The bucket of a map! key (whose hash is given) equal to `key` under the code.
+// Whether a map! key cell equals the key under the code: two integer! keys by their numbers
+// without a call (the commonest keys; no code tells equal integers apart), others through
+// the compare action.
+bool map_key_equal(const Cell& key, const Cell& cell, int32_t code) {
+  if (cell_type(key) == Type::integer && cell_type(cell) == Type::integer) return key.w2 == cell.w2;
+  return compare_values(key, cell, code);
+}
+
 Probe probe_map_key(NodeId table, const Cell& key, uint32_t hash, int32_t code) {
   TableView view = table_view(table);
   const HashTable& record = *view.record;
   return table_probe(view, hash, [&, tag = bucket_tag(hash)](uint32_t bucket) {
-    return view.tags[bucket] == tag && compare_values(key, cells_of(record)[view.keys[bucket]], code);
+    return view.tags[bucket] == tag && map_key_equal(key, cells_of(record)[view.keys[bucket]], code);
   });
 }
 

@@ -29,13 +29,20 @@ const std::vector<uint32_t>& wider_classes() {
 
 CaseClass case_class_of(uint32_t code_point, bool fold) {
   if (!fold) return {code_point, code_point, code_point, false};
+  // scans ask for the same class again and again (a search in a loop): the last one is kept
+  // (only the language thread runs text code)
+  static uint32_t last_code_point = 0xFFFFFFFF;
+  static CaseClass last{};
+  if (code_point == last_code_point) return last;
   const uint32_t key = unicode_case_map(code_point, Case::upper);
   const uint32_t lower = unicode_case_map(key, Case::lower);
   const uint32_t first = unicode_case_map(key, Case::upper) == key ? key : code_point;
   const uint32_t second = unicode_case_map(lower, Case::upper) == key ? lower : first;
   const bool listed = code_point == first || code_point == second;
   const bool wider = std::binary_search(wider_classes().begin(), wider_classes().end(), key);
-  return {first, second, key, wider || !listed};
+  last = {first, second, key, wider || !listed};
+  last_code_point = code_point;
+  return last;
 }
 
 }  // namespace qel

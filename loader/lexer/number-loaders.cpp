@@ -1,4 +1,5 @@
 // number-loaders.cpp: integer!, float!, percent!, the special floats and hexadecimal integers.
+#include <algorithm>
 #include <bit>
 #include <cstring>
 #include <limits>
@@ -171,10 +172,10 @@ LexStatus load_tuple(LexerState& state, const uint8_t* start, const uint8_t* end
     const uint8_t* stop = static_cast<const uint8_t*>(std::memchr(at, '.', static_cast<size_t>(end - at)));
     if (!stop) stop = end;
     int value = 0;
-    bool valid = stop > at && stop - at <= 3 && count < kTupleMaxLength;
+    bool valid = stop > at && count < kTupleMaxLength;
     for (const uint8_t* p = at; valid && p < stop; ++p) {
       valid = is_digit(*p);
-      value = value * 10 + (*p - '0');
+      value = std::min(value * 10 + (*p - '0'), 256);  // held past 255: leading zeros may be many
     }
     if (!valid || value > 255) return lexer_syntax_error(state, start, end, id_of(Type::tuple));
     bytes[count] = static_cast<uint8_t>(value);

@@ -75,6 +75,27 @@ TEST_F(Integers, MathOpRefusesZeroDivisorsAndTheOneQuotientOutOfRange) {
   }
 }
 
+// The shift core the shift native and the shift operators share: counts past 31 bits and
+// negative counts answered without shifting; left and logical shifts never sign-extend.
+TEST(IntegerShift, CountsAtAndPastTheWordWidth) {
+  struct Row {
+    int32_t data, bits;
+    bool left, logical;
+    int32_t shifted;
+  };
+  constexpr Row rows[] = {
+      {1, 31, true, false, INT_MIN},       {1, 32, true, false, 0},          {-1, 31, true, false, INT_MIN},
+      {3, 4, true, true, 48},              {-1, 31, false, true, 1},         {-1, 32, false, true, 0},
+      {INT_MIN, 31, false, true, 1},       {-8, 28, false, true, 15},        {-8, 1, false, false, -4},
+      {-1, 40, false, false, -1},          {5, 40, false, false, 0},         {INT_MIN, 31, false, false, -1},
+      {5, -3, false, false, 5},            {5, -3, true, false, 5},          {-16, INT_MIN, false, true, -16},
+      {INT_MAX, 0, false, false, INT_MAX},
+  };
+  for (const Row& row : rows)
+    EXPECT_EQ(integer_shift(row.data, row.bits, row.left, row.logical), row.shifted)
+        << row.data << " by " << row.bits << (row.left ? " left" : "") << (row.logical ? " logical" : "");
+}
+
 TEST(IntegersDeathTest, AnUnknownOperationEndsWithRuntimeError101) {
   EXPECT_EXIT(integer_math_op(1, 2, 8, nullptr), ::testing::ExitedWithCode(101), "101");
 }
