@@ -284,6 +284,10 @@ LexStatus scan_error_token(LexerState& state, const uint8_t* start, const uint8_
   } else if (state.start_state == kStartPathElement && *start == ':' && end - start == 1) {
     type = id_of(Type::path);  // a slash followed by a colon that starts no get-word
     at = nullptr;
+  } else if (end < state.input_end && *end == ',' && lexer_innermost_is_paren(state)) {
+    // A comma makes the parenthesis a point, so a token it cuts short is a point's bad number.
+    type = id_of(Type::point2d);
+    at = nullptr;
   } else if (type == id_of(Type::block) || type == id_of(Type::paren) || is_path(static_cast<Type>(type))) {
     at = nullptr;
   }

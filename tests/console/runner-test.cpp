@@ -2,6 +2,7 @@
 // exit statuses, and the rules of reading, cutting and finding headers.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 
 #include "evaluator/console-command.h"
@@ -71,6 +72,19 @@ TEST(Console, LinesAreUtf8OfAnyLengthWithoutCr) {
   std::string long_text(1 << 20, 'x');
   result = run_qel({"--cli"}, "length? \"" + long_text + "\"\n", 0);
   EXPECT_NE(result.output.find("\n== 1048576\n"), std::string::npos);
+}
+
+TEST(Console, AChildStartsInItsWorkingDirectoryOrNotAtAll) {
+  TemporaryDirectory folder;
+  cases::ChildRun run{{"/bin/sh", "-c", "pwd; ls -A"}, "", {}};
+  run.working_directory = folder.path();
+  ChildResult result = cases::run_child(run);
+  EXPECT_EQ(result.output, std::filesystem::canonical(folder.path()).string() + "\n");
+  run.working_directory = folder.path() + "/missing";
+  result = cases::run_child(run);
+  EXPECT_EQ(result.exit_status, 127);
+  EXPECT_EQ(result.output, "");
+  EXPECT_NE(result.errors.find("cannot enter working directory"), std::string::npos) << result.errors;
 }
 
 TEST(Console, AWrongCaseFileFailsNamingFileAndLine) {
