@@ -90,6 +90,7 @@ constexpr Services kStandIns = {
     .build_library = nothing,
     .show_message_box = stand_in_message_box,
     .gui_init = nothing,
+    .run_event_loop = nothing,  // no windows until the GUI back end
     .launch = console_launch,  // the text console's own
     .add_gui_print = nothing,
 };
