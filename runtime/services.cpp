@@ -12,6 +12,7 @@
 #include "evaluator/print-natives.h"
 #include "evaluator/random.h"
 #include "loader/compression-methods.h"
+#include "loader/file-entries.h"
 #include "loader/file-read.h"
 #include "loader/file-write.h"
 #include "loader/lexer/lexer-state.h"
@@ -44,8 +45,6 @@ Cell stand_in_object_reflect(const Cell&, const Cell&) { raise_error(error_id("i
 void nothing() {}
 [[noreturn]] void not_done() { raise_error(error_id("internal", "not-done")); }
 Cell stand_in_value_service(const Cell&) { not_done(); }
-bool stand_in_os_delete(const Cell&) { not_done(); }
-bool stand_in_os_rename(const Cell&, const Cell&) { not_done(); }
 Cell stand_in_http_request(const HttpRequest&) { not_done(); }
 void stand_in_decode_boot(const uint8_t*) {}
 std::optional<std::string> stand_in_script_title() { return std::nullopt; }
@@ -72,9 +71,9 @@ constexpr Services kStandIns = {
     .init_compression_methods = init_compression_methods,
     .file_read_dispatch = file_read_dispatch,  // the file layer's own
     .file_write_dispatch = file_write_dispatch,
-    .os_query_file = stand_in_value_service,
-    .os_delete = stand_in_os_delete,
-    .os_rename = stand_in_os_rename,
+    .os_query_file = os_query_file,
+    .os_delete = os_delete,
+    .os_rename = os_rename,
     .http_request = stand_in_http_request,
     .parse_url = stand_in_value_service,
     .port_make = stand_in_value_service,
