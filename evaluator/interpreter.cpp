@@ -68,11 +68,6 @@ const Cell* integer_operand(Cell& cell) {
   return value && cell_type(*value) == Type::integer ? value : nullptr;
 }
 
-// Whether a value is called when met: native!, action!, function! and routine!.
-constexpr bool callable_type(Type type) {
-  return type == Type::native || type == Type::action || type == Type::function || type == Type::routine;
-}
-
 // Whether a word whose value has the type id reads as that value: no function to call, no op,
 // not unset.
 constexpr std::array<bool, 256> kPlainWordValues = [] {
