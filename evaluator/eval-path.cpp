@@ -16,10 +16,6 @@ namespace qel {
 
 namespace {
 
-constexpr bool callable_type(Type type) {
-  return type == Type::native || type == Type::action || type == Type::function || type == Type::routine;
-}
-
 // Element i of the path from its index; valid until the next evaluation or allocation.
 inline Cell& path_element(const Cell& path, uint32_t i) { return series_buffer(path.w2)->head_cell()[path.w1 + i]; }
 

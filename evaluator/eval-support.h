@@ -38,6 +38,16 @@ inline Cell set_path_word() { return make_cell(Type::word, 0, set_path_symbol, k
 // Interns the names above (with the symbol table, at start-up).
 void eval_symbols_init();
 
+// The word family a word's value can be read through: word!, set-word!, get-word!, lit-word!.
+constexpr bool any_word_type(Type type) {
+  return type == Type::word || type == Type::set_word || type == Type::get_word || type == Type::lit_word;
+}
+
+// Whether a value is called when met: native!, action!, function! and routine!.
+constexpr bool callable_type(Type type) {
+  return type == Type::native || type == Type::action || type == Type::function || type == Type::routine;
+}
+
 // The type an op! wraps, from its header bits 16-23.
 inline Type op_wrapped_type(const Cell& op) { return static_cast<Type>((op.header >> 16) & 0xFF); }
 

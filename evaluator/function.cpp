@@ -42,9 +42,6 @@ struct SpecCells {
 constexpr bool parameter_type(Type type) {
   return type == Type::word || type == Type::get_word || type == Type::lit_word || type == Type::refinement;
 }
-constexpr bool any_word_type(Type type) {
-  return type == Type::word || type == Type::get_word || type == Type::lit_word || type == Type::set_word;
-}
 
 bool same_canonical(uint32_t symbol, uint32_t other) { return symbol_canonical(symbol) == symbol_canonical(other); }
 

@@ -68,11 +68,6 @@ const Cell* integer_operand(Cell& cell) {
   return value && cell_type(*value) == Type::integer ? value : nullptr;
 }
 
-// Whether a value is called when met: native!, action!, function! and routine!.
-constexpr bool callable_type(Type type) {
-  return type == Type::native || type == Type::action || type == Type::function || type == Type::routine;
-}
-
 // Whether a word whose value has the type id reads as that value: no function to call, no op,
 // not unset.
 constexpr std::array<bool, 256> kPlainWordValues = [] {
@@ -202,10 +197,34 @@ Status eval_word(Code& code, bool push, bool) {
   return {};
 }
 
+// The field an object's path of two words reads, when the fast routes reach the object and the
+// field holds a value the path gives as it is (a plain path calls a function it reaches): what
+// the path's one object step would read. Null for every other case.
+const Cell* object_field_read(const Cell& path, PathMode mode) {
+  SeriesBuffer* buffer = series_buffer(path.w2);
+  if ((buffer->tail - buffer->head) / sizeof(Cell) != uint64_t{path.w1} + 2) return nullptr;
+  Cell* elements = buffer->head_cell() + path.w1;
+  if (cell_type(elements[0]) != Type::word || cell_type(elements[1]) != Type::word) return nullptr;
+  const Cell* object = block_context_slot(elements[0].w1, elements[0].w3, false);
+  if (!object) object = running_stack_slot(elements[0]);
+  if (!object || cell_type(*object) != Type::object) return nullptr;
+  const int32_t slot = context_find_word(object->w1, elements[1].w2, true);
+  const Cell* field = slot < 0 ? nullptr : block_context_slot(object->w1, static_cast<uint32_t>(slot), false);
+  if (!field || (mode == PathMode::plain && callable_type(cell_type(*field)))) return nullptr;
+  return field;
+}
+
 // path! and get-path!.
 template <PathMode Mode>
 Status eval_path_cell(Code& code, bool push, bool) {
   const Cell path = code.cell();
+  if (!trace_enabled && shortcuts_enabled) {
+    if (const Cell* field = object_field_read(path, Mode)) {
+      ++code.index;
+      produce(*field, push);
+      return {};
+    }
+  }
   ++code.index;
   return eval_path(path, &code, Mode, push, false, nullptr);
 }

@@ -4,13 +4,18 @@
 #include <array>
 
 #include "datatypes/scalars/math-ops.h"
+#include "evaluator/apply-native.h"
 #include "evaluator/break-natives.h"
 #include "evaluator/checksum-native.h"
+#include "evaluator/clock-natives.h"
 #include "evaluator/compare-natives.h"
 #include "evaluator/compose-native.h"
 #include "evaluator/conditional-natives.h"
 #include "evaluator/construct-native.h"
+#include "evaluator/context-query-natives.h"
+#include "evaluator/conversion-natives.h"
 #include "evaluator/do-native.h"
+#include "evaluator/environment-natives.h"
 #include "evaluator/exit-natives.h"
 #include "evaluator/function-natives.h"
 #include "evaluator/interpreter.h"
@@ -19,7 +24,9 @@
 #include "evaluator/number-natives.h"
 #include "evaluator/parse-native.h"
 #include "evaluator/print-natives.h"
+#include "evaluator/recycle-native.h"
 #include "evaluator/reduce-native.h"
+#include "evaluator/series-natives.h"
 #include "evaluator/set-natives.h"
 #include "evaluator/size-native.h"
 #include "evaluator/spec-table.h"
@@ -109,20 +116,41 @@ constexpr NativeEntryRow kNativeEntryRows[] = {
     {66, native_exp},
     {67, native_square_root},
     {68, native_construct},
+    {69, native_value_q},
     {70, native_try},
+    {71, native_uppercase},
+    {72, native_lowercase},
+    {73, native_as_pair},
+    {74, native_as_point2d},
+    {75, native_as_point3d},
+    {76, native_as_money},
     {77, native_break},
     {78, native_continue},
     {79, native_exit},
     {80, native_return},
     {81, native_throw},
     {82, native_catch},
+    {83, native_extend},
     {84, native_debase},
+    {85, native_to_local_file},
+    {86, native_wait},
     {87, native_checksum},
+    {88, native_unset},
+    {89, native_new_line},
+    {90, native_new_line_q},
     {91, native_enbase},
+    {92, native_context_q},
+    {93, native_set_env},
+    {94, native_get_env},
+    {95, native_list_env},
+    {96, native_now},
     {97, native_sign},
+    {98, native_as},
     {100, native_zero},
     {101, native_size},
+    {105, native_recycle},
     {106, native_transcode},
+    {107, native_apply},
 };
 
 // One row per native, in slot order.

@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <cstdlib>
 
+extern char** environ;
+
 namespace qel {
 
 namespace {
@@ -50,6 +52,17 @@ bool os_set_env(std::string_view name, std::optional<std::string_view> value) {
   std::string key(name);
   if (!value) return unsetenv(key.c_str()) == 0;
   return setenv(key.c_str(), std::string(*value).c_str(), 1) == 0;
+}
+
+std::vector<std::pair<std::string, std::string>> os_environment_list() {
+  std::vector<std::pair<std::string, std::string>> variables;
+  for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
+    const std::string_view text(*entry);
+    const size_t split = text.empty() ? std::string_view::npos : text.find('=', 1);
+    if (split == std::string_view::npos) variables.emplace_back(text, "");
+    else variables.emplace_back(text.substr(0, split), text.substr(split + 1));
+  }
+  return variables;
 }
 
 }  // namespace qel

@@ -56,6 +56,21 @@ uint32_t os_now_date_packed(bool utc) {
   return os_pack_date(parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday, zone);
 }
 
+ClockReading os_clock_reading(timespec instant, int64_t offset_seconds, bool precise) {
+  const timespec local{static_cast<time_t>(instant.tv_sec + offset_seconds), instant.tv_nsec};
+  tm parts{};
+  gmtime_r(&local.tv_sec, &parts);  // the shifted instant's calendar fields are the local ones
+  return {parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday, os_seconds_of_day(local, precise),
+          os_pack_zone(offset_seconds / 60)};
+}
+
+ClockReading os_now_reading(bool utc, bool precise) {
+  const timespec now = realtime_now();
+  tm parts{};
+  const int64_t offset = utc || localtime_r(&now.tv_sec, &parts) == nullptr ? 0 : parts.tm_gmtoff;
+  return os_clock_reading(now, offset, precise);
+}
+
 timespec os_sleep_span(double seconds) {
   double milliseconds = seconds * 1000.0;
   if (!(milliseconds >= 1.0)) milliseconds = 1.0;  // also NaN and negative

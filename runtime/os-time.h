@@ -17,6 +17,19 @@ double os_now_utc_seconds(bool precise);
 // Today's packed date, UTC (zone 0) or local (zone of the local offset).
 uint32_t os_now_date_packed(bool utc);
 
+// One reading of the clock: the calendar date, the seconds of that day and the zone, all from a
+// single instant, so midnight cannot fall between the date and the time.
+struct ClockReading {
+  int year;
+  int month;
+  int day;
+  double seconds;  // of the day, whole unless the reading was precise (then in 100 ns steps)
+  uint32_t zone;   // packed as os_pack_zone packs it; 0 for UTC
+};
+
+// The clock now: local time with its zone, or UTC.
+ClockReading os_now_reading(bool utc, bool precise);
+
 // Sleeps at least 1 ms, resuming after signals; see os_sleep_span for the length.
 void os_sleep(double seconds);
 
@@ -30,6 +43,9 @@ double os_seconds_of_day(timespec now, bool precise);
 uint32_t os_pack_zone(int64_t minutes);
 
 uint32_t os_pack_date(int year, int month, int day, uint32_t zone);
+
+// The reading of an instant (a CLOCK_REALTIME value) at an offset from UTC in seconds.
+ClockReading os_clock_reading(timespec instant, int64_t offset_seconds, bool precise);
 
 // The span os_sleep sleeps: whole milliseconds of seconds x 1000; below 1 ms (and NaN) 1 ms;
 // at most 2^53 ms, which is forever in practice and converts exactly.

@@ -13,6 +13,9 @@
 #include "evaluator/print-natives.h"
 #include "evaluator/random.h"
 #include "loader/compression-methods.h"
+#include "loader/file-entries.h"
+#include "loader/file-read.h"
+#include "loader/file-write.h"
 #include "loader/lexer/lexer-state.h"
 #include "runtime/contexts.h"
 #include "runtime/error-raise.h"
@@ -42,11 +45,7 @@ void stand_in_on_change(const OwnerChange&) {}
 Cell stand_in_object_reflect(const Cell&, const Cell&) { raise_error(error_id("internal", "not-done")); }
 void nothing() {}
 [[noreturn]] void not_done() { raise_error(error_id("internal", "not-done")); }
-Cell stand_in_file_read(const Cell&, const ReadRefinements&) { not_done(); }
-void stand_in_file_write(const Cell&, const Cell&, const WriteRefinements&) { not_done(); }
 Cell stand_in_value_service(const Cell&) { not_done(); }
-bool stand_in_os_delete(const Cell&) { not_done(); }
-bool stand_in_os_rename(const Cell&, const Cell&) { not_done(); }
 Cell stand_in_http_request(const HttpRequest&) { not_done(); }
 void stand_in_decode_boot(const uint8_t*) {}
 std::optional<std::string> stand_in_script_title() { return std::nullopt; }
@@ -71,11 +70,11 @@ constexpr Services kStandIns = {
     .init_parse = init_parse,  // the parse engine's own
     .init_checksum_methods = init_checksum_methods,
     .init_compression_methods = init_compression_methods,
-    .file_read_dispatch = stand_in_file_read,
-    .file_write_dispatch = stand_in_file_write,
-    .os_query_file = stand_in_value_service,
-    .os_delete = stand_in_os_delete,
-    .os_rename = stand_in_os_rename,
+    .file_read_dispatch = file_read_dispatch,  // the file layer's own
+    .file_write_dispatch = file_write_dispatch,
+    .os_query_file = os_query_file,
+    .os_delete = os_delete,
+    .os_rename = os_rename,
     .http_request = stand_in_http_request,
     .parse_url = stand_in_value_service,
     .port_make = stand_in_value_service,
@@ -91,6 +90,7 @@ constexpr Services kStandIns = {
     .build_library = build_library,
     .show_message_box = stand_in_message_box,
     .gui_init = nothing,
+    .run_event_loop = nothing,  // no windows until the GUI back end
     .launch = console_launch,  // the text console's own
     .add_gui_print = nothing,
 };

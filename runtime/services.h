@@ -108,6 +108,7 @@ struct Services {
   // GUI back end and console
   void (*show_message_box)(const char* caption, const char* text);
   void (*gui_init)();
+  void (*run_event_loop)();  // one pass over pending window events, without waiting
   void (*launch)();
   void (*add_gui_print)();
 };

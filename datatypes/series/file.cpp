@@ -10,21 +10,26 @@
 #include "datatypes/series/string-load.h"
 #include "datatypes/series/string.h"
 #include "datatypes/series/url.h"
+#include "datatypes/series/utf8-decode.h"
 #include "runtime/datatype-registry.h"
 #include "runtime/error-raise.h"
 #include "runtime/gc-root.h"
 #include "runtime/os-environment.h"
 #include "runtime/series.h"
+#include "runtime/utf8.h"
 #include "runtime/value-stack.h"
 
 namespace qel {
 
 namespace {
 
-// Whether a code point needs the quoted form: one the locator table escapes up to U+007E, or
-// one that ends an unquoted file token.
+// Whether a code point stands for a byte of an OS name that is no UTF-8.
+bool is_name_byte(uint32_t c) { return c >= kFirstNameByteChar && c <= kLastNameByteChar; }
+
+// Whether a code point needs the quoted form: one the locator table escapes up to U+007E, one
+// that ends an unquoted file token, or a name byte (only a quoted file's escapes give one back).
 bool needs_quotes(uint32_t c) {
-  if (c > 0x7E) return false;
+  if (c > 0x7E) return is_name_byte(c);
   if (c == ':' || c == '@' || c == '(' || c == ')') return true;
   return !percent_keeps(PercentTable::locator, static_cast<uint8_t>(c));
 }
@@ -34,7 +39,7 @@ bool needs_quotes(uint32_t c) {
 void mold_quoted_char(Cell& output, uint32_t c) {
   if (c == '^') series_append_ascii(output.w2, "^^");
   else if (c == '"') series_append_ascii(output.w2, "^(22)");
-  else string_mold_char(output, c, false);
+  else string_mold_char(output, c, is_name_byte(c));
 }
 
 }  // namespace
@@ -88,9 +93,35 @@ Cell file_current_dir() {
 }
 
 std::string file_to_os_path(const Cell& file) {
-  if (string_find_char(file, 0) >= 0) raise_error(error_id("script", "invalid-arg"), file);
-  std::string path = string_to_utf8(file);
+  uint32_t length = string_length(file);
+  std::string path;
+  path.reserve(length);
+  for (uint32_t i = 0; i < length; ++i) {
+    uint32_t c = string_char_at(file, i);
+    bool surrogate = c >= 0xD800 && c <= 0xDFFF;
+    if (is_name_byte(c)) {
+      path.push_back(static_cast<char>(c - kNameByteBase));
+    } else if (c == 0 || surrogate) {
+      raise_error(error_id("script", "invalid-arg"), file);
+    } else {
+      uint8_t bytes[4];
+      path.append(reinterpret_cast<const char*>(bytes), utf8_encode(c, bytes));
+    }
+  }
   return path;  // std::string keeps its NUL terminator: c_str() is the OS form
+}
+
+Cell file_from_os_name(std::string_view name) {
+  GcRoot<Cell> file(string_value(new_text_series(static_cast<int64_t>(name.size()), 1), 0, Type::file));
+  const uint8_t* p = reinterpret_cast<const uint8_t*>(name.data());
+  const uint8_t* end = p + name.size();
+  while (p < end) {
+    Utf8Step step = utf8_decode_step(p, end);
+    bool ok = step.status == Utf8Status::ok;
+    string_append_char(file->w2, ok ? step.code_point : kNameByteBase + *p);
+    p += ok ? step.size : 1;
+  }
+  return *file;
 }
 
 Cell* file_push(const Cell& file) { return stack_push_value(file); }

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "runtime/actions.h"
 #include "runtime/cell.h"
@@ -38,9 +39,9 @@ Cell* url_path_step(Cell& value, Cell& element, Cell* new_value, const PathStep&
 // --- file! --------------------------------------------------------------------------------------
 
 // "%" and the text, within double quotes when it holds a code point up to U+007E that the
-// locator table escapes, or ":", "@", "(" or ")" (which end an unquoted file token); inside
-// them "^" is "^^", a double quote "^(22)" and a control its caret escape, so the mold loads
-// back as the same file.
+// locator table escapes, or ":", "@", "(" or ")" (which end an unquoted file token), or a
+// name byte U+DC80-U+DCFF; inside them "^" is "^^", a double quote "^(22)", a control its caret
+// escape and a name byte "^(DCxx)", so the mold loads back as the same file.
 int32_t file_mold(const Cell& value, Cell& output, bool only, bool all, bool flat, bool part, int32_t limit,
                   int32_t indent);
 
@@ -49,9 +50,20 @@ int32_t file_mold(const Cell& value, Cell& output, bool only, bool all, bool fla
 void file_path_to_local(const Cell& file, NodeId output, bool prefix_current_dir);
 // file-current-dir: the process's current directory as a string! ending in "/".
 Cell file_current_dir();
-// file-to-os-path: the path in OS form as NUL-terminated UTF-8 (relative paths stay relative).
-// A path holding U+0000 cannot reach the OS: script invalid-arg naming the file.
+// OS names are bytes, mostly but not always UTF-8. A byte outside any well-formed sequence
+// stands in a file! as the lone surrogate U+DC00 + byte (80-FF), which no decoded UTF-8 can
+// give, so every name the OS hands out comes back to it unchanged.
+inline constexpr uint32_t kNameByteBase = 0xDC00;
+inline constexpr uint32_t kFirstNameByteChar = kNameByteBase + 0x80;
+inline constexpr uint32_t kLastNameByteChar = kNameByteBase + 0xFF;
+
+// file-to-os-path: the path in OS form as NUL-terminated UTF-8 (relative paths stay relative),
+// U+DC80-U+DCFF as their single bytes. A path holding U+0000 or any other surrogate cannot reach
+// the OS: script invalid-arg naming the file.
 std::string file_to_os_path(const Cell& file);
+// An OS name (a listing entry, a directory, a script's name) as a new file!: its well-formed
+// UTF-8 decoded, every other byte as U+DC00 + byte.
+Cell file_from_os_name(std::string_view name);
 // file-push: a copy of the value on the value stack.
 Cell* file_push(const Cell& file);
 

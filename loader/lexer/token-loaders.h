@@ -20,8 +20,8 @@ void lexer_append_value(LexerState& state, Make&& make) {
 }
 
 // Decodes text [text, text_end) of a token starting at `token` (UTF-8, and caret escapes when
-// `escapes`) into a new value of `type` (any text type) at the tail when `load`, else only
-// checks it. `flags` are the class flags over the text: they choose the text unit. An invalid
+// `escapes`; a file! also takes U+DC80-U+DCFF, its names' non-UTF-8 bytes) into a new value of
+// `type` (any text type) at the tail when `load`, else only checks it. `flags` are the class flags over the text: they choose the text unit. An invalid
 // character or escape is a syntax error of the record's error type (or `type` when none is set).
 LexStatus lexer_load_text(LexerState& state, const uint8_t* token, const uint8_t* text, const uint8_t* text_end,
                           uint32_t flags, bool escapes, Type type, bool load);

@@ -2,6 +2,7 @@
 // exit statuses, and the rules of reading, cutting and finding headers.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 
 #include "evaluator/console-command.h"
@@ -71,6 +72,19 @@ TEST(Console, LinesAreUtf8OfAnyLengthWithoutCr) {
   std::string long_text(1 << 20, 'x');
   result = run_qel({"--cli"}, "length? \"" + long_text + "\"\n", 0);
   EXPECT_NE(result.output.find("\n== 1048576\n"), std::string::npos);
+}
+
+TEST(Console, AChildStartsInItsWorkingDirectoryOrNotAtAll) {
+  TemporaryDirectory folder;
+  cases::ChildRun run{{"/bin/sh", "-c", "pwd; ls -A"}, "", {}};
+  run.working_directory = folder.path();
+  ChildResult result = cases::run_child(run);
+  EXPECT_EQ(result.output, std::filesystem::canonical(folder.path()).string() + "\n");
+  run.working_directory = folder.path() + "/missing";
+  result = cases::run_child(run);
+  EXPECT_EQ(result.exit_status, 127);
+  EXPECT_EQ(result.output, "");
+  EXPECT_NE(result.errors.find("cannot enter working directory"), std::string::npos) << result.errors;
 }
 
 TEST(Console, AWrongCaseFileFailsNamingFileAndLine) {
@@ -151,6 +165,21 @@ TEST(Scripts, AFileThatCannotBeReadFails) {
     EXPECT_EQ(result.exit_status, 1);
     EXPECT_TRUE(result.output.starts_with("*** Access Error: cannot open: %" + path + "\n")) << result.output;
   }
+}
+
+// A script's name is OS bytes: one that is no UTF-8 runs, and when missing is named exactly,
+// its stray byte as the escape a file! keeps it in.
+TEST(Scripts, ANameThatIsNoUtf8RunsAndIsNamedExactly) {
+  TemporaryDirectory folder;
+  std::string path = folder.path() + "/s\xFF.qel";
+  std::ofstream(path) << "Qel [] print 1\n";
+  ChildResult result = run_qel({path}, "");
+  EXPECT_EQ(result.exit_status, 0);
+  EXPECT_EQ(result.output, "1\n");
+  result = run_qel({folder.path() + "/m\xFF.qel"}, "");
+  EXPECT_EQ(result.exit_status, 1);
+  EXPECT_TRUE(result.output.starts_with("*** Access Error: cannot open: %\"" + folder.path() + "/m^(DCFF).qel\"\n"))
+      << result.output;
 }
 
 TEST(ResultCut, KeepsWhatFitsTheWidth) {

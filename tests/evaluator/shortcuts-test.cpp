@@ -10,7 +10,8 @@ namespace qel::testing {
 namespace {
 
 // Programs from a small grammar: four global words, a function with a refinement and return,
-// one with a local and a loop with break, conditionals, loops and set-words over integer
+// one with a local and a loop with break, an object's field and method read and set through
+// paths, conditionals, loops and set-words over integer
 // arithmetic that may overflow, floats, strings and none, so that every shortcut meets values
 // it must refuse. The functions are redefined midway and never call themselves.
 class ProgramMaker {
@@ -19,7 +20,8 @@ class ProgramMaker {
 
   std::string program() {
     std::string text = "a: 1 b: 2 c: 3 d: 4 f: func [x /r y] [" + function_body() +
-                       "] g: func [n /local t] [t: 0 loop n [t: t + n if t > 5 [break]] t]";
+                       "] g: func [n /local t] [t: 0 loop n [t: t + n if t > 5 [break]] t]"
+                       " o: make object! [p: 1 q: func [] [p + 1]]";
     for (int n = 1 + pick(6); n > 0; --n) text += " " + statement(2);
     return text + " reduce [a b c d]";
   }
@@ -36,6 +38,8 @@ class ProgramMaker {
       case 8: return "\"s\"";
       case 9: return "none";
       case 10: return "x";  // a word of no value outside the functions
+      case 11: return "o/p";
+      case 12: return "o/q";
       default: return var();
     }
   }
@@ -86,7 +90,7 @@ class ProgramMaker {
       case 4: return "either " + expression(depth - 1) + " [" + block(depth - 1) + "] [" + block(depth - 1) + "]";
       case 5: return "loop " + std::to_string(pick(4)) + " [" + block(depth - 1) + " if " + expression(0) + " [break]]";
       case 6: return "repeat i " + std::to_string(pick(4)) + " [" + var() + ": i * " + atom() + block(depth - 1) + "]";
-      case 7: return "f: func [x /r y] [" + function_body() + "]";
+      case 7: return pick(2) ? "f: func [x /r y] [" + function_body() + "]" : "o/p: " + expression(depth - 1);
       default: return var() + ": f/r " + operand(depth - 1) + " " + operand(depth - 1);
     }
   }

@@ -184,7 +184,7 @@ TEST_F(ResourceIoTest, OpenWithoutAPortIsInvalidArg) {
 
 TEST_F(ResourceIoTest, TheStandInsRefuseUntilTheServicesExist) {
   reset_services();
-  StandInError error = raised_error([&] { act(Act::Delete, {file_value("x")}); });
+  StandInError error = raised_error([&] { act(Act::Read, {url_value("http://x")}); });
   EXPECT_EQ(error.id, kNotDone);
 }
 
@@ -214,14 +214,42 @@ TEST_F(ResourceIoTest, OsFormIsThePosixPath) {
   EXPECT_EQ(os.c_str()[os.size()], '\0');
 }
 
-// A path with U+0000 in it would be cut short by the OS: it is refused before any call.
-TEST_F(ResourceIoTest, APathHoldingNulIsInvalidArg) {
-  Cell file = file_value("a");
-  string_append_char(file.w2, 0);
-  string_append_char(file.w2, 'b');
-  StandInError error = raised_error([&] { file_to_os_path(file); });
-  EXPECT_EQ(error.id, error_id("script", "invalid-arg"));
-  EXPECT_EQ(cell_type(error.args[0]), Type::file);
+// A path with U+0000 in it would be cut short by the OS, and a surrogate other than a name
+// byte has no OS form: both are refused before any call.
+TEST_F(ResourceIoTest, APathHoldingNulOrASurrogateIsInvalidArg) {
+  for (uint32_t bad : {0u, 0xD800u, 0xDC7Fu, 0xDD00u, 0xDFFFu}) {
+    Cell file = file_value("a");
+    string_append_char(file.w2, bad);
+    string_append_char(file.w2, 'b');
+    StandInError error = raised_error([&] { file_to_os_path(file); });
+    EXPECT_EQ(error.id, error_id("script", "invalid-arg")) << bad;
+    EXPECT_EQ(cell_type(error.args[0]), Type::file);
+  }
+}
+
+// Names that are no UTF-8 come in with each stray byte as U+DC00 + byte and go back out as the
+// same bytes; well-formed sequences, even around them, decode as text.
+TEST_F(ResourceIoTest, EveryOsNameRoundTrips) {
+  struct Row {
+    std::string name;
+    std::vector<uint32_t> chars;
+  } rows[] = {
+      {"plain.txt", {'p', 'l', 'a', 'i', 'n', '.', 't', 'x', 't'}},
+      {"x\xFFy", {'x', 0xDCFF, 'y'}},
+      {"\xC3\xA9\x80", {0xE9, 0xDC80}},
+      {"\xE2\x82", {0xDCE2, 0xDC82}},             // cut short at the end
+      {"\xED\xA0\x80", {0xDCED, 0xDCA0, 0xDC80}},  // an encoded surrogate is no UTF-8
+      {"\xC0\xAF/\xF0\x9F\x98\x80", {0xDCC0, 0xDCAF, '/', 0x1F600}},
+      {"", {}},
+  };
+  for (const Row& row : rows) {
+    Cell file = file_from_os_name(row.name);
+    ASSERT_EQ(cell_type(file), Type::file);
+    std::vector<uint32_t> chars;
+    for (uint32_t i = 0; i < string_length(file); ++i) chars.push_back(string_char_at(file, i));
+    EXPECT_EQ(chars, row.chars) << row.name;
+    EXPECT_EQ(file_to_os_path(file), row.name);
+  }
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // case-driver.cpp: runs one case file: starts `qel --cli` with the file's typed lines and
 // compares its transcript with the file's. Usage: case-driver <qel> <file.qcase>.
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -41,8 +42,12 @@ int main(int argc, char** argv) {
     return 2;
   }
   CaseFile file = parse_case_file(*text);
-  TemporaryDirectory home;
-  ChildRun run{{argv[1], "--cli"}, file.input, console_test_environment(file.columns, home)};
+  // Each case runs in a fresh empty directory of its own, so files it writes neither meet another
+  // case's nor stay behind.
+  TemporaryDirectory home, work;
+  ChildRun run{{std::filesystem::absolute(argv[1]).string(), "--cli"}, file.input,
+               console_test_environment(file.columns, home)};
+  run.working_directory = work.path();
   ChildResult result = run_child(run);
   std::vector<std::string> actual = transcript_lines(result.output);
   std::optional<Mismatch> mismatch = match_transcript(file.expected, actual);

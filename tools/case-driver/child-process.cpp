@@ -50,11 +50,25 @@ void close_if_open(int& fd) {
   fd = -1;
 }
 
-// In the child: the pipes become standard input, output and error, then the program runs.
-[[noreturn]] void exec_child(int in, int out, int err, std::vector<char*>& argv, std::vector<char*>& envp) {
+// Writes a message on standard error from the forked child, where only async-signal-safe calls
+// may run.
+void child_complain(const char* what, const char* detail) {
+  for (const char* text : {what, ": ", detail, "\n"}) {
+    [[maybe_unused]] ssize_t ignored = ::write(STDERR_FILENO, text, std::strlen(text));
+  }
+}
+
+// In the child: the pipes become standard input, output and error, the working directory is
+// entered, then the program runs.
+[[noreturn]] void exec_child(int in, int out, int err, const char* directory, std::vector<char*>& argv,
+                             std::vector<char*>& envp) {
   ::dup2(in, STDIN_FILENO);
   ::dup2(out, STDOUT_FILENO);
   ::dup2(err, STDERR_FILENO);
+  if (*directory && ::chdir(directory) != 0) {
+    child_complain("cannot enter working directory", directory);
+    ::_exit(127);
+  }
   ::execve(argv[0], argv.data(), envp.data());
   ::_exit(127);
 }
@@ -73,7 +87,7 @@ ChildResult run_child(const ChildRun& run) {
     return result;
   }
   pid_t pid = ::fork();
-  if (pid == 0) exec_child(in[0], out[1], err[1], argv, envp);
+  if (pid == 0) exec_child(in[0], out[1], err[1], run.working_directory.c_str(), argv, envp);
   ::close(in[0]);
   ::close(out[1]);
   ::close(err[1]);

@@ -16,6 +16,7 @@ struct ChildRun {
   // Variables to set (a value) or remove (none) on top of this process's environment.
   std::vector<std::pair<std::string, std::optional<std::string>>> environment;
   std::chrono::milliseconds time_limit{30000};
+  std::string working_directory{};  // entered before the program starts; empty: the caller's
 };
 
 struct ChildResult {
