@@ -1,18 +1,13 @@
 // script-runner.cpp: reading a script file, finding its header, evaluating what follows it.
 #include "evaluator/script-runner.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <array>
-#include <cerrno>
-#include <cstring>
 #include <optional>
 #include <string>
 
-#include "datatypes/series/string-load.h"
+#include "datatypes/series/url.h"
 #include "evaluator/console-command.h"
+#include "loader/file-bytes.h"
 #include "runtime/console-input.h"
 #include "runtime/datatype-registry.h"
 #include "runtime/gc-root.h"
@@ -29,43 +24,9 @@ inline constexpr std::string_view kSystemDialect = "/System";
 inline constexpr std::string_view kBlanks = " \t\r\n";
 inline constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
-// Closes a file descriptor on every exit.
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd) : fd_(fd) {}
-  ~FileDescriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
-
-// The whole content of a regular file; none when it cannot be opened or read.
-std::optional<std::string> read_file(const char* path) {
-  FileDescriptor file(::open(path, O_RDONLY | O_CLOEXEC));
-  struct stat info {};
-  if (file.get() < 0 || ::fstat(file.get(), &info) != 0 || S_ISDIR(info.st_mode)) return std::nullopt;
-  std::string content;
-  char chunk[65536];
-  for (;;) {
-    ssize_t got = ::read(file.get(), chunk, sizeof chunk);
-    if (got == 0) return content;
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) return std::nullopt;
-    content.append(chunk, static_cast<size_t>(got));
-  }
-}
-
-// Prints access cannot-open for the path, a file! value.
+// Prints access cannot-open for the path, as a file! that names its bytes exactly.
 void print_cannot_open(const char* path) {
-  std::string name = utf8_sanitized({reinterpret_cast<const uint8_t*>(path), std::strlen(path)});
-  GcRoot<Cell> file;
-  string_load({reinterpret_cast<const uint8_t*>(name.data()), name.size()}, *file, TextEncoding::utf8);
-  set_value_type_byte(*file, Type::file);
+  GcRoot<Cell> file(file_from_os_name(path));
   GcRoot<Cell> error(services().error_build(error_id("access", "cannot-open"), std::array{*file}));
   console_print_error(*error, false);
 }
@@ -117,12 +78,12 @@ size_t find_script_header(std::string_view text) {
 }
 
 int run_script_file(const char* path) {
-  std::optional<std::string> text = read_file(path);
-  if (!text) {
+  FileBytes bytes;
+  if (read_file_bytes(path, {}, kSeriesByteCeiling, bytes) != ReadStatus::ok) {
     print_cannot_open(path);
     return 1;
   }
-  return run_script_text(*text);
+  return run_script_text({reinterpret_cast<const char*>(bytes.data.get()), bytes.size});
 }
 
 }  // namespace qel

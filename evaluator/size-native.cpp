@@ -4,29 +4,29 @@
 // float!, never a wrapped integer.
 #include "evaluator/size-native.h"
 
-#include <sys/stat.h>
-
 #include <climits>
+#include <optional>
 #include <string>
 
 #include "datatypes/scalars/float.h"
 #include "datatypes/scalars/integer.h"
 #include "datatypes/series/url.h"
+#include "loader/file-bytes.h"
 #include "runtime/value-stack.h"
 
 namespace qel {
 
 Status native_size(const int32_t*) {
   const std::string path = file_to_os_path(value_stack.base[0]);
-  struct stat status {};
-  if (::stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) {
+  std::optional<uint64_t> size = regular_file_size(path.c_str());
+  if (!size) {
     stack_set_result_only(make_cell(Type::none));
     return {};
   }
-  if (status.st_size > INT32_MAX)
-    float_box(static_cast<double>(status.st_size));
+  if (*size > INT32_MAX)
+    float_box(static_cast<double>(*size));
   else
-    integer_box(static_cast<int32_t>(status.st_size));
+    integer_box(static_cast<int32_t>(*size));
   stack_keep_first();
   return {};
 }

@@ -72,6 +72,11 @@ struct MemoryRecord {
   uint64_t big_since_cycle;
   uint64_t live_after_cycle;           // bytes in use after the last collection
   uint64_t budget;                     // max(live after the last collection, 8 MB)
+  // Memory outside series that values own (image pixel arrays): it never moves and the collector
+  // frees it only through the owner's release, but it counts towards collections as series do.
+  uint64_t outside_total;              // bytes held now
+  uint64_t outside_since_cycle;        // bytes added since the last collection
+  uint64_t outside_budget;             // max(held after the last collection, 8 MB)
 };
 
 extern MemoryRecord memory;
@@ -87,6 +92,10 @@ void memory_release_all();
 
 // Adds to (or with a negative count takes from) the total taken from the OS.
 void memory_os_add(int64_t bytes);
+
+// Adds bytes held outside series (positive on allocation, negative on release); adding past the
+// outside budget asks for a collection, so a loop making large images frees the dead ones.
+void memory_outside_add(int64_t bytes);
 
 // The catchable internal no-memory error.
 [[noreturn]] void raise_no_memory();

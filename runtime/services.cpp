@@ -13,6 +13,8 @@
 #include "evaluator/random.h"
 #include "evaluator/trace.h"
 #include "loader/compression-methods.h"
+#include "loader/file-read.h"
+#include "loader/file-write.h"
 #include "loader/lexer/lexer-state.h"
 #include "runtime/contexts.h"
 #include "runtime/error-raise.h"
@@ -41,8 +43,6 @@ void stand_in_on_change(const OwnerChange&) {}
 Cell stand_in_object_reflect(const Cell&, const Cell&) { raise_error(error_id("internal", "not-done")); }
 void nothing() {}
 [[noreturn]] void not_done() { raise_error(error_id("internal", "not-done")); }
-Cell stand_in_file_read(const Cell&, const ReadRefinements&) { not_done(); }
-void stand_in_file_write(const Cell&, const Cell&, const WriteRefinements&) { not_done(); }
 Cell stand_in_value_service(const Cell&) { not_done(); }
 bool stand_in_os_delete(const Cell&) { not_done(); }
 bool stand_in_os_rename(const Cell&, const Cell&) { not_done(); }
@@ -70,8 +70,8 @@ constexpr Services kStandIns = {
     .init_parse = init_parse,  // the parse engine's own
     .init_checksum_methods = init_checksum_methods,
     .init_compression_methods = init_compression_methods,
-    .file_read_dispatch = stand_in_file_read,
-    .file_write_dispatch = stand_in_file_write,
+    .file_read_dispatch = file_read_dispatch,  // the file layer's own
+    .file_write_dispatch = file_write_dispatch,
     .os_query_file = stand_in_value_service,
     .os_delete = stand_in_os_delete,
     .os_rename = stand_in_os_rename,

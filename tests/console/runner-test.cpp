@@ -167,6 +167,21 @@ TEST(Scripts, AFileThatCannotBeReadFails) {
   }
 }
 
+// A script's name is OS bytes: one that is no UTF-8 runs, and when missing is named exactly,
+// its stray byte as the escape a file! keeps it in.
+TEST(Scripts, ANameThatIsNoUtf8RunsAndIsNamedExactly) {
+  TemporaryDirectory folder;
+  std::string path = folder.path() + "/s\xFF.qel";
+  std::ofstream(path) << "Qel [] print 1\n";
+  ChildResult result = run_qel({path}, "");
+  EXPECT_EQ(result.exit_status, 0);
+  EXPECT_EQ(result.output, "1\n");
+  result = run_qel({folder.path() + "/m\xFF.qel"}, "");
+  EXPECT_EQ(result.exit_status, 1);
+  EXPECT_TRUE(result.output.starts_with("*** Access Error: cannot open: %\"" + folder.path() + "/m^(DCFF).qel\"\n"))
+      << result.output;
+}
+
 TEST(ResultCut, KeepsWhatFitsTheWidth) {
   struct Row {
     int64_t length, columns, keep;

@@ -11,7 +11,7 @@ import sys
 
 sys.dont_write_bytecode = True  # nothing written into the source tree
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "harness"))
-from qel_script import report, run_lines  # noqa: E402
+from qel_script import check_printed  # noqa: E402
 
 SEED = 20261211
 ROUNDS = 120
@@ -73,12 +73,7 @@ def main():
         expected.append("overflow" if not first <= n <= last else " ".join(map(str, from_ordinal(n))))
         lines.append(f"print subtract {make(a)} {make(b)}")
         expected.append(str(ordinal(*a) - ordinal(*b)))
-    results = run_lines(qel, lines)
-    if results is None:
-        return 1
-    failures = [f"{line}\n  got {got}\n  want {want}" for line, got, want in zip(lines, results, expected)
-                if got.strip() != want]
-    return report(failures)
+    return check_printed(qel, lines, expected)
 
 
 if __name__ == "__main__":

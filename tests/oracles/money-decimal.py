@@ -11,7 +11,7 @@ from decimal import ROUND_DOWN, Decimal
 
 sys.dont_write_bytecode = True  # nothing written into the source tree
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "harness"))
-from qel_script import report, run_lines  # noqa: E402
+from qel_script import check_printed  # noqa: E402
 
 SEED = 20261211
 ROUNDS = 120
@@ -114,12 +114,7 @@ def main():
         x = random_double()
         lines.append(line(f"to money! {x!r}"))
         expected.append("bad-make-arg" if abs(x) >= 1e17 else text(Decimal(repr(x)).quantize(STEP, rounding=ROUND_DOWN)))
-    results = run_lines(qel, lines)
-    if results is None:
-        return 1
-    failures = [f"{line}\n  got {got}\n  want {want}" for line, got, want in zip(lines, results, expected)
-                if got.strip() != want]
-    return report(failures)
+    return check_printed(qel, lines, expected)
 
 
 if __name__ == "__main__":

@@ -22,3 +22,12 @@ def report(failures, shown=5):
     for text in failures[:shown]:
         print(text)
     return 1 if failures else 0
+
+
+def check_printed(qel, lines, expected):
+    """Runs `lines` and answers the exit status: each printed line must read as its expected text."""
+    results = run_lines(qel, lines)
+    if results is None:
+        return 1
+    return report([f"{line}\n  got {got}\n  want {want}" for line, got, want in zip(lines, results, expected)
+                   if got.strip() != want])

@@ -1,0 +1,51 @@
+// file-read.cpp: the refinements checked and mapped onto a byte range, the bytes read, then
+// made into the value asked for.
+#include "loader/file-read.h"
+
+#include <optional>
+#include <string>
+
+#include "datatypes/series/binary.h"
+#include "datatypes/series/url.h"
+#include "loader/dir-listing.h"
+#include "loader/refinement-integers.h"
+#include "loader/text-from-bytes.h"
+#include "runtime/error-raise.h"
+#include "runtime/value-stack.h"
+
+namespace qel {
+
+namespace {
+
+ByteRange read_range(const ReadRefinements& refinements) {
+  std::optional<int32_t> length = refinement_integer(refinements.part, "part");
+  std::optional<int32_t> offset = refinement_offset(refinements.seek);
+  ByteRange range{static_cast<uint64_t>(offset.value_or(0)), std::nullopt};
+  if (length && *length >= 0) range.length = static_cast<uint64_t>(*length);
+  return range;
+}
+
+Cell binary_of(std::span<const uint8_t> bytes) {
+  Cell binary = *binary_push_bytes(bytes);
+  stack_drop(1);
+  return binary;
+}
+
+}  // namespace
+
+Cell file_read_dispatch(const Cell& file, const ReadRefinements& refinements) {
+  if (dir_name(file)) return os_read_dir(file);
+  ByteRange range = read_range(refinements);
+  std::string path = file_to_os_path(file);
+  FileBytes bytes;
+  switch (read_file_bytes(path.c_str(), range, file_read_cap, bytes)) {
+    case ReadStatus::ok: break;
+    case ReadStatus::cannot_open: raise_error(error_id("access", "cannot-open"), file);
+    case ReadStatus::too_large: raise_error(error_id("internal", "limit-hit"), file);
+  }
+  if (refinements.binary) return binary_of(bytes.bytes());
+  if (refinements.lines) return bytes_to_lines(bytes.bytes());
+  return string_from_utf8_bytes(bytes.bytes());
+}
+
+}  // namespace qel

@@ -1,0 +1,21 @@
+// text-from-bytes.h: a file's (or a body's) bytes as text: one string, or a block of lines.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "runtime/cell.h"
+
+namespace qel {
+
+// string-from-utf8-bytes: a new string! of UTF-8 bytes, a leading byte-order mark skipped, CR LF
+// and a lone CR read as LF. Bytes ill-formed, or a sequence cut short by the end, raise access
+// invalid-utf8 with those bytes.
+Cell string_from_utf8_bytes(std::span<const uint8_t> bytes);
+
+// bytes-to-lines: a new block! of the lines as strings: each ends at a LF, less one CR directly
+// before it; bytes after the last LF form a last line as they are; ending with LF adds no empty
+// line. Each line's UTF-8 is checked as string_from_utf8_bytes does, with no line-end change.
+Cell bytes_to_lines(std::span<const uint8_t> bytes);
+
+}  // namespace qel

@@ -1,0 +1,126 @@
+// file-layer-test.cpp: what the case files cannot reach: streams (FIFOs, devices, /proc), the
+// read cap, directory listings, names that are no UTF-8 and standard output.
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "datatypes/series/block-core.h"
+#include "datatypes/series/url.h"
+#include "loader/dir-listing.h"
+#include "loader/file-read.h"
+#include "loader/file-write.h"
+#include "runtime/console-output.h"
+#include "tests/series/string-fixture.h"
+#include "tools/case-driver/child-process.h"
+
+namespace qel {
+namespace {
+
+class FileLayerTest : public StringTest {
+ protected:
+  void TearDown() override {
+    file_read_cap = kSeriesByteCeiling;
+    StringTest::TearDown();
+  }
+  Cell file(const std::string& name) const { return file_from_os_name(folder_.path() + "/" + name); }
+  static Cell read(const Cell& file, bool binary = false, Cell* part = nullptr) {
+    return file_read_dispatch(file, {part, nullptr, binary, false, false, nullptr});
+  }
+  void put(const std::string& name, const std::string& bytes) const {
+    std::ofstream(folder_.path() + "/" + name, std::ios::binary) << bytes;
+  }
+  cases::TemporaryDirectory folder_;
+};
+
+std::string bytes_of(const Cell& binary) {
+  Bytes bytes = binary_bytes(binary);
+  return {bytes.begin(), bytes.end()};
+}
+
+// A FIFO has no size: it is read in one pass until its writer closes it, nothing lost.
+TEST_F(FileLayerTest, AFifoFedByAnotherWriterReadsWhole) {
+  std::string path = folder_.path() + "/fifo";
+  ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+  std::string sent;
+  for (int i = 0; sent.size() < 300000; ++i) sent += std::to_string(i) + ",";
+  std::thread writer([&] { std::ofstream(path, std::ios::binary) << sent; });
+  Cell got = read(file("fifo"), true);
+  writer.join();
+  EXPECT_EQ(bytes_of(got), sent);
+}
+
+// Devices and /proc read as streams: a part ends an endless one; without a part the cap does,
+// before anything past it is taken. A regular file past the cap is refused before allocating.
+TEST_F(FileLayerTest, StreamsEndAtThePartOrTheCap) {
+  Cell sixteen = make_cell(Type::integer, 0, 16);
+  EXPECT_EQ(bytes_of(read(file_from_os_name("/dev/zero"), true, &sixteen)), std::string(16, '\0'));
+  EXPECT_NE(bytes_of(read(file_from_os_name("/proc/self/status"), true)).find("Name:"), std::string::npos);
+  file_read_cap = 1 << 20;
+  for (const char* name : {"/dev/zero", "big"}) {
+    put("big", std::string((1 << 20) + 1, 'x'));
+    Cell source = name[0] == '/' ? file_from_os_name(name) : file("big");
+    StandInError error = raised_error([&] { read(source); });
+    EXPECT_EQ(error.id, error_id("internal", "limit-hit")) << name;
+    EXPECT_EQ(cell_type(error.args[0]), Type::file);
+  }
+  put("exact", std::string(1 << 20, 'y'));
+  EXPECT_EQ(bytes_of(read(file("exact"), true)).size(), size_t{1} << 20);
+}
+
+TEST_F(FileLayerTest, ListingsAreSortedByBytesWithDirectoriesMarked) {
+  ASSERT_EQ(::mkdir((folder_.path() + "/d").c_str(), 0700), 0);
+  ASSERT_EQ(::mkdir((folder_.path() + "/d/a").c_str(), 0700), 0);
+  for (const char* name : {"d/b.txt", "d/C.txt", "d/a.txt", "d/.h", "d/x\xFFy"}) put(name, "");
+  ASSERT_EQ(::symlink("a", (folder_.path() + "/d/l").c_str()), 0);         // to a directory
+  ASSERT_EQ(::symlink("missing", (folder_.path() + "/d/m").c_str()), 0);   // dangling
+  Cell directory = file("d/");
+  uint32_t length_before = string_length(directory);
+  Cell listing = file_read_dispatch(directory, {});
+  std::vector<std::string> names;
+  for (int64_t i = 0; i < block_length(listing); ++i) names.push_back(file_to_os_path(*block_cell_at(listing, i)));
+  EXPECT_EQ(names, (std::vector<std::string>{".h", "C.txt", "a/", "a.txt", "b.txt", "l/", "m", "x\xFFy"}));
+  EXPECT_EQ(string_char_at(*block_cell_at(listing, 7), 1), 0xDCFFu);
+  EXPECT_EQ(string_length(directory), length_before);
+  put("d/x\xFFy", "ok");
+  EXPECT_EQ(utf8_of(read(file_from_os_name(folder_.path() + "/d/x\xFFy"))), "ok");
+  StandInError error = raised_error([&] { file_read_dispatch(file("none/"), {}); });
+  EXPECT_EQ(error.id, error_id("access", "cannot-open"));
+}
+
+TEST_F(FileLayerTest, DirectoryNamesGoBySpellingWithSlashOnly) {
+  const std::pair<const char*, bool> rows[] = {
+      {"a/", true},   {".", true},     {"..", true},  {"a/.", true},  {"a/..", true}, {"/", true},
+      {"a.b", false}, {"a..", false},  {"a", false},  {"", false},    {"a\\", false}, {"b..", false},
+      {"x/a.", false}, {"...", false},
+  };
+  for (const auto& [name, expected] : rows) EXPECT_EQ(dir_name(file_from_os_name(name)), expected) << name;
+}
+
+// What print staged comes out before a write to standard output, on a pipe as on a terminal.
+TEST_F(FileLayerTest, StandardOutputKeepsThePrintOrder) {
+  int ends[2];
+  ASSERT_EQ(::pipe(ends), 0);
+  int saved = ::dup(STDOUT_FILENO);
+  ::dup2(ends[1], STDOUT_FILENO);
+  ConsoleTarget previous = console_output_set_target({STDOUT_FILENO, false});
+  print_cstring("a\n");
+  file_write_dispatch(make_cell(Type::none), text_value("b\n"), {});
+  console_output_set_target(previous);
+  ::dup2(saved, STDOUT_FILENO);
+  ::close(saved);
+  ::close(ends[1]);
+  char got[16] = {};
+  ssize_t count = ::read(ends[0], got, sizeof got);
+  ::close(ends[0]);
+  EXPECT_EQ(std::string(got, count > 0 ? static_cast<size_t>(count) : 0), "a\nb\n");
+  EXPECT_NE(::fcntl(STDOUT_FILENO, F_GETFD), -1);  // never closed
+}
+
+}  // namespace
+}  // namespace qel
