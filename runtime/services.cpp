@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "evaluator/checksum-native.h"
+#include "evaluator/boot-runner.h"
 #include "evaluator/console-launch.h"
 #include "evaluator/crypto.h"
 #include "evaluator/interpreter.h"
@@ -13,6 +14,7 @@
 #include "evaluator/random.h"
 #include "evaluator/trace.h"
 #include "loader/compression-methods.h"
+#include "loader/file-entries.h"
 #include "loader/file-read.h"
 #include "loader/file-write.h"
 #include "loader/lexer/lexer-state.h"
@@ -44,8 +46,6 @@ Cell stand_in_object_reflect(const Cell&, const Cell&) { raise_error(error_id("i
 void nothing() {}
 [[noreturn]] void not_done() { raise_error(error_id("internal", "not-done")); }
 Cell stand_in_value_service(const Cell&) { not_done(); }
-bool stand_in_os_delete(const Cell&) { not_done(); }
-bool stand_in_os_rename(const Cell&, const Cell&) { not_done(); }
 Cell stand_in_http_request(const HttpRequest&) { not_done(); }
 void stand_in_decode_boot(const uint8_t*) {}
 std::optional<std::string> stand_in_script_title() { return std::nullopt; }
@@ -72,9 +72,9 @@ constexpr Services kStandIns = {
     .init_compression_methods = init_compression_methods,
     .file_read_dispatch = file_read_dispatch,  // the file layer's own
     .file_write_dispatch = file_write_dispatch,
-    .os_query_file = stand_in_value_service,
-    .os_delete = stand_in_os_delete,
-    .os_rename = stand_in_os_rename,
+    .os_query_file = os_query_file,
+    .os_delete = os_delete,
+    .os_rename = os_rename,
     .http_request = stand_in_http_request,
     .parse_url = stand_in_value_service,
     .port_make = stand_in_value_service,
@@ -87,7 +87,7 @@ constexpr Services kStandIns = {
     .locale_months = locale_default_months,
     .locale_currencies = locale_default_currencies,
     .money_digits = options_default_money_digits,
-    .build_library = nothing,
+    .build_library = build_library,
     .show_message_box = stand_in_message_box,
     .gui_init = nothing,
     .run_event_loop = nothing,  // no windows until the GUI back end
