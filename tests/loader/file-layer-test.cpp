@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <thread>
@@ -12,7 +13,9 @@
 
 #include "datatypes/series/block-core.h"
 #include "datatypes/series/url.h"
+#include "datatypes/scalars/date.h"
 #include "loader/dir-listing.h"
+#include "loader/file-entries.h"
 #include "loader/file-read.h"
 #include "loader/file-write.h"
 #include "runtime/console-output.h"
@@ -120,6 +123,47 @@ TEST_F(FileLayerTest, StandardOutputKeepsThePrintOrder) {
   ::close(ends[0]);
   EXPECT_EQ(std::string(got, count > 0 ? static_cast<size_t>(count) : 0), "a\nb\n");
   EXPECT_NE(::fcntl(STDOUT_FILENO, F_GETFD), -1);  // never closed
+}
+
+// The modification time comes back as UTC calendar fields to the millisecond, with no zone.
+TEST_F(FileLayerTest, QueryGivesTheUtcModificationDate) {
+  put("q", "");
+  timespec times[2] = {{0, UTIME_OMIT}, {1614834367, 250999999}};  // 2021-03-04 05:06:07.250999999 UTC
+  ASSERT_EQ(::utimensat(AT_FDCWD, (folder_.path() + "/q").c_str(), times, 0), 0);
+  Cell date = os_query_file(file("q"));
+  ASSERT_EQ(cell_type(date), Type::date);
+  EXPECT_EQ(date_year(date.w1), 2021);
+  EXPECT_EQ(date_month(date.w1), 3);
+  EXPECT_EQ(date_day(date.w1), 4);
+  EXPECT_EQ(date_zone(date.w1), 0u);
+  EXPECT_TRUE(date_has_time(date.w1));
+  EXPECT_DOUBLE_EQ(date_time(date), 5 * 3600 + 6 * 60 + 7.25);
+  EXPECT_EQ(cell_type(os_query_file(file("q/"))), Type::none);
+}
+
+// The services the library's routines wrap: making directories, existence, the current
+// directory, and deleting directories by their spelling.
+TEST_F(FileLayerTest, DirectoryAndExistenceServices) {
+  EXPECT_TRUE(os_make_dir(file("n")));
+  EXPECT_FALSE(os_make_dir(file("n")));        // exists already
+  EXPECT_FALSE(os_make_dir(file("no/deeper")));  // parent missing
+  ASSERT_EQ(::symlink("missing", (folder_.path() + "/dangling").c_str()), 0);
+  EXPECT_TRUE(os_file_exists(file("dangling")));
+  EXPECT_TRUE(os_file_exists(file("n/")));
+  EXPECT_FALSE(os_file_exists(file("absent")));
+  put("n/f", "x");
+  EXPECT_FALSE(os_delete(file("n/")));  // not empty
+  EXPECT_TRUE(os_delete(file("n/f")));
+  EXPECT_TRUE(os_delete(file("n/")));
+  Cell before = current_dir_file();
+  EXPECT_FALSE(change_current_dir(file("absent/")));
+  EXPECT_EQ(file_to_os_path(current_dir_file()), file_to_os_path(before));
+  ASSERT_TRUE(os_make_dir(file("x\xFF")));
+  ASSERT_TRUE(change_current_dir(file("x\xFF")));
+  Cell inside = current_dir_file();
+  EXPECT_EQ(file_to_os_path(inside), std::filesystem::canonical(folder_.path()).string() + "/x\xFF/");
+  EXPECT_EQ(string_char_at(inside, string_length(inside) - 2), 0xDCFFu);
+  EXPECT_TRUE(change_current_dir(before));
 }
 
 }  // namespace
