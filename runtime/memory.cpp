@@ -15,6 +15,7 @@
 namespace qel {
 
 MemoryRecord memory;
+uint32_t new_series_flags = 0;
 
 namespace {
 

@@ -113,10 +113,13 @@ constexpr uint64_t fast_request_need(int64_t units, int64_t unit, int32_t head_o
 
 // Writes the header of a new buffer of `size` bytes at `at` (a head offset checked by the caller),
 // linked to `node` or to none yet.
+// Flags every new buffer starts with besides its own (library code while the library boots).
+extern uint32_t new_series_flags;
+
 inline SeriesBuffer* buffer_start(void* at, uint64_t size, int64_t unit, int32_t head_offset, uint32_t kind,
                                   NodeId node = 0) {
   auto* buffer = static_cast<SeriesBuffer*>(at);
-  uint32_t flags = static_cast<uint32_t>(unit) | kSeriesLive | kSeriesAllocated | kind;
+  uint32_t flags = static_cast<uint32_t>(unit) | kSeriesLive | kSeriesAllocated | kind | new_series_flags;
   auto head = static_cast<uint32_t>(head_offset);
   if (head_offset == -1) {
     flags |= kSeriesMiddleHead;
