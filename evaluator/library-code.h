@@ -7,17 +7,30 @@
 #pragma once
 
 #include "runtime/cell.h"
+#include "runtime/memory.h"
 #include "runtime/series-buffer.h"
 
 namespace qel {
 
-// Bit 30 of a series buffer's flags word: the series is library code.
-inline constexpr uint32_t kSeriesLibraryCode = 0x40000000;
-
+// Bit 30 of a series buffer's flags word (kSeriesLibraryCode) marks library code. While the
+// library's modules are evaluated, every new series starts with it (LibraryCodeScope), so the
+// bodies `func` copies from them are library code too; a copy made later is not.
 inline bool is_library_code(NodeId node) { return node && (series_buffer(node)->flags & kSeriesLibraryCode); }
 
 // Flags the block and every block, paren and path inside it (a block met again inside itself is
 // not walked twice).
 void set_library_code_deep(const Cell& block);
+
+// While it lives, every new series is library code.
+class LibraryCodeScope {
+ public:
+  LibraryCodeScope() : saved_(new_series_flags) { new_series_flags |= kSeriesLibraryCode; }
+  ~LibraryCodeScope() { new_series_flags = saved_; }
+  LibraryCodeScope(const LibraryCodeScope&) = delete;
+  LibraryCodeScope& operator=(const LibraryCodeScope&) = delete;
+
+ private:
+  uint32_t saved_;
+};
 
 }  // namespace qel

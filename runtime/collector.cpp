@@ -124,7 +124,12 @@ void collector_init() {
   requested = false;  // a fresh heap has nothing to collect yet
   memory_window_open();  // past the budget, the next allocation asks again
   const char* setting = std::getenv("QEL_GC_TORTURE");
-  collector_set_torture(setting && std::string_view(setting) == "1");
+  collector_set_torture(setting && (std::string_view(setting) == "1" || std::string_view(setting) == "boot"));
+}
+
+bool collector_torture_at_boot() {
+  const char* setting = std::getenv("QEL_GC_TORTURE");
+  return setting && std::string_view(setting) == "boot";
 }
 
 void collector_enable(bool on) { enabled = on; }

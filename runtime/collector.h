@@ -28,8 +28,11 @@ using TypeMarker = void (*)(const Cell& cell);
 using TableMarker = void (*)(NodeId table);
 
 // init-collector: both cycle counts to 0, no collection requested; the torture mode from
-// QEL_GC_TORTURE=1.
+// QEL_GC_TORTURE=1 (or boot).
 void collector_init();
+// Whether the library's boot runs under torture too (QEL_GC_TORTURE=boot); with
+// QEL_GC_TORTURE=1 the boot collects normally and torture starts at launch.
+bool collector_torture_at_boot();
 
 // The enable flag (0 until the entry body's enable-collection step).
 void collector_enable(bool on);

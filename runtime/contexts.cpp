@@ -91,10 +91,6 @@ NodeId new_context_record(const Cell& context_value) {
   return record;
 }
 
-bool is_any_word(Type type) {
-  return type == Type::word || type == Type::set_word || type == Type::get_word || type == Type::lit_word;
-}
-
 // The cells of a block from its index: (node, first position, end position).
 struct CellRange {
   NodeId node;

@@ -129,6 +129,11 @@ inline void word_set(Cell& word, const Cell& value) {
   word_set_core(word, value, word.w1, true);
 }
 
+// The words binding reaches: word!, set-word!, get-word!, lit-word!.
+constexpr bool is_any_word(Type type) {
+  return type == Type::word || type == Type::set_word || type == Type::get_word || type == Type::lit_word;
+}
+
 // bind-word: binds the word to the context when the context holds its symbol.
 bool bind_word(NodeId context, Cell& word);
 // bind-block-deep: binds every word of the block from its index, and of the blocks, parens,

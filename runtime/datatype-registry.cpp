@@ -26,6 +26,7 @@
 #include "datatypes/series/block.h"
 #include "datatypes/series/email.h"
 #include "datatypes/series/hash.h"
+#include "datatypes/series/image-store.h"
 #include "datatypes/series/map.h"
 #include "datatypes/series/vector.h"
 #include "datatypes/series/paren.h"
@@ -113,7 +114,7 @@ constexpr DatatypeInit kDatatypeInits[] = {
     {"ref!", ref_init},
     {"point2D!", register_point2D_datatype},
     {"point3D!", register_point3D_datatype},
-    {"image store", nothing},
+    {"image store", image_store_init},
     {"image!", nothing},
 };
 

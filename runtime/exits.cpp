@@ -1,13 +1,12 @@
 // exits.cpp: unwinding the language stacks for break, continue, return, exit, throw and errors.
 #include "runtime/exits.h"
 
-#include <unistd.h>
-
 #include <string>
 
 #include "runtime/action-entries.h"
 #include "runtime/call-stack.h"
 #include "runtime/error-raise.h"
+#include "runtime/os.h"
 #include "runtime/quit.h"
 #include "runtime/services.h"
 #include "runtime/value-stack.h"
@@ -45,29 +44,21 @@ Cell first_cell_or_unset() {
   return value_stack.top > value_stack.base ? value_stack.base[0] : make_cell(Type::unset);
 }
 
-// The error's formed text; should forming fail in turn (a value the error services did not
-// build), a fixed line.
-std::string unhandled_error_text(const Cell& error) {
-  std::string text;
-  if (trap_errors([&] { text = form_value_text(error); }).taken) return std::string(kUnformedErrorText);
-  return text;
-}
-
 [[noreturn]] void report_unhandled_error(const Cell& error) {
-  std::string text = unhandled_error_text(error);
-  text += '\n';
-  for (size_t done = 0; done < text.size();) {
-    ssize_t n = ::write(STDERR_FILENO, text.data() + done, text.size() - done);
-    if (n <= 0) break;
-    done += static_cast<size_t>(n);
-  }
-  text.pop_back();
+  std::string text = formed_error_text(error);
+  write_standard_error(text + '\n');
   std::optional<std::string> title = services().script_title();
   services().show_message_box(title ? title->c_str() : kUnnamedProgramCaption, text.c_str());
   quit_return(-2);
 }
 
 }  // namespace
+
+std::string formed_error_text(const Cell& error) {
+  std::string text;
+  if (trap_errors([&] { text = form_value_text(error); }).taken) return std::string(kUnformedErrorText);
+  return text;
+}
 
 Status unwind_break(bool value_given, bool continue_loop) {
   CallFrame* loop = find_target(is_loop);

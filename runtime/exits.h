@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <utility>
 
@@ -73,6 +74,9 @@ Caught trap_errors(Body&& body, uint32_t frame_bits = kFrameTry) {
 // What stands for an error that cannot be formed at all (an error! value the error services did
 // not make): the no-handler report and the console print it instead.
 inline constexpr std::string_view kUnformedErrorText = "*** Error: the error could not be formed";
+// The error's formed text; should forming fail in turn (a value the error services did not
+// build), kUnformedErrorText.
+std::string formed_error_text(const Cell& error);
 
 // The caption of the no-handler message box: the script's title, else the program's own name
 // (the name in call traces, without its leading space).

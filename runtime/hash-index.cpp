@@ -124,7 +124,6 @@ Probe probe_class(NodeId table, const Cell& value, uint32_t hash) {
   });
 }
 
-// The bucket of a map! key (whose hash is given) equal to `key` under the code.
 // Whether a map! key cell equals the key under the code: two integer! keys by their numbers
 // without a call (the commonest keys; no code tells equal integers apart), others through
 // the compare action.
@@ -133,12 +132,19 @@ bool map_key_equal(const Cell& key, const Cell& cell, int32_t code) {
   return compare_values(key, cell, code);
 }
 
+// The bucket of a map! key (whose hash is given) equal to `key` under the code, else the empty
+// bucket that ended the walk (a map! bucket is never deleted). Only the slots are read on the
+// way, and a key cell only where the slot's hash bits agree.
 Probe probe_map_key(NodeId table, const Cell& key, uint32_t hash, int32_t code) {
-  TableView view = table_view(table);
-  const HashTable& record = *view.record;
-  return table_probe(view, hash, [&, tag = bucket_tag(hash)](uint32_t bucket) {
-    return view.tags[bucket] == tag && map_key_equal(key, cells_of(record)[view.keys[bucket]], code);
-  });
+  const HashTable& record = table_record(table);
+  const MapSlot* slots = map_slots(record);
+  const Cell* cells = cells_of(record);
+  const uint32_t mask = record.buckets - 1;
+  for (uint32_t i = hash & mask, step = 1;; i = (i + step++) & mask) {
+    const MapSlot slot = slots[i];
+    if (slot.empty()) return {i, false};
+    if (slot.may_hold(hash) && map_key_equal(key, cells[slot.position()], code)) return {i, true};
+  }
 }
 
 // Values a search finds among cells of other kinds too: a word finds a set-word, lit-word,
@@ -216,7 +222,8 @@ Probe put_map_key(NodeId table, uint32_t position) {
   Probe probe = probe_map_key(table, key, hash, kCompareStrictEqual);
   if (probe.found) return probe;
   TableView view = table_view(table);
-  table_occupy(view, probe.bucket, static_cast<int32_t>(position), hash);
+  table_take_bucket(view, probe.bucket);
+  map_slots(*view.record)[probe.bucket] = MapSlot::of(position, hash);
   return probe;
 }
 
@@ -230,7 +237,7 @@ void fill_map(NodeId table, uint32_t position) {
       position += 2;
       continue;
     }
-    const int32_t earlier = table_view(table).keys[probe.bucket];
+    const int32_t earlier = map_slots(table_record(table))[probe.bucket].position();
     Cell* cells = series_buffer(block)->head_cell();
     cells[earlier + 1] = cells[position + 1];
     series_buffer_remove_bytes(block, position * sizeof(Cell), 2 * sizeof(Cell));
@@ -288,7 +295,7 @@ int64_t hashtable_find_key(NodeId table, const Cell& key, int32_t code) {
   Cell lookup = key;  // the caller's cell is never retyped
   if (is_word_key(cell_type(lookup))) set_value_type_byte(lookup, Type::set_word);
   Probe probe = probe_map_key(table, lookup, value_hash(lookup, false), code);
-  return probe.found ? table_view(table).keys[probe.bucket] : -1;
+  return probe.found ? map_slots(table_record(table))[probe.bucket].position() : -1;
 }
 
 int64_t hashtable_find_cell(NodeId table, const Cell& value, uint32_t start, uint32_t skip, int32_t code, bool last,

@@ -31,12 +31,19 @@ uint32_t power_of_two_buckets(int64_t size) {
   return static_cast<uint32_t>(wanted);
 }
 
-// A position array of `cells` entries, each -1 (no bucket yet).
-NodeId new_position_array(int64_t cells) {
-  int64_t bytes = std::max<int64_t>(cells, 4) * 4;
-  NodeId node = new_byte_series_filled(bytes, 0xFF);
+// A byte series of `bytes` bytes, each `fill`, its tail at their end.
+NodeId uniform_byte_series(int64_t bytes, uint8_t fill) {
+  NodeId node = new_byte_series_filled(bytes, fill);
   series_reserve_tail_bytes(node, bytes);
   return node;
+}
+
+// A position array of `cells` entries, each -1 (no bucket yet).
+NodeId new_position_array(int64_t cells) { return uniform_byte_series(std::max<int64_t>(cells, 4) * 4, 0xFF); }
+
+// A map! slot array of every bucket empty.
+NodeId new_map_slots(uint32_t buckets) {
+  return uniform_byte_series(int64_t{buckets} * sizeof(MapSlot), kMapSlotEmptyByte);
 }
 
 // The record series of a new table.
@@ -112,6 +119,35 @@ uint32_t displace_keys(HashTable& record, uint32_t* old_flags, uint8_t* new_flag
   return placed;
 }
 
+// The resize of a map! table into new arrays: each key's hash is taken again from its cell (as
+// every other rebuild does) and its slot placed in the first empty bucket of its sequence, the
+// removed pairs' keys included (their buckets stay theirs).
+void rehash_map(NodeId table, uint32_t buckets, uint32_t bound) {
+  const NodeId flags = new_flag_array(buckets, false);
+  const NodeId slots = new_map_slots(buckets);
+  HashTable& record = table_record(table);
+  const MapSlot* old_slots = map_slots(record);
+  MapSlot* new_slots = reinterpret_cast<MapSlot*>(series_buffer(slots)->head_address());
+  TableView view{&record, reinterpret_cast<uint32_t*>(series_buffer(flags)->head_address()), nullptr, nullptr};
+  const uint32_t mask = buckets - 1;
+  uint32_t placed = 0;
+  for (uint32_t j = 0; j < record.buckets; ++j) {
+    if (old_slots[j].empty()) continue;
+    const int32_t position = old_slots[j].position();
+    const uint32_t hash = block_key_hash(record, position);
+    uint32_t i = hash & mask;
+    for (uint32_t step = 1; !new_slots[i].empty(); ++step) i = (i + step) & mask;
+    new_slots[i] = MapSlot::of(position, hash);
+    view.set_state(i, kBucketOccupied);
+    ++placed;
+  }
+  record.flags = flags;
+  record.keys = slots;
+  record.buckets = buckets;
+  record.bound = bound;
+  record.occupied = placed;
+}
+
 }  // namespace
 
 NodeId filled_byte_series(int64_t bytes) {
@@ -121,10 +157,7 @@ NodeId filled_byte_series(int64_t bytes) {
 }
 
 NodeId new_flag_array(uint32_t buckets, bool tagged) {
-  const int64_t bytes = flag_word_bytes(buckets) + (tagged ? buckets : 0);
-  NodeId node = new_byte_series_filled(bytes, 0xAA);
-  series_reserve_tail_bytes(node, bytes);
-  return node;
+  return uniform_byte_series(flag_word_bytes(buckets) + (tagged ? buckets : 0), 0xAA);
 }
 
 void table_start_over(NodeId table, uint32_t buckets, uint32_t bound, int64_t key_bytes) {
@@ -173,6 +206,7 @@ NodeId hashtable_new(int64_t expected, NodeId block, TableKind kind, uint32_t wi
       record.keys = filled_byte_series(record.buckets * kEntrySlotBytes);
       record.block = new_cell_series(int64_t{record.bound} * (width + 1));
       return new_record(record);
+    case TableKind::map: record.keys = new_map_slots(record.buckets); break;
     default: record.keys = filled_byte_series(int64_t{record.buckets} * 4);
   }
   switch (kind) {
@@ -221,10 +255,12 @@ void hashtable_clear(NodeId table) {
   HashTable& record = table_record(table);
   record.count = 0;
   record.occupied = 0;
-  if (table_kind(record) == TableKind::hash)
-    hash_positions_reset(table);
-  else
-    series_buffer_clear(record.block);
+  if (table_kind(record) == TableKind::hash) return hash_positions_reset(table);
+  if (table_kind(record) == TableKind::map) {
+    SeriesBuffer* slots = series_buffer(record.keys);
+    std::memset(slots->head_address(), kMapSlotEmptyByte, slots->tail - slots->head);
+  }
+  series_buffer_clear(table_record(table).block);
 }
 
 // --- Kinds 3 and 4 ------------------------------------------------------------------------------
@@ -315,6 +351,7 @@ void hashtable_rehash(NodeId table, int64_t request) {
   const uint32_t bound = resize_bound(buckets);
   if (current.count >= bound) return;
   NoGcScope no_gc;
+  if (table_kind(current) == TableKind::map) return rehash_map(table, buckets, bound);
   const uint32_t old_buckets = current.buckets;
   NodeId new_flags = new_flag_array(buckets, true);
   if (buckets > old_buckets) grow_series_copy(current.keys, int64_t{buckets} * 4);
@@ -327,7 +364,7 @@ void hashtable_rehash(NodeId table, int64_t request) {
   record.flags = new_flags;
   record.buckets = buckets;
   record.bound = bound;
-  record.occupied = table_kind(record) == TableKind::map ? placed : record.count;
+  record.occupied = placed;
 }
 
 // --- The collector ------------------------------------------------------------------------------

@@ -8,10 +8,14 @@
 // after a collection moves buffers (the stamp stays 0).
 //
 // Buckets: a power of two, at least 4. Two bits each in the flag array (16 buckets a word):
-// 2 = empty, 1 = deleted, 0 = occupied. Kinds 0 to 2 keep after the flag words one tag byte a
+// 2 = empty, 1 = deleted, 0 = occupied. Kinds 0 and 2 keep after the flag words one tag byte a
 // bucket: the top byte of the hash of the key its occupied bucket holds, so a probe passes over
 // nearly every other key without reading it or its cell (a tag under an empty or deleted state
-// is stale and never read; a copy of the flag array copies the tags). Invariant: occupied (live plus deleted buckets) stays
+// is stale and never read; a copy of the flag array copies the tags). A kind-1 (map!) bucket is
+// a MapSlot instead: the key's pair number and four hash bits in one word, all ones when empty,
+// so a probe reads one slot and, when the hash bits agree, the key cell (two dependent loads,
+// not four); its buckets are never deleted, and its flag words are kept in step for the shared
+// code. Invariant: occupied (live plus deleted buckets) stays
 // at or below the upper bound, which is below the bucket count, so every probe meets an empty
 // bucket. Probing: i = hash & (buckets - 1), then i + 1, i + 3, i + 6 ... (the step grows by one
 // each time), which visits every bucket once in `buckets` steps.
@@ -40,8 +44,8 @@ struct HashTable {
   uint32_t aux;       // kind 0: node of the position array; kinds 3 and 4: entry size in bytes
   NodeId chains;      // kind 0: node of the chain list (0 until the first chain); else 0
   NodeId flags;       // node of the flag array
-  NodeId keys;        // node of the key array: kinds 0 to 2 one 32-bit key per bucket; kinds 3
-                      // and 4 a (key, entry offset) pair per bucket
+  NodeId keys;        // node of the key array: kinds 0 and 2 one 32-bit key per bucket; kind 1
+                      // a MapSlot per bucket; kinds 3 and 4 a (key, entry offset) pair per bucket
   NodeId block;       // kinds 0 to 2: the indexed block; kinds 3 and 4: the entry series
   uint32_t occupied;  // live plus deleted buckets
   uint32_t buckets;
@@ -63,15 +67,38 @@ inline HashTable& table_record(NodeId table) {
   return *reinterpret_cast<HashTable*>(series_buffer(table)->head_address());
 }
 inline TableKind table_kind(const HashTable& record) { return static_cast<TableKind>(record.kind); }
-// Kinds 0 to 2 keep tags beside their flags.
-constexpr bool kind_is_tagged(TableKind kind) { return kind <= TableKind::words; }
+// Kinds 0 and 2 keep tags beside their flags (a map! slot holds the whole hash).
+constexpr bool kind_is_tagged(TableKind kind) { return kind == TableKind::hash || kind == TableKind::words; }
+
+// A bucket of a map! table in 32 bits: the pair number of its key (the key cell's position
+// over 2, key cells standing at even positions) under the top four bits of the key's hash, all
+// ones when empty. Every pair of a map holds a bucket below the upper bound, so a pair number
+// stays below 2^28 and never reaches the all-ones empty slot.
+struct MapSlot {
+  static constexpr uint32_t kPairBits = 28;
+  static constexpr uint32_t kPairMask = (1u << kPairBits) - 1;
+  uint32_t bits;
+
+  static constexpr MapSlot of(uint32_t position, uint32_t hash) {
+    return {(hash & ~kPairMask) | (position / 2)};
+  }
+  constexpr bool empty() const { return bits == 0xFFFFFFFF; }
+  constexpr int32_t position() const { return static_cast<int32_t>((bits & kPairMask) * 2); }
+  // Whether a key of this hash may be the slot's (the hash bits agree).
+  constexpr bool may_hold(uint32_t hash) const { return ((bits ^ hash) & ~kPairMask) == 0; }
+};
+static_assert(sizeof(MapSlot) == 4 && uint64_t{MapSlot::kPairMask} + 1 >= kMaxBuckets);
+inline constexpr uint8_t kMapSlotEmptyByte = 0xFF;  // a slot array filled with it is all empty
+inline MapSlot* map_slots(const HashTable& record) {
+  return reinterpret_cast<MapSlot*>(series_buffer(record.keys)->head_address());
+}
 
 // The tag of a hash, and the bytes of the flag words of a bucket count (the tags follow them).
 constexpr uint8_t bucket_tag(uint32_t hash) { return static_cast<uint8_t>(hash >> 24); }
 constexpr int64_t flag_word_bytes(uint32_t buckets) { return (int64_t{buckets} + 15) / 16 * 4; }
 
 // The arrays of a table, read once; valid until one of them grows or a safe point passes.
-// `keys` is the 32-bit key array and `tags` the tag bytes of kinds 0 to 2.
+// `keys` is the 32-bit key array and `tags` the tag bytes of kinds 0 and 2.
 struct TableView {
   HashTable* record;
   uint32_t* flags;
@@ -197,11 +224,11 @@ inline void table_occupy(TableView& view, uint32_t bucket, int32_t key, uint32_t
 }
 
 // A byte series whose tail is set `bytes` past its head, its content left to the caller; a flag
-// array with every bucket empty, with room for the tags when `tagged` (kinds 0 to 2).
+// array with every bucket empty, with room for the tags when `tagged` (kinds 0 and 2).
 NodeId filled_byte_series(int64_t bytes);
 NodeId new_flag_array(uint32_t buckets, bool tagged);
 
-// Gives a table new, empty arrays of a size (flags all empty, tagged for kinds 0 to 2; keys of
+// Gives a table new, empty arrays of a size (flags all empty, tagged for kinds 0 and 2; keys of
 // `key_bytes` a bucket), its counts 0: the start of every rebuild.
 void table_start_over(NodeId table, uint32_t buckets, uint32_t bound, int64_t key_bytes);
 
@@ -270,9 +297,10 @@ void hashtable_for_each_entry(NodeId table, Fn&& fn) {
 
 // --- Kinds 1 and 2 ------------------------------------------------------------------------------
 
-// hashtable-rehash: the in-place resize of a kind-1 or kind-2 table to a request (the next
-// power of two, at least 4 buckets): nothing happens when the count is not below the new upper
-// bound. Keys move by displacement within the enlarged key array.
+// hashtable-rehash: the resize of a kind-1 or kind-2 table to a request (the next power of two,
+// at least 4 buckets): nothing happens when the count is not below the new upper bound. A kind-2
+// table's keys move by displacement within the enlarged key array; a kind-1 table's slots are
+// placed into a new slot array.
 void hashtable_rehash(NodeId table, int64_t request);
 
 // Grows a kind-1 or kind-2 table in place when it has reached its upper bound.

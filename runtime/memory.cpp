@@ -15,6 +15,7 @@
 namespace qel {
 
 MemoryRecord memory;
+uint32_t new_series_flags = 0;
 
 namespace {
 
@@ -134,6 +135,8 @@ void memory_init() {
   memory.heap_held.clear();
   memory.allocated_since_cycle = memory.big_since_cycle = memory.live_after_cycle = 0;
   memory.budget = kMinCollectionBudget;
+  memory.outside_total = memory.outside_since_cycle = 0;
+  memory.outside_budget = kMinCollectionBudget;
   node_table_init();
 }
 
@@ -264,10 +267,19 @@ uint64_t memory_bytes_in_series() {
   return bytes;
 }
 
+void memory_outside_add(int64_t bytes) {
+  memory.outside_total += static_cast<uint64_t>(bytes);
+  if (bytes <= 0) return;
+  memory.outside_since_cycle += static_cast<uint64_t>(bytes);
+  if (memory.outside_since_cycle > memory.outside_budget) collector_request();
+}
+
 void memory_cycle_done() {
   memory.live_after_cycle = memory_bytes_in_series();
   memory.budget = std::max(memory.live_after_cycle, kMinCollectionBudget);
   memory.allocated_since_cycle = memory.big_since_cycle = 0;
+  memory.outside_budget = std::max(memory.outside_total, kMinCollectionBudget);
+  memory.outside_since_cycle = 0;
   page_pool_age();
 }
 

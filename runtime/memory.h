@@ -72,6 +72,11 @@ struct MemoryRecord {
   uint64_t big_since_cycle;
   uint64_t live_after_cycle;           // bytes in use after the last collection
   uint64_t budget;                     // max(live after the last collection, 8 MB)
+  // Memory outside series that values own (image pixel arrays): it never moves and the collector
+  // frees it only through the owner's release, but it counts towards collections as series do.
+  uint64_t outside_total;              // bytes held now
+  uint64_t outside_since_cycle;        // bytes added since the last collection
+  uint64_t outside_budget;             // max(held after the last collection, 8 MB)
 };
 
 extern MemoryRecord memory;
@@ -87,6 +92,10 @@ void memory_release_all();
 
 // Adds to (or with a negative count takes from) the total taken from the OS.
 void memory_os_add(int64_t bytes);
+
+// Adds bytes held outside series (positive on allocation, negative on release); adding past the
+// outside budget asks for a collection, so a loop making large images frees the dead ones.
+void memory_outside_add(int64_t bytes);
 
 // The catchable internal no-memory error.
 [[noreturn]] void raise_no_memory();
@@ -104,10 +113,13 @@ constexpr uint64_t fast_request_need(int64_t units, int64_t unit, int32_t head_o
 
 // Writes the header of a new buffer of `size` bytes at `at` (a head offset checked by the caller),
 // linked to `node` or to none yet.
+// Flags every new buffer starts with besides its own (library code while the library boots).
+extern uint32_t new_series_flags;
+
 inline SeriesBuffer* buffer_start(void* at, uint64_t size, int64_t unit, int32_t head_offset, uint32_t kind,
                                   NodeId node = 0) {
   auto* buffer = static_cast<SeriesBuffer*>(at);
-  uint32_t flags = static_cast<uint32_t>(unit) | kSeriesLive | kSeriesAllocated | kind;
+  uint32_t flags = static_cast<uint32_t>(unit) | kSeriesLive | kSeriesAllocated | kind | new_series_flags;
   auto head = static_cast<uint32_t>(head_offset);
   if (head_offset == -1) {
     flags |= kSeriesMiddleHead;

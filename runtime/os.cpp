@@ -58,4 +58,13 @@ void command_line_init(int argc, char** argv) {
   runtime.environment_vector = nullptr;
 }
 
+void write_standard_error(std::string_view text) {
+  for (size_t done = 0; done < text.size();) {
+    ssize_t n = ::write(kStandardError, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += static_cast<size_t>(n);
+  }
+}
+
 }  // namespace qel

@@ -1,6 +1,8 @@
 // os.h: the OS side of process start-up: the standard handles and the command line.
 #pragma once
 
+#include <string_view>
+
 namespace qel {
 
 // The standard handles are the process's file descriptors 0, 1 and 2.
@@ -14,5 +16,9 @@ void os_start(int argc, char** argv);
 // Copies every argument's bytes, as they are, into its own runtime-heap block and stores the
 // count, the null-terminated vector and a null environment vector in the runtime record.
 void command_line_init(int argc, char** argv);
+
+// Writes the text to standard error whole, straight to the descriptor (reports that must get
+// out even when the console's buffers are in an unknown state); a failing write ends it.
+void write_standard_error(std::string_view text);
 
 }  // namespace qel

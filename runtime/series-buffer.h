@@ -17,6 +17,7 @@ inline constexpr uint32_t kSeriesBig = 0x1000000;            // on OS pages of i
 inline constexpr uint32_t kSeriesMark = 0x8000000;           // collector mark: kept clear (marks are side bits)
 inline constexpr uint32_t kSeriesMiddleHead = 0x10000000;    // allocated with its head in the middle
 inline constexpr uint32_t kSeriesAllocated = 0x20000000;     // set on every allocated buffer
+inline constexpr uint32_t kSeriesLibraryCode = 0x40000000;   // library code (evaluator/library-code.h)
 inline constexpr uint32_t kSeriesLive = 0x80000000;          // cleared when a grown copy replaced it
 
 inline constexpr uint64_t kBufferHeaderBytes = 24;

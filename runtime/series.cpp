@@ -97,7 +97,9 @@ NodeId copy_series_buffer(NodeId source) {
   // As many bytes as the tail offset, so the head and tail offsets fit the copy.
   NodeId node = new_series_node(from->tail, 1, 0);
   SeriesBuffer* copy = series_buffer(node);
-  copy->flags = (from->flags & ~(kSeriesHeapHeld | kSeriesBig)) | (copy->flags & kSeriesBig);
+  // A copy is library code only when made while the library boots, whatever its source was.
+  constexpr uint32_t kOwnFlags = kSeriesHeapHeld | kSeriesBig | kSeriesLibraryCode;
+  copy->flags = (from->flags & ~kOwnFlags) | (copy->flags & (kSeriesBig | kSeriesLibraryCode));
   copy->head = from->head;
   copy->tail = from->tail;
   std::memcpy(copy->head_address(), from->head_address(), content_bytes(from));

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "evaluator/checksum-native.h"
+#include "evaluator/boot-runner.h"
 #include "evaluator/console-launch.h"
 #include "evaluator/crypto.h"
 #include "evaluator/interpreter.h"
@@ -11,7 +12,9 @@
 #include "evaluator/parse-stacks.h"
 #include "evaluator/print-natives.h"
 #include "evaluator/random.h"
+#include "evaluator/trace.h"
 #include "loader/compression-methods.h"
+#include "loader/file-entries.h"
 #include "loader/file-read.h"
 #include "loader/file-write.h"
 #include "loader/lexer/lexer-state.h"
@@ -37,15 +40,12 @@ void stand_in_error_set_where(Cell&, const Cell& where) { last_error.where = whe
 Cell* stand_in_error_stack_field(const Cell&) { return &last_error.stack; }
 Cell stand_in_none(uint32_t) { return make_cell(Type::none); }
 Cell stand_in_port_actor(const Cell&) { return make_cell(Type::none); }
-void stand_in_trace_event(uint32_t, std::span<const Cell>) {}
 void stand_in_field_change(const Cell&, const Cell&, const Cell&, const Cell&) {}
 void stand_in_on_change(const OwnerChange&) {}
 Cell stand_in_object_reflect(const Cell&, const Cell&) { raise_error(error_id("internal", "not-done")); }
 void nothing() {}
 [[noreturn]] void not_done() { raise_error(error_id("internal", "not-done")); }
 Cell stand_in_value_service(const Cell&) { not_done(); }
-bool stand_in_os_delete(const Cell&) { not_done(); }
-bool stand_in_os_rename(const Cell&, const Cell&) { not_done(); }
 Cell stand_in_http_request(const HttpRequest&) { not_done(); }
 void stand_in_decode_boot(const uint8_t*) {}
 std::optional<std::string> stand_in_script_title() { return std::nullopt; }
@@ -58,7 +58,7 @@ constexpr Services kStandIns = {
     .function_spec_arg_word = stand_in_none,
     .word_from_c_string = word_from_c_string,  // the context layer's own
     .port_actor = stand_in_port_actor,
-    .trace_event = stand_in_trace_event,
+    .trace_event = trace_event,  // the evaluator's own
     .object_fire_field_change = stand_in_field_change,
     .object_fire_on_change = stand_in_on_change,
     .object_reflect = stand_in_object_reflect,
@@ -72,9 +72,9 @@ constexpr Services kStandIns = {
     .init_compression_methods = init_compression_methods,
     .file_read_dispatch = file_read_dispatch,  // the file layer's own
     .file_write_dispatch = file_write_dispatch,
-    .os_query_file = stand_in_value_service,
-    .os_delete = stand_in_os_delete,
-    .os_rename = stand_in_os_rename,
+    .os_query_file = os_query_file,
+    .os_delete = os_delete,
+    .os_rename = os_rename,
     .http_request = stand_in_http_request,
     .parse_url = stand_in_value_service,
     .port_make = stand_in_value_service,
@@ -87,7 +87,7 @@ constexpr Services kStandIns = {
     .locale_months = locale_default_months,
     .locale_currencies = locale_default_currencies,
     .money_digits = options_default_money_digits,
-    .build_library = nothing,
+    .build_library = build_library,
     .show_message_box = stand_in_message_box,
     .gui_init = nothing,
     .run_event_loop = nothing,  // no windows until the GUI back end

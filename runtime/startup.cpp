@@ -108,7 +108,6 @@ void quit_success() { quit_return(0); }
 
 constexpr StartStep kEntryFinishSteps[] = {
     {"enable-collection", enable_collection},
-    {"unit-words", nothing},
     {"build-library", build_library},
     {"launch", launch},
     {"quit", quit_success},

@@ -184,7 +184,7 @@ TEST_F(ResourceIoTest, OpenWithoutAPortIsInvalidArg) {
 
 TEST_F(ResourceIoTest, TheStandInsRefuseUntilTheServicesExist) {
   reset_services();
-  StandInError error = raised_error([&] { act(Act::Delete, {file_value("x")}); });
+  StandInError error = raised_error([&] { act(Act::Read, {url_value("http://x")}); });
   EXPECT_EQ(error.id, kNotDone);
 }
 
