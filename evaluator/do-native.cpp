@@ -6,10 +6,13 @@
 #include "datatypes/series/block-core.h"
 #include "evaluator/eval-path.h"
 #include "evaluator/interpreter.h"
+#include "evaluator/trace.h"
 #include "loader/lexer/lexer.h"
+#include "runtime/call-stack.h"
 #include "runtime/contexts.h"
 #include "runtime/error-raise.h"
 #include "runtime/exits.h"
+#include "runtime/gc-root.h"
 #include "runtime/type-table.h"
 #include "runtime/value-stack.h"
 
@@ -81,13 +84,44 @@ constexpr std::array<DoRule, 256> kDoRules = type_table<256>(do_expression, kDoR
 // The refinements of do, in spec order.
 enum DoRefinement { kExpand, kArgs, kNext, kTrace };
 
+// A traced do's hold on the tracing state: installs the tracer and claims the caller's frame as
+// a body; on every exit puts the whole earlier state back (so a traced do inside a tracer leaves
+// the outer trace running) and clears the claim.
+class TracedDo {
+ public:
+  explicit TracedDo(const Cell& tracer) : saved_(trace_state()), rooted_(saved_.tracer), claimed_(stack_claim_caller_frame()) {
+    trace_install(tracer);
+  }
+  ~TracedDo() {
+    if (claimed_) stack_clear_body_flag(claimed_);
+    saved_.tracer = rooted_.get();
+    trace_state_restore(saved_);
+  }
+  TracedDo(const TracedDo&) = delete;
+  TracedDo& operator=(const TracedDo&) = delete;
+
+ private:
+  TraceState saved_;
+  GcRoot<Cell> rooted_;  // the earlier tracer, kept while this one runs
+  CallFrame* claimed_;
+};
+
+Status do_traced(const Cell& value, const Cell* position, const Cell& tracer) {
+  TracedDo traced(tracer);
+  trace_fire_init();
+  QEL_TRY(kDoRules[value.header & kTypeByteMask](value, position));
+  trace_fire_end();
+  return {};
+}
+
 }  // namespace
 
 Status native_do(const int32_t* refinements) {
-  // Tracing and the preprocessor arrive with their own subsystems.
-  if (refinements[kExpand] >= 0 || refinements[kTrace] >= 0) raise_error(error_id("internal", "not-done"));
+  // The preprocessor arrives with its own subsystem.
+  if (refinements[kExpand] >= 0) raise_error(error_id("internal", "not-done"));
   const Cell value = value_stack.base[0];
   const Cell* position = refinements[kNext] >= 0 ? value_stack.base + refinements[kNext] : nullptr;
+  if (refinements[kTrace] >= 0) return do_traced(value, position, value_stack.base[refinements[kTrace]]);
   return kDoRules[value.header & kTypeByteMask](value, position);
 }
 

@@ -3,6 +3,7 @@
 
 #include "evaluator/error.h"
 #include "evaluator/interpreter.h"
+#include "evaluator/trace.h"
 #include "runtime/call-stack.h"
 #include "runtime/contexts.h"
 #include "runtime/error-raise.h"
@@ -61,7 +62,10 @@ Status native_try(const int32_t* refinements) {
 }
 
 // throw value /name word: to the innermost catch, or a throw error when there is none.
-Status native_throw(const int32_t*) { return unwind_throw(kThrowUser); }
+Status native_throw(const int32_t*) {
+  if (trace_enabled) [[unlikely]] trace_fire_throw(value_stack.base[0]);
+  return unwind_throw(kThrowUser);
+}
 
 // catch block /name word: the value of a throw in block, else block's value. With /name only a
 // throw named by the word (or one of a block's words) is caught; another is thrown on, with its
@@ -83,7 +87,10 @@ Status native_catch(const int32_t* refinements) {
     stack_push_value(name);
     return unwind_throw(kThrowUser);
   }
-  if (caught.taken == kThrowUser) set_throw_mark(0);
+  if (caught.taken == kThrowUser) {
+    set_throw_mark(0);
+    if (trace_enabled) [[unlikely]] trace_fire_catch(value_stack.base[0]);
+  }
   stack_close_frame_copy();
   return {};
 }

@@ -134,7 +134,7 @@ namespace {
 // the given bit; with `after`, copies the argument slots as the call left them there (the first
 // slot holds the result by then).
 Cell call_with_arguments(const Cell& function_value, std::span<const Cell> arguments, const Cell& name,
-                         uint32_t callback, Cell* after) {
+                         uint32_t callback, Cell* after, bool check_types = true) {
   Cell function = function_value;
   if (cell_type(function) == Type::op) set_value_type_byte(function, op_wrapped_type(function));
   stack_push_value(function);  // held while it runs
@@ -150,7 +150,7 @@ Cell call_with_arguments(const Cell& function_value, std::span<const Cell> argum
     if (entry.kind == EntryKind::return_types) continue;
     if (entry.kind == EntryKind::parameter && mandatory < description.fixed_count) {
       const Cell argument = mandatory < arguments.size() ? arguments[mandatory] : make_cell(Type::none);
-      if (!description.accepts(entry, cell_type(argument)))
+      if (check_types && !description.accepts(entry, cell_type(argument)))
         raise_error(error_id("script", "expect-arg"), name, datatype_cell(cell_type(argument)),
                     make_cell(Type::word, 0, entry.symbol, kUnresolved));
       stack_push_value(argument);
@@ -196,6 +196,10 @@ Cell call_function_with(const Cell& function, std::span<const Cell> arguments) {
 
 Cell call_function_named(const Cell& function, std::span<const Cell> arguments, const Cell& name, uint32_t callback) {
   return call_with_arguments(function, arguments, name, callback, nullptr);
+}
+
+Cell call_tracer(const Cell& function, std::span<const Cell> arguments, const Cell& name) {
+  return call_with_arguments(function, arguments, name, 0, nullptr, false);
 }
 
 Cell call_function_updating(const Cell& function, std::span<Cell> arguments) {

@@ -333,6 +333,22 @@ Cell function_spec_arg_word(uint32_t n) {
   return make_cell(Type::none);
 }
 
+uint32_t callback_filter_mask(const Cell& callback, std::span<const char* const> names, uint32_t all) {
+  if (cell_type(callback) != Type::function) return all;
+  const Cell body = *function_more_cell(callback, kMoreBody);
+  if (cell_type(body) != Type::block || body.w1 >= series_buffer_length(body.w2)) return all;
+  const Cell filter = series_buffer(body.w2)->head_cell()[body.w1];
+  if (cell_type(filter) != Type::block) return all;
+  uint32_t mask = 0;
+  for (uint32_t i = filter.w1; i < series_buffer_length(filter.w2); ++i) {
+    const Cell word = series_buffer(filter.w2)->head_cell()[i];
+    if (cell_type(word) != Type::word) continue;
+    for (size_t k = 0; k < names.size(); ++k)
+      if (symbol_name_equal(symbol_name(word.w2), names[k], true)) mask |= 1u << k;
+  }
+  return mask;
+}
+
 void register_function_datatype() {
   services().function_spec_arg_word = function_spec_arg_word;
   register_datatype(Type::function, Type::context, "function!",

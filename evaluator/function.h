@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 
 #include "runtime/cell.h"
 #include "runtime/series-buffer.h"
@@ -70,6 +71,11 @@ NodeId function_more_make(uint32_t cells, NodeId description);
 // none when that word refers to no native!, action!, op!, function! or routine!, or the spec has
 // fewer parameters.
 Cell function_spec_arg_word(uint32_t n);
+
+// The event filter of a callback: when the function's body opens with a block, bit k for each
+// word! in it that names names[k] (letter case ignored; other values add nothing); else `all`.
+// A value that is no function! answers `all`.
+uint32_t callback_filter_mask(const Cell& callback, std::span<const char* const> names, uint32_t all);
 
 // register-function-datatype: function! (parent context!); installs function-spec-arg-word.
 void register_function_datatype();

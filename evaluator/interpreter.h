@@ -124,6 +124,9 @@ Status eval_function_body(const Cell& function, const Cell& name, uint32_t callb
 Cell call_function_with(const Cell& function, std::span<const Cell> arguments);
 // The same under a frame named by the word, as a callback of the given bit (a change hook's).
 Cell call_function_named(const Cell& function, std::span<const Cell> arguments, const Cell& name, uint32_t callback);
+// The same for the interpreter's tracer, whose arguments are whatever the event carries (an
+// unset! result too): not checked against its parameters' types.
+Cell call_tracer(const Cell& function, std::span<const Cell> arguments, const Cell& name);
 // The same, and each argument given is replaced by its slot as the call left it (a function
 // that sets its parameter changes it; the first slot holds the result by then).
 Cell call_function_updating(const Cell& function, std::span<Cell> arguments);

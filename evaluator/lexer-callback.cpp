@@ -47,19 +47,7 @@ bool trace_callback(const LexerTracer& tracer, LexerTraceCall& call) {
 }  // namespace
 
 uint32_t lexer_callback_mask(const Cell& callback) {
-  if (cell_type(callback) != Type::function) return kAllLexerEvents;
-  const Cell body = *function_more_cell(callback, kMoreBody);
-  if (cell_type(body) != Type::block || body.w1 >= series_buffer_length(body.w2)) return kAllLexerEvents;
-  const Cell filter = series_buffer(body.w2)->head_cell()[body.w1];
-  if (cell_type(filter) != Type::block) return kAllLexerEvents;
-  uint32_t mask = 0;
-  for (uint32_t i = filter.w1; i < series_buffer_length(filter.w2); ++i) {
-    const Cell word = series_buffer(filter.w2)->head_cell()[i];
-    if (cell_type(word) != Type::word) continue;
-    for (uint32_t event = 0; event < std::size(kEventNames); ++event)
-      if (symbol_name_equal(symbol_name(word.w2), kEventNames[event], true)) mask |= 1u << event;
-  }
-  return mask;
+  return callback_filter_mask(callback, kEventNames, kAllLexerEvents);
 }
 
 LexerTracer lexer_callback_tracer(const Cell& callback) {

@@ -12,6 +12,7 @@
 #include "evaluator/parse-stacks.h"
 #include "evaluator/print-natives.h"
 #include "evaluator/random.h"
+#include "evaluator/trace.h"
 #include "loader/compression-methods.h"
 #include "loader/file-entries.h"
 #include "loader/file-read.h"
@@ -39,7 +40,6 @@ void stand_in_error_set_where(Cell&, const Cell& where) { last_error.where = whe
 Cell* stand_in_error_stack_field(const Cell&) { return &last_error.stack; }
 Cell stand_in_none(uint32_t) { return make_cell(Type::none); }
 Cell stand_in_port_actor(const Cell&) { return make_cell(Type::none); }
-void stand_in_trace_event(uint32_t, std::span<const Cell>) {}
 void stand_in_field_change(const Cell&, const Cell&, const Cell&, const Cell&) {}
 void stand_in_on_change(const OwnerChange&) {}
 Cell stand_in_object_reflect(const Cell&, const Cell&) { raise_error(error_id("internal", "not-done")); }
@@ -58,7 +58,7 @@ constexpr Services kStandIns = {
     .function_spec_arg_word = stand_in_none,
     .word_from_c_string = word_from_c_string,  // the context layer's own
     .port_actor = stand_in_port_actor,
-    .trace_event = stand_in_trace_event,
+    .trace_event = trace_event,  // the evaluator's own
     .object_fire_field_change = stand_in_field_change,
     .object_fire_on_change = stand_in_on_change,
     .object_reflect = stand_in_object_reflect,

@@ -308,6 +308,10 @@ void move_within(const Cell& origin, const Cell& target, int64_t count) {
   series_notify_after(target, SeriesChange::move, kNoneCell, to, count);
 }
 
+[[noreturn]] void raise_move_bad(const Cell& origin, const Cell& target) {
+  raise_error(error_id("script", "move-bad"), datatype_cell(cell_type(origin)), datatype_cell(cell_type(target)));
+}
+
 // move between two buffers: the units open a gap at the target's index and close one in the
 // origin; units of another width go through the target type's conversion.
 void move_between(const Cell& origin, const Cell& target, int64_t count) {
@@ -315,8 +319,7 @@ void move_between(const Cell& origin, const Cell& target, int64_t count) {
   const ElementHooks* convert = nullptr;
   if (!raw && series_kind(cell_type(origin)) == SeriesKind::text && series_kind(cell_type(target)) == SeriesKind::text)
     convert = &series_element_hooks(cell_type(target));
-  if (!raw && (!convert || !convert->insert_converted))
-    raise_error(error_id("script", "move-bad"), datatype_cell(cell_type(origin)), datatype_cell(cell_type(target)));
+  if (!raw && (!convert || !convert->insert_converted)) raise_move_bad(origin, target);
   series_notify_before(origin, SeriesChange::move, kNoneCell, series_clamped_index(origin), count);
   int64_t from = series_clamped_index(origin);
   count = std::min(count, series_total_length(origin) - from);
@@ -340,6 +343,8 @@ Cell* series_move(Cell& origin, Cell& target, Cell* part) {
   if (series_kind(cell_type(target)) == SeriesKind::none)
     raise_error(error_id("script", "expect-arg"), stack_caller_name(), datatype_cell(cell_type(target)),
                 services().function_spec_arg_word(1));
+  // An image's buffer is its record, not its pixels: no units move into or out of it.
+  if (cell_type(origin) == Type::image || cell_type(target) == Type::image) raise_move_bad(origin, target);
   if (series_at_tail(origin)) return &target;
   int64_t count = part ? series_part_count(origin, *part) : 1;
   if (count < 1) return &target;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <string>
 
+#include "datatypes/series/image-store.h"
 #include "datatypes/series/string.h"
 #include "runtime/action-lookup.h"
 #include "tests/series/string-fixture.h"
@@ -243,6 +244,19 @@ TEST_F(StringActionsTest, TakeSwapAndMove) {
   EXPECT_EQ(head_text(to), "a\xE2\x82\xAC" "b");
   EXPECT_EQ(head_text(from), "!");
   EXPECT_EQ(raised_error([&] { act(Act::Move, {from, block_of({})}); }).id, error_id("script", "move-bad"));
+}
+
+TEST_F(StringActionsTest, MoveNeverTouchesAnImageRecord) {
+  Cell image = make_cell(Type::image, 0, image_from_rgb_data(2, 2, {}, {}, std::nullopt));
+  const std::vector<uint8_t> record(series_buffer_head(image.w2), series_buffer_head(image.w2) + 24);
+  Cell text = text_value("ab");
+  Cell bytes = make_cell(Type::binary, 0, new_byte_series(4));
+  series_buffer_append_int32(bytes.w2, 0x01020304);
+  for (const Cell& from : {text, bytes}) {
+    EXPECT_EQ(raised_error([&] { act(Act::Move, {from, image}); }).id, error_id("script", "move-bad"));
+  }
+  EXPECT_EQ(std::vector<uint8_t>(series_buffer_head(image.w2), series_buffer_head(image.w2) + 24), record);
+  EXPECT_EQ(head_text(text), "ab");
 }
 
 TEST_F(StringActionsTest, TrimRows) {
