@@ -3,10 +3,12 @@
 #include "loader/text-from-bytes.h"
 
 #include <algorithm>
+#include <string>
 
 #include "datatypes/series/block-core.h"
 #include "datatypes/series/string-core.h"
 #include "datatypes/series/string-load.h"
+#include "runtime/console-input.h"
 #include "runtime/gc-root.h"
 
 namespace qel {
@@ -40,6 +42,13 @@ Cell bytes_to_lines(std::span<const uint8_t> bytes) {
     bytes = bytes.subspan(ended ? length + 1 : length);
   }
   return *block;
+}
+
+Cell string_from_os_text(std::string_view text) {
+  std::string valid = utf8_sanitized({reinterpret_cast<const uint8_t*>(text.data()), text.size()});
+  GcRoot<Cell> string(string_value(new_text_series(static_cast<int64_t>(valid.size()), 1)));
+  string_append_utf8(string->w2, valid);
+  return *string;
 }
 
 }  // namespace qel

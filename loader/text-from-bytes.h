@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string_view>
 
 #include "runtime/cell.h"
 
@@ -17,5 +18,9 @@ Cell string_from_utf8_bytes(std::span<const uint8_t> bytes);
 // before it; bytes after the last LF form a last line as they are; ending with LF adds no empty
 // line. Each line's UTF-8 is checked as string_from_utf8_bytes does, with no line-end change.
 Cell bytes_to_lines(std::span<const uint8_t> bytes);
+
+// A new string! of text the OS hands out (arguments, system names) where nothing must fail:
+// bytes that are no UTF-8 become U+FFFD.
+Cell string_from_os_text(std::string_view text);
 
 }  // namespace qel

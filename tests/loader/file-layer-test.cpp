@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/utsname.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -14,11 +15,16 @@
 #include "datatypes/series/block-core.h"
 #include "datatypes/series/url.h"
 #include "datatypes/scalars/date.h"
+#include "datatypes/scalars/tuple.h"
+#include "loader/command-line.h"
+#include "loader/platform-info.h"
 #include "loader/dir-listing.h"
 #include "loader/file-entries.h"
 #include "loader/file-read.h"
 #include "loader/file-write.h"
 #include "runtime/console-output.h"
+#include "runtime/contexts.h"
+#include "runtime/symbols.h"
 #include "tests/series/string-fixture.h"
 #include "tools/case-driver/child-process.h"
 
@@ -164,6 +170,47 @@ TEST_F(FileLayerTest, DirectoryAndExistenceServices) {
   EXPECT_EQ(file_to_os_path(inside), std::filesystem::canonical(folder_.path()).string() + "/x\xFF/");
   EXPECT_EQ(string_char_at(inside, string_length(inside) - 2), 0xDCFFu);
   EXPECT_TRUE(change_current_dir(before));
+}
+
+TEST_F(FileLayerTest, TheCommandLineJoinsArgumentsQuotingWhatWouldSplit) {
+  std::vector<std::string> texts{"qel", "a b", "", "plain", "say \"hi\"", "tab\there"};
+  std::vector<char*> arguments;
+  for (std::string& text : texts) arguments.push_back(text.data());
+  EXPECT_EQ(command_line_text(arguments), "qel \"a b\" \"\" plain \"say \\\"hi\\\"\" \"tab\there\"");
+  EXPECT_EQ(command_line_text({}), "");
+  EXPECT_EQ(cell_type(os_command_line()), Type::string);
+}
+
+TEST_F(FileLayerTest, PlatformFactsComeFromUnameAndOsRelease) {
+  const std::pair<const char*, const char*> machines[] = {{"x86_64", "x86-64"}, {"aarch64", "ARM64"}, {"i686", "x86-32"},
+                                                          {"i386", "x86-32"},  {"armv7l", "ARM"},     {"ia64", "IA-64"},
+                                                          {"riscv64", "Unknown"}, {"i86", "Unknown"}};
+  for (const auto& [machine, arch] : machines) EXPECT_EQ(architecture_name(machine), arch) << machine;
+  EXPECT_EQ(kernel_version("6.8.0-45-generic"), (std::array<int32_t, 3>{6, 8, 0}));
+  EXPECT_EQ(kernel_version("5.15"), (std::array<int32_t, 3>{5, 15, 0}));
+  EXPECT_EQ(kernel_version("4.19.325-x"), (std::array<int32_t, 3>{4, 19, 255}));
+  EXPECT_EQ(kernel_version("odd"), (std::array<int32_t, 3>{0, 0, 0}));
+  EXPECT_EQ(kernel_build("#45-Ubuntu SMP PREEMPT_DYNAMIC"), 45);
+  EXPECT_EQ(kernel_build("SMP"), 0);
+  EXPECT_EQ(system_name("NAME=X\nPRETTY_NAME=\"Debian GNU/Linux 12\"\n"), "Linux Debian GNU/Linux 12");
+  EXPECT_EQ(system_name("PRETTY_NAME=Plain"), "Linux Plain");
+  EXPECT_EQ(system_name("NAME=X\n"), "Linux");
+  EXPECT_EQ(system_name(""), "Linux");
+}
+
+TEST_F(FileLayerTest, OsInfoVersionDescribesThisMachine) {
+  utsname names{};
+  ASSERT_EQ(::uname(&names), 0);
+  Cell info = os_info_version();
+  ASSERT_EQ(cell_type(info), Type::object);
+  auto field = [&](const char* name) { return *context_word_value_cell(symbol_intern_bytes(name), info.w1); };
+  EXPECT_TRUE(utf8_of(field("name")).starts_with("Linux"));
+  EXPECT_EQ(field("arch").w2, symbol_intern_bytes(architecture_name(names.machine)));
+  Cell version = field("version");
+  ASSERT_EQ(cell_type(version), Type::tuple);
+  std::array<int32_t, 3> expected = kernel_version(names.release);
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(tuple_bytes(version)[i], expected[i]);
+  EXPECT_EQ(cell_type(field("build")), Type::integer);
 }
 
 }  // namespace

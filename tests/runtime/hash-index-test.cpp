@@ -183,7 +183,7 @@ TEST_F(HashIndex, MapKeysWithAndWithoutCase) {
   EXPECT_EQ(hashtable_find_key(table, word, kCompareStrictEqual), -1);
   EXPECT_EQ(hashtable_find_key(table, text("k"), kCompareStrictEqual), 4);
   EXPECT_EQ(hashtable_find_cell(table, text("K"), 0, 1, kCompareStrictEqual, false, false), 2);
-  // Growth re-places the keys in place.
+  // Growth re-places every key.
   for (int i = 0; i < 200; ++i) {
     *series_append_fresh_slot(block.w2) = integer(i);
     *series_append_fresh_slot(block.w2) = integer(-i);
@@ -192,6 +192,36 @@ TEST_F(HashIndex, MapKeysWithAndWithoutCase) {
   EXPECT_GT(table_record(table).buckets, 8u);
   for (int i = 0; i < 200; ++i) ASSERT_EQ(hashtable_find_key(table, integer(i), kCompareEqual), 6 + 2 * i);
   EXPECT_EQ(hashtable_find_key(table, text("K"), kCompareStrictEqual), 2);
+}
+
+// A removed pair keeps its bucket through growth; a copy keeps its own slots when the original
+// is cleared and refilled.
+TEST_F(HashIndex, MapBucketsThroughRemovalGrowthCopyAndClear) {
+  Cell block = rooted_block({integer(0), integer(0)});
+  NodeId table = indexed(block, TableKind::map);
+  auto put = [](NodeId into, int32_t key) {
+    const NodeId pairs = table_record(into).block;
+    *series_append_fresh_slot(pairs) = integer(key);
+    *series_append_fresh_slot(pairs) = integer(-key);
+    hashtable_add_cell(into, series_buffer_length(pairs) - 2);
+  };
+  auto key_of = [](uint32_t pair) { return static_cast<int32_t>(pair * 7919u); };
+  for (uint32_t pair = 1; pair < 100; ++pair) put(table, key_of(pair));
+  for (uint32_t pair = 0; pair < 100; pair += 3) hashtable_remove_cell(table, 2 * pair);
+  for (uint32_t pair = 100; pair < 400; ++pair) put(table, key_of(pair));
+  EXPECT_EQ(table_record(table).occupied, 400u) << "removed pairs keep their buckets";
+  EXPECT_EQ(table_record(table).count, 400u - 34u);
+  NodeId copy = hashtable_copy(table, 0);
+  root_slot_append(make_cell(Type::map, 0, table_record(copy).block, copy));
+  for (uint32_t pair = 400; pair < 600; ++pair) put(copy, key_of(pair));
+  hashtable_clear(table);
+  put(table, key_of(5));
+  collect_now();
+  for (uint32_t pair = 0; pair < 600; ++pair) {
+    ASSERT_EQ(hashtable_find_key(copy, integer(key_of(pair)), kCompareEqual), 2 * pair) << pair;
+    ASSERT_EQ(hashtable_find_key(table, integer(key_of(pair)), kCompareEqual), pair == 5 ? 0 : -1) << pair;
+  }
+  EXPECT_EQ(hashtable_find_key(copy, integer(1), kCompareEqual), -1);
 }
 
 }  // namespace
