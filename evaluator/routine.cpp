@@ -28,7 +28,12 @@ namespace {
 inline constexpr uint32_t kRoutineLimit = 512;
 inline constexpr uint32_t kMostRoutineArguments = 32;
 
-std::array<RoutineFunction, kRoutineLimit> routines{};
+// One entry of the routine table: the name the library's specs find it by, and the function.
+struct RoutineEntry {
+  std::string name;
+  RoutineFunction function = nullptr;
+};
+std::array<RoutineEntry, kRoutineLimit> routines{};
 uint32_t routine_count = 0;
 
 bool same_canonical(uint32_t symbol, uint32_t other) { return symbol_canonical(symbol) == symbol_canonical(other); }
@@ -90,10 +95,16 @@ int32_t routine_mold(const Cell& value, Cell& buffer, bool, bool all, bool flat,
 
 }  // namespace
 
-uint32_t register_routine(RoutineFunction function) {
-  if (routine_count == kRoutineLimit) fatal_assertion();
-  routines[routine_count] = function;
+uint32_t register_routine(std::string_view name, RoutineFunction function) {
+  if (routine_count == kRoutineLimit || find_routine(name)) fatal_assertion();
+  routines[routine_count] = {std::string(name), function};
   return routine_count++;
+}
+
+std::optional<uint32_t> find_routine(std::string_view name) {
+  for (uint32_t index = 0; index < routine_count; ++index)
+    if (routines[index].name == name) return index;
+  return std::nullopt;
 }
 
 void reset_routines() { routine_count = 0; }
@@ -147,7 +158,7 @@ void eval_checked_call(const Cell& routine) {
   }
   const uint32_t index = static_cast<uint32_t>(integer_value(*function_more_cell(routine, kMoreCode)));
   const int32_t return_type = integer_value(*function_more_cell(routine, kMoreObject));
-  const RoutineResult result = routines[index]({arguments.data(), parameters});
+  const RoutineResult result = routines[index].function({arguments.data(), parameters});
   box_result(result, return_type);
 }
 

@@ -9,7 +9,10 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
+#include <string>
+#include <string_view>
 
 #include "runtime/cell.h"
 
@@ -33,8 +36,11 @@ struct RoutineResult {
 };
 using RoutineFunction = RoutineResult (*)(std::span<const RoutineArgument> arguments);
 
-// Adds a C++ function to the routine table; answers its index.
-uint32_t register_routine(RoutineFunction function);
+// Adds a C++ function to the routine table under its entry name (each name once); answers its
+// index.
+uint32_t register_routine(std::string_view name, RoutineFunction function);
+// The index of the entry of that name; none when no entry has it.
+std::optional<uint32_t> find_routine(std::string_view name);
 // Empties the routine table (tests).
 void reset_routines();
 

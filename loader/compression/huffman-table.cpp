@@ -54,7 +54,7 @@ bool HuffmanTable::build(std::span<const uint8_t> lengths, Kind kind, unsigned r
     uint32_t reversed = reverse_bits(next_code[length]++, length);
     Entry entry{static_cast<uint16_t>(symbol), static_cast<uint8_t>(length), EntryKind::symbol};
     if (length <= root_bits) {
-      for (uint32_t i = reversed; i < entries_.size(); i += uint32_t{1} << length) entries_[i] = entry;
+      for (uint32_t i = reversed; i < (uint32_t{1} << root_bits); i += uint32_t{1} << length) entries_[i] = entry;
       continue;
     }
     // Long code: the low root bits choose the subtable, made on first use.

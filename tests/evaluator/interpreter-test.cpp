@@ -108,7 +108,7 @@ TEST_F(InterpreterTest, CellsAppendedDuringEvaluationAreNotEvaluated) {
 TEST_F(InterpreterTest, ACollectionThatMovesTheBlockBetweenExpressionsChangesNothing) {
   define("recycle-now", run("func [] [collect-now 1]").value);
   // collect-now: a routine that requests a collection, run at the next safe point.
-  const uint32_t index = register_routine([](std::span<const RoutineArgument>) {
+  const uint32_t index = register_routine("collect-now", [](std::span<const RoutineArgument>) {
     collector_request();
     return RoutineResult{};
   });

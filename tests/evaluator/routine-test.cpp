@@ -11,20 +11,20 @@ class RoutineTest : public EvalTest {
  protected:
   void SetUp() override {
     EvalTest::SetUp();
-    const uint32_t add = register_routine([](std::span<const RoutineArgument> args) {
+    const uint32_t add = register_routine("add", [](std::span<const RoutineArgument> args) {
       return RoutineResult{args[0].integer + args[1].integer, 0};
     });
-    const uint32_t half = register_routine([](std::span<const RoutineArgument> args) {
+    const uint32_t half = register_routine("half", [](std::span<const RoutineArgument> args) {
       return RoutineResult{0, args[0].real / 2};
     });
-    const uint32_t negative = register_routine([](std::span<const RoutineArgument> args) {
+    const uint32_t negative = register_routine("negative", [](std::span<const RoutineArgument> args) {
       return RoutineResult{args[0].integer < 0, 0};
     });
-    const uint32_t swap_cells = register_routine([](std::span<const RoutineArgument> args) {
+    const uint32_t swap_cells = register_routine("swap-cells", [](std::span<const RoutineArgument> args) {
       std::swap(*args[0].cell, *args[1].cell);
       return RoutineResult{};
     });
-    const uint32_t type_of = register_routine([](std::span<const RoutineArgument> args) {
+    const uint32_t type_of = register_routine("type-of", [](std::span<const RoutineArgument> args) {
       return RoutineResult{static_cast<int64_t>(cell_type(*args[0].cell)), 0};
     });
     define("add-ints", routine_value_build(load("a [integer!] b [integer!]"), make_cell(Type::none), add,
@@ -39,6 +39,13 @@ class RoutineTest : public EvalTest {
     define("odd", routine_value_build(odd_spec, make_cell(Type::none), type_of, kReturnInteger, false));
   }
 };
+
+TEST_F(RoutineTest, EntriesAreFoundByTheirNames) {
+  EXPECT_EQ(find_routine("half"), std::optional<uint32_t>(1));
+  EXPECT_EQ(find_routine("type-of"), std::optional<uint32_t>(4));
+  EXPECT_EQ(find_routine("Half"), std::nullopt);
+  EXPECT_EQ(find_routine("missing"), std::nullopt);
+}
 
 TEST_F(RoutineTest, CallsPassMachineValuesAndBoxTheirResults) {
   expect_molds({
