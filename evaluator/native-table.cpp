@@ -10,6 +10,7 @@
 #include "evaluator/clock-natives.h"
 #include "evaluator/compare-natives.h"
 #include "evaluator/compose-native.h"
+#include "evaluator/compression-natives.h"
 #include "evaluator/conditional-natives.h"
 #include "evaluator/construct-native.h"
 #include "evaluator/context-query-natives.h"
@@ -148,6 +149,8 @@ constexpr NativeEntryRow kNativeEntryRows[] = {
     {98, native_as},
     {100, native_zero},
     {101, native_size},
+    {103, native_compress},
+    {104, native_decompress},
     {105, native_recycle},
     {106, native_transcode},
     {107, native_apply},

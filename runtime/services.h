@@ -59,6 +59,11 @@ struct HttpRequest {
   Cell* part;  // write /part
 };
 
+// A compression codec: writes into output (null with capacity 0 asks only for the size) and sets
+// *size to the bytes written or needed; 0 done, 1 output too small, 2 and above bad data, 6 an
+// output beyond the codec's cap.
+using CodecFunction = int32_t (*)(uint8_t* output, int32_t* size, const uint8_t* input, int32_t length);
+
 struct Services {
   // evaluator
   Cell (*error_build)(ErrorId id, std::span<const Cell> args);  // a new error value, raises nothing
@@ -85,6 +90,13 @@ struct Services {
   void (*init_checksum_methods)();
   // loader, codecs and OS services
   void (*init_compression_methods)();
+  // the codecs: each stand-in raises internal not-done
+  CodecFunction zlib_encode;
+  CodecFunction deflate_encode;
+  CodecFunction gzip_encode;
+  CodecFunction zlib_decode;
+  CodecFunction inflate_decode;
+  CodecFunction gzip_decode;
   // file and network layer: each stand-in raises internal not-done
   Cell (*file_read_dispatch)(const Cell& file, const ReadRefinements& refinements);   // read's result
   void (*file_write_dispatch)(const Cell& file, const Cell& data, const WriteRefinements& refinements);

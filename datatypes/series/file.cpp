@@ -87,9 +87,10 @@ void file_path_to_local(const Cell& file, NodeId output, bool prefix_current_dir
 Cell file_current_dir() {
   std::string dir = os_get_current_dir().value_or("");
   if (dir.empty() || dir.back() != '/') dir.push_back('/');
-  GcRoot<Cell> text(string_value(new_text_series(static_cast<int64_t>(dir.size()), 1)));
-  string_append_utf8(text->w2, dir);
-  return *text;
+  // The directory's name is an OS name like any other: its bytes need not be UTF-8.
+  Cell text = file_from_os_name(dir);
+  set_value_type_byte(text, Type::string);
+  return text;
 }
 
 std::string file_to_os_path(const Cell& file) {

@@ -2,6 +2,8 @@
 // services: what is refused before any call, where each request goes, what it carries, and how
 // answers become results. Also the OS form of file paths.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -9,6 +11,7 @@
 #include "datatypes/scalars/integer.h"
 #include "datatypes/series/url.h"
 #include "runtime/action-lookup.h"
+#include "runtime/os-environment.h"
 #include "tests/series/string-fixture.h"
 
 namespace qel {
@@ -212,6 +215,24 @@ TEST_F(ResourceIoTest, OsFormIsThePosixPath) {
   std::string os = file_to_os_path(file_value("dir/\xE2\x82\xAC.txt"));
   EXPECT_EQ(os, "dir/\xE2\x82\xAC.txt");
   EXPECT_EQ(os.c_str()[os.size()], '\0');
+}
+
+// The current directory's name comes from the OS: a byte outside UTF-8 in it must neither
+// raise nor be lost when the relative path is made local.
+TEST_F(ResourceIoTest, ACurrentDirectoryNamedOutsideUtf8ComesBackByteForByte) {
+  char base[] = "/tmp/qel-cwd-XXXXXX";
+  ASSERT_NE(::mkdtemp(base), nullptr);
+  std::string odd = std::string(base) + "/a\xFF";
+  ASSERT_EQ(::mkdir(odd.c_str(), 0700), 0);
+  std::optional<std::string> before = os_get_current_dir();
+  ASSERT_TRUE(before && os_set_current_dir(odd));
+  Cell out = text_value("");
+  file_path_to_local(file_value("x"), out.w2, true);
+  std::string local = file_to_os_path(out);
+  EXPECT_TRUE(os_set_current_dir(*before));
+  ::rmdir(odd.c_str());
+  ::rmdir(base);
+  EXPECT_EQ(local, odd + "/x");
 }
 
 // A path with U+0000 in it would be cut short by the OS, and a surrogate other than a name
