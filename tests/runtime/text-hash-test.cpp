@@ -70,7 +70,9 @@ TEST(StringHash, LongAndMixedTextsInEveryUnit) {
           ASSERT_EQ(text_hash(upper, unit, false), folded) << length << " " << at << " " << unit;
         for (unsigned unit = narrowest_unit(lower); unit <= 4; unit *= 2)
           ASSERT_EQ(text_hash(lower, unit, true), text_hash(lower, narrowest_unit(lower), true)) << length;
-        if (lower != upper) ASSERT_NE(text_hash(lower, 4, true), text_hash(upper, 4, true)) << length << " " << at;
+        if (lower != upper) {
+          ASSERT_NE(text_hash(lower, 4, true), text_hash(upper, 4, true)) << length << " " << at;
+        }
       }
     }
   }
