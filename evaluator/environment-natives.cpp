@@ -6,9 +6,10 @@
 #include "datatypes/series/block-core.h"
 #include "datatypes/series/map.h"
 #include "datatypes/series/string-convert.h"
-#include "datatypes/series/string-load.h"
 #include "evaluator/eval-support.h"
+#include "loader/text-from-bytes.h"
 #include "runtime/error-raise.h"
+#include "runtime/gc-root.h"
 #include "runtime/os-environment.h"
 #include "runtime/symbols.h"
 #include "runtime/value-stack.h"
@@ -21,10 +22,6 @@ namespace {
 std::string name_of(const Cell& var) {
   if (any_word_type(cell_type(var))) return std::string(symbol_name(var.w2));
   return string_to_utf8(var);
-}
-
-std::span<const uint8_t> bytes_of(std::string_view text) {
-  return {reinterpret_cast<const uint8_t*>(text.data()), text.size()};
 }
 
 }  // namespace
@@ -46,7 +43,7 @@ Status native_set_env(const int32_t*) {
 
 Status native_get_env(const int32_t*) {
   const std::optional<std::string> value = os_get_env(name_of(value_stack.base[0]));
-  stack_set_result_only(value ? *string_from_utf8_strict(bytes_of(*value)) : make_cell(Type::none));
+  stack_set_result_only(value ? string_from_os_text(*value) : make_cell(Type::none));
   return {};
 }
 
@@ -54,8 +51,11 @@ Status native_list_env(const int32_t*) {
   const auto variables = os_environment_list();
   const Cell pairs = *block_push_new(static_cast<int64_t>(2 * variables.size()));
   for (const auto& [name, value] : variables) {
-    string_load_in(bytes_of(name), pairs.w2, TextEncoding::utf8);
-    string_load_in(bytes_of(value), pairs.w2, TextEncoding::utf8);
+    // One variable outside UTF-8 must not keep the others from being listed.
+    for (const std::string& text : {name, value}) {
+      GcRoot<Cell> item(string_from_os_text(text));
+      block_append_copy(pairs, *item);
+    }
   }
   Cell* map = stack_push_cell();
   map_make_at(*map, nullptr, static_cast<int64_t>(variables.size()));
