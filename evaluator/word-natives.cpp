@@ -20,9 +20,6 @@ namespace qel {
 
 namespace {
 
-constexpr bool any_word(Type type) {
-  return type == Type::word || type == Type::set_word || type == Type::get_word || type == Type::lit_word;
-}
 constexpr bool any_path(Type type) {
   return type == Type::path || type == Type::lit_path || type == Type::set_path || type == Type::get_path;
 }
@@ -32,7 +29,7 @@ constexpr bool object_like(Type type) { return type == Type::object || type == T
 // function-like value that has none.
 NodeId context_of(const Cell& value) {
   const Type type = cell_type(value);
-  if (any_word(type)) {
+  if (any_word_type(type)) {
     if (value.w1 == 0) raise_error(error_id("script", "not-defined"), value);
     return value.w1;
   }
