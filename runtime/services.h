@@ -90,7 +90,7 @@ struct Services {
   void (*init_checksum_methods)();
   // loader, codecs and OS services
   void (*init_compression_methods)();
-  // the codecs: each stand-in raises internal not-done
+  // the codecs (loader/compression/)
   CodecFunction zlib_encode;
   CodecFunction deflate_encode;
   CodecFunction gzip_encode;
