@@ -55,6 +55,7 @@ Cell stand_in_http_request(const HttpRequest&) { not_done(); }
 void stand_in_decode_boot(const uint8_t*) {}
 std::optional<std::string> stand_in_script_title() { return std::nullopt; }
 void stand_in_message_box(const char*, const char*) {}
+bool stand_in_face_p(const Cell&) { return false; }
 
 constexpr Services kStandIns = {
     .error_build = stand_in_error_build,
@@ -100,6 +101,8 @@ constexpr Services kStandIns = {
     .money_digits = options_default_money_digits,
     .build_library = build_library,
     .show_message_box = stand_in_message_box,
+    .face_p = stand_in_face_p,
+    .face_to_image = stand_in_value_service,
     .gui_init = nothing,
     .run_event_loop = nothing,  // no windows until the GUI back end
     .launch = console_launch,  // the text console's own
