@@ -95,7 +95,7 @@ struct Services {
   void (*init_checksum_methods)();
   // loader, codecs and OS services
   void (*init_compression_methods)();
-  // the codecs: each stand-in raises internal not-done
+  // the codecs (loader/compression/)
   CodecFunction zlib_encode;
   CodecFunction deflate_encode;
   CodecFunction gzip_encode;
@@ -124,6 +124,8 @@ struct Services {
   void (*build_library)();                       // library, system object, GUI engine, console
   // GUI back end and console
   void (*show_message_box)(const char* caption, const char* text);
+  bool (*face_p)(const Cell& value);         // the value is a face object
+  Cell (*face_to_image)(const Cell& face);   // a new image! captured from the face's window
   void (*gui_init)();
   void (*run_event_loop)();  // one pass over pending window events, without waiting
   void (*launch)();
