@@ -36,10 +36,14 @@ inline bool evaluate(const Cell& block) {
   return !caught.taken && caught.passed.ok();
 }
 
-inline void run_qel_program(benchmark::State& state, std::string_view setup, std::string_view program) {
+// `prepare`, when given, runs after the natives are in place: the start-up steps a program's
+// natives need beyond them (method words, digests).
+inline void run_qel_program(benchmark::State& state, std::string_view setup, std::string_view program,
+                            void (*prepare)() = nullptr) {
   restart_with_datatypes();
   init_native_entries();
   init_parse();
+  if (prepare) prepare();
   stack_open_native_frame(context_add_word(symbol_intern_cstring("bench"), global_context()));
   const Cell setup_block = load_rooted(setup);
   const Cell timed = load_rooted(program);
