@@ -9,7 +9,6 @@
 #include "runtime/error-raise.h"
 #include "runtime/gc-root.h"
 #include "runtime/quit.h"
-#include "runtime/root-block.h"
 #include "runtime/series.h"
 
 namespace qel {
@@ -18,6 +17,9 @@ QelbinDecompress qelbin_decompress = nullptr;
 
 namespace {
 
+// The block the last normal-mode decoding filled (the root block at start-up) and where its
+// literals begin.
+NodeId literal_table_node = 0;
 uint32_t literal_table_base = 0;
 
 // A header that is no image: the codec's error, or at start-up the message and error 98.
@@ -62,10 +64,13 @@ void qelbin_decode(std::span<const uint8_t> image, const Cell& parent, bool code
   QelbinDecodeState state{input, {}, parent, base, codec_mode, {}};
   if (!(flags & kFlagCompact)) refuse_image(codec_mode, given, "Error: Not a Qelbin file!");
   decode_compact(state, flags & kFlagSymbols);
-  if (!codec_mode) literal_table_base = base;
+  if (!codec_mode) {
+    literal_table_node = parent.w2;
+    literal_table_base = base;
+  }
 }
 
-Cell* literal_slot(uint32_t n) { return root_slot(literal_table_base + n); }
+Cell* literal_slot(uint32_t n) { return series_buffer(literal_table_node)->head_cell() + literal_table_base + n; }
 uint32_t literal_slot_payload(uint32_t n) { return literal_slot(n)->w2; }
 uint32_t literal_base() { return literal_table_base; }
 

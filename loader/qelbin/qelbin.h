@@ -34,7 +34,8 @@ Cell qelbin_encode_compact(const Cell& value);
 // literal-slot-address and literal-slot-payload, as accessors by index.
 Cell* literal_slot(uint32_t n);
 uint32_t literal_slot_payload(uint32_t n);
-// Where the literal table starts in the root block (set by each normal-mode decoding).
+// Where the literal table starts in the block the last normal-mode decoding filled (the root
+// block at start-up).
 uint32_t literal_base();
 
 }  // namespace qel
