@@ -109,10 +109,10 @@ class QelbinTest : public EvalTest {
     return bytes;
   }
 
-  static std::string encode_hex(const Cell& value, bool compact = true) {
-    (void)compact;
-    return hex(bytes_of_binary(qelbin_encode_compact(value)));
+  static std::vector<uint8_t> encoded(const Cell& value, bool compact = true) {
+    return bytes_of_binary(compact ? qelbin_encode_compact(value) : qelbin_encode_records(value));
   }
+  static std::string encode_hex(const Cell& value, bool compact = true) { return hex(encoded(value, compact)); }
 
   // Decodes in codec mode into a fresh block: the one value, or the block of several.
   static Cell decode(const std::vector<uint8_t>& bytes) {

@@ -97,16 +97,48 @@ TEST_F(QelbinTest, TheErrorNamesTheFailingOffset) {
   EXPECT_EQ(mold(last_built.args[0]), "14");
 }
 
+TEST_F(QelbinTest, ForgedRecordVariantRecordsAreRefused) {
+  auto words = [](std::initializer_list<uint32_t> body) {
+    std::vector<uint8_t> out{'Q', 'E', 'L', 'B', 'I', 'N', 2, 0, 1, 0, 0, 0};
+    for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(4 * body.size() >> (8 * i)));
+    for (uint32_t w : body)
+      for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(w >> (8 * i)));
+    return out;
+  };
+  const RefusalRow rows[] = {
+      {"string reference at a block", words({5, 0, 1, 11, 1, 7 | 1u << 19, 0, 255, 2, 0, 0}), "script/rb-invalid-record"},
+      {"map of three records", words({40, 3, 11, 1, 11, 2, 11, 3}), "script/rb-invalid-record"},
+      {"logic 2", words({4, 2}), "script/rb-invalid-record"},
+      {"string unit 3", words({7 | 3u << 8, 0, 1, 0x61}), "script/rb-invalid-record"},
+      {"string past the body", words({7 | 1u << 8, 0, 9, 0x61}), "script/rb-invalid-record"},
+      {"tuple of length 13", words({39 | 13u << 8, 0, 0, 0}), "script/rb-invalid-record"},
+      {"word without a symbol table", words({15 | 1u << 25, 0, 0xFFFFFFFF}), "script/rb-invalid-record"},
+      {"native 0", words({21, 0, 5, 0, 0}), "script/rb-invalid-record"},
+      {"context on the stack", words({14 | 1u << 29, 0}), "script/rb-invalid-record"},
+      {"path of no index", words({255, 0}), "script/rb-invalid-record"},
+      {"op! wrapping another type than it says", words({23 | 24u << 16, 21, 1, 5, 0, 0}), "script/rb-invalid-record"},
+      {"handle!", words({46}), "access/no-codec"},
+      {"header cut short", {'Q', 'E', 'L', 'B', 'I', 'N', 2, 0, 1, 0, 0, 0, 4}, "script/invalid-data"},
+  };
+  for (const RefusalRow& row : rows) {
+    SCOPED_TRACE(row.what);
+    EXPECT_EQ(decode_error(row.bytes), row.error);
+  }
+}
+
 TEST_F(QelbinTest, EveryProperPrefixOfAnImageIsRefused) {
   const char* codes[] = {"100", "2.5", "\"h\xC3\xA9llo\"", "[a b a]", "b: [1] reduce [b b]",
                          "make object! [a: 1 b: \"x\"]", "func [a] [a * 2]", ":append", "try [1 / 0]",
                          "make map! [a 1]", "1-Feb-2020/10:20", "-$1.5"};
   for (const char* code : codes) {
     SCOPED_TRACE(code);
-    const std::vector<uint8_t> bytes = bytes_of_binary(qelbin_encode_compact(eval_text(code)));
-    for (size_t n = 0; n < bytes.size(); ++n) {
-      const std::vector<uint8_t> prefix(bytes.begin(), bytes.begin() + static_cast<ptrdiff_t>(n));
-      EXPECT_EQ(decode_error(prefix), n < 8 ? "script/invalid-data" : "script/rb-invalid-record") << n;
+    for (bool compact : {true, false}) {
+      const std::vector<uint8_t> bytes = encoded(eval_text(code), compact);
+      const size_t header = compact ? 8 : 16;  // the record variant's roots and length are words
+      for (size_t n = 0; n < bytes.size(); ++n) {
+        const std::vector<uint8_t> prefix(bytes.begin(), bytes.begin() + static_cast<ptrdiff_t>(n));
+        EXPECT_EQ(decode_error(prefix), n < header ? "script/invalid-data" : "script/rb-invalid-record") << n;
+      }
     }
   }
 }
