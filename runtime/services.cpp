@@ -17,6 +17,7 @@
 #include "loader/file-entries.h"
 #include "loader/file-read.h"
 #include "loader/file-write.h"
+#include "loader/http-request.h"
 #include "loader/lexer/lexer-state.h"
 #include "runtime/contexts.h"
 #include "runtime/error-raise.h"
@@ -46,7 +47,6 @@ Cell stand_in_object_reflect(const Cell&, const Cell&) { raise_error(error_id("i
 void nothing() {}
 [[noreturn]] void not_done() { raise_error(error_id("internal", "not-done")); }
 Cell stand_in_value_service(const Cell&) { not_done(); }
-Cell stand_in_http_request(const HttpRequest&) { not_done(); }
 int32_t stand_in_codec(uint8_t*, int32_t*, const uint8_t*, int32_t) { not_done(); }
 void stand_in_decode_boot(const uint8_t*) {}
 std::optional<std::string> stand_in_script_title() { return std::nullopt; }
@@ -82,7 +82,7 @@ constexpr Services kStandIns = {
     .os_query_file = os_query_file,
     .os_delete = os_delete,
     .os_rename = os_rename,
-    .http_request = stand_in_http_request,
+    .http_request = http_request,  // the HTTP layer's own
     .parse_url = stand_in_value_service,
     .port_make = stand_in_value_service,
     .init_call = nothing,
