@@ -46,6 +46,7 @@ void stand_in_error_set_where(Cell&, const Cell& where) { last_error.where = whe
 Cell* stand_in_error_stack_field(const Cell&) { return &last_error.stack; }
 Cell stand_in_none(uint32_t) { return make_cell(Type::none); }
 Cell stand_in_port_actor(const Cell&) { return make_cell(Type::none); }
+bool stand_in_port_forward(Act, const int32_t*) { return false; }
 void stand_in_field_change(const Cell&, const Cell&, const Cell&, const Cell&) {}
 void stand_in_on_change(const OwnerChange&) {}
 Cell stand_in_object_reflect(const Cell&, const Cell&) { raise_error(error_id("internal", "not-done")); }
@@ -64,6 +65,7 @@ constexpr Services kStandIns = {
     .function_spec_arg_word = stand_in_none,
     .word_from_c_string = word_from_c_string,  // the context layer's own
     .port_actor = stand_in_port_actor,
+    .port_forward = stand_in_port_forward,
     .trace_event = trace_event,  // the evaluator's own
     .object_fire_field_change = stand_in_field_change,
     .object_fire_on_change = stand_in_on_change,
