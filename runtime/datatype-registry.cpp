@@ -27,6 +27,7 @@
 #include "datatypes/series/email.h"
 #include "datatypes/series/hash.h"
 #include "datatypes/series/image-store.h"
+#include "datatypes/series/image.h"
 #include "datatypes/series/map.h"
 #include "datatypes/series/vector.h"
 #include "datatypes/series/paren.h"
@@ -40,6 +41,7 @@
 #include "evaluator/function.h"
 #include "evaluator/native.h"
 #include "evaluator/object.h"
+#include "evaluator/port.h"
 #include "evaluator/routine.h"
 #include "evaluator/words.h"
 #include "runtime/console-output.h"
@@ -109,13 +111,13 @@ constexpr DatatypeInit kDatatypeInits[] = {
     {"email!", email_init},
     {"handle!", register_handle_datatype},
     {"date!", register_date_datatype},
-    {"port!", nothing},
+    {"port!", register_port_datatype},
     {"money!", register_money_datatype},
     {"ref!", ref_init},
     {"point2D!", register_point2D_datatype},
     {"point3D!", register_point3D_datatype},
     {"image store", image_store_init},
-    {"image!", nothing},
+    {"image!", image_init},
 };
 
 [[noreturn]] void invalid_actions_count(Type type, size_t found) {
