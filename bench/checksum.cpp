@@ -11,8 +11,6 @@
 #include <vector>
 
 #include "bench/qel-programs.h"
-#include "evaluator/checksum-native.h"
-#include "evaluator/crypto.h"
 #include "runtime/checksum.h"
 
 namespace qel {
@@ -42,11 +40,6 @@ void sum_case(benchmark::State& state, Sum sum) {
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes.size()));
 }
 
-void prepare_checksums() {
-  crypt_provider_acquire();
-  init_checksum_methods();
-}
-
 // The digests as the checksum native names them and as the crypto library does.
 struct DigestCase {
   const char* word;
@@ -59,7 +52,7 @@ const DigestCase kDigests[] = {
 void digest_qel(benchmark::State& state, const DigestCase& digest) {
   const std::string setup = "data: append/dup #{} 171 " + std::to_string(kDigestBytes);
   const std::string program = std::string("checksum data '") + digest.word;
-  bench_support::run_qel_program(state, setup, program, prepare_checksums);
+  bench_support::run_qel_program(state, setup, program);
 }
 
 void digest_direct(benchmark::State& state, const DigestCase& digest) {
@@ -99,7 +92,7 @@ const bool registered = [] {
         ->Unit(benchmark::kMillisecond);
   }
   benchmark::RegisterBenchmark("hmac-sha256-100k/qel", [](benchmark::State& s) {
-    bench_support::run_qel_program(s, kHmacQelSetup, kHmacQel, prepare_checksums);
+    bench_support::run_qel_program(s, kHmacQelSetup, kHmacQel);
   })->Unit(benchmark::kMillisecond);
   benchmark::RegisterBenchmark("hmac-sha256-100k/python3", [](benchmark::State& s) {
     bench_support::run_python_program(s, kHmacPythonSetup, kHmacPython);

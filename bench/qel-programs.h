@@ -1,14 +1,18 @@
-// qel-programs.h: timing a Qel program: a fresh runtime with every native and parse's stacks,
-// the set-up evaluated once, then each benchmark iteration evaluates the timed block.
+// qel-programs.h: timing a Qel program: a fresh runtime with every native, parse's stacks, the
+// digests and the checksum and compression method words, the set-up evaluated once, then each
+// benchmark iteration evaluates the timed block.
 #pragma once
 
 #include <benchmark/benchmark.h>
 
 #include <string_view>
 
+#include "evaluator/checksum-native.h"
+#include "evaluator/crypto.h"
 #include "evaluator/interpreter.h"
 #include "evaluator/native-table.h"
 #include "evaluator/parse-stacks.h"
+#include "loader/compression-methods.h"
 #include "loader/lexer/lexer.h"
 #include "runtime/call-stack.h"
 #include "runtime/contexts.h"
@@ -36,14 +40,13 @@ inline bool evaluate(const Cell& block) {
   return !caught.taken && caught.passed.ok();
 }
 
-// `prepare`, when given, runs after the natives are in place: the start-up steps a program's
-// natives need beyond them (method words, digests).
-inline void run_qel_program(benchmark::State& state, std::string_view setup, std::string_view program,
-                            void (*prepare)() = nullptr) {
+inline void run_qel_program(benchmark::State& state, std::string_view setup, std::string_view program) {
   restart_with_datatypes();
   init_native_entries();
   init_parse();
-  if (prepare) prepare();
+  crypt_provider_acquire();
+  init_checksum_methods();
+  init_compression_methods();
   stack_open_native_frame(context_add_word(symbol_intern_cstring("bench"), global_context()));
   const Cell setup_block = load_rooted(setup);
   const Cell timed = load_rooted(program);

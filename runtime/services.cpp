@@ -22,6 +22,7 @@
 #include "loader/file-entries.h"
 #include "loader/file-read.h"
 #include "loader/file-write.h"
+#include "loader/http-request.h"
 #include "loader/lexer/lexer-state.h"
 #include "runtime/contexts.h"
 #include "runtime/error-raise.h"
@@ -52,10 +53,11 @@ Cell stand_in_object_reflect(const Cell&, const Cell&) { raise_error(error_id("i
 void nothing() {}
 [[noreturn]] void not_done() { raise_error(error_id("internal", "not-done")); }
 Cell stand_in_value_service(const Cell&) { not_done(); }
-Cell stand_in_http_request(const HttpRequest&) { not_done(); }
 void stand_in_decode_boot(const uint8_t*) {}
 std::optional<std::string> stand_in_script_title() { return std::nullopt; }
 void stand_in_message_box(const char*, const char*) {}
+Cell stand_in_clipboard_read() { return make_cell(Type::logic, 0); }
+bool stand_in_clipboard_write(const Cell&) { return false; }
 bool stand_in_face_p(const Cell&) { return false; }
 
 constexpr Services kStandIns = {
@@ -89,9 +91,11 @@ constexpr Services kStandIns = {
     .os_query_file = os_query_file,
     .os_delete = os_delete,
     .os_rename = os_rename,
-    .http_request = stand_in_http_request,
+    .http_request = http_request,  // the HTTP layer's own
     .parse_url = stand_in_value_service,
     .port_make = stand_in_value_service,
+    .clipboard_read = stand_in_clipboard_read,
+    .clipboard_write = stand_in_clipboard_write,
     .init_call = nothing,
     .init_lexer_tables = init_lexer_tables,  // the lexer's own
     .init_lexer = init_lexer,
