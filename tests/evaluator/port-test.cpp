@@ -82,6 +82,22 @@ TEST_F(PortTest, ActionsForwardTheirArgumentsInSpecOrder) {
   EXPECT_EQ(logged("r: swap p [1]"), "[[swap [1]]]");
   EXPECT_EQ(mold(value_of("r")), "[1]");
   expect_molds({{"pick p 4", "40"}, {"p/actor/pick p 5", "50"}});
+  EXPECT_EQ(logged("open/read/allow p 'r"), "[[open false true false false r]]");
+}
+
+// A url! that is no HTTP one is read and written through the port its scheme makes.
+TEST_F(PortTest, AUrlReadsAndWritesThroughItsSchemesPort) {
+  services().parse_url = [](const Cell&) { return run("make object! [scheme: 'rec]").value; };
+  Cell url;
+  const std::string_view text = "rec://h/x";
+  string_load({reinterpret_cast<const uint8_t*>(text.data()), text.size()}, url, TextEncoding::utf8);
+  set_value_type_byte(url, Type::url);
+  define("u", url);
+  EXPECT_EQ(logged("r: read u"), "[[open false false false false none] [copy false none false false none] [close]]");
+  EXPECT_EQ(mold(value_of("r")), "\"data\"");
+  EXPECT_EQ(logged("write u \"z\""),
+            "[[open false false true false none] [insert \"z\" false none false false none] "
+            "[copy false none false false none] [close]]");
 }
 
 TEST_F(PortTest, CloseRunsWhenTheStepBeforeItFails) {
