@@ -85,6 +85,36 @@ TEST_F(PortTest, ActionsForwardTheirArgumentsInSpecOrder) {
   EXPECT_EQ(logged("open/read/allow p 'r"), "[[open false true false false r]]");
 }
 
+// Every action from append on reaches the actor function of its name (read and write by their
+// steps, copy's result being theirs); open? is not forwarded.
+TEST_F(PortTest, EveryForwardedActionReachesItsActorFunction) {
+  std::string actor = "every: make object! [";
+  for (size_t slot = slot_number(Act::Append); slot <= kActionSlots; ++slot) {
+    const std::string name(action_text::item(action_spec(act_of_slot(slot)).text, 0));
+    actor += name + ": func [port] ['" + name + "] ";
+  }
+  run(actor + "]");
+  register_scheme("every", run("make object! [actor: every]").value);
+  const Cell port = run("make port! [scheme: 'every]").value;
+  for (size_t slot = slot_number(Act::Append); slot <= kActionSlots; ++slot) {
+    const Act act = act_of_slot(slot);
+    std::vector<Cell> arguments{port};
+    while (arguments.size() < fixed_argument_count(act)) arguments.push_back(integer_cell(1));
+    const std::string name(action_text::item(action_spec(act).text, 0));
+    Outcome outcome;
+    const Caught caught = trap_errors([&] { outcome.value = call_action(act, arguments); });
+    if (act == Act::OpenQ) {
+      EXPECT_EQ(caught.taken, kThrowError);
+      stack_drop(1);
+      continue;
+    }
+    ASSERT_EQ(caught.taken, 0u) << name;
+    const bool composed = act == Act::Read || act == Act::Write;
+    EXPECT_EQ(mold(outcome.value), composed ? "copy" : name);
+    stack_drop(1);
+  }
+}
+
 // A url! that is no HTTP one is read and written through the port its scheme makes.
 TEST_F(PortTest, AUrlReadsAndWritesThroughItsSchemesPort) {
   services().parse_url = [](const Cell&) { return run("make object! [scheme: 'rec]").value; };
