@@ -137,6 +137,12 @@ TEST_F(PortTest, CloseRunsWhenTheStepBeforeItFails) {
     EXPECT_ERROR(run(code), "math", "zero-divide");
     EXPECT_EQ(mold(*block_cell_at(value_of("log"), block_total_cells(value_of("log")) - 1)), "[close]") << code;
   }
+  // Other exits out of the step pass on after close too.
+  run("fail: false rec/copy: func [port part length deep types kind] [append/only log reduce ['copy] throw 5]");
+  expect_molds({{"clear log catch [read p]", "5"}, {"log", "[[open false false false false none] [copy] [close]]"}});
+  run("rec/copy: func [port part length deep types kind] [append/only log reduce ['copy] break/return 6]");
+  expect_molds({{"clear log loop 2 [write p 1 7]", "6"}, {"pick back tail log 1", "[close]"}});
+  run("fail: true rec/copy: func [port part length deep types kind] [either fail [1 / 0] [\"data\"]]");
   // A failing close after a failing copy: the copy's error is the one that passes on.
   run("rec/close: func [port] [never-set]");
   expect_molds({{"e: try [read p] e/id", "zero-divide"}, {"fail: false e: try [read p] e/id", "no-value"}});
