@@ -1,6 +1,6 @@
-// qel-programs.h: timing a Qel program: a fresh runtime with every native, parse's stacks and
-// the compression method words (and the library when asked), the set-up evaluated once, then each
-// benchmark iteration evaluates the timed block.
+// qel-programs.h: timing a Qel program: a fresh runtime with every native, parse's stacks, the
+// digests and the checksum and compression method words (and the library when asked), the
+// set-up evaluated once, then each benchmark iteration evaluates the timed block.
 #pragma once
 
 #include <benchmark/benchmark.h>
@@ -8,6 +8,8 @@
 #include <string_view>
 
 #include "evaluator/boot-runner.h"
+#include "evaluator/checksum-native.h"
+#include "evaluator/crypto.h"
 #include "evaluator/interpreter.h"
 #include "evaluator/native-table.h"
 #include "evaluator/parse-stacks.h"
@@ -45,6 +47,8 @@ inline void run_qel_program(benchmark::State& state, std::string_view setup, std
   restart_with_datatypes();
   init_native_entries();
   init_parse();
+  crypt_provider_acquire();
+  init_checksum_methods();
   init_compression_methods();
   if (library) build_library();
   stack_open_native_frame(context_add_word(symbol_intern_cstring("bench"), global_context()));
