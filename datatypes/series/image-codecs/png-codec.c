@@ -54,6 +54,8 @@ int png_decode_pixels(const uint8_t* data, size_t size, PixelSink* sink) {
     png_destroy_read_struct(&png, info ? &info : NULL, NULL);
     return kCodecFailed;
   }
+  /* Data that runs out early is an error, not a warning: never a partial image. */
+  png_set_benign_errors(png, 0);
   png_set_user_limits(png, kPngMaxSide, kPngMaxSide);
   png_set_chunk_malloc_max(png, kPngChunkCap);
   png_set_read_fn(png, &reader, read_from_memory);
