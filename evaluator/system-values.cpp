@@ -1,5 +1,6 @@
 // system-values.cpp: the error catalog object, the error prototype and the error settings,
-// built from the catalog table and rooted in the root block.
+// built from the catalog table, and the port prototypes and schemes block, all rooted in the
+// root block.
 #include "evaluator/system-values.h"
 
 #include <string_view>
@@ -9,6 +10,7 @@
 #include "datatypes/series/string-load.h"
 #include "evaluator/error.h"
 #include "evaluator/object.h"
+#include "evaluator/port.h"
 #include "runtime/contexts.h"
 #include "runtime/error-catalog.h"
 #include "runtime/gc-root.h"
@@ -20,13 +22,24 @@ namespace qel {
 namespace {
 
 // The root slots of the values, in this order, from `first_slot`.
-enum SystemValue : uint32_t { kCatalog, kStandardError, kStackTrace, kSourceFiles, kSystemValues };
+enum SystemValue : uint32_t {
+  kCatalog,
+  kStandardError,
+  kStackTrace,
+  kSourceFiles,
+  kStandardPort,
+  kStandardUrlParts,
+  kStandardScheme,
+  kSchemes,
+  kSystemValues
+};
 constexpr uint32_t kNotBuilt = UINT32_MAX;
 uint32_t first_slot = kNotBuilt;
 
 // The language's initial settings.
 constexpr int32_t kInitialStackTrace = 1;
 constexpr int64_t kSourceFilesRoom = 4;
+constexpr int64_t kSchemesRoom = 10;
 
 Cell value_at(SystemValue which) {
   return first_slot == kNotBuilt ? make_cell(Type::none) : *root_slot(first_slot + which);
@@ -90,6 +103,12 @@ void system_values_init() {
   Cell files;
   block_make_at(files, kSourceFilesRoom);
   *root_slot(first + kSourceFiles) = files;
+  *root_slot(first + kStandardPort) = object_with_none_fields(kPortFieldNames);
+  *root_slot(first + kStandardUrlParts) = object_with_none_fields(kUrlPartsFieldNames);
+  *root_slot(first + kStandardScheme) = object_with_none_fields(kSchemeFieldNames);
+  Cell schemes;
+  block_make_at(schemes, kSchemesRoom);
+  *root_slot(first + kSchemes) = schemes;
   first_slot = first;
 }
 
@@ -101,5 +120,9 @@ Cell system_stack_trace() {
   return first_slot == kNotBuilt ? make_cell(Type::integer, 0, kInitialStackTrace) : value_at(kStackTrace);
 }
 Cell system_source_files() { return value_at(kSourceFiles); }
+Cell system_standard_port() { return value_at(kStandardPort); }
+Cell system_standard_url_parts() { return value_at(kStandardUrlParts); }
+Cell system_standard_scheme() { return value_at(kStandardScheme); }
+Cell system_schemes() { return value_at(kSchemes); }
 
 }  // namespace qel

@@ -1,7 +1,9 @@
-// system-values.h: the values the system object will hold for the error layer, built at start-up
-// from the runtime's own tables and rooted until that object exists: the error catalog
-// (system/catalog/errors), the error prototype (system/standard/error) and the settings
-// system/state/stack-trace and system/state/source-files.
+// system-values.h: the values the system object will hold for the error and port layers, built
+// at start-up from the runtime's own tables and rooted until that object exists: the error
+// catalog (system/catalog/errors), the error prototype (system/standard/error), the settings
+// system/state/stack-trace and system/state/source-files, the port prototypes
+// (system/standard/port, url-parts and scheme, every field none) and the schemes block
+// (system/schemes: scheme name words each followed by its scheme object; empty at first).
 //
 // The catalog is an object of one object per category, in catalog order; each holds `code`
 // (integer!), `type` (the string! reports show) and one field per id whose value is its message:
@@ -24,5 +26,9 @@ Cell system_error_catalog();
 Cell system_standard_error();
 Cell system_stack_trace();
 Cell system_source_files();
+Cell system_standard_port();
+Cell system_standard_url_parts();
+Cell system_standard_scheme();
+Cell system_schemes();
 
 }  // namespace qel

@@ -10,6 +10,7 @@
 #include <span>
 #include <string>
 
+#include "runtime/actions.h"
 #include "runtime/cell.h"
 #include "runtime/error-catalog.h"
 
@@ -59,6 +60,19 @@ struct HttpRequest {
   Cell* part;  // write /part
 };
 
+// What call hands the process layer: the command as the OS takes it (bytes, no U+0000), its
+// flags, and the /input, /output and /error values (null: absent; valid during the call).
+struct CallRequest {
+  std::string command;
+  bool wait;
+  bool show;
+  bool console;
+  bool shell;
+  const Cell* input;
+  const Cell* output;
+  const Cell* error;
+};
+
 // A compression codec: writes into output (null with capacity 0 asks only for the size) and sets
 // *size to the bytes written or needed; 0 done, 1 output too small, 2 and above bad data, 6 an
 // output beyond the codec's cap.
@@ -72,6 +86,10 @@ struct Services {
   Cell (*function_spec_arg_word)(uint32_t index);  // n-th parameter word of the running function, or none
   Cell (*word_from_c_string)(const char* name);    // a global word of that spelling
   Cell (*port_actor)(const Cell& port);            // a port's actor field
+  // a port's action from append on, the port first in the current frame and the refinements'
+  // offsets as the action entry has them: true when the port's actor took it and the frame's
+  // result is written; false leaves it to the typed route (handle! actors, open, read, write)
+  bool (*port_forward)(Act act, const int32_t* refinements);
   void (*trace_event)(uint32_t mask, std::span<const Cell> cells);
   // an object's on-change* for a field set: (owner, word, old value, new value)
   void (*object_fire_field_change)(const Cell& owner, const Cell& word, const Cell& old_value, const Cell& new_value);
@@ -106,7 +124,11 @@ struct Services {
   Cell (*http_request)(const HttpRequest& request);            // the answer, or none on failure
   Cell (*parse_url)(const Cell& url);                           // the url's components
   Cell (*port_make)(const Cell& spec);                          // a port! of the spec's scheme, or none
+  Cell (*clipboard_read)();                  // false on failure, none when empty, else the content
+  bool (*clipboard_write)(const Cell& data);  // whether the clipboard took it; no clipboard yet: false
   void (*init_call)();
+  int32_t (*call_command)(const CallRequest& request);  // exit status, process id, or -1
+  bool (*open_in_browser)(const std::string& text);      // whether the opener started
   void (*init_lexer_tables)();
   void (*init_lexer)();
   void (*qelbin_decode_boot)(const uint8_t* image);

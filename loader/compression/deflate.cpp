@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "loader/compression/bit-writer.h"
+#include "loader/compression/match-length.h"
 
 namespace qel {
 namespace {
@@ -96,20 +97,6 @@ size_t bucket_of(uint32_t x) {
 
 // Which of a bucket's slots the next position overwrites, chosen by the bytes there.
 size_t slot_to_overwrite(uint32_t next_bytes) { return ((next_bytes >> 14) - next_bytes) & (kSlotsPerBucket - 1); }
-
-// How far the bytes at `candidate` and `at` agree, up to `longest`.
-int32_t match_length(const uint8_t* candidate, const uint8_t* at, int32_t longest) {
-  int32_t length = 0;
-  while (length + 8 <= longest) {
-    uint64_t a, b;
-    std::memcpy(&a, candidate + length, 8);
-    std::memcpy(&b, at + length, 8);
-    if (a != b) return length + std::countr_zero(a ^ b) / 8;  // the host is little-endian
-    length += 8;
-  }
-  while (length < longest && candidate[length] == at[length]) ++length;
-  return length;
-}
 
 class Deflater {
  public:
