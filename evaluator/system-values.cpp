@@ -8,6 +8,7 @@
 #include "datatypes/series/block-core.h"
 #include "datatypes/series/string-load.h"
 #include "evaluator/error.h"
+#include "evaluator/library-values.h"
 #include "evaluator/object.h"
 #include "runtime/contexts.h"
 #include "runtime/error-catalog.h"
@@ -21,6 +22,7 @@ namespace {
 
 // The root slots of the values, in this order, from `first_slot`.
 enum SystemValue : uint32_t { kCatalog, kStandardError, kStackTrace, kSourceFiles, kSystemValues };
+static_assert(kSystemValues == kSystemValueCount);
 constexpr uint32_t kNotBuilt = UINT32_MAX;
 uint32_t first_slot = kNotBuilt;
 
@@ -28,8 +30,15 @@ uint32_t first_slot = kNotBuilt;
 constexpr int32_t kInitialStackTrace = 1;
 constexpr int64_t kSourceFilesRoom = 4;
 
+bool released = false;
+
 Cell value_at(SystemValue which) {
   return first_slot == kNotBuilt ? make_cell(Type::none) : *root_slot(first_slot + which);
+}
+
+// The system object's field once the seed has been handed over, else the seed.
+Cell current_value(SystemValue which, std::initializer_list<const char*> field) {
+  return released ? system_field(field) : value_at(which);
 }
 
 // A word! of the spelling, bound to no context.
@@ -44,8 +53,9 @@ Cell text_of(std::string_view text) {
   return string;
 }
 
-// A catalog message as the language reads it.
-Cell message_value(std::string_view message) {
+}  // namespace
+
+Cell catalog_message_value(std::string_view message) {
   MessageReader reader(message);
   MessagePart part;
   if (reader.shape() != MessageShape::block) {
@@ -61,6 +71,8 @@ Cell message_value(std::string_view message) {
   return *block;
 }
 
+namespace {
+
 // Adds a field of that name and value to the object.
 void add_field(const Cell& object, std::string_view name, const Cell& value) {
   GcRoot<Cell> kept(value);
@@ -74,7 +86,7 @@ void add_category(const Cell& catalog, uint32_t position) {
   add_field(catalog, category.name, *object);
   add_field(*object, "code", make_cell(Type::integer, 0, 100 * position));
   add_field(*object, "type", text_of(category.type_text));
-  for (const ErrorEntry& entry : category.ids) add_field(*object, entry.id, message_value(entry.message));
+  for (const ErrorEntry& entry : category.ids) add_field(*object, entry.id, catalog_message_value(entry.message));
 }
 
 }  // namespace
@@ -91,15 +103,29 @@ void system_values_init() {
   block_make_at(files, kSourceFilesRoom);
   *root_slot(first + kSourceFiles) = files;
   first_slot = first;
+  released = false;
 }
 
-void system_values_forget() { first_slot = kNotBuilt; }
+void system_values_forget() {
+  first_slot = kNotBuilt;
+  released = false;
+  forget_library_values();
+}
 
-Cell system_error_catalog() { return value_at(kCatalog); }
-Cell system_standard_error() { return value_at(kStandardError); }
+Cell system_values_seed(uint32_t position) { return value_at(static_cast<SystemValue>(position)); }
+
+void system_values_release() {
+  if (first_slot == kNotBuilt) return;
+  for (uint32_t k = 0; k < kSystemValues; ++k) *root_slot(first_slot + k) = make_cell(Type::none);
+  released = true;
+}
+
+Cell system_error_catalog() { return current_value(kCatalog, {"catalog", "errors"}); }
+Cell system_standard_error() { return current_value(kStandardError, {"standard", "error"}); }
 Cell system_stack_trace() {
-  return first_slot == kNotBuilt ? make_cell(Type::integer, 0, kInitialStackTrace) : value_at(kStackTrace);
+  if (first_slot == kNotBuilt) return make_cell(Type::integer, 0, kInitialStackTrace);
+  return current_value(kStackTrace, {"state", "stack-trace"});
 }
-Cell system_source_files() { return value_at(kSourceFiles); }
+Cell system_source_files() { return current_value(kSourceFiles, {"state", "source-files"}); }
 
 }  // namespace qel
