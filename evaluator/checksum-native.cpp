@@ -6,9 +6,9 @@
 
 #include "datatypes/series/binary.h"
 #include "datatypes/series/string-convert.h"
-#include "evaluator/checksum.h"
 #include "evaluator/crypto.h"
 #include "runtime/action-entries.h"
+#include "runtime/checksum.h"
 #include "runtime/error-raise.h"
 #include "runtime/services.h"
 #include "runtime/symbols.h"

@@ -130,6 +130,18 @@ void throw_if_exit(Status status) {
 
 namespace {
 
+// A function's body run as a callback. When its bit lets tracing go on into the body, `call`
+// and `return` events of its own frame it, as argument fetching and the call site do for an
+// ordinary call; there is no code around a callback, so they carry none.
+Status callback_body(const Cell& function, const Cell& name, uint32_t callback) {
+  const bool traced = trace_enabled && (callback & trace_callback_bits);
+  const Cell none = make_cell(Type::none);
+  if (traced) [[unlikely]] trace_fire(kTraceCallEvent, none, -1, name, function);
+  QEL_TRY(eval_function_body(function, name, callback));
+  if (traced) [[unlikely]] trace_fire(kTraceReturnEvent, none, -1, name, *value_stack.base);
+  return {};
+}
+
 // Calls the function value with the arguments under a frame named by `name`, as a callback of
 // the given bit; with `after`, copies the argument slots as the call left them there (the first
 // slot holds the result by then).
@@ -165,7 +177,7 @@ Cell call_with_arguments(const Cell& function_value, std::span<const Cell> argum
   switch (cell_type(function)) {
     case Type::function:
       function_init_locals(description.local_count);
-      status = eval_function_body(function, name, callback);
+      status = callback_body(function, name, callback);
       break;
     case Type::routine:
       eval_checked_call(function);
@@ -194,6 +206,10 @@ Cell call_function_with(const Cell& function, std::span<const Cell> arguments) {
   return call_with_arguments(function, arguments, anon_word(), 0, nullptr);
 }
 
+Cell call_callback(const Cell& function, std::span<const Cell> arguments, uint32_t callback) {
+  return call_with_arguments(function, arguments, anon_word(), callback, nullptr);
+}
+
 Cell call_function_named(const Cell& function, std::span<const Cell> arguments, const Cell& name, uint32_t callback) {
   return call_with_arguments(function, arguments, name, callback, nullptr);
 }
@@ -202,8 +218,8 @@ Cell call_tracer(const Cell& function, std::span<const Cell> arguments, const Ce
   return call_with_arguments(function, arguments, name, 0, nullptr, false);
 }
 
-Cell call_function_updating(const Cell& function, std::span<Cell> arguments) {
-  return call_with_arguments(function, arguments, anon_word(), 0, arguments.data());
+Cell call_function_updating(const Cell& function, std::span<Cell> arguments, uint32_t callback) {
+  return call_with_arguments(function, arguments, anon_word(), callback, arguments.data());
 }
 
 }  // namespace qel

@@ -120,16 +120,21 @@ Status eval_function_body(const Cell& function, const Cell& name, uint32_t callb
 
 // Calls a function-like value with argument values for its mandatory parameters (none for the
 // ones not given; every refinement absent), for C++ code that cannot answer a Status (a sort
-// comparator): a non-zero Status travels on as NonLocalExit. The eval-function-body service.
+// comparator): a non-zero Status travels on as NonLocalExit.
 Cell call_function_with(const Cell& function, std::span<const Cell> arguments);
+// The same as a callback of the bit (callback-bits.h): a function's body is then traced only
+// while its bit is traced, between `call` and `return` events of its own. The
+// eval-function-body service.
+Cell call_callback(const Cell& function, std::span<const Cell> arguments, uint32_t callback);
 // The same under a frame named by the word, as a callback of the given bit (a change hook's).
 Cell call_function_named(const Cell& function, std::span<const Cell> arguments, const Cell& name, uint32_t callback);
 // The same for the interpreter's tracer, whose arguments are whatever the event carries (an
 // unset! result too): not checked against its parameters' types.
 Cell call_tracer(const Cell& function, std::span<const Cell> arguments, const Cell& name);
-// The same, and each argument given is replaced by its slot as the call left it (a function
-// that sets its parameter changes it; the first slot holds the result by then).
-Cell call_function_updating(const Cell& function, std::span<Cell> arguments);
+// The same as a callback of the bit, and each argument given is replaced by its slot as the
+// call left it (a function that sets its parameter changes it; the first slot holds the result
+// by then).
+Cell call_function_updating(const Cell& function, std::span<Cell> arguments, uint32_t callback);
 
 // --- The current expression ---------------------------------------------------------------------
 

@@ -7,6 +7,7 @@
 #include "evaluator/function.h"
 #include "evaluator/interpreter.h"
 #include "evaluator/library-values.h"
+#include "runtime/callback-bits.h"
 #include "runtime/contexts.h"
 #include "runtime/datatype-registry.h"
 #include "runtime/series.h"
@@ -50,7 +51,7 @@ bool trace_callback(const LexerTracer& tracer, LexerTraceCall& call) {
       call.has_value ? call.value
                      : make_cell(Type::pair, 0, static_cast<uint32_t>(call.start), static_cast<uint32_t>(call.end)),
   };
-  Cell answer = call_function_updating(tracer.function, arguments);
+  Cell answer = call_function_updating(tracer.function, arguments, kLexerCallback);
   const Cell& moved = arguments[1];
   if (cell_type(moved) == cell_type(input) && moved.w2 == input.w2 && moved.w1 != at.w1)
     call.index = static_cast<int64_t>(moved.w1) - input.w1;

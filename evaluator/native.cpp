@@ -44,17 +44,9 @@ Cell* native_make(Cell& type, Cell& spec, Type type_id) {
   const Cell given = *block_cell_at(spec, spec.w1);
   const Cell number = *block_cell_at(spec, spec.w1 + 1);
   if (cell_type(given) != Type::block || cell_type(number) != Type::integer) refuse();
-  const int32_t slot = integer_value(number);
-  if (slot < 1 || !slot_made(type_id, static_cast<uint32_t>(slot))) refuse();
-  const Cell canonical = canonical_value(type_id, static_cast<uint32_t>(slot));
-  Cell* top = value_stack.top;
-  const Cell copy = *block_copy_deep(given, DeepCopy::blocks_paths);
-  const NodeId own = arg_description_build(copy, type_id);
-  const NodeId description = function_more_cell(canonical, kMoreDescription)->w2;
-  const ArgDescription& layout = *reinterpret_cast<const ArgDescription*>(series_buffer(own)->head_address());
-  if (!arg_descriptions_match(layout, arg_description(canonical))) refuse();
-  type = native_value_build(type_id, static_cast<uint32_t>(slot), copy, description);
-  value_stack.top = top;
+  const std::optional<Cell> made = native_value_checked(type_id, integer_value(number), given);
+  if (!made) refuse();
+  type = *made;
   return &type;
 }
 
@@ -159,6 +151,21 @@ bool op_spec_fits(const Cell& spec) {
 }
 
 }  // namespace
+
+std::optional<Cell> native_value_checked(Type type, int64_t slot, const Cell& spec) {
+  if (slot < 1 || slot > UINT32_MAX || !slot_made(type, static_cast<uint32_t>(slot))) return std::nullopt;
+  const Cell canonical = canonical_value(type, static_cast<uint32_t>(slot));
+  Cell* top = value_stack.top;
+  const Cell copy = *block_copy_deep(spec, DeepCopy::blocks_paths);
+  const NodeId own = arg_description_build(copy, type);
+  const NodeId description = function_more_cell(canonical, kMoreDescription)->w2;
+  const ArgDescription& layout = *reinterpret_cast<const ArgDescription*>(series_buffer(own)->head_address());
+  const bool fits = arg_descriptions_match(layout, arg_description(canonical));
+  const Cell made = fits ? native_value_build(type, static_cast<uint32_t>(slot), copy, description) : Cell{};
+  value_stack.top = top;
+  if (!fits) return std::nullopt;
+  return made;
+}
 
 Cell native_value_build(Type type, uint32_t slot, const Cell& spec, NodeId description) {
   Cell* top = value_stack.top;

@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include "runtime/cell.h"
 
@@ -19,6 +20,10 @@ namespace qel {
 // A native! or action! value for the slot from a spec (deep-copied) and a description node (the
 // spec's own when 0).
 Cell native_value_build(Type type, uint32_t slot, const Cell& spec, NodeId description);
+// The value make native! / make action! builds for the slot and the spec: none when the slot is
+// not made (a native without an entry, an action slot without a word) or the spec's argument
+// layout differs from the slot's canonical one, which would let the code read unpushed cells.
+std::optional<Cell> native_value_checked(Type type, int64_t slot, const Cell& spec);
 
 // The canonical values: made at start-up for every native whose entry exists and every action
 // slot with a word; none for the others. They live in a rooted block.

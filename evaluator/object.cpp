@@ -15,6 +15,7 @@
 #include "evaluator/function.h"
 #include "evaluator/interpreter.h"
 #include "runtime/action-lookup.h"
+#include "runtime/callback-bits.h"
 #include "runtime/contexts.h"
 #include "runtime/cycle-guard.h"
 #include "runtime/ownership.h"
@@ -223,7 +224,7 @@ Cell* object_copy(Cell& object, Cell*, bool, Cell*, Cell& result) {
 constexpr uint32_t kNoHandler = 0xFFFFFFFF;
 constexpr const char* kHandlerNames[] = {"on-change*", "on-deep-change*"};
 // The callback bits the handlers run under (system/state/callbacks: change? and deep?).
-constexpr uint32_t kHandlerCallbackBits[] = {8, 16};
+constexpr uint32_t kHandlerCallbackBits[] = {kChangeCallback, kDeepChangeCallback};
 
 // A handler of the record (0: on-change*, 1: on-deep-change*): its function and the word that
 // names its frame.

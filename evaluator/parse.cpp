@@ -12,6 +12,7 @@
 #include "evaluator/parse-match.h"
 #include "evaluator/parse-stacks.h"
 #include "runtime/action-entries.h"
+#include "runtime/callback-bits.h"
 #include "runtime/collector.h"
 #include "runtime/contexts.h"
 #include "runtime/error-raise.h"
@@ -181,7 +182,7 @@ bool ParseEngine::call_tracer(ParseEvent event) {
   block_append_cells(frames, stack);
   const std::array arguments{parse_event_word(event), make_cell(Type::logic, match_ ? 1 : 0), rules, input_.get(),
                              frames};
-  return cell_truthy(call_function_named(tracer_.get(), arguments, parse_callback_word(), 2));
+  return cell_truthy(call_function_named(tracer_.get(), arguments, parse_callback_word(), kParseCallback));
 }
 
 // --- The run ---------------------------------------------------------------------------------------

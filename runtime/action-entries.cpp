@@ -6,6 +6,7 @@
 #include <type_traits>
 #include <utility>
 
+#include "datatypes/series/series.h"
 #include "datatypes/series/utf8-encode.h"
 #include "runtime/action-lookup.h"
 #include "runtime/call-stack.h"
@@ -217,7 +218,9 @@ constexpr bool part_series_type(Type type) {
 
 // Moves a series value's index back to its tail when it lies past it.
 void clamp_to_tail(Cell& series) {
-  uint32_t length = series_buffer_length(series.w2);
+  // An image's length is its pixel count, not its record's.
+  uint32_t length = cell_type(series) == Type::image ? static_cast<uint32_t>(series_total_length(series))
+                                                     : series_buffer_length(series.w2);
   if (static_cast<int32_t>(series.w1) > static_cast<int32_t>(length)) series.w1 = length;
 }
 

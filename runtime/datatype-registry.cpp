@@ -27,6 +27,7 @@
 #include "datatypes/series/email.h"
 #include "datatypes/series/hash.h"
 #include "datatypes/series/image-store.h"
+#include "datatypes/series/image.h"
 #include "datatypes/series/map.h"
 #include "datatypes/series/vector.h"
 #include "datatypes/series/paren.h"
@@ -115,7 +116,7 @@ constexpr DatatypeInit kDatatypeInits[] = {
     {"point2D!", register_point2D_datatype},
     {"point3D!", register_point3D_datatype},
     {"image store", image_store_init},
-    {"image!", nothing},
+    {"image!", image_init},
 };
 
 [[noreturn]] void invalid_actions_count(Type type, size_t found) {

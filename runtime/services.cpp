@@ -14,6 +14,11 @@
 #include "evaluator/random.h"
 #include "evaluator/trace.h"
 #include "loader/compression-methods.h"
+#include "loader/compression/codec-entry.h"
+#include "loader/compression/deflate.h"
+#include "loader/compression/gzip-framing.h"
+#include "loader/compression/inflate.h"
+#include "loader/compression/zlib-framing.h"
 #include "loader/file-entries.h"
 #include "loader/file-read.h"
 #include "loader/file-write.h"
@@ -47,10 +52,10 @@ void nothing() {}
 [[noreturn]] void not_done() { raise_error(error_id("internal", "not-done")); }
 Cell stand_in_value_service(const Cell&) { not_done(); }
 Cell stand_in_http_request(const HttpRequest&) { not_done(); }
-int32_t stand_in_codec(uint8_t*, int32_t*, const uint8_t*, int32_t) { not_done(); }
 void stand_in_decode_boot(const uint8_t*) {}
 std::optional<std::string> stand_in_script_title() { return std::nullopt; }
 void stand_in_message_box(const char*, const char*) {}
+bool stand_in_face_p(const Cell&) { return false; }
 
 constexpr Services kStandIns = {
     .error_build = stand_in_error_build,
@@ -63,7 +68,7 @@ constexpr Services kStandIns = {
     .object_fire_field_change = stand_in_field_change,
     .object_fire_on_change = stand_in_on_change,
     .object_reflect = stand_in_object_reflect,
-    .eval_function_body = call_function_with,  // the interpreter's own
+    .eval_function_body = call_callback,  // the interpreter's own
     .print = print_line_service,  // the print core
     .random_init = random_init,  // the generator's own start-up seeding
     .crypt_provider_acquire = crypt_provider_acquire,  // the digests' own
@@ -71,12 +76,12 @@ constexpr Services kStandIns = {
     .init_parse = init_parse,  // the parse engine's own
     .init_checksum_methods = init_checksum_methods,
     .init_compression_methods = init_compression_methods,
-    .zlib_encode = stand_in_codec,
-    .deflate_encode = stand_in_codec,
-    .gzip_encode = stand_in_codec,
-    .zlib_decode = stand_in_codec,
-    .inflate_decode = stand_in_codec,
-    .gzip_decode = stand_in_codec,
+    .zlib_encode = codec_entry<zlib_encode>,  // the codecs' own
+    .deflate_encode = codec_entry<deflate_encode>,
+    .gzip_encode = codec_entry<gzip_encode>,
+    .zlib_decode = codec_entry<zlib_decode>,
+    .inflate_decode = codec_entry<inflate_decode>,
+    .gzip_decode = codec_entry<gzip_decode>,
     .file_read_dispatch = file_read_dispatch,  // the file layer's own
     .file_write_dispatch = file_write_dispatch,
     .os_query_file = os_query_file,
@@ -96,6 +101,8 @@ constexpr Services kStandIns = {
     .money_digits = options_default_money_digits,
     .build_library = build_library,
     .show_message_box = stand_in_message_box,
+    .face_p = stand_in_face_p,
+    .face_to_image = stand_in_value_service,
     .gui_init = nothing,
     .run_event_loop = nothing,  // no windows until the GUI back end
     .launch = console_launch,  // the text console's own

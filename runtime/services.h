@@ -79,9 +79,9 @@ struct Services {
   void (*object_fire_on_change)(const OwnerChange& change);
   // reflect of an object with a field word (words, values, body ...): a new value
   Cell (*object_reflect)(const Cell& object, const Cell& field);
-  // calls a function value with the arguments (pushed by the callee) and answers its result;
-  // may reach safe points
-  Cell (*eval_function_body)(const Cell& function, std::span<const Cell> args);
+  // calls a function value with the arguments (pushed by the callee) as a callback of the bit
+  // (callback-bits.h) and answers its result; may reach safe points
+  Cell (*eval_function_body)(const Cell& function, std::span<const Cell> args, uint32_t callback);
   void (*print)(const Cell& value);
   void (*random_init)();
   void (*crypt_provider_acquire)();
@@ -90,7 +90,7 @@ struct Services {
   void (*init_checksum_methods)();
   // loader, codecs and OS services
   void (*init_compression_methods)();
-  // the codecs: each stand-in raises internal not-done
+  // the codecs (loader/compression/)
   CodecFunction zlib_encode;
   CodecFunction deflate_encode;
   CodecFunction gzip_encode;
@@ -119,6 +119,8 @@ struct Services {
   void (*build_library)();                       // library, system object, GUI engine, console
   // GUI back end and console
   void (*show_message_box)(const char* caption, const char* text);
+  bool (*face_p)(const Cell& value);         // the value is a face object
+  Cell (*face_to_image)(const Cell& face);   // a new image! captured from the face's window
   void (*gui_init)();
   void (*run_event_loop)();  // one pass over pending window events, without waiting
   void (*launch)();

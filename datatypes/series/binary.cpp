@@ -11,6 +11,7 @@
 #include "datatypes/scalars/output-text.h"
 #include "datatypes/scalars/scalar-errors.h"
 #include "datatypes/series/base-codecs.h"
+#include "datatypes/series/image.h"
 #include "datatypes/series/series.h"
 #include "datatypes/series/string-convert.h"
 #include "datatypes/series/string-core.h"
@@ -156,6 +157,10 @@ Cell* binary_to(Cell& type, Cell& spec, Type) {
     case Type::percent: return big_endian_at(type, std::bit_cast<uint64_t>(payload_f64(spec)));
     case Type::issue: return binary_from_issue(type, spec);
     case Type::bitset: return binary_at(type, {bitset_bits_head(spec.w2), bitset_byte_count(spec.w2)});
+    case Type::image:
+      type = *image_to_binary(spec, PixelBytes::argb);
+      stack_drop(1);
+      return &type;
     case Type::block:
     case Type::paren:
     case Type::hash:

@@ -256,6 +256,27 @@ NodeId image_from_memory(int64_t width, int64_t height, int64_t stride, const ui
   return record;
 }
 
+NodeId image_crop(NodeId record, int64_t x, int64_t y, int64_t width, int64_t height) {
+  if (width <= 0 || height <= 0) return 0;
+  ImageView from = image_pixels(record);
+  const uint32_t* first = from.data + y * from.width + x;
+  return image_from_memory(width, height, from.stride, first);
+}
+
+NodeId image_resize(NodeId record, int64_t width, int64_t height) {
+  image_size_check(width, height);
+  if (width == 0 || height == 0) return 0;
+  NodeId resized = image_record_new(kImagePixelsValid | kImagePixelsChanged, width, height);
+  ImageView from = image_pixels(record);
+  const PixelArray& into = store_of(resized).plain;
+  for (int64_t y = 0; y < height; ++y) {
+    const uint32_t* source = from.data + (y * from.height / height) * from.width;
+    uint32_t* target = into.row(y);
+    for (int64_t x = 0; x < width; ++x) target[x] = source[x * from.width / width];
+  }
+  return resized;
+}
+
 ImageTarget image_mark_drawing(NodeId record) {
   set_flags(record, image_flags(record) | kImageDrawing);
   return store_of(record).target;

@@ -104,6 +104,13 @@ NodeId image_from_rgb_data(int64_t width, int64_t height, std::span<const uint8_
 // A record copied from pixel words in memory (stride 0: 4 x width); 0 when a side is 0.
 NodeId image_from_memory(int64_t width, int64_t height, int64_t stride, const uint32_t* pixels);
 
+// A new record holding the w x h rectangle of a record's pixels from column x, row y (inside the
+// image; the caller clips); 0 when a side is 0. Flags 0x03, as every fresh pixel copy.
+NodeId image_crop(NodeId record, int64_t x, int64_t y, int64_t width, int64_t height);
+// A new record of the given size whose pixels scale the record's by nearest neighbour; 0 when a
+// side is 0. The size is checked.
+NodeId image_resize(NodeId record, int64_t width, int64_t height);
+
 // Drawing-target handling for the GUI back end.
 ImageTarget image_mark_drawing(NodeId record);   // sets 0x40; answers the target
 void image_set_target(NodeId record, ImageTarget target);

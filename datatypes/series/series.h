@@ -36,6 +36,8 @@ inline unsigned series_shift(const SeriesBuffer* buffer) { return static_cast<un
 
 // series-total-length: the units between head and tail, whatever the index.
 inline int64_t series_total_length(const Cell& series) {
+  // An image's buffer is its record: it counts pixels, its size word in the cell.
+  if (cell_type(series) == Type::image) [[unlikely]] return int64_t{series.w3 & 0xFFFF} * (series.w3 >> 16);
   const SeriesBuffer* buffer = series_buffer_of(series);
   return int64_t{buffer->tail - buffer->head} >> series_shift(buffer);
 }

@@ -7,6 +7,7 @@
 #include "datatypes/scalars/none.h"
 #include "datatypes/series/series.h"
 #include "runtime/action-lookup.h"
+#include "runtime/callback-bits.h"
 #include "runtime/error-raise.h"
 #include "runtime/runtime-symbols.h"
 #include "runtime/services.h"
@@ -79,7 +80,7 @@ int32_t sort_function_answer(const Cell& answer) {
 
 int32_t sort_call_function(const Cell& function, const Cell& x, const Cell& y, bool reverse) {
   std::array<Cell, 2> args = reverse ? std::array{x, y} : std::array{y, x};
-  return sort_function_answer(services().eval_function_body(function, args));
+  return sort_function_answer(services().eval_function_body(function, args, kSortCallback));
 }
 
 }  // namespace qel

@@ -17,4 +17,12 @@ inline uint32_t read_little_endian_32(const uint8_t* bytes) {
   return uint32_t{read_little_endian_16(bytes)} | uint32_t{read_little_endian_16(bytes + 2)} << 16;
 }
 
+inline void write_big_endian_32(uint8_t* bytes, uint32_t value) {
+  for (int i = 0; i < 4; ++i) bytes[i] = static_cast<uint8_t>(value >> (24 - 8 * i));
+}
+
+inline void write_little_endian_32(uint8_t* bytes, uint32_t value) {
+  for (int i = 0; i < 4; ++i) bytes[i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
 }  // namespace qel

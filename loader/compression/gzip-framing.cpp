@@ -5,9 +5,10 @@
 #include <optional>
 #include <span>
 
-#include "evaluator/checksum.h"
 #include "loader/compression/byte-order.h"
+#include "loader/compression/deflate.h"
 #include "loader/compression/inflate.h"
+#include "runtime/checksum.h"
 
 namespace qel {
 namespace {
@@ -84,6 +85,16 @@ MemberEnd decode_member(OutputSink& sink, std::span<const uint8_t> rest) {
 }
 
 }  // namespace
+
+CodecResult gzip_encode(uint8_t* output, int32_t& size, const uint8_t* input, int32_t length, int64_t cap) {
+  if (length < 0) return CodecResult::bad_data;
+  std::span<const uint8_t> data(input, static_cast<size_t>(length));
+  constexpr uint8_t kHeader[kFixedHeaderSize] = {0x1F, 0x8B, 8, 0, 0, 0, 0, 0, 4, 4};
+  uint8_t trailer[kTrailerSize];
+  write_little_endian_32(trailer, crc32_compute(data));
+  write_little_endian_32(trailer + 4, static_cast<uint32_t>(length));
+  return deflate_framed(output, size, data, cap, kHeader, trailer);
+}
 
 CodecResult gzip_decode(uint8_t* output, int32_t& size, const uint8_t* input, int32_t length, int64_t cap) {
   if (length < kMinimumLength) return CodecResult::bad_data;

@@ -1,9 +1,10 @@
 // zlib-framing.cpp: the zlib header checks and trailer.
 #include "loader/compression/zlib-framing.h"
 
-#include "evaluator/checksum.h"
 #include "loader/compression/byte-order.h"
+#include "loader/compression/deflate.h"
 #include "loader/compression/inflate.h"
+#include "runtime/checksum.h"
 
 namespace qel {
 namespace {
@@ -24,6 +25,15 @@ bool header_acceptable(uint8_t cmf, uint8_t flg) {
 }
 
 }  // namespace
+
+CodecResult zlib_encode(uint8_t* output, int32_t& size, const uint8_t* input, int32_t length, int64_t cap) {
+  if (length < 0) return CodecResult::bad_data;
+  std::span<const uint8_t> data(input, static_cast<size_t>(length));
+  constexpr uint8_t kHeader[kHeaderSize] = {0x78, 0x01};
+  uint8_t trailer[kTrailerSize];
+  write_big_endian_32(trailer, adler32_compute(data));
+  return deflate_framed(output, size, data, cap, kHeader, trailer);
+}
 
 CodecResult zlib_decode(uint8_t* output, int32_t& size, const uint8_t* input, int32_t length, int64_t cap) {
   if (length < kMinimumLength || !header_acceptable(input[0], input[1])) return CodecResult::bad_data;

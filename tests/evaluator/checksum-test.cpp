@@ -7,8 +7,8 @@
 
 #include "datatypes/series/binary.h"
 #include "evaluator/checksum-native.h"
-#include "evaluator/checksum.h"
 #include "evaluator/crypto.h"
+#include "runtime/checksum.h"
 #include "tests/evaluator/eval-fixture.h"
 
 namespace qel::testing {

@@ -7,12 +7,17 @@
 #include "evaluator/function.h"
 #include "evaluator/library-code.h"
 #include "evaluator/trace.h"
+#include "runtime/callback-bits.h"
 
 namespace qel::testing {
 namespace {
 
 std::vector<uint32_t> events;
-void observe(uint32_t event, std::span<const Cell>) { events.push_back(event); }
+std::vector<uint32_t> codeless_events;  // events of four cells whose code is none
+void observe(uint32_t event, std::span<const Cell> cells) {
+  events.push_back(event);
+  if (cells.size() == 4 && cell_type(cells[0]) == Type::none) codeless_events.push_back(event);
+}
 
 bool has(uint32_t event) { return std::find(events.begin(), events.end(), event) != events.end(); }
 
@@ -21,6 +26,7 @@ class TraceTest : public EvalTest {
   void SetUp() override {
     EvalTest::SetUp();
     events.clear();
+    codeless_events.clear();
     services().trace_event = observe;
   }
   void TearDown() override {
@@ -107,6 +113,98 @@ TEST_F(TraceTest, TheLibraryFlagReachesNestedBlocksAndSurvivesCollection) {
   EXPECT_TRUE(is_library_code(block_cell_at(*block_cell_at(code, 1), 2)->w2));
   EXPECT_TRUE(is_library_code(block_cell_at(*block_cell_at(code, 2), 0)->w2));
   EXPECT_FALSE(is_library_code(load("x").w2));
+}
+
+// Callbacks run under their own bits: a sort's /compare function, the lexer's tracer and an
+// object's on-change*. Each body is traced, between a call and a return of its own, only while
+// its bit is traced.
+TEST_F(TraceTest, CallbacksAreTracedOnlyUnderTheirBits) {
+  run("cmp: func [a b] [a < b] lx: func [e i t l k] [true] "
+      "o: make object! [x: 1 on-change*: func [w a b] [a]]");
+  struct Row {
+    const char* code;
+    uint32_t bit;
+  };
+  const Row rows[] = {
+      {"sort/compare [3 1 2] :cmp", kSortCallback},
+      {"transcode/trace \"1 2\" :lx", kLexerCallback},
+      {"o/x: 2", kChangeCallback},
+  };
+  // Calls and returns without code are the callbacks' own.
+  const auto count = [](uint32_t event) { return std::count(events.begin(), events.end(), event); };
+  const auto codeless = [](uint32_t event) { return std::count(codeless_events.begin(), codeless_events.end(), event); };
+  for (const Row& row : rows) {
+    for (const uint32_t bits : {0u, 0x3Fu & ~row.bit}) {
+      trace_callback_bits = bits;
+      events.clear();
+      codeless_events.clear();
+      EXPECT_EQ(traced(row.code).code, 0u) << row.code;
+      EXPECT_EQ(count(kTracePrologEvent) + codeless(kTraceCallEvent), 0) << row.code << " under " << bits;
+    }
+    trace_callback_bits = row.bit;
+    events.clear();
+    codeless_events.clear();
+    EXPECT_EQ(traced(row.code).code, 0u) << row.code;
+    trace_callback_bits = 0;
+    const auto bodies = count(kTracePrologEvent);
+    EXPECT_GT(bodies, 0) << row.code;
+    EXPECT_EQ(count(kTraceEpilogEvent), bodies) << row.code;
+    EXPECT_EQ(codeless(kTraceCallEvent), bodies) << row.code;
+    EXPECT_EQ(codeless(kTraceReturnEvent), bodies) << row.code;
+  }
+}
+
+// The tracer itself, through the evaluator's own trace-event service.
+class TracerTest : public EvalTest {
+ protected:
+  void TearDown() override {
+    trace_state_restore({0, 0, 0, 0, make_cell(Type::none)});
+    EvalTest::TearDown();
+  }
+};
+
+// The frame pair is the base and top of the stack the event comes from, not of the tracer's
+// own frame; the tracer's pushes leave nothing behind, and a tracer that fails leaves tracing
+// off and the stacks where its catcher stood, the next event finding them whole.
+TEST_F(TracerTest, TheFramePairIsTheTracedStackAndTheTopsComeBack) {
+  run("seen: none quiet: func [e c o v r f] [seen: f] loud: func [e c o v r f] [seen: f 1 / 0]");
+  stack_open_frame(global_word("traced"), 0);
+  for (int32_t k = 0; k < 3; ++k) stack_push_value(integer_cell(k));
+  const auto frame_pair = [] {
+    return std::to_string(stack_index(value_stack.base)) + "x" + std::to_string(stack_index(value_stack.top));
+  };
+  const std::string pair = frame_pair();
+  Cell* const top = value_stack.top;
+  CallFrame* const frames = call_stack.top;
+  const Cell code = load("1 2 3");
+
+  trace_install(value_of("quiet"));
+  trace_fire(kTraceExprEvent, code, 1, make_cell(Type::none), integer_cell(2));
+  EXPECT_EQ(mold(value_of("seen")), pair);
+  EXPECT_EQ(value_stack.top, top);
+  EXPECT_EQ(call_stack.top, frames);
+  EXPECT_EQ(trace_enabled, 1u);
+
+  trace_install(value_of("loud"));
+  std::string trapped;  // the trap's own frame is the traced stack here
+  const Caught caught = trap_errors([&]() -> Status {
+    trapped = frame_pair();
+    trace_fire(kTraceExprEvent, code, 1, make_cell(Type::none), integer_cell(2));
+    return {};
+  });
+  EXPECT_EQ(caught.taken, kThrowError);
+  EXPECT_EQ(mold(value_of("seen")), trapped);
+  EXPECT_EQ(value_stack.top, top + 1);  // the error, pushed where the trap stood
+  EXPECT_EQ(call_stack.top, frames);
+  EXPECT_EQ(trace_enabled, 0u);
+  stack_drop(1);
+
+  trace_install(value_of("quiet"));
+  run("seen: none");
+  trace_fire(kTraceExprEvent, code, 1, make_cell(Type::none), integer_cell(2));
+  EXPECT_EQ(mold(value_of("seen")), pair);
+  EXPECT_EQ(value_stack.top, top);
+  stack_close_frame();
 }
 
 }  // namespace

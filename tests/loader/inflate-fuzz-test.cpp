@@ -11,11 +11,11 @@
 #include "loader/compression/gzip-framing.h"
 #include "loader/compression/inflate.h"
 #include "loader/compression/zlib-framing.h"
+#include "tests/loader/peer-streams.h"
 
 namespace qel {
 namespace {
 
-using Bytes = std::vector<uint8_t>;
 using Decoder = CodecResult (*)(uint8_t*, int32_t&, const uint8_t*, int32_t, int64_t);
 
 // Room for what any mutated stream of these sizes can expand to (deflate reaches 1032:1).
@@ -72,16 +72,6 @@ Bytes reference_decode(const Bytes& stream, int window_bits, bool& accepted) {
   return accepted ? Bytes(out.begin(), out.begin() + static_cast<ptrdiff_t>(inflater.total_out)) : Bytes();
 }
 
-// The stream as hex, for a failure's message.
-std::string hex_of(const Bytes& bytes) {
-  std::string hex;
-  for (uint8_t byte : bytes) {
-    hex += "0123456789abcdef"[byte >> 4];
-    hex += "0123456789abcdef"[byte & 15];
-  }
-  return hex;
-}
-
 void mutate(Bytes& stream, std::mt19937& random) {
   switch (random() % 5) {
     case 0:  // flip a few bits
@@ -118,7 +108,7 @@ TEST(InflateFuzz, MutatedStreamsAgreeWithTheReference) {
       CodecResult result = format.decoder(output.data(), size, stream.data(), static_cast<int32_t>(stream.size()),
                                           kCodecOutputCap);
       ASSERT_NE(result, CodecResult::output_too_small) << round;
-      ASSERT_EQ(result == CodecResult::done, reference_accepted) << "round " << round << ": " << hex_of(stream);
+      ASSERT_EQ(result == CodecResult::done, reference_accepted) << "round " << round << ": " << to_hex(stream);
       if (!reference_accepted) continue;
       ++accepted_count;
       ASSERT_EQ(Bytes(output.begin(), output.begin() + size), expected) << "round " << round;

@@ -2,53 +2,18 @@
 // modules make in the same run, and against malformed input.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "loader/compression/gzip-framing.h"
 #include "loader/compression/inflate.h"
 #include "loader/compression/zlib-framing.h"
+#include "tests/loader/peer-streams.h"
 
 namespace qel {
 namespace {
 
-using Bytes = std::vector<uint8_t>;
 using Decoder = CodecResult (*)(uint8_t*, int32_t&, const uint8_t*, int32_t, int64_t);
-
-Bytes from_hex(const std::string& hex) {
-  Bytes bytes;
-  if (hex == "-") return bytes;
-  for (size_t i = 0; i + 1 < hex.size(); i += 2) bytes.push_back(static_cast<uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
-  return bytes;
-}
-
-struct PeerStream {
-  std::string format;
-  std::string label;
-  Bytes original;
-  Bytes stream;
-};
-
-// What tests/loader/deflate-streams.py prints, read once.
-const std::vector<PeerStream>& peer_streams() {
-  static const std::vector<PeerStream> streams = [] {
-    std::vector<PeerStream> made;
-    FILE* pipe = popen("/usr/bin/python3 " QEL_SOURCE_DIR "/tests/loader/deflate-streams.py", "r");
-    if (!pipe) return made;
-    std::string text;
-    char chunk[65536];
-    for (size_t n; (n = fread(chunk, 1, sizeof chunk, pipe)) > 0;) text.append(chunk, n);
-    pclose(pipe);
-    std::istringstream lines(text);
-    std::string format, label, original, stream;
-    while (lines >> format >> label >> original >> stream)
-      made.push_back({format, label, from_hex(original), from_hex(stream)});
-    return made;
-  }();
-  return streams;
-}
 
 Decoder decoder_for(const std::string& format) {
   return format == "deflate" ? inflate_decode : format == "zlib" ? zlib_decode : gzip_decode;

@@ -29,7 +29,7 @@ int32_t key_of(Cell argument) {
 }
 
 // Like a function call, the double first pushes its arguments, which roots them.
-Cell compare_double(const Cell&, std::span<const Cell> given) {
+Cell compare_double(const Cell&, std::span<const Cell> given, uint32_t) {
   Cell* args = value_stack.top;
   for (const Cell& arg : given) stack_push_value(arg);
   struct Drop {

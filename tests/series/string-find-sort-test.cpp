@@ -193,7 +193,7 @@ TEST_F(StringFindSort, SortRefusals) {
 
 // A /compare function, played by a C++ double of the evaluator's call.
 Cell (*answer_for)(const Cell& a, const Cell& b);
-Cell call_double(const Cell&, std::span<const Cell> args) { return answer_for(args[0], args[1]); }
+Cell call_double(const Cell&, std::span<const Cell> args, uint32_t) { return answer_for(args[0], args[1]); }
 
 TEST_F(StringFindSort, SortWithAFunction) {
   services().eval_function_body = call_double;

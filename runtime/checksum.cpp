@@ -1,6 +1,6 @@
 // checksum.cpp: CRC-32 by eight-byte slices over compile-time tables, Adler-32 by blocks that
 // cannot overflow, and the internet checksum in a 64-bit sum.
-#include "evaluator/checksum.h"
+#include "runtime/checksum.h"
 
 #include <array>
 

@@ -1,0 +1,72 @@
+// qelbin-decode.cpp: the common entry of both variants: the header, the optional decompression
+// and the literal table.
+#include <cstdio>
+#include <vector>
+
+#include "loader/qelbin/qelbin-decoder.h"
+#include "loader/qelbin/qelbin-format.h"
+#include "loader/qelbin/qelbin.h"
+#include "runtime/error-raise.h"
+#include "runtime/gc-root.h"
+#include "runtime/quit.h"
+#include "runtime/root-block.h"
+#include "runtime/series.h"
+
+namespace qel {
+
+QelbinDecompress qelbin_decompress = nullptr;
+
+namespace {
+
+uint32_t literal_table_base = 0;
+
+// A header that is no image: the codec's error, or at start-up the message and error 98.
+[[noreturn]] void refuse_image(bool codec_mode, const Cell& given, const char* message) {
+  if (codec_mode) raise_error(error_id("script", "invalid-data"), given);
+  std::fputs(message, stdout);
+  std::fputc('\n', stdout);
+  std::fflush(stdout);
+  quit_with_runtime_error(kErrorAssertionFailed, 0);
+}
+
+// The header fields after the flags, the symbol table, then the records: the body length
+// counts the records alone.
+void decode_compact(QelbinDecodeState& state, bool symbols) {
+  QelbinInput& in = state.input;
+  in.varint();  // roots: records are read until the body ends
+  const int32_t body_length = in.varint();
+  if (symbols) state.symbols = QelbinSymbols::read_compact(in);
+  in.require(body_length >= 0 && static_cast<uint64_t>(body_length) <= in.left());
+  in = in.limited(static_cast<uint64_t>(body_length));
+  qelbin_decode_compact_body(state);
+}
+
+}  // namespace
+
+void qelbin_decode(std::span<const uint8_t> image, const Cell& parent, bool codec_mode, const Cell& given) {
+  NoGcScope no_collection;  // pointers into the input and the parent's cells stay valid
+  const size_t magic = kQelbinMagic.size();
+  if (image.size() < magic || std::string_view(reinterpret_cast<const char*>(image.data()), magic) != kQelbinMagic)
+    refuse_image(codec_mode, given, "Error: Not a Qelbin file!");
+  if (image.size() < kQelbinFlagsOffset + 1) refuse_image(codec_mode, given, "Error: Not a Qelbin file!");
+  const uint8_t flags = image[kQelbinFlagsOffset];
+  std::vector<uint8_t> unpacked;
+  QelbinInput input(image.data(), 0, image.data() + kQelbinFlagsOffset + 1, image.data() + image.size());
+  if (flags & kFlagCompressed) {
+    if (!qelbin_decompress || !qelbin_decompress(image.subspan(kQelbinFlagsOffset + 1), unpacked))
+      refuse_image(codec_mode, given, "Error: Qelbin compressed data corrupted!");
+    // Offsets in the decompressed bytes are reported after the eight header bytes.
+    input = QelbinInput(unpacked.data(), kQelbinFlagsOffset + 1, unpacked.data(), unpacked.data() + unpacked.size());
+  }
+  const uint32_t base = codec_mode ? 0 : series_buffer_length(parent.w2);
+  QelbinDecodeState state{input, {}, parent, base, codec_mode, {}};
+  if (!(flags & kFlagCompact)) refuse_image(codec_mode, given, "Error: Not a Qelbin file!");
+  decode_compact(state, flags & kFlagSymbols);
+  if (!codec_mode) literal_table_base = base;
+}
+
+Cell* literal_slot(uint32_t n) { return root_slot(literal_table_base + n); }
+uint32_t literal_slot_payload(uint32_t n) { return literal_slot(n)->w2; }
+uint32_t literal_base() { return literal_table_base; }
+
+}  // namespace qel

@@ -1,0 +1,40 @@
+// qelbin.h: the serialized-value format's entries: decoding an image of either variant into a
+// block, encoding a value into an image of either variant, and the literal table that decoding
+// the boot image leaves in the root block.
+//
+// An image is "QELBIN", a version byte, a flags byte (bit 0 compact, bit 1 compressed, bit 2
+// symbol table) and the variant's header and records. In codec mode (data given to the codec)
+// every failure is a catchable error; decoding the boot image (normal mode) also reads
+// definitions and words bound to earlier context literals.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "runtime/cell.h"
+
+namespace qel {
+
+// qelbin-decode: decodes the image's records into the parent block. In codec mode a bad header
+// raises script invalid-data with `given` (what the codec was handed); a bad record script
+// rb-invalid-record; in normal mode a bad magic or compressed data prints the start-up message
+// and ends the process with runtime error 98. Runs with collection held off.
+void qelbin_decode(std::span<const uint8_t> image, const Cell& parent, bool codec_mode, const Cell& given);
+
+// Decompresses the bytes after an image's flags byte into `out`; false for corrupt data. Null
+// until the runtime's chunk codec installs itself; a compressed image is refused meanwhile.
+using QelbinDecompress = bool (*)(std::span<const uint8_t> packed, std::vector<uint8_t>& out);
+extern QelbinDecompress qelbin_decompress;
+
+// qelbin-encode-compact: a new binary! holding a compact image of the value.
+Cell qelbin_encode_compact(const Cell& value);
+
+// The literal table: literal n is the n-th cell the boot image's records left in the root block.
+// literal-slot-address and literal-slot-payload, as accessors by index.
+Cell* literal_slot(uint32_t n);
+uint32_t literal_slot_payload(uint32_t n);
+// Where the literal table starts in the root block (set by each normal-mode decoding).
+uint32_t literal_base();
+
+}  // namespace qel
