@@ -31,7 +31,6 @@ namespace qel {
 
 namespace {
 
-constexpr uint32_t kFieldCount = std::size(kErrorFieldNames);
 constexpr int32_t kNearLimit = 40;
 constexpr int32_t kFilesLimit = 40;
 constexpr int32_t kNoLimit = INT32_MAX;
@@ -360,12 +359,7 @@ Cell* error_make_action(Cell& type, Cell& spec, Type) {
 
 }  // namespace
 
-Cell error_fields_object() {
-  const Cell object = object_make_empty(kFieldCount);
-  const Cell none = make_cell(Type::none);
-  for (const char* name : kErrorFieldNames) context_add_value(object.w1, unbound_word(name), none);
-  return object;
-}
+Cell error_fields_object() { return object_with_none_fields(kErrorFieldNames); }
 
 Cell error_new() {
   // A copy of system/standard/error once it exists, retyped; the same layout before.

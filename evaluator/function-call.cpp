@@ -214,8 +214,9 @@ Cell call_function_named(const Cell& function, std::span<const Cell> arguments, 
   return call_with_arguments(function, arguments, name, callback, nullptr);
 }
 
-Cell call_tracer(const Cell& function, std::span<const Cell> arguments, const Cell& name) {
-  return call_with_arguments(function, arguments, name, 0, nullptr, false);
+Cell call_function_unchecked(const Cell& function, std::span<const Cell> arguments, const Cell& name,
+                             uint32_t callback) {
+  return call_with_arguments(function, arguments, name, callback, nullptr, false);
 }
 
 Cell call_function_updating(const Cell& function, std::span<Cell> arguments, uint32_t callback) {

@@ -128,9 +128,11 @@ Cell call_function_with(const Cell& function, std::span<const Cell> arguments);
 Cell call_callback(const Cell& function, std::span<const Cell> arguments, uint32_t callback);
 // The same under a frame named by the word, as a callback of the given bit (a change hook's).
 Cell call_function_named(const Cell& function, std::span<const Cell> arguments, const Cell& name, uint32_t callback);
-// The same for the interpreter's tracer, whose arguments are whatever the event carries (an
-// unset! result too): not checked against its parameters' types.
-Cell call_tracer(const Cell& function, std::span<const Cell> arguments, const Cell& name);
+// The same with the arguments not checked against the parameters' types: the interpreter's
+// tracer gets whatever an event carries (an unset! result too), a port's actor functions the
+// cells of the action (none for an absent refinement's argument).
+Cell call_function_unchecked(const Cell& function, std::span<const Cell> arguments, const Cell& name,
+                             uint32_t callback);
 // The same as a callback of the bit, and each argument given is replaced by its slot as the
 // call left it (a function that sets its parameter changes it; the first slot holds the result
 // by then).

@@ -333,6 +333,14 @@ Cell object_make_empty(int64_t n) {
   return object;
 }
 
+Cell object_with_none_fields(std::span<const char* const> names) {
+  const Cell object = object_make_empty(static_cast<int64_t>(names.size()));
+  const Cell none = make_cell(Type::none);
+  for (const char* name : names)
+    context_add_value(object.w1, make_cell(Type::word, 0, symbol_intern_cstring(name), kUnresolved), none);
+  return object;
+}
+
 void register_object_datatype() {
   services().object_fire_field_change = object_fire_field_change;
   services().object_fire_on_change = object_fire_on_change;

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string_view>
 
 #include "runtime/cell.h"
@@ -18,6 +19,8 @@ namespace qel {
 uint32_t object_next_class_id();
 // object-make-empty: a new object with room for n fields and class id 0.
 Cell object_make_empty(int64_t n);
+// A new object of fields of these names, in this order, every one none: a prototype's layout.
+Cell object_with_none_fields(std::span<const char* const> names);
 
 // make object! (object-make): a new object from a prototype object (its context copied) or the
 // object! type (four empty slots), and a spec: an object! merged in (its words added, its values

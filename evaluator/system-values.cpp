@@ -1,5 +1,6 @@
 // system-values.cpp: the error catalog object, the error prototype and the error settings,
-// built from the catalog table and rooted in the root block.
+// built from the catalog table, and the port prototypes and schemes block, all rooted in the
+// root block; the system object takes them over at the end of the boot.
 #include "evaluator/system-values.h"
 
 #include <string_view>
@@ -9,6 +10,7 @@
 #include "datatypes/series/string-load.h"
 #include "evaluator/error.h"
 #include "evaluator/library-values.h"
+#include "evaluator/port.h"
 #include "evaluator/object.h"
 #include "runtime/contexts.h"
 #include "runtime/error-catalog.h"
@@ -21,7 +23,17 @@ namespace qel {
 namespace {
 
 // The root slots of the values, in this order, from `first_slot`.
-enum SystemValue : uint32_t { kCatalog, kStandardError, kStackTrace, kSourceFiles, kSystemValues };
+enum SystemValue : uint32_t {
+  kCatalog,
+  kStandardError,
+  kStackTrace,
+  kSourceFiles,
+  kStandardPort,
+  kStandardUrlParts,
+  kStandardScheme,
+  kSchemes,
+  kSystemValues
+};
 static_assert(kSystemValues == kSystemValueCount);
 constexpr uint32_t kNotBuilt = UINT32_MAX;
 uint32_t first_slot = kNotBuilt;
@@ -29,6 +41,7 @@ uint32_t first_slot = kNotBuilt;
 // The language's initial settings.
 constexpr int32_t kInitialStackTrace = 1;
 constexpr int64_t kSourceFilesRoom = 4;
+constexpr int64_t kSchemesRoom = 10;
 
 bool released = false;
 
@@ -102,6 +115,12 @@ void system_values_init() {
   Cell files;
   block_make_at(files, kSourceFilesRoom);
   *root_slot(first + kSourceFiles) = files;
+  *root_slot(first + kStandardPort) = object_with_none_fields(kPortFieldNames);
+  *root_slot(first + kStandardUrlParts) = object_with_none_fields(kUrlPartsFieldNames);
+  *root_slot(first + kStandardScheme) = object_with_none_fields(kSchemeFieldNames);
+  Cell schemes;
+  block_make_at(schemes, kSchemesRoom);
+  *root_slot(first + kSchemes) = schemes;
   first_slot = first;
   released = false;
 }
@@ -127,5 +146,9 @@ Cell system_stack_trace() {
   return current_value(kStackTrace, {"state", "stack-trace"});
 }
 Cell system_source_files() { return current_value(kSourceFiles, {"state", "source-files"}); }
+Cell system_standard_port() { return current_value(kStandardPort, {"standard", "port"}); }
+Cell system_standard_url_parts() { return current_value(kStandardUrlParts, {"standard", "url-parts"}); }
+Cell system_standard_scheme() { return current_value(kStandardScheme, {"standard", "scheme"}); }
+Cell system_schemes() { return current_value(kSchemes, {"schemes"}); }
 
 }  // namespace qel

@@ -1,9 +1,11 @@
-// system-values.h: the values the system object holds for the error layer, built at start-up
-// from the runtime's own tables and rooted until that object takes them over: the error catalog
-// (system/catalog/errors), the error prototype (system/standard/error) and the settings
-// system/state/stack-trace and system/state/source-files. Once the boot has made the system
-// object, each is read from its field there, so a script that changes the field changes what
-// the error layer does.
+// system-values.h: the values the system object holds for the error and port layers, built at
+// start-up from the runtime's own tables and rooted until that object takes them over: the error
+// catalog (system/catalog/errors), the error prototype (system/standard/error), the settings
+// system/state/stack-trace and system/state/source-files, the port prototypes
+// (system/standard/port, url-parts and scheme, every field none) and the schemes block
+// (system/schemes: scheme name words each followed by its scheme object; empty at first). Once
+// the boot has made the system object, each is read from its field there, so a script that
+// changes the field changes what those layers do.
 //
 // The catalog is an object of one object per category, in catalog order; each holds `code`
 // (integer!), `type` (the string! reports show) and one field per id whose value is its message:
@@ -22,10 +24,10 @@ namespace qel {
 void system_values_init();
 // Forgets the values: memory is about to be restarted (the datatypes are registered again).
 void system_values_forget();
-// The seed values in start-up order (catalog, error prototype, stack-trace, source files): the
-// system object takes these very values.
+// The seed values in start-up order (catalog, error prototype, stack-trace, source files, port,
+// url-parts and scheme prototypes, schemes): the system object takes these very values.
 Cell system_values_seed(uint32_t position);
-inline constexpr uint32_t kSystemValueCount = 4;
+inline constexpr uint32_t kSystemValueCount = 8;
 // Lets the seed go once the system object holds the values (its root slots become none).
 void system_values_release();
 
@@ -39,5 +41,9 @@ Cell system_error_catalog();
 Cell system_standard_error();
 Cell system_stack_trace();
 Cell system_source_files();
+Cell system_standard_port();
+Cell system_standard_url_parts();
+Cell system_standard_scheme();
+Cell system_schemes();
 
 }  // namespace qel

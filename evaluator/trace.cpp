@@ -115,7 +115,7 @@ void trace_event(uint32_t event, std::span<const Cell> cells) {
   Cell* const top = value_stack.top;
   CallFrame* const frames = call_stack.top;
   trace_enabled = 0;
-  call_tracer(tracer, arguments, word_from_c_string("<interp-callback>"));
+  call_function_unchecked(tracer, arguments, word_from_c_string("<interp-callback>"), 0);
   value_stack.top = top;
   call_stack.top = frames;
   trace_enabled = 1;

@@ -5,13 +5,11 @@
 #include <optional>
 #include <string>
 
-#include "datatypes/series/binary.h"
 #include "datatypes/series/url.h"
 #include "loader/dir-listing.h"
 #include "loader/refinement-integers.h"
 #include "loader/text-from-bytes.h"
 #include "runtime/error-raise.h"
-#include "runtime/value-stack.h"
 
 namespace qel {
 
@@ -23,12 +21,6 @@ ByteRange read_range(const ReadRefinements& refinements) {
   ByteRange range{static_cast<uint64_t>(offset.value_or(0)), std::nullopt};
   if (length && *length >= 0) range.length = static_cast<uint64_t>(*length);
   return range;
-}
-
-Cell binary_of(std::span<const uint8_t> bytes) {
-  Cell binary = *binary_push_bytes(bytes);
-  stack_drop(1);
-  return binary;
 }
 
 }  // namespace
@@ -43,9 +35,7 @@ Cell file_read_dispatch(const Cell& file, const ReadRefinements& refinements) {
     case ReadStatus::cannot_open: raise_error(error_id("access", "cannot-open"), file);
     case ReadStatus::too_large: raise_error(error_id("internal", "limit-hit"), file);
   }
-  if (refinements.binary) return binary_of(bytes.bytes());
-  if (refinements.lines) return bytes_to_lines(bytes.bytes());
-  return string_from_utf8_bytes(bytes.bytes());
+  return value_from_bytes(bytes.bytes(), refinements.binary, refinements.lines);
 }
 
 }  // namespace qel

@@ -5,11 +5,13 @@
 #include <algorithm>
 #include <string>
 
+#include "datatypes/series/binary.h"
 #include "datatypes/series/block-core.h"
 #include "datatypes/series/string-core.h"
 #include "datatypes/series/string-load.h"
 #include "runtime/console-input.h"
 #include "runtime/gc-root.h"
+#include "runtime/value-stack.h"
 
 namespace qel {
 
@@ -42,6 +44,15 @@ Cell bytes_to_lines(std::span<const uint8_t> bytes) {
     bytes = bytes.subspan(ended ? length + 1 : length);
   }
   return *block;
+}
+
+Cell value_from_bytes(std::span<const uint8_t> bytes, bool binary, bool lines) {
+  if (binary) {
+    Cell value = *binary_push_bytes(bytes);
+    stack_drop(1);
+    return value;
+  }
+  return lines ? bytes_to_lines(bytes) : string_from_utf8_bytes(bytes);
 }
 
 Cell string_from_os_text(std::string_view text) {

@@ -19,6 +19,10 @@ Cell string_from_utf8_bytes(std::span<const uint8_t> bytes);
 // line. Each line's UTF-8 is checked as string_from_utf8_bytes does, with no line-end change.
 Cell bytes_to_lines(std::span<const uint8_t> bytes);
 
+// What a read answers for bytes: a binary! of them, else with `lines` their lines, else their
+// text (binary wins over lines).
+Cell value_from_bytes(std::span<const uint8_t> bytes, bool binary, bool lines);
+
 // A new string! of text the OS hands out (arguments, system names) where nothing must fail:
 // bytes that are no UTF-8 become U+FFFD.
 Cell string_from_os_text(std::string_view text);

@@ -297,7 +297,7 @@ void change_entry(const int32_t* refinements) {
 }
 
 template <Act A>
-constexpr ActionEntry entry_of() {
+constexpr ActionEntry own_entry_of() {
   constexpr ActionResult mode = action_spec(A).result;
   if constexpr (A == Act::Reserved) return nullptr;
   else if constexpr (A == Act::Make || A == Act::To) return make_entry<A>;
@@ -312,6 +312,23 @@ constexpr ActionEntry entry_of() {
   else if constexpr (A == Act::Change) return change_entry;
   else if constexpr (mode == ActionResult::self) return self_entry<A>;
   else return plain_entry<A>;
+}
+
+// A port's actions from append on belong to its actor. The port layer forwards the frame as it
+// stands to an object! actor, before any of the entry's own reading of refinements; a handle!
+// actor, and the actions the port layer runs through its own typed functions, go on by the
+// entry like any other type's.
+template <Act A, ActionEntry Entry>
+void port_or_own_entry(const int32_t* refinements) {
+  if (cell_type(value_stack.base[0]) == Type::port) [[unlikely]]
+    if (services().port_forward(A, refinements)) return;
+  Entry(refinements);
+}
+
+template <Act A>
+constexpr ActionEntry entry_of() {
+  if constexpr (slot_number(A) >= slot_number(Act::Append)) return port_or_own_entry<A, own_entry_of<A>()>;
+  else return own_entry_of<A>();
 }
 
 template <size_t... K>

@@ -41,6 +41,7 @@
 #include "evaluator/function.h"
 #include "evaluator/native.h"
 #include "evaluator/object.h"
+#include "evaluator/port.h"
 #include "evaluator/routine.h"
 #include "evaluator/words.h"
 #include "runtime/console-output.h"
@@ -110,7 +111,7 @@ constexpr DatatypeInit kDatatypeInits[] = {
     {"email!", email_init},
     {"handle!", register_handle_datatype},
     {"date!", register_date_datatype},
-    {"port!", nothing},
+    {"port!", register_port_datatype},
     {"money!", register_money_datatype},
     {"ref!", ref_init},
     {"point2D!", register_point2D_datatype},

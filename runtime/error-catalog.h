@@ -161,7 +161,7 @@ inline constexpr ErrorEntry access_ids[] = {
     {"cannot-close",   R"(["cannot close:" :arg1])"},
     {"invalid-utf8",   R"(["invalid UTF-8 encoding:" :arg1])"},
     {"not-open",       R"(["port is not open:" :arg1])"},
-    {"no-connect",     R"(["cannot connect:" :arg1 "reason: timeout"])"},
+    {"no-connect",     R"(["cannot connect:" :arg1 "reason:" :arg2])"},
     {"no-scheme",      R"(["missing port scheme:" :arg1])"},
     {"unknown-scheme", R"(["scheme is unknown:" :arg1])"},
     {"invalid-spec",   R"(["invalid spec or options:" :arg1])"},

@@ -22,6 +22,7 @@
 #include "loader/file-entries.h"
 #include "loader/file-read.h"
 #include "loader/file-write.h"
+#include "loader/http-request.h"
 #include "loader/lexer/lexer-state.h"
 #include "runtime/contexts.h"
 #include "runtime/error-raise.h"
@@ -45,13 +46,13 @@ void stand_in_error_set_where(Cell&, const Cell& where) { last_error.where = whe
 Cell* stand_in_error_stack_field(const Cell&) { return &last_error.stack; }
 Cell stand_in_none(uint32_t) { return make_cell(Type::none); }
 Cell stand_in_port_actor(const Cell&) { return make_cell(Type::none); }
+bool stand_in_port_forward(Act, const int32_t*) { return false; }
 void stand_in_field_change(const Cell&, const Cell&, const Cell&, const Cell&) {}
 void stand_in_on_change(const OwnerChange&) {}
 Cell stand_in_object_reflect(const Cell&, const Cell&) { raise_error(error_id("internal", "not-done")); }
 void nothing() {}
 [[noreturn]] void not_done() { raise_error(error_id("internal", "not-done")); }
 Cell stand_in_value_service(const Cell&) { not_done(); }
-Cell stand_in_http_request(const HttpRequest&) { not_done(); }
 void stand_in_decode_boot(const uint8_t*) {}
 std::optional<std::string> stand_in_script_title() { return std::nullopt; }
 void stand_in_message_box(const char*, const char*) {}
@@ -64,6 +65,7 @@ constexpr Services kStandIns = {
     .function_spec_arg_word = stand_in_none,
     .word_from_c_string = word_from_c_string,  // the context layer's own
     .port_actor = stand_in_port_actor,
+    .port_forward = stand_in_port_forward,
     .trace_event = trace_event,  // the evaluator's own
     .object_fire_field_change = stand_in_field_change,
     .object_fire_on_change = stand_in_on_change,
@@ -87,7 +89,7 @@ constexpr Services kStandIns = {
     .os_query_file = os_query_file,
     .os_delete = os_delete,
     .os_rename = os_rename,
-    .http_request = stand_in_http_request,
+    .http_request = http_request,  // the HTTP layer's own
     .parse_url = stand_in_value_service,
     .port_make = stand_in_value_service,
     .init_call = nothing,

@@ -10,6 +10,7 @@
 #include <span>
 #include <string>
 
+#include "runtime/actions.h"
 #include "runtime/cell.h"
 #include "runtime/error-catalog.h"
 
@@ -72,6 +73,10 @@ struct Services {
   Cell (*function_spec_arg_word)(uint32_t index);  // n-th parameter word of the running function, or none
   Cell (*word_from_c_string)(const char* name);    // a global word of that spelling
   Cell (*port_actor)(const Cell& port);            // a port's actor field
+  // a port's action from append on, the port first in the current frame and the refinements'
+  // offsets as the action entry has them: true when the port's actor took it and the frame's
+  // result is written; false leaves it to the typed route (handle! actors, open, read, write)
+  bool (*port_forward)(Act act, const int32_t* refinements);
   void (*trace_event)(uint32_t mask, std::span<const Cell> cells);
   // an object's on-change* for a field set: (owner, word, old value, new value)
   void (*object_fire_field_change)(const Cell& owner, const Cell& word, const Cell& old_value, const Cell& new_value);

@@ -6,6 +6,7 @@
 
 #include "evaluator/function.h"
 #include "evaluator/library-code.h"
+#include "evaluator/system-values.h"
 #include "evaluator/trace.h"
 #include "runtime/callback-bits.h"
 
@@ -115,12 +116,16 @@ TEST_F(TraceTest, TheLibraryFlagReachesNestedBlocksAndSurvivesCollection) {
   EXPECT_FALSE(is_library_code(load("x").w2));
 }
 
-// Callbacks run under their own bits: a sort's /compare function, the lexer's tracer and an
-// object's on-change*. Each body is traced, between a call and a return of its own, only while
+// Callbacks run under their own bits: a sort's /compare function, the lexer's tracer, an
+// object's on-change* and a port's actor function. Each body is traced, between a call and a return of its own, only while
 // its bit is traced.
 TEST_F(TraceTest, CallbacksAreTracedOnlyUnderTheirBits) {
   run("cmp: func [a b] [a < b] lx: func [e i t l k] [true] "
-      "o: make object! [x: 1 on-change*: func [w a b] [a]]");
+      "o: make object! [x: 1 on-change*: func [w a b] [a]] "
+      "ps: make object! [actor: make object! [length?: func [port] [1]]]");
+  block_append_copy(system_schemes(), global_word("ps"));
+  block_append_copy(system_schemes(), value_of("ps"));
+  run("pt: make port! [scheme: 'ps]");
   struct Row {
     const char* code;
     uint32_t bit;
@@ -129,6 +134,7 @@ TEST_F(TraceTest, CallbacksAreTracedOnlyUnderTheirBits) {
       {"sort/compare [3 1 2] :cmp", kSortCallback},
       {"transcode/trace \"1 2\" :lx", kLexerCallback},
       {"o/x: 2", kChangeCallback},
+      {"length? pt", kPortCallback},
   };
   // Calls and returns without code are the callbacks' own.
   const auto count = [](uint32_t event) { return std::count(events.begin(), events.end(), event); };

@@ -1,5 +1,8 @@
 // case-driver.cpp: runs one case file: starts `qel --cli` with the file's typed lines and
 // compares its transcript with the file's. Usage: case-driver <qel> <file.qcase>.
+//
+// A file with the line ";; http-server" runs against the local HTTP test server: it is started
+// first, every "$PORT" of the file becomes its port, and it is killed after the run.
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -7,6 +10,7 @@
 
 #include "tools/case-driver/case-transcript.h"
 #include "tools/case-driver/child-process.h"
+#include "tools/case-driver/http-fixture.h"
 
 namespace {
 
@@ -28,6 +32,20 @@ std::string run_failure(const qel::cases::ChildResult& result) {
   return {};
 }
 
+// Whether the file asks for the HTTP test server.
+bool wants_http_server(std::string_view text) {
+  std::istringstream lines{std::string(text)};
+  std::string line;
+  while (std::getline(lines, line))
+    if (line.starts_with(";; http-server")) return true;
+  return false;
+}
+
+void replace_all(std::string& text, std::string_view from, std::string_view to) {
+  for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+    text.replace(at, from.size(), to);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -40,6 +58,16 @@ int main(int argc, char** argv) {
   if (!text) {
     std::cerr << argv[2] << ": cannot read\n";
     return 2;
+  }
+  std::optional<HttpFixture> server;
+  if (wants_http_server(*text)) {
+    server.emplace();
+    if (!server->port()) {
+      std::cout << argv[2] << ": the HTTP test server did not start\n";
+      return 1;
+    }
+    bypass_proxy_for_fixture();
+    replace_all(*text, "$PORT", std::to_string(server->port()));
   }
   CaseFile file = parse_case_file(*text);
   // Each case runs in a fresh empty directory of its own, so files it writes neither meet another
