@@ -11,6 +11,7 @@
 #include "evaluator/function.h"
 #include "evaluator/interpreter.h"
 #include "evaluator/library-code.h"
+#include "evaluator/library-routines.h"
 #include "evaluator/library-values.h"
 #include "evaluator/system-object.h"
 #include "evaluator/scoped-restore.h"
@@ -161,6 +162,7 @@ void run_boot_modules(std::span<const BootModule> modules) {
   BootTimes times;
   register_system_routines();
   library_context_from_globals();
+  open_routine_maker(library);
   GcRoot<Cell> blocks;
   block_make_at(*blocks, static_cast<int64_t>(modules.size()));
   {
@@ -170,6 +172,7 @@ void run_boot_modules(std::span<const BootModule> modules) {
       run_module(module, *block, times);
       *block_append_fresh_slot(*blocks) = *block;
     }
+    close_routine_maker(library);
   }
   module_blocks = blocks->w2;
   Clock::time_point start = Clock::now();

@@ -56,6 +56,8 @@ Cell stand_in_value_service(const Cell&) { not_done(); }
 void stand_in_decode_boot(const uint8_t*) {}
 std::optional<std::string> stand_in_script_title() { return std::nullopt; }
 void stand_in_message_box(const char*, const char*) {}
+Cell stand_in_clipboard_read() { return make_cell(Type::logic, 0); }
+bool stand_in_clipboard_write(const Cell&) { return false; }
 bool stand_in_face_p(const Cell&) { return false; }
 
 constexpr Services kStandIns = {
@@ -92,6 +94,8 @@ constexpr Services kStandIns = {
     .http_request = http_request,  // the HTTP layer's own
     .parse_url = stand_in_value_service,
     .port_make = stand_in_value_service,
+    .clipboard_read = stand_in_clipboard_read,
+    .clipboard_write = stand_in_clipboard_write,
     .init_call = nothing,
     .init_lexer_tables = init_lexer_tables,  // the lexer's own
     .init_lexer = init_lexer,

@@ -1,8 +1,10 @@
 // qelbin-decode.cpp: the common entry of both variants: the header, the optional decompression
 // and the literal table.
 #include <cstdio>
+#include <optional>
 #include <vector>
 
+#include "loader/compression/lz77.h"
 #include "loader/qelbin/qelbin-decoder.h"
 #include "loader/qelbin/qelbin-format.h"
 #include "loader/qelbin/qelbin.h"
@@ -12,8 +14,6 @@
 #include "runtime/series.h"
 
 namespace qel {
-
-QelbinDecompress qelbin_decompress = nullptr;
 
 namespace {
 
@@ -67,8 +67,9 @@ void qelbin_decode(std::span<const uint8_t> image, const Cell& parent, bool code
   std::vector<uint8_t> unpacked;
   QelbinInput input(image.data(), 0, image.data() + kQelbinFlagsOffset + 1, image.data() + image.size());
   if (flags & kFlagCompressed) {
-    if (!qelbin_decompress || !qelbin_decompress(image.subspan(kQelbinFlagsOffset + 1), unpacked))
-      refuse_image(codec_mode, given, "Error: Qelbin compressed data corrupted!");
+    std::optional<std::vector<uint8_t>> decompressed = decompress_bytes(image.subspan(kQelbinFlagsOffset + 1));
+    if (!decompressed) refuse_image(codec_mode, given, "Error: Qelbin compressed data corrupted!");
+    unpacked = std::move(*decompressed);
     // Offsets in the decompressed bytes are reported after the eight header bytes.
     input = QelbinInput(unpacked.data(), kQelbinFlagsOffset + 1, unpacked.data(), unpacked.data() + unpacked.size());
   }

@@ -22,11 +22,6 @@ namespace qel {
 // and ends the process with runtime error 98. Runs with collection held off.
 void qelbin_decode(std::span<const uint8_t> image, const Cell& parent, bool codec_mode, const Cell& given);
 
-// Decompresses the bytes after an image's flags byte into `out`; false for corrupt data. Null
-// until the runtime's chunk codec installs itself; a compressed image is refused meanwhile.
-using QelbinDecompress = bool (*)(std::span<const uint8_t> packed, std::vector<uint8_t>& out);
-extern QelbinDecompress qelbin_decompress;
-
 // qelbin-encode-compact and qelbin-encode: a new binary! holding a compact or a record-variant
 // image of the value. Values no record describes (routine!, handle!, port! ...) raise access
 // no-codec with the value.

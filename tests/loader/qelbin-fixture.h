@@ -109,6 +109,13 @@ class QelbinTest : public EvalTest {
     return bytes;
   }
 
+  static Cell binary_cell(const std::vector<uint8_t>& bytes) {
+    const NodeId node = new_byte_series(static_cast<int64_t>(bytes.size()));
+    SeriesBuffer* buffer = series_buffer(node);
+    std::memcpy(buffer->head_address(), bytes.data(), bytes.size());
+    buffer->tail = buffer->head + static_cast<uint32_t>(bytes.size());
+    return make_cell(Type::binary, 0, node);
+  }
   static std::vector<uint8_t> encoded(const Cell& value, bool compact = true) {
     return bytes_of_binary(compact ? qelbin_encode_compact(value) : qelbin_encode_records(value));
   }
