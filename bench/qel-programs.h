@@ -1,12 +1,14 @@
-// qel-programs.h: timing a Qel program: a fresh runtime with every native, parse's stacks and
-// the compression method words, the set-up evaluated once, then each benchmark iteration
-// evaluates the timed block.
+// qel-programs.h: timing a Qel program: a fresh runtime with every native, parse's stacks, the
+// digests and the checksum and compression method words, the set-up evaluated once, then each
+// benchmark iteration evaluates the timed block.
 #pragma once
 
 #include <benchmark/benchmark.h>
 
 #include <string_view>
 
+#include "evaluator/checksum-native.h"
+#include "evaluator/crypto.h"
 #include "evaluator/interpreter.h"
 #include "evaluator/native-table.h"
 #include "evaluator/parse-stacks.h"
@@ -42,6 +44,8 @@ inline void run_qel_program(benchmark::State& state, std::string_view setup, std
   restart_with_datatypes();
   init_native_entries();
   init_parse();
+  crypt_provider_acquire();
+  init_checksum_methods();
   init_compression_methods();
   stack_open_native_frame(context_add_word(symbol_intern_cstring("bench"), global_context()));
   const Cell setup_block = load_rooted(setup);
