@@ -26,7 +26,7 @@ class SystemObjectTest : public EvalTest {
     build_library();
   }
   void TearDown() override {
-    trace_enabled = trace_saved = 0;
+    trace_enabled = trace_saved = trace_mask = 0;
     EvalTest::TearDown();
   }
 };
@@ -66,6 +66,7 @@ TEST_F(SystemObjectTest, ServicesAnswerTheSettingsRaw) {
 TEST_F(SystemObjectTest, ALibraryCallTracesAtTheCallersSideOnly) {
   run("d: now");
   services().trace_event = observe;
+  trace_mask = kTraceAllEvents;  // the observer stands for a tracer that asks for every event
   events.clear();
   trace_enabled = trace_saved = 1;
   const Outcome outcome = run("to-UTC-date d");
