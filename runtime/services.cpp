@@ -13,6 +13,7 @@
 #include "evaluator/print-natives.h"
 #include "evaluator/random.h"
 #include "evaluator/trace.h"
+#include "loader/clipboard.h"
 #include "loader/compression-methods.h"
 #include "loader/compression/codec-entry.h"
 #include "loader/compression/deflate.h"
@@ -92,6 +93,8 @@ constexpr Services kStandIns = {
     .http_request = http_request,  // the HTTP layer's own
     .parse_url = stand_in_value_service,
     .port_make = stand_in_value_service,
+    .clipboard_read = clipboard_read,  // the clipboard layer's own
+    .clipboard_write = clipboard_write,
     .init_call = nothing,
     .init_lexer_tables = init_lexer_tables,  // the lexer's own
     .init_lexer = init_lexer,

@@ -111,6 +111,8 @@ struct Services {
   Cell (*http_request)(const HttpRequest& request);            // the answer, or none on failure
   Cell (*parse_url)(const Cell& url);                           // the url's components
   Cell (*port_make)(const Cell& spec);                          // a port! of the spec's scheme, or none
+  Cell (*clipboard_read)();                  // false on failure, none when empty, else the content
+  bool (*clipboard_write)(const Cell& data);  // whether the clipboard opened and took every kind
   void (*init_call)();
   void (*init_lexer_tables)();
   void (*init_lexer)();
