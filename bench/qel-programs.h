@@ -1,5 +1,6 @@
-// qel-programs.h: timing a Qel program: a fresh runtime with every native and parse's stacks,
-// the set-up evaluated once, then each benchmark iteration evaluates the timed block.
+// qel-programs.h: timing a Qel program: a fresh runtime with every native, parse's stacks and
+// the compression method words, the set-up evaluated once, then each benchmark iteration
+// evaluates the timed block.
 #pragma once
 
 #include <benchmark/benchmark.h>
@@ -9,6 +10,7 @@
 #include "evaluator/interpreter.h"
 #include "evaluator/native-table.h"
 #include "evaluator/parse-stacks.h"
+#include "loader/compression-methods.h"
 #include "loader/lexer/lexer.h"
 #include "runtime/call-stack.h"
 #include "runtime/contexts.h"
@@ -40,6 +42,7 @@ inline void run_qel_program(benchmark::State& state, std::string_view setup, std
   restart_with_datatypes();
   init_native_entries();
   init_parse();
+  init_compression_methods();
   stack_open_native_frame(context_add_word(symbol_intern_cstring("bench"), global_context()));
   const Cell setup_block = load_rooted(setup);
   const Cell timed = load_rooted(program);

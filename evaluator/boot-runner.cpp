@@ -11,6 +11,7 @@
 #include "evaluator/function.h"
 #include "evaluator/interpreter.h"
 #include "evaluator/library-code.h"
+#include "evaluator/library-routines.h"
 #include "evaluator/scoped-restore.h"
 #include "loader/lexer/lexer.h"
 #include "runtime/action-entries.h"
@@ -147,6 +148,7 @@ void run_boot_modules(std::span<const BootModule> modules) {
   if (!collector_torture_at_boot()) collector_set_torture(false);
   BootTimes times;
   library_context_from_globals();
+  open_routine_maker(library);
   GcRoot<Cell> blocks;
   block_make_at(*blocks, static_cast<int64_t>(modules.size()));
   {
@@ -156,6 +158,7 @@ void run_boot_modules(std::span<const BootModule> modules) {
       run_module(module, *block, times);
       *block_append_fresh_slot(*blocks) = *block;
     }
+    close_routine_maker(library);
   }
   Clock::time_point start = Clock::now();
   publish_library_values();

@@ -42,16 +42,33 @@ class OutputSink {
     if (n > cap_ - count_) return false;
     int64_t stored = capacity_ - count_;
     if (stored > n) stored = n;
-    if (stored > 0) {
-      uint8_t* to = buffer_ + count_;
-      const uint8_t* from = to - distance;
-      for (int64_t i = 0; i < stored; ++i) to[i] = from[i];
-    }
+    if (stored > 0) copy_within(buffer_ + count_, distance, stored, capacity_ - count_);
     count_ += n;
     return true;
   }
 
  private:
+  // Copies n bytes from `distance` back to `to`, with `room` bytes of buffer from `to` on.
+  // Eight bytes a step from a source eight or more behind, so no step reads what it writes: a
+  // short distance first lays down whole patterns byte by byte until a whole number of them
+  // spans eight. With room to spare the last step may write past n: those bytes are not yet
+  // output and are written again before they are.
+  static void copy_within(uint8_t* to, int64_t distance, int64_t n, int64_t room) {
+    if (distance == 1) {
+      std::memset(to, to[-1], static_cast<size_t>(n));
+      return;
+    }
+    int64_t i = 0;
+    int64_t step = distance;
+    if (distance < 8) {
+      step = distance * ((8 + distance - 1) / distance);
+      for (; i < n && i < step; ++i) to[i] = to[i - distance];
+    }
+    int64_t whole = n + 8 <= room ? n : n - 7;
+    for (; i < whole; i += 8) std::memcpy(to + i, to + i - step, 8);
+    for (; i < n; ++i) to[i] = to[i - step];
+  }
+
   uint8_t* buffer_;
   int64_t capacity_;
   int64_t cap_;

@@ -1,23 +1,25 @@
 // qelbin-decode.cpp: the common entry of both variants: the header, the optional decompression
 // and the literal table.
 #include <cstdio>
+#include <optional>
 #include <vector>
 
+#include "loader/compression/lz77.h"
 #include "loader/qelbin/qelbin-decoder.h"
 #include "loader/qelbin/qelbin-format.h"
 #include "loader/qelbin/qelbin.h"
 #include "runtime/error-raise.h"
 #include "runtime/gc-root.h"
 #include "runtime/quit.h"
-#include "runtime/root-block.h"
 #include "runtime/series.h"
 
 namespace qel {
 
-QelbinDecompress qelbin_decompress = nullptr;
-
 namespace {
 
+// The block the last normal-mode decoding filled (the root block at start-up) and where its
+// literals begin.
+NodeId literal_table_node = 0;
 uint32_t literal_table_base = 0;
 
 // A header that is no image: the codec's error, or at start-up the message and error 98.
@@ -41,6 +43,18 @@ void decode_compact(QelbinDecodeState& state, bool symbols) {
   qelbin_decode_compact_body(state);
 }
 
+// The record variant: roots and body length as 32-bit words, the symbol table, the records.
+void decode_records(QelbinDecodeState& state, bool symbols, const Cell& given) {
+  QelbinInput& in = state.input;
+  if (in.left() < 8 && state.codec_mode) raise_error(error_id("script", "invalid-data"), given);
+  in.raw32();  // roots
+  const int32_t body_length = static_cast<int32_t>(in.raw32());
+  if (symbols) state.symbols = QelbinSymbols::read_words(in);
+  in.require(body_length >= 0 && static_cast<uint64_t>(body_length) <= in.left());
+  in = in.limited(static_cast<uint64_t>(body_length));
+  qelbin_decode_record_body(state);
+}
+
 }  // namespace
 
 void qelbin_decode(std::span<const uint8_t> image, const Cell& parent, bool codec_mode, const Cell& given) {
@@ -53,19 +67,23 @@ void qelbin_decode(std::span<const uint8_t> image, const Cell& parent, bool code
   std::vector<uint8_t> unpacked;
   QelbinInput input(image.data(), 0, image.data() + kQelbinFlagsOffset + 1, image.data() + image.size());
   if (flags & kFlagCompressed) {
-    if (!qelbin_decompress || !qelbin_decompress(image.subspan(kQelbinFlagsOffset + 1), unpacked))
-      refuse_image(codec_mode, given, "Error: Qelbin compressed data corrupted!");
+    std::optional<std::vector<uint8_t>> decompressed = decompress_bytes(image.subspan(kQelbinFlagsOffset + 1));
+    if (!decompressed) refuse_image(codec_mode, given, "Error: Qelbin compressed data corrupted!");
+    unpacked = std::move(*decompressed);
     // Offsets in the decompressed bytes are reported after the eight header bytes.
     input = QelbinInput(unpacked.data(), kQelbinFlagsOffset + 1, unpacked.data(), unpacked.data() + unpacked.size());
   }
   const uint32_t base = codec_mode ? 0 : series_buffer_length(parent.w2);
   QelbinDecodeState state{input, {}, parent, base, codec_mode, {}};
-  if (!(flags & kFlagCompact)) refuse_image(codec_mode, given, "Error: Not a Qelbin file!");
-  decode_compact(state, flags & kFlagSymbols);
-  if (!codec_mode) literal_table_base = base;
+  if (flags & kFlagCompact) decode_compact(state, flags & kFlagSymbols);
+  else decode_records(state, flags & kFlagSymbols, given);
+  if (!codec_mode) {
+    literal_table_node = parent.w2;
+    literal_table_base = base;
+  }
 }
 
-Cell* literal_slot(uint32_t n) { return root_slot(literal_table_base + n); }
+Cell* literal_slot(uint32_t n) { return series_buffer(literal_table_node)->head_cell() + literal_table_base + n; }
 uint32_t literal_slot_payload(uint32_t n) { return literal_slot(n)->w2; }
 uint32_t literal_base() { return literal_table_base; }
 

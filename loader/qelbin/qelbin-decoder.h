@@ -23,5 +23,7 @@ struct QelbinDecodeState {
 
 // Decodes the compact variant's records until the state's input ends, into the root block.
 void qelbin_decode_compact_body(QelbinDecodeState& state);
+// The same for the record variant's records.
+void qelbin_decode_record_body(QelbinDecodeState& state);
 
 }  // namespace qel

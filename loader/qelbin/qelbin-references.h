@@ -8,6 +8,7 @@
 // encoding quadratic in the number of series).
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -20,24 +21,26 @@ namespace qel {
 
 class QelbinReferences {
  public:
-  // The recorded path of the node, when it was written before.
-  std::optional<std::span<const int32_t>> find(NodeId node) const {
-    const auto found = paths_.find(node);
-    if (found == paths_.end()) return std::nullopt;
-    return std::span<const int32_t>(store_).subspan(found->second.first, found->second.second);
+  // The recorded path of the node, when it was written before; valid until the next find.
+  std::optional<std::span<const int32_t>> find(NodeId node) {
+    const auto found = recorded_.find(node);
+    if (found == recorded_.end()) return std::nullopt;
+    path_.clear();
+    for (int32_t step = found->second; step >= 0; step = steps_[static_cast<size_t>(step)].parent)
+      path_.push_back(steps_[static_cast<size_t>(step)].index);
+    return reversed();
   }
   // Enters the record about to be written: pushes its index (and records the node with the
-  // whole path, unless it is 0 or recorded already).
+  // path, unless it is 0 or recorded already).
   void push(NodeId node) {
-    stack_.push_back(counter_);
+    const int32_t parent = stack_.empty() ? -1 : stack_.back();
+    stack_.push_back(static_cast<int32_t>(steps_.size()));
+    steps_.push_back({parent, counter_});
     counter_ = 0;
-    if (node != 0 && !paths_.contains(node)) {
-      paths_.emplace(node, std::pair{store_.size(), stack_.size()});
-      store_.insert(store_.end(), stack_.begin(), stack_.end());
-    }
+    if (node != 0) recorded_.try_emplace(node, stack_.back());
   }
   void pop() {
-    counter_ = stack_.back();
+    counter_ = steps_[static_cast<size_t>(stack_.back())].index;
     stack_.pop_back();
   }
   // A record is done.
@@ -49,10 +52,22 @@ class QelbinReferences {
   void set_counter(int32_t counter) { counter_ = counter; }
 
  private:
+  // One index of a path and the step above it: a path is read from its last step up, so a
+  // record costs one step however deep it lies.
+  struct Step {
+    int32_t parent;
+    int32_t index;
+  };
+  std::span<const int32_t> reversed() {
+    std::reverse(path_.begin(), path_.end());
+    return path_;
+  }
+
   int32_t counter_ = 0;
-  std::vector<int32_t> stack_;
-  std::vector<int32_t> store_;                                  // every recorded path, end to end
-  std::unordered_map<NodeId, std::pair<size_t, size_t>> paths_;  // node -> (start, length) in the store
+  std::vector<int32_t> stack_;  // the steps of the containers being written
+  std::vector<Step> steps_;
+  std::unordered_map<NodeId, int32_t> recorded_;  // node -> the last step of its path
+  std::vector<int32_t> path_;
 };
 
 // The symbols an encoder names, each once, numbered in first-use order.

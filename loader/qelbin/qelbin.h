@@ -22,19 +22,18 @@ namespace qel {
 // and ends the process with runtime error 98. Runs with collection held off.
 void qelbin_decode(std::span<const uint8_t> image, const Cell& parent, bool codec_mode, const Cell& given);
 
-// Decompresses the bytes after an image's flags byte into `out`; false for corrupt data. Null
-// until the runtime's chunk codec installs itself; a compressed image is refused meanwhile.
-using QelbinDecompress = bool (*)(std::span<const uint8_t> packed, std::vector<uint8_t>& out);
-extern QelbinDecompress qelbin_decompress;
-
-// qelbin-encode-compact: a new binary! holding a compact image of the value.
+// qelbin-encode-compact and qelbin-encode: a new binary! holding a compact or a record-variant
+// image of the value. Values no record describes (routine!, handle!, port! ...) raise access
+// no-codec with the value.
 Cell qelbin_encode_compact(const Cell& value);
+Cell qelbin_encode_records(const Cell& value);
 
 // The literal table: literal n is the n-th cell the boot image's records left in the root block.
 // literal-slot-address and literal-slot-payload, as accessors by index.
 Cell* literal_slot(uint32_t n);
 uint32_t literal_slot_payload(uint32_t n);
-// Where the literal table starts in the root block (set by each normal-mode decoding).
+// Where the literal table starts in the block the last normal-mode decoding filled (the root
+// block at start-up).
 uint32_t literal_base();
 
 }  // namespace qel

@@ -149,6 +149,12 @@ TEST(Scripts, RunAfterTheHeaderOrWhole) {
       {"Qel [] (1 2", 1, "*** Syntax Error: (line 1) missing ) at (1 2\n"},
       {"Qel/System [] 1", 1, "*** Error: contains Qel/System code which requires compilation!\n"},
       {"Qel  \n[", 1, "*** Syntax Error: (line 2) missing ] at [\n"},
+      // quit-return ends at once with its status (8 bits of it, never 0 for a non-zero one).
+      {"Qel [] quit-return 7 print \"not reached\"", 7, ""},
+      {"Qel [] quit-return 512", 255, ""},
+      // write-stdout: text as UTF-8, bytes raw, any other value molded, after what print left.
+      {"Qel [] prin \"a\" write-stdout \"b\u20AC^/\" write-stdout #{4344} write-stdout [1 \"x\"]", 0,
+       "ab\u20AC\nCD[1 \"x\"]"},
   };
   for (const Row& row : rows) {
     Script script(row.text);

@@ -13,6 +13,70 @@
 
 namespace qel::testing {
 
+// --- Hand-made compact images ---------------------------------------------------------------
+
+inline std::vector<uint8_t> varint(uint32_t v) {
+  std::vector<uint8_t> out;
+  while (v >= 0x80) out.push_back(static_cast<uint8_t>(v | 0x80)), v >>= 7;
+  out.push_back(static_cast<uint8_t>(v));
+  return out;
+}
+
+inline void append(std::vector<uint8_t>& to, const std::vector<uint8_t>& bytes) { to.insert(to.end(), bytes.begin(), bytes.end()); }
+
+// A compact image of the body, with a symbol table of the names when there are any.
+inline std::vector<uint8_t> image(const std::vector<uint8_t>& body, const std::vector<std::string>& names = {}) {
+  std::vector<uint8_t> out{'Q', 'E', 'L', 'B', 'I', 'N', 2, static_cast<uint8_t>(names.empty() ? 1 : 5), 1};
+  append(out, varint(static_cast<uint32_t>(body.size())));
+  if (!names.empty()) {
+    std::vector<uint8_t> area, offsets;
+    for (const std::string& name : names) {
+      const uint32_t offset = static_cast<uint32_t>(area.size());
+      for (int i = 0; i < 4; ++i) offsets.push_back(static_cast<uint8_t>(offset >> (8 * i)));
+      area.insert(area.end(), name.begin(), name.end());
+      area.push_back(0);
+    }
+    append(out, varint(static_cast<uint32_t>(names.size())));
+    append(out, varint(static_cast<uint32_t>(area.size())));
+    append(out, offsets);
+    append(out, area);
+  }
+  append(out, body);
+  return out;
+}
+
+// The body of an encoded image (its header and symbol table skipped) and its symbols.
+struct Parts {
+  std::vector<uint8_t> body;
+  std::vector<std::string> names;
+};
+inline Parts parts_of(const std::vector<uint8_t>& bytes) {
+  size_t at = 8;
+  auto read = [&] {
+    uint32_t v = 0;
+    for (int shift = 0;; shift += 7) {
+      const uint8_t b = bytes[at++];
+      v |= uint32_t{b & 0x7Fu} << shift;
+      if (!(b & 0x80)) return v;
+    }
+  };
+  read();
+  const uint32_t length = read();
+  Parts parts;
+  if (bytes[7] & 4) {
+    const uint32_t count = read(), size = read();
+    at += 4 * count;
+    std::string name;
+    for (uint32_t i = 0; i < size; ++i) {
+      if (bytes[at + i]) name += static_cast<char>(bytes[at + i]);
+      else parts.names.push_back(name), name.clear();
+    }
+    at += size;
+  }
+  parts.body.assign(bytes.begin() + static_cast<ptrdiff_t>(at), bytes.begin() + static_cast<ptrdiff_t>(at + length));
+  return parts;
+}
+
 class QelbinTest : public EvalTest {
  public:
   // The value the Qel text evaluates to (its last expression).
@@ -45,10 +109,17 @@ class QelbinTest : public EvalTest {
     return bytes;
   }
 
-  static std::string encode_hex(const Cell& value, bool compact = true) {
-    (void)compact;
-    return hex(bytes_of_binary(qelbin_encode_compact(value)));
+  static Cell binary_cell(const std::vector<uint8_t>& bytes) {
+    const NodeId node = new_byte_series(static_cast<int64_t>(bytes.size()));
+    SeriesBuffer* buffer = series_buffer(node);
+    std::memcpy(buffer->head_address(), bytes.data(), bytes.size());
+    buffer->tail = buffer->head + static_cast<uint32_t>(bytes.size());
+    return make_cell(Type::binary, 0, node);
   }
+  static std::vector<uint8_t> encoded(const Cell& value, bool compact = true) {
+    return bytes_of_binary(compact ? qelbin_encode_compact(value) : qelbin_encode_records(value));
+  }
+  static std::string encode_hex(const Cell& value, bool compact = true) { return hex(encoded(value, compact)); }
 
   // Decodes in codec mode into a fresh block: the one value, or the block of several.
   static Cell decode(const std::vector<uint8_t>& bytes) {

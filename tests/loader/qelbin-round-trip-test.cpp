@@ -1,4 +1,4 @@
-// qelbin-compact-test.cpp: the compact variant both ways: values to the exact bytes and back,
+// qelbin-round-trip-test.cpp: both variants both ways: values to the exact bytes and back,
 // shared and cyclic series, round trips of every serializable type, normal-mode images, and
 // the refusal of damaged images.
 #include "qelbin-fixture.h"
@@ -56,7 +56,23 @@ TEST_F(QelbinTest, ASeriesMetTwiceComesBackAsOneSeries) {
   expect_molds({{"same? d pick d 2", "true"}});
 }
 
-// Every serializable type, decoded and encoded again: the same text and the same bytes.
+TEST_F(QelbinTest, TheRecordVariantWritesWordsAndReadsThemBack) {
+  const ImageRow rows[] = {
+      {"pick [100] 1", "51454C42494E020001000000080000000B00000064000000"},
+      {"pick [\"Qel\"] 1", "51454C42494E0200010000001000000007010000000000000300000051656C00"},
+      {"pick [[1 2.5]] 1",
+       "51454C42494E020001000000240000000500000000000000020000000B00000001000000000000000C0000000000044000000000"},
+  };
+  for (const ImageRow& row : rows) {
+    SCOPED_TRACE(row.code);
+    const Cell value = eval_text(row.code);
+    EXPECT_EQ(encode_hex(value, false), row.image);
+    EXPECT_EQ(mold_all(decode(unhex(row.image))), mold_all(value));
+  }
+}
+
+// Every serializable type, decoded and encoded again in both variants: the same text and the
+// same bytes.
 TEST_F(QelbinTest, EveryWritableTypeRoundTrips) {
   const char* values[] = {
       "none", "()", "integer!", "#\"a\"", "123456789", "-1.5e300", "1:02:03.5", "-7x9",
@@ -74,22 +90,27 @@ TEST_F(QelbinTest, EveryWritableTypeRoundTrips) {
       "\"wide \xE2\x82\xAC\"", "\"\xF0\x9F\x98\x80\"", "[[a] [b c] (d)]",
   };
   for (const char* code : values) {
-    SCOPED_TRACE(code);
-    const Cell value = eval_text(code);
-    const Cell image = qelbin_encode_compact(value);
-    root_slot_append(image);
-    const std::vector<uint8_t> bytes = bytes_of_binary(image);
-    const Cell decoded = decode(bytes);
-    EXPECT_EQ(mold_all(decoded), mold_all(value));
-    EXPECT_EQ(hex(bytes_of_binary(qelbin_encode_compact(decoded))), hex(bytes));
+    for (bool compact : {true, false}) {
+      SCOPED_TRACE(std::string(code) + (compact ? " compact" : " records"));
+      const Cell value = eval_text(code);
+      const std::vector<uint8_t> bytes = encoded(value, compact);
+      const Cell decoded = decode(bytes);
+      EXPECT_EQ(mold_all(decoded), mold_all(value));
+      EXPECT_EQ(hex(encoded(decoded, compact)), hex(bytes));
+    }
   }
 }
 
 TEST_F(QelbinTest, DecodedFunctionsAndObjectsWork) {
-  define("f", decode(bytes_of_binary(qelbin_encode_compact(eval_text("func [a] [a * 2]")))));
-  define("g", decode(bytes_of_binary(qelbin_encode_compact(eval_text("make op! func [a b] [a - b]")))));
-  define("o", decode(bytes_of_binary(qelbin_encode_compact(eval_text("make object! [a: 1 get-a: does [a]]")))));
-  expect_molds({{"f 21", "42"}, {"10 g 3", "7"}, {"o/a: 5 o/get-a", "5"}});
+  for (bool compact : {true, false}) {
+    SCOPED_TRACE(compact ? "compact" : "records");
+    define("f", decode(encoded(eval_text("func [a] [a * 2]"), compact)));
+    define("g", decode(encoded(eval_text("make op! func [a b] [a - b]"), compact)));
+    define("o", decode(encoded(eval_text("make object! [a: 1 get-a: does [a]]"), compact)));
+    define("w", decode(encoded(eval_text("p: make object! [x: 7] reduce [in p 'x in p 'x p]"), compact)));
+    expect_molds({{"f 21", "42"}, {"10 g 3", "7"}, {"o/a: 5 o/get-a", "5"}, {"get pick w 1", "7"},
+                  {"set pick w 1 9 get pick w 2", "9"}, {"o2: pick w 3 o2/x", "9"}});
+  }
 }
 
 }  // namespace
