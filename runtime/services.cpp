@@ -25,6 +25,8 @@
 #include "loader/file-write.h"
 #include "loader/http-request.h"
 #include "loader/lexer/lexer-state.h"
+#include "loader/process/call-command.h"
+#include "loader/process/opener.h"
 #include "runtime/contexts.h"
 #include "runtime/error-raise.h"
 #include "runtime/locale-defaults.h"
@@ -95,7 +97,9 @@ constexpr Services kStandIns = {
     .port_make = stand_in_value_service,
     .clipboard_read = clipboard_read,  // the clipboard layer's own
     .clipboard_write = clipboard_write,
-    .init_call = nothing,
+    .init_call = init_call,  // the process layer's own
+    .call_command = call_command,
+    .open_in_browser = open_in_browser,
     .init_lexer_tables = init_lexer_tables,  // the lexer's own
     .init_lexer = init_lexer,
     .qelbin_decode_boot = stand_in_decode_boot,
