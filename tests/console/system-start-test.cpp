@@ -24,6 +24,28 @@ TEST(SystemStart, ArgumentsArriveExactlyAsPassed) {
   EXPECT_EQ(result.errors, "");
 }
 
+TEST(SystemStart, TheCacheFolderFollowsTheEnvironmentWhenItIsAbsolute) {
+  struct Row {
+    std::optional<std::string> xdg_cache_home, home;
+    const char* cache;
+  };
+  const Row rows[] = {
+      {"/x/c/", "/h", "%/x/c/qel/"},
+      {"/x/c", "/h", "%/x/c/qel/"},
+      {"relative", "/h/", "%/h/.cache/qel/"},
+      {std::nullopt, "/h", "%/h/.cache/qel/"},
+      {"", "relative", "none"},
+  };
+  for (const Row& row : rows) {
+    TemporaryDirectory home;
+    cases::ChildRun run{{QEL_BINARY, "--cli"}, "system/options/cache\n", cases::console_test_environment(80, home)};
+    run.environment.emplace_back("XDG_CACHE_HOME", row.xdg_cache_home);
+    run.environment.emplace_back("HOME", row.home);
+    const ChildResult result = cases::run_child(run);
+    EXPECT_NE(result.output.find(std::string("\n== ") + row.cache + "\n"), std::string::npos) << result.output;
+  }
+}
+
 TEST(SystemStart, ADeletedWorkingDirectoryStartsInTheRootWithOneWarning) {
   TemporaryDirectory folder;
   const std::string gone = folder.path() + "/gone";
