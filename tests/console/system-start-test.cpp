@@ -17,8 +17,12 @@ ChildResult run_program(std::vector<std::string> arguments, std::string input) {
 
 TEST(SystemStart, ArgumentsArriveExactlyAsPassed) {
   ChildResult result = run_program({QEL_BINARY, "--cli", "a b", "q\"z", ""},
-                                   "system/options/args\nsystem/options/boot = to file! system/options/boot\n");
+                                   "system/options/args\nsystem/script/args\n"
+                                   "system/options/boot = to file! system/options/boot\n");
   EXPECT_NE(result.output.find(">> system/options/args\n== [\"--cli\" \"a b\" {q\"z} \"\"]\n"), std::string::npos)
+      << result.output;
+  // The command line as one text, without the program's path.
+  EXPECT_NE(result.output.find(">> system/script/args\n== {--cli \"a b\" \"q\\\"z\" \"\"}\n"), std::string::npos)
       << result.output;
   EXPECT_NE(result.output.find("\n== true\n"), std::string::npos) << result.output;
   EXPECT_EQ(result.errors, "");
