@@ -25,6 +25,7 @@
 #include "evaluator/number-natives.h"
 #include "evaluator/parse-native.h"
 #include "evaluator/print-natives.h"
+#include "evaluator/process-natives.h"
 #include "evaluator/recycle-native.h"
 #include "evaluator/reduce-native.h"
 #include "evaluator/series-natives.h"
@@ -147,8 +148,10 @@ constexpr NativeEntryRow kNativeEntryRows[] = {
     {96, native_now},
     {97, native_sign},
     {98, native_as},
+    {99, native_call},
     {100, native_zero},
     {101, native_size},
+    {102, native_browse},
     {103, native_compress},
     {104, native_decompress},
     {105, native_recycle},

@@ -33,6 +33,7 @@ ReadStatus read_regular(int fd, uint64_t size, ByteRange range, uint64_t cap, Fi
   if (wanted > cap) return ReadStatus::too_large;
   out.data = std::make_unique_for_overwrite<uint8_t[]>(std::max<uint64_t>(wanted, 1));
   out.size = 0;
+  out.capacity = wanted;
   while (out.size < wanted) {
     ssize_t got = read_some(fd, out.data.get() + out.size, wanted - out.size, range.offset + out.size);
     if (got < 0) return ReadStatus::cannot_open;
@@ -40,16 +41,6 @@ ReadStatus read_regular(int fd, uint64_t size, ByteRange range, uint64_t cap, Fi
     out.size += static_cast<size_t>(got);
   }
   return ReadStatus::ok;
-}
-
-// Makes room for at least `more` bytes past out.size, doubling.
-void grow(FileBytes& out, size_t& capacity, size_t more) {
-  if (out.size + more <= capacity) return;
-  size_t larger = std::max(capacity * 2, out.size + more);
-  auto moved = std::make_unique_for_overwrite<uint8_t[]>(larger);
-  if (out.size) std::memcpy(moved.get(), out.data.get(), out.size);
-  out.data = std::move(moved);
-  capacity = larger;
 }
 
 // Anything else: one pass, the offset read and dropped, ending at the length or the end.
@@ -62,7 +53,6 @@ ReadStatus read_stream(int fd, ByteRange range, uint64_t cap, FileBytes& out) {
     skipped += static_cast<uint64_t>(got);
   }
   uint64_t limit = range.length.value_or(UINT64_MAX);
-  size_t capacity = 0;
   out.size = 0;
   while (out.size < limit) {
     if (out.size == cap) {  // full: one byte more says whether the stream holds more
@@ -71,8 +61,7 @@ ReadStatus read_stream(int fd, ByteRange range, uint64_t cap, FileBytes& out) {
       return got > 0 ? ReadStatus::too_large : ReadStatus::ok;
     }
     size_t step = static_cast<size_t>(std::min<uint64_t>({kStreamStep, limit - out.size, cap - out.size}));
-    grow(out, capacity, step);
-    ssize_t got = read_some(fd, out.data.get() + out.size, step, std::nullopt);
+    ssize_t got = read_some(fd, out.room(step), step, std::nullopt);
     if (got < 0) return ReadStatus::cannot_open;
     if (got == 0) break;
     out.size += static_cast<size_t>(got);
@@ -82,6 +71,17 @@ ReadStatus read_stream(int fd, ByteRange range, uint64_t cap, FileBytes& out) {
 }
 
 }  // namespace
+
+uint8_t* FileBytes::room(size_t more) {
+  if (size + more > capacity) {
+    size_t larger = std::max(capacity * 2, size + more);
+    auto moved = std::make_unique_for_overwrite<uint8_t[]>(larger);
+    if (size) std::memcpy(moved.get(), data.get(), size);
+    data = std::move(moved);
+    capacity = larger;
+  }
+  return data.get() + size;
+}
 
 ReadStatus read_file_bytes(const char* path, ByteRange range, uint64_t cap, FileBytes& out) {
   FileDescriptor file(::open(path, O_RDONLY | O_CLOEXEC));

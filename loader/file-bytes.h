@@ -13,10 +13,15 @@ namespace qel {
 // The most bytes one series holds, and so the most one read takes by default.
 inline constexpr uint64_t kSeriesByteCeiling = INT32_MAX;
 
+// Bytes read so far, in one buffer that grows by doubling while a stream is read.
 struct FileBytes {
   std::unique_ptr<uint8_t[]> data;
   size_t size = 0;
+  size_t capacity = 0;
   std::span<const uint8_t> bytes() const { return {data.get(), size}; }
+  // Room for at least `more` bytes past size (the buffer doubling when it must grow): where
+  // they go. The caller adds what it puts there to size.
+  uint8_t* room(size_t more);
 };
 
 enum class ReadStatus : uint8_t {

@@ -18,7 +18,7 @@
 
 namespace qel {
 
-uint32_t gc_pending = 0;
+alignas(std::atomic_ref<uint32_t>::required_alignment) uint32_t gc_pending = 0;
 std::atomic<bool> gc_active{false};
 
 namespace {
@@ -70,7 +70,13 @@ bool requested = false;
 bool torture = false;
 uint32_t cycles = 0;
 
-void refresh_pending() { gc_pending = (requested || torture) ? 1 : 0; }
+// Set by safepoint_signal; taken (and the hook run) by the next safe point.
+std::atomic<bool> signalled{false};
+void (*signal_hook)() = nullptr;
+
+// A signal that lands between the load and the store below is not lost for good: the next
+// refresh sees its flag again.
+void refresh_pending() { gc_pending = (requested || torture || signalled.load(std::memory_order_relaxed)) ? 1 : 0; }
 
 bool may_collect() { return enabled && gc_hold_depth == 0 && !gc_active.load(); }
 
@@ -145,7 +151,18 @@ void collector_request() {
 bool collector_requested() { return requested; }
 
 void gc_safepoint_collect() {
-  if (may_collect()) collect();
+  if (signalled.exchange(false)) {
+    refresh_pending();
+    if (signal_hook) signal_hook();
+  }
+  if ((requested || torture) && may_collect()) collect();
+}
+
+void safepoint_set_signal_hook(void (*hook)()) { signal_hook = hook; }
+
+void safepoint_signal() {
+  signalled.store(true);
+  std::atomic_ref<uint32_t>(gc_pending).store(1, std::memory_order_relaxed);
 }
 
 bool collect_now() {

@@ -62,6 +62,13 @@ inline void gc_safepoint() {
   if (gc_pending) [[unlikely]] gc_safepoint_collect();
 }
 
+// Work a signal handler cannot do itself (it may not allocate, lock or reach the language's
+// state) runs at the next safe point on the language thread: the hook set here, once a handler
+// has called safepoint_signal. The safe point's fast test stays the one load above.
+void safepoint_set_signal_hook(void (*hook)());
+// Async-signal-safe; callable from any thread.
+void safepoint_signal();
+
 // One collection now (the recycle native), under the same conditions except the request;
 // answers whether it ran (when it could not, the request stays for the next safe point).
 bool collect_now();

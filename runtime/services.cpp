@@ -13,6 +13,7 @@
 #include "evaluator/print-natives.h"
 #include "evaluator/random.h"
 #include "evaluator/trace.h"
+#include "loader/clipboard.h"
 #include "loader/compression-methods.h"
 #include "loader/compression/codec-entry.h"
 #include "loader/compression/deflate.h"
@@ -24,6 +25,8 @@
 #include "loader/file-write.h"
 #include "loader/http-request.h"
 #include "loader/lexer/lexer-state.h"
+#include "loader/process/call-command.h"
+#include "loader/process/opener.h"
 #include "runtime/contexts.h"
 #include "runtime/error-raise.h"
 #include "runtime/locale-defaults.h"
@@ -56,8 +59,6 @@ Cell stand_in_value_service(const Cell&) { not_done(); }
 void stand_in_decode_boot(const uint8_t*) {}
 std::optional<std::string> stand_in_script_title() { return std::nullopt; }
 void stand_in_message_box(const char*, const char*) {}
-Cell stand_in_clipboard_read() { return make_cell(Type::logic, 0); }
-bool stand_in_clipboard_write(const Cell&) { return false; }
 bool stand_in_face_p(const Cell&) { return false; }
 
 constexpr Services kStandIns = {
@@ -94,9 +95,11 @@ constexpr Services kStandIns = {
     .http_request = http_request,  // the HTTP layer's own
     .parse_url = stand_in_value_service,
     .port_make = stand_in_value_service,
-    .clipboard_read = stand_in_clipboard_read,
-    .clipboard_write = stand_in_clipboard_write,
-    .init_call = nothing,
+    .clipboard_read = clipboard_read,  // the clipboard layer's own
+    .clipboard_write = clipboard_write,
+    .init_call = init_call,  // the process layer's own
+    .call_command = call_command,
+    .open_in_browser = open_in_browser,
     .init_lexer_tables = init_lexer_tables,  // the lexer's own
     .init_lexer = init_lexer,
     .qelbin_decode_boot = stand_in_decode_boot,

@@ -60,6 +60,19 @@ struct HttpRequest {
   Cell* part;  // write /part
 };
 
+// What call hands the process layer: the command as the OS takes it (bytes, no U+0000), its
+// flags, and the /input, /output and /error values (null: absent; valid during the call).
+struct CallRequest {
+  std::string command;
+  bool wait;
+  bool show;
+  bool console;
+  bool shell;
+  const Cell* input;
+  const Cell* output;
+  const Cell* error;
+};
+
 // A compression codec: writes into output (null with capacity 0 asks only for the size) and sets
 // *size to the bytes written or needed; 0 done, 1 output too small, 2 and above bad data, 6 an
 // output beyond the codec's cap.
@@ -112,8 +125,10 @@ struct Services {
   Cell (*parse_url)(const Cell& url);                           // the url's components
   Cell (*port_make)(const Cell& spec);                          // a port! of the spec's scheme, or none
   Cell (*clipboard_read)();                  // false on failure, none when empty, else the content
-  bool (*clipboard_write)(const Cell& data);  // whether the clipboard took it; no clipboard yet: false
+  bool (*clipboard_write)(const Cell& data);  // whether the clipboard opened and took every kind
   void (*init_call)();
+  int32_t (*call_command)(const CallRequest& request);  // exit status, process id, or -1
+  bool (*open_in_browser)(const std::string& text);      // whether the opener started
   void (*init_lexer_tables)();
   void (*init_lexer)();
   void (*qelbin_decode_boot)(const uint8_t* image);
