@@ -1,12 +1,15 @@
-// qel-programs.h: timing a Qel program: a fresh runtime with every native, parse's stacks and
-// the compression method words, the set-up evaluated once, then each benchmark iteration
-// evaluates the timed block.
+// qel-programs.h: timing a Qel program: a fresh runtime with every native, parse's stacks, the
+// digests and the checksum and compression method words (and the library when asked), the
+// set-up evaluated once, then each benchmark iteration evaluates the timed block.
 #pragma once
 
 #include <benchmark/benchmark.h>
 
 #include <string_view>
 
+#include "evaluator/boot-runner.h"
+#include "evaluator/checksum-native.h"
+#include "evaluator/crypto.h"
 #include "evaluator/interpreter.h"
 #include "evaluator/native-table.h"
 #include "evaluator/parse-stacks.h"
@@ -38,11 +41,16 @@ inline bool evaluate(const Cell& block) {
   return !caught.taken && caught.passed.ok();
 }
 
-inline void run_qel_program(benchmark::State& state, std::string_view setup, std::string_view program) {
+// With `library`, the library is built first, as start-up builds it.
+inline void run_qel_program(benchmark::State& state, std::string_view setup, std::string_view program,
+                            bool library = false) {
   restart_with_datatypes();
   init_native_entries();
   init_parse();
+  crypt_provider_acquire();
+  init_checksum_methods();
   init_compression_methods();
+  if (library) build_library();
   stack_open_native_frame(context_add_word(symbol_intern_cstring("bench"), global_context()));
   const Cell setup_block = load_rooted(setup);
   const Cell timed = load_rooted(program);

@@ -344,8 +344,11 @@ NodeId arg_description_build(const Cell& spec, Type kind) {
     }
   }
   header.entry_count = static_cast<uint32_t>(entries.size());
-  header.plain = header.fixed_count == header.entry_count &&
-                 std::all_of(entries.begin(), entries.end(), [](const ArgEntry& e) { return e.mode == FetchMode::evaluated; });
+  // Return types after the parameters leave the call plain: the plain fetch stops before them.
+  const auto after_parameters = entries.begin() + header.fixed_count;
+  header.plain = std::all_of(entries.begin(), after_parameters,
+                             [](const ArgEntry& e) { return e.kind == EntryKind::parameter && e.mode == FetchMode::evaluated; }) &&
+                 std::all_of(after_parameters, entries.end(), [](const ArgEntry& e) { return e.kind == EntryKind::return_types; });
   header.slot_count = slot;
   header.refinement_count = ordinal;
   const int64_t bytes = static_cast<int64_t>(sizeof header + entries.size() * sizeof(ArgEntry));

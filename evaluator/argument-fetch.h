@@ -40,8 +40,9 @@ struct ArgDescription {
   uint32_t local_count;       // /local and the words after it (0 when there is no /local)
   uint32_t refinement_count;
   uint32_t fixed_count;       // mandatory parameters
-  // 1 when every entry is a mandatory evaluated parameter (no refinement, get or literal
-  // parameter, or return types): an ordinary call then fetches one expression per entry.
+  // 1 when the entries are mandatory evaluated parameters, then at most return types (no
+  // refinement, get or literal parameter): an ordinary call then fetches one expression per
+  // parameter.
   // Also keeps the entries that follow 8-byte aligned.
   uint32_t plain;
 
@@ -108,7 +109,7 @@ inline bool plain_call(const ArgDescription& description, const CallPath* path, 
 // entry's types (an infix call's left operand is already pushed). Inline in the call.
 inline Status fetch_plain_arguments(const ArgDescription& description, Code& code, const Cell& name, bool infix) {
   const ArgEntry* entries = description.entries();
-  for (uint32_t k = 0; k < description.entry_count; ++k) {
+  for (uint32_t k = 0; k < description.fixed_count; ++k) {
     if (!(infix && k == 0)) {
       if (code.at_end()) [[unlikely]] raise_no_arg(name, entries[k]);
       if (!push_itself_argument(code, infix)) QEL_TRY(eval_expression(code, infix, true, false));

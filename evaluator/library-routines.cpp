@@ -214,12 +214,29 @@ RoutineResult write_stdout(Arguments arguments) {
 
 // --- The maker ----------------------------------------------------------------------------------
 
+// Whether every parameter of the spec takes any-type! first: nothing to check or unbox, so the
+// routine can take its arguments' cells as they stand (the type predicates' fast call).
+bool takes_any_values(const Cell& spec) {
+  for (int64_t i = spec.w1; i < block_total_cells(spec); ++i) {
+    const Type type = cell_type(*block_cell_at(spec, i));
+    if (type == Type::refinement) return false;
+    if (type != Type::word && type != Type::get_word && type != Type::lit_word) continue;
+    if (i + 1 >= block_total_cells(spec)) return false;
+    const Cell types = *block_cell_at(spec, i + 1);
+    if (cell_type(types) != Type::block || block_length(types) < 1) return false;
+    const Cell first = *block_cell_at(types, types.w1);
+    if (cell_type(first) != Type::word || !word_is_any_type(first)) return false;
+  }
+  return true;
+}
+
 RoutineResult make_routine(Arguments arguments) {
   const Cell& spec = *arguments[0].cell;
   const Cell& entry = *arguments[1].cell;
   const std::optional<uint32_t> index = find_routine(string_to_utf8(entry));
   if (!index) raise_error(error_id("script", "invalid-arg"), entry);
-  set_result(routine_value_build(spec, make_cell(Type::none), *index, routine_return_code(spec), false));
+  set_result(
+      routine_value_build(spec, make_cell(Type::none), *index, routine_return_code(spec), takes_any_values(spec)));
   return {};
 }
 

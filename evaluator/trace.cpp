@@ -34,9 +34,27 @@ constexpr uint32_t kRefEvents = kTracePrologEvent | kTraceEpilogEvent | kTraceRe
 uint32_t tracer_slot = 0;
 uint32_t tracer_generation = 0;
 
+// The event words and the name of the tracer's frame, made once for each root block (the
+// symbols and the global context go with it): delivery interns nothing.
+struct TraceWords {
+  std::array<Cell, std::size(kEventNames)> events;
+  Cell callback;
+};
+TraceWords trace_words;
+uint32_t words_generation = 0;
+
+const TraceWords& words() {
+  if (words_generation != root_block_generation()) {
+    for (size_t k = 0; k < std::size(kEventNames); ++k) trace_words.events[k] = word_from_c_string(kEventNames[k]);
+    trace_words.callback = word_from_c_string("<interp-callback>");
+    words_generation = root_block_generation();
+  }
+  return trace_words;
+}
+
 Cell event_word(uint32_t event) {
   for (size_t k = 0; k < std::size(kEventNames); ++k)
-    if (event == 1u << k) return word_from_c_string(kEventNames[k]);
+    if (event == 1u << k) return words().events[k];
   return make_cell(Type::none);
 }
 
@@ -77,6 +95,7 @@ void trace_install(const Cell& tracer) {
 }
 
 void trace_fire(uint32_t event, const Cell& code, int64_t position, const Cell& ref, const Cell& value) {
+  if (!(trace_mask & event)) return;  // the events the tracer did not ask for cost no more
   Cell at = make_cell(Type::integer, 0, static_cast<uint32_t>(static_cast<int32_t>(position)));
   const std::array<Cell, 4> cells{code, at, ref, value};
   services().trace_event(event, cells);
@@ -115,7 +134,7 @@ void trace_event(uint32_t event, std::span<const Cell> cells) {
   Cell* const top = value_stack.top;
   CallFrame* const frames = call_stack.top;
   trace_enabled = 0;
-  call_function_unchecked(tracer, arguments, word_from_c_string("<interp-callback>"), 0);
+  call_function_unchecked(tracer, arguments, words().callback, 0);
   value_stack.top = top;
   call_stack.top = frames;
   trace_enabled = 1;

@@ -69,7 +69,8 @@ void trace_install(const Cell& tracer);
 // events' words; every event without a filter.
 uint32_t tracer_fetch(const Cell& tracer);
 
-// Delivers one event through the trace-event service (the caller has tested trace_enabled).
+// Delivers one event through the trace-event service (the caller has tested trace_enabled);
+// an event outside the tracer's mask goes no further.
 void trace_fire(uint32_t event, const Cell& code, int64_t position, const Cell& ref, const Cell& value);
 
 // The events fired without code: init and end (nothing else), throw and catch (the value).

@@ -60,8 +60,6 @@ namespace {
 Type highest_registered = Type::none_id;
 bool words_made = false;
 
-void nothing() {}
-
 // The start-up's registrations in their fixed order; each type's subsystem puts its init here.
 constexpr DatatypeInit kDatatypeInits[] = {
     {"datatype!", register_datatype_datatype},

@@ -1,8 +1,8 @@
 // deflate.cpp: a fast single-block encoder: fixed codes, four candidate positions per hash bucket,
 // the first acceptable candidate taken, no lazy matching.
 //
-// The output is fixed byte for byte: streams stored by earlier versions and the tests' expected
-// bytes depend on every choice below (which positions are hashed, which slot is read and which
+// The output is fixed byte for byte, so that the same input always gives the same stream: every
+// choice below is part of that (which positions are hashed, which slot is read and which is
 // overwritten, how far a match extends).
 #include "loader/compression/deflate.h"
 

@@ -62,7 +62,6 @@ class Inflater {
   CodecResult dynamic_block();
   CodecResult read_code_lengths(std::span<uint8_t> lengths);
   CodecResult symbols(const CodeTables& tables);
-  CodecResult match(unsigned length_symbol, const HuffmanTable& distances);
 
   OutputSink& sink_;
   BitReader reader_;
@@ -132,32 +131,47 @@ CodecResult Inflater::dynamic_block() {
   return symbols(dynamic_);
 }
 
+// One length/distance pair: the length's extra bits, the distance code and its extra bits,
+// then the copy. `produced` is what this stream has output so far.
+CodecResult match(BitReader& reader, OutputSink& sink, int64_t produced, unsigned length_symbol,
+                  const HuffmanTable& distances) {
+  size_t length_index = length_symbol - 257;
+  if (length_index >= kLengthBase.size()) return CodecResult::bad_data;
+  int64_t length = kLengthBase[length_index] + reader.take(kLengthExtra[length_index]);
+  int distance_symbol = distances.decode(reader);
+  if (distance_symbol < 0 || static_cast<size_t>(distance_symbol) >= kDistanceBase.size())
+    return CodecResult::bad_data;
+  int64_t distance = kDistanceBase[distance_symbol] + reader.take(kDistanceExtra[distance_symbol]);
+  if (reader.overrun()) return CodecResult::bad_data;
+  if (distance > produced) return CodecResult::distance_too_far;
+  return sink.copy_back(distance, length) ? CodecResult::done : CodecResult::limit_reached;
+}
+
 // Literals and matches up to the end-of-block code.
-CodecResult Inflater::symbols(const CodeTables& tables) {
+CodecResult decode_symbols(BitReader& reader, OutputSink& sink, int64_t start, const CodeTables& tables) {
   for (;;) {
-    int symbol = tables.literals.decode(reader_);
-    if (symbol < 0 || reader_.overrun()) return CodecResult::bad_data;
+    int symbol = tables.literals.decode(reader);
+    if (symbol < 0 || reader.overrun()) return CodecResult::bad_data;
     if (symbol < static_cast<int>(kEndOfBlock)) {
-      if (!sink_.put_byte(static_cast<uint8_t>(symbol))) return CodecResult::limit_reached;
+      if (!sink.put_byte(static_cast<uint8_t>(symbol))) return CodecResult::limit_reached;
       continue;
     }
     if (symbol == static_cast<int>(kEndOfBlock)) return CodecResult::done;
-    CodecResult result = match(symbol, tables.distances);
+    CodecResult result = match(reader, sink, sink.count() - start, symbol, tables.distances);
     if (result != CodecResult::done) return result;
   }
 }
 
-CodecResult Inflater::match(unsigned length_symbol, const HuffmanTable& distances) {
-  size_t length_index = length_symbol - 257;
-  if (length_index >= kLengthBase.size()) return CodecResult::bad_data;
-  int64_t length = kLengthBase[length_index] + reader_.take(kLengthExtra[length_index]);
-  int distance_symbol = distances.decode(reader_);
-  if (distance_symbol < 0 || static_cast<size_t>(distance_symbol) >= kDistanceBase.size())
-    return CodecResult::bad_data;
-  int64_t distance = kDistanceBase[distance_symbol] + reader_.take(kDistanceExtra[distance_symbol]);
-  if (reader_.overrun()) return CodecResult::bad_data;
-  if (distance > sink_.count() - start_) return CodecResult::distance_too_far;
-  return sink_.copy_back(distance, length) ? CodecResult::done : CodecResult::limit_reached;
+// The hot loop works on local copies of the reader and the sink: a byte stored into the output
+// may alias any memory as far as the compiler knows, so members would be reloaded after every
+// byte, while locals whose address never escapes stay in registers.
+CodecResult Inflater::symbols(const CodeTables& tables) {
+  BitReader reader = reader_;
+  OutputSink sink = sink_;
+  CodecResult result = decode_symbols(reader, sink, start_, tables);
+  reader_ = reader;
+  sink_ = sink;
+  return result;
 }
 
 }  // namespace

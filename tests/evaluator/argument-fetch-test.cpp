@@ -102,6 +102,30 @@ TEST_F(ArgumentFetchTest, DescriptionsFollowTheSpec) {
   EXPECT_EQ(entries[4].slot, 4u);
 }
 
+// Return types after the mandatory parameters keep the plain fetch, which stops before them;
+// with a refinement or a literal parameter, the general route fetches.
+TEST_F(ArgumentFetchTest, ReturnTypesAfterTheParametersKeepACallPlain) {
+  struct Row {
+    const char* spec;
+    bool plain;
+  } rows[] = {
+      {"[a b]", true},
+      {"[a b return: [integer!]]", true},
+      {"[return: [integer!]]", true},
+      {"[a /r return: [integer!]]", false},
+      {"[a 'b return: [integer!]]", false},
+  };
+  for (const Row& row : rows) {
+    const Cell function = run(std::string("func ") + row.spec + " [none]").value;
+    ASSERT_EQ(cell_type(function), Type::function) << row.spec;
+    EXPECT_EQ(arg_description(function).plain != 0, row.plain) << row.spec;
+  }
+  expect_molds({{"f: func [a b return: [integer!]] [a - b] f 9 4", "5"},
+                {"f: func [a [integer!] return: [integer!]] [a] f 1 + 2", "3"}});
+  EXPECT_ERROR(run("f: func [a b return: [integer!]] [a] f 1"), "script", "no-arg");
+  EXPECT_ERROR(run("f: func [a [integer!] return: [integer!]] [a] f \"x\""), "script", "expect-arg");
+}
+
 TEST_F(ArgumentFetchTest, CallsFromCppPassExitsOnAsExceptions) {
   EXPECT_EQ(mold(call_function_with(run("func [a b] [a - b]").value, std::array{integer_cell(9), integer_cell(4)})), "5");
   EXPECT_EQ(mold(call_function_with(value_of("subtract"), std::array{integer_cell(9), integer_cell(4)})), "5");

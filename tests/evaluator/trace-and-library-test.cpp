@@ -29,9 +29,10 @@ class TraceTest : public EvalTest {
     events.clear();
     codeless_events.clear();
     services().trace_event = observe;
+    trace_mask = kTraceAllEvents;  // the observer stands for a tracer that asks for every event
   }
   void TearDown() override {
-    trace_enabled = trace_saved = 0;
+    trace_enabled = trace_saved = trace_mask = 0;
     EvalTest::TearDown();
   }
   static Outcome traced(std::string_view code) {
