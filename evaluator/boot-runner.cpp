@@ -12,6 +12,8 @@
 #include "evaluator/interpreter.h"
 #include "evaluator/library-code.h"
 #include "evaluator/library-routines.h"
+#include "evaluator/library-values.h"
+#include "evaluator/system-object.h"
 #include "evaluator/scoped-restore.h"
 #include "loader/lexer/lexer.h"
 #include "runtime/action-entries.h"
@@ -30,9 +32,12 @@ namespace qel {
 namespace {
 
 NodeId library = 0;
+// The modules' blocks as the boot left them (bound, evaluated), for the boot check.
+NodeId module_blocks = 0;
 
 void mark_library_context() {
   if (library) collector_mark_context(library);
+  if (module_blocks) collector_mark_block(module_blocks);
 }
 
 using Clock = std::chrono::steady_clock;
@@ -53,6 +58,7 @@ NodeId library_context_from_globals() {
   const uint32_t globals = context_length(global_context_node);
   NodeId context = context_make(globals, false, false, 0, 0);
   library = context;  // rooted before anything else is allocated
+  module_blocks = 0;
   collector_remove_root(mark_library_context);
   collector_add_root(mark_library_context);
   for (uint32_t slot = 0; slot < globals; ++slot) {
@@ -128,6 +134,9 @@ void bind_unset_words_to_global(const Cell& block, std::unordered_set<NodeId>& s
     } else if (type == Type::function) {
       const Cell body = *function_more_cell(cell, kMoreBody);
       if (is_library_code(body.w2)) bind_unset_words_to_global(body, seen);
+    } else if (type == Type::object && cell.w1 != global_context_node) {
+      // The fields of library objects (the system object's functions among them).
+      bind_unset_words_to_global(make_cell(Type::block, 0, context_cell(cell.w1).w2), seen);
     }
   }
 }
@@ -142,11 +151,16 @@ void print_boot_stats(const BootTimes& times) {
 
 NodeId library_context() { return library; }
 
+Cell library_module_blocks() {
+  return module_blocks ? make_cell(Type::block, 0, module_blocks) : make_cell(Type::none);
+}
+
 void run_boot_modules(std::span<const BootModule> modules) {
   // The boot collects normally unless asked to run under torture too.
   const bool torture = collector_torture();
   if (!collector_torture_at_boot()) collector_set_torture(false);
   BootTimes times;
+  register_system_routines();
   library_context_from_globals();
   open_routine_maker(library);
   GcRoot<Cell> blocks;
@@ -160,12 +174,15 @@ void run_boot_modules(std::span<const BootModule> modules) {
     }
     close_routine_maker(library);
   }
+  module_blocks = blocks->w2;
   Clock::time_point start = Clock::now();
   publish_library_values();
   std::unordered_set<NodeId> seen;
   bind_unset_words_to_global(*blocks, seen);
   GcRoot<Cell> values(make_cell(Type::block, 0, context_cell(library).w2));
   bind_unset_words_to_global(*values, seen);
+  cache_library_values(library);
+  system_object_take_over();
   times.bind = Clock::now() - start;
   print_boot_stats(times);
   collector_set_torture(torture);

@@ -29,4 +29,7 @@ void run_boot_modules(std::span<const BootModule> modules);
 // The library's context (0 before the boot).
 NodeId library_context();
 
+// A block of the modules' blocks as the last boot left them, in module order; none before it.
+Cell library_module_blocks();
+
 }  // namespace qel

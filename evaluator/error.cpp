@@ -2,12 +2,14 @@
 #include "evaluator/error.h"
 
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "datatypes/scalars/integer.h"
 #include "datatypes/scalars/output-text.h"
 #include "datatypes/series/block-core.h"
 #include "datatypes/series/string-core.h"
+#include "datatypes/series/string-load.h"
 #include "evaluator/interpreter.h"
 #include "evaluator/object.h"
 #include "evaluator/spec-table.h"
@@ -49,37 +51,97 @@ Cell unbound_word(std::string_view name) {
   return make_cell(Type::word, 0, symbol_intern_bytes(name), kUnresolved);
 }
 
+// --- The catalog ---------------------------------------------------------------------------------
+// make error! and forming read the catalog object (system/catalog/errors), so a category or id a
+// script adds works. The C++ table is its seed, names what the runtime raises, and stands in
+// when there is no catalog object (before the start-up builds it, or after a script replaced it
+// with something else), so an error always forms.
+
+// The catalog object; none when there is none.
+Cell catalog() {
+  const Cell errors = system_error_catalog();
+  return cell_type(errors) == Type::object ? errors : make_cell(Type::none);
+}
+bool has_catalog() { return cell_type(catalog()) == Type::object; }
+
+Cell field_value_at(const Cell& object, uint32_t slot) {
+  return series_buffer(context_cell(object.w1).w2)->head_cell()[slot];
+}
+uint32_t field_count(const Cell& object) {
+  return cell_type(object) == Type::object ? context_length(object.w1) : 0;
+}
+
+// The slot (from `from`) of the object's field that the word names (any case), or none.
+std::optional<uint32_t> field_named(const Cell& object, const Cell& word, uint32_t from) {
+  if (cell_type(word) != Type::word) return std::nullopt;
+  const uint32_t wanted = symbol_canonical(word.w2);
+  for (uint32_t slot = from; slot < field_count(object); ++slot)
+    if (symbol_canonical(context_word_at(object.w1, slot)->w2) == wanted) return slot;
+  return std::nullopt;
+}
+
+// A category object's first two fields are its code and its type text; the ids follow.
+constexpr uint32_t kFirstIdSlot = 2;
+constexpr uint32_t kTypeTextSlot = 1;
+
+Cell category_object(uint32_t category) { return field_value_at(catalog(), category); }
+
 // The catalog position of a category named by a word (any case), or none.
 std::optional<uint32_t> category_position(const Cell& word) {
+  if (has_catalog()) return field_named(catalog(), word, 0);
   if (cell_type(word) != Type::word) return std::nullopt;
   for (uint32_t c = 0; c < std::size(error_categories); ++c)
     if (symbol_name_equal(symbol_name(word.w2), error_categories[c].name, true)) return c;
   return std::nullopt;
 }
 
-// The catalog position (from 2) of an id of the category named by a word (any case), or none.
+// The position (from 2) of an id of the category named by a word (any case), or none.
 std::optional<uint32_t> id_position(uint32_t category, const Cell& word) {
+  if (has_catalog()) return field_named(category_object(category), word, kFirstIdSlot);
   if (cell_type(word) != Type::word) return std::nullopt;
   const auto& ids = error_categories[category].ids;
   for (uint32_t i = 0; i < ids.size(); ++i)
-    if (symbol_name_equal(symbol_name(word.w2), ids[i].id, true)) return i + 2;
+    if (symbol_name_equal(symbol_name(word.w2), ids[i].id, true)) return i + kFirstIdSlot;
   return std::nullopt;
 }
 
-// Sets code, type and id from the catalog id.
+// How many categories there are, and how many ids (from 2) a category has.
+uint32_t category_count() { return has_catalog() ? field_count(catalog()) : std::size(error_categories); }
+uint32_t id_end(uint32_t category) {
+  if (has_catalog()) return field_count(category_object(category));
+  return static_cast<uint32_t>(error_categories[category].ids.size()) + kFirstIdSlot;
+}
+
+// The names of a category and of one of its ids.
+std::string_view category_name(uint32_t category) {
+  if (has_catalog()) return symbol_name(context_word_at(catalog().w1, category)->w2);
+  return error_categories[category].name;
+}
+std::string_view id_name(uint32_t category, uint32_t id) {
+  if (has_catalog()) return symbol_name(context_word_at(category_object(category).w1, id)->w2);
+  return error_categories[category].ids[id - kFirstIdSlot].id;
+}
+
+// Sets code, type and id from the C++ table's id: what the runtime raises.
 void error_set_id(const Cell& error, ErrorId id) {
   integer_make_at(error_field(error, ErrorField::code), id.code());
   error_field(error, ErrorField::type) = unbound_word(error_categories[id.category].name);
   error_field(error, ErrorField::id) = unbound_word(error_categories[id.category].ids[id.position - 2].id);
 }
 
+// Sets code, type and id from catalog positions.
+void error_set_entry(const Cell& error, ErrorId id) {
+  integer_make_at(error_field(error, ErrorField::code), id.code());
+  error_field(error, ErrorField::type) = unbound_word(category_name(id.category));
+  error_field(error, ErrorField::id) = unbound_word(id_name(id.category, id.position));
+}
+
 // The id named by a code: 100 x category + id counted from 0; script out-of-range otherwise.
 ErrorId id_of_code(const Cell& code) {
   const int32_t n = integer_value(code);
   if (n >= 0) {
-    const uint32_t category = static_cast<uint32_t>(n / 100), id = static_cast<uint32_t>(n % 100);
-    if (category < std::size(error_categories) && id < error_categories[category].ids.size())
-      return ErrorId{category, id + 2};
+    const uint32_t category = static_cast<uint32_t>(n / 100), id = static_cast<uint32_t>(n % 100) + kFirstIdSlot;
+    if (category < category_count() && id < id_end(category)) return ErrorId{category, id};
   }
   raise_error(error_id("script", "out-of-range"), code);
 }
@@ -110,6 +172,13 @@ Cell error_of_assignments(const Cell& spec) {
   const std::optional<uint32_t> id = id_position(*category, error_field(*error, ErrorField::id));
   if (!id) raise_error(error_id("script", "invalid-spec-field"), unbound_word("id"));
   integer_make_at(error_field(*error, ErrorField::code), ErrorId{*category, *id}.code());
+  return *error;
+}
+
+// A new error of a catalog entry, without arguments.
+Cell error_of_entry(ErrorId id) {
+  GcRoot<Cell> error(error_new());
+  error_set_entry(*error, id);
   return *error;
 }
 
@@ -146,53 +215,86 @@ void append_value(Cell& output, const Cell& value, bool mold, int32_t limit, std
   series_append_ascii(output.w2, cut_mark);
 }
 
-// What a report names: the catalog entry, read from copies of the error's fields so that
-// forming never changes the error.
+// What a report names: the category's type text and the message as the catalog holds them, read
+// from copies of the error's fields so that forming never changes the error.
 struct Report {
-  const ErrorCategory* category;
-  std::string_view message;
+  Cell type_text;
+  Cell message;
+  bool syntax;
   Cell args[3];
 };
 
-// The report of the error: an unknown type or id, or a message of a shape the catalog does not
-// give, reports internal invalid-error naming the bad value.
+// A new string! of UTF-8 text.
+Cell text_of(std::string_view text) {
+  Cell string;
+  string_load({reinterpret_cast<const uint8_t*>(text.data()), text.size()}, string, TextEncoding::utf8);
+  return string;
+}
+
+// The report of internal invalid-error from the C++ table, which a script cannot break.
+void invalid_error_report(Report& report) {
+  constexpr ErrorId invalid = error_id("internal", "invalid-error");
+  report.type_text = text_of(error_categories[invalid.category].type_text);
+  report.message = catalog_message_value(error_categories[invalid.category].ids[invalid.position - 2].message);
+  report.syntax = false;
+}
+
+// The report of the error: an unknown type or id reports internal invalid-error naming the bad
+// value.
 Report report_of(const Cell& error) {
-  Report report{nullptr, {}, {error_field(error, ErrorField::arg1), error_field(error, ErrorField::arg2),
-                              error_field(error, ErrorField::arg3)}};
+  Report report{{}, {}, false, {error_field(error, ErrorField::arg1), error_field(error, ErrorField::arg2),
+                                 error_field(error, ErrorField::arg3)}};
   const Cell type = error_field(error, ErrorField::type), id = error_field(error, ErrorField::id);
   const std::optional<uint32_t> category = category_position(type);
   const std::optional<uint32_t> position = category ? id_position(*category, id) : std::nullopt;
   if (category && position) {
-    report.category = &error_categories[*category];
-    report.message = report.category->ids[*position - 2].message;
+    report.syntax = symbol_name_equal(category_name(*category), "syntax", true);
+    if (has_catalog()) {
+      const Cell object = category_object(*category);
+      report.type_text = field_value_at(object, kTypeTextSlot);
+      report.message = field_value_at(object, *position);
+    } else {
+      report.type_text = text_of(error_categories[*category].type_text);
+      report.message = catalog_message_value(error_categories[*category].ids[*position - kFirstIdSlot].message);
+    }
     return report;
   }
-  constexpr ErrorId invalid = error_id("internal", "invalid-error");
   report.args[0] = category ? id : type;
-  report.category = &error_categories[invalid.category];
-  report.message = report.category->ids[invalid.position - 2].message;
+  invalid_error_report(report);
   return report;
 }
 
-// Step 4: the message; fields formed for syntax errors, molded for every other category.
+// The error field (1 to 3) a message word names; 0 for any other word.
+uint32_t argument_named(const Cell& word) {
+  if (!is_word_type(cell_type(word))) return 0;
+  const std::string_view name = symbol_name(word.w2);
+  for (uint32_t k = 1; k <= 3; ++k)
+    if (symbol_name_equal(name, "arg" + std::to_string(k), true)) return k;
+  return 0;
+}
+
+// Step 4: the message; fields formed for syntax errors, molded for every other category. A
+// message of another shape reports internal invalid-error instead.
 void append_message(Cell& output, const Report& report) {
-  MessageReader reader(report.message);
-  const bool mold = report.category->name != "syntax";
-  MessagePart part;
-  for (bool first = true; reader.next(part); first = false) {
-    if (!first) series_append_ascii(output.w2, " ");
-    if (part.field == 0) {
-      append_utf8(output, part.text);
-    } else if (reader.shape() == MessageShape::block) {
-      append_value(output, report.args[part.field - 1], mold, kArgumentLimit, kEllipsis);
-    } else if (cell_type(report.args[part.field - 1]) == Type::string) {
-      append_value(output, report.args[part.field - 1], false, kNoLimit);
-    } else {
-      Report fallback = report;
-      constexpr ErrorId invalid = error_id("internal", "invalid-error");
-      fallback.message = error_categories[invalid.category].ids[invalid.position - 2].message;
-      append_message(output, fallback);
+  const Cell message = report.message;
+  const uint32_t field = argument_named(message);
+  if (cell_type(message) == Type::string) {
+    append_value(output, message, false, kNoLimit);
+  } else if (field && cell_type(report.args[field - 1]) == Type::string) {
+    append_value(output, report.args[field - 1], false, kNoLimit);
+  } else if (cell_type(message) == Type::block) {
+    for (uint32_t i = message.w1; i < series_buffer_length(message.w2); ++i) {
+      const Cell part = series_buffer(message.w2)->head_cell()[i];
+      if (i > message.w1) series_append_ascii(output.w2, " ");
+      if (const uint32_t named = argument_named(part))
+        append_value(output, report.args[named - 1], !report.syntax, kArgumentLimit, kEllipsis);
+      else
+        append_value(output, part, false, kNoLimit);
     }
+  } else {
+    Report fallback = report;
+    invalid_error_report(fallback);
+    append_message(output, fallback);
   }
 }
 
@@ -219,7 +321,7 @@ int32_t error_form(const Cell& error, Cell& output, bool part, int32_t limit) {
   const uint32_t start = series_buffer_length(output.w2);
   const Report report = report_of(error);
   series_append_ascii(output.w2, "*** ");
-  append_utf8(output, report.category->type_text);
+  append_value(output, report.type_text, false, kNoLimit);
   series_append_ascii(output.w2, ": ");
   append_message(output, report);
   series_append_ascii(output.w2, "\n*** Where: ");
@@ -288,13 +390,13 @@ Cell error_build(ErrorId id, std::span<const Cell> args) {
 Cell error_make(const Cell& spec) {
   switch (cell_type(spec)) {
     case Type::integer:
-      return error_build(id_of_code(spec), {});
+      return error_of_entry(id_of_code(spec));
     case Type::string:
       return error_build(error_id("user", "message"), std::span(&spec, 1));
     case Type::block: {
       const uint32_t length = series_buffer_length(spec.w2);
       const Type first = spec.w1 < length ? cell_type(series_buffer(spec.w2)->head_cell()[spec.w1]) : Type::none_id;
-      if (first == Type::word) return error_build(id_of_words(spec), {});
+      if (first == Type::word) return error_of_entry(id_of_words(spec));
       if (first == Type::set_word) return error_of_assignments(spec);
       raise_error(error_id("internal", "invalid-error"), spec);
     }

@@ -6,6 +6,7 @@
 #include "datatypes/scalars/truth.h"
 #include "evaluator/function.h"
 #include "evaluator/interpreter.h"
+#include "evaluator/library-values.h"
 #include "runtime/callback-bits.h"
 #include "runtime/contexts.h"
 #include "runtime/datatype-registry.h"
@@ -19,11 +20,23 @@ namespace {
 // The event words by event, in the order of the mask bits.
 constexpr const char* kEventNames[] = {"prescan", "scan", "load", "open", "close", "error"};
 
-// The type argument: a datatype!, or for a token without one the word comma or none!.
+// The 1-based entry of system/lexer/exit-states that names a token type: the list has no
+// entries for the comma and point tokens.
+uint32_t exit_state_entry(int32_t token) {
+  if (token <= kTokenComment) return static_cast<uint32_t>(token) + 1;
+  return static_cast<uint32_t>(token < kTokenPoint ? token : token - 1);
+}
+
+// The type argument: a datatype!; for a token without one the word comma, or the token's entry
+// of system/lexer/exit-states (none when that is not a block or has no such entry).
 Cell type_argument(const LexerTraceCall& call) {
   if (call.type > 0) return datatype_cell(static_cast<Type>(call.type));
   if (call.token_type == kTokenComma) return word_from_c_string("comma");
-  return make_cell(Type::none);
+  const Cell states = system_field({"lexer", "exit-states"});
+  const uint32_t entry = exit_state_entry(call.token_type);
+  if (cell_type(states) != Type::block || states.w1 + entry > series_buffer_length(states.w2))
+    return make_cell(Type::none);
+  return series_buffer(states.w2)->head_cell()[states.w1 + entry - 1];
 }
 
 bool trace_callback(const LexerTracer& tracer, LexerTraceCall& call) {

@@ -102,21 +102,29 @@ Cell frame_item(Act act, std::string_view name, const int32_t* refinements) {
 }
 
 // Runs the actor's step (copy, or insert and copy), then its close whatever the step did, so a
-// resource the step failed on is not left open: the step's error passes on after close, ahead
-// of any error close raises in turn.
+// resource the step failed on is not left open. The step's error, or its other exit (break,
+// throw ...), whose unwinder has already brought the stacks to its target, passes on after
+// close, ahead of any error close raises in turn.
 template <class Step>
 Cell run_then_close(const Cell& port, Step step) {
   GcRoot<Cell> result(none_cell());
   const std::array<Cell, 1> closing{port};
   const Caught caught = trap_errors([&] { *result = step(); });
-  if (caught.taken != kThrowError) {
+  if (!caught.taken) {
     port_call_actor(port, Act::Close, closing);
     return *result;
   }
-  GcRoot<Cell> error(*stack_last_value());
-  stack_drop(1);
+  if (caught.taken == kThrowError) {
+    *result = *stack_last_value();
+    stack_drop(1);
+  }
+  // An exit's unwinder may have left its value in the cell at the stack top: close runs above it.
+  Cell* const top = value_stack.top;
+  stack_push_cell();
   if (trap_errors([&] { port_call_actor(port, Act::Close, closing); }).taken == kThrowError) stack_drop(1);
-  throw_error_value(*error);
+  value_stack.top = top;
+  if (caught.taken == kThrowError) throw_error_value(*result);
+  throw_code(caught.taken);
 }
 
 // The actor's open with /new and /read false, /write and /seek as given, and no access.

@@ -1,6 +1,6 @@
 // system-values.cpp: the error catalog object, the error prototype and the error settings,
 // built from the catalog table, and the port prototypes and schemes block, all rooted in the
-// root block.
+// root block; the system object takes them over at the end of the boot.
 #include "evaluator/system-values.h"
 
 #include <string_view>
@@ -9,8 +9,9 @@
 #include "datatypes/series/block-core.h"
 #include "datatypes/series/string-load.h"
 #include "evaluator/error.h"
-#include "evaluator/object.h"
+#include "evaluator/library-values.h"
 #include "evaluator/port.h"
+#include "evaluator/object.h"
 #include "runtime/contexts.h"
 #include "runtime/error-catalog.h"
 #include "runtime/gc-root.h"
@@ -33,6 +34,7 @@ enum SystemValue : uint32_t {
   kSchemes,
   kSystemValues
 };
+static_assert(kSystemValues == kSystemValueCount);
 constexpr uint32_t kNotBuilt = UINT32_MAX;
 uint32_t first_slot = kNotBuilt;
 
@@ -41,8 +43,15 @@ constexpr int32_t kInitialStackTrace = 1;
 constexpr int64_t kSourceFilesRoom = 4;
 constexpr int64_t kSchemesRoom = 10;
 
+bool released = false;
+
 Cell value_at(SystemValue which) {
   return first_slot == kNotBuilt ? make_cell(Type::none) : *root_slot(first_slot + which);
+}
+
+// The system object's field once the seed has been handed over, else the seed.
+Cell current_value(SystemValue which, std::initializer_list<const char*> field) {
+  return released ? system_field(field) : value_at(which);
 }
 
 // A word! of the spelling, bound to no context.
@@ -57,8 +66,9 @@ Cell text_of(std::string_view text) {
   return string;
 }
 
-// A catalog message as the language reads it.
-Cell message_value(std::string_view message) {
+}  // namespace
+
+Cell catalog_message_value(std::string_view message) {
   MessageReader reader(message);
   MessagePart part;
   if (reader.shape() != MessageShape::block) {
@@ -74,6 +84,8 @@ Cell message_value(std::string_view message) {
   return *block;
 }
 
+namespace {
+
 // Adds a field of that name and value to the object.
 void add_field(const Cell& object, std::string_view name, const Cell& value) {
   GcRoot<Cell> kept(value);
@@ -87,7 +99,7 @@ void add_category(const Cell& catalog, uint32_t position) {
   add_field(catalog, category.name, *object);
   add_field(*object, "code", make_cell(Type::integer, 0, 100 * position));
   add_field(*object, "type", text_of(category.type_text));
-  for (const ErrorEntry& entry : category.ids) add_field(*object, entry.id, message_value(entry.message));
+  for (const ErrorEntry& entry : category.ids) add_field(*object, entry.id, catalog_message_value(entry.message));
 }
 
 }  // namespace
@@ -110,19 +122,33 @@ void system_values_init() {
   block_make_at(schemes, kSchemesRoom);
   *root_slot(first + kSchemes) = schemes;
   first_slot = first;
+  released = false;
 }
 
-void system_values_forget() { first_slot = kNotBuilt; }
+void system_values_forget() {
+  first_slot = kNotBuilt;
+  released = false;
+  forget_library_values();
+}
 
-Cell system_error_catalog() { return value_at(kCatalog); }
-Cell system_standard_error() { return value_at(kStandardError); }
+Cell system_values_seed(uint32_t position) { return value_at(static_cast<SystemValue>(position)); }
+
+void system_values_release() {
+  if (first_slot == kNotBuilt) return;
+  for (uint32_t k = 0; k < kSystemValues; ++k) *root_slot(first_slot + k) = make_cell(Type::none);
+  released = true;
+}
+
+Cell system_error_catalog() { return current_value(kCatalog, {"catalog", "errors"}); }
+Cell system_standard_error() { return current_value(kStandardError, {"standard", "error"}); }
 Cell system_stack_trace() {
-  return first_slot == kNotBuilt ? make_cell(Type::integer, 0, kInitialStackTrace) : value_at(kStackTrace);
+  if (first_slot == kNotBuilt) return make_cell(Type::integer, 0, kInitialStackTrace);
+  return current_value(kStackTrace, {"state", "stack-trace"});
 }
-Cell system_source_files() { return value_at(kSourceFiles); }
-Cell system_standard_port() { return value_at(kStandardPort); }
-Cell system_standard_url_parts() { return value_at(kStandardUrlParts); }
-Cell system_standard_scheme() { return value_at(kStandardScheme); }
-Cell system_schemes() { return value_at(kSchemes); }
+Cell system_source_files() { return current_value(kSourceFiles, {"state", "source-files"}); }
+Cell system_standard_port() { return current_value(kStandardPort, {"standard", "port"}); }
+Cell system_standard_url_parts() { return current_value(kStandardUrlParts, {"standard", "url-parts"}); }
+Cell system_standard_scheme() { return current_value(kStandardScheme, {"standard", "scheme"}); }
+Cell system_schemes() { return current_value(kSchemes, {"schemes"}); }
 
 }  // namespace qel

@@ -3,6 +3,8 @@
 
 #include <chrono>
 
+#include "build-git.h"
+
 #ifndef QEL_BUILD_EPOCH
 #define QEL_BUILD_EPOCH 0
 #endif
@@ -33,5 +35,20 @@ const char* build_stamp() {
 }
 
 const char* build_version() { return QEL_VERSION; }
+
+int64_t build_epoch() { return QEL_BUILD_EPOCH; }
+
+bool build_debug() {
+#ifdef NDEBUG
+  return false;
+#else
+  return true;
+#endif
+}
+
+std::optional<BuildGit> build_git() {
+  if (!kBuildGitKnown) return std::nullopt;
+  return BuildGit{kBuildGitBranch, kBuildGitTag, kBuildGitAhead, kBuildGitSeconds, kBuildGitCommit, kBuildGitMessage};
+}
 
 }  // namespace qel

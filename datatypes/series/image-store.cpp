@@ -320,13 +320,17 @@ void image_gc_mark(const Cell& image) {
     store_of(record).release_target();
 }
 
-bool image_bytes_sniff(std::span<const uint8_t> bytes) {
+std::optional<ImageFormat> image_bytes_format(std::span<const uint8_t> bytes) {
   auto starts = [&](std::initializer_list<uint8_t> prefix) {
     return bytes.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), bytes.begin());
   };
-  bool gif = starts({'G', 'I', 'F'}) && bytes.size() >= 6 && (bytes[4] == '7' || bytes[4] == '9') && bytes[5] == 'a';
-  return starts({137, 'P', 'N', 'G'}) || starts({255, 216, 255}) || starts({'B', 'M'}) || gif ||
-         starts({73, 73, 42, 0}) || starts({77, 77, 0, 42});
+  if (starts({137, 'P', 'N', 'G'})) return ImageFormat::png;
+  if (starts({255, 216, 255})) return ImageFormat::jpeg;
+  if (starts({'B', 'M'})) return ImageFormat::bmp;
+  if (starts({'G', 'I', 'F'}) && bytes.size() >= 6 && (bytes[4] == '7' || bytes[4] == '9') && bytes[5] == 'a')
+    return ImageFormat::gif;
+  if (starts({73, 73, 42, 0}) || starts({77, 77, 0, 42})) return ImageFormat::tiff;
+  return std::nullopt;
 }
 
 }  // namespace qel

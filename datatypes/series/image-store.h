@@ -127,7 +127,12 @@ constexpr uint8_t unpremultiply_channel(uint32_t p, uint32_t a) {
   return a == 0 ? 0 : static_cast<uint8_t>(std::min<uint32_t>(255, (p * 255 + a / 2) / a));
 }
 
-// Format sniffing: whether the bytes start like PNG, JPEG, BMP, GIF 87a/89a or TIFF.
-bool image_bytes_sniff(std::span<const uint8_t> bytes);
+// The encoded-image formats, numbered as image encoding names them.
+enum class ImageFormat : int32_t { bmp = 0, png = 1, gif = 2, jpeg = 3, tiff = 4 };
+
+// Format sniffing: the format whose signature the bytes start with (PNG, JPEG, BMP, GIF 87a/89a,
+// TIFF either byte order), or none.
+std::optional<ImageFormat> image_bytes_format(std::span<const uint8_t> bytes);
+inline bool image_bytes_sniff(std::span<const uint8_t> bytes) { return image_bytes_format(bytes).has_value(); }
 
 }  // namespace qel

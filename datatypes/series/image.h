@@ -51,6 +51,27 @@ Cell* image_to_binary(const Cell& image, PixelBytes selector);
 // any other value raises script invalid-arg naming it. Tells the owner.
 void image_set_from_binary(const Cell& image, const Cell& value, PixelBytes selector);
 
+// image-from-binary: a binary!'s bytes decoded (from its index) into an image! pushed on the
+// value stack; bytes that do not look like an image push none, bytes that look like one but do
+// not decode raise access bad-media.
+Cell* image_from_binary(const Cell& binary);
+// image-from-file: the file decoded into `out`; a file that cannot be read or decoded raises
+// access cannot-open naming it.
+void image_from_file(Cell& out, const Cell& file);
+// image-decode-value: image_from_binary for a binary!, image_from_file for anything else; the
+// image pushed on the value stack.
+Cell* image_decode_value(const Cell& value);
+// image-encode-value: the image encoded in the format (a number of ImageFormat) into `out` as a
+// binary! (empty for an image with a side of 0), or none after printing "Cannot find image
+// encoder" for another number; an encoder that fails raises access bad-media. A null `out` is a
+// fresh value stack cell.
+Cell* image_encode_value(const Cell& image, Cell* out, int32_t format);
+
+// image-load-from-memory and image-load-from-file: a record decoded from encoded bytes or from
+// a file (read whole, up to a size cap), or 0 when they do not decode or the file cannot be read.
+NodeId image_load_from_memory(std::span<const uint8_t> bytes);
+NodeId image_load_from_file(const Cell& file);
+
 // image-lock and image-unlock: the whole plain pixel array of an image with a record, locked
 // for the lifetime of the object, which must not span a safe point. A write lock that notifies
 // tells the owner before the lock is taken and, through unlock, after the change, both as a

@@ -82,6 +82,52 @@ TEST_F(PortTest, ActionsForwardTheirArgumentsInSpecOrder) {
   EXPECT_EQ(logged("r: swap p [1]"), "[[swap [1]]]");
   EXPECT_EQ(mold(value_of("r")), "[1]");
   expect_molds({{"pick p 4", "40"}, {"p/actor/pick p 5", "50"}});
+  EXPECT_EQ(logged("open/read/allow p 'r"), "[[open false true false false r]]");
+}
+
+// Every action from append on reaches the actor function of its name (read and write by their
+// steps, copy's result being theirs); open? is not forwarded.
+TEST_F(PortTest, EveryForwardedActionReachesItsActorFunction) {
+  std::string actor = "every: make object! [";
+  for (size_t slot = slot_number(Act::Append); slot <= kActionSlots; ++slot) {
+    const std::string name(action_text::item(action_spec(act_of_slot(slot)).text, 0));
+    actor += name + ": func [port] ['" + name + "] ";
+  }
+  run(actor + "]");
+  register_scheme("every", run("make object! [actor: every]").value);
+  const Cell port = run("make port! [scheme: 'every]").value;
+  for (size_t slot = slot_number(Act::Append); slot <= kActionSlots; ++slot) {
+    const Act act = act_of_slot(slot);
+    std::vector<Cell> arguments{port};
+    while (arguments.size() < fixed_argument_count(act)) arguments.push_back(integer_cell(1));
+    const std::string name(action_text::item(action_spec(act).text, 0));
+    Outcome outcome;
+    const Caught caught = trap_errors([&] { outcome.value = call_action(act, arguments); });
+    if (act == Act::OpenQ) {
+      EXPECT_EQ(caught.taken, kThrowError);
+      stack_drop(1);
+      continue;
+    }
+    ASSERT_EQ(caught.taken, 0u) << name;
+    const bool composed = act == Act::Read || act == Act::Write;
+    EXPECT_EQ(mold(outcome.value), composed ? "copy" : name);
+    stack_drop(1);
+  }
+}
+
+// A url! that is no HTTP one is read and written through the port its scheme makes.
+TEST_F(PortTest, AUrlReadsAndWritesThroughItsSchemesPort) {
+  services().parse_url = [](const Cell&) { return run("make object! [scheme: 'rec]").value; };
+  Cell url;
+  const std::string_view text = "rec://h/x";
+  string_load({reinterpret_cast<const uint8_t*>(text.data()), text.size()}, url, TextEncoding::utf8);
+  set_value_type_byte(url, Type::url);
+  define("u", url);
+  EXPECT_EQ(logged("r: read u"), "[[open false false false false none] [copy false none false false none] [close]]");
+  EXPECT_EQ(mold(value_of("r")), "\"data\"");
+  EXPECT_EQ(logged("write u \"z\""),
+            "[[open false false true false none] [insert \"z\" false none false false none] "
+            "[copy false none false false none] [close]]");
 }
 
 TEST_F(PortTest, CloseRunsWhenTheStepBeforeItFails) {
@@ -91,6 +137,12 @@ TEST_F(PortTest, CloseRunsWhenTheStepBeforeItFails) {
     EXPECT_ERROR(run(code), "math", "zero-divide");
     EXPECT_EQ(mold(*block_cell_at(value_of("log"), block_total_cells(value_of("log")) - 1)), "[close]") << code;
   }
+  // Other exits out of the step pass on after close too.
+  run("fail: false rec/copy: func [port part length deep types kind] [append/only log reduce ['copy] throw 5]");
+  expect_molds({{"clear log catch [read p]", "5"}, {"log", "[[open false false false false none] [copy] [close]]"}});
+  run("rec/copy: func [port part length deep types kind] [append/only log reduce ['copy] break/return 6]");
+  expect_molds({{"clear log loop 2 [write p 1 7]", "6"}, {"pick back tail log 1", "[close]"}});
+  run("fail: true rec/copy: func [port part length deep types kind] [either fail [1 / 0] [\"data\"]]");
   // A failing close after a failing copy: the copy's error is the one that passes on.
   run("rec/close: func [port] [never-set]");
   expect_molds({{"e: try [read p] e/id", "zero-divide"}, {"fail: false e: try [read p] e/id", "no-value"}});

@@ -68,5 +68,20 @@ TEST_F(SystemValues, CompletingAnErrorTakesTheSourceFilesWhenThereAreAny) {
   EXPECT_NE(form(error).find("\n*** Files: [[%a.qel]]"), std::string::npos);
 }
 
+TEST_F(SystemValues, MakingAndFormingReadTheCatalogObject) {
+  // An id a script adds to a category is an error of that category; a changed message shows.
+  run("catalog/user: make catalog/user [late: \"too late\"] catalog/math/zero-divide: [\"no\" arg1]");
+  Cell late = error_make(load("user late"));
+  EXPECT_EQ(integer_value(error_field(late, ErrorField::code)), 801);
+  EXPECT_EQ(form(late).substr(0, form(late).find('\n')), "*** User Error: too late");
+  EXPECT_EQ(mold(error_field(error_make(integer_cell(801)), ErrorField::id)), "late");
+  Cell divide = error_make(load("math zero-divide"));
+  error_field(divide, ErrorField::arg1) = integer_cell(7);
+  EXPECT_EQ(form(divide).substr(0, form(divide).find('\n')), "*** Math Error: no 7");
+  // A message of no shape the reports know shows internal invalid-error's message instead.
+  run("catalog/math/zero-divide: 5");
+  EXPECT_EQ(form(divide).substr(0, form(divide).find('\n')), "*** Math Error: invalid error object field value: 7");
+}
+
 }  // namespace
 }  // namespace qel::testing

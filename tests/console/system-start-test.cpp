@@ -1,0 +1,40 @@
+// system-start-test.cpp: what the system object takes from the process at start-up: the
+// arguments exactly as passed, and a current directory that may be gone.
+#include <gtest/gtest.h>
+
+#include "tools/case-driver/child-process.h"
+
+namespace qel {
+namespace {
+
+using cases::ChildResult;
+using cases::TemporaryDirectory;
+
+ChildResult run_program(std::vector<std::string> arguments, std::string input) {
+  TemporaryDirectory home;
+  return cases::run_child({std::move(arguments), std::move(input), cases::console_test_environment(80, home)});
+}
+
+TEST(SystemStart, ArgumentsArriveExactlyAsPassed) {
+  ChildResult result = run_program({QEL_BINARY, "--cli", "a b", "q\"z", ""},
+                                   "system/options/args\nsystem/options/boot = to file! system/options/boot\n");
+  EXPECT_NE(result.output.find(">> system/options/args\n== [\"--cli\" \"a b\" {q\"z} \"\"]\n"), std::string::npos)
+      << result.output;
+  EXPECT_NE(result.output.find("\n== true\n"), std::string::npos) << result.output;
+  EXPECT_EQ(result.errors, "");
+}
+
+TEST(SystemStart, ADeletedWorkingDirectoryStartsInTheRootWithOneWarning) {
+  TemporaryDirectory folder;
+  const std::string gone = folder.path() + "/gone";
+  // The shell enters the directory and removes it before the program starts there.
+  ChildResult result = run_program(
+      {"/bin/sh", "-c", "mkdir \"$1\" && cd \"$1\" && rmdir \"$1\" && exec \"$2\" --cli", "sh", gone, QEL_BINARY},
+      "system/options/path\n");
+  EXPECT_EQ(result.exit_status, 0);
+  EXPECT_NE(result.output.find(">> system/options/path\n== %/\n"), std::string::npos) << result.output;
+  EXPECT_EQ(std::count(result.errors.begin(), result.errors.end(), '\n'), 1) << result.errors;
+}
+
+}  // namespace
+}  // namespace qel
