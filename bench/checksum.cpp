@@ -7,6 +7,7 @@
 #include <openssl/evp.h>
 #include <zlib.h>
 
+#include <span>
 #include <string>
 #include <vector>
 
@@ -55,8 +56,13 @@ void digest_qel(benchmark::State& state, const DigestCase& digest) {
   bench_support::run_qel_program(state, setup, program);
 }
 
+// The peer reads its bytes where a large binary! keeps them, just after the series' 24-byte
+// header on its own pages, so the two differ by the road through checksum and not by where the
+// bytes lie (SHA-384 and SHA-512 run some 10% faster from a page-aligned start).
 void digest_direct(benchmark::State& state, const DigestCase& digest) {
-  const std::vector<uint8_t> bytes(kDigestBytes, 171);
+  constexpr size_t kSeriesHeader = 24;
+  const std::vector<uint8_t> buffer(kDigestBytes + kSeriesHeader, 171);
+  const std::span<const uint8_t> bytes(buffer.data() + kSeriesHeader, kDigestBytes);
   unsigned char out[EVP_MAX_MD_SIZE];
   unsigned int size = 0;
   for (auto _ : state) {

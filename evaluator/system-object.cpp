@@ -130,7 +130,8 @@ std::string executable_path() {
 }
 
 // boot-arguments: [boot args command-line]: the program as a file!, a block of the other
-// arguments exactly as given, and the whole command line as one text.
+// arguments exactly as given, and those arguments as one line of text (the command line with
+// the program's path cut from its head).
 RoutineResult boot_arguments(std::span<const RoutineArgument>) {
   GcRoot<Cell> block, arguments;
   block_make_at(*block, 3);
@@ -140,7 +141,9 @@ RoutineResult boot_arguments(std::span<const RoutineArgument>) {
     GcRoot<Cell> argument(string_from_os_text(runtime.argument_vector[k]));
     block_append_copy(*arguments, *argument);
   }
-  GcRoot<Cell> line(os_command_line());
+  const std::span<char* const> after_program(runtime.argument_vector + (runtime.argument_count > 0),
+                                              runtime.argument_count > 0 ? runtime.argument_count - 1 : 0);
+  GcRoot<Cell> line(string_from_os_text(command_line_text(after_program)));
   block_append_copy(*block, *boot);
   block_append_copy(*block, *arguments);
   block_append_copy(*block, *line);

@@ -17,11 +17,37 @@ ChildResult run_program(std::vector<std::string> arguments, std::string input) {
 
 TEST(SystemStart, ArgumentsArriveExactlyAsPassed) {
   ChildResult result = run_program({QEL_BINARY, "--cli", "a b", "q\"z", ""},
-                                   "system/options/args\nsystem/options/boot = to file! system/options/boot\n");
+                                   "system/options/args\nsystem/script/args\n"
+                                   "system/options/boot = to file! system/options/boot\n");
   EXPECT_NE(result.output.find(">> system/options/args\n== [\"--cli\" \"a b\" {q\"z} \"\"]\n"), std::string::npos)
+      << result.output;
+  // The command line as one text, without the program's path.
+  EXPECT_NE(result.output.find(">> system/script/args\n== {--cli \"a b\" \"q\\\"z\" \"\"}\n"), std::string::npos)
       << result.output;
   EXPECT_NE(result.output.find("\n== true\n"), std::string::npos) << result.output;
   EXPECT_EQ(result.errors, "");
+}
+
+TEST(SystemStart, TheCacheFolderFollowsTheEnvironmentWhenItIsAbsolute) {
+  struct Row {
+    std::optional<std::string> xdg_cache_home, home;
+    const char* cache;
+  };
+  const Row rows[] = {
+      {"/x/c/", "/h", "%/x/c/qel/"},
+      {"/x/c", "/h", "%/x/c/qel/"},
+      {"relative", "/h/", "%/h/.cache/qel/"},
+      {std::nullopt, "/h", "%/h/.cache/qel/"},
+      {"", "relative", "none"},
+  };
+  for (const Row& row : rows) {
+    TemporaryDirectory home;
+    cases::ChildRun run{{QEL_BINARY, "--cli"}, "system/options/cache\n", cases::console_test_environment(80, home)};
+    run.environment.emplace_back("XDG_CACHE_HOME", row.xdg_cache_home);
+    run.environment.emplace_back("HOME", row.home);
+    const ChildResult result = cases::run_child(run);
+    EXPECT_NE(result.output.find(std::string("\n== ") + row.cache + "\n"), std::string::npos) << result.output;
+  }
 }
 
 TEST(SystemStart, ADeletedWorkingDirectoryStartsInTheRootWithOneWarning) {

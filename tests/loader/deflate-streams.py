@@ -1,11 +1,16 @@
 #!/usr/bin/env python3
-"""Prints streams made by Python's zlib and gzip modules over a corpus, one per line:
-<format> <label> <hex of the original> <hex of the stream>, format one of deflate, zlib, gzip.
-The corpus is seeded, so every run prints the same lines for one zlib version."""
+"""Prints streams made by Python's zlib and gzip modules and by gzip -c over a corpus, one per
+line: <format> <label> <hex of the original> <hex of the stream>, format one of deflate, zlib,
+gzip.
+The corpus is seeded, so every run prints the same lines for one zlib version, but for the time
+gzip -c writes into its headers."""
 import gzip
 import io
 import json
+import os
 import random
+import subprocess
+import tempfile
 import zlib
 
 rng = random.Random(2026)
@@ -43,6 +48,15 @@ def named_gzip(data):
     return buffer.getvalue()
 
 
+def gzip_command(data):
+    """What gzip -c writes for a file of the data (its name and time in the header)."""
+    with tempfile.TemporaryDirectory() as folder:
+        path = os.path.join(folder, "corpus.txt")
+        with open(path, "wb") as file:
+            file.write(data)
+        return subprocess.run(["gzip", "-c", path], capture_output=True, check=True).stdout
+
+
 def streams(data):
     for level in (0, 1, 6, 9):
         yield "deflate", "level-%d" % level, deflate(data, level, -15)
@@ -52,6 +66,7 @@ def streams(data):
         yield "deflate", name, deflate(data, 6, -15, flush)
         yield "zlib", name, deflate(data, 6, 15, flush)
     yield "gzip", "named", named_gzip(data)
+    yield "gzip", "gzip-c", gzip_command(data)
 
 
 for label, data in corpus():
