@@ -13,6 +13,7 @@
 #include "evaluator/print-natives.h"
 #include "evaluator/random.h"
 #include "evaluator/trace.h"
+#include "loader/clipboard.h"
 #include "loader/compression-methods.h"
 #include "loader/compression/codec-entry.h"
 #include "loader/compression/deflate.h"
@@ -58,8 +59,6 @@ Cell stand_in_value_service(const Cell&) { not_done(); }
 void stand_in_decode_boot(const uint8_t*) {}
 std::optional<std::string> stand_in_script_title() { return std::nullopt; }
 void stand_in_message_box(const char*, const char*) {}
-Cell stand_in_clipboard_read() { return make_cell(Type::logic, 0); }
-bool stand_in_clipboard_write(const Cell&) { return false; }
 bool stand_in_face_p(const Cell&) { return false; }
 
 constexpr Services kStandIns = {
@@ -96,8 +95,8 @@ constexpr Services kStandIns = {
     .http_request = http_request,  // the HTTP layer's own
     .parse_url = stand_in_value_service,
     .port_make = stand_in_value_service,
-    .clipboard_read = stand_in_clipboard_read,
-    .clipboard_write = stand_in_clipboard_write,
+    .clipboard_read = clipboard_read,  // the clipboard layer's own
+    .clipboard_write = clipboard_write,
     .init_call = init_call,  // the process layer's own
     .call_command = call_command,
     .open_in_browser = open_in_browser,

@@ -125,7 +125,7 @@ struct Services {
   Cell (*parse_url)(const Cell& url);                           // the url's components
   Cell (*port_make)(const Cell& spec);                          // a port! of the spec's scheme, or none
   Cell (*clipboard_read)();                  // false on failure, none when empty, else the content
-  bool (*clipboard_write)(const Cell& data);  // whether the clipboard took it; no clipboard yet: false
+  bool (*clipboard_write)(const Cell& data);  // whether the clipboard opened and took every kind
   void (*init_call)();
   int32_t (*call_command)(const CallRequest& request);  // exit status, process id, or -1
   bool (*open_in_browser)(const std::string& text);      // whether the opener started
