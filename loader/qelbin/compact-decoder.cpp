@@ -132,6 +132,12 @@ class CompactDecoder : public QelbinBuilder {
         return scalar(parent, make_cell(Type::bitset, 0, node));
       }
       case 35: return vector(parent, f, prefixes, at);
+      case 53: {
+        const int64_t head = head_index(f);
+        if (prefixes.reference) return scalar(parent, reference_as(type, reference(at), head, at));
+        const int32_t width = in_.varint();
+        return image_value(parent, head, width, in_.varint(), at);
+      }
       case 40: {
         if (prefixes.reference) return scalar(parent, reference_as(type, reference(at), 0, at));
         return map_value(parent, in_.count(), at);

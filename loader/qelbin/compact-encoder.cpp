@@ -212,6 +212,12 @@ class CompactEncoder : public QelbinEncoder {
 
   void byte_content(const Cell& v) override {
     const Type type = cell_type(v);
+    if (type == Type::image) {
+      varint(v.w3 & 0xFFFF);
+      varint(v.w3 >> 16);
+      const std::span<const uint8_t> pixels = qelbin_image_bytes(v);
+      return bytes(pixels.data(), pixels.size());
+    }
     const uint32_t unit = series_buffer(v.w2)->unit();
     const uint32_t units = qelbin_series_units(v.w2);
     if (type == Type::binary || type == Type::bitset) {

@@ -5,6 +5,8 @@
 
 #include "datatypes/series/block-core.h"
 #include "datatypes/series/hash.h"
+#include "datatypes/series/image-store.h"
+#include "datatypes/series/image.h"
 #include "datatypes/series/map.h"
 #include "datatypes/series/vector.h"
 #include "evaluator/error.h"
@@ -41,7 +43,9 @@ Cell QelbinBuilder::qelbin_resolve_path_in_state(const uint8_t* at) {
 }
 
 Cell QelbinBuilder::with_head(Cell series, int64_t head, const uint8_t* at) {
-  if (head < 0 || head > series_buffer_length(series.w2)) in_.fail_at(at);
+  // An image counts pixels, which its size word gives (an image without pixels has no record).
+  const int64_t length = cell_type(series) == Type::image ? image_cell_pixels(series) : series_buffer_length(series.w2);
+  if (head < 0 || head > length) in_.fail_at(at);
   series.w1 = static_cast<uint32_t>(head);
   return series;
 }
@@ -120,6 +124,18 @@ void QelbinBuilder::map_value(const Cell& parent, int64_t n, const uint8_t* at) 
   const Cell pairs = new_block(n);
   records_into(pairs, n);
   if (!qelbin_map_fill(made, pairs)) in_.fail_at(at);
+}
+
+void QelbinBuilder::image_value(const Cell& parent, int64_t head, int64_t width, int64_t height, const uint8_t* at) {
+  constexpr int64_t kMostPixels = int64_t{1} << 28;
+  if (width < 0 || width > 0xFFFF || height < 0 || height > 0xFFFF || width * height > kMostPixels ||
+      static_cast<uint64_t>(width * height) * 4 > in_.left())
+    in_.fail_at(at);
+  std::vector<uint32_t> pixels(static_cast<size_t>(width * height));
+  std::memcpy(pixels.data(), in_.take(pixels.size() * 4), pixels.size() * 4);
+  const NodeId record = image_from_memory(width, height, 0, pixels.data());
+  const Cell image = make_cell(Type::image, 0, record, static_cast<uint32_t>(width) | static_cast<uint32_t>(height) << 16);
+  append(parent) = with_head(image, head, at);
 }
 
 // --- Contexts, objects, functions --------------------------------------------------------------

@@ -68,6 +68,8 @@ class QelbinBuilder {
   void vector_value(const Cell& parent, int64_t head, int64_t element, uint32_t size, const uint8_t* data,
                     uint64_t count, const uint8_t* at);
   void map_value(const Cell& parent, int64_t n, const uint8_t* at);
+  // image!: width x height pixel words, little-endian, read from the input here.
+  void image_value(const Cell& parent, int64_t head, int64_t width, int64_t height, const uint8_t* at);
   void context_value(const Cell& parent, const QelbinContextHeader& header, const uint8_t* at);
   // An object's cell goes into the parent (when there is one), `place` puts what must stand
   // before the values (a word bound to it), then the values are read.

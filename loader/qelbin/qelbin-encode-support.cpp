@@ -1,6 +1,8 @@
 // qelbin-encode-support.cpp: the encoders' questions about values.
 #include "loader/qelbin/qelbin-encode-support.h"
 
+#include "datatypes/series/image-store.h"
+#include "datatypes/series/image.h"
 #include "datatypes/series/map.h"
 #include "evaluator/eval-support.h"
 #include "runtime/contexts.h"
@@ -56,6 +58,12 @@ int32_t qelbin_hook_index(const Cell& object, int k) {
   if (object.w3 == 0) return -1;
   const Cell& record = series_buffer(object.w3)->head_cell()[k];
   return record.w1 == 0xFFFFFFFF ? -1 : static_cast<int32_t>(record.w1);
+}
+
+std::span<const uint8_t> qelbin_image_bytes(const Cell& image) {
+  if (image.w2 == 0) return {};
+  const ImageView view = image_pixels(image.w2);
+  return {reinterpret_cast<const uint8_t*>(view.data), static_cast<size_t>(image_cell_pixels(image)) * 4};
 }
 
 const uint8_t* qelbin_series_bytes(NodeId node) { return series_buffer(node)->head_address(); }

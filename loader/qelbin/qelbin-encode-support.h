@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <span>
 
 #include "runtime/cell.h"
 
@@ -32,6 +33,9 @@ uint32_t qelbin_map_record_count(const Cell& map);
 uint8_t qelbin_context_flags(NodeId context);
 // The field index of an object's on-change* (0) or on-deep-change* (1) handler, or -1.
 int32_t qelbin_hook_index(const Cell& object, int k);
+
+// An image's pixel words from its first pixel (none without a record).
+std::span<const uint8_t> qelbin_image_bytes(const Cell& image);
 
 // The bytes of a series buffer from its start, and its length in units.
 const uint8_t* qelbin_series_bytes(NodeId node);

@@ -32,10 +32,9 @@ void QelbinEncoder::value(const Cell& v) {
     case Type::block: case Type::paren: case Type::path: case Type::lit_path: case Type::set_path:
     case Type::get_path: case Type::hash: case Type::string: case Type::file: case Type::url: case Type::tag:
     case Type::email: case Type::ref: case Type::binary: case Type::bitset: case Type::vector: case Type::map:
-    case Type::object: case Type::function:
+    case Type::object: case Type::function: case Type::image:
       referenced(v);
       break;
-    case Type::image: raise_error(error_id("access", "no-codec"), v);
     default: scalar(v); break;
   }
   references_.count();

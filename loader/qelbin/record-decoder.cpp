@@ -163,6 +163,12 @@ class RecordDecoder : public QelbinBuilder {
         const uint8_t* data = padded(static_cast<uint64_t>(n) * size);
         return vector_value(parent, head, element, size, data, static_cast<uint64_t>(n), at);
       }
+      case 53: {
+        const int32_t head = word();
+        if (reference) return scalar(parent, reference_as(type, reference_after(at), head, at));
+        const uint32_t size = in_.raw32();
+        return image_value(parent, head, size & 0xFFFF, size >> 16, at);
+      }
       case 40: {
         if (reference) return scalar(parent, reference_as(type, reference_after(at), 0, at));
         return map_value(parent, count(4), at);

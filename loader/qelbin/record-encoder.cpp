@@ -151,6 +151,11 @@ class RecordEncoder : public QelbinEncoder {
   void full_header(const Cell& v) override { series_header(v, 0); }
 
   void byte_content(const Cell& v) override {
+    if (cell_type(v) == Type::image) {
+      word(v.w3);
+      const std::span<const uint8_t> pixels = qelbin_image_bytes(v);
+      return padded(pixels.data(), pixels.size());
+    }
     const uint32_t unit = series_buffer(v.w2)->unit();
     const uint32_t units = qelbin_series_units(v.w2);
     word(units);

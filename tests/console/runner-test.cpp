@@ -152,6 +152,11 @@ TEST(Scripts, RunAfterTheHeaderOrWhole) {
       // quit-return ends at once with its status (8 bits of it, never 0 for a non-zero one).
       {"Qel [] quit-return 7 print \"not reached\"", 7, ""},
       {"Qel [] quit-return 512", 255, ""},
+      // quit flushes what was printed and ends with its status, cut to 8 bits the same way.
+      {"Qel [] prin \"a\" quit/return 3 print \"not reached\"", 3, "a"},
+      {"Qel [] quit/return 300", 44, ""},
+      {"Qel [] quit/return 256", 255, ""},
+      {"Qel [] print 1 quit print 2", 0, "1\n"},
       // write-stdout: text as UTF-8, bytes raw, any other value molded, after what print left.
       {"Qel [] prin \"a\" write-stdout \"b\u20AC^/\" write-stdout #{4344} write-stdout [1 \"x\"]", 0,
        "ab\u20AC\nCD[1 \"x\"]"},

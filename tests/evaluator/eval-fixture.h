@@ -13,6 +13,7 @@
 
 #include "datatypes/series/block-core.h"
 #include "datatypes/series/string-load.h"
+#include "evaluator/boot-runner.h"
 #include "evaluator/interpreter.h"
 #include "datatypes/scalars/truth.h"
 #include "evaluator/native-table.h"
@@ -180,9 +181,7 @@ class EvalTest : public ::testing::Test {
     services().error_build = record_error;
     init_action_entries();
     init_native_entries();
-    define("none", make_cell(Type::none));
-    define("true", make_cell(Type::logic, 1));
-    define("false", make_cell(Type::logic, 0));
+    boot_test_library();
     define_test_natives();
     // Evaluations run inside a native frame, as under a caller.
     stack_open_native_frame(global_word("caller"));
@@ -196,6 +195,9 @@ class EvalTest : public ::testing::Test {
   }
 
  public:
+  // The library as start-up builds it (the unit words, routines, constants and functions).
+  static void boot_test_library() { build_library(); }
+
   static void define(std::string_view name, const Cell& value) {
     Cell word = global_word(name);
     word_set(word, value);

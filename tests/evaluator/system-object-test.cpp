@@ -19,12 +19,9 @@ std::vector<uint32_t> events;
 void observe(uint32_t event, std::span<const Cell>) { events.push_back(event); }
 long count(uint32_t event) { return std::count(events.begin(), events.end(), event); }
 
+// The fixture has built the library, system object included.
 class SystemObjectTest : public EvalTest {
  protected:
-  void SetUp() override {
-    EvalTest::SetUp();
-    build_library();
-  }
   void TearDown() override {
     trace_enabled = trace_saved = trace_mask = 0;
     EvalTest::TearDown();

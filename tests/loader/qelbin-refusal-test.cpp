@@ -78,6 +78,8 @@ TEST_F(QelbinTest, ForgedAndBrokenRecordsAreRefused) {
        "script/rb-invalid-record"},
       {"function context unlike its spec", image({0x18, 0x00, 0x00, 0x0E, 0x04, 0x01, 0x00, 0x05, 0x00, 0x05, 0x00}, a),
        "script/rb-invalid-record"},
+      {"image wider than 65535", image({0x35, 0x80, 0x80, 0x04, 0x01}), "script/rb-invalid-record"},
+      {"image pixels past the body", image({0x35, 0x02, 0x02, 0x00}), "script/rb-invalid-record"},
       {"handle!", image({0x2E}), "access/no-codec"},
       {"event!", image({0x36}), "access/no-codec"},
       {"seven bytes", {'Q', 'E', 'L', 'B', 'I', 'N', 2}, "script/invalid-data"},

@@ -87,6 +87,8 @@ TEST_F(QelbinTest, EveryWritableTypeRoundTrips) {
       "make object! [a: 1 b: [x y] c: \"z\"]", ":append", ":add", "try [1 / 0]",
       "func [a] [a * 2]", "make op! func [a b] [a + b]",
       "o: make object! [x: 1 on-change*: func [w o n] [x: n]] o",
+      "make image! [2x2 #{0102030405060708090A0B0C}]", "next make image! 3x1", "make image! 0x0",
+      "i: make image! 1x1 reduce [i next i]",
       "\"wide \xE2\x82\xAC\"", "\"\xF0\x9F\x98\x80\"", "[[a] [b c] (d)]",
   };
   for (const char* code : values) {
