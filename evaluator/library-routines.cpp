@@ -22,6 +22,7 @@
 #include "evaluator/type-predicates.h"
 #include "loader/file-entries.h"
 #include "loader/platform-info.h"
+#include "loader/qelbin/qelbin-routines.h"
 #include "runtime/call-trace.h"
 #include "runtime/contexts.h"
 #include "runtime/datatype-registry.h"
@@ -285,6 +286,7 @@ void register_library_routines() {
   for (const LibraryRoutine& routine : kLibraryRoutines)
     if (!find_routine(routine.name)) register_routine(routine.name, routine.function);
   register_type_predicates();
+  register_qelbin_routines();
 }
 
 int32_t routine_return_code(const Cell& spec) {

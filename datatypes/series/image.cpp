@@ -4,11 +4,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "datatypes/scalars/compare-codes.h"
 #include "datatypes/scalars/coordinates.h"
-#include "datatypes/scalars/hex-text.h"
 #include "datatypes/scalars/logic.h"
 #include "datatypes/scalars/none.h"
 #include "datatypes/scalars/output-text.h"
@@ -275,17 +275,38 @@ int32_t line_break(Cell& output, int32_t levels, int32_t budget) {
 
 constexpr int kPixelsPerLine = 10;
 
-// The colours of the pixels from the index: six hexadecimal digits each, ten to a line past 30
-// bytes unless flat.
+// Two upper-case hexadecimal digits for each of `count` bytes of every pixel (`byte_of` picks
+// them), ten pixels to a line unless flat. A line goes out at once; with /part, output stops
+// after the line that uses the budget up (the caller cuts the text to the limit).
+template <class ByteOf>
+int32_t mold_pixel_digits(std::span<const uint32_t> pixels, Cell& output, bool flat, bool part, int32_t budget,
+                          int32_t indent, int count, ByteOf byte_of) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string line;
+  for (size_t i = 0; i < pixels.size() && !(part && budget <= 0); ++i) {
+    for (int k = 0; k < count; ++k) {
+      const uint8_t byte = byte_of(pixels[i], k);
+      line += kDigits[byte >> 4];
+      line += kDigits[byte & 15];
+    }
+    const bool line_end = (i + 1) % kPixelsPerLine == 0;
+    if (line_end || i + 1 == pixels.size()) {
+      budget = output_text(output, line, budget);
+      line.clear();
+      if (line_end && !flat) budget = line_break(output, indent, budget);
+    }
+  }
+  return budget;
+}
+
+// The colours of the pixels from the index: six digits each, on lines past 30 bytes unless flat.
 int32_t mold_colours(std::span<const uint32_t> pixels, Cell& output, bool flat, bool part, int32_t budget,
                      int32_t indent) {
   const bool lines = !flat && pixels.size() * 4 > 30;
   budget = output_text(output, " #{", budget);
   if (lines) budget = line_break(output, indent, budget);
-  for (size_t i = 0; i < pixels.size() && !(part && budget <= 0); ++i) {
-    for (int shift : {16, 8, 0}) budget = output_text(output, byte_to_hex_text(static_cast<uint8_t>(pixels[i] >> shift)).view(), budget);
-    if (!flat && (i + 1) % kPixelsPerLine == 0) budget = line_break(output, indent, budget);
-  }
+  budget = mold_pixel_digits(pixels, output, flat, part, budget, indent, 3,
+                             [](uint32_t pixel, int k) { return static_cast<uint8_t>(pixel >> (16 - 8 * k)); });
   if (lines && pixels.size() % kPixelsPerLine != 0) budget = line_break(output, indent - 1, budget);
   return output_text(output, "}", budget);
 }
@@ -296,10 +317,8 @@ int32_t mold_transparency(std::span<const uint32_t> pixels, Cell& output, bool f
   if (std::all_of(pixels.begin(), pixels.end(), [](uint32_t pixel) { return pixel >> 24 == 255; })) return budget;
   budget = output_text(output, " #{", budget);
   budget = line_break(output, indent, budget);
-  for (size_t i = 0; i < pixels.size() && !(part && budget <= 0); ++i) {
-    budget = output_text(output, byte_to_hex_text(static_cast<uint8_t>(255 - (pixels[i] >> 24))).view(), budget);
-    if (!flat && (i + 1) % kPixelsPerLine == 0) budget = line_break(output, indent, budget);
-  }
+  budget = mold_pixel_digits(pixels, output, flat, part, budget, indent, 1,
+                             [](uint32_t pixel, int) { return static_cast<uint8_t>(255 - (pixel >> 24)); });
   budget = line_break(output, indent - 1, budget);
   return output_text(output, "}", budget);
 }
