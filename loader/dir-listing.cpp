@@ -27,6 +27,14 @@ struct CloseDirectory {
   void operator()(DIR* directory) const { ::closedir(directory); }
 };
 
+// Whether the entry is a directory, following a link. The entry's own type says so for all but
+// links and file systems that do not tell; only those cost a stat.
+bool is_directory(DIR* directory, const dirent& entry) {
+  if (entry.d_type != DT_LNK && entry.d_type != DT_UNKNOWN) return entry.d_type == DT_DIR;
+  struct stat info {};
+  return ::fstatat(::dirfd(directory), entry.d_name, &info, 0) == 0 && S_ISDIR(info.st_mode);
+}
+
 // The entries' names, "/" after each directory's, sorted by their bytes; none when the directory
 // cannot be opened.
 std::optional<std::vector<std::string>> entry_names(const char* path) {
@@ -36,9 +44,7 @@ std::optional<std::vector<std::string>> entry_names(const char* path) {
   while (const dirent* entry = ::readdir(directory.get())) {
     std::string name = entry->d_name;
     if (name == "." || name == "..") continue;
-    struct stat info {};
-    bool is_directory = ::fstatat(::dirfd(directory.get()), entry->d_name, &info, 0) == 0 && S_ISDIR(info.st_mode);
-    entries.emplace_back(std::move(name), is_directory);
+    entries.emplace_back(std::move(name), is_directory(directory.get(), *entry));
   }
   std::sort(entries.begin(), entries.end());  // std::string orders by unsigned bytes
   std::vector<std::string> names;

@@ -11,6 +11,8 @@
 #include <cstring>
 
 #include "loader/file-descriptor.h"
+#include "runtime/series-buffer.h"
+#include "runtime/series.h"
 
 namespace qel {
 
@@ -31,14 +33,14 @@ ReadStatus read_regular(int fd, uint64_t size, ByteRange range, uint64_t cap, Fi
   uint64_t available = size > range.offset ? size - range.offset : 0;
   uint64_t wanted = range.length ? std::min(*range.length, available) : available;
   if (wanted > cap) return ReadStatus::too_large;
-  out.data = std::make_unique_for_overwrite<uint8_t[]>(std::max<uint64_t>(wanted, 1));
   out.size = 0;
-  out.capacity = wanted;
-  while (out.size < wanted) {
-    ssize_t got = read_some(fd, out.data.get() + out.size, wanted - out.size, range.offset + out.size);
+  uint8_t* into = out.room(static_cast<size_t>(wanted));
+  for (uint64_t done = 0; done < wanted;) {
+    ssize_t got = read_some(fd, into + done, wanted - done, range.offset + done);
     if (got < 0) return ReadStatus::cannot_open;
     if (got == 0) break;  // the file shrank: what was read counts
-    out.size += static_cast<size_t>(got);
+    done += static_cast<uint64_t>(got);
+    out.took(static_cast<size_t>(got));
   }
   return ReadStatus::ok;
 }
@@ -64,15 +66,23 @@ ReadStatus read_stream(int fd, ByteRange range, uint64_t cap, FileBytes& out) {
     ssize_t got = read_some(fd, out.room(step), step, std::nullopt);
     if (got < 0) return ReadStatus::cannot_open;
     if (got == 0) break;
-    out.size += static_cast<size_t>(got);
+    out.took(static_cast<size_t>(got));
   }
-  if (!out.data) out.data = std::make_unique_for_overwrite<uint8_t[]>(1);
   return ReadStatus::ok;
 }
 
 }  // namespace
 
 uint8_t* FileBytes::room(size_t more) {
+  if (series) {
+    SeriesBuffer* buffer = series_buffer(series);
+    if (buffer->tail + more > buffer->capacity) {
+      // The first room is made to measure (a regular file's size); later ones double.
+      int64_t needed = int64_t{buffer->tail - buffer->head} + static_cast<int64_t>(more);
+      buffer = grow_series_copy(series, size ? std::max<int64_t>(int64_t{2} * buffer->capacity, needed) : needed);
+    }
+    return buffer->tail_address();
+  }
   if (size + more > capacity) {
     size_t larger = std::max(capacity * 2, size + more);
     auto moved = std::make_unique_for_overwrite<uint8_t[]>(larger);
@@ -81,6 +91,11 @@ uint8_t* FileBytes::room(size_t more) {
     capacity = larger;
   }
   return data.get() + size;
+}
+
+void FileBytes::took(size_t got) {
+  size += got;
+  if (series) series_buffer(series)->tail += static_cast<uint32_t>(got);
 }
 
 ReadStatus read_file_bytes(const char* path, ByteRange range, uint64_t cap, FileBytes& out) {

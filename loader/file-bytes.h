@@ -8,20 +8,27 @@
 #include <optional>
 #include <span>
 
+#include "runtime/cell.h"
+
 namespace qel {
 
 // The most bytes one series holds, and so the most one read takes by default.
 inline constexpr uint64_t kSeriesByteCeiling = INT32_MAX;
 
-// Bytes read so far, in one buffer that grows by doubling while a stream is read.
+// Bytes read so far, in one buffer that grows by doubling while a stream is read; or, when
+// `series` is set, straight onto the tail of that byte series (a binary! value without a second
+// copy; nothing may collect meanwhile), `data` then unused.
 struct FileBytes {
   std::unique_ptr<uint8_t[]> data;
   size_t size = 0;
   size_t capacity = 0;
+  NodeId series = 0;
   std::span<const uint8_t> bytes() const { return {data.get(), size}; }
-  // Room for at least `more` bytes past size (the buffer doubling when it must grow): where
-  // they go. The caller adds what it puts there to size.
+  // Room for at least `more` bytes past what was taken (doubling when it must grow, else
+  // exactly): where they go.
   uint8_t* room(size_t more);
+  // Counts `got` bytes put into the room as taken.
+  void took(size_t got);
 };
 
 enum class ReadStatus : uint8_t {

@@ -5,11 +5,13 @@
 #include <optional>
 #include <string>
 
+#include "datatypes/series/binary.h"
 #include "datatypes/series/url.h"
 #include "loader/dir-listing.h"
 #include "loader/refinement-integers.h"
 #include "loader/text-from-bytes.h"
 #include "runtime/error-raise.h"
+#include "runtime/gc-root.h"
 
 namespace qel {
 
@@ -30,12 +32,18 @@ Cell file_read_dispatch(const Cell& file, const ReadRefinements& refinements) {
   ByteRange range = read_range(refinements);
   std::string path = file_to_os_path(file);
   FileBytes bytes;
+  GcRoot<Cell> binary;
+  bool straight = refinements.binary && !refinements.lines;  // read into the binary! itself
+  if (straight) {
+    binary_make_at(*binary, 0);
+    bytes.series = binary->w2;
+  }
   switch (read_file_bytes(path.c_str(), range, file_read_cap, bytes)) {
     case ReadStatus::ok: break;
     case ReadStatus::cannot_open: raise_error(error_id("access", "cannot-open"), file);
     case ReadStatus::too_large: raise_error(error_id("internal", "limit-hit"), file);
   }
-  return value_from_bytes(bytes.bytes(), refinements.binary, refinements.lines);
+  return straight ? *binary : value_from_bytes(bytes.bytes(), refinements.binary, refinements.lines);
 }
 
 }  // namespace qel

@@ -1,6 +1,8 @@
 // call-command.cpp: language values to a process request and back.
 #include "loader/process/call-command.h"
 
+#include <algorithm>
+
 #include "datatypes/series/binary.h"
 #include "datatypes/series/string-convert.h"
 #include "datatypes/series/string-core.h"
@@ -11,6 +13,7 @@
 #include "runtime/console-input.h"
 #include "runtime/error-raise.h"
 #include "runtime/gc-root.h"
+#include "runtime/series-buffer.h"
 #include "datatypes/series/series.h"
 
 namespace qel {
@@ -36,8 +39,14 @@ void redirect_input(StreamRedirect& redirect, const Cell* value) {
 void redirect_output(StreamRedirect& redirect, const Cell* value) {
   if (!value) return;
   switch (cell_type(*value)) {
-    case Type::string:
-    case Type::binary: redirect.kind = StreamKind::memory; return;
+    case Type::binary:
+      // At its tail a binary! takes the bytes as they come, with no copy between.
+      if (binary_at_tail(*value)) {
+        redirect.captured.bytes.series = value->w2;
+        redirect.captured.cap = std::min<uint64_t>(redirect.captured.cap, kSeriesByteCeiling - series_total_length(*value));
+      }
+      [[fallthrough]];
+    case Type::string: redirect.kind = StreamKind::memory; return;
     case Type::file: redirect = {StreamKind::file, file_to_os_path(*value), {}, {}}; return;
     default: refuse(*value);
   }
@@ -67,9 +76,12 @@ int32_t call_command(const CallRequest& request) {
 }
 
 void insert_captured_output(const Cell& target, const Capture& capture) {
-  if (capture.overflowed) raise_error(error_id("internal", "limit-hit"), target);
+  if (capture.overflowed) {
+    if (capture.bytes.series) series_buffer(capture.bytes.series)->tail -= static_cast<uint32_t>(capture.bytes.size);
+    raise_error(error_id("internal", "limit-hit"), target);
+  }
   std::span<const uint8_t> bytes = capture.bytes.bytes();
-  if (bytes.empty()) return;
+  if (capture.bytes.series || bytes.empty()) return;  // read straight into the target, or nothing came
   if (cell_type(target) == Type::binary) {
     binary_insert_bytes(target, series_clamped_index(target), bytes);
     return;

@@ -7,7 +7,10 @@
 #include <algorithm>
 #include <cerrno>
 
+
 namespace qel {
+
+uint64_t process_capture_cap = kSeriesByteCeiling;
 
 namespace {
 
@@ -24,28 +27,26 @@ void feed(FileDescriptor& end, std::string_view input, size_t& sent) {
 }
 
 // Reads what the pipe holds now; closes the end at its end (or on a failure).
-void drain(FileDescriptor& end, Capture& capture, uint64_t cap) {
+void drain(FileDescriptor& end, Capture& capture) {
   static uint8_t dropped[kReadStep];
   for (;;) {
-    size_t room = static_cast<size_t>(std::min<uint64_t>(kReadStep, cap - std::min<uint64_t>(cap, capture.bytes.size)));
+    size_t room = static_cast<size_t>(std::min<uint64_t>(kReadStep, capture.cap - std::min<uint64_t>(capture.cap, capture.bytes.size)));
     uint8_t* into = room ? capture.bytes.room(room) : dropped;
     ssize_t got = ::read(end.get(), into, room ? room : kReadStep);
+    if (got > 0 && room) capture.bytes.took(static_cast<size_t>(got));
     if (got < 0 && errno == EINTR) continue;
     if (got < 0 && interrupted_or_busy()) return;
     if (got <= 0) {
       end.close();
       return;
     }
-    if (room)
-      capture.bytes.size += static_cast<size_t>(got);
-    else
-      capture.overflowed = true;
+    if (!room) capture.overflowed = true;
   }
 }
 
 }  // namespace
 
-void pump_pipes(ParentEnds& ends, std::string_view input, Capture& output, Capture& error, uint64_t cap) {
+void pump_pipes(ParentEnds& ends, std::string_view input, Capture& output, Capture& error) {
   size_t sent = 0;
   if (input.empty()) ends.input.close();
   for (;;) {
@@ -63,8 +64,8 @@ void pump_pipes(ParentEnds& ends, std::string_view input, Capture& output, Captu
       if (!watched[k].revents) continue;
       int fd = watched[k].fd;
       if (fd == ends.input.get()) feed(ends.input, input, sent);
-      else if (fd == ends.output.get()) drain(ends.output, output, cap);
-      else drain(ends.error, error, cap);
+      else if (fd == ends.output.get()) drain(ends.output, output);
+      else drain(ends.error, error);
     }
   }
   ends.input.close();

@@ -10,9 +10,14 @@
 
 namespace qel {
 
-// What came through an output pipe: at most the cap; more is read and dropped, and marked.
+// The most bytes one capture keeps by default (the series ceiling; tests lower it).
+extern uint64_t process_capture_cap;
+
+// What came through an output pipe: at most `cap` bytes; more is read and dropped, and marked.
+// A binary! target's series may be set in `bytes` to take them straight at its tail.
 struct Capture {
   FileBytes bytes;
+  uint64_t cap = process_capture_cap;
   bool overflowed = false;
 };
 
@@ -26,6 +31,6 @@ struct ParentEnds {
 // Writes the input as the pipe takes it and reads both outputs as they come, until the input
 // is all written (or the child stopped reading it: no error) and both outputs reach their end.
 // Every end is closed on return.
-void pump_pipes(ParentEnds& ends, std::string_view input, Capture& output, Capture& error, uint64_t cap);
+void pump_pipes(ParentEnds& ends, std::string_view input, Capture& output, Capture& error);
 
 }  // namespace qel

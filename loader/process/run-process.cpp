@@ -14,8 +14,6 @@
 
 namespace qel {
 
-uint64_t process_capture_cap = kSeriesByteCeiling;
-
 namespace {
 
 constexpr int kSignalStatusBase = 128;
@@ -85,7 +83,7 @@ int32_t os_run_process(ProcessRequest& request) {
     return pid;
   }
   ParentEnds parents{std::move(ends[0].parent), std::move(ends[1].parent), std::move(ends[2].parent)};
-  pump_pipes(parents, request.input.input, request.output.captured, request.error.captured, process_capture_cap);
+  pump_pipes(parents, request.input.input, request.output.captured, request.error.captured);
   return exit_status(pid);
 }
 

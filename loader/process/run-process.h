@@ -29,9 +29,6 @@ struct ProcessRequest {
   StreamRedirect input, output, error;
 };
 
-// The most bytes one capture keeps (the series ceiling; tests lower it).
-extern uint64_t process_capture_cap;
-
 // Starts the command: directly when it is one program with plain words, else through
 // /bin/sh -c, and through it too when no such program is found (the interpreter's own commands,
 // or its "not found" and status 127). Waits when asked or when any stream is redirected, feeding

@@ -151,7 +151,7 @@ TEST_F(ProcessTest, FileStreams) {
 }
 
 // More than the cap is read to the end (the child finishes) and marked; through call-command it
-// is internal limit-hit naming the target.
+// is internal limit-hit naming the target, which keeps nothing of it.
 TEST_F(ProcessTest, CapturesPastTheCap) {
   process_capture_cap = 1000;
   ProcessRequest request = waited("head -c 200000 /dev/zero");
@@ -167,6 +167,7 @@ TEST_F(ProcessTest, CapturesPastTheCap) {
   });
   EXPECT_EQ(error.id, error_id("internal", "limit-hit"));
   EXPECT_EQ(cell_type(error.args[0]), Type::binary);
+  EXPECT_EQ(binary_length(*rooted), 0);  // read straight into it, and taken back out
 }
 
 size_t open_descriptors() {

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "evaluator/library-routines.h"
 #include "loader/qelbin/qelbin-routines.h"
 #include "qelbin-fixture.h"
 
@@ -22,6 +23,13 @@ class QelbinRoutinesTest : public QelbinTest {
                                          *find_routine("qelbin-decode"), kReturnNothing, false));
   }
 };
+
+TEST_F(QelbinRoutinesTest, TheLibraryFindsTheCodecRoutinesByTheirEntryNames) {
+  reset_routines();
+  register_library_routines();
+  EXPECT_TRUE(find_routine("qelbin-encode*").has_value());
+  EXPECT_TRUE(find_routine("qelbin-decode").has_value());
+}
 
 TEST_F(QelbinRoutinesTest, DecodingAnEncodedValueGivesTheValueItself) {
   expect_molds({{"decode encode* 42 true", "42"},
