@@ -3,12 +3,15 @@
 // standard output) and the boot-only routine maker.
 #include "evaluator/library-routines.h"
 
+#include <time.h>
+
 #include <array>
 #include <span>
 #include <string_view>
 
 #include "datatypes/scalars/handle.h"
 #include "datatypes/scalars/integer.h"
+#include "datatypes/scalars/time.h"
 #include "datatypes/scalars/tuple.h"
 #include "datatypes/series/binary.h"
 #include "datatypes/series/block-core.h"
@@ -130,6 +133,17 @@ RoutineResult make_null_handle(Arguments) {
 
 RoutineResult os_info(Arguments) {
   set_result(os_info_version());
+  return {};
+}
+
+// --- Timing -----------------------------------------------------------------------------------
+
+// A time! on the monotonic clock: only differences mean anything, and setting the wall clock
+// never makes one wrong or negative.
+RoutineResult monotonic_time(Arguments) {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  time_make_at(*value_stack.base, static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9);
   return {};
 }
 
@@ -272,6 +286,7 @@ constexpr LibraryRoutine kLibraryRoutines[] = {
     {"write-clipboard", write_clipboard},
     {"write-stdout", write_stdout},
     {"make-null-handle", make_null_handle},
+    {"monotonic-time", monotonic_time},
     {"make-routine", make_routine},
 };
 

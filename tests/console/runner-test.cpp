@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <regex>
 
 #include "evaluator/console-command.h"
 #include "evaluator/script-runner.h"
@@ -175,6 +176,27 @@ TEST(Scripts, AFileThatCannotBeReadFails) {
     ChildResult result = run_qel({path}, "");
     EXPECT_EQ(result.exit_status, 1);
     EXPECT_TRUE(result.output.starts_with("*** Access Error: cannot open: %" + path + "\n")) << result.output;
+  }
+}
+
+// clock prints the time per run (in microseconds below a millisecond), a tab and the code; the
+// figure keeps three digits and the whole integer part, and at least one run is made.
+TEST(Scripts, ClockPrintsTheFigureTheUnitAndTheCode) {
+  struct Row {
+    const char* text;
+    const char* line;
+  } rows[] = {
+      {"Qel [] r: clock/times [wait 0.002] 2 print mold r", "^[0-9]+(\\.[0-9]+)? ms\t\\[wait 0\\.002\\]\nnone\n$"},
+      // how long an empty run takes depends on the machine and the collector's mode
+      {"Qel [] clock/times [] 1000", "^[0-9]+(\\.[0-9]+)? (ms|\u03BCs)\t\\[\\]\n$"},
+      {"Qel [] n: 0 clock/times [n: n + 1] -5 print n", "^[0-9.]+ (ms|\u03BCs)\t\\[n: n \\+ 1\\]\n1\n$"},
+      {"Qel [] print clock [1 + 2]", "^[0-9.]+ (ms|\u03BCs)\t\\[1 \\+ 2\\]\n3\n$"},
+  };
+  for (const Row& row : rows) {
+    Script script(row.text);
+    ChildResult result = run_qel({script.path}, "");
+    EXPECT_EQ(result.exit_status, 0) << row.text;
+    EXPECT_TRUE(std::regex_search(result.output, std::regex(row.line))) << row.text << "\n" << result.output;
   }
 }
 
