@@ -79,8 +79,18 @@ bool global_init() {
 struct Receiver {
   HttpResponse& response;
   uint64_t cap;
+  CURL* handle;
   bool too_large = false;
 };
+
+// Room for the whole body at its first bytes when the response announces its length, so a
+// large body is not copied again each time the buffer would grow.
+void reserve_announced(Receiver& receiver) {
+  curl_off_t announced = -1;
+  if (curl_easy_getinfo(receiver.handle, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced) != CURLE_OK) return;
+  if (announced > 0 && static_cast<uint64_t>(announced) <= receiver.cap)
+    receiver.response.body.reserve(static_cast<size_t>(announced));
+}
 
 // Body bytes; answering less than was given aborts the exchange.
 size_t receive_body(char* data, size_t size, size_t count, void* user) {
@@ -92,6 +102,7 @@ size_t receive_body(char* data, size_t size, size_t count, void* user) {
     return 0;
   }
   try {
+    if (body.capacity() == 0) reserve_announced(receiver);
     body.insert(body.end(), data, data + bytes);
   } catch (...) {
     return 0;  // no memory: the exchange fails as a write error
@@ -210,7 +221,7 @@ bool http_transfer(const HttpCall& call, HttpResponse& response, HttpFailure& fa
     fail_with(failure, CURLE_OUT_OF_MEMORY, error_text);
     return false;
   }
-  Receiver receiver{response, http_options.body_cap};
+  Receiver receiver{response, http_options.body_cap, handle.get()};
   set_options(handle.get(), call, headers.get(), receiver, error_text);
   CURLcode code = curl_easy_perform(handle.get());
   if (receiver.too_large) {

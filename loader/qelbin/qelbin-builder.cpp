@@ -132,7 +132,8 @@ void QelbinBuilder::image_value(const Cell& parent, int64_t head, int64_t width,
       static_cast<uint64_t>(width * height) * 4 > in_.left())
     in_.fail_at(at);
   std::vector<uint32_t> pixels(static_cast<size_t>(width * height));
-  std::memcpy(pixels.data(), in_.take(pixels.size() * 4), pixels.size() * 4);
+  const uint8_t* bytes = in_.take(pixels.size() * 4);
+  if (!pixels.empty()) std::memcpy(pixels.data(), bytes, pixels.size() * 4);
   const NodeId record = image_from_memory(width, height, 0, pixels.data());
   const Cell image = make_cell(Type::image, 0, record, static_cast<uint32_t>(width) | static_cast<uint32_t>(height) << 16);
   append(parent) = with_head(image, head, at);

@@ -55,6 +55,17 @@ TEST_F(BootRunnerTest, AModuleThatFailsEndsTheProcessNamingItsPath) {
   EXPECT_EXIT(run_boot_modules(kModules), ::testing::ExitedWithCode(98), "boot failure in test/bad\\.qel: ");
 }
 
+TEST_F(BootRunnerTest, ARoutineOfAnUnknownEntryFailsTheBootAndTheMakerStaysInside) {
+  static constexpr BootModule kModules[] = {
+      {"test/routines.qel", "is-block: make-routine [v [any-type!] return: [logic!]] \"block?\"\n"},
+  };
+  run_boot_modules(kModules);
+  expect_molds({{"reduce [is-block [] is-block 1]", "[true false]"}, {"value? 'make-routine", "false"}});
+  static constexpr BootModule kUnknown[] = {{"test/unknown.qel", "r: make-routine [] \"no-such-entry\"\n"}};
+  EXPECT_EXIT(run_boot_modules(kUnknown), ::testing::ExitedWithCode(98),
+              "boot failure in test/unknown\\.qel: .*invalid argument: \"no-such-entry\"");
+}
+
 TEST_F(BootRunnerTest, TheEmbeddedLibraryDefinesTheUnitWordsFirst) {
   ASSERT_FALSE(embedded_boot_modules().empty());
   EXPECT_EQ(embedded_boot_modules()[0].path, "boot/unit-words-and-routines.qel");

@@ -24,6 +24,12 @@ class ImageMediaTest : public MemoryTest {
     MemoryTest::SetUp();
     image_store_init();
   }
+  // The images a test made are unreachable now: a collection releases their stores.
+  void TearDown() override {
+    value_stack_reset();
+    collect_now();
+    MemoryTest::TearDown();
+  }
   static Cell file_cell(const std::filesystem::path& path) { return file_from_os_name(path.string()); }
   static std::vector<uint32_t> pixels_of(const Cell& image) {
     ImageView view = image_pixels(image.w2);
