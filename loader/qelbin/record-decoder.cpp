@@ -173,7 +173,7 @@ class RecordDecoder : public QelbinBuilder {
         if (reference) return scalar(parent, reference_as(type, reference_after(at), 0, at));
         return map_value(parent, count(4), at);
       }
-      case 14: return context_value(parent, context_fields(header, at), at);
+      case 14: return context_value(parent, context_fields(header), at);
       case 32: {
         if (reference) return scalar(parent, owner_reference(type, reference_after(at), at));
         return object_fields(&parent, header, at, [](NodeId) {});
@@ -250,7 +250,7 @@ class RecordDecoder : public QelbinBuilder {
   // --- Contexts, objects, functions ----------------------------------------------------------
 
   // A context record's fields after its header word.
-  QelbinContextHeader context_fields(uint32_t header, const uint8_t* at) {
+  QelbinContextHeader context_fields(uint32_t header) {
     QelbinContextHeader fields;
     fields.flags = static_cast<uint8_t>((header >> kRecordContextKindShift) & 3);
     if (header & kRecordContextFlag) fields.flags |= 8;
@@ -265,7 +265,7 @@ class RecordDecoder : public QelbinBuilder {
   QelbinContextHeader context_record(const uint8_t* at) {
     const uint32_t header = in_.raw32();
     if ((header & 0xFF) != 14) in_.fail_at(at);
-    return context_fields(header, at);
+    return context_fields(header);
   }
 
   void object_fields(const Cell* parent, uint32_t header, const uint8_t* at, const std::function<void(NodeId)>& place) {
