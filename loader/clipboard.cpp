@@ -4,9 +4,14 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <optional>
+#include <vector>
 
 #include "datatypes/scalars/logic.h"
+#include "datatypes/series/binary.h"
 #include "datatypes/series/block-core.h"
+#include "datatypes/series/image-store.h"
+#include "datatypes/series/image.h"
 #include "datatypes/series/string-convert.h"
 #include "datatypes/series/string-core.h"
 #include "datatypes/series/string-load.h"
@@ -20,7 +25,7 @@ namespace qel {
 
 namespace {
 
-constexpr ClipKind kReadOrder[] = {ClipKind::text, ClipKind::files};
+constexpr ClipKind kReadOrder[] = {ClipKind::text, ClipKind::files, ClipKind::image};
 
 [[noreturn]] void refuse(const Cell& value) { raise_error(error_id("script", "invalid-arg"), value); }
 
@@ -43,6 +48,15 @@ Cell files_value(const std::vector<std::string>& paths) {
   return *block;
 }
 
+// Bytes that do not decode, or describe an image past the image caps, read as none; the
+// decoder checks the stated size before it allocates any pixels.
+Cell image_value(const std::vector<uint8_t>& png) {
+  NodeId record = image_load_from_memory(png);
+  if (record == 0) return make_cell(Type::none);
+  Cell image;
+  return *image_box(image, record);
+}
+
 enum class Taken : uint8_t { nothing, failed, data };
 
 // The first offered kind's data, taken while the clipboard is open; the value is built after.
@@ -58,8 +72,12 @@ Taken take_offered(ClipboardBackEnd& back_end, ClipKind& kind, ClipContents& con
 }
 
 Cell value_of(ClipKind kind, ClipContents& contents) {
-  if (kind == ClipKind::text) return text_value(std::move(*contents.text));
-  return files_value(*contents.files);
+  switch (kind) {
+    case ClipKind::text: return text_value(std::move(*contents.text));
+    case ClipKind::files: return files_value(*contents.files);
+    case ClipKind::image: return image_value(*contents.png);
+  }
+  return make_cell(Type::none);
 }
 
 // --- Writing -------------------------------------------------------------------------------------
@@ -74,6 +92,15 @@ std::vector<std::string> file_paths(const Cell& block) {
   return paths;
 }
 
+// The whole image as PNG; an image without area puts nothing, so the clipboard is emptied.
+std::optional<std::vector<uint8_t>> image_png(const Cell& image) {
+  if (image_cell_pixels(image) == 0) return std::nullopt;
+  GcRoot<Cell> encoded;
+  image_encode_value(image, &*encoded, static_cast<int32_t>(ImageFormat::png));
+  const uint8_t* head = binary_head_address(*encoded);
+  return std::vector<uint8_t>(head, head + binary_length(*encoded));
+}
+
 // What a value puts on the clipboard; nothing for none!.
 ClipContents prepared(const Cell& value) {
   ClipContents contents;
@@ -81,6 +108,7 @@ ClipContents prepared(const Cell& value) {
     case Type::none: break;
     case Type::string: contents.text = string_to_utf8(value); break;
     case Type::block: contents.files = file_paths(value); break;
+    case Type::image: contents.png = image_png(value); break;
     default: refuse(value);
   }
   return contents;

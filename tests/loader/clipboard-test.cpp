@@ -7,6 +7,9 @@
 
 #include "datatypes/series/binary.h"
 #include "datatypes/series/block-core.h"
+#include "datatypes/series/image-codecs/image-codecs.h"
+#include "datatypes/series/image-store.h"
+#include "datatypes/series/image.h"
 #include "datatypes/series/url.h"
 #include "loader/clipboard-store.h"
 #include "loader/clipboard.h"
@@ -19,6 +22,7 @@ class ClipboardTest : public StringActions {
  protected:
   void SetUp() override {
     StringActions::SetUp();
+    image_store_init();
     set_clipboard_back_end(&store_);
   }
   void TearDown() override {
@@ -90,6 +94,51 @@ TEST_F(ClipboardTest, RefusedValuesLeaveTheClipboardAsItWas) {
   }
   EXPECT_EQ(store_.held().text, "kept");
   EXPECT_FALSE(store_.held().files.has_value());
+}
+
+std::vector<uint32_t> pixels_of(const Cell& image) {
+  ImageView view = image_pixels(image.w2);
+  return std::vector<uint32_t>(view.data, view.data + view.width * view.height);
+}
+
+// An image goes out as PNG and reads back equal, translucent pixels included; an image with no
+// area empties the clipboard.
+TEST_F(ClipboardTest, ImagesRoundTripAsPng) {
+  const std::vector<uint32_t> pixels = {0xFF102030, 0x80405060, 0x00000000,
+                                        0xFFFFFFFF, 0x01FF0000, 0x7F00FF00};
+  Cell image;
+  image_box(image, image_from_memory(3, 2, 0, pixels.data()));
+  ASSERT_TRUE(clipboard_write(image));
+  ASSERT_TRUE(store_.held().png.has_value());
+  DecodedImage decoded;
+  ASSERT_TRUE(png_decode(*store_.held().png, decoded));
+  EXPECT_EQ(decoded.width, 3);
+  EXPECT_EQ(decoded.height, 2);
+  EXPECT_EQ(decoded.pixels, pixels);
+  Cell read = clipboard_read();
+  ASSERT_EQ(cell_type(read), Type::image);
+  EXPECT_EQ(image_cell_width(read), 3);
+  EXPECT_EQ(image_cell_height(read), 2);
+  EXPECT_EQ(pixels_of(read), pixels);
+
+  Cell empty;
+  ASSERT_TRUE(clipboard_write(*image_box(empty, 0)));
+  EXPECT_FALSE(store_.held().png.has_value());
+  EXPECT_EQ(cell_type(clipboard_read()), Type::none);
+}
+
+// PNG bytes another program left that do not decode, or state a size past the image caps, read
+// as none.
+TEST_F(ClipboardTest, UndecodableImagesReadNone) {
+  // 60000 x 60000 RGBA, a well-formed header with its checksum and no pixel data.
+  const std::vector<uint8_t> huge = {0x89, 'P',  'N',  'G',  '\r', '\n', 0x1A, '\n', 0,    0,    0,    13,
+                                     'I',  'H',  'D',  'R',  0,    0,    0xEA, 0x60, 0,    0,    0xEA, 0x60,
+                                     8,    6,    0,    0,    0,    0x80, 0xD2, 0x75, 0x42};
+  const std::vector<uint8_t> malformed[] = {{1, 2, 3}, {0x89, 'P', 'N', 'G'}, huge};
+  for (const std::vector<uint8_t>& bytes : malformed) {
+    store_.write({std::nullopt, std::nullopt, bytes});
+    EXPECT_EQ(cell_type(clipboard_read()), Type::none);
+  }
 }
 
 // A clipboard that cannot be had answers false both ways.
