@@ -11,6 +11,7 @@
 #include "datatypes/series/binary.h"
 #include "datatypes/series/string-convert.h"
 #include "loader/compression-methods.h"
+#include "loader/compression/codec-result.h"
 #include "runtime/action-entries.h"
 #include "runtime/error-raise.h"
 #include "runtime/series-buffer.h"
@@ -22,9 +23,9 @@ namespace qel {
 
 namespace {
 
-constexpr int32_t kCodecDone = 0;
-constexpr int32_t kCodecTooSmall = 1;
-constexpr int32_t kCodecCapHit = 6;
+constexpr int32_t kCodecDone = static_cast<int32_t>(CodecResult::done);
+constexpr int32_t kCodecTooSmall = static_cast<int32_t>(CodecResult::output_too_small);
+constexpr int32_t kCodecCapHit = static_cast<int32_t>(CodecResult::limit_reached);
 
 CompressionMethod method_of(const Cell& word) {
   const std::optional<CompressionMethod> method = compression_method_of(word);
@@ -46,13 +47,6 @@ CodecFunction decoder(CompressionMethod method) {
     case CompressionMethod::deflate: return services().inflate_decode;
     default: return services().gzip_decode;
   }
-}
-
-// The input bytes, copied: making the output may move the input's buffer.
-std::vector<uint8_t> input_bytes(const Cell& data) {
-  if (cell_type(data) == Type::binary) return binary_copy_bytes(data);
-  const std::string text = string_to_utf8(data);
-  return {text.begin(), text.end()};
 }
 
 // A codec status other than done and too small as its error.
@@ -97,7 +91,7 @@ void run_codec(CodecFunction codec, const std::vector<uint8_t>& input, int64_t c
 Status native_compress(const int32_t*) {
   const Cell method_word = value_stack.base[1];
   const CompressionMethod method = method_of(method_word);
-  const std::vector<uint8_t> input = input_bytes(value_stack.base[0]);
+  const std::vector<uint8_t> input = comparable_bytes(value_stack.base[0]);
   run_codec(encoder(method), input, static_cast<int64_t>(input.size()) + 32, method_word);
   return {};
 }
@@ -108,7 +102,7 @@ Status native_decompress(const int32_t* refinements) {
   const Cell* size_argument = refinement_argument(refinements[0]);
   int64_t capacity = size_argument ? payload_i32(*size_argument, 2) : 0;
   if (capacity < 0) raise_error(error_id("script", "invalid-arg"), *size_argument);
-  const std::vector<uint8_t> input = input_bytes(data);
+  const std::vector<uint8_t> input = comparable_bytes(data);
   const CodecFunction codec = decoder(method);
   // gzip carries its size in its trailer; the others are asked when /size promises too little.
   if (method == CompressionMethod::gzip || capacity <= static_cast<int64_t>(input.size())) {

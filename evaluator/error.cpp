@@ -224,13 +224,6 @@ struct Report {
   Cell args[3];
 };
 
-// A new string! of UTF-8 text.
-Cell text_of(std::string_view text) {
-  Cell string;
-  string_load({reinterpret_cast<const uint8_t*>(text.data()), text.size()}, string, TextEncoding::utf8);
-  return string;
-}
-
 // The report of internal invalid-error from the C++ table, which a script cannot break.
 void invalid_error_report(Report& report) {
   constexpr ErrorId invalid = error_id("internal", "invalid-error");

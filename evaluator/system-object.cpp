@@ -177,17 +177,13 @@ std::optional<std::string> script_title() {
 }
 
 // Each setting as the object holds it; the built-in default while there is no system object.
-Cell locale_months() {
-  return system_field_cell({"locale", "months"}) ? system_field({"locale", "months"}) : locale_default_months();
+Cell setting_or(std::initializer_list<const char*> path, Cell (*fallback)()) {
+  const Cell* setting = system_field_cell(path);
+  return setting ? *setting : fallback();
 }
-Cell locale_currencies() {
-  return system_field_cell({"locale", "currencies", "list"}) ? system_field({"locale", "currencies", "list"})
-                                                              : locale_default_currencies();
-}
-Cell money_digits() {
-  return system_field_cell({"options", "money-digits"}) ? system_field({"options", "money-digits"})
-                                                         : options_default_money_digits();
-}
+Cell locale_months() { return setting_or({"locale", "months"}, locale_default_months); }
+Cell locale_currencies() { return setting_or({"locale", "currencies", "list"}, locale_default_currencies); }
+Cell money_digits() { return setting_or({"options", "money-digits"}, options_default_money_digits); }
 
 }  // namespace
 

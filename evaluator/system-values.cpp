@@ -59,14 +59,14 @@ Cell word_of(std::string_view name, Type type = Type::word) {
   return make_cell(type, 0, symbol_intern_bytes(name), kUnresolved);
 }
 
+}  // namespace
+
 // A new string! of UTF-8 text.
 Cell text_of(std::string_view text) {
   Cell string;
   string_load({reinterpret_cast<const uint8_t*>(text.data()), text.size()}, string, TextEncoding::utf8);
   return string;
 }
-
-}  // namespace
 
 Cell catalog_message_value(std::string_view message) {
   MessageReader reader(message);

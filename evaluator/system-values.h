@@ -46,4 +46,7 @@ Cell system_standard_url_parts();
 Cell system_standard_scheme();
 Cell system_schemes();
 
+// A new string! of UTF-8 text.
+Cell text_of(std::string_view text);
+
 }  // namespace qel

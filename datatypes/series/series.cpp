@@ -426,6 +426,14 @@ bool series_same(const Cell& series, const Cell& other) {
   return cell_type(series) == cell_type(other) && series.w2 == other.w2;
 }
 
+int64_t skip_size(const Cell* skip) {
+  if (!skip) return 1;
+  if (cell_type(*skip) != Type::integer) raise_invalid_refine_arg(ref_skip, *skip);
+  int64_t n = payload_i32(*skip, 2);
+  if (n < 1) raise_error(error_id("script", "out-of-range"), *skip);
+  return n;
+}
+
 int64_t series_part_count(const Cell& series, const Cell& part) {
   if (cell_type(part) == Type::integer) return payload_i32(part, 2);
   if (!series_same(series, part)) raise_invalid_refine_arg(ref_part, part);

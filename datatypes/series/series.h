@@ -86,6 +86,9 @@ bool series_same(const Cell& series, const Cell& other);
 // another position in the same series (both indexes clamped) less this one; any other
 // argument raises invalid-refine-arg naming /part.
 int64_t series_part_count(const Cell& series, const Cell& part);
+// The /skip size of a search: 1 without /skip, else an integer! of 1 or more (invalid-refine-arg,
+// out-of-range).
+int64_t skip_size(const Cell* skip);
 
 // --- Element hooks ----------------------------------------------------------------------------
 

@@ -131,15 +131,6 @@ int64_t member_position(const Search& search, NodeId bits) {
   return -1;
 }
 
-// The /skip size: an integer! of 1 or more.
-int64_t skip_size(const Cell* skip) {
-  if (!skip) return 1;
-  if (cell_type(*skip) != Type::integer) raise_invalid_refine_arg(ref_skip, *skip);
-  int64_t n = payload_i32(*skip, 2);
-  if (n < 1) raise_error(error_id("script", "out-of-range"), *skip);
-  return n;
-}
-
 // The position find answers for the refinements, or -1; `step` is set to the match's length.
 int64_t find_position(const Cell& series, const Cell& value, const Cell* part, bool case_sensitive, bool any,
                       const Cell* with, const Cell* skip, bool last, bool reverse, bool match, bool for_select,

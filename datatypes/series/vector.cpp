@@ -489,12 +489,7 @@ int64_t vector_search(const Cell& series, const Cell& value, const Cell* part, b
                       bool reverse, bool match) {
   const int64_t total = series_total_length(series), index = series_clamped_index(series);
   if (total == 0 || (series_index(series) >= total && !reverse)) return -1;
-  int64_t step = 1;
-  if (skip) {
-    if (cell_type(*skip) != Type::integer) raise_invalid_refine_arg(ref_skip, *skip);
-    step = payload_i32(*skip, 2);
-    if (step < 1) raise_error(error_id("script", "out-of-range"), *skip);
-  }
+  const int64_t step = skip_size(skip);
   int64_t last_element = total - 1;
   if (part) {
     const int64_t n = series_part_count(series, *part);

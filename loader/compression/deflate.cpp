@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "loader/compression/bit-writer.h"
+#include "loader/compression/huffman-table.h"
 #include "loader/compression/match-length.h"
 
 namespace qel {
@@ -30,12 +31,6 @@ struct Code {
   uint32_t bits;
   uint32_t length;
 };
-
-constexpr uint32_t reverse_bits(uint32_t code, unsigned length) {
-  uint32_t reversed = 0;
-  for (unsigned i = 0; i < length; ++i, code >>= 1) reversed = (reversed << 1) | (code & 1);
-  return reversed;
-}
 
 // The fixed literal/length code: 8 bits for 0-143, 9 for 144-255, 7 for 256-279, 8 for 280-287.
 constexpr Code fixed_literal_code(unsigned symbol) {

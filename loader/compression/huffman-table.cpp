@@ -8,12 +8,6 @@ namespace {
 
 constexpr unsigned kMaxCodeLength = 15;
 
-uint32_t reverse_bits(uint32_t code, unsigned length) {
-  uint32_t reversed = 0;
-  for (unsigned i = 0; i < length; ++i, code >>= 1) reversed = (reversed << 1) | (code & 1);
-  return reversed;
-}
-
 }  // namespace
 
 bool HuffmanTable::build(std::span<const uint8_t> lengths, Kind kind, unsigned root_bits) {

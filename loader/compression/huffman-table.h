@@ -9,6 +9,13 @@
 
 namespace qel {
 
+// A code's low `length` bits in reverse order: deflate sends codes from their last bit first.
+constexpr uint32_t reverse_bits(uint32_t code, unsigned length) {
+  uint32_t reversed = 0;
+  for (unsigned i = 0; i < length; ++i, code >>= 1) reversed = (reversed << 1) | (code & 1);
+  return reversed;
+}
+
 // A two-level lookup: the next `root_bits` bits index the first level; a code longer than that
 // leads to a second-level table indexed by the bits after them. Codes are canonical (by length,
 // then symbol), stored bit-reversed since the stream holds them most significant bit first.
