@@ -255,12 +255,7 @@ RoutineResult make_routine(Arguments arguments) {
   return {};
 }
 
-struct LibraryRoutine {
-  std::string_view name;
-  RoutineFunction function;
-};
-
-constexpr LibraryRoutine kLibraryRoutines[] = {
+constexpr NamedRoutine kLibraryRoutines[] = {
     {"quit-return", quit_return_routine},
     {"set-quiet", set_quiet},
     {"set-slot-quiet", set_slot_quiet},
@@ -298,8 +293,7 @@ Cell maker_word() { return make_cell(Type::word, 0, symbol_intern_bytes("make-ro
 }  // namespace
 
 void register_library_routines() {
-  for (const LibraryRoutine& routine : kLibraryRoutines)
-    if (!find_routine(routine.name)) register_routine(routine.name, routine.function);
+  for (const NamedRoutine& routine : kLibraryRoutines) register_routine_once(routine.name, routine.function);
   register_type_predicates();
   register_qelbin_routines();
 }

@@ -20,10 +20,7 @@ std::array<int32_t, std::size(kLibraryWords)> slots{};
 
 // A field's value cell in an object's context; null when the object lacks the field.
 Cell* object_field_cell(const Cell& object, const char* name) {
-  if (cell_type(object) != Type::object) return nullptr;
-  const int32_t slot = context_find_word(object.w1, symbol_intern_cstring(name), true);
-  if (slot < 0) return nullptr;
-  return series_buffer(context_cell(object.w1).w2)->head_cell() + slot;
+  return cell_type(object) == Type::object ? context_word_value_cell(symbol_intern_cstring(name), object.w1) : nullptr;
 }
 
 }  // namespace

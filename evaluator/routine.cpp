@@ -102,6 +102,10 @@ uint32_t register_routine(std::string_view name, RoutineFunction function) {
   return routine_count++;
 }
 
+void register_routine_once(std::string_view name, RoutineFunction function) {
+  if (!find_routine(name)) register_routine(name, function);
+}
+
 std::optional<uint32_t> find_routine(std::string_view name) {
   for (uint32_t index = 0; index < routine_count; ++index)
     if (routines[index].name == name) return index;

@@ -39,6 +39,14 @@ using RoutineFunction = RoutineResult (*)(std::span<const RoutineArgument> argum
 // Adds a C++ function to the routine table under its entry name (each name once); answers its
 // index.
 uint32_t register_routine(std::string_view name, RoutineFunction function);
+// Registers the entry unless the table holds its name already: the registering steps run once per
+// runtime, and tests start several runtimes over one table.
+void register_routine_once(std::string_view name, RoutineFunction function);
+// An entry of a table of routines registered together.
+struct NamedRoutine {
+  std::string_view name;
+  RoutineFunction function;
+};
 // The index of the entry of that name; none when no entry has it.
 std::optional<uint32_t> find_routine(std::string_view name);
 // Empties the routine table (tests).

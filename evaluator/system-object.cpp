@@ -150,11 +150,7 @@ RoutineResult boot_arguments(std::span<const RoutineArgument>) {
   return answer_value(*block);
 }
 
-struct SystemRoutine {
-  const char* name;
-  RoutineFunction function;
-};
-constexpr SystemRoutine kSystemRoutines[] = {
+constexpr NamedRoutine kSystemRoutines[] = {
     {"make-system-words-value", system_words_value},
     {"collector-active?", collector_active},
     {"collector-series-cycles", collector_series_cycles},
@@ -188,8 +184,7 @@ Cell money_digits() { return setting_or({"options", "money-digits"}, options_def
 }  // namespace
 
 void register_system_routines() {
-  for (const SystemRoutine& routine : kSystemRoutines)
-    if (!find_routine(routine.name)) register_routine(routine.name, routine.function);
+  for (const NamedRoutine& routine : kSystemRoutines) register_routine_once(routine.name, routine.function);
 }
 
 void system_object_take_over() {

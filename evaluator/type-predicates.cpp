@@ -26,12 +26,8 @@ RoutineResult is_type(Arguments arguments) {
   return {cell_type(*arguments[0].cell) == type, 0};
 }
 
-struct DatatypePredicate {
-  std::string_view name;
-  RoutineFunction function;
-};
 
-constexpr DatatypePredicate kDatatypePredicates[] = {
+constexpr NamedRoutine kDatatypePredicates[] = {
     {"bitset?", is_type<Type::bitset>},         {"binary?", is_type<Type::binary>},
     {"block?", is_type<Type::block>},           {"char?", is_type<Type::char_>},
     {"email?", is_type<Type::email>},           {"file?", is_type<Type::file>},
@@ -100,11 +96,10 @@ constexpr auto kTypesetEntries = typeset_entries(std::make_index_sequence<kTypes
 }  // namespace
 
 void register_type_predicates() {
-  for (const DatatypePredicate& predicate : kDatatypePredicates)
-    if (!find_routine(predicate.name)) register_routine(predicate.name, predicate.function);
+  for (const NamedRoutine& predicate : kDatatypePredicates) register_routine_once(predicate.name, predicate.function);
   for (size_t i = 0; i < kTypesetPredicateCount; ++i) {
     typeset_words[i] = context_add_word(symbol_intern_bytes(kTypesetPredicates[i].typeset), global_context());
-    if (!find_routine(kTypesetPredicates[i].name)) register_routine(kTypesetPredicates[i].name, kTypesetEntries[i]);
+    register_routine_once(kTypesetPredicates[i].name, kTypesetEntries[i]);
   }
 }
 

@@ -38,15 +38,6 @@ Cell text_value(std::string text) {
   return string_value(node);
 }
 
-Cell files_value(const std::vector<std::string>& paths) {
-  GcRoot<Cell> block;
-  block_make_at(*block, static_cast<int64_t>(paths.size()));
-  for (const std::string& path : paths) {
-    GcRoot<Cell> file(file_from_os_name(path));
-    block_append_copy(*block, *file);
-  }
-  return *block;
-}
 
 // Bytes that do not decode, or describe an image past the image caps, read as none; the
 // decoder checks the stated size before it allocates any pixels.
@@ -74,7 +65,7 @@ Taken take_offered(ClipboardBackEnd& back_end, ClipKind& kind, ClipContents& con
 Cell value_of(ClipKind kind, ClipContents& contents) {
   switch (kind) {
     case ClipKind::text: return text_value(std::move(*contents.text));
-    case ClipKind::files: return files_value(*contents.files);
+    case ClipKind::files: return files_from_os_names(*contents.files);
     case ClipKind::image: return image_value(*contents.png);
   }
   return make_cell(Type::none);

@@ -69,13 +69,7 @@ Cell os_read_dir(const Cell& file) {
   std::string path = file_to_os_path(file);
   std::optional<std::vector<std::string>> names = entry_names(path.c_str());
   if (!names) raise_error(error_id("access", "cannot-open"), file);
-  GcRoot<Cell> block;
-  block_make_at(*block, static_cast<int64_t>(names->size()));
-  for (const std::string& name : *names) {
-    GcRoot<Cell> entry(file_from_os_name(name));
-    block_append_copy(*block, *entry);
-  }
-  return *block;
+  return files_from_os_names(*names);
 }
 
 }  // namespace qel

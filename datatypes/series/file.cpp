@@ -3,6 +3,7 @@
 
 #include "datatypes/scalars/char-escape.h"
 #include "datatypes/scalars/output-text.h"
+#include "datatypes/series/block-core.h"
 #include "datatypes/series/percent-coding.h"
 #include "datatypes/series/resource-io.h"
 #include "datatypes/series/string-convert.h"
@@ -123,6 +124,16 @@ Cell file_from_os_name(std::string_view name) {
     p += ok ? step.size : 1;
   }
   return *file;
+}
+
+Cell files_from_os_names(const std::vector<std::string>& names) {
+  GcRoot<Cell> block;
+  block_make_at(*block, static_cast<int64_t>(names.size()));
+  for (const std::string& name : names) {
+    GcRoot<Cell> file(file_from_os_name(name));
+    block_append_copy(*block, *file);
+  }
+  return *block;
 }
 
 Cell* file_push(const Cell& file) { return stack_push_value(file); }

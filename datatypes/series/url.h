@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "runtime/actions.h"
 #include "runtime/cell.h"
@@ -64,6 +65,8 @@ std::string file_to_os_path(const Cell& file);
 // An OS name (a listing entry, a directory, a script's name) as a new file!: its well-formed
 // UTF-8 decoded, every other byte as U+DC00 + byte.
 Cell file_from_os_name(std::string_view name);
+// A new block! of such file! values, one per name, in order.
+Cell files_from_os_names(const std::vector<std::string>& names);
 // file-push: a copy of the value on the value stack.
 Cell* file_push(const Cell& file);
 

@@ -54,8 +54,8 @@ RoutineResult qelbin_decode_routine(std::span<const RoutineArgument> arguments) 
 }
 
 void register_qelbin_routines() {
-  if (!find_routine("qelbin-encode*")) register_routine("qelbin-encode*", qelbin_encode_routine);
-  if (!find_routine("qelbin-decode")) register_routine("qelbin-decode", qelbin_decode_routine);
+  register_routine_once("qelbin-encode*", qelbin_encode_routine);
+  register_routine_once("qelbin-decode", qelbin_decode_routine);
 }
 
 }  // namespace qel
