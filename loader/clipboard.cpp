@@ -27,8 +27,6 @@ namespace {
 
 constexpr ClipKind kReadOrder[] = {ClipKind::text, ClipKind::files, ClipKind::image};
 
-[[noreturn]] void refuse(const Cell& value) { raise_error(error_id("script", "invalid-arg"), value); }
-
 // --- Reading -------------------------------------------------------------------------------------
 
 Cell text_value(std::string text) {
@@ -37,7 +35,6 @@ Cell text_value(std::string text) {
   NodeId node = string_load_utf8({reinterpret_cast<const uint8_t*>(valid.data()), valid.size()}, 0, nullptr, false);
   return string_value(node);
 }
-
 
 // Bytes that do not decode, or describe an image past the image caps, read as none; the
 // decoder checks the stated size before it allocates any pixels.
@@ -77,7 +74,7 @@ std::vector<std::string> file_paths(const Cell& block) {
   std::vector<std::string> paths;
   for (int64_t i = 0; i < block_length(block); ++i) {
     Cell file = *block_cell_at(block, block.w1 + i);
-    if (cell_type(file) != Type::file) refuse(file);
+    if (cell_type(file) != Type::file) raise_invalid_arg(file);
     paths.push_back(file_to_os_path(file));
   }
   return paths;
@@ -100,7 +97,7 @@ ClipContents prepared(const Cell& value) {
     case Type::string: contents.text = string_to_utf8(value); break;
     case Type::block: contents.files = file_paths(value); break;
     case Type::image: contents.png = image_png(value); break;
-    default: refuse(value);
+    default: raise_invalid_arg(value);
   }
   return contents;
 }

@@ -32,8 +32,6 @@ constexpr std::string_view kDefaultHeaders[] = {
     "User-Agent: Mozilla/5.0 (Windows NT 6.1; Win64; x64)",
 };
 
-[[noreturn]] void refuse(const Cell& value) { raise_error(error_id("script", "invalid-arg"), value); }
-
 // A method or header name: letters, digits and !#$%&'*+-.^_`|~, at least one.
 bool is_token(std::string_view text) {
   constexpr std::string_view kMarks = "!#$%&'*+-.^_`|~";
@@ -50,10 +48,10 @@ bool is_name_word(Type type) {
 
 // The method word's spelling in upper case.
 std::string method_text(const Cell& word) {
-  if (cell_type(word) != Type::word) refuse(word);
+  if (cell_type(word) != Type::word) raise_invalid_arg(word);
   std::string method(symbol_name(word.w2));
   for (char& c : method) c = static_cast<char>(std::toupper(static_cast<uint8_t>(c)));
-  if (!is_token(method)) refuse(word);
+  if (!is_token(method)) raise_invalid_arg(word);
   return method;
 }
 
@@ -69,15 +67,15 @@ std::string header_part(const Cell& value, bool name) {
 // "Name: value" lines from a block of pairs (an empty value goes out as "Name;", libcurl's way
 // of sending a header with nothing after its colon).
 std::vector<std::string> header_lines(const Cell& block) {
-  if (cell_type(block) != Type::block || block_length(block) % 2 != 0) refuse(block);
+  if (cell_type(block) != Type::block || block_length(block) % 2 != 0) raise_invalid_arg(block);
   std::vector<std::string> lines;
   for (int64_t i = 0; i < block_length(block); i += 2) {
     Cell name_cell = *block_cell_at(block, block.w1 + i);
     Cell value_cell = *block_cell_at(block, block.w1 + i + 1);
     std::string name = header_part(name_cell, true);
-    if (!is_token(name)) refuse(name_cell);
+    if (!is_token(name)) raise_invalid_arg(name_cell);
     std::string value = header_part(value_cell, false);
-    if (value.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos) refuse(value_cell);
+    if (value.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos) raise_invalid_arg(value_cell);
     lines.push_back(value.empty() ? name + ";" : name + ": " + value);
   }
   return lines;
@@ -88,7 +86,7 @@ std::vector<std::string> default_header_lines() { return {std::begin(kDefaultHea
 // A body's bytes: a binary! or a string! (as UTF-8, LF and U+0000 kept) from its index.
 std::string body_bytes(const Cell& value) {
   if (cell_type(value) == Type::string) return string_to_utf8(value, -1, false);
-  if (cell_type(value) != Type::binary) refuse(value);
+  if (cell_type(value) != Type::binary) raise_invalid_arg(value);
   std::vector<uint8_t> bytes = binary_copy_bytes(value);
   return {bytes.begin(), bytes.end()};
 }
@@ -96,7 +94,7 @@ std::string body_bytes(const Cell& value) {
 // What a write's block asks for: [method headers body], each part optional.
 void read_write_block(const Cell& block, HttpCall& call) {
   int64_t count = std::max<int64_t>(block_length(block), 0);
-  if (count > 3) refuse(*block_cell_at(block, block.w1 + 3));
+  if (count > 3) raise_invalid_arg(*block_cell_at(block, block.w1 + 3));
   call.method = count > 0 ? method_text(*block_cell_at(block, block.w1)) : "GET";
   call.headers = count > 1 ? header_lines(*block_cell_at(block, block.w1 + 1)) : default_header_lines();
   if (count > 2) call.body = body_bytes(*block_cell_at(block, block.w1 + 2));

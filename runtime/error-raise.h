@@ -23,4 +23,7 @@ template <class... Args>
   }
 }
 
+// script invalid-arg naming the value: the refusal of an argument the callee cannot take.
+[[noreturn]] inline void raise_invalid_arg(const Cell& value) { raise_error(error_id("script", "invalid-arg"), value); }
+
 }  // namespace qel

@@ -39,9 +39,6 @@ Cell image_cell(NodeId record, int64_t width, int64_t height) {
   return make_cell(Type::image, 0, record, size_word(width, height));
 }
 
-// The index clamped to 0 .. width x height.
-int64_t clamped_index(const Cell& image) { return series_clamped_index(image); }
-
 // A pixel word as the language's tuple r.g.b.t.
 Cell pixel_tuple(uint32_t pixel) {
   const uint8_t bytes[4] = {static_cast<uint8_t>(pixel >> 16), static_cast<uint8_t>(pixel >> 8),
@@ -329,7 +326,7 @@ std::vector<uint32_t> pixels_from_index(const Cell& image) {
   if (image.w2 == 0) return {};
   ImageView view = image_pixels(image.w2);
   int64_t n = image_cell_pixels(image);
-  return std::vector<uint32_t>(view.data + clamped_index(image), view.data + n);
+  return std::vector<uint32_t>(view.data + series_clamped_index(image), view.data + n);
 }
 
 int32_t image_mold_core(const Cell& image, Cell& output, bool only, bool flat, bool part, int32_t limit, int32_t indent) {
@@ -381,7 +378,7 @@ int32_t image_compare(const Cell& a, const Cell& b, int32_t op) {
 // the index moves to the end of the pasted block's last row.
 void paste_image(Cell& target, const Cell& source) {
   const int64_t width = image_cell_width(target), height = image_cell_height(target);
-  const int64_t index = clamped_index(target);
+  const int64_t index = series_clamped_index(target);
   if (target.w2 == 0 || index >= width * height || source.w2 == 0) return;
   const int64_t column = index % width, row = index / width;
   const int64_t source_width = image_cell_width(source);
@@ -419,7 +416,7 @@ struct Rectangle {
 // The rectangle of copy/part with a pair! x, y from the index's column and row.
 Rectangle pair_rectangle(const Cell& image, const Cell& part) {
   const int64_t width = image_cell_width(image), height = image_cell_height(image);
-  const int64_t index = clamped_index(image);
+  const int64_t index = series_clamped_index(image);
   const int64_t x = pair_x(part), y = pair_y(part);
   const int64_t column = index % width, row = index / width;
   if (x >= 1 && y >= 1 && index < width * height)
@@ -438,7 +435,7 @@ Rectangle pair_rectangle(const Cell& image, const Cell& part) {
 // the higher one's.
 Rectangle positions_rectangle(const Cell& image, const Cell& part) {
   const int64_t width = image_cell_width(image);
-  int64_t a = clamped_index(image), b = clamped_index(part);
+  int64_t a = series_clamped_index(image), b = series_clamped_index(part);
   const int64_t lower = a < b ? a : b, higher = a < b ? b : a;
   return {lower % width, lower / width, higher % width - lower % width, higher / width - lower / width};
 }
@@ -451,7 +448,7 @@ Cell& empty_image(Cell& result) {
 Cell* image_copy(Cell& image, Cell* part, bool, Cell*, Cell& result) {
   const int64_t width = image_cell_width(image), height = image_cell_height(image);
   if (width == 0 || height < 1 || image.w2 == 0) return &empty_image(result);
-  const int64_t index = clamped_index(image);
+  const int64_t index = series_clamped_index(image);
   Rectangle area{index % width, index / width, width - index % width, height - index / width};
   if (part) {
     if (cell_type(*part) == Type::integer) raise_error(error_id("internal", "not-done"));

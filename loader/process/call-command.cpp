@@ -20,8 +20,6 @@ namespace qel {
 
 namespace {
 
-[[noreturn]] void refuse(const Cell& value) { raise_error(error_id("script", "invalid-arg"), value); }
-
 void redirect_input(StreamRedirect& redirect, const Cell* value) {
   if (!value) return;
   switch (cell_type(*value)) {
@@ -32,7 +30,7 @@ void redirect_input(StreamRedirect& redirect, const Cell* value) {
       return;
     }
     case Type::file: redirect = {StreamKind::file, file_to_os_path(*value), {}, {}}; return;
-    default: refuse(*value);
+    default: raise_invalid_arg(*value);
   }
 }
 
@@ -48,7 +46,7 @@ void redirect_output(StreamRedirect& redirect, const Cell* value) {
       [[fallthrough]];
     case Type::string: redirect.kind = StreamKind::memory; return;
     case Type::file: redirect = {StreamKind::file, file_to_os_path(*value), {}, {}}; return;
-    default: refuse(*value);
+    default: raise_invalid_arg(*value);
   }
 }
 

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <span>
 
+#include "loader/compression/byte-order.h"
+
 namespace qel {
 
 class QelbinInput {
@@ -46,10 +48,7 @@ class QelbinInput {
     return taken;
   }
   // Little-endian 32 bits.
-  uint32_t raw32() {
-    const uint8_t* p = take(4);
-    return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
-  }
+  uint32_t raw32() { return read_little_endian_32(take(4)); }
   // Unsigned LEB128 of at most five bytes, read as a signed 32-bit value: a fifth byte with any
   // of its bits 4-7 set is refused.
   int32_t varint();
