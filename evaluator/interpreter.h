@@ -95,6 +95,13 @@ inline bool push_itself_argument(Code& code, bool prefix) {
   return shortcuts_enabled && push_simple_argument(code, prefix);
 }
 
+// One evaluated argument, pushed: by the short route when it has one, else its expression
+// evaluated (with prefix, no infix operator follows it).
+inline Status eval_argument(Code& code, bool prefix) {
+  if (push_itself_argument(code, prefix)) return {};
+  return eval_expression(code, prefix, true, false);
+}
+
 // eval-range: one expression under a kind-2 frame named <body>; with push the result stays
 // pushed, else it is copied into the caller's result cell.
 Status eval_range(Code& code, bool push);
