@@ -7,7 +7,7 @@
 
 #include <string_view>
 
-#include "evaluator/boot-runner.h"
+#include "runtime/boot-image.h"
 #include "evaluator/checksum-native.h"
 #include "evaluator/crypto.h"
 #include "evaluator/interpreter.h"
@@ -50,7 +50,7 @@ inline void run_qel_program(benchmark::State& state, std::string_view setup, std
   crypt_provider_acquire();
   init_checksum_methods();
   init_compression_methods();
-  if (library) build_library();
+  if (library) boot_linked_library();
   stack_open_native_frame(context_add_word(symbol_intern_cstring("bench"), global_context()));
   const Cell setup_block = load_rooted(setup);
   const Cell timed = load_rooted(program);

@@ -1,4 +1,4 @@
-// boot-runner.cpp: loading, evaluating and binding the library's modules.
+// boot-runner.cpp: binding, evaluating and publishing the library's modules.
 #include "evaluator/boot-runner.h"
 
 #include <chrono>
@@ -15,7 +15,7 @@
 #include "evaluator/library-values.h"
 #include "evaluator/system-object.h"
 #include "evaluator/scoped-restore.h"
-#include "loader/lexer/lexer.h"
+#include "loader/qelbin/qelbin.h"
 #include "runtime/action-entries.h"
 #include "runtime/collector.h"
 #include "runtime/contexts.h"
@@ -23,6 +23,7 @@
 #include "runtime/gc-root.h"
 #include "runtime/language-thread.h"
 #include "runtime/os.h"
+#include "runtime/runtime-record.h"
 #include "runtime/quit.h"
 #include "runtime/series.h"
 #include "runtime/value-stack.h"
@@ -43,7 +44,8 @@ void mark_library_context() {
 using Clock = std::chrono::steady_clock;
 using Milliseconds = std::chrono::duration<double, std::milli>;
 
-// Time spent in each phase, for QEL_BOOT_STATS.
+// Time spent in each phase, for QEL_BOOT_STATS: load is the image's decoding and the modules'
+// binding to the library.
 struct BootTimes {
   Milliseconds load{};
   Milliseconds evaluate{};
@@ -88,12 +90,11 @@ void add_words_deep(const Cell& block, NodeId context, std::unordered_set<NodeId
   quit_with_runtime_error(kErrorAssertionFailed, reinterpret_cast<uintptr_t>(&run_boot_modules));
 }
 
-// Loads one module into `block`, binds it to the library and evaluates it.
-void run_module(const BootModule& module, Cell& block, BootTimes& times) {
+// Binds one module's block to the library and evaluates it.
+void run_module(std::string_view path, const Cell& block, BootTimes& times) {
   ScopedRestore<Cell*> stack_top(value_stack.top);
   Clock::time_point start = Clock::now();
   Caught caught = trap_errors([&] {
-    lexer_transcode(block, {reinterpret_cast<const uint8_t*>(module.text.data()), module.text.size()}, LexerRequest{});
     std::unordered_set<NodeId> seen;
     add_words_deep(block, library, seen);
     bind_block_deep(block, library, false);
@@ -106,7 +107,7 @@ void run_module(const BootModule& module, Cell& block, BootTimes& times) {
       return {};
     });
   times.evaluate += Clock::now() - loaded;
-  if (caught.taken == kThrowError) boot_failure(module.path, *stack_last_value());
+  if (caught.taken == kThrowError) boot_failure(path, *stack_last_value());
 }
 
 // Every library slot holding a value becomes the global word's value.
@@ -155,22 +156,23 @@ Cell library_module_blocks() {
   return module_blocks ? make_cell(Type::block, 0, module_blocks) : make_cell(Type::none);
 }
 
-void run_boot_modules(std::span<const BootModule> modules) {
+void run_boot_modules(std::span<const std::string_view> paths) {
   // The boot collects normally unless asked to run under torture too.
   const bool torture = collector_torture();
   if (!collector_torture_at_boot()) collector_set_torture(false);
   BootTimes times;
+  times.load = qelbin_boot_decode_time();
   register_system_routines();
   library_context_from_globals();
   open_routine_maker(library);
   GcRoot<Cell> blocks;
-  block_make_at(*blocks, static_cast<int64_t>(modules.size()));
+  block_make_at(*blocks, static_cast<int64_t>(paths.size()));
   {
     LibraryCodeScope library_code;
-    for (const BootModule& module : modules) {
-      GcRoot<Cell> block;
-      run_module(module, *block, times);
-      *block_append_fresh_slot(*blocks) = *block;
+    for (uint32_t n = 0; n < paths.size(); ++n) {
+      const Cell block = *literal_slot(n);  // the root block keeps it
+      run_module(paths[n], block, times);
+      *block_append_fresh_slot(*blocks) = block;
     }
     close_routine_maker(library);
   }
@@ -188,6 +190,6 @@ void run_boot_modules(std::span<const BootModule> modules) {
   collector_set_torture(torture);
 }
 
-void build_library() { run_boot_modules(embedded_boot_modules()); }
+void build_library() { run_boot_modules(runtime.boot_module_paths); }
 
 }  // namespace qel

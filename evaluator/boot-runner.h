@@ -1,6 +1,6 @@
-// boot-runner.h: building the library at start-up: each module of the library's source is
-// loaded and evaluated in order, bound to the library's private context, whose values then
-// become the global words.
+// boot-runner.h: building the library at start-up: each module block the boot image left in
+// the literal table is bound to the library's private context and evaluated in order; the
+// library's values then become the global words.
 //
 // Library code and scripts see one set of values at first, but not the same words: a module's
 // words are bound to the library context, which no script word reaches, so redefining a global
@@ -10,21 +10,23 @@
 #pragma once
 
 #include <span>
+#include <string_view>
 
-#include "evaluator/boot-source.h"
 #include "runtime/cell.h"
 
 namespace qel {
 
-// The build_library service: the embedded modules, then the end-of-boot binding.
+// The build_library service: the modules of the boot image start-up decoded (the runtime
+// record names them), then the end-of-boot binding.
 void build_library();
 
-// Evaluates the modules in order, then binds: every library slot holding a value is copied into
+// Evaluates the modules in order, literal n being the block of the module at paths[n], then
+// binds: every library slot holding a value is copied into
 // the global context (the same cell, so aliases stay the same value), and the words of library
 // code whose library slot is still unset are bound to the global context. A module that fails
 // prints "boot failure in <path>: " and the formed error on stderr and ends the process with
 // runtime error 98.
-void run_boot_modules(std::span<const BootModule> modules);
+void run_boot_modules(std::span<const std::string_view> paths);
 
 // The library's context (0 before the boot).
 NodeId library_context();

@@ -1,12 +1,13 @@
-// boot-source.h: the library's modules as the program carries them: each module's path and
-// its UTF-8 text, in the order start-up evaluates them.
-//
-// The definition is generated from the boot manifests into the qel-boot library, which the
-// program, the tests and the benchmarks link.
+// boot-source.h: the library's modules in source form: each module's path and its UTF-8 text,
+// in the order start-up evaluates them. The image generator reads them from the source tree
+// as the manifests list them and loads them into the blocks the boot image holds.
 #pragma once
 
 #include <span>
+#include <stdexcept>
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace qel {
 
@@ -15,6 +16,27 @@ struct BootModule {
   std::string_view text;
 };
 
-std::span<const BootModule> embedded_boot_modules();
+// A source that cannot become part of the image: the message names the file and the line or
+// byte offset.
+struct BootSourceError : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+// The modules the manifests list, in order.
+struct BootSources {
+  std::vector<std::string> paths;  // from the source root
+  std::vector<std::string> texts;
+  std::vector<std::string> files_read;  // the manifests and modules as opened
+  std::vector<BootModule> modules() const;
+};
+
+// Reads the manifests in the order given: each lists files relative to its own folder, one a
+// line; blank lines and lines starting with ";" pass over. Every file must be strict UTF-8.
+// Raises BootSourceError on a missing manifest or file, or a file that is not UTF-8.
+BootSources read_boot_sources(const std::string& root, std::span<const std::string> manifests);
+
+// Loads each module's text with the lexer and answers the boot image of the blocks. A syntax
+// error raises BootSourceError with the module's path and the lexer's message (its line).
+std::vector<uint8_t> boot_image_from_sources(std::span<const BootModule> modules);
 
 }  // namespace qel

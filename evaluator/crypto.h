@@ -1,8 +1,9 @@
 // crypto.h: message digests, HMAC over them, and the secure random source.
 //
-// The digests come from the system's crypto library, fetched once at start-up by
-// crypt_provider_acquire; nothing else in the runtime calls that library. A digest the library
-// refuses (a policy may forbid MD5) raises internal not-here with the method's word when used.
+// The digests come from the system's crypto library, loaded and fetched at the first digest
+// after crypt_provider_acquire; nothing else in the runtime calls that library. A digest the
+// library refuses (a policy may forbid MD5), or every digest when the library cannot be loaded,
+// raises internal not-here with the method's word when used.
 #pragma once
 
 #include <array>
@@ -36,8 +37,8 @@ struct Digest {
 // Fetches a digest implementation by its library name ("MD5", "SHA2-256" ...), or null.
 using DigestFetch = evp_md_st* (*)(const char* name);
 
-// The start-up step: fetches the five digests once, through fetch when given (tests inject
-// refusals there). Calling it again releases the earlier ones first.
+// The start-up step: the five digests are fetched at the first digest, through fetch when given
+// (tests inject refusals there). Calling it again releases the earlier ones first.
 void crypt_provider_acquire();
 void crypt_provider_acquire_with(DigestFetch fetch);
 

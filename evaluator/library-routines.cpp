@@ -23,6 +23,8 @@
 #include "evaluator/spec-table.h"
 #include "evaluator/trace.h"
 #include "evaluator/type-predicates.h"
+#include "loader/codecs/image-codec-routines.h"
+#include "loader/codecs/text-codec-routines.h"
 #include "loader/file-entries.h"
 #include "loader/platform-info.h"
 #include "loader/qelbin/qelbin-routines.h"
@@ -304,6 +306,8 @@ void register_library_routines() {
   for (const NamedRoutine& routine : kLibraryRoutines) register_routine_once(routine.name, routine.function);
   register_type_predicates();
   register_qelbin_routines();
+  register_image_codec_routines();
+  register_text_codec_routines();
 }
 
 int32_t routine_return_code(const Cell& spec) {

@@ -1,5 +1,7 @@
 // http-transfer.cpp: the exchange on libcurl's easy interface. Every handle, list and buffer is
 // held by a guard; no C++ exception crosses a libcurl frame (the callbacks catch and abort).
+// The library is loaded at the first exchange: with its dependencies it would more than double
+// the start-up of every program.
 #include "loader/http-transfer.h"
 
 #include <curl/curl.h>
@@ -8,6 +10,8 @@
 #include <cctype>
 #include <memory>
 #include <string_view>
+
+#include "runtime/shared-library.h"
 
 namespace qel {
 
@@ -56,21 +60,45 @@ constexpr CodeName kCodeNames[] = {
 };
 #undef QEL_CURL_CODE
 
+// --- The library ---------------------------------------------------------------------------------
+
+enum CurlFunction : size_t {
+  kGlobalInit, kEasyInit, kEasyCleanup, kEasySetopt, kEasyPerform, kEasyGetinfo, kEasyStrerror, kSlistAppend,
+  kSlistFreeAll
+};
+SharedLibrary<9> curl_library("libcurl.so.4",
+                              {"curl_global_init", "curl_easy_init", "curl_easy_cleanup", "curl_easy_setopt",
+                               "curl_easy_perform", "curl_easy_getinfo", "curl_easy_strerror", "curl_slist_append",
+                               "curl_slist_free_all"});
+
+// The library function in the slot, typed as its declaration.
+template <typename Declared>
+Declared* curl(CurlFunction slot) {
+  return curl_library.function<Declared>(slot);
+}
+
+// An option of the exchange; the value's type is the option's (long, curl_off_t, a pointer).
+template <typename Value>
+void set_option(CURL* handle, CURLoption option, Value value) {
+  curl<decltype(curl_easy_setopt)>(kEasySetopt)(handle, option, value);
+}
+
 // --- Guards --------------------------------------------------------------------------------------
 
 struct EasyCleanup {
-  void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
+  void operator()(CURL* handle) const { curl<decltype(curl_easy_cleanup)>(kEasyCleanup)(handle); }
 };
 struct ListCleanup {
-  void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+  void operator()(curl_slist* list) const { curl<decltype(curl_slist_free_all)>(kSlistFreeAll)(list); }
 };
 using EasyHandle = std::unique_ptr<CURL, EasyCleanup>;
 using HeaderList = std::unique_ptr<curl_slist, ListCleanup>;
 
-// The library is set up once, at the first exchange, so start-up pays nothing for it.
+// The library is loaded and set up once, at the first exchange.
 bool global_init() {
-  static const CURLcode code = curl_global_init(CURL_GLOBAL_DEFAULT);
-  return code == CURLE_OK;
+  static const bool ready =
+      curl_library.loaded() && curl<decltype(curl_global_init)>(kGlobalInit)(CURL_GLOBAL_DEFAULT) == CURLE_OK;
+  return ready;
 }
 
 // --- Receiving -----------------------------------------------------------------------------------
@@ -87,7 +115,7 @@ struct Receiver {
 // large body is not copied again each time the buffer would grow.
 void reserve_announced(Receiver& receiver) {
   curl_off_t announced = -1;
-  if (curl_easy_getinfo(receiver.handle, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced) != CURLE_OK) return;
+  if (curl<decltype(curl_easy_getinfo)>(kEasyGetinfo)(receiver.handle, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced) != CURLE_OK) return;
   if (announced > 0 && static_cast<uint64_t>(announced) <= receiver.cap)
     receiver.response.body.reserve(static_cast<size_t>(announced));
 }
@@ -143,7 +171,7 @@ bool build_header_list(const HttpCall& call, HeaderList& list) {
   for (std::string_view own : kOwnHeaders)
     if (!names_header(call, own)) lines.push_back(std::string(own) + ":");
   for (const std::string& line : lines) {
-    curl_slist* longer = curl_slist_append(list.get(), line.c_str());
+    curl_slist* longer = curl<decltype(curl_slist_append)>(kSlistAppend)(list.get(), line.c_str());
     if (!longer) return false;
     list.release();
     list.reset(longer);
@@ -154,46 +182,48 @@ bool build_header_list(const HttpCall& call, HeaderList& list) {
 // The method and the body: HEAD asks for no body, POST and other methods with a body send it
 // as it is, any other method goes out by its name.
 void set_method(CURL* handle, const HttpCall& call) {
-  if (call.method == "HEAD") curl_easy_setopt(handle, CURLOPT_NOBODY, 1L);
-  else if (call.method == "GET") curl_easy_setopt(handle, CURLOPT_HTTPGET, 1L);
+  if (call.method == "HEAD") set_option(handle, CURLOPT_NOBODY, 1L);
+  else if (call.method == "GET") set_option(handle, CURLOPT_HTTPGET, 1L);
   if (call.method == "POST" || (call.body && call.method != "GET" && call.method != "HEAD")) {
     // libcurl reads the body from the call's own memory while the exchange runs.
     static constexpr char kNoBytes[] = "";
     const char* bytes = call.body ? call.body->data() : kNoBytes;
     curl_off_t size = call.body ? static_cast<curl_off_t>(call.body->size()) : 0;
-    curl_easy_setopt(handle, CURLOPT_POSTFIELDSIZE_LARGE, size);
-    curl_easy_setopt(handle, CURLOPT_POSTFIELDS, bytes);
+    set_option(handle, CURLOPT_POSTFIELDSIZE_LARGE, size);
+    set_option(handle, CURLOPT_POSTFIELDS, bytes);
   }
   if (call.method != "GET" && call.method != "HEAD" && call.method != "POST")
-    curl_easy_setopt(handle, CURLOPT_CUSTOMREQUEST, call.method.c_str());
+    set_option(handle, CURLOPT_CUSTOMREQUEST, call.method.c_str());
 }
 
 void set_options(CURL* handle, const HttpCall& call, curl_slist* headers, Receiver& receiver, char* error_text) {
-  curl_easy_setopt(handle, CURLOPT_URL, call.url.c_str());
-  curl_easy_setopt(handle, CURLOPT_ERRORBUFFER, error_text);
-  curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http,https");
-  curl_easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-  curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
-  curl_easy_setopt(handle, CURLOPT_MAXREDIRS, 10L);
-  curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 1L);
-  curl_easy_setopt(handle, CURLOPT_SSL_VERIFYHOST, 2L);
+  set_option(handle, CURLOPT_URL, call.url.c_str());
+  set_option(handle, CURLOPT_ERRORBUFFER, error_text);
+  set_option(handle, CURLOPT_NOSIGNAL, 1L);
+  set_option(handle, CURLOPT_PROTOCOLS_STR, "http,https");
+  set_option(handle, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+  set_option(handle, CURLOPT_FOLLOWLOCATION, 1L);
+  set_option(handle, CURLOPT_MAXREDIRS, 10L);
+  set_option(handle, CURLOPT_SSL_VERIFYPEER, 1L);
+  set_option(handle, CURLOPT_SSL_VERIFYHOST, 2L);
   // HTTP/1.1, so header names arrive as the server spells them.
-  curl_easy_setopt(handle, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
-  curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, http_options.connect_timeout_seconds);
-  curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, http_options.low_speed_seconds);
-  curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, http_options.low_speed_bytes);
-  curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headers);
-  curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, receive_body);
-  curl_easy_setopt(handle, CURLOPT_WRITEDATA, &receiver);
-  curl_easy_setopt(handle, CURLOPT_HEADERFUNCTION, receive_header);
-  curl_easy_setopt(handle, CURLOPT_HEADERDATA, &receiver);
+  set_option(handle, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
+  set_option(handle, CURLOPT_CONNECTTIMEOUT, http_options.connect_timeout_seconds);
+  set_option(handle, CURLOPT_LOW_SPEED_TIME, http_options.low_speed_seconds);
+  set_option(handle, CURLOPT_LOW_SPEED_LIMIT, http_options.low_speed_bytes);
+  set_option(handle, CURLOPT_HTTPHEADER, headers);
+  set_option(handle, CURLOPT_WRITEFUNCTION, receive_body);
+  set_option(handle, CURLOPT_WRITEDATA, &receiver);
+  set_option(handle, CURLOPT_HEADERFUNCTION, receive_header);
+  set_option(handle, CURLOPT_HEADERDATA, &receiver);
   set_method(handle, call);
 }
 
 void fail_with(HttpFailure& failure, CURLcode code, const char* error_text) {
   failure.reason = http_failure_reason(code);
-  failure.text = *error_text ? error_text : curl_easy_strerror(code);
+  failure.text = *error_text            ? error_text
+                 : curl_library.loaded() ? curl<decltype(curl_easy_strerror)>(kEasyStrerror)(code)
+                                         : "the HTTP library libcurl.so.4 could not be loaded";
 }
 
 }  // namespace
@@ -215,7 +245,7 @@ bool http_transfer(const HttpCall& call, HttpResponse& response, HttpFailure& fa
     fail_with(failure, CURLE_FAILED_INIT, error_text);
     return false;
   }
-  EasyHandle handle(curl_easy_init());
+  EasyHandle handle(curl<decltype(curl_easy_init)>(kEasyInit)());
   HeaderList headers;
   if (!handle || !build_header_list(call, headers)) {
     fail_with(failure, CURLE_OUT_OF_MEMORY, error_text);
@@ -223,7 +253,7 @@ bool http_transfer(const HttpCall& call, HttpResponse& response, HttpFailure& fa
   }
   Receiver receiver{response, http_options.body_cap, handle.get()};
   set_options(handle.get(), call, headers.get(), receiver, error_text);
-  CURLcode code = curl_easy_perform(handle.get());
+  CURLcode code = curl<decltype(curl_easy_perform)>(kEasyPerform)(handle.get());
   if (receiver.too_large) {
     failure.too_large = true;
     return false;
@@ -233,7 +263,7 @@ bool http_transfer(const HttpCall& call, HttpResponse& response, HttpFailure& fa
     return false;
   }
   long status = 0;
-  curl_easy_getinfo(handle.get(), CURLINFO_RESPONSE_CODE, &status);
+  curl<decltype(curl_easy_getinfo)>(kEasyGetinfo)(handle.get(), CURLINFO_RESPONSE_CODE, &status);
   response.status = static_cast<int32_t>(status);
   return true;
 }

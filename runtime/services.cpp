@@ -25,6 +25,7 @@
 #include "loader/file-write.h"
 #include "loader/http-request.h"
 #include "loader/lexer/lexer-state.h"
+#include "loader/qelbin/qelbin.h"
 #include "loader/process/call-command.h"
 #include "loader/process/opener.h"
 #include "runtime/contexts.h"
@@ -56,7 +57,6 @@ Cell stand_in_object_reflect(const Cell&, const Cell&) { raise_error(error_id("i
 void nothing() {}
 [[noreturn]] void not_done() { raise_error(error_id("internal", "not-done")); }
 Cell stand_in_value_service(const Cell&) { not_done(); }
-void stand_in_decode_boot(const uint8_t*) {}
 std::optional<std::string> stand_in_script_title() { return std::nullopt; }
 void stand_in_message_box(const char*, const char*) {}
 bool stand_in_face_p(const Cell&) { return false; }
@@ -102,7 +102,7 @@ constexpr Services kStandIns = {
     .open_in_browser = open_in_browser,
     .init_lexer_tables = init_lexer_tables,  // the lexer's own
     .init_lexer = init_lexer,
-    .qelbin_decode_boot = stand_in_decode_boot,
+    .qelbin_decode_boot = qelbin_decode_boot,
     .lexer_mark = lexer_mark,
     .script_title = stand_in_script_title,
     .locale_months = locale_default_months,

@@ -131,7 +131,8 @@ struct Services {
   bool (*open_in_browser)(const std::string& text);      // whether the opener started
   void (*init_lexer_tables)();
   void (*init_lexer)();
-  void (*qelbin_decode_boot)(const uint8_t* image);
+  // the boot image into the root block (nothing when image is null)
+  void (*qelbin_decode_boot)(const uint8_t* image, size_t size);
   void (*lexer_mark)();
   // boot library
   std::optional<std::string> (*script_title)();  // system/script/title when it is a string!

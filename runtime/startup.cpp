@@ -68,7 +68,7 @@ void stack_blocks() {
   symbol_block_init();
 }
 void init_lexer_tables() { services().init_lexer_tables(); }
-void decode_boot_image() { services().qelbin_decode_boot(runtime.boot_image); }
+void decode_boot_image() { services().qelbin_decode_boot(runtime.boot_image, runtime.boot_image_size); }
 void init_lexer() { services().init_lexer(); }
 
 constexpr StartStep kRuntimeSteps[] = {

@@ -16,6 +16,15 @@ const uint8_t* utf8_skip_chars(const uint8_t* p, const uint8_t* end, size_t n) {
   return p;
 }
 
+const uint8_t* utf8_first_ill_formed(const uint8_t* p, const uint8_t* end) {
+  while (p < end) {
+    const Utf8Step step = utf8_decode_step(p, end);
+    if (step.status != Utf8Status::ok) return p;
+    p += step.size;
+  }
+  return end;
+}
+
 std::span<const uint8_t> utf8_error_bytes(const uint8_t* p, const uint8_t* end) {
   return {p, std::min<size_t>(4, static_cast<size_t>(end - p))};
 }

@@ -175,6 +175,9 @@ size_t utf8_count_chars(const uint8_t* start, const uint8_t* end);
 // The address after at most n decoding steps from p, never past end.
 const uint8_t* utf8_skip_chars(const uint8_t* p, const uint8_t* end, size_t n);
 
+// The first byte in [p, end) where no well-formed sequence starts; end when there is none.
+const uint8_t* utf8_first_ill_formed(const uint8_t* p, const uint8_t* end);
+
 // The length a lead byte announces: 4 for F0-FF, 3 for E0-EF, 2 for C0-DF, 0 below C0.
 constexpr unsigned utf8_sequence_length(uint8_t lead) {
   return lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;

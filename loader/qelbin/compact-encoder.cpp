@@ -17,6 +17,7 @@
 #include "loader/qelbin/qelbin.h"
 #include "runtime/contexts.h"
 #include "runtime/error-raise.h"
+#include "runtime/gc-root.h"
 #include "runtime/series.h"
 
 namespace qel {
@@ -36,12 +37,24 @@ class CompactEncoder : public QelbinEncoder {
   // The records of the value; then the image around them.
   std::vector<uint8_t> image(const Cell& v) override {
     value(v);
+    return framed(kQelbinVersion, symbols_.size() != 0, 1);
+  }
+
+  // The records of each module block at the top level; then the boot image around them.
+  std::vector<uint8_t> boot_image(std::span<const Cell> modules) {
+    for (const Cell& module : modules) value(module);
+    return framed(kQelbinBootVersion, true, static_cast<uint32_t>(modules.size()));
+  }
+
+ private:
+  // The header (the symbol table when asked for or needed), then the records written.
+  std::vector<uint8_t> framed(uint8_t version, bool symbol_table, uint32_t roots) {
     std::vector<uint8_t> out(kQelbinMagic.begin(), kQelbinMagic.end());
-    out.push_back(kQelbinVersion);
-    out.push_back(symbols_.size() ? kFlagCompact | kFlagSymbols : kFlagCompact);
-    put_varint(out, 1);
+    out.push_back(version);
+    out.push_back(symbol_table ? kFlagCompact | kFlagSymbols : kFlagCompact);
+    put_varint(out, roots);
     put_varint(out, static_cast<uint32_t>(body_.size()));
-    if (symbols_.size()) {
+    if (symbol_table) {
       put_varint(out, static_cast<uint32_t>(symbols_.size()));
       put_varint(out, static_cast<uint32_t>(symbols_.names().size()));
       for (uint32_t offset : symbols_.offsets())
@@ -52,7 +65,6 @@ class CompactEncoder : public QelbinEncoder {
     return out;
   }
 
- private:
   // --- Primitives ----------------------------------------------------------------------------
 
   void byte(uint8_t b) { body_.push_back(b); }
@@ -261,6 +273,12 @@ class CompactEncoder : public QelbinEncoder {
 Cell qelbin_encode_compact(const Cell& value) {
   CompactEncoder encoder;
   return qelbin_encoded(encoder, value);
+}
+
+std::vector<uint8_t> qelbin_encode_boot_image(std::span<const Cell> modules) {
+  NoGcScope no_collection;  // the encoder reads cells in place
+  CompactEncoder encoder;
+  return encoder.boot_image(modules);
 }
 
 }  // namespace qel

@@ -4,6 +4,7 @@
 #include <optional>
 #include <vector>
 
+#include "evaluator/library-code.h"
 #include "loader/compression/lz77.h"
 #include "loader/qelbin/qelbin-decoder.h"
 #include "loader/qelbin/qelbin-format.h"
@@ -11,6 +12,7 @@
 #include "runtime/error-raise.h"
 #include "runtime/gc-root.h"
 #include "runtime/quit.h"
+#include "runtime/root-block.h"
 #include "runtime/series.h"
 
 namespace qel {
@@ -21,6 +23,8 @@ namespace {
 // literals begin.
 NodeId literal_table_node = 0;
 uint32_t literal_table_base = 0;
+uint32_t literal_table_count = 0;
+std::chrono::duration<double, std::milli> boot_decode_time{};
 
 // A header that is no image: the codec's error, or at start-up the message and error 98.
 [[noreturn]] void refuse_image(bool codec_mode, const Cell& given, const char* message) {
@@ -80,11 +84,23 @@ void qelbin_decode(std::span<const uint8_t> image, const Cell& parent, bool code
   if (!codec_mode) {
     literal_table_node = parent.w2;
     literal_table_base = base;
+    literal_table_count = series_buffer_length(parent.w2) - base;
   }
 }
+
+void qelbin_decode_boot(const uint8_t* image, size_t size) {
+  if (!image) return;
+  const auto start = std::chrono::steady_clock::now();
+  LibraryCodeScope library_code;
+  qelbin_decode({image, size}, make_cell(Type::block, 0, root_block()), false, make_cell(Type::none));
+  boot_decode_time = std::chrono::steady_clock::now() - start;
+}
+
+std::chrono::duration<double, std::milli> qelbin_boot_decode_time() { return boot_decode_time; }
 
 Cell* literal_slot(uint32_t n) { return series_buffer(literal_table_node)->head_cell() + literal_table_base + n; }
 uint32_t literal_slot_payload(uint32_t n) { return literal_slot(n)->w2; }
 uint32_t literal_base() { return literal_table_base; }
+uint32_t literal_count() { return literal_table_count; }
 
 }  // namespace qel

@@ -11,6 +11,7 @@ namespace qel {
 inline constexpr std::string_view kQelbinMagic = "QELBIN";
 inline constexpr uint32_t kQelbinFlagsOffset = 7;
 inline constexpr uint8_t kQelbinVersion = 2;
+inline constexpr uint8_t kQelbinBootVersion = 1;  // the boot image's
 
 inline constexpr uint8_t kFlagCompact = 1;     // else the record variant
 inline constexpr uint8_t kFlagCompressed = 2;  // the bytes after the flags are one compressed stream

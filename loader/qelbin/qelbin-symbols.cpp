@@ -9,19 +9,6 @@
 
 namespace qel {
 
-namespace {
-
-bool strict_utf8(const uint8_t* p, const uint8_t* end) {
-  while (p < end) {
-    const Utf8Step step = utf8_decode_step(p, end);
-    if (step.status != Utf8Status::ok) return false;
-    p += step.size;
-  }
-  return true;
-}
-
-}  // namespace
-
 uint32_t QelbinSymbols::symbol(int64_t index, const QelbinInput& input, const uint8_t* at) {
   if (index < 0 || static_cast<uint64_t>(index) >= ids_.size()) input.fail_at(at);
   uint32_t& id = ids_[static_cast<size_t>(index)];
@@ -31,7 +18,7 @@ uint32_t QelbinSymbols::symbol(int64_t index, const QelbinInput& input, const ui
   if (offset < 0 || static_cast<uint32_t>(offset) >= names_size_) input.fail_at(at);
   const uint8_t* name = names_ + offset;
   const uint8_t* nul = static_cast<const uint8_t*>(std::memchr(name, 0, names_size_ - static_cast<uint32_t>(offset)));
-  if (!nul || nul == name || !strict_utf8(name, nul)) input.fail_at(at);
+  if (!nul || nul == name || utf8_first_ill_formed(name, nul) != nul) input.fail_at(at);
   id = symbol_intern_bytes(std::string_view(reinterpret_cast<const char*>(name), static_cast<size_t>(nul - name)));
   return id;
 }

@@ -8,6 +8,8 @@
 // definitions and words bound to earlier context literals.
 #pragma once
 
+#include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -22,11 +24,23 @@ namespace qel {
 // and ends the process with runtime error 98. Runs with collection held off.
 void qelbin_decode(std::span<const uint8_t> image, const Cell& parent, bool codec_mode, const Cell& given);
 
+// qelbin-decode-boot: decodes the program's boot image (normal mode) into the root block, every
+// series it makes flagged as library code; a null image decodes nothing. A bad magic or bad
+// compressed data ends the process as qelbin_decode says.
+void qelbin_decode_boot(const uint8_t* image, size_t size);
+// How long the last boot decoding took.
+std::chrono::duration<double, std::milli> qelbin_boot_decode_time();
+
 // qelbin-encode-compact and qelbin-encode: a new binary! holding a compact or a record-variant
 // image of the value. Values no record describes (routine!, handle!, port! ...) raise access
 // no-codec with the value.
 Cell qelbin_encode_compact(const Cell& value);
 Cell qelbin_encode_records(const Cell& value);
+
+// The boot image of the module blocks: a compact image of version 1 with a symbol table (flags
+// 5), uncompressed, one top-level record per block and the block count as its roots. Words
+// bound to the global context or to none are written plain, as the lexer makes them.
+std::vector<uint8_t> qelbin_encode_boot_image(std::span<const Cell> modules);
 
 // The literal table: literal n is the n-th cell the boot image's records left in the root block.
 // literal-slot-address and literal-slot-payload, as accessors by index.
@@ -35,5 +49,7 @@ uint32_t literal_slot_payload(uint32_t n);
 // Where the literal table starts in the block the last normal-mode decoding filled (the root
 // block at start-up).
 uint32_t literal_base();
+// How many literals that decoding left.
+uint32_t literal_count();
 
 }  // namespace qel

@@ -16,7 +16,7 @@ class BootRunnerTest : public EvalTest {
         {"test/first.qel", "base: [1 2]\nalias: base\nlate: func [] [user-word]\n"},
         {"test/second.qel", "twice: func [x] [add x x]\nsum: func [b] [add pick b 1 pick b 2]\nfrom-first: sum base\n"},
     };
-    run_boot_modules(kModules);
+    boot_modules(kModules);
   }
   static Cell body_of(std::string_view name) { return *function_more_cell(value_of(name), kMoreBody); }
 };
@@ -52,25 +52,25 @@ TEST_F(BootRunnerTest, AModuleThatFailsEndsTheProcessNamingItsPath) {
       {"test/fine.qel", "a: 1\n"},
       {"test/bad.qel", "b: 1 / 0\n"},
   };
-  EXPECT_EXIT(run_boot_modules(kModules), ::testing::ExitedWithCode(98), "boot failure in test/bad\\.qel: ");
+  EXPECT_EXIT(boot_modules(kModules), ::testing::ExitedWithCode(98), "boot failure in test/bad\\.qel: ");
 }
 
 TEST_F(BootRunnerTest, ARoutineOfAnUnknownEntryFailsTheBootAndTheMakerStaysInside) {
   static constexpr BootModule kModules[] = {
       {"test/routines.qel", "is-block: make-routine [v [any-type!] return: [logic!]] \"block?\"\n"},
   };
-  run_boot_modules(kModules);
+  boot_modules(kModules);
   expect_molds({{"reduce [is-block [] is-block 1]", "[true false]"}, {"value? 'make-routine", "false"}});
   static constexpr BootModule kUnknown[] = {{"test/unknown.qel", "r: make-routine [] \"no-such-entry\"\n"}};
-  EXPECT_EXIT(run_boot_modules(kUnknown), ::testing::ExitedWithCode(98),
+  EXPECT_EXIT(boot_modules(kUnknown), ::testing::ExitedWithCode(98),
               "boot failure in test/unknown\\.qel: .*invalid argument: \"no-such-entry\"");
 }
 
 TEST_F(BootRunnerTest, TheEmbeddedLibraryDefinesTheUnitWordsFirst) {
-  ASSERT_FALSE(embedded_boot_modules().empty());
-  EXPECT_EQ(embedded_boot_modules()[0].path, "boot/unit-words-and-routines.qel");
+  ASSERT_FALSE(qel_boot_module_paths.empty());
+  EXPECT_EQ(qel_boot_module_paths[0], "boot/unit-words-and-routines.qel");
   run("none: true: false: 0");
-  build_library();
+  boot_linked_library();
   expect_molds({{"reduce [none true false]", "[none true false]"},
                 {"reduce [type? none type? true type? false]", "[none! logic! logic!]"}});
 }

@@ -14,6 +14,7 @@
 #include "datatypes/series/block-core.h"
 #include "datatypes/series/string-load.h"
 #include "evaluator/boot-runner.h"
+#include "evaluator/boot-source.h"
 #include "evaluator/interpreter.h"
 #include "datatypes/scalars/truth.h"
 #include "evaluator/native-table.h"
@@ -21,6 +22,7 @@
 #include "evaluator/routine.h"
 #include "runtime/action-entries.h"
 #include "runtime/action-lookup.h"
+#include "runtime/boot-image.h"
 #include "runtime/call-stack.h"
 #include "runtime/collector.h"
 #include "runtime/contexts.h"
@@ -195,8 +197,19 @@ class EvalTest : public ::testing::Test {
   }
 
  public:
-  // The library as start-up builds it (the unit words, routines, constants and functions).
-  static void boot_test_library() { build_library(); }
+  // The library as start-up builds it (the unit words, routines, constants and functions),
+  // from the boot image linked into the tests.
+  static void boot_test_library() { boot_linked_library(); }
+
+  // Builds the library from these modules instead: their boot image is made and decoded, then
+  // the runner evaluates them.
+  static void boot_modules(std::span<const BootModule> modules) {
+    const std::vector<uint8_t> image = boot_image_from_sources(modules);
+    services().qelbin_decode_boot(image.data(), image.size());
+    std::vector<std::string_view> paths;
+    for (const BootModule& module : modules) paths.push_back(module.path);
+    run_boot_modules(paths);
+  }
 
   static void define(std::string_view name, const Cell& value) {
     Cell word = global_word(name);

@@ -1,0 +1,96 @@
+// image-check.cpp: decoding, re-encoding and booting a boot image in a fresh runtime.
+#include "tools/bootgen/image-check.h"
+
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string_view>
+
+#include "evaluator/boot-check.h"
+#include "evaluator/boot-source.h"
+#include "loader/qelbin/qelbin.h"
+#include "runtime/os.h"
+#include "runtime/quit.h"
+#include "runtime/runtime-record.h"
+#include "runtime/startup.h"
+
+extern char** environ;
+
+namespace qel::bootgen {
+
+namespace {
+
+std::string file_bytes(const std::string& file) {
+  std::ifstream stream(file, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << stream.rdbuf();
+  return bytes.str();
+}
+
+[[noreturn]] void fail(const std::string& message) {
+  std::fprintf(stderr, "qel-bootgen: %s\n", message.c_str());
+  quit_return(1);
+}
+
+// The literals the decoding left: one module block each, encoding back to the image's bytes.
+void check_literals(std::span<const uint8_t> image, size_t modules) {
+  const uint32_t literals = literal_count();
+  if (literals != modules)
+    fail("the image holds " + std::to_string(literals) + " literals for " + std::to_string(modules) + " modules");
+  const Cell* first = literal_slot(0);
+  const std::vector<uint8_t> again = qelbin_encode_boot_image({first, modules});
+  if (!std::equal(again.begin(), again.end(), image.begin(), image.end()))
+    fail("the decoded image does not encode to the same bytes");
+}
+
+// The steps that end the program's start-up, up to the library's boot.
+void boot_library() {
+  for (const StartStep& step : entry_finish_steps()) {
+    if (std::string_view(step.name) == "launch") break;
+    step.run();
+  }
+}
+
+}  // namespace
+
+int check_image(const std::string& image_file, const std::string& allow_list, std::span<const std::string> paths,
+                int argc, char** argv) {
+  const std::string image = file_bytes(image_file);
+  const std::vector<std::string_view> views(paths.begin(), paths.end());
+  runtime.boot_image = reinterpret_cast<const uint8_t*>(image.data());
+  runtime.boot_image_size = image.size();
+  runtime.boot_module_paths = views;
+  os_start(argc, argv);
+  under_root_catch([&] {
+    start_runtime();
+    check_literals({runtime.boot_image, runtime.boot_image_size}, paths.size());
+    boot_library();
+    std::vector<BootModule> modules;
+    for (std::string_view path : views) modules.push_back({path, {}});
+    const std::vector<std::string> findings = check_unset_words(modules, allow_list_words(file_bytes(allow_list)));
+    for (const std::string& finding : findings) std::fprintf(stderr, "qel-bootgen: %s\n", finding.c_str());
+    if (!findings.empty()) fail("the library's boot check failed");
+  });
+  quit_return(0);
+}
+
+bool image_passes(const std::string& image_file, const std::string& allow_list, std::span<const std::string> paths) {
+  std::vector<std::string> arguments{"qel-bootgen", "--check", image_file, allow_list};
+  arguments.insert(arguments.end(), paths.begin(), paths.end());
+  std::vector<char*> argv;
+  for (std::string& argument : arguments) argv.push_back(argument.data());
+  argv.push_back(nullptr);
+  pid_t child;
+  if (posix_spawn(&child, "/proc/self/exe", nullptr, nullptr, argv.data(), environ) != 0) return false;
+  int status = 0;
+  while (waitpid(child, &status, 0) < 0) {
+  }
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+}  // namespace qel::bootgen
