@@ -123,10 +123,10 @@ class Fetch {
 Status Fetch::fetch_one(const ArgEntry& entry) {
   if (code_.at_end()) raise_no_arg(name_, entry);
   if (entry.mode == FetchMode::evaluated) {
-    if (!(apply_ & kApplySafer)) return eval_expression(code_, infix_, true, false);
+    if (!(apply_ & kApplySafer)) return eval_argument(code_, infix_);
     Code one = code_;
     one.end = code_.index + 1;
-    QEL_TRY(eval_expression(one, infix_, true, false));
+    QEL_TRY(eval_argument(one, infix_));
     code_.index = one.index;
     return {};
   }
@@ -161,7 +161,7 @@ Status Fetch::fetch_one(const ArgEntry& entry) {
 // code, every other kind by fetch_one.
 inline Status Fetch::fetch_fixed(const ArgEntry& entry) {
   if (entry.mode == FetchMode::evaluated && !apply_ && !code_.at_end()) [[likely]]
-    return eval_expression(code_, infix_, true, false);
+    return eval_argument(code_, infix_);
   return fetch_one(entry);
 }
 

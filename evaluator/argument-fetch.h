@@ -112,7 +112,7 @@ inline Status fetch_plain_arguments(const ArgDescription& description, Code& cod
   for (uint32_t k = 0; k < description.fixed_count; ++k) {
     if (!(infix && k == 0)) {
       if (code.at_end()) [[unlikely]] raise_no_arg(name, entries[k]);
-      if (!push_itself_argument(code, infix)) QEL_TRY(eval_expression(code, infix, true, false));
+      QEL_TRY(eval_argument(code, infix));
     }
     check_argument(description, entries[k], *stack_last_value(), name);
   }

@@ -123,8 +123,10 @@ struct WordCheck {
       for (uint32_t k = 0; k < length_of(words); ++k) own.push_back(cell_at(words, k).w2);
   }
 
-  // At a function maker (func, function, does, has): checks its body with its own words added.
-  bool check_function(const Cell& block, uint32_t i) {
+  // At a function maker (func, function, does, has): checks its body with its own words added,
+  // and moves `i` onto the body, so that neither the spec nor the body is walked again without
+  // those words.
+  bool check_function(const Cell& block, uint32_t& i) {
     const Cell maker = cell_at(block, i);
     const bool takes_spec = is_named(maker, "func") || is_named(maker, "function") || is_named(maker, "has");
     if (!takes_spec && !is_named(maker, "does")) return false;
@@ -139,6 +141,7 @@ struct WordCheck {
     }
     check_body(cell_at(block, body_at));
     own.resize(outer);
+    i = body_at;
     return true;
   }
 

@@ -111,6 +111,26 @@ uint32_t simple_expression(const Code& code, uint32_t at, Cell& value) {
   return at;
 }
 
+}  // namespace
+
+bool push_simple_argument(Code& code, bool prefix) {
+  Cell value;
+  uint32_t after = 0;
+  if (prefix) {
+    const Cell* operand = plain_operand(code.cell());
+    if (!operand) return false;
+    value = *operand;
+    after = code.index + 1;
+  } else if (!(after = simple_expression(code, code.index, value))) {
+    return false;
+  }
+  stack_push_value(value);
+  code.index = after;
+  return true;
+}
+
+namespace {
+
 // set-word!: the next expression's value assigned under a frame named by the set-word. The
 // set-word in the code caches its slot as a word read does, so the next assignment takes the
 // fast route.

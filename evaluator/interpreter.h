@@ -20,6 +20,7 @@
 #include "evaluator/trace.h"
 #include "runtime/cell.h"
 #include "runtime/series-buffer.h"
+#include "runtime/shortcuts.h"
 #include "runtime/throw.h"
 #include "runtime/value-stack.h"
 
@@ -70,18 +71,35 @@ Status eval_expression(Code& code, bool prefix, bool push, bool passive);
 // Whether a cell of the type id evaluates to itself (a number, a block, a string ...).
 extern const std::array<bool, 256>& evaluates_to_itself;
 
+// The route of an argument that is a simple expression (a cell that evaluates to itself, or a
+// word whose value the fast routes reach and is plain, then, unless prefix, any run of infix
+// operators that integer arithmetic does in place): pushes its value, moves past it and answers
+// true; else false, nothing changed (the caller evaluates). Such an expression can raise
+// nothing, run no code and reach no safe point.
+bool push_simple_argument(Code& code, bool prefix);
+
 // The short route of an argument: when tracing is off and the expression at code.index is a
 // cell that evaluates to itself with no infix operator able to follow (prefix, or the next cell
-// is not a word), pushes it, moves past it and answers true; else false (the caller evaluates).
+// is not a word), pushes it, moves past it and answers true; with the shortcuts on, any simple
+// expression (push_simple_argument) too; else false (the caller evaluates).
 inline bool push_itself_argument(Code& code, bool prefix) {
   if (trace_enabled) [[unlikely]] return false;
   const Cell* cells = series_buffer(code.value.w2)->head_cell();
   const Cell& cell = cells[code.index];
-  if (!evaluates_to_itself[cell.header & kTypeByteMask]) return false;
-  if (!prefix && code.index + 1 < code.live_end() && cell_type(cells[code.index + 1]) == Type::word) return false;
-  stack_push_value(cell);
-  ++code.index;
-  return true;
+  if (evaluates_to_itself[cell.header & kTypeByteMask] &&
+      (prefix || code.index + 1 >= code.live_end() || cell_type(cells[code.index + 1]) != Type::word)) {
+    stack_push_value(cell);
+    ++code.index;
+    return true;
+  }
+  return shortcuts_enabled && push_simple_argument(code, prefix);
+}
+
+// One evaluated argument, pushed: by the short route when it has one, else its expression
+// evaluated (with prefix, no infix operator follows it).
+inline Status eval_argument(Code& code, bool prefix) {
+  if (push_itself_argument(code, prefix)) return {};
+  return eval_expression(code, prefix, true, false);
 }
 
 // eval-range: one expression under a kind-2 frame named <body>; with push the result stays

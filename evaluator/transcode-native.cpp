@@ -51,15 +51,14 @@ Status native_transcode(const int32_t* refinements) {
   const bool binary = cell_type(source) == Type::binary;
   LexerAnswer answer = binary ? lexer_load_binary(*out, source, length, request)
                               : lexer_load_string(*out, source, length, request);
-  if (prescan || scan) {
-    stack_set_result(answer.type > 0 ? datatype_cell(static_cast<Type>(answer.type)) : make_cell(Type::none));
-    return {};
-  }
+  // A scan's answer is the verdict in place of the value.
+  if (prescan || scan)
+    *out = answer.type > 0 ? datatype_cell(static_cast<Type>(answer.type)) : make_cell(Type::none);
   if (!next) {
     stack_set_result(*out);
     return {};
   }
-  // /next: the value and the source past what was read.
+  // /next: the value (or the verdict) and the source past what was read.
   Cell rest = source;
   rest.w1 = static_cast<uint32_t>(source.w1 + (binary ? binary_bom_size(source, length) : 0) + answer.consumed);
   Cell pair;

@@ -90,7 +90,14 @@ LexStatus load_and_report(LexerState& state, uint8_t token, const uint8_t* start
     return LexStatus::ok;
   }
   uint64_t tail = state.tail;
-  if (loader(state, start, end, flags, true) == LexStatus::stop) {
+  LexStatus status;
+  try {
+    status = loader(state, start, end, flags, true);
+  } catch (...) {
+    state.tail = tail;  // nor does a failed one: what a load keeps of an error holds only whole values
+    throw;
+  }
+  if (status == LexStatus::stop) {
     state.tail = tail;  // an abandoned token leaves nothing behind
     return LexStatus::stop;
   }

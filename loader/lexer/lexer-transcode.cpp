@@ -41,6 +41,14 @@ void build_result(Cell& out, const LexerState& state, const LexerRequest& reques
   out = block;
 }
 
+// A load into a block that an error ends keeps what it had read: the complete values before
+// the outermost construct still open (a trapped load reports them with the error).
+void keep_complete_values(const LexerState& state, const Cell& into) {
+  uint64_t end = state.base;
+  while (end < state.tail && !is_open_marker(lexer_cell(end))) ++end;
+  lexer_append_cells(into, state.base, end - state.base);
+}
+
 // True when nothing but the lexer itself runs during the scan: no loader makes a value and no
 // tracer is called, so nothing can allocate, move a series buffer or change the input, and the
 // bytes are scanned where they are instead of in a copy.
@@ -60,8 +68,15 @@ LexerAnswer scan_bytes(Cell& out, const uint8_t* text, uint64_t length, const Ce
   state.load = !request.prescan && !request.scan;
   state.scan = request.scan;
   LexerStateScope scope(state);
-  ScanEnd ended = lexer_scan(state, request.one, request.prescan);
-  bool vetoed = ended == ScanEnd::input && lexer_end_check(state, request.prescan) == LexStatus::stop;
+  ScanEnd ended;
+  bool vetoed;
+  try {
+    ended = lexer_scan(state, request.one, request.prescan);
+    vetoed = ended == ScanEnd::input && lexer_end_check(state, request.prescan) == LexStatus::stop;
+  } catch (...) {
+    if (state.load && request.into) keep_complete_values(state, *request.into);
+    throw;
+  }
   if (state.load && !vetoed && ended != ScanEnd::stop)
     build_result(out, state, request);
   else

@@ -31,7 +31,8 @@ TEST_F(BootCheckTest, AnUndefinedWordInLibraryCodeIsNamedWithItsDefinition) {
       {"test/words.qel",
        "f: func [a /b c /local d] [d: a + c ghost add :phantom [inner] spirit/x]\n"
        "g: does [if true [(spectre)]]\nh: [nothing-here]\n"
-       "o: make object! [field: 1 m: func [] [field + wraith]]\n"},
+       "o: make object! [field: 1 m: func [] [field + wraith]]\n"
+       "n: func [x] [make object! [k: func [y] [x + y + ghoul]]]\n"},
   };
   boot_modules(kModules);
   const std::vector<std::string> allowed{"spectre"};
@@ -40,7 +41,8 @@ TEST_F(BootCheckTest, AnUndefinedWordInLibraryCodeIsNamedWithItsDefinition) {
                                       "test/words.qel: f:: phantom is defined nowhere",
                                       "test/words.qel: f:: inner is defined nowhere",
                                       "test/words.qel: f:: spirit is defined nowhere",
-                                      "test/words.qel: m:: wraith is defined nowhere"}));
+                                      "test/words.qel: m:: wraith is defined nowhere",
+                                      "test/words.qel: n:: ghoul is defined nowhere"}));
 }
 
 TEST_F(BootCheckTest, ARoutineMustNameADeclaredEntry) {

@@ -11,7 +11,7 @@ namespace {
 
 // Programs from a small grammar: four global words, a function with a refinement and return,
 // one with a local and a loop with break, an object's field and method read and set through
-// paths, conditionals, loops and set-words over integer
+// paths, conditionals, loops, arguments and set-words over integer
 // arithmetic that may overflow, floats, strings and none, so that every shortcut meets values
 // it must refuse. The functions are redefined midway and never call themselves.
 class ProgramMaker {
@@ -56,6 +56,7 @@ class ProgramMaker {
         case 1: return "f " + operand(depth - 1);
         case 2: return "f/r " + operand(depth - 1) + " " + operand(depth - 1);
         case 3: return "g " + std::to_string(pick(5));
+        case 4: return "g " + expression(0);
       }
     }
     return atom();
@@ -90,7 +91,12 @@ class ProgramMaker {
       case 4: return "either " + expression(depth - 1) + " [" + block(depth - 1) + "] [" + block(depth - 1) + "]";
       case 5: return "loop " + std::to_string(pick(4)) + " [" + block(depth - 1) + " if " + expression(0) + " [break]]";
       case 6: return "repeat i " + std::to_string(pick(4)) + " [" + var() + ": i * " + atom() + block(depth - 1) + "]";
-      case 7: return pick(2) ? "f: func [x /r y] [" + function_body() + "]" : "o/p: " + expression(depth - 1);
+      case 7:
+        switch (pick(3)) {
+          case 0: return "f: func [x /r y] [" + function_body() + "]";
+          case 1: return "o/p: " + expression(depth - 1);
+          default: return var() + ": :f";  // a word the arguments read comes to hold a function
+        }
       default: return var() + ": f/r " + operand(depth - 1) + " " + operand(depth - 1);
     }
   }

@@ -31,3 +31,35 @@ def check_printed(qel, lines, expected):
         return 1
     return report([f"{line}\n  got {got}\n  want {want}" for line, got, want in zip(lines, results, expected)
                    if got.strip() != want])
+
+
+def qel_string(text):
+    """A Qel string literal of the text: ^ and " escaped, everything outside printable ASCII as
+    ^(hex)."""
+    out = ['"']
+    for c in text:
+        code = ord(c)
+        if c == "^":
+            out.append("^^")
+        elif c == '"':
+            out.append('^"')
+        elif 0x20 <= code < 0x7F:
+            out.append(c)
+        else:
+            out.append(f"^({code:X})")
+    out.append('"')
+    return "".join(out)
+
+
+def run_checks(qel, lines, checks):
+    """Runs `lines` and answers the exit status: each check takes its line's printed text and
+    answers True or the text of its failure."""
+    results = run_lines(qel, lines)
+    if results is None:
+        return 1
+    failures = []
+    for line, got, check in zip(lines, results, checks):
+        verdict = check(got.strip())
+        if verdict is not True:
+            failures.append(f"{verdict}\n  line: {line[:200]}")
+    return report(failures)
