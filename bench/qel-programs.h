@@ -41,9 +41,9 @@ inline bool evaluate(const Cell& block) {
   return !caught.taken && caught.passed.ok();
 }
 
-// With `library`, the library is built first, as start-up builds it.
-inline void run_qel_program(benchmark::State& state, std::string_view setup, std::string_view program,
-                            bool library = false) {
+// A fresh runtime with every native inside a native frame; with `library`, the library is
+// built first, as start-up builds it.
+inline void start_bench_runtime(bool library) {
   restart_with_datatypes();
   init_native_entries();
   init_parse();
@@ -52,6 +52,11 @@ inline void run_qel_program(benchmark::State& state, std::string_view setup, std
   init_compression_methods();
   if (library) boot_linked_library();
   stack_open_native_frame(context_add_word(symbol_intern_cstring("bench"), global_context()));
+}
+
+inline void run_qel_program(benchmark::State& state, std::string_view setup, std::string_view program,
+                            bool library = false) {
+  start_bench_runtime(library);
   const Cell setup_block = load_rooted(setup);
   const Cell timed = load_rooted(program);
   if (!evaluate(setup_block)) state.SkipWithError("set-up failed: natives missing");

@@ -13,8 +13,9 @@
 #include "evaluator/library-code.h"
 #include "evaluator/library-routines.h"
 #include "evaluator/library-values.h"
-#include "evaluator/system-object.h"
 #include "evaluator/scoped-restore.h"
+#include "evaluator/system-object.h"
+#include "evaluator/url-parser-service.h"
 #include "loader/qelbin/qelbin.h"
 #include "runtime/action-entries.h"
 #include "runtime/collector.h"
@@ -185,6 +186,7 @@ void run_boot_modules(std::span<const std::string_view> paths) {
   bind_unset_words_to_global(*values, seen);
   cache_library_values(library);
   system_object_take_over();
+  url_parser_take_over();
   times.bind = Clock::now() - start;
   print_boot_stats(times);
   collector_set_torture(torture);

@@ -63,14 +63,22 @@ class CsvReader {
 
   // One field at the position: quoted when a closing quote follows, else plain.
   bool field() {
-    if (at_ < length_ && text_[at_] == quote_ && quoted_field()) {
-      if (at_ < length_ && !line_break_at(at_) && !delimiter_at(at_)) return false;
-      return true;
-    }
     const size_t start = at_;
+    // trimming lets blanks stand between the quotes and the delimiter
+    if (trim_) skip_blanks();
+    if (at_ < length_ && text_[at_] == quote_ && quoted_field()) {
+      if (trim_) skip_blanks();
+      return at_ >= length_ || line_break_at(at_) || delimiter_at(at_);
+    }
+    at_ = start;
     while (at_ < length_ && !line_break_at(at_) && !delimiter_at(at_)) ++at_;
     add_field(start, at_);
     return true;
+  }
+
+  // Past spaces and tabs that do not start the delimiter.
+  void skip_blanks() {
+    while (at_ < length_ && is_blank(text_[at_]) && !delimiter_at(at_)) ++at_;
   }
 
   // The quoted field at the opening quote, up to its closing one; false (the position kept)

@@ -17,8 +17,9 @@ std::vector<uint32_t> csv_delimiter(const Cell& delimiter, uint32_t quote);
 // CR LF, LF or CR; a line break at the very end starts no row. A field is quoted when it opens
 // with the quote character and a closing one follows (two quote characters inside stand for
 // one, line breaks belong to it); otherwise it runs to the whole delimiter or a line break,
-// quotes included. With trim each field loses its leading and trailing spaces and tabs and
-// then, when it opens and ends with a quote character, those two and its doubled quotes.
+// quotes included. With trim, spaces and tabs may stand around a quoted field, and each field
+// loses its leading and trailing ones and then, when it opens and ends with a quote character,
+// those two and its doubled quotes.
 // Anything but a delimiter or a line break after a quoted field answers the error! value
 // "Invalid CSV data at line" and the line number (not raised).
 Cell csv_read(const Cell& text, const Cell& delimiter, uint32_t quote, bool trim);

@@ -5,8 +5,6 @@
 // vector until their container closes, and the text's buffer stays where it is.
 #include "loader/codecs/json-decoder.h"
 
-#include "loader/codecs/codec-text.h"
-
 #include <cmath>
 #include <string>
 #include <vector>
@@ -18,6 +16,7 @@
 #include "datatypes/series/string-core.h"
 #include "datatypes/series/string.h"
 #include "evaluator/error.h"
+#include "loader/codecs/codec-text.h"
 #include "runtime/contexts.h"
 #include "runtime/error-raise.h"
 #include "runtime/gc-root.h"

@@ -9,24 +9,74 @@
 #pragma once
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <optional>
 #include <span>
-#include <unordered_map>
 #include <vector>
 
 #include "runtime/cell.h"
 
 namespace qel {
 
+// A map from 32-bit ids (node or symbol ids) to 32-bit numbers in one flat array, probed
+// linearly and kept at most half full: encoding a large value adds an entry per series, and a
+// node-based map would pay an allocation for each.
+class QelbinIdMap {
+ public:
+  // The number stored for the id, storing `number` first when there is none.
+  struct Entry {
+    uint32_t number;
+    bool added;
+  };
+  Entry try_emplace(uint32_t id, uint32_t number) {
+    if (2 * (count_ + 1) > slots_.size()) grow();
+    Slot& slot = slots_[find_slot(id)];
+    if (slot.key == id + 1) return {slot.number, false};
+    slot = {id + 1, number};
+    ++count_;
+    return {number, true};
+  }
+  // The number stored for the id, or none.
+  std::optional<uint32_t> find(uint32_t id) const {
+    if (slots_.empty()) return std::nullopt;
+    const Slot& slot = slots_[find_slot(id)];
+    return slot.key == id + 1 ? std::optional<uint32_t>(slot.number) : std::nullopt;
+  }
+
+ private:
+  struct Slot {
+    uint32_t key;  // the id + 1; 0 marks a free slot
+    uint32_t number;
+  };
+  // Fibonacci hashing: the product's top bits, so ids that share their low bits still spread.
+  size_t find_slot(uint32_t id) const {
+    const size_t mask = slots_.size() - 1;
+    size_t at = static_cast<size_t>((id * 0x9E3779B97F4A7C15ull) >> shift_);
+    while (slots_[at].key != 0 && slots_[at].key != id + 1) at = (at + 1) & mask;
+    return at;
+  }
+  void grow() {
+    std::vector<Slot> old = std::move(slots_);
+    slots_.assign(old.empty() ? 64 : 2 * old.size(), Slot{0, 0});
+    shift_ = 64 - std::countr_zero(slots_.size());
+    for (const Slot& slot : old)
+      if (slot.key) slots_[find_slot(slot.key - 1)] = slot;
+  }
+
+  std::vector<Slot> slots_;
+  size_t count_ = 0;
+  int shift_ = 64;
+};
+
 class QelbinReferences {
  public:
   // The recorded path of the node, when it was written before; valid until the next find.
   std::optional<std::span<const int32_t>> find(NodeId node) {
-    const auto found = recorded_.find(node);
-    if (found == recorded_.end()) return std::nullopt;
+    const std::optional<uint32_t> found = recorded_.find(node);
+    if (!found) return std::nullopt;
     path_.clear();
-    for (int32_t step = found->second; step >= 0; step = steps_[static_cast<size_t>(step)].parent)
+    for (int32_t step = static_cast<int32_t>(*found); step >= 0; step = steps_[static_cast<size_t>(step)].parent)
       path_.push_back(steps_[static_cast<size_t>(step)].index);
     return reversed();
   }
@@ -37,7 +87,7 @@ class QelbinReferences {
     stack_.push_back(static_cast<int32_t>(steps_.size()));
     steps_.push_back({parent, counter_});
     counter_ = 0;
-    if (node != 0) recorded_.try_emplace(node, stack_.back());
+    if (node != 0) recorded_.try_emplace(node, static_cast<uint32_t>(stack_.back()));
   }
   void pop() {
     counter_ = steps_[static_cast<size_t>(stack_.back())].index;
@@ -66,7 +116,7 @@ class QelbinReferences {
   int32_t counter_ = 0;
   std::vector<int32_t> stack_;  // the steps of the containers being written
   std::vector<Step> steps_;
-  std::unordered_map<NodeId, int32_t> recorded_;  // node -> the last step of its path
+  QelbinIdMap recorded_;  // node -> the last step of its path
   std::vector<int32_t> path_;
 };
 
@@ -82,7 +132,7 @@ class QelbinSymbolList {
   uint32_t name_alignment = 1;
 
  private:
-  std::unordered_map<uint32_t, uint32_t> indexes_;
+  QelbinIdMap indexes_;  // symbol -> its index
   std::vector<uint32_t> offsets_;
   std::vector<uint8_t> names_;
 };
