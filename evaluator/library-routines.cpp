@@ -18,6 +18,7 @@
 #include "datatypes/series/string-convert.h"
 #include "datatypes/series/url.h"
 #include "datatypes/series/utf8-decode.h"
+#include "evaluator/interpreter.h"
 #include "evaluator/print-natives.h"
 #include "evaluator/routine.h"
 #include "evaluator/spec-table.h"
@@ -78,6 +79,27 @@ RoutineResult set_slot_quiet(Arguments arguments) {
                        type == Type::set_path || type == Type::get_path;
   if (!slotted) refuse_argument(series, "series");
   if (block_length(series) > 0) *block_cell_at(series, series.w1) = *arguments[1].cell;
+  return {};
+}
+
+// --- Evaluation -------------------------------------------------------------------------------
+
+// The code evaluated; then, however it ends (normally, on an error or on a break, return or
+// throw passing through), the word is set quietly to the value. The library restores its own
+// state so around code that may leave early. The cells are kept outside the frame: an exit
+// unwinds the stacks before this level sees it.
+RoutineResult evaluate_then_set(Arguments arguments) {
+  GcRoot<Cell> code(*arguments[0].cell), word(*arguments[1].cell), value(*arguments[2].cell);
+  if (!is_any_word(cell_type(*word))) refuse_argument(*word, "word");
+  struct SetOnExit {
+    GcRoot<Cell>& word;
+    GcRoot<Cell>& value;
+    ~SetOnExit() {
+      Cell target = *word;
+      word_set_core(target, *value, target.w1, false);
+    }
+  } set_on_exit{word, value};
+  throw_if_exit(eval_block(*code, true));
   return {};
 }
 
@@ -261,6 +283,7 @@ constexpr NamedRoutine kLibraryRoutines[] = {
     {"quit-return", quit_return_routine},
     {"set-quiet", set_quiet},
     {"set-slot-quiet", set_slot_quiet},
+    {"evaluate-then-set", evaluate_then_set},
     {"shift-right", shift_routine<false, false>},
     {"shift-left", shift_routine<true, false>},
     {"shift-logical", shift_routine<false, true>},

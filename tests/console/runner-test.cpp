@@ -170,6 +170,16 @@ TEST(Scripts, RunAfterTheHeaderOrWhole) {
   }
 }
 
+// An error in a reaction is printed with the reaction's code, and the script goes on; the
+// reaction runs again on the next change.
+TEST(Scripts, AFailingReactionIsReportedEachTime) {
+  Script script("Qel [] r: reactor [a: 1] react [if r/a > 1 [1 / 0]] r/a: 2 r/a: 3 print \"on\"");
+  ChildResult result = run_qel({script.path}, "");
+  EXPECT_EQ(result.exit_status, 0);
+  const std::string report = "*** Math Error: attempt to divide by zero\n*** Near: [if r/a > 1 [1 / 0]]\n";
+  EXPECT_EQ(without_error_details(result.output), report + report + "on\n");
+}
+
 TEST(Scripts, AFileThatCannotBeReadFails) {
   TemporaryDirectory folder;
   for (const std::string& path : {std::string("nope.qel"), folder.path() + "/"}) {
