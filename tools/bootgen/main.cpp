@@ -44,10 +44,13 @@ std::vector<uint8_t> image_of(const BootSources& sources) {
   register_system_routines();
   register_library_routines();
   const std::vector<BootModule> modules = sources.modules();
+  // Loading first: a module the lexer refuses is reported with its path and line, before the
+  // routine check reads the modules again.
+  std::vector<uint8_t> image = boot_image_from_sources(modules);
   const std::vector<std::string> findings = check_routine_entries(modules);
   for (const std::string& finding : findings) std::fprintf(stderr, "qel-bootgen: %s\n", finding.c_str());
   if (!findings.empty()) fail("the library's routines name undeclared entries");
-  return boot_image_from_sources(modules);
+  return image;
 }
 
 void generate(const Arguments& arguments) {
