@@ -337,15 +337,23 @@ void define_typesets() {
   }
 }
 
-// The canonical value of each native whose entry exists and of each action slot with a word.
+// Calls `visit(type, slot, name)` for each native whose entry exists and each action slot with a
+// word: the built-in functions the language defines, natives first.
+template <typename Visit>
+void for_each_language_function(Visit visit) {
+  for (uint32_t slot = 1; slot <= kNamedNatives; ++slot)
+    if (native_entry(slot)) visit(Type::native, slot, kNativeSpecs[slot - 1].name);
+  for (uint32_t slot = 1; slot <= kActionSlots; ++slot)
+    if (action_slot_has_word(slot)) visit(Type::action, slot, action_text::item(action_spec(act_of_slot(slot)).text, 0));
+}
+
+// The canonical value of each built-in function.
 void make_canonical_values() {
   canonical_values_init();
-  for (uint32_t slot = 1; slot <= kNamedNatives; ++slot)
-    if (native_entry(slot))
-      set_canonical_value(native_value_build(Type::native, slot, spec_block_from_text(kNativeSpecs[slot - 1].spec), 0));
-  for (uint32_t slot = 1; slot <= kActionSlots; ++slot)
-    if (action_slot_has_word(slot))
-      set_canonical_value(native_value_build(Type::action, slot, spec_block_from_text(action_spec_text(slot)), 0));
+  for_each_language_function([](Type type, uint32_t slot, std::string_view) {
+    const std::string spec = type == Type::native ? std::string(kNativeSpecs[slot - 1].spec) : action_spec_text(slot);
+    set_canonical_value(native_value_build(type, slot, spec_block_from_text(spec), 0));
+  });
 }
 
 void define_operators() {
@@ -397,12 +405,9 @@ void define_language_values() {
 Cell language_definitions() {
   GcRoot<Cell> block;
   block_make_at(*block, 2 * (kNamedNatives + kActionSlots));
-  for (uint32_t slot = 1; slot <= kNamedNatives; ++slot)
-    if (native_entry(slot)) append_definition(*block, kNativeSpecs[slot - 1].name, canonical_value(Type::native, slot));
-  for (uint32_t slot = 1; slot <= kActionSlots; ++slot)
-    if (action_slot_has_word(slot))
-      append_definition(*block, action_text::item(action_spec(act_of_slot(slot)).text, 0),
-                        canonical_value(Type::action, slot));
+  for_each_language_function([&block](Type type, uint32_t slot, std::string_view name) {
+    append_definition(*block, name, canonical_value(type, slot));
+  });
   return *block;
 }
 

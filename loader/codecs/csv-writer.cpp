@@ -6,8 +6,8 @@
 #include "datatypes/series/block-core.h"
 #include "datatypes/series/series.h"
 #include "datatypes/series/string-core.h"
+#include "datatypes/series/string.h"
 #include "loader/codecs/csv.h"
-#include "runtime/action-lookup.h"
 #include "runtime/gc-root.h"
 #include "runtime/series.h"
 
@@ -42,12 +42,12 @@ void write_quoted(NodeId out, UnitText text, uint32_t quote) {
 }  // namespace
 
 void csv_escape_onto(NodeId text, const Cell& value, uint32_t quote, const Cell& quotable) {
-  Cell formed = value;
+  GcRoot<Cell> formed(value);  // a formed value's text stays rooted while forming allocates
   if (cell_type(value) != Type::string) {
-    string_make_at(formed, 16);
-    lookup_action_for_value<Act::Form>(value)(value, formed, false, INT32_MAX);
+    string_make_at(*formed, 16);
+    string_form_onto(formed->w2, value, false, 0);
   }
-  const UnitText field = string_text(formed);
+  const UnitText field = string_text(*formed);
   if (holds_any(field, quotable))
     write_quoted(text, field, quote);
   else
