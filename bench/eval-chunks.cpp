@@ -11,6 +11,7 @@
 #include "evaluator/interpreter.h"
 #include "evaluator/native-table.h"
 #include "runtime/action-entries.h"
+#include "runtime/boot-image.h"
 #include "runtime/call-stack.h"
 #include "runtime/contexts.h"
 #include "runtime/datatype-registry.h"
@@ -57,6 +58,7 @@ void append_line(NodeId block, const Chunk& chunk) {
 Cell prepare(const Chunk& chunk) {
   restart_with_datatypes();
   init_native_entries();
+  decode_linked_boot_image();
   NodeId spec = new_cell_series(2);
   *series_append_fresh_slot(spec) = word("a");
   *series_append_fresh_slot(spec) = word("b");

@@ -104,6 +104,7 @@ constexpr const char* kCharsets = "digits: make bitset! \"0123456789\" alpha: ma
 void run_qel(benchmark::State& state, const std::u32string& text, int width, const char* program) {
   restart_with_datatypes();
   init_native_entries();
+  decode_linked_boot_image();
   init_parse();
   stack_open_native_frame(context_add_word(symbol_intern_cstring("bench"), global_context()));
   const unsigned unit = kUnits[width];

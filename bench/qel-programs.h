@@ -7,6 +7,7 @@
 
 #include <string_view>
 
+#include "evaluator/boot-runner.h"
 #include "runtime/boot-image.h"
 #include "evaluator/checksum-native.h"
 #include "evaluator/crypto.h"
@@ -41,8 +42,8 @@ inline bool evaluate(const Cell& block) {
   return !caught.taken && caught.passed.ok();
 }
 
-// A fresh runtime with every native inside a native frame; with `library`, the library is
-// built first, as start-up builds it.
+// A fresh runtime with every native (the boot image's definitions) inside a native frame; with
+// `library`, the library is built first, as start-up builds it.
 inline void start_bench_runtime(bool library) {
   restart_with_datatypes();
   init_native_entries();
@@ -50,7 +51,8 @@ inline void start_bench_runtime(bool library) {
   crypt_provider_acquire();
   init_checksum_methods();
   init_compression_methods();
-  if (library) boot_linked_library();
+  decode_linked_boot_image();
+  if (library) build_library();
   stack_open_native_frame(context_add_word(symbol_intern_cstring("bench"), global_context()));
 }
 

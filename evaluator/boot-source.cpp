@@ -9,6 +9,7 @@
 #include "datatypes/series/block-core.h"
 #include "datatypes/series/utf8-decode.h"
 #include "evaluator/scoped-restore.h"
+#include "evaluator/spec-table.h"
 #include "loader/lexer/lexer.h"
 #include "loader/qelbin/qelbin.h"
 #include "runtime/exits.h"
@@ -92,8 +93,8 @@ std::vector<uint8_t> boot_image_from_sources(std::span<const BootModule> modules
       throw BootSourceError(std::string(module.path) + ": " + formed_error_text(*stack_last_value()));
     *block_append_fresh_slot(*blocks) = *block;
   }
-  SeriesBuffer* buffer = series_buffer(blocks->w2);
-  return qelbin_encode_boot_image({buffer->head_cell(), modules.size()});
+  GcRoot<Cell> definitions(language_definitions());
+  return qelbin_encode_boot_image(*definitions, {series_buffer(blocks->w2)->head_cell(), modules.size()});
 }
 
 }  // namespace qel

@@ -35,8 +35,9 @@ struct BootSources {
 // Raises BootSourceError on a missing manifest or file, or a file that is not UTF-8.
 BootSources read_boot_sources(const std::string& root, std::span<const std::string> manifests);
 
-// Loads each module's text with the lexer and answers the boot image of the blocks. A syntax
-// error raises BootSourceError with the module's path and the lexer's message (its line).
+// Loads each module's text with the lexer and answers the boot image: the language's
+// definitions (the native and action words), then the blocks. A syntax error raises
+// BootSourceError with the module's path and the lexer's message (its line).
 std::vector<uint8_t> boot_image_from_sources(std::span<const BootModule> modules);
 
 }  // namespace qel

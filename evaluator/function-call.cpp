@@ -1,6 +1,7 @@
 // function-call.cpp: calling function-like values from code: frames, argument fetching, the
 // body of a function, and where the result goes.
 #include <algorithm>
+#include <optional>
 
 #include "evaluator/argument-fetch.h"
 #include "evaluator/eval-support.h"
@@ -106,7 +107,12 @@ Status eval_call_function(Cell function, Code& code, bool push, const CallPath* 
 }
 
 Status eval_function_body(const Cell& function, const Cell& name, uint32_t callback) {
-  ScopedRestore<uint32_t> tracing(trace_enabled);
+  // A body that switches tracing by its flags or as a callback puts the switch back when it
+  // ends; any other body leaves it as it was set inside (`trace false` suspends the events
+  // beyond the body of `trace`).
+  std::optional<ScopedRestore<uint32_t>> tracing;
+  if (callback || (function.header & (kFunctionTraceFlag | kFunctionNoTraceFlag))) [[unlikely]]
+    tracing.emplace(trace_enabled);
   if (trace_enabled && callback && !(callback & trace_callback_bits)) trace_enabled = 0;
   const NodeId context = function.w1;
   *context_values_slot(context) = stack_index(value_stack.base) + 1;

@@ -58,13 +58,57 @@ Status eval_paren(Code& code, bool push, bool) {
   return {};
 }
 
+// The field cell an object's path of two words names, when the fast routes reach the object
+// and the object has the field; null otherwise. `context` and `slot` get where the field is.
+Cell* object_path_field(const Cell& path, NodeId& context, uint32_t& slot) {
+  SeriesBuffer* buffer = series_buffer(path.w2);
+  if ((buffer->tail - buffer->head) / sizeof(Cell) != uint64_t{path.w1} + 2) return nullptr;
+  Cell* elements = buffer->head_cell() + path.w1;
+  if (cell_type(elements[0]) != Type::word || cell_type(elements[1]) != Type::word) return nullptr;
+  const Cell* object = block_context_slot(elements[0].w1, elements[0].w3, false);
+  if (!object) object = running_stack_slot(elements[0]);
+  if (!object || cell_type(*object) != Type::object) return nullptr;
+  const int32_t found = context_find_word(object->w1, elements[1].w2, true);
+  if (found < 0) return nullptr;
+  context = object->w1;
+  slot = static_cast<uint32_t>(found);
+  return block_context_slot(context, slot, false);
+}
+
+// The field an object's path of two words reads, when the fast routes reach the object and the
+// field holds a value the path gives as it is (a plain path calls a function it reaches): what
+// the path's one object step would read. Null for every other case.
+[[gnu::noinline]] const Cell* object_field_read(const Cell& path, PathMode mode) {
+  NodeId context;
+  uint32_t slot;
+  const Cell* field = object_path_field(path, context, slot);
+  if (!field || (mode == PathMode::plain && callable_type(cell_type(*field)))) return nullptr;
+  return field;
+}
+
+// The field a set-path of an object's two words sets, when the object has no change hook to
+// tell: setting the field, as the path's object step would, is then all the path does. The
+// field is marked set, as every set of an object's field marks it; the caller stores the value
+// at once. Null for every other case.
+Cell* object_field_write(const Cell& path) {
+  NodeId context;
+  uint32_t slot;
+  Cell* field = object_path_field(path, context, slot);
+  if (!field || context_kind(context) != kObjectContext) return nullptr;
+  const Cell& owner = context_owner(context);
+  if (cell_type(owner) == Type::object && owner.w3 != 0) return nullptr;
+  context_word_at(context, slot)->header |= kWordSetInObject;
+  return field;
+}
+
 // The right operand of an infix operator when it is an integer standing in the code: an
-// integer! cell, or a word whose value is one (read quietly: any other case takes the call,
-// which raises as it would). Null otherwise.
-const Cell* integer_operand(Cell& cell) {
+// integer! cell, or a word or an object's field path whose value is one (read quietly: any other
+// case takes the call, which raises as it would). Null otherwise.
+[[gnu::always_inline]] inline const Cell* integer_operand(Cell& cell) {
   if (cell_type(cell) == Type::integer) return &cell;
-  if (cell_type(cell) != Type::word) return nullptr;
-  const Cell* value = word_value_quiet(cell);
+  const Cell* value = cell_type(cell) == Type::word   ? word_value_quiet(cell)
+                      : cell_type(cell) == Type::path ? object_field_read(cell, PathMode::plain)
+                                                      : nullptr;
   return value && cell_type(*value) == Type::integer ? value : nullptr;
 }
 
@@ -80,12 +124,16 @@ constexpr std::array<bool, 256> kPlainWordValues = [] {
 }();
 
 // A cell that gives a value without running anything: one that evaluates to itself, or a word
-// whose value the fast routes reach and is plain. Null otherwise.
-const Cell* plain_operand(Cell& cell) {
+// or an object's field path whose value the fast routes reach and is plain. Null otherwise.
+[[gnu::always_inline]] inline const Cell* plain_operand(Cell& cell) {
   if (evaluates_to_itself[cell.header & kTypeByteMask]) return &cell;
-  if (cell_type(cell) != Type::word) return nullptr;
-  const Cell* value = block_context_slot(cell.w1, cell.w3, false);
-  if (!value) value = running_stack_slot(cell);
+  const Cell* value = nullptr;
+  if (cell_type(cell) == Type::word) {
+    value = block_context_slot(cell.w1, cell.w3, false);
+    if (!value) value = running_stack_slot(cell);
+  } else if (cell_type(cell) == Type::path) {
+    value = object_field_read(cell, PathMode::plain);
+  }
   return value && kPlainWordValues[value->header & kTypeByteMask] ? value : nullptr;
 }
 
@@ -93,7 +141,7 @@ const Cell* plain_operand(Cell& cell) {
 // operators that integer arithmetic does in place. Such an expression can raise nothing, run no
 // code and reach no safe point, so it needs no frame. Answers the index after it, or 0 when it
 // is not simple (nothing has changed: the caller evaluates it as usual).
-uint32_t simple_expression(const Code& code, uint32_t at, Cell& value) {
+[[gnu::always_inline]] inline uint32_t simple_expression(const Code& code, uint32_t at, Cell& value) {
   Cell* cells = series_buffer(code.value.w2)->head_cell();
   const uint32_t end = code.live_end();
   const Cell* first = plain_operand(cells[at]);
@@ -170,6 +218,19 @@ Status eval_set_path(Code& code, bool push, bool) {
   const Cell path = code.cell();
   const uint32_t at = code.index++;
   if (code.at_end()) raise_error(error_id("script", "need-value"), path);
+  // A simple value set into an object's field that tells no hook needs no frame: nothing can
+  // fail or look at the stacks before the value is in place.
+  if (!trace_enabled && shortcuts_enabled) {
+    Cell value;
+    if (const uint32_t after = simple_expression(code, code.index, value)) {
+      if (Cell* field = object_field_write(path)) {
+        *field = value;
+        code.index = after;
+        produce(value, push);
+        return {};
+      }
+    }
+  }
   stack_open_frame(set_path_word(), frame_bits(code, kFrameInterpNative));
   QEL_TRY(eval_expression(code, false, true, false));
   stack_set_result_only(value_stack.base[0]);
@@ -215,23 +276,6 @@ Status eval_word(Code& code, bool push, bool) {
   produce(value, push);
   if (trace_enabled) [[unlikely]] trace_push(code, at, push);
   return {};
-}
-
-// The field an object's path of two words reads, when the fast routes reach the object and the
-// field holds a value the path gives as it is (a plain path calls a function it reaches): what
-// the path's one object step would read. Null for every other case.
-const Cell* object_field_read(const Cell& path, PathMode mode) {
-  SeriesBuffer* buffer = series_buffer(path.w2);
-  if ((buffer->tail - buffer->head) / sizeof(Cell) != uint64_t{path.w1} + 2) return nullptr;
-  Cell* elements = buffer->head_cell() + path.w1;
-  if (cell_type(elements[0]) != Type::word || cell_type(elements[1]) != Type::word) return nullptr;
-  const Cell* object = block_context_slot(elements[0].w1, elements[0].w3, false);
-  if (!object) object = running_stack_slot(elements[0]);
-  if (!object || cell_type(*object) != Type::object) return nullptr;
-  const int32_t slot = context_find_word(object->w1, elements[1].w2, true);
-  const Cell* field = slot < 0 ? nullptr : block_context_slot(object->w1, static_cast<uint32_t>(slot), false);
-  if (!field || (mode == PathMode::plain && callable_type(cell_type(*field)))) return nullptr;
-  return field;
 }
 
 // path! and get-path!.

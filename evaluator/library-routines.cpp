@@ -236,6 +236,13 @@ RoutineResult tracing(Arguments) {
   return {};
 }
 
+// Suspends or resumes the events of the traced evaluation in progress: resuming follows the
+// saved flag, so outside a traced evaluation tracing stays off.
+RoutineResult switch_tracing(Arguments arguments) {
+  trace_enabled = arguments[0].integer != 0 ? trace_saved : 0;
+  return {};
+}
+
 // --- Clipboard and standard output --------------------------------------------------------------
 
 RoutineResult read_clipboard(Arguments) {
@@ -303,6 +310,7 @@ constexpr NamedRoutine kLibraryRoutines[] = {
     {"frame-index?", frame_index},
     {"collect-calls", collect_calls},
     {"tracing?", tracing},
+    {"switch-tracing", switch_tracing},
     {"read-clipboard", read_clipboard},
     {"write-clipboard", write_clipboard},
     {"write-stdout", write_stdout},

@@ -13,6 +13,7 @@
 #include "runtime/actions.h"
 #include "runtime/contexts.h"
 #include "runtime/datatype-registry.h"
+#include "runtime/gc-root.h"
 #include "runtime/quit.h"
 #include "runtime/series.h"
 #include "runtime/symbols.h"
@@ -312,7 +313,8 @@ class SpecReader {
   size_t pos_ = 0;
 };
 
-// Every datatype name word holds its datatype!.
+// Every datatype name word holds its datatype!. The canonical values need them: their
+// argument descriptions read the type words of the specs.
 void define_datatype_words() {
   for (size_t id = 1; id < std::size(kDatatypeNames); ++id) {
     const Type type = static_cast<Type>(id);
@@ -335,28 +337,32 @@ void define_typesets() {
   }
 }
 
-// Each native whose entry exists, and each action word, as a value bound to its word.
-void define_natives_and_actions() {
+// The canonical value of each native whose entry exists and of each action slot with a word.
+void make_canonical_values() {
   canonical_values_init();
-  for (uint32_t slot = 1; slot <= kNamedNatives; ++slot) {
-    if (!native_entry(slot)) continue;
-    const NativeSpec& spec = kNativeSpecs[slot - 1];
-    const Cell value = native_value_build(Type::native, slot, spec_block_from_text(spec.spec), 0);
-    set_canonical_value(value);
-    define(spec.name, value);
-  }
-  for (uint32_t slot = 1; slot <= kActionSlots; ++slot) {
-    if (!action_slot_has_word(slot)) continue;
-    const Cell value = native_value_build(Type::action, slot, spec_block_from_text(action_spec_text(slot)), 0);
-    set_canonical_value(value);
-    define(action_text::item(action_spec(act_of_slot(slot)).text, 0), value);
-  }
+  for (uint32_t slot = 1; slot <= kNamedNatives; ++slot)
+    if (native_entry(slot))
+      set_canonical_value(native_value_build(Type::native, slot, spec_block_from_text(kNativeSpecs[slot - 1].spec), 0));
+  for (uint32_t slot = 1; slot <= kActionSlots; ++slot)
+    if (action_slot_has_word(slot))
+      set_canonical_value(native_value_build(Type::action, slot, spec_block_from_text(action_spec_text(slot)), 0));
+}
+
+void define_operators() {
   for (const OperatorRow& row : kOperators)
     define(row.word, op_make_value(canonical_value(Type::action, static_cast<uint32_t>(slot_number(row.action)))));
   for (const NativeOperatorRow& row : kNativeOperators) {
     const uint32_t slot = native_slot_named(row.native);
     if (native_entry(slot)) define(row.word, op_make_value(canonical_value(Type::native, slot)));
   }
+}
+
+// Appends the set-word of the name and the value.
+void append_definition(const Cell& block, std::string_view name, const Cell& value) {
+  Cell word = global_word(name);
+  set_value_type_byte(word, Type::set_word);
+  block_append_copy(block, word);
+  block_append_copy(block, value);
 }
 
 }  // namespace
@@ -384,7 +390,20 @@ std::string_view datatype_name(Type type) {
 void define_language_values() {
   define_datatype_words();
   define_typesets();
-  define_natives_and_actions();
+  make_canonical_values();
+  define_operators();
+}
+
+Cell language_definitions() {
+  GcRoot<Cell> block;
+  block_make_at(*block, 2 * (kNamedNatives + kActionSlots));
+  for (uint32_t slot = 1; slot <= kNamedNatives; ++slot)
+    if (native_entry(slot)) append_definition(*block, kNativeSpecs[slot - 1].name, canonical_value(Type::native, slot));
+  for (uint32_t slot = 1; slot <= kActionSlots; ++slot)
+    if (action_slot_has_word(slot))
+      append_definition(*block, action_text::item(action_spec(act_of_slot(slot)).text, 0),
+                        canonical_value(Type::action, slot));
+  return *block;
 }
 
 }  // namespace qel

@@ -1,5 +1,6 @@
 // spec-table.h: the canonical specs of the 107 natives and the 59 action words, the language
-// typesets, and the start-up that turns them into values bound to their words.
+// typesets, the start-up that makes the datatype words, typesets, canonical values and
+// operators, and the definitions of the native and action words that the boot image carries.
 //
 // Specs are written here as text in the language's own notation (doc strings, parameters with
 // type blocks, refinements, return:), read by a small reader that knows only what specs hold.
@@ -31,8 +32,14 @@ Cell spec_block_from_text(std::string_view text);
 // The name of a datatype ("integer!"), registered or not.
 std::string_view datatype_name(Type type);
 
-// The start-up's values: datatype words, the 18 language typesets, the natives whose entries
-// exist, the action words and the operators over actions and natives.
+// The start-up's values: the datatype words, the 18 language typesets, the canonical values of
+// the natives whose entries exist and of the action slots with a word (whose argument
+// descriptions read those words), and the operators over actions and natives. The native and
+// action words get their values from the boot image.
 void define_language_values();
+
+// What the boot image defines before the library's modules: a new block of set-word, value
+// pairs, each native whose entry exists and each action word with its canonical value.
+Cell language_definitions();
 
 }  // namespace qel

@@ -133,6 +133,10 @@ void trace_event(uint32_t event, std::span<const Cell> cells) {
   // normal return puts the tops back, and only then does tracing come back on.
   Cell* const top = value_stack.top;
   CallFrame* const frames = call_stack.top;
+  // The cell at the top may already hold a value of the traced code (an infix call's left
+  // operand waits there while `open` fires): the tracer's frame starts above it, which also
+  // keeps it rooted.
+  stack_push_cell();
   trace_enabled = 0;
   call_function_unchecked(tracer, arguments, words().callback, 0);
   value_stack.top = top;

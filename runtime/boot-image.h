@@ -28,10 +28,15 @@ inline void carry_linked_boot_image() {
 }
 
 // For a runtime started without an image (tests, benchmarks): decodes the linked image into
-// the root block and builds the library from it, as start-up does.
-inline void boot_linked_library() {
+// the root block, which defines the native and action words, as start-up does.
+inline void decode_linked_boot_image() {
   carry_linked_boot_image();
   services().qelbin_decode_boot(runtime.boot_image, runtime.boot_image_size);
+}
+
+// The same, then the library built from the image's modules.
+inline void boot_linked_library() {
+  decode_linked_boot_image();
   services().build_library();
 }
 

@@ -14,13 +14,6 @@ namespace qel {
 
 namespace {
 
-// A new block! of the cells.
-Cell block_of(const std::vector<Cell>& cells) {
-  const Cell block = make_cell(Type::block, 0, new_cell_series(static_cast<int64_t>(cells.size())));
-  series_buffer_append_bytes(block.w2, cells.data(), static_cast<int64_t>(cells.size() * sizeof(Cell)));
-  return block;
-}
-
 constexpr bool is_blank(uint32_t c) { return c == ' ' || c == '\t'; }
 
 template <class U>

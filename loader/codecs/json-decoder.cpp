@@ -166,8 +166,7 @@ class JsonDecoder {
       map_make_at(container, nullptr, static_cast<int64_t>(count / 2));
       for (size_t i = level.first; i < values_.size(); i += 2) map_put(container, values_[i], values_[i + 1], true);
     } else {
-      container = make_cell(Type::block, 0, new_cell_series(static_cast<int64_t>(count)));
-      series_buffer_append_bytes(container.w2, values_.data() + level.first, static_cast<int64_t>(count * sizeof(Cell)));
+      container = block_of({values_.data() + level.first, count});
     }
     values_.resize(level.first);
     values_.push_back(container);

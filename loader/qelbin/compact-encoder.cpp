@@ -40,8 +40,11 @@ class CompactEncoder : public QelbinEncoder {
     return framed(kQelbinVersion, symbols_.size() != 0, 1);
   }
 
-  // The records of each module block at the top level; then the boot image around them.
-  std::vector<uint8_t> boot_image(std::span<const Cell> modules) {
+  // The definitions, the records of each module block at the top level; then the boot image
+  // around them.
+  std::vector<uint8_t> boot_image(const Cell& definitions, std::span<const Cell> modules) {
+    const Cell* pairs = series_buffer(definitions.w2)->head_cell();
+    for (uint32_t i = 0; i + 1 < series_buffer_length(definitions.w2); i += 2) definition(pairs[i], pairs[i + 1]);
     for (const Cell& module : modules) value(module);
     return framed(kQelbinBootVersion, true, static_cast<uint32_t>(modules.size()));
   }
@@ -63,6 +66,15 @@ class CompactEncoder : public QelbinEncoder {
     }
     out.insert(out.end(), body_.begin(), body_.end());
     return out;
+  }
+
+  // A definition: the prefix, the word, its value; neither counts as a record of the block.
+  void definition(const Cell& word, const Cell& v) {
+    byte(kPrefixDefinition);
+    const int32_t counter = references_.counter();
+    value(word);
+    value(v);
+    references_.set_counter(counter);
   }
 
   // --- Primitives ----------------------------------------------------------------------------
@@ -275,10 +287,10 @@ Cell qelbin_encode_compact(const Cell& value) {
   return qelbin_encoded(encoder, value);
 }
 
-std::vector<uint8_t> qelbin_encode_boot_image(std::span<const Cell> modules) {
+std::vector<uint8_t> qelbin_encode_boot_image(const Cell& definitions, std::span<const Cell> modules) {
   NoGcScope no_collection;  // the encoder reads cells in place
   CompactEncoder encoder;
-  return encoder.boot_image(modules);
+  return encoder.boot_image(definitions, modules);
 }
 
 }  // namespace qel

@@ -37,10 +37,11 @@ std::chrono::duration<double, std::milli> qelbin_boot_decode_time();
 Cell qelbin_encode_compact(const Cell& value);
 Cell qelbin_encode_records(const Cell& value);
 
-// The boot image of the module blocks: a compact image of version 1 with a symbol table (flags
-// 5), uncompressed, one top-level record per block and the block count as its roots. Words
-// bound to the global context or to none are written plain, as the lexer makes them.
-std::vector<uint8_t> qelbin_encode_boot_image(std::span<const Cell> modules);
+// The boot image: a compact image of version 1 with a symbol table (flags 5), uncompressed: a
+// definition for each set-word, value pair of the definitions block (they leave no literal),
+// then one top-level record per module block, the block count as its roots. Words bound to
+// the global context or to none are written plain, as the lexer makes them.
+std::vector<uint8_t> qelbin_encode_boot_image(const Cell& definitions, std::span<const Cell> modules);
 
 // The literal table: literal n is the n-th cell the boot image's records left in the root block.
 // literal-slot-address and literal-slot-payload, as accessors by index.

@@ -11,7 +11,7 @@ namespace {
 
 // Programs from a small grammar: four global words, a function with a refinement and return,
 // one with a local and a loop with break, an object's field and method read and set through
-// paths, conditionals, loops, arguments and set-words over integer
+// paths, another object's field whose change hook counts its sets, conditionals, loops, arguments and set-words over integer
 // arithmetic that may overflow, floats, strings and none, so that every shortcut meets values
 // it must refuse. The functions are redefined midway and never call themselves.
 class ProgramMaker {
@@ -21,9 +21,10 @@ class ProgramMaker {
   std::string program() {
     std::string text = "a: 1 b: 2 c: 3 d: 4 f: func [x /r y] [" + function_body() +
                        "] g: func [n /local t] [t: 0 loop n [t: t + n if t > 5 [break]] t]"
-                       " o: make object! [p: 1 q: func [] [p + 1]]";
+                       " o: make object! [p: 1 q: func [] [p + 1]]"
+                       " h: make object! [p: 0 n: 0 on-change*: func [w old new] [n: n + 1]]";
     for (int n = 1 + pick(6); n > 0; --n) text += " " + statement(2);
-    return text + " reduce [a b c d]";
+    return text + " reduce [a b c d o/p h/p h/n]";
   }
 
  private:
@@ -94,7 +95,7 @@ class ProgramMaker {
       case 7:
         switch (pick(3)) {
           case 0: return "f: func [x /r y] [" + function_body() + "]";
-          case 1: return "o/p: " + expression(depth - 1);
+          case 1: return (pick(2) ? "o/p: " : "h/p: ") + expression(depth - 1);
           default: return var() + ": :f";  // a word the arguments read comes to hold a function
         }
       default: return var() + ": f/r " + operand(depth - 1) + " " + operand(depth - 1);

@@ -4,6 +4,9 @@
 
 #include "evaluator/boot-source.h"
 #include "evaluator/library-code.h"
+#include "evaluator/native.h"
+#include "evaluator/spec-table.h"
+#include "runtime/actions.h"
 #include "qelbin-fixture.h"
 
 namespace qel::testing {
@@ -26,7 +29,8 @@ TEST_F(QelbinTest, ModulesBecomeOneBlockLiteralEachAndTheirWordsStayPlain) {
   EXPECT_EQ(literal_count(), 2u);
   EXPECT_EQ(mold(*literal_slot(0)), "[probe-b3: 42]");
   // Decoded, the modules encode to the same bytes.
-  EXPECT_EQ(hex(qelbin_encode_boot_image({literal_slot(0), 2})), hex(image));
+  GcRoot<Cell> definitions(language_definitions());
+  EXPECT_EQ(hex(qelbin_encode_boot_image(*definitions, {literal_slot(0), 2})), hex(image));
 }
 
 TEST_F(QelbinTest, TheLinkedImageHoldsTheManifestsModules) {
@@ -37,6 +41,28 @@ TEST_F(QelbinTest, TheLinkedImageHoldsTheManifestsModules) {
     EXPECT_EQ(cell_type(*literal_slot(n)), Type::block);
     EXPECT_TRUE(is_library_code(literal_slot(n)->w2)) << qel_boot_module_paths[n];
   }
+}
+
+TEST_F(QelbinTest, NativeAndActionWordsHaveTheImageAsTheirOneWriter) {
+  GcRoot<Cell> definitions(language_definitions());
+  const Cell* pairs = series_buffer(definitions->w2)->head_cell();
+  const uint32_t length = series_buffer_length(definitions->w2);
+  ASSERT_GT(length, 2 * 100u);
+  for (uint32_t i = 0; i < length; i += 2) {
+    const std::string name(symbol_name(pairs[i].w2));
+    const Cell value = value_of(name);
+    EXPECT_EQ(cell_type(value), cell_type(pairs[i + 1])) << name;
+    EXPECT_EQ(value.w1, pairs[i + 1].w1) << name;
+    EXPECT_EQ(mold(make_cell(Type::block, 0, value.w2)), mold(make_cell(Type::block, 0, pairs[i + 1].w2))) << name;
+  }
+  const Cell append = canonical_value(Type::action, static_cast<uint32_t>(slot_number(Act::Append)));
+  EXPECT_EQ(eval_mold("reflect :append 'spec"), mold(make_cell(Type::block, 0, append.w2)));
+  // The start-up's own values leave the words alone; the image sets them.
+  run("unset 'append");
+  define_language_values();
+  expect_molds({{"value? 'append", "false"}});
+  decode_linked_boot_image();
+  expect_molds({{"type? :append", "action!"}});
 }
 
 // The start-up message goes to standard output: the death tests see it on the error stream.

@@ -13,7 +13,9 @@
 
 #include "evaluator/boot-check.h"
 #include "evaluator/boot-source.h"
+#include "evaluator/spec-table.h"
 #include "loader/qelbin/qelbin.h"
+#include "runtime/gc-root.h"
 #include "runtime/os.h"
 #include "runtime/quit.h"
 #include "runtime/runtime-record.h"
@@ -37,13 +39,15 @@ std::string file_bytes(const std::string& file) {
   quit_return(1);
 }
 
-// The literals the decoding left: one module block each, encoding back to the image's bytes.
+// The literals the decoding left: one module block each, encoding back to the image's bytes
+// with the language's definitions before them.
 void check_literals(std::span<const uint8_t> image, size_t modules) {
   const uint32_t literals = literal_count();
   if (literals != modules)
     fail("the image holds " + std::to_string(literals) + " literals for " + std::to_string(modules) + " modules");
   const Cell* first = literal_slot(0);
-  const std::vector<uint8_t> again = qelbin_encode_boot_image({first, modules});
+  GcRoot<Cell> definitions(language_definitions());
+  const std::vector<uint8_t> again = qelbin_encode_boot_image(*definitions, {first, modules});
   if (!std::equal(again.begin(), again.end(), image.begin(), image.end()))
     fail("the decoded image does not encode to the same bytes");
 }
