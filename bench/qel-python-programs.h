@@ -19,6 +19,7 @@ struct QelPythonProgram {
   const char* qel;
   const char* python_setup;
   const char* python;
+  bool library = false;  // the Qel side runs with the library built
 };
 
 // Registers the two benchmarks of each program; answers true (for a static initialiser).
@@ -27,7 +28,7 @@ inline bool register_qel_python_programs(std::span<const QelPythonProgram> progr
     const std::string name = program.name;
     const QelPythonProgram* p = &program;
     benchmark::RegisterBenchmark((name + "/qel").c_str(), [p](benchmark::State& s) {
-      run_qel_program(s, p->qel_setup, p->qel);
+      run_qel_program(s, p->qel_setup, p->qel, p->library);
     })->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark((name + "/python3").c_str(), [p](benchmark::State& s) {
       run_python_program(s, p->python_setup, p->python);

@@ -7,6 +7,7 @@
 #include "datatypes/series/block-core.h"
 #include "evaluator/eval-support.h"
 #include "evaluator/interpreter.h"
+#include "evaluator/library-values.h"
 #include "runtime/action-entries.h"
 #include "runtime/contexts.h"
 #include "runtime/error-raise.h"
@@ -16,9 +17,8 @@
 namespace qel {
 
 Cell show_memory_stats_function() {
-  Cell word = word_from_c_string("show-memory-stats");
-  const Cell function = *word_value_read(word);
-  if (cell_type(function) == Type::unset) raise_error(error_id("script", "no-value"), word);
+  const Cell function = library_value(LibraryValue::show_memory_stats);
+  if (cell_type(function) != Type::function) raise_error(error_id("script", "no-value"), word_from_c_string("show-memory-stats"));
   return function;
 }
 

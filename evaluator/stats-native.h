@@ -8,8 +8,8 @@
 
 namespace qel {
 
-// The library's show-memory-stats function, read from its global word; while that word has no
-// value, script no-value naming it.
+// The library's show-memory-stats function, read from the library's own slot, so a script's
+// redefinition of the global word changes nothing; without it, script no-value naming it.
 Cell show_memory_stats_function();
 
 Status native_stats(const int32_t* refinements);

@@ -34,10 +34,10 @@ void put_varint(std::vector<uint8_t>& out, uint32_t v) {
 
 class CompactEncoder : public QelbinEncoder {
  public:
-  // The records of the value; then the image around them.
-  std::vector<uint8_t> image(const Cell& v) override {
+  // The records of the value; then the header before them.
+  std::vector<uint8_t> image_header(const Cell& v) override {
     value(v);
-    return framed(kQelbinVersion, symbols_.size() != 0, 1);
+    return header(kQelbinVersion, symbols_.size() != 0, 1);
   }
 
   // The definitions, the records of each module block at the top level; then the boot image
@@ -46,12 +46,14 @@ class CompactEncoder : public QelbinEncoder {
     const Cell* pairs = series_buffer(definitions.w2)->head_cell();
     for (uint32_t i = 0; i + 1 < series_buffer_length(definitions.w2); i += 2) definition(pairs[i], pairs[i + 1]);
     for (const Cell& module : modules) value(module);
-    return framed(kQelbinBootVersion, true, static_cast<uint32_t>(modules.size()));
+    std::vector<uint8_t> image = header(kQelbinBootVersion, true, static_cast<uint32_t>(modules.size()));
+    image.insert(image.end(), body_.begin(), body_.end());
+    return image;
   }
 
  private:
-  // The header (the symbol table when asked for or needed), then the records written.
-  std::vector<uint8_t> framed(uint8_t version, bool symbol_table, uint32_t roots) {
+  // The header: the symbol table when asked for or needed.
+  std::vector<uint8_t> header(uint8_t version, bool symbol_table, uint32_t roots) {
     std::vector<uint8_t> out(kQelbinMagic.begin(), kQelbinMagic.end());
     out.push_back(version);
     out.push_back(symbol_table ? kFlagCompact | kFlagSymbols : kFlagCompact);
@@ -64,7 +66,6 @@ class CompactEncoder : public QelbinEncoder {
         for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(offset >> (8 * i)));
       out.insert(out.end(), symbols_.names().begin(), symbols_.names().end());
     }
-    out.insert(out.end(), body_.begin(), body_.end());
     return out;
   }
 
@@ -276,8 +277,6 @@ class CompactEncoder : public QelbinEncoder {
     varint(n);
     for (uint32_t i = 0; i < n; ++i) symbol(context_word_at(context, i)->w2);
   }
-
-  std::vector<uint8_t> body_;
 };
 
 }  // namespace

@@ -137,16 +137,20 @@ void QelbinEncoder::function_fields(const Cell& function) {
   references_.set_counter(counter);
 }
 
+// The header and the body go straight into the binary!: the image is never assembled apart.
 Cell qelbin_encoded(QelbinEncoder& encoder, const Cell& value) {
-  std::vector<uint8_t> bytes;
+  std::vector<uint8_t> header;
   {
     NoGcScope no_collection;
-    bytes = encoder.image(value);
+    header = encoder.image_header(value);
   }
-  const NodeId node = new_byte_series(static_cast<int64_t>(bytes.size()));
+  const std::vector<uint8_t>& body = encoder.body();
+  const size_t size = header.size() + body.size();
+  const NodeId node = new_byte_series(static_cast<int64_t>(size));
   SeriesBuffer* buffer = series_buffer(node);
-  std::memcpy(buffer->head_address(), bytes.data(), bytes.size());
-  buffer->tail = buffer->head + static_cast<uint32_t>(bytes.size());
+  std::memcpy(buffer->head_address(), header.data(), header.size());
+  std::memcpy(buffer->head_address() + header.size(), body.data(), body.size());
+  buffer->tail = buffer->head + static_cast<uint32_t>(size);
   return make_cell(Type::binary, 0, node);
 }
 

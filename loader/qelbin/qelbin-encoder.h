@@ -17,8 +17,11 @@ class QelbinEncoder {
  public:
   virtual ~QelbinEncoder() = default;
 
-  // The image of the value: its records and the variant's header around them.
-  virtual std::vector<uint8_t> image(const Cell& v) = 0;
+  // Writes the value's records into the body and answers the variant's header, which goes
+  // before them in the image.
+  virtual std::vector<uint8_t> image_header(const Cell& v) = 0;
+  // The records written.
+  const std::vector<uint8_t>& body() const { return body_; }
   // Writes the value's record (and the records inside it) and counts it.
   void value(const Cell& v);
 
@@ -58,6 +61,7 @@ class QelbinEncoder {
 
   QelbinReferences references_;
   QelbinSymbolList symbols_;
+  std::vector<uint8_t> body_;
 
  private:
   void word(const Cell& v);

@@ -29,8 +29,8 @@ class RecordEncoder : public QelbinEncoder {
  public:
   RecordEncoder() { symbols_.name_alignment = 8; }
 
-  // The records of the value; then the image around them.
-  std::vector<uint8_t> image(const Cell& v) override {
+  // The records of the value; then the header before them.
+  std::vector<uint8_t> image_header(const Cell& v) override {
     value(v);
     std::vector<uint8_t> out(kQelbinMagic.begin(), kQelbinMagic.end());
     out.push_back(kQelbinVersion);
@@ -43,7 +43,6 @@ class RecordEncoder : public QelbinEncoder {
       for (uint32_t offset : symbols_.offsets()) put_word(out, offset);
       out.insert(out.end(), symbols_.names().begin(), symbols_.names().end());
     }
-    out.insert(out.end(), body_.begin(), body_.end());
     return out;
   }
 
@@ -187,8 +186,6 @@ class RecordEncoder : public QelbinEncoder {
     word(n);
     for (uint32_t i = 0; i < n; ++i) word(symbols_.index(context_word_at(context, i)->w2));
   }
-
-  std::vector<uint8_t> body_;
 };
 
 }  // namespace

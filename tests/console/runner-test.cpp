@@ -210,6 +210,23 @@ TEST(Scripts, ClockPrintsTheFigureTheUnitAndTheCode) {
   }
 }
 
+// stats/show prints its report through the library's own function, whatever the script did to
+// the global word; the figures vary, the layout does not.
+TEST(Scripts, StatsShowPrintsTheMemoryReport) {
+  Script script("Qel [] show-memory-stats: none stats/show");
+  ChildResult result = run_qel({script.path}, "");
+  EXPECT_EQ(result.exit_status, 0);
+  const std::regex report(
+      "^\n\\[Nodes \\] -- Free ----- Used ----- Total --\n(  [0-9]+: +[0-9]+ +[0-9]+ +[0-9]+\n)+  --\n"
+      "  Used     : [0-9]+ nodes\n  Allocated: [0-9]+ nodes\n"
+      "\n\\[Series\\] -- Free ----- Used ----- Total --\n(  [0-9]+: +[0-9]+ +[0-9]+ +[0-9]+\n)+  --\n"
+      "  Used     : [0-9]+ bytes\n  Allocated: [0-9]+ bytes\n"
+      "\n\\[ Big    \\]\n(  [0-9]+: +[0-9]+\n)*  --\n  Allocated: [0-9]+ bytes\n--\n"
+      "Total allocated from OS \\(virtual\\): *[0-9]+\n"
+      "Total allocated on heap \\(malloc\\): *[0-9]+\n$");
+  EXPECT_TRUE(std::regex_search(result.output, report)) << result.output;
+}
+
 // A script's name is OS bytes: one that is no UTF-8 runs, and when missing is named exactly,
 // its stray byte as the escape a file! keeps it in.
 TEST(Scripts, ANameThatIsNoUtf8RunsAndIsNamedExactly) {
