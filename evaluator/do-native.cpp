@@ -6,6 +6,7 @@
 #include "datatypes/series/block-core.h"
 #include "evaluator/eval-path.h"
 #include "evaluator/interpreter.h"
+#include "evaluator/library-values.h"
 #include "evaluator/trace.h"
 #include "loader/lexer/lexer.h"
 #include "runtime/call-stack.h"
@@ -114,11 +115,21 @@ Status do_traced(const Cell& value, const Cell* position, const Cell& tracer) {
   return {};
 }
 
+// do/expand: the preprocessor changes the block in place first, with the build settings as its
+// job, so `#if config/OS = 'Linux` reads them as expand-directives lets it.
+void expand_in_place(const Cell& block) {
+  const Type type = cell_type(block);
+  if (type != Type::block && type != Type::paren && type != Type::hash) return;
+  const Cell expand = library_field(LibraryValue::preprocessor, "expand");
+  if (cell_type(expand) != Type::function) return;
+  // expand takes blocks and parens: a hash! is refused by its spec, as a script's call would be
+  call_function_with(expand, std::array{block, system_field({"build", "config"})});
+}
+
 }  // namespace
 
 Status native_do(const int32_t* refinements) {
-  // The preprocessor arrives with its own subsystem.
-  if (refinements[kExpand] >= 0) raise_error(error_id("internal", "not-done"));
+  if (refinements[kExpand] >= 0) expand_in_place(value_stack.base[0]);
   const Cell value = value_stack.base[0];
   const Cell* position = refinements[kNext] >= 0 ? value_stack.base + refinements[kNext] : nullptr;
   if (refinements[kTrace] >= 0) return do_traced(value, position, value_stack.base[refinements[kTrace]]);

@@ -19,6 +19,7 @@
 #include "datatypes/series/url.h"
 #include "datatypes/series/utf8-decode.h"
 #include "evaluator/interpreter.h"
+#include "evaluator/preprocessor-scan.h"
 #include "evaluator/print-natives.h"
 #include "evaluator/routine.h"
 #include "evaluator/spec-table.h"
@@ -329,6 +330,7 @@ void register_library_routines() {
   for (const NamedRoutine& routine : kLibraryRoutines) register_routine_once(routine.name, routine.function);
   register_type_predicates();
   register_qelbin_routines();
+  register_preprocessor_routines();
   register_image_codec_routines();
   register_text_codec_routines();
 }

@@ -11,7 +11,7 @@ namespace qel {
 
 namespace {
 
-constexpr const char* kLibraryWords[] = {"system", "url-parser", "show-memory-stats"};
+constexpr const char* kLibraryWords[] = {"system", "url-parser", "show-memory-stats", "preprocessor"};
 static_assert(std::size(kLibraryWords) == static_cast<size_t>(LibraryValue::count));
 
 constexpr int32_t kAbsent = -1;
@@ -37,6 +37,11 @@ Cell library_value(LibraryValue which) {
   const int32_t slot = slots[static_cast<size_t>(which)];
   if (!cached_library || slot == kAbsent) return make_cell(Type::none);
   return series_buffer(context_cell(cached_library).w2)->head_cell()[slot];
+}
+
+Cell library_field(LibraryValue object, const char* name) {
+  const Cell* cell = object_field_cell(library_value(object), name);
+  return cell ? *cell : make_cell(Type::none);
 }
 
 Cell* system_field_cell(std::initializer_list<const char*> path) {

@@ -13,7 +13,7 @@
 namespace qel {
 
 // The library values C++ reads, by their words.
-enum class LibraryValue : uint32_t { system, url_parser, show_memory_stats, count };
+enum class LibraryValue : uint32_t { system, url_parser, show_memory_stats, preprocessor, count };
 
 // Finds the slots of the values in the library context (the end of the boot).
 void cache_library_values(NodeId library);
@@ -22,6 +22,10 @@ void forget_library_values();
 
 // The value; none before the boot has ended or when the library does not define it.
 Cell library_value(LibraryValue which);
+
+// A field of a library object (preprocessor/expand); none when the object or the field is not
+// there.
+Cell library_field(LibraryValue object, const char* name);
 
 // The value at the end of a path of field names from the system object (system/catalog/errors
 // is {"catalog", "errors"}); none when the system object is not there yet or a step is not an

@@ -107,6 +107,19 @@ class StacksGuard {
   bool nested_;
 };
 
+// Whether a rule, or the value of a word rule, is a literal that a command's argument matches
+// directly: a word counts only as a word's value.
+bool is_literal_rule(const Cell& rule, bool held_by_word) {
+  switch (cell_type(rule)) {
+    case Type::word:
+      return held_by_word;
+    case Type::block: case Type::integer: case Type::paren: case Type::typeset: case Type::datatype:
+      return false;
+    default:
+      return true;
+  }
+}
+
 }  // namespace
 
 ParseEngine::ParseEngine(const ParseRequest& request)
@@ -399,21 +412,18 @@ Status ParseEngine::argument(Step& next) {
     next = Step::after_rule;
     return {};
   }
-  if (command != ParseCommand::collect && command != ParseCommand::keep_rule) {
-    Cell literal;
-    if (literal_at(rule_pos_, literal)) {
-      value_.get() = literal;
-      next = finish_command(command);
-      return {};
-    }
-  }
   Cell rule = rule_at(rule_pos_);
-  if (cell_type(rule) == Type::word) {
+  const bool held_by_word = cell_type(rule) == Type::word;
+  if (held_by_word) {
     if (Keyword k = parse_keyword_of(rule); k != Keyword::none_) return keyword(k, next);
-    rule = word_rule_value(rule);  // after collect and keep a word's value is dispatched
+    rule = word_rule_value(rule);
   }
   value_.get() = rule;
-  next = cell_type(rule) == Type::block ? Step::enter_block : Step::dispatch;
+  // after collect and keep even a literal is dispatched as a rule
+  if (command != ParseCommand::collect && command != ParseCommand::keep_rule && is_literal_rule(rule, held_by_word))
+    next = finish_command(command);
+  else
+    next = cell_type(rule) == Type::block ? Step::enter_block : Step::dispatch;
   return {};
 }
 
@@ -448,21 +458,14 @@ void ParseEngine::match_literal_argument(ParseCommand command, const Cell& liter
 // keyword (a word held by a word counts as one): what a command's argument matches directly.
 bool ParseEngine::literal_at(int64_t position, Cell& literal) const {
   Cell rule = rule_at(position);
-  if (cell_type(rule) == Type::word) {
+  const bool held_by_word = cell_type(rule) == Type::word;
+  if (held_by_word) {
     if (parse_keyword_of(rule) != Keyword::none_) return false;
     rule = word_rule_value(rule);
-    if (cell_type(rule) == Type::word) {
-      literal = rule;
-      return true;
-    }
   }
-  switch (cell_type(rule)) {
-    case Type::block: case Type::word: case Type::integer: case Type::paren: case Type::typeset: case Type::datatype:
-      return false;
-    default:
-      literal = rule;
-      return true;
-  }
+  if (!is_literal_rule(rule, held_by_word)) return false;
+  literal = rule;
+  return true;
 }
 
 // A repetition, to or thru over a literal, run at once when no tracer watches: no frame is

@@ -180,6 +180,20 @@ TEST(Scripts, AFailingReactionIsReportedEachTime) {
   EXPECT_EQ(without_error_details(result.output), report + report + "on\n");
 }
 
+// A directive the preprocessor refuses prints its lines (the Where lines are left out here) and raises: a script that does not catch
+// it stops there as on any error; one that does goes on.
+TEST(Scripts, APreprocessorFailureIsAnErrorOfTheScript) {
+  Script failing("Qel [] expand-directives [#if true] print \"not reached\"");
+  ChildResult result = run_qel({failing.path}, "");
+  EXPECT_EQ(result.exit_status, 1);
+  EXPECT_EQ(without_error_details(result.output),
+            "*** Preprocessor Error: Syntax error\n*** User Error: Preprocessor Error: Syntax error\n\n");
+  Script caught("Qel [] try [expand-directives [#macro m: func [1] [0]]] print \"on\"");
+  result = run_qel({caught.path}, "");
+  EXPECT_EQ(result.exit_status, 0);
+  EXPECT_EQ(without_error_details(result.output), "*** Macro Error: invalid specification\non\n");
+}
+
 TEST(Scripts, AFileThatCannotBeReadFails) {
   TemporaryDirectory folder;
   for (const std::string& path : {std::string("nope.qel"), folder.path() + "/"}) {
