@@ -19,11 +19,9 @@
 
 namespace qel {
 
-namespace {
-
 namespace fs = std::filesystem;
 
-std::string file_text(const fs::path& file, const std::string& shown) {
+std::string boot_file_text(const std::string& file, const std::string& shown) {
   std::ifstream stream(file, std::ios::binary);
   if (!stream) throw BootSourceError(shown + ": cannot be read");
   std::ostringstream text;
@@ -31,10 +29,12 @@ std::string file_text(const fs::path& file, const std::string& shown) {
   return text.str();
 }
 
+namespace {
+
 // The paths a manifest lists, from the source root.
 std::vector<std::string> listed_paths(const fs::path& root, const fs::path& manifest) {
   const std::string shown = manifest.lexically_relative(root).generic_string();
-  std::istringstream lines(file_text(manifest, shown));
+  std::istringstream lines(boot_file_text(manifest, shown));
   std::vector<std::string> paths;
   std::string line;
   for (int number = 1; std::getline(lines, line); ++number) {
@@ -72,7 +72,7 @@ BootSources read_boot_sources(const std::string& root, std::span<const std::stri
     for (const std::string& path : listed_paths(base, listed)) {
       const fs::path file = base / path;
       sources.files_read.push_back(file.string());
-      sources.texts.push_back(file_text(file, path));
+      sources.texts.push_back(boot_file_text(file, path));
       require_utf8(sources.texts.back(), path);
       sources.paths.push_back(path);
     }

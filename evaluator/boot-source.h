@@ -22,6 +22,10 @@ struct BootSourceError : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// The whole content of a file, byte for byte; BootSourceError naming it as `shown` when it
+// cannot be read.
+std::string boot_file_text(const std::string& file, const std::string& shown);
+
 // The modules the manifests list, in order.
 struct BootSources {
   std::vector<std::string> paths;  // from the source root

@@ -28,16 +28,13 @@ namespace qel::bootgen {
 
 namespace {
 
-std::string file_bytes(const std::string& file) {
-  std::ifstream stream(file, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << stream.rdbuf();
-  return bytes.str();
-}
-
-[[noreturn]] void fail(const std::string& message) {
-  std::fprintf(stderr, "qel-bootgen: %s\n", message.c_str());
-  quit_return(1);
+// A file the check needs; its absence fails the check rather than reading as empty.
+std::string needed_file(const std::string& file) {
+  try {
+    return boot_file_text(file, file);
+  } catch (const BootSourceError& error) {
+    fail(error.what());
+  }
 }
 
 // The literals the decoding left: one module block each, encoding back to the image's bytes
@@ -63,9 +60,14 @@ void boot_library() {
 
 }  // namespace
 
+void fail(const std::string& message) {
+  std::fprintf(stderr, "qel-bootgen: %s\n", message.c_str());
+  quit_return(1);
+}
+
 int check_image(const std::string& image_file, const std::string& allow_list, std::span<const std::string> paths,
                 int argc, char** argv) {
-  const std::string image = file_bytes(image_file);
+  const std::string image = needed_file(image_file);
   const std::vector<std::string_view> views(paths.begin(), paths.end());
   runtime.boot_image = reinterpret_cast<const uint8_t*>(image.data());
   runtime.boot_image_size = image.size();
@@ -77,7 +79,7 @@ int check_image(const std::string& image_file, const std::string& allow_list, st
     boot_library();
     std::vector<BootModule> modules;
     for (std::string_view path : views) modules.push_back({path, {}});
-    const std::vector<std::string> findings = check_unset_words(modules, allow_list_words(file_bytes(allow_list)));
+    const std::vector<std::string> findings = check_unset_words(modules, allow_list_words(needed_file(allow_list)));
     for (const std::string& finding : findings) std::fprintf(stderr, "qel-bootgen: %s\n", finding.c_str());
     if (!findings.empty()) fail("the library's boot check failed");
   });

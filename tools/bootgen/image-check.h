@@ -8,6 +8,9 @@
 
 namespace qel::bootgen {
 
+// Prints the generator's failure and ends the process with status 1.
+[[noreturn]] void fail(const std::string& message);
+
 // In this process: starts the runtime from the image as start-up does, then requires one
 // literal per module, the same bytes when the literals are encoded again, a boot that ends,
 // and the boot check of the library's words (the allow-list's words may stay unset). Answers

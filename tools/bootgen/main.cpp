@@ -33,11 +33,6 @@ struct Arguments {
   std::vector<std::string> manifests;
 };
 
-[[noreturn]] void fail(const std::string& message) {
-  std::fprintf(stderr, "qel-bootgen: %s\n", message.c_str());
-  quit_return(1);
-}
-
 // The image of the sources, once every routine they make names a declared entry.
 std::vector<uint8_t> image_of(const BootSources& sources) {
   if (sources.paths.empty()) fail("the manifests list no module");
