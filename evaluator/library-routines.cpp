@@ -32,6 +32,7 @@
 #include "loader/platform-info.h"
 #include "loader/qelbin/qelbin-routines.h"
 #include "runtime/call-trace.h"
+#include "runtime/collector.h"
 #include "runtime/contexts.h"
 #include "runtime/datatype-registry.h"
 #include "runtime/error-raise.h"
@@ -244,6 +245,12 @@ RoutineResult switch_tracing(Arguments arguments) {
   return {};
 }
 
+// Suspends or resumes the collector's torture mode; answers whether it was resumed.
+RoutineResult switch_torture(Arguments arguments) {
+  set_result(make_cell(Type::logic, collector_switch_torture(arguments[0].integer != 0)));
+  return {};
+}
+
 // --- Clipboard and standard output --------------------------------------------------------------
 
 RoutineResult read_clipboard(Arguments) {
@@ -312,6 +319,7 @@ constexpr NamedRoutine kLibraryRoutines[] = {
     {"collect-calls", collect_calls},
     {"tracing?", tracing},
     {"switch-tracing", switch_tracing},
+    {"switch-torture", switch_torture},
     {"read-clipboard", read_clipboard},
     {"write-clipboard", write_clipboard},
     {"write-stdout", write_stdout},
