@@ -8,6 +8,7 @@
 #include "runtime/contexts.h"
 #include "runtime/error-raise.h"
 #include "runtime/exits.h"
+#include "runtime/halt-exit.h"
 #include "runtime/series.h"
 #include "runtime/symbols.h"
 #include "runtime/value-stack.h"
@@ -18,6 +19,9 @@ namespace {
 
 // The word `name`, which the invalid-refine-arg error of catch names.
 Cell name_word() { return make_cell(Type::word, 0, symbol_intern_cstring("name"), kUnresolved); }
+
+// The name of the console's catch, which Ctrl+C's halt is thrown to.
+Cell console_word() { return make_cell(Type::word, 0, symbol_intern_cstring("console"), kUnresolved); }
 
 // catch/name's argument: a word, or a block of words only.
 void check_catch_names(const Cell& names) {
@@ -43,6 +47,19 @@ bool catch_names_match(const Cell& names, const Cell& thrown) {
   return false;
 }
 
+// Whether a catch on the stack, below any try/all, takes a throw of that name: one without /name
+// takes any, one with /name its names only. The catch's native frame holds its block and, when
+// named, its names: the cells from its base up to the catch frame's own.
+bool some_catch_takes(const Cell& name) {
+  for (const CallFrame* frame = call_stack.top - 1; frame >= call_stack_begin(); --frame) {
+    if (frame_kind(*frame) == FrameKind::try_all) return false;
+    if (frame_kind(*frame) != FrameKind::catch_) continue;
+    const Cell* native_base = stack_cell_at(frame->saved_base);
+    if (frame_own_base(frame) - native_base < 2 || catch_names_match(native_base[1], name)) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 // try block /all /keep: an error in block becomes the answer, an error! value. With /all every
@@ -61,23 +78,30 @@ Status native_try(const int32_t* refinements) {
   return {};
 }
 
-// throw value /name word: to the innermost catch, or a throw error when there is none.
+// throw value /name word: to the innermost catch that takes it, or a throw error where it is
+// thrown when none does, so the innermost try around the throw hears of it (and not a catch of
+// other names further out, such as the console's).
 Status native_throw(const int32_t*) {
   if (trace_enabled) [[unlikely]] trace_fire_throw(value_stack.base[0]);
+  const Cell name = value_stack.top > value_stack.base + 1 ? value_stack.base[1] : make_cell(Type::none);
+  if (!some_catch_takes(name)) raise_error(error_id("throw", "throw"), value_stack.base[0]);
   return unwind_throw(kThrowUser);
 }
 
 // catch block /name word: the value of a throw in block, else block's value. With /name only a
 // throw named by the word (or one of a block's words) is caught; another is thrown on, with its
-// value and name, from this native's frame. Taking a throw clears the throw mark, so the next
+// value and name, from this native's frame. A catch named console also takes Ctrl+C's halt, as
+// the throw of halt-request that it stands for. Taking a throw clears the throw mark, so the next
 // error names its own caller.
 Status native_catch(const int32_t* refinements) {
   const int32_t name_at = refinements[0];
   if (name_at >= 0) check_catch_names(value_stack.base[name_at]);
+  const bool console = name_at >= 0 && catch_names_match(value_stack.base[name_at], console_word());
   const Cell block = value_stack.base[0];
   Cell* const native_base = value_stack.base;
-  stack_open_frame(anon_symbol(), 0, kFrameCatch);
-  const Caught caught = catch_site(kThrowUser, [&] { return eval_block(block, true); });
+  stack_open_frame(anon_symbol(), 0, console ? kFrameCatch | kFrameConsoleMark : kFrameCatch);
+  const auto body = [&] { return eval_block(block, true); };
+  const Caught caught = catch_site(kThrowUser, [&] { return console ? take_halt(body) : body(); });
   QEL_TRY(caught.passed);
   if (caught.taken == kThrowUser && name_at >= 0 && !catch_names_match(native_base[name_at], value_stack.base[1])) {
     const Cell value = value_stack.base[0];
