@@ -67,8 +67,7 @@ const Cell* two_cell_path_head(const Cell& path, const Cell*& elements) {
   if ((buffer->tail - buffer->head) / sizeof(Cell) != uint64_t{path.w1} + 2) return nullptr;
   elements = buffer->head_cell() + path.w1;
   if (cell_type(elements[0]) != Type::word) return nullptr;
-  const Cell* head = block_context_slot(elements[0].w1, elements[0].w3, false);
-  return head ? head : running_stack_slot(elements[0]);
+  return word_fast_slot(elements[0], false);
 }
 
 // The field cell an object's path of two words names, when the fast routes reach the object
@@ -149,8 +148,7 @@ constexpr std::array<bool, 256> kPlainWordValues = [] {
   if (evaluates_to_itself[cell.header & kTypeByteMask]) return &cell;
   const Cell* value = nullptr;
   if (cell_type(cell) == Type::word) {
-    value = block_context_slot(cell.w1, cell.w3, false);
-    if (!value) value = running_stack_slot(cell);
+    value = word_fast_slot(cell, false);
   } else if (cell_type(cell) == Type::path) {
     value = fast_path_read(cell, PathMode::plain, component);
   }
@@ -213,9 +211,7 @@ Status eval_set_word(Code& code, bool push, bool) {
   if (!trace_enabled && shortcuts_enabled && !code.at_end()) {
     Cell value;
     if (const uint32_t after = simple_expression(code, code.index, value)) {
-      Cell* target = block_context_slot(word.w1, word.w3, true);
-      if (!target) target = running_stack_slot(word);
-      if (target) {
+      if (Cell* target = word_fast_slot(word, true)) {
         *target = value;
         code.index = after;
         produce(value, push);
