@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <regex>
 
 #include "tools/case-driver/child-process.h"
 
@@ -72,6 +73,51 @@ TEST(Help, UsageIsTheTextWrittenDownExactly) {
   EXPECT_EQ(printed_by(output, "prin help-ctx/HELP-USAGE print \"|\""), std::string(kHelpUsage) + "|\n");
   // help prints the buffer: the usage and its line end, then print's own
   EXPECT_EQ(printed_by(output, "?"), std::string(kHelpUsage) + "\n\n");
+}
+
+TEST(Help, AboutIsOneLineAndItsDebugFormIsTheBuildRecord) {
+  const std::string output = console_output("about\nabout/debug\n", 80);
+  EXPECT_TRUE(std::regex_match(printed_by(output, "about"),
+                               std::regex("Qel [0-9.]+ for Linux built [^ \n]+(  commit #[0-9a-f]{7})?\n")))
+      << printed_by(output, "about");
+  // a build from a working copy carries its record: the debug form shows it between two rules
+  const std::string debug = printed_by(output, "about/debug");
+  EXPECT_TRUE(std::regex_match(debug, std::regex("-{11}QEL & PLATFORM VERSION-{11} \n"
+                                                 "QEL: \\[ branch: .* commit: #[0-9a-f]{40} \\] \n"
+                                                 "PLATFORM: \\[ name: \".*\" OS: 'Linux arch: '[^ ]+ version: .* \\] \n"
+                                                 "-{44}\n")))
+      << debug;
+}
+
+// A folder of four entries whose names sort differently with and without letter case.
+void make_listing_fixture(const std::string& folder) {
+  std::filesystem::create_directories(folder + "/fx/beta");
+  for (const char* name : {"zeta.md", "Alpha.txt", "a-name-of-twenty-two.q"}) std::ofstream(folder + "/fx/" + name);
+}
+
+TEST(ShellWords, ListingsLayOutInColumnsOfTheConsoleWidth) {
+  TemporaryDirectory work;
+  make_listing_fixture(work.path());
+  const std::string output = console_output("ls %fx/\nll %fx/\nsystem/console/size: 0x0\nls fx\n", 80, work.path());
+  // 80 columns: three columns of 19, a long name cut to 15 characters and "..."
+  EXPECT_EQ(printed_by(output, "ls %fx/"),
+            "\ta-name-of-twent...  \tAlpha.txt           \tbeta/               \n"
+            "\tzeta.md             \n");
+  // ll: one name a row, padded to the width less 14 and followed by a blank
+  std::string single;
+  for (std::string name : {"a-name-of-twenty-two.q", "Alpha.txt", "beta/", "zeta.md"})
+    single += "\t" + name + std::string(66 - name.size(), ' ') + " \n";
+  EXPECT_EQ(printed_by(output, "ll %fx/"), single);
+  // a console without a width lays out at 120 columns: four columns of 18
+  EXPECT_EQ(printed_by(output, "ls fx"),
+            "\ta-name-of-twen...  \tAlpha.txt          \tbeta/              \tzeta.md            \n");
+}
+
+TEST(ShellWords, PwdPrintsTheMoldedActiveDirectory) {
+  TemporaryDirectory work;
+  make_listing_fixture(work.path());
+  const std::string output = console_output("cd %fx/\npwd\n", 80, work.path());
+  EXPECT_EQ(printed_by(output, "pwd"), "%" + std::filesystem::canonical(work.path()).string() + "/fx/\n");
 }
 
 }  // namespace
