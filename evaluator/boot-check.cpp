@@ -172,12 +172,12 @@ std::vector<std::string> check_routine_entries(std::span<const BootModule> modul
   return findings;
 }
 
-std::vector<std::string> check_unset_words(std::span<const BootModule> modules, std::span<const std::string> allowed) {
+std::vector<std::string> check_unset_words(std::span<const std::string_view> paths, std::span<const std::string> allowed) {
   std::vector<std::string> findings;
   const Cell blocks = library_module_blocks();
   if (cell_type(blocks) != Type::block) return findings;
-  for (uint32_t m = 0; m < modules.size() && m < length_of(blocks); ++m) {
-    Walk walk{modules[m].path, findings};
+  for (uint32_t m = 0; m < paths.size() && m < length_of(blocks); ++m) {
+    Walk walk{paths[m], findings};
     WordCheck check{walk, allowed, {}};
     check.check_module(cell_at(blocks, m));
   }
@@ -186,7 +186,7 @@ std::vector<std::string> check_unset_words(std::span<const BootModule> modules, 
 
 std::vector<std::string> boot_check(std::span<const BootModule> modules, std::span<const std::string> allowed) {
   std::vector<std::string> findings = check_routine_entries(modules);
-  for (std::string& finding : check_unset_words(modules, allowed)) findings.push_back(std::move(finding));
+  for (std::string& finding : check_unset_words(module_paths(modules), allowed)) findings.push_back(std::move(finding));
   return findings;
 }
 

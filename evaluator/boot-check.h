@@ -20,9 +20,10 @@ namespace qel {
 // missing or is not in the routine table.
 std::vector<std::string> check_routine_entries(std::span<const BootModule> modules);
 
-// After a boot of these modules: reports each word in a function body of theirs that is neither
-// the function's own, nor defined by the library, nor on the allow-list.
-std::vector<std::string> check_unset_words(std::span<const BootModule> modules, std::span<const std::string> allowed);
+// After a boot of the modules at these paths: reports each word in a function body of theirs that
+// is neither the function's own, nor defined by the library, nor on the allow-list. The check
+// walks the blocks the boot kept, so the paths only name the modules in the findings.
+std::vector<std::string> check_unset_words(std::span<const std::string_view> paths, std::span<const std::string> allowed);
 
 // Both checks, routines first.
 std::vector<std::string> boot_check(std::span<const BootModule> modules, std::span<const std::string> allowed);

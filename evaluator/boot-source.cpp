@@ -57,6 +57,12 @@ void require_utf8(const std::string& text, const std::string& path) {
 
 }  // namespace
 
+std::vector<std::string_view> module_paths(std::span<const BootModule> modules) {
+  std::vector<std::string_view> paths;
+  for (const BootModule& module : modules) paths.push_back(module.path);
+  return paths;
+}
+
 std::vector<BootModule> BootSources::modules() const {
   std::vector<BootModule> modules;
   for (size_t i = 0; i < paths.size(); ++i) modules.push_back({paths[i], texts[i]});

@@ -16,6 +16,9 @@ struct BootModule {
   std::string_view text;
 };
 
+// The modules' paths, in their order.
+std::vector<std::string_view> module_paths(std::span<const BootModule> modules);
+
 // A source that cannot become part of the image: the message names the file and the line or
 // byte offset.
 struct BootSourceError : std::runtime_error {

@@ -57,13 +57,6 @@ Cell unbound_word(std::string_view name) {
 // when there is no catalog object (before the start-up builds it, or after a script replaced it
 // with something else), so an error always forms.
 
-// The catalog object; none when there is none.
-Cell catalog() {
-  const Cell errors = system_error_catalog();
-  return cell_type(errors) == Type::object ? errors : make_cell(Type::none);
-}
-bool has_catalog() { return cell_type(catalog()) == Type::object; }
-
 Cell field_value_at(const Cell& object, uint32_t slot) {
   return series_buffer(context_cell(object.w1).w2)->head_cell()[slot];
 }
@@ -84,43 +77,66 @@ std::optional<uint32_t> field_named(const Cell& object, const Cell& word, uint32
 constexpr uint32_t kFirstIdSlot = 2;
 constexpr uint32_t kTypeTextSlot = 1;
 
-Cell category_object(uint32_t category) { return field_value_at(catalog(), category); }
+// The catalog as one entry point reads it: the object, fetched from the system object once (the
+// walk down system/catalog/errors is the costly part of every lookup), or the C++ table when
+// there is no catalog object. An entry point that evaluates code fetches it after, since the
+// code may replace the catalog.
+class Catalog {
+ public:
+  Catalog() : object_(system_error_catalog()) {}
 
-// The catalog position of a category named by a word (any case), or none.
-std::optional<uint32_t> category_position(const Cell& word) {
-  if (has_catalog()) return field_named(catalog(), word, 0);
-  if (cell_type(word) != Type::word) return std::nullopt;
-  for (uint32_t c = 0; c < std::size(error_categories); ++c)
-    if (symbol_name_equal(symbol_name(word.w2), error_categories[c].name, true)) return c;
-  return std::nullopt;
-}
+  // The position of a category named by a word (any case), or none.
+  std::optional<uint32_t> category_position(const Cell& word) const {
+    if (present()) return field_named(object_, word, 0);
+    if (cell_type(word) != Type::word) return std::nullopt;
+    for (uint32_t c = 0; c < std::size(error_categories); ++c)
+      if (symbol_name_equal(symbol_name(word.w2), error_categories[c].name, true)) return c;
+    return std::nullopt;
+  }
 
-// The position (from 2) of an id of the category named by a word (any case), or none.
-std::optional<uint32_t> id_position(uint32_t category, const Cell& word) {
-  if (has_catalog()) return field_named(category_object(category), word, kFirstIdSlot);
-  if (cell_type(word) != Type::word) return std::nullopt;
-  const auto& ids = error_categories[category].ids;
-  for (uint32_t i = 0; i < ids.size(); ++i)
-    if (symbol_name_equal(symbol_name(word.w2), ids[i].id, true)) return i + kFirstIdSlot;
-  return std::nullopt;
-}
+  // The position (from 2) of an id of the category named by a word (any case), or none.
+  std::optional<uint32_t> id_position(uint32_t category, const Cell& word) const {
+    if (present()) return field_named(category_object(category), word, kFirstIdSlot);
+    if (cell_type(word) != Type::word) return std::nullopt;
+    const auto& ids = error_categories[category].ids;
+    for (uint32_t i = 0; i < ids.size(); ++i)
+      if (symbol_name_equal(symbol_name(word.w2), ids[i].id, true)) return i + kFirstIdSlot;
+    return std::nullopt;
+  }
 
-// How many categories there are, and how many ids (from 2) a category has.
-uint32_t category_count() { return has_catalog() ? field_count(catalog()) : std::size(error_categories); }
-uint32_t id_end(uint32_t category) {
-  if (has_catalog()) return field_count(category_object(category));
-  return static_cast<uint32_t>(error_categories[category].ids.size()) + kFirstIdSlot;
-}
+  // How many categories there are, and how many ids (from 2) a category has.
+  uint32_t category_count() const { return present() ? field_count(object_) : std::size(error_categories); }
+  uint32_t id_end(uint32_t category) const {
+    if (present()) return field_count(category_object(category));
+    return static_cast<uint32_t>(error_categories[category].ids.size()) + kFirstIdSlot;
+  }
 
-// The names of a category and of one of its ids.
-std::string_view category_name(uint32_t category) {
-  if (has_catalog()) return symbol_name(context_word_at(catalog().w1, category)->w2);
-  return error_categories[category].name;
-}
-std::string_view id_name(uint32_t category, uint32_t id) {
-  if (has_catalog()) return symbol_name(context_word_at(category_object(category).w1, id)->w2);
-  return error_categories[category].ids[id - kFirstIdSlot].id;
-}
+  // The names of a category and of one of its ids.
+  std::string_view category_name(uint32_t category) const {
+    if (present()) return symbol_name(context_word_at(object_.w1, category)->w2);
+    return error_categories[category].name;
+  }
+  std::string_view id_name(uint32_t category, uint32_t id) const {
+    if (present()) return symbol_name(context_word_at(category_object(category).w1, id)->w2);
+    return error_categories[category].ids[id - kFirstIdSlot].id;
+  }
+
+  // A category's type text and an id's message, as the catalog holds them.
+  Cell type_text(uint32_t category) const {
+    if (present()) return field_value_at(category_object(category), kTypeTextSlot);
+    return text_of(error_categories[category].type_text);
+  }
+  Cell message(uint32_t category, uint32_t id) const {
+    if (present()) return field_value_at(category_object(category), id);
+    return catalog_message_value(error_categories[category].ids[id - kFirstIdSlot].message);
+  }
+
+ private:
+  bool present() const { return cell_type(object_) == Type::object; }
+  Cell category_object(uint32_t category) const { return field_value_at(object_, category); }
+
+  Cell object_;
+};
 
 // Sets code, type and id from the C++ table's id: what the runtime raises.
 void error_set_id(const Cell& error, ErrorId id) {
@@ -130,31 +146,31 @@ void error_set_id(const Cell& error, ErrorId id) {
 }
 
 // Sets code, type and id from catalog positions.
-void error_set_entry(const Cell& error, ErrorId id) {
+void error_set_entry(const Cell& error, const Catalog& catalog, ErrorId id) {
   integer_make_at(error_field(error, ErrorField::code), id.code());
-  error_field(error, ErrorField::type) = unbound_word(category_name(id.category));
-  error_field(error, ErrorField::id) = unbound_word(id_name(id.category, id.position));
+  error_field(error, ErrorField::type) = unbound_word(catalog.category_name(id.category));
+  error_field(error, ErrorField::id) = unbound_word(catalog.id_name(id.category, id.position));
 }
 
 // The id named by a code: 100 x category + id counted from 0; script out-of-range otherwise.
-ErrorId id_of_code(const Cell& code) {
+ErrorId id_of_code(const Catalog& catalog, const Cell& code) {
   const int32_t n = integer_value(code);
   if (n >= 0) {
     const uint32_t category = static_cast<uint32_t>(n / 100), id = static_cast<uint32_t>(n % 100) + kFirstIdSlot;
-    if (category < category_count() && id < id_end(category)) return ErrorId{category, id};
+    if (category < catalog.category_count() && id < catalog.id_end(category)) return ErrorId{category, id};
   }
   raise_error(error_id("script", "out-of-range"), code);
 }
 
 // The id named by a block of a category word and an id word.
-ErrorId id_of_words(const Cell& spec) {
+ErrorId id_of_words(const Catalog& catalog, const Cell& spec) {
   const Cell* cells = series_buffer(spec.w2)->head_cell() + spec.w1;
   const uint32_t length = series_buffer_length(spec.w2) - spec.w1;
-  const std::optional<uint32_t> category = category_position(cells[0]);
+  const std::optional<uint32_t> category = catalog.category_position(cells[0]);
   if (!category) raise_error(error_id("script", "invalid-spec-field"), unbound_word("type"));
   if (length < 2) raise_error(error_id("script", "invalid-spec-field"), unbound_word("id"));
   if (cell_type(cells[1]) != Type::word) raise_error(error_id("script", "invalid-arg"), cells[1]);
-  const std::optional<uint32_t> id = id_position(*category, cells[1]);
+  const std::optional<uint32_t> id = catalog.id_position(*category, cells[1]);
   if (!id) raise_error(error_id("script", "invalid-spec-field"), unbound_word("id"));
   return ErrorId{*category, *id};
 }
@@ -167,18 +183,19 @@ Cell error_of_assignments(const Cell& spec) {
   Cell* top = value_stack.top;
   throw_if_exit(eval_block(spec, false));
   value_stack.top = top;
-  const std::optional<uint32_t> category = category_position(error_field(*error, ErrorField::type));
+  const Catalog catalog;
+  const std::optional<uint32_t> category = catalog.category_position(error_field(*error, ErrorField::type));
   if (!category) raise_error(error_id("script", "invalid-spec-field"), unbound_word("type"));
-  const std::optional<uint32_t> id = id_position(*category, error_field(*error, ErrorField::id));
+  const std::optional<uint32_t> id = catalog.id_position(*category, error_field(*error, ErrorField::id));
   if (!id) raise_error(error_id("script", "invalid-spec-field"), unbound_word("id"));
   integer_make_at(error_field(*error, ErrorField::code), ErrorId{*category, *id}.code());
   return *error;
 }
 
 // A new error of a catalog entry, without arguments.
-Cell error_of_entry(ErrorId id) {
+Cell error_of_entry(const Catalog& catalog, ErrorId id) {
   GcRoot<Cell> error(error_new());
-  error_set_entry(*error, id);
+  error_set_entry(*error, catalog, id);
   return *error;
 }
 
@@ -238,18 +255,13 @@ Report report_of(const Cell& error) {
   Report report{{}, {}, false, {error_field(error, ErrorField::arg1), error_field(error, ErrorField::arg2),
                                  error_field(error, ErrorField::arg3)}};
   const Cell type = error_field(error, ErrorField::type), id = error_field(error, ErrorField::id);
-  const std::optional<uint32_t> category = category_position(type);
-  const std::optional<uint32_t> position = category ? id_position(*category, id) : std::nullopt;
+  const Catalog catalog;
+  const std::optional<uint32_t> category = catalog.category_position(type);
+  const std::optional<uint32_t> position = category ? catalog.id_position(*category, id) : std::nullopt;
   if (category && position) {
-    report.syntax = symbol_name_equal(category_name(*category), "syntax", true);
-    if (has_catalog()) {
-      const Cell object = category_object(*category);
-      report.type_text = field_value_at(object, kTypeTextSlot);
-      report.message = field_value_at(object, *position);
-    } else {
-      report.type_text = text_of(error_categories[*category].type_text);
-      report.message = catalog_message_value(error_categories[*category].ids[*position - kFirstIdSlot].message);
-    }
+    report.syntax = symbol_name_equal(catalog.category_name(*category), "syntax", true);
+    report.type_text = catalog.type_text(*category);
+    report.message = catalog.message(*category, *position);
     return report;
   }
   report.args[0] = category ? id : type;
@@ -382,14 +394,19 @@ Cell error_build(ErrorId id, std::span<const Cell> args) {
 
 Cell error_make(const Cell& spec) {
   switch (cell_type(spec)) {
-    case Type::integer:
-      return error_of_entry(id_of_code(spec));
+    case Type::integer: {
+      const Catalog catalog;
+      return error_of_entry(catalog, id_of_code(catalog, spec));
+    }
     case Type::string:
       return error_build(error_id("user", "message"), std::span(&spec, 1));
     case Type::block: {
       const uint32_t length = series_buffer_length(spec.w2);
       const Type first = spec.w1 < length ? cell_type(series_buffer(spec.w2)->head_cell()[spec.w1]) : Type::none_id;
-      if (first == Type::word) return error_of_entry(id_of_words(spec));
+      if (first == Type::word) {
+        const Catalog catalog;
+        return error_of_entry(catalog, id_of_words(catalog, spec));
+      }
       if (first == Type::set_word) return error_of_assignments(spec);
       raise_error(error_id("internal", "invalid-error"), spec);
     }

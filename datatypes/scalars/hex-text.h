@@ -1,4 +1,4 @@
-// hex-text.h: upper-case hexadecimal text of integers and bytes.
+// hex-text.h: upper-case hexadecimal text of integers and bytes, and the value of a digit read.
 #pragma once
 
 #include <cstdint>
@@ -22,5 +22,14 @@ HexText integer_to_hex_text(int32_t value, bool shortest);
 
 // The two digits of a byte.
 HexText byte_to_hex_text(uint8_t byte);
+
+// The value of a hexadecimal digit (either case), or -1 for any other unit: a byte from 0x80 up
+// and any code point beyond ASCII included, so no wider character reads as a digit.
+constexpr int hex_digit_value(uint32_t c) {
+  if (c >= '0' && c <= '9') return static_cast<int>(c - '0');
+  if (c >= 'A' && c <= 'F') return static_cast<int>(c - 'A' + 10);
+  if (c >= 'a' && c <= 'f') return static_cast<int>(c - 'a' + 10);
+  return -1;
+}
 
 }  // namespace qel

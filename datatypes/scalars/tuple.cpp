@@ -8,6 +8,7 @@
 
 #include "datatypes/scalars/compare-codes.h"
 #include "datatypes/scalars/float.h"
+#include "datatypes/scalars/hex-text.h"
 #include "datatypes/scalars/integer.h"
 #include "datatypes/scalars/math-ops.h"
 #include "datatypes/scalars/output-text.h"
@@ -147,14 +148,6 @@ Cell* tuple_from_binary(Cell& result, const Cell& binary) {
   return tuple_make_at(result, {series_unit_address(binary, series_clamped_index(binary)), static_cast<size_t>(count)});
 }
 
-// The value of a hexadecimal digit byte, or -1 (every byte from 0x80 up included, so that a
-// character of 128 or above is refused rather than read modulo 128).
-int hex_digit(uint8_t c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if ((c | 0x20) >= 'a' && (c | 0x20) <= 'f') return (c | 0x20) - 'a' + 10;
-  return -1;
-}
-
 // An issue's text as a colour: 3 digits (each doubled), 6 or 8 digits in pairs. Any other
 // length, or any character that is no hexadecimal digit: script invalid-data.
 Cell* tuple_from_issue(Cell& result, const Cell& issue) {
@@ -162,7 +155,7 @@ Cell* tuple_from_issue(Cell& result, const Cell& issue) {
   const size_t count = name.size();
   int digits[8];
   for (size_t i = 0; i < count && count <= 8; ++i)
-    if ((digits[i] = hex_digit(static_cast<uint8_t>(name[i]))) < 0) raise_error(error_id("script", "invalid-data"), issue);
+    if ((digits[i] = hex_digit_value(static_cast<uint8_t>(name[i]))) < 0) raise_error(error_id("script", "invalid-data"), issue);
   if (count != 3 && count != 6 && count != 8) raise_error(error_id("script", "invalid-data"), issue);
   uint8_t bytes[4];
   const size_t components = count == 3 ? 3 : count / 2;

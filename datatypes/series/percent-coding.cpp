@@ -33,13 +33,6 @@ consteval KeepTable keep_table(PercentTable table) {
 constexpr KeepTable kKeepTables[] = {keep_table(PercentTable::component), keep_table(PercentTable::locator),
                                      keep_table(PercentTable::url_mold)};
 
-constexpr int hex_digit_value(uint32_t c) {
-  if (c >= '0' && c <= '9') return static_cast<int>(c - '0');
-  if (c >= 'A' && c <= 'F') return static_cast<int>(c - 'A' + 10);
-  if (c >= 'a' && c <= 'f') return static_cast<int>(c - 'a' + 10);
-  return -1;
-}
-
 // What decoding gives: the code points, or the bytes of the first ill-formed escaped sequence.
 struct Decoded {
   std::vector<uint32_t> code_points;

@@ -1,5 +1,6 @@
 // csv-reader.cpp: CSV text cut into rows of string fields, in one pass over the text's own
 // units. The reader evaluates nothing and holds collection off while it builds the rows.
+#include <algorithm>
 #include <string>
 
 #include "datatypes/series/string-core.h"
@@ -137,20 +138,25 @@ class CsvReader {
 
 }  // namespace
 
-std::vector<uint32_t> csv_delimiter(const Cell& delimiter, uint32_t quote) {
-  std::vector<uint32_t> code_points;
-  if (cell_type(delimiter) == Type::char_)
-    code_points.push_back(static_cast<uint32_t>(delimiter.w2));
-  else if (cell_type(delimiter) == Type::string)
-    code_points = text_code_points(string_text(delimiter));
-  const bool breaks = std::find_if(code_points.begin(), code_points.end(), [](uint32_t c) { return c == '\n' || c == '\r'; }) !=
-                      code_points.end();
-  if (code_points.empty() || breaks || (code_points.size() == 1 && code_points[0] == quote)) raise_invalid_arg(delimiter);
-  return code_points;
+UnitText csv_delimiter(const Cell& delimiter, uint32_t quote, uint32_t& code_point) {
+  UnitText text;
+  if (cell_type(delimiter) == Type::char_) {
+    code_point = static_cast<uint32_t>(delimiter.w2);
+    text = {reinterpret_cast<const uint8_t*>(&code_point), 1, 4};
+  } else if (cell_type(delimiter) == Type::string) {
+    text = string_text(delimiter);
+  }
+  const bool breaks = visit_units(text, [](auto units) {
+    return std::any_of(units.begin(), units.end(), [](uint32_t c) { return c == '\n' || c == '\r'; });
+  });
+  if (text.length == 0 || breaks || (text.length == 1 && code_point_read(text.data, text.unit) == quote))
+    raise_invalid_arg(delimiter);
+  return text;
 }
 
 Cell csv_read(const Cell& text, const Cell& delimiter, uint32_t quote, bool trim) {
-  const std::vector<uint32_t> separator = csv_delimiter(delimiter, quote);
+  uint32_t code_point;
+  const std::vector<uint32_t> separator = text_code_points(csv_delimiter(delimiter, quote, code_point));
   NoGcScope hold;
   return visit_units(string_text(text), [&](auto units) {
     CsvReader reader(units, separator, quote, trim);

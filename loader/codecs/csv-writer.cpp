@@ -55,13 +55,16 @@ void csv_escape_onto(NodeId text, const Cell& value, uint32_t quote, const Cell&
 }
 
 Cell csv_line(const Cell& values, const Cell& delimiter, uint32_t quote, const Cell& quotable) {
-  const std::vector<uint32_t> separator = csv_delimiter(delimiter, quote);
-  NoGcScope hold;
+  uint32_t code_point;
+  const UnitText separator = csv_delimiter(delimiter, quote, code_point);
+  NoGcScope hold;  // also keeps the separator's units where they are while the line grows
   Cell line;
   string_make_at(line, 80);
   for (int64_t i = series_clamped_index(values); i < block_total_cells(values); ++i) {
     if (i > series_clamped_index(values))
-      for (uint32_t c : separator) string_append_char(line.w2, c);
+      visit_units(separator, [&](auto units) {
+        for (uint32_t c : units) string_append_char(line.w2, c);
+      });
     csv_escape_onto(line.w2, *block_cell_at(values, i), quote, quotable);
   }
   string_append_char(line.w2, '\n');

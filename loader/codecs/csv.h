@@ -5,13 +5,15 @@
 #include <cstdint>
 #include <vector>
 
+#include "datatypes/series/string-unit.h"
 #include "runtime/cell.h"
 
 namespace qel {
 
-// The delimiter (a char! or a string!) as code points. An empty one, one holding CR or LF, or
-// one equal to the quote character could never be read back: script invalid-arg naming it.
-std::vector<uint32_t> csv_delimiter(const Cell& delimiter, uint32_t quote);
+// The delimiter (a char! or a string!) as text, checked without copying it: a char!'s code point
+// is held in `code_point`, a string's units stay in its buffer. An empty one, one holding CR or
+// LF, or one equal to the quote character could never be read back: script invalid-arg naming it.
+UnitText csv_delimiter(const Cell& delimiter, uint32_t quote, uint32_t& code_point);
 
 // csv-read: the text from its index as a block! of rows, each a block! of strings. Lines end at
 // CR LF, LF or CR; a line break at the very end starts no row. A field is quoted when it opens

@@ -11,6 +11,7 @@
 
 #include "datatypes/scalars/float-text.h"
 #include "datatypes/scalars/float.h"
+#include "datatypes/scalars/hex-text.h"
 #include "datatypes/scalars/integer.h"
 #include "datatypes/series/map.h"
 #include "datatypes/series/string-core.h"
@@ -40,14 +41,6 @@ constexpr bool not_word_char(uint32_t c) {
 }
 constexpr bool is_digit(uint32_t c) { return c >= '0' && c <= '9'; }
 constexpr bool word_first_char(uint32_t c) { return !not_word_char(c) && !is_digit(c) && c != '\''; }
-
-// The value of a hexadecimal digit, or -1.
-constexpr int hex_value(uint32_t c) {
-  if (is_digit(c)) return static_cast<int>(c - '0');
-  if (c >= 'A' && c <= 'F') return static_cast<int>(c - 'A' + 10);
-  if (c >= 'a' && c <= 'f') return static_cast<int>(c - 'a' + 10);
-  return -1;
-}
 
 // The character a one-letter escape stands for, or -1 when the letter escapes nothing.
 constexpr int32_t short_escape(uint32_t c) {
@@ -284,7 +277,7 @@ class JsonDecoder {
         const uint32_t letter = text_[at_ + 1];
         if (letter == 'u') {
           for (size_t k = at_ + 2; k < at_ + 6; ++k)
-            if (k >= length_ || hex_value(text_[k]) < 0) return false;
+            if (k >= length_ || hex_digit_value(text_[k]) < 0) return false;
           at_ += 6;
         } else if (short_escape(letter) >= 0) {
           at_ += 2;
@@ -306,7 +299,7 @@ class JsonDecoder {
   // The four hex digits from position i as a code point.
   uint32_t hex4(size_t i) const {
     uint32_t c = 0;
-    for (size_t k = i; k < i + 4; ++k) c = c << 4 | static_cast<uint32_t>(hex_value(text_[k]));
+    for (size_t k = i; k < i + 4; ++k) c = c << 4 | static_cast<uint32_t>(hex_digit_value(text_[k]));
     return c;
   }
 

@@ -3,6 +3,7 @@
 
 #include <string_view>
 
+#include "datatypes/scalars/hex-text.h"
 #include "datatypes/series/url.h"
 #include "datatypes/series/utf8-decode.h"
 
@@ -18,14 +19,6 @@ struct NamedEscape {
 };
 inline constexpr NamedEscape kNamedEscapes[] = {{"null", 0},  {"back", 8},  {"tab", 9},  {"line", 10},
                                                 {"page", 12}, {"esc", 27},  {"del", 127}};
-
-// The value of a hexadecimal digit, -1 for any other byte.
-constexpr int hex_value(uint8_t byte) {
-  if (byte >= '0' && byte <= '9') return byte - '0';
-  if (byte >= 'a' && byte <= 'f') return byte - 'a' + 10;
-  if (byte >= 'A' && byte <= 'F') return byte - 'A' + 10;
-  return -1;
-}
 
 constexpr uint8_t lower(uint8_t byte) { return byte >= 'A' && byte <= 'Z' ? byte + 32 : byte; }
 
@@ -68,9 +61,9 @@ TextChar decode_parenthesised(const uint8_t* p, const uint8_t* end, bool name_by
   }
   int64_t value = 0;
   const uint8_t* at = body;
-  for (; at < end && hex_value(*at) >= 0; ++at) {
+  for (; at < end && hex_digit_value(*at) >= 0; ++at) {
     if (at - body == kMostEscapeDigits) return {-1, at};
-    value = value * 16 + hex_value(*at);
+    value = value * 16 + hex_digit_value(*at);
   }
   if (at == body || at == end || *at != ')' || !escapable(value, name_bytes)) return {-1, at};
   return {static_cast<int32_t>(value), at + 1};

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "datatypes/scalars/float.h"
+#include "datatypes/scalars/hex-text.h"
 #include "datatypes/scalars/integer.h"
 #include "datatypes/scalars/coordinates.h"
 #include "datatypes/scalars/percent.h"
@@ -25,13 +26,6 @@ inline constexpr int64_t kSmallestMagnitude = int64_t{1} << 31;
 inline constexpr int kMostIntegerDigits = 10;
 
 constexpr bool is_digit(uint8_t byte) { return byte >= '0' && byte <= '9'; }
-
-constexpr int hex_value(uint8_t byte) {
-  if (is_digit(byte)) return byte - '0';
-  if (byte >= 'a' && byte <= 'f') return byte - 'a' + 10;
-  if (byte >= 'A' && byte <= 'F') return byte - 'A' + 10;
-  return -1;
-}
 
 std::span<const uint8_t> span_of(const uint8_t* start, const uint8_t* end) {
   return {start, static_cast<size_t>(end - start)};
@@ -152,7 +146,7 @@ LexStatus load_hex_integer(LexerState& state, const uint8_t* start, const uint8_
   uint32_t value = 0;
   bool valid = count >= 2 && count <= 8;
   for (const uint8_t* at = start; valid && at < digits_end; ++at) {
-    int digit = hex_value(*at);
+    int digit = hex_digit_value(*at);
     valid = digit >= 0;
     value = value << 4 | static_cast<uint32_t>(digit & 0xF);
   }

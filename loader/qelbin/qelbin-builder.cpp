@@ -284,8 +284,8 @@ void QelbinBuilder::word_before_owner(const Cell& parent, Type type, uint32_t sy
 void QelbinBuilder::definition(const Cell& parent, uint32_t position, const uint8_t* at) {
   record(parent);
   // A native or action leaves its spec block after it: cut away with the rest.
-  const bool built_in = cells_in(parent) > position + 1 && (cell_type(cell_at(parent, position + 1)) == Type::native ||
-                                                             cell_type(cell_at(parent, position + 1)) == Type::action);
+  const Type next = cells_in(parent) > position + 1 ? cell_type(cell_at(parent, position + 1)) : Type::none;
+  const bool built_in = next == Type::native || next == Type::action;
   if (cells_in(parent) != position + 2 + (built_in ? 1 : 0)) in_.fail_at(at);
   Cell word = cell_at(parent, position);
   if (word.w1 == global_context()) word = context_add_word(word.w2, global_context());

@@ -36,7 +36,7 @@ TEST_F(BootCheckTest, AnUndefinedWordInLibraryCodeIsNamedWithItsDefinition) {
   };
   boot_modules(kModules);
   const std::vector<std::string> allowed{"spectre"};
-  EXPECT_EQ(check_unset_words(kModules, allowed),
+  EXPECT_EQ(check_unset_words(module_paths(kModules), allowed),
             (std::vector<std::string>{"test/words.qel: f:: ghost is defined nowhere",
                                       "test/words.qel: f:: phantom is defined nowhere",
                                       "test/words.qel: f:: inner is defined nowhere",

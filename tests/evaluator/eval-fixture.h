@@ -206,9 +206,7 @@ class EvalTest : public ::testing::Test {
   static void boot_modules(std::span<const BootModule> modules) {
     const std::vector<uint8_t> image = boot_image_from_sources(modules);
     services().qelbin_decode_boot(image.data(), image.size());
-    std::vector<std::string_view> paths;
-    for (const BootModule& module : modules) paths.push_back(module.path);
-    run_boot_modules(paths);
+    run_boot_modules(module_paths(modules));
   }
 
   static void define(std::string_view name, const Cell& value) {
