@@ -15,22 +15,28 @@ using cases::ChildResult;
 using cases::TemporaryDirectory;
 
 // The output of qel reading the input piped, at the width, in the directory (empty: a fresh one).
-std::string console_output(const std::string& input, long columns, const std::string& directory = {}) {
+// With `whole_collections_off` the child runs without the torture collector: a search of the
+// global context is an interpreted loop over its 1,200 words, and a collection that moves the
+// whole heap at each of their safe points turns a millisecond into half a minute.
+std::string console_output(const std::string& input, long columns, const std::string& directory = {},
+                           bool whole_collections_off = false) {
   TemporaryDirectory home, work;
   cases::ChildRun run{{QEL_BINARY, "--cli"}, input, cases::console_test_environment(columns, home)};
+  if (whole_collections_off) run.environment.emplace_back("QEL_GC_TORTURE", std::nullopt);
   run.working_directory = directory.empty() ? work.path() : directory;
   ChildResult result = cases::run_child(run);
   EXPECT_EQ(result.exit_status, 0) << result.errors;
   return result.output;
 }
 
-// The text printed between the echo of the typed line and the next prompt.
+// The text printed between the echo of the typed line and the next prompt, which starts a line.
 std::string printed_by(const std::string& output, const std::string& typed) {
   const std::string echo = ">> " + typed + "\n";
   size_t start = output.find(echo);
   if (start == std::string::npos) return "(not typed: " + typed + ")";
   start += echo.size();
-  return output.substr(start, output.find(">> ", start) - start);
+  // the echo's own line end is where the search starts, so an empty answer is found too
+  return output.substr(start, output.find("\n>> ", start - 1) + 1 - start);
 }
 
 // The usage text of help with nothing after it, as it is written down for users.
@@ -73,6 +79,39 @@ TEST(Help, UsageIsTheTextWrittenDownExactly) {
   EXPECT_EQ(printed_by(output, "prin help-ctx/HELP-USAGE print \"|\""), std::string(kHelpUsage) + "|\n");
   // help prints the buffer: the usage and its line end, then print's own
   EXPECT_EQ(printed_by(output, "?"), std::string(kHelpUsage) + "\n\n");
+}
+
+TEST(Help, SearchesListTheGlobalWordsByNameSpecAndDatatype) {
+  const std::string output = console_output(
+      "? zz-cou\n? email!\n"
+      "zz-count: 12 zz-mail: a@b.c zz-f: func [\"Holds zz-needle\" a] [a] none\n"
+      "? zz-cou\n? zz-nothing-here\n? email!\n? \"zz-needle\"\nwhat/with 'zz-f\n"
+      "b: what/with/buffer \"zz-\" same? b help-ctx/output-buffer\nwhat\n? datatype!\n"
+      "system/console/size: 40x24 zz-long: append/dup copy \"\" \"a\" 60 what/with \"zz-long\"\n",
+      80, {}, true);
+  const std::string none_found = "No matching values were found in the global context.\n\n";
+  // a word is listed once it has a value
+  EXPECT_EQ(printed_by(output, "? zz-cou"), none_found);
+  EXPECT_EQ(printed_by(output, "? email!"), "No email! values were found in the global context.\n\n");
+  const std::string after = output.substr(output.find("zz-count: 12"));
+  EXPECT_EQ(printed_by(after, "? zz-cou"), "     zz-count        integer!      12\n\n");
+  EXPECT_EQ(printed_by(after, "? zz-nothing-here"), none_found);
+  EXPECT_EQ(printed_by(after, "? email!"), "     zz-mail          a@b.c\n\n");
+  // a string finds the text in function specs as well as in names
+  const std::string zz_f = "     zz-f            function!     Holds zz-needle.\n";
+  EXPECT_EQ(printed_by(after, "? \"zz-needle\""), zz_f + "\n");
+  EXPECT_EQ(printed_by(after, "what/with 'zz-f"), zz_f + "\n");
+  EXPECT_EQ(printed_by(after, "b: what/with/buffer \"zz-\" same? b help-ctx/output-buffer"), "== true\n");
+  // what alone lists functions only
+  const std::string functions = printed_by(after, "what");
+  EXPECT_NE(functions.find(zz_f), std::string::npos);
+  EXPECT_EQ(functions.find("zz-count"), std::string::npos);
+  EXPECT_NE(functions.find("\n     append          action!       "), std::string::npos);
+  EXPECT_NE(printed_by(after, "? datatype!").find("\n     date!           => [date year month day zone time hour"),
+            std::string::npos);
+  // a fitted line keeps the width less one, its last three characters the ellipsis
+  EXPECT_EQ(printed_by(after, "system/console/size: 40x24 zz-long: append/dup copy \"\" \"a\" 60 what/with \"zz-long\""),
+            "     zz-long         string!       {...\n\n");
 }
 
 TEST(Help, AboutIsOneLineAndItsDebugFormIsTheBuildRecord) {
