@@ -18,6 +18,7 @@
 #include "runtime/datatype-registry.h"
 #include "runtime/error-raise.h"
 #include "runtime/fast-paths.h"
+#include "runtime/halt-exit.h"
 #include "runtime/runtime-symbols.h"
 #include "runtime/series.h"
 #include "runtime/symbols.h"
@@ -395,7 +396,7 @@ Status eval_call_entry(const Cell& function, const int32_t* positions) {
     }
     return native_entry(function.w1)(positions);
   } catch (const NonLocalExit& exit) {
-    if (exit.code == kThrowError) throw;
+    if (exit.code == kThrowError || exit.code == kThrowHalt) throw;  // they travel as exceptions only
     return Status{exit.code};
   }
 }

@@ -1,4 +1,5 @@
-// clock-natives.cpp: now over one clock reading and the date services, wait over the OS sleep.
+// clock-natives.cpp: now over one clock reading and the date services, wait over the OS sleep,
+// which Ctrl+C cuts short.
 #include "evaluator/clock-natives.h"
 
 #include "datatypes/scalars/date.h"
@@ -6,6 +7,7 @@
 #include "datatypes/scalars/time.h"
 #include "runtime/action-entries.h"
 #include "runtime/error-raise.h"
+#include "runtime/interrupt.h"
 #include "runtime/services.h"
 #include "runtime/value-stack.h"
 
@@ -69,7 +71,7 @@ Status native_wait(const int32_t*) {
     case Type::float_: case Type::percent: case Type::time: seconds = payload_f64(value); break;
     default: raise_error(error_id("script", "invalid-arg"), value);
   }
-  os_sleep(seconds);
+  if (interrupt_wait(seconds)) halt_if_interrupted();  // Ctrl+C ends the wait
   services().run_event_loop();
   stack_set_result_only(make_cell(Type::none));
   return {};

@@ -8,6 +8,7 @@
 #include "runtime/contexts.h"
 #include "runtime/error-raise.h"
 #include "runtime/exits.h"
+#include "runtime/halt-exit.h"
 #include "runtime/series.h"
 #include "runtime/symbols.h"
 #include "runtime/value-stack.h"
@@ -18,6 +19,9 @@ namespace {
 
 // The word `name`, which the invalid-refine-arg error of catch names.
 Cell name_word() { return make_cell(Type::word, 0, symbol_intern_cstring("name"), kUnresolved); }
+
+// The name of the console's catch, which Ctrl+C's halt is thrown to.
+Cell console_word() { return make_cell(Type::word, 0, symbol_intern_cstring("console"), kUnresolved); }
 
 // catch/name's argument: a word, or a block of words only.
 void check_catch_names(const Cell& names) {
@@ -69,15 +73,18 @@ Status native_throw(const int32_t*) {
 
 // catch block /name word: the value of a throw in block, else block's value. With /name only a
 // throw named by the word (or one of a block's words) is caught; another is thrown on, with its
-// value and name, from this native's frame. Taking a throw clears the throw mark, so the next
+// value and name, from this native's frame. A catch named console also takes Ctrl+C's halt, as
+// the throw of halt-request that it stands for. Taking a throw clears the throw mark, so the next
 // error names its own caller.
 Status native_catch(const int32_t* refinements) {
   const int32_t name_at = refinements[0];
   if (name_at >= 0) check_catch_names(value_stack.base[name_at]);
+  const bool console = name_at >= 0 && catch_names_match(value_stack.base[name_at], console_word());
   const Cell block = value_stack.base[0];
   Cell* const native_base = value_stack.base;
-  stack_open_frame(anon_symbol(), 0, kFrameCatch);
-  const Caught caught = catch_site(kThrowUser, [&] { return eval_block(block, true); });
+  stack_open_frame(anon_symbol(), 0, console ? kFrameCatch | kFrameConsoleMark : kFrameCatch);
+  const auto body = [&] { return eval_block(block, true); };
+  const Caught caught = catch_site(kThrowUser, [&] { return console ? take_halt(body) : body(); });
   QEL_TRY(caught.passed);
   if (caught.taken == kThrowUser && name_at >= 0 && !catch_names_match(native_base[name_at], value_stack.base[1])) {
     const Cell value = value_stack.base[0];

@@ -10,6 +10,7 @@
 #include "runtime/extref.h"
 #include "runtime/extres.h"
 #include "runtime/gc-root.h"
+#include "runtime/interrupt.h"
 #include "runtime/memory.h"
 #include "runtime/node-table.h"
 #include "runtime/quit.h"
@@ -154,6 +155,7 @@ void gc_safepoint_collect() {
   if (signalled.exchange(false)) {
     refresh_pending();
     if (signal_hook) signal_hook();
+    halt_if_interrupted();  // last: Ctrl+C's halt may unwind from here
   }
   if ((requested || torture) && may_collect()) collect();
 }

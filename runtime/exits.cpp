@@ -1,11 +1,14 @@
-// exits.cpp: unwinding the language stacks for break, continue, return, exit, throw and errors.
+// exits.cpp: unwinding the language stacks for break, continue, return, exit, throw, errors and
+// Ctrl+C's halt.
 #include "runtime/exits.h"
 
 #include <string>
 
 #include "runtime/action-entries.h"
 #include "runtime/call-stack.h"
+#include "runtime/contexts.h"
 #include "runtime/error-raise.h"
+#include "runtime/halt-exit.h"
 #include "runtime/os.h"
 #include "runtime/quit.h"
 #include "runtime/services.h"
@@ -18,6 +21,13 @@ namespace {
 inline bool is_loop(const CallFrame& frame) { return frame_kind(frame) == FrameKind::loop; }
 inline bool is_body(const CallFrame& frame) { return frame.header & kFrameBodyMark; }
 inline bool is_catch(const CallFrame& frame) { return frame_kind(frame) == FrameKind::catch_; }
+
+// The innermost catch frame marked for the console, or null.
+CallFrame* find_halt_target() {
+  for (CallFrame* frame = call_stack.top - 1; frame >= call_stack_begin(); --frame)
+    if (is_catch(*frame) && (frame->header & kFrameConsoleMark)) return frame;
+  return nullptr;
+}
 
 // The innermost frame that receives an exit, searched from the current frame down without
 // changing anything; null when a try/all frame comes first or there is none.
@@ -89,6 +99,17 @@ Status unwind_throw(uint32_t code) {
   stack_push_value(value);
   stack_push_value(name);
   return exit_with(code);
+}
+
+bool halt_target_open() { return find_halt_target() != nullptr; }
+
+void unwind_halt() {
+  CallFrame* catcher = find_halt_target();
+  if (!catcher) fatal_assertion();
+  land_on(catcher);
+  stack_push_value(word_from_c_string("halt-request"));
+  stack_push_value(word_from_c_string("console"));
+  throw_code(kThrowHalt);
 }
 
 void throw_error_value(const Cell& raised) {

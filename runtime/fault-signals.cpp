@@ -7,6 +7,7 @@
 
 #include <cstdint>
 
+#include "runtime/interrupt.h"
 #include "runtime/language-thread.h"
 #include "runtime/quit.h"
 
@@ -55,7 +56,7 @@ void on_fault(int signal_number, siginfo_t* info, void* context) {
   quit_with_runtime_error_from_signal(number, instruction);
 }
 
-// An interrupted or terminated run is no success: the shell convention 128 + signal, no report.
+// A terminated run is no success: the shell convention 128 + signal, no report.
 void on_termination(int signal_number) { ::_exit(128 + signal_number); }
 
 }  // namespace
@@ -77,8 +78,8 @@ void install_fault_handlers() {
   struct sigaction termination {};
   termination.sa_handler = on_termination;
   sigemptyset(&termination.sa_mask);
-  sigaction(SIGINT, &termination, nullptr);
   sigaction(SIGTERM, &termination, nullptr);
+  install_interrupt_handler();
 
   signal(SIGPIPE, SIG_IGN);  // write failures are ignored, not fatal
 }

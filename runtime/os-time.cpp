@@ -1,6 +1,8 @@
 // os-time.cpp: the clock, the packed date and sleeping.
 #include "runtime/os-time.h"
 
+#include <poll.h>
+
 #include <algorithm>
 #include <cerrno>
 
@@ -11,6 +13,15 @@ namespace {
 constexpr int64_t kSecondsPerDay = 86400;
 constexpr int64_t kZoneMaxMinutes = 15 * 60 + 45;
 constexpr double kSleepMaxMilliseconds = 9007199254740992.0;  // 2^53
+
+constexpr long kNanosecondsPerSecond = 1000000000;
+constexpr time_t kSleepSliceSeconds = 86400;
+
+timespec monotonic_now() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return now;
+}
 
 timespec realtime_now() {
   timespec now{};
@@ -79,9 +90,22 @@ timespec os_sleep_span(double seconds) {
   return {static_cast<time_t>(whole / 1000), static_cast<long>(whole % 1000 * 1000000)};
 }
 
-void os_sleep(double seconds) {
-  timespec remaining = os_sleep_span(seconds);
-  while (nanosleep(&remaining, &remaining) != 0 && errno == EINTR) {
+bool os_sleep(double seconds, int wake_fd) {
+  const timespec span = os_sleep_span(seconds);
+  timespec deadline = monotonic_now();
+  deadline.tv_sec += span.tv_sec;
+  deadline.tv_nsec += span.tv_nsec;
+  if (deadline.tv_nsec >= kNanosecondsPerSecond) ++deadline.tv_sec, deadline.tv_nsec -= kNanosecondsPerSecond;
+  pollfd watch{wake_fd, POLLIN, 0};
+  for (;;) {
+    const timespec now = monotonic_now();
+    timespec left{deadline.tv_sec - now.tv_sec, deadline.tv_nsec - now.tv_nsec};
+    if (left.tv_nsec < 0) --left.tv_sec, left.tv_nsec += kNanosecondsPerSecond;
+    if (left.tv_sec < 0) return false;
+    if (left.tv_sec > kSleepSliceSeconds) left = {kSleepSliceSeconds, 0};  // far deadlines in slices
+    const int got = ::ppoll(&watch, wake_fd >= 0 ? 1 : 0, &left, nullptr);
+    if (got > 0) return true;
+    if (got < 0 && errno != EINTR) return false;
   }
 }
 

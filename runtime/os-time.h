@@ -30,8 +30,9 @@ struct ClockReading {
 // The clock now: local time with its zone, or UTC.
 ClockReading os_now_reading(bool utc, bool precise);
 
-// Sleeps at least 1 ms, resuming after signals; see os_sleep_span for the length.
-void os_sleep(double seconds);
+// Sleeps at least 1 ms, resuming after signals; see os_sleep_span for the length. With a wake
+// descriptor (not -1) the sleep ends early once it is readable, and answers true then.
+bool os_sleep(double seconds, int wake_fd = -1);
 
 // Pure parts of the above, exposed for tests and for callers that hold their own times.
 

@@ -1,9 +1,12 @@
-// child-process.cpp: fork and exec with pipes, a poll loop over them, and the time limit.
+// child-process.cpp: fork and exec with pipes, a poll loop over them, and the time limit; the live
+// child on pipes or a pseudo-terminal.
 #include "tools/case-driver/child-process.h"
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pty.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -21,14 +24,14 @@ namespace qel::cases {
 namespace {
 
 // The environment the child gets: ours with the changes applied.
-std::vector<std::string> child_environment(const ChildRun& run) {
+std::vector<std::string> child_environment(const EnvironmentChanges& changes) {
   std::map<std::string, std::string> variables;
   for (char** entry = environ; *entry; ++entry) {
     std::string text(*entry);
     size_t equals = text.find('=');
     if (equals != std::string::npos) variables[text.substr(0, equals)] = text.substr(equals + 1);
   }
-  for (const auto& [name, value] : run.environment) {
+  for (const auto& [name, value] : changes) {
     if (value) variables[name] = *value;
     else variables.erase(name);
   }
@@ -78,7 +81,7 @@ void child_complain(const char* what, const char* detail) {
 ChildResult run_child(const ChildRun& run) {
   ChildResult result;
   std::vector<std::string> arguments = run.arguments;
-  std::vector<std::string> environment = child_environment(run);
+  std::vector<std::string> environment = child_environment(run.environment);
   std::vector<char*> argv = pointers(arguments);
   std::vector<char*> envp = pointers(environment);
   int in[2], out[2], err[2];
@@ -134,6 +137,120 @@ ChildResult run_child(const ChildRun& run) {
   return result;
 }
 
+
+// --- The live child ------------------------------------------------------------------------------
+
+LiveChild::LiveChild(const LiveStart& start) {
+  std::vector<std::string> arguments = start.arguments;
+  std::vector<std::string> environment = child_environment(start.environment);
+  std::vector<char*> argv = pointers(arguments);
+  std::vector<char*> envp = pointers(environment);
+  ::signal(SIGPIPE, SIG_IGN);
+  if (start.terminal) {
+    int terminal = -1;
+    winsize size{24, 80, 0, 0};
+    if (::openpty(&input_, &terminal, nullptr, nullptr, &size) != 0) return;
+    ::fcntl(input_, F_SETFD, FD_CLOEXEC);
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      ::setsid();  // a session of its own, whose controlling terminal the pseudo-terminal becomes
+      ::ioctl(terminal, TIOCSCTTY, 0);
+      exec_child(terminal, terminal, terminal, "", argv, envp);
+    }
+    ::close(terminal);
+    output_fd_ = input_;
+    return;
+  }
+  int in[2], out[2], err[2];
+  if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) return;
+  pid_ = ::fork();
+  if (pid_ == 0) exec_child(in[0], out[1], err[1], "", argv, envp);
+  ::close(in[0]);
+  ::close(out[1]);
+  ::close(err[1]);
+  input_ = in[1];
+  output_fd_ = out[0];
+  errors_fd_ = err[0];
+}
+
+LiveChild::~LiveChild() {
+  if (pid_ > 0 && !ended_) {
+    ::kill(pid_, SIGKILL);
+    ::waitpid(pid_, nullptr, 0);
+  }
+  if (input_ != output_fd_) close_if_open(input_);
+  close_if_open(output_fd_);
+  close_if_open(errors_fd_);
+}
+
+void LiveChild::type(std::string_view text) {
+  for (size_t written = 0; written < text.size();) {
+    const ssize_t n = ::write(input_, text.data() + written, text.size() - written);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return;
+    written += static_cast<size_t>(n);
+  }
+}
+
+void LiveChild::close_input() {
+  if (input_ == output_fd_) {
+    type("\x04");  // end of input, as the terminal's user types it at the start of a line
+    return;
+  }
+  close_if_open(input_);
+}
+
+void LiveChild::send_signal(int number) {
+  if (pid_ > 0) ::kill(pid_, number);
+}
+
+// Reads what the child has written, waiting at most `timeout` for it; answers whether anything
+// came or a stream ended.
+bool LiveChild::read_some(std::chrono::milliseconds timeout) {
+  pollfd fds[2] = {{output_fd_, POLLIN, 0}, {errors_fd_, POLLIN, 0}};
+  if (::poll(fds, 2, static_cast<int>(timeout.count())) <= 0) return false;
+  for (auto [fd, text, index] : {std::tuple{&output_fd_, &output_, 0}, std::tuple{&errors_fd_, &errors_, 1}}) {
+    if (*fd < 0 || !(fds[index].revents & (POLLIN | POLLHUP | POLLERR))) continue;
+    char chunk[65536];
+    const ssize_t n = ::read(*fd, chunk, sizeof chunk);
+    if (n > 0) {
+      text->append(chunk, static_cast<size_t>(n));
+    } else if (n == 0 || errno != EINTR) {  // a pseudo-terminal whose child is gone reads EIO
+      if (*fd == input_) input_ = -1;
+      close_if_open(*fd);
+    }
+  }
+  return true;
+}
+
+bool LiveChild::await(std::string_view text, std::chrono::milliseconds limit) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  for (;;) {
+    const size_t found = output_.find(text, mark_);
+    if (found != std::string::npos) {
+      mark_ = found + text.size();
+      return true;
+    }
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0 || (output_fd_ < 0 && errors_fd_ < 0)) return false;
+    read_some(left);
+  }
+}
+
+int LiveChild::finish(std::chrono::milliseconds limit) {
+  if (pid_ <= 0) return -1;
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  int status = 0;
+  while (::waitpid(pid_, &status, WNOHANG) != pid_) {
+    if (std::chrono::steady_clock::now() >= deadline) return -1;  // the destructor kills it
+    if (!read_some(std::chrono::milliseconds(20))) ::usleep(1000);
+  }
+  ended_ = true;
+  while ((output_fd_ >= 0 || errors_fd_ >= 0) && read_some(std::chrono::milliseconds(100))) {
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
 TemporaryDirectory::TemporaryDirectory() {
   std::string pattern = (std::filesystem::temp_directory_path() / "qel-case-XXXXXX").string();
   if (::mkdtemp(pattern.data())) path_ = pattern;
@@ -144,8 +261,7 @@ TemporaryDirectory::~TemporaryDirectory() {
   if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
 }
 
-std::vector<std::pair<std::string, std::optional<std::string>>> console_test_environment(
-    long columns, const TemporaryDirectory& home) {
+EnvironmentChanges console_test_environment(long columns, const TemporaryDirectory& home) {
   return {{"COLUMNS", std::to_string(columns)},
           {"HOME", home.path()},
           {"XDG_CACHE_HOME", home.path() + "/.cache"},
