@@ -47,6 +47,19 @@ bool catch_names_match(const Cell& names, const Cell& thrown) {
   return false;
 }
 
+// Whether a catch on the stack, below any try/all, takes a throw of that name: one without /name
+// takes any, one with /name its names only. The catch's native frame holds its block and, when
+// named, its names: the cells from its base up to the catch frame's own.
+bool some_catch_takes(const Cell& name) {
+  for (const CallFrame* frame = call_stack.top - 1; frame >= call_stack_begin(); --frame) {
+    if (frame_kind(*frame) == FrameKind::try_all) return false;
+    if (frame_kind(*frame) != FrameKind::catch_) continue;
+    const Cell* native_base = stack_cell_at(frame->saved_base);
+    if (frame_own_base(frame) - native_base < 2 || catch_names_match(native_base[1], name)) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 // try block /all /keep: an error in block becomes the answer, an error! value. With /all every
@@ -65,9 +78,13 @@ Status native_try(const int32_t* refinements) {
   return {};
 }
 
-// throw value /name word: to the innermost catch, or a throw error when there is none.
+// throw value /name word: to the innermost catch that takes it, or a throw error where it is
+// thrown when none does, so the innermost try around the throw hears of it (and not a catch of
+// other names further out, such as the console's).
 Status native_throw(const int32_t*) {
   if (trace_enabled) [[unlikely]] trace_fire_throw(value_stack.base[0]);
+  const Cell name = value_stack.top > value_stack.base + 1 ? value_stack.base[1] : make_cell(Type::none);
+  if (!some_catch_takes(name)) raise_error(error_id("throw", "throw"), value_stack.base[0]);
   return unwind_throw(kThrowUser);
 }
 

@@ -87,19 +87,19 @@ Cell* object_path_field(const Cell& path, NodeId& context, uint32_t& slot) {
 }
 
 // The field a set-path of an object's two words sets, when the object has no change hook to
-// tell: setting the field, as the path's object step would, is then all the path does. The
-// field is marked set, as every set of an object's field marks it; the caller stores the value
-// at once. Null for every other case.
-Cell* object_field_write(const Cell& path) {
-  NodeId context;
-  uint32_t slot;
+// tell: setting the field, as the path's object step would, is then all the path does. Null for
+// every other case. `context` and `slot` get where the field is: whoever stores into it marks
+// its word set (mark_field_set).
+Cell* object_field_write(const Cell& path, NodeId& context, uint32_t& slot) {
   Cell* field = object_path_field(path, context, slot);
   if (!field || context_kind(context) != kObjectContext) return nullptr;
   const Cell& owner = context_owner(context);
   if (cell_type(owner) == Type::object && owner.w3 != 0) return nullptr;
-  context_word_at(context, slot)->header |= kWordSetInObject;
   return field;
 }
+
+// Marks an object's field set, as every set of an object's field marks it.
+void mark_field_set(NodeId context, uint32_t slot) { context_word_at(context, slot)->header |= kWordSetInObject; }
 
 // The right operand of an infix operator when it is an integer standing in the code: an
 // integer! cell, or a word or an object's field path whose value is one (read quietly: any other
@@ -219,11 +219,15 @@ Status eval_set_path(Code& code, bool push, bool) {
   const uint32_t at = code.index++;
   if (code.at_end()) raise_error(error_id("script", "need-value"), path);
   // A simple value set into an object's field that tells no hook needs no frame: nothing can
-  // fail or look at the stacks before the value is in place.
+  // fail or look at the stacks before the value is in place. The path is the cheaper test: a
+  // set-path into a block or a map fails it before the value is looked at.
   if (!trace_enabled && shortcuts_enabled) {
-    Cell value;
-    if (const uint32_t after = simple_expression(code, code.index, value)) {
-      if (Cell* field = object_field_write(path)) {
+    NodeId context;
+    uint32_t slot;
+    if (Cell* field = object_field_write(path, context, slot)) {
+      Cell value;
+      if (const uint32_t after = simple_expression(code, code.index, value)) {
+        mark_field_set(context, slot);
         *field = value;
         code.index = after;
         produce(value, push);

@@ -84,6 +84,7 @@ Status print_value(const Cell& value, bool line) {
 }
 
 bool print_last_line_flag() { return last_line_flag; }
+void print_set_last_line_flag(bool line) { last_line_flag = line; }
 
 void print_line_service(const Cell& value) { throw_if_exit(print_value(value, true)); }
 

@@ -24,6 +24,8 @@ Status print_value(const Cell& value, bool line);
 // The line flag of the last print that reached the hooks: true after print, false after prin
 // (and before anything was printed).
 bool print_last_line_flag();
+// Sets it: a console read ends the line its question stood on, as a print would.
+void print_set_last_line_flag(bool line);
 
 // The print service: print_value with a line end; a break, continue or throw from the printed
 // block travels on as NonLocalExit.

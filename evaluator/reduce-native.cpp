@@ -17,17 +17,40 @@ namespace qel {
 
 namespace {
 
-// Calls sink with each expression's value of the code (new-line marker cleared); the value
-// stays pushed while the sink runs. A safe point follows each expression.
+// Sources up to this many cells are reduced onto the value stack first, so that the new block
+// is made at its exact size: an expression takes a few cells per value (a row of three
+// `remainder` calls nine), and a block sized by its source would keep the difference for its
+// whole life. Larger sources are sized by their cells, as the stack is no place for them.
+constexpr uint32_t kStackedReduceCells = 64;
+
+// Calls sink with each expression's value of the code (new-line marker cleared), pushed: the
+// sink drops it or keeps it there. A safe point follows each expression.
 template <class Sink>
 Status reduce_each(Code code, Sink&& sink) {
   while (!code.at_end()) {
     QEL_TRY(eval_range(code, true));
     value_clear_flag_30(*stack_last_value());
     sink(*stack_last_value());
-    stack_drop(1);
     gc_safepoint();
   }
+  return {};
+}
+
+// The values of a block's expressions in a new block, pushed.
+Status reduce_block_new(const Cell& block) {
+  const uint32_t length = block_length(block);
+  if (length > kStackedReduceCells) {
+    const Cell* made = block_push_new(length);
+    return reduce_each(code_of(block), [&](const Cell& value) {
+      block_append_copy(*made, value);
+      stack_drop(1);
+    });
+  }
+  const uint32_t first = stack_index(value_stack.top);
+  QEL_TRY(reduce_each(code_of(block), [](const Cell&) {}));
+  const uint32_t count = stack_index(value_stack.top) - first;
+  const Cell* made = block_push_new(count > 0 ? count : 1);
+  for (uint32_t i = 0; i < count; ++i) block_append_copy(*made, *stack_cell_at(first + i));
   return {};
 }
 
@@ -75,7 +98,10 @@ Status reduce_into_out(const Cell& value, Cell& out) {
 }  // namespace
 
 Status reduce_block_into(const Cell& block, Cell& out) {
-  return reduce_each(code_of(block), [&](const Cell& value) { insert_one(out, value); });
+  return reduce_each(code_of(block), [&](const Cell& value) {
+    insert_one(out, value);
+    stack_drop(1);
+  });
 }
 
 Status native_reduce(const int32_t* refinements) {
@@ -88,9 +114,8 @@ Status native_reduce(const int32_t* refinements) {
     stack_set_result(*stack_last_value());
     return {};
   }
-  const Cell* made = block_push_new(block_length(value) > 0 ? block_length(value) : 1);
-  QEL_TRY(reduce_each(code_of(value), [&](const Cell& result) { block_append_copy(*made, result); }));
-  stack_set_result(*made);
+  QEL_TRY(reduce_block_new(value));
+  stack_set_result(*stack_last_value());
   return {};
 }
 

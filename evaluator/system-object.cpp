@@ -3,8 +3,11 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "datatypes/scalars/float-form.h"
 #include "datatypes/scalars/integer.h"
@@ -129,21 +132,44 @@ std::string executable_path() {
   return runtime.argument_count > 0 ? runtime.argument_vector[0] : "";
 }
 
+// The arguments after the program's path, without the host's options: "--cli" among the options
+// that stand before the script's name (and before a "--") is the host's, never the script's.
+std::vector<char*> script_arguments() {
+  constexpr std::string_view kHostOptions[] = {"--cli"};
+  std::vector<char*> kept;
+  bool options = true;
+  for (int k = 1; k < runtime.argument_count; ++k) {
+    const std::string_view argument = runtime.argument_vector[k];
+    options = options && argument.starts_with("--") && !(k > 1 && std::string_view(runtime.argument_vector[k - 1]) == "--");
+    if (options && std::find(std::begin(kHostOptions), std::end(kHostOptions), argument) != std::end(kHostOptions))
+      continue;
+    kept.push_back(runtime.argument_vector[k]);
+  }
+  return kept;
+}
+
+// An argument as a string!: a byte that is no UTF-8 becomes the char a file! keeps such a byte
+// in, so a script named by a name that is no UTF-8 still opens.
+Cell argument_text(std::string_view text) {
+  Cell string = file_from_os_name(text);
+  set_value_type_byte(string, Type::string);
+  return string;
+}
+
 // boot-arguments: [boot args command-line]: the program as a file!, a block of the other
-// arguments exactly as given, and those arguments as one line of text (the command line with
-// the program's path cut from its head).
+// arguments exactly as given (the host's options left out), and those arguments as one line of
+// text.
 RoutineResult boot_arguments(std::span<const RoutineArgument>) {
+  const std::vector<char*> given = script_arguments();
   GcRoot<Cell> block, arguments;
   block_make_at(*block, 3);
-  block_make_at(*arguments, runtime.argument_count);
+  block_make_at(*arguments, static_cast<int64_t>(given.size()));
   GcRoot<Cell> boot(file_from_os_name(executable_path()));
-  for (int k = 1; k < runtime.argument_count; ++k) {
-    GcRoot<Cell> argument(string_from_os_text(runtime.argument_vector[k]));
+  for (char* text : given) {
+    GcRoot<Cell> argument(argument_text(text));
     block_append_copy(*arguments, *argument);
   }
-  const std::span<char* const> after_program(runtime.argument_vector + (runtime.argument_count > 0),
-                                              runtime.argument_count > 0 ? runtime.argument_count - 1 : 0);
-  GcRoot<Cell> line(string_from_os_text(command_line_text(after_program)));
+  GcRoot<Cell> line(argument_text(command_line_text(given)));
   block_append_copy(*block, *boot);
   block_append_copy(*block, *arguments);
   block_append_copy(*block, *line);

@@ -1,9 +1,12 @@
 // console-input.cpp: reading lines from standard input, the prompt and its echo, the width.
 #include "runtime/console-input.h"
 
+#include <signal.h>
 #include <sys/ioctl.h>
+#include <termios.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <charconv>
 
@@ -16,6 +19,8 @@ namespace qel {
 namespace {
 
 inline constexpr int64_t kDefaultColumns = 80;
+inline constexpr int64_t kDefaultRows = 24;
+inline constexpr char kEscape = 27;
 inline constexpr size_t kReadChunk = 65536;
 inline constexpr char kReplacement[] = "\xEF\xBF\xBD";
 
@@ -49,6 +54,59 @@ bool read_more() {
 
 // Writes UTF-8 text to standard output as it is.
 void write_text(std::string_view text) { console_write_utf8(text.data(), text.size()); }
+
+bool input_is_terminal() { return ::isatty(STDIN_FILENO) == 1; }
+
+// Turns the terminal's echo off while it lives, and back on however the read ends.
+class EchoOff {
+ public:
+  EchoOff() : saved_ok_(::tcgetattr(STDIN_FILENO, &saved_) == 0) {
+    if (!saved_ok_) return;
+    termios quiet = saved_;
+    quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+    ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+  }
+  ~EchoOff() {
+    if (saved_ok_) ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved_);
+  }
+  EchoOff(const EchoOff&) = delete;
+  EchoOff& operator=(const EchoOff&) = delete;
+
+ private:
+  termios saved_{};
+  bool saved_ok_;
+};
+
+// What a piped answer echoes as: the window would show no ESC, and a hidden answer as stars.
+std::string echo_of(std::string_view answer, bool hide) {
+  if (!answer.empty() && answer.back() == kEscape) answer.remove_suffix(1);
+  if (!hide) return std::string(answer);
+  std::string stars;
+  for (char byte : answer)
+    if ((static_cast<uint8_t>(byte) & 0xC0) != 0x80) stars += '*';  // one per character
+  return stars;
+}
+
+// The terminal's size, when standard output is a terminal that reports one.
+std::optional<winsize> terminal_size() {
+  winsize size{};
+  if (::isatty(STDOUT_FILENO) == 1 && ::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size;
+  return std::nullopt;
+}
+
+// The numeric value of an environment variable (a count, 0 or more), else the fallback.
+int64_t environment_count(const char* name, int64_t fallback) {
+  std::optional<std::string> text = os_get_env(name);
+  if (!text) return fallback;
+  int64_t count = 0;
+  auto [end, error] = std::from_chars(text->data(), text->data() + text->size(), count);
+  if (error != std::errc{} || end != text->data() + text->size() || count < 0) return fallback;
+  return count;
+}
+
+std::atomic<bool> resize_seen{false};
+
+void note_resize(int) { resize_seen.store(true, std::memory_order_relaxed); }
 
 }  // namespace
 
@@ -90,27 +148,47 @@ std::optional<std::string> console_read_line() {
   return line;
 }
 
-std::optional<std::string> console_ask(std::string_view prompt) {
-  write_text(prompt);
+std::optional<std::string> console_ask(std::string_view question, bool hide) {
+  write_text(question);
   console_flush();
-  std::optional<std::string> line = console_read_line();
-  if (line && ::isatty(STDIN_FILENO) != 1) {
-    write_text(*line);
+  const bool terminal = input_is_terminal();
+  std::optional<std::string> line;
+  if (terminal && hide) {
+    EchoOff quiet;
+    line = console_read_line();
+  } else {
+    line = console_read_line();
+  }
+  if (!line || (terminal && hide)) {
+    // The line end the user typed was not echoed, or input ended on a terminal's open line.
+    if (terminal) write_text("\n");
+  } else if (!terminal) {
+    write_text(echo_of(*line, hide));
     write_text("\n");
   }
+  console_flush();
   return line;
 }
 
 int64_t console_columns() {
-  winsize size{};
-  if (::isatty(STDOUT_FILENO) == 1 && ::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
-    return size.ws_col;
-  std::optional<std::string> text = os_get_env("COLUMNS");
-  if (!text) return kDefaultColumns;
-  int64_t columns = 0;
-  auto [end, error] = std::from_chars(text->data(), text->data() + text->size(), columns);
-  if (error != std::errc{} || end != text->data() + text->size() || columns < 0) return kDefaultColumns;
-  return columns;
+  if (std::optional<winsize> size = terminal_size()) return size->ws_col;
+  return environment_count("COLUMNS", kDefaultColumns);
 }
+
+int64_t console_rows() {
+  std::optional<winsize> size = terminal_size();
+  if (size && size->ws_row > 0) return size->ws_row;
+  return environment_count("LINES", kDefaultRows);
+}
+
+void console_watch_resizes() {
+  struct sigaction action{};
+  action.sa_handler = note_resize;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  ::sigaction(SIGWINCH, &action, nullptr);
+}
+
+bool console_resized() { return resize_seen.exchange(false, std::memory_order_relaxed); }
 
 }  // namespace qel

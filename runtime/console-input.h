@@ -24,12 +24,24 @@ std::string utf8_sanitized(std::span<const uint8_t> bytes);
 // end is still a line).
 std::optional<std::string> console_read_line();
 
-// ask: writes the prompt, reads a line and echoes it when standard input is no terminal; none
-// at the end of input.
-std::optional<std::string> console_ask(std::string_view prompt);
+// ask: flushes what is printed, writes the question and reads a line; none at the end of input
+// (on a terminal a line end is written first, so what follows starts on a line of its own).
+// When standard input is no terminal the answer is echoed with a line end, a trailing ESC left
+// out (a terminal shows none), a hidden one as one "*" per character. On a terminal the tty
+// echoes; a hidden read turns its echo off for that read alone.
+std::optional<std::string> console_ask(std::string_view question, bool hide = false);
 
 // Columns of the console: the terminal's width when standard output is a terminal that reports
 // one, else the numeric value of COLUMNS, else 80.
 int64_t console_columns();
+
+// Rows of the console: the terminal's height when it reports one, else the numeric value of
+// LINES, else 24.
+int64_t console_rows();
+
+// Starts noting terminal resizes (SIGWINCH); console_resized answers whether one came since it
+// was last asked.
+void console_watch_resizes();
+bool console_resized();
 
 }  // namespace qel

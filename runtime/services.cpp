@@ -3,9 +3,9 @@
 
 #include <algorithm>
 
+#include "console/text-front-end.h"
 #include "evaluator/checksum-native.h"
 #include "evaluator/boot-runner.h"
-#include "evaluator/console-launch.h"
 #include "evaluator/crypto.h"
 #include "evaluator/interpreter.h"
 #include "evaluator/native-table.h"
@@ -114,7 +114,7 @@ constexpr Services kStandIns = {
     .face_to_image = stand_in_value_service,
     .gui_init = nothing,
     .run_event_loop = nothing,  // no windows until the GUI back end
-    .launch = console_launch,  // the text console's own
+    .launch = text_front_end_launch,  // the console's own
     .add_gui_print = nothing,
 };
 

@@ -39,6 +39,10 @@ TEST(CaseFile, TypedLinesContinuationsCommentsAndWidth) {
             (std::vector<std::string>{">> b: [x", "[    y]", "== [x", "y]", ">> \"a\"", "== \"a\"", "(    not typed: output after output", ">>"}));
   EXPECT_EQ(file.expected[2].file_line, 5u);
   EXPECT_EQ(parse_case_file(">> 1\n").columns, 80);
+  // An ESC that ends a typed line is typed, and echoed by no console.
+  file = parse_case_file(">> [1\n[    2\x1B\n(escape)\n");
+  EXPECT_EQ(file.input, "[1\n2\x1B\n");
+  EXPECT_EQ(texts(file.expected), (std::vector<std::string>{">> [1", "[    2", "(escape)"}));
 }
 
 TEST(Transcript, DropsBannerEmptyLinesTrailingBlanksAndTheLastPrompt) {

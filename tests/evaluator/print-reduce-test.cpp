@@ -58,6 +58,21 @@ TEST_F(PrintReduceTest, ReduceEvaluatesEachExpressionIntoANewBlock) {
   expect_errors({{"reduce [1 2 / 0]", "math/zero-divide", {}}});
 }
 
+TEST_F(PrintReduceTest, ANewBlockIsSizedByItsValuesNotItsSourceCells) {
+  // Nine cells give three values; the block keeps room for three.
+  const Cell row = run("reduce [remainder 7 3 remainder 8 3 remainder 9 3]").value;
+  EXPECT_EQ(mold(row), "[1 2 0]");
+  EXPECT_EQ(series_buffer(row.w2)->capacity, 3 * sizeof(Cell));
+  // A source too long to be gathered on the stack first: the same values, the same error.
+  std::string text = "reduce [";
+  for (int i = 0; i < 100; ++i) text += std::to_string(i) + " + 1 ";
+  const Cell long_row = run(text + "]").value;
+  ASSERT_EQ(block_total_cells(long_row), 100);
+  EXPECT_EQ(mold(*block_cell_at(long_row, 99)), "100");
+  for (const std::string& failing : {text + "1 / 0]", std::string("reduce [1 2 3 1 / 0]")})
+    EXPECT_EQ(eval_mold(failing), "error math/zero-divide") << failing;
+}
+
 TEST_F(PrintReduceTest, ReducedValuesLoseTheirNewLineMarkers) {
   const Cell code = load("1 2 [3]");
   block_cell_at(code, 1)->header |= kNewLineFlag;

@@ -35,6 +35,8 @@ std::vector<std::string_view> split_lines(std::string_view text) {
 
 bool is_command(std::string_view line) { return line.starts_with(kPrompt) || trim_trailing(line) == kBarePrompt; }
 
+inline constexpr char kEscape = 27;
+
 // A continuation line as echoed: a cue character and four spaces.
 bool is_continuation(std::string_view line) {
   return line.size() >= 1 + kCueIndent.size() && kCues.find(line[0]) != std::string_view::npos &&
@@ -60,6 +62,7 @@ CaseFile parse_case_file(std::string_view text) {
       std::from_chars(digits.data(), digits.data() + digits.size(), file.columns);
     }
     if (line.starts_with(kComment)) continue;
+    bool typed = true;
     if (is_command(line)) {
       file.input += typed_text(line, kPrompt.size());
       file.input += '\n';
@@ -69,8 +72,11 @@ CaseFile parse_case_file(std::string_view text) {
       file.input += '\n';
     } else {
       in_command = false;
+      typed = false;
     }
     std::string_view kept = trim_trailing(line);
+    // The console echoes no ESC that ends a typed line, as a window shows none.
+    if (typed && kept.ends_with(kEscape)) kept = trim_trailing(kept.substr(0, kept.size() - 1));
     if (!kept.empty()) file.expected.push_back({std::string(kept), i + 1});
   }
   return file;

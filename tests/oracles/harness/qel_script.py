@@ -7,7 +7,7 @@ def run_lines(qel, lines):
     """The output lines of a script of `lines`; None (after printing what came out) when their
     count is not the count of the lines."""
     with tempfile.NamedTemporaryFile("w", suffix=".qel") as script:
-        script.write("\n".join(lines) + "\n")
+        script.write("Qel []\n" + "\n".join(lines) + "\n")
         script.flush()
         out = subprocess.run([qel, script.name], capture_output=True, text=True, timeout=120)
     results = out.stdout.splitlines()

@@ -1,0 +1,75 @@
+// text-front-end.cpp: the console's routines over standard input and output, and its start.
+#include "console/text-front-end.h"
+
+#include <unistd.h>
+
+#include <optional>
+#include <span>
+#include <string>
+
+#include "datatypes/series/string-convert.h"
+#include "evaluator/interpreter.h"
+#include "evaluator/library-values.h"
+#include "evaluator/print-natives.h"
+#include "evaluator/routine.h"
+#include "loader/text-from-bytes.h"
+#include "runtime/console-input.h"
+#include "runtime/console-output.h"
+#include "runtime/gc-root.h"
+#include "runtime/stdout-print-hook.h"
+#include "runtime/value-stack.h"
+
+namespace qel {
+
+namespace {
+
+using Arguments = std::span<const RoutineArgument>;
+
+// system/console/size from the terminal: columns x rows.
+void refresh_console_size() {
+  if (Cell* size = system_field_cell({"console", "size"}))
+    *size = make_cell(Type::pair, 0, static_cast<uint32_t>(console_columns()), static_cast<uint32_t>(console_rows()));
+}
+
+// read-answer question hide: the answer to the question, none at the end of input. The size
+// follows a resize seen since the last question; after the read the line is ended.
+RoutineResult read_answer(Arguments arguments) {
+  if (console_resized()) refresh_console_size();
+  const std::string question = string_to_utf8(*arguments[0].cell);
+  std::optional<std::string> answer = console_ask(question, arguments[1].integer != 0);
+  print_set_last_line_flag(true);
+  *value_stack.base = answer ? string_from_utf8_bytes({reinterpret_cast<const uint8_t*>(answer->data()), answer->size()})
+                             : make_cell(Type::none);
+  return {};
+}
+
+// console-title text: the title of the terminal the console runs in; nowhere else can show one.
+RoutineResult console_title(Arguments arguments) {
+  if (::isatty(STDOUT_FILENO) != 1) return {};
+  const std::string title = "\x1B]0;" + string_to_utf8(*arguments[0].cell) + "\a";
+  console_write_utf8(title.data(), title.size());
+  console_flush();
+  return {};
+}
+
+constexpr NamedRoutine kConsoleRoutines[] = {
+    {"read-answer", read_answer},
+    {"console-title", console_title},
+};
+
+}  // namespace
+
+void register_console_routines() {
+  for (const NamedRoutine& routine : kConsoleRoutines) register_routine_once(routine.name, routine.function);
+}
+
+void text_front_end_launch() {
+  stdout_print_hook_install();
+  console_watch_resizes();
+  refresh_console_size();
+  print_set_last_line_flag(true);  // nothing printed yet: no line is open
+  const Cell launch = system_field({"console", "launch"});
+  if (cell_type(launch) == Type::function) call_function_with(launch, {});
+}
+
+}  // namespace qel
