@@ -21,14 +21,21 @@ namespace qel {
 
 namespace {
 
-// What do does with a value of one type. `position` is /next's word, or null. The answer goes
-// into the native's result cell.
-using DoRule = Status (*)(const Cell& value, const Cell* position);
+// What the refinements of one do call hand its rule: /next's word and /args's value, each null
+// when the refinement is absent.
+struct DoExtras {
+  const Cell* position;
+  const Cell* args;
+};
+
+// What do does with a value of one type. The answer goes into the native's result cell.
+using DoRule = Status (*)(const Cell& value, const DoExtras& extras);
 
 // block!, paren!, hash!: every expression from the index; with /next only the one there, the
 // word then holding the block at the index after it.
-Status do_block(const Cell& value, const Cell* position) {
+Status do_block(const Cell& value, const DoExtras& extras) {
   const Cell block = value;
+  const Cell* position = extras.position;
   if (!position) return eval_block(block, true);
   uint32_t next = 0;
   QEL_TRY(eval_next(block, next));  // the value stays pushed while the word is set
@@ -41,15 +48,15 @@ Status do_block(const Cell& value, const Cell* position) {
 }
 
 // string!: the text loaded by the lexer, then done as a block (/next applies to that block).
-Status do_string(const Cell& value, const Cell* position) {
+Status do_string(const Cell& value, const DoExtras& extras) {
   Cell* loaded = stack_push_value(make_cell(Type::none));  // rooted while it runs
   (void)lexer_load_string(*loaded, value, -1, {});
-  return do_block(*loaded, position);
+  return do_block(*loaded, extras);
 }
 
 // The path family: the path evaluated; a function it reaches is called with no arguments to take.
 // A set-path has no value to set: need-value, as for one at the end of code.
-Status do_path(const Cell& value, const Cell*) {
+Status do_path(const Cell& value, const DoExtras&) {
   if (cell_type(value) == Type::set_path) raise_error(error_id("script", "need-value"), value);
   Cell path = value;
   const PathMode mode = cell_type(path) == Type::get_path ? PathMode::get : PathMode::plain;
@@ -58,14 +65,21 @@ Status do_path(const Cell& value, const Cell*) {
 }
 
 // error!: raised again.
-Status do_error(const Cell& value, const Cell*) { throw_error_value(value); }
+Status do_error(const Cell& value, const DoExtras&) { throw_error_value(value); }
 
-// file! and url!: running scripts comes with the library's loader, not here yet.
-Status do_script(const Cell&, const Cell*) { raise_error(error_id("internal", "not-done")); }
+// file! and url!: the library's do-file runs the script, /args's value its arguments. Before
+// the library has it (a boot still running) there is nothing that could run a script.
+Status do_script(const Cell& value, const DoExtras& extras) {
+  const Cell do_file = library_value(LibraryValue::do_file);
+  if (cell_type(do_file) != Type::function) raise_error(error_id("internal", "not-done"));
+  const Cell args = extras.args ? *extras.args : make_cell(Type::none);
+  stack_set_result_only(call_function_with(do_file, std::array{value, make_cell(Type::none), args}));
+  return {};
+}
 
 // Any other value: evaluated as one expression of its own, so a word gives its value (a
 // function's is called, with no arguments to take) and other values themselves.
-Status do_expression(const Cell& value, const Cell*) {
+Status do_expression(const Cell& value, const DoExtras&) {
   Cell* holder = block_push_new(1);  // rooted while it runs
   block_append_copy(*holder, value);
   Code code = code_of(*holder);
@@ -107,10 +121,10 @@ class TracedDo {
   CallFrame* claimed_;
 };
 
-Status do_traced(const Cell& value, const Cell* position, const Cell& tracer) {
+Status do_traced(const Cell& value, const DoExtras& extras, const Cell& tracer) {
   TracedDo traced(tracer);
   trace_fire_init();
-  QEL_TRY(kDoRules[value.header & kTypeByteMask](value, position));
+  QEL_TRY(kDoRules[value.header & kTypeByteMask](value, extras));
   trace_fire_end();
   return {};
 }
@@ -131,9 +145,10 @@ void expand_in_place(const Cell& block) {
 Status native_do(const int32_t* refinements) {
   if (refinements[kExpand] >= 0) expand_in_place(value_stack.base[0]);
   const Cell value = value_stack.base[0];
-  const Cell* position = refinements[kNext] >= 0 ? value_stack.base + refinements[kNext] : nullptr;
-  if (refinements[kTrace] >= 0) return do_traced(value, position, value_stack.base[refinements[kTrace]]);
-  return kDoRules[value.header & kTypeByteMask](value, position);
+  const DoExtras extras{refinements[kNext] >= 0 ? value_stack.base + refinements[kNext] : nullptr,
+                        refinements[kArgs] >= 0 ? value_stack.base + refinements[kArgs] : nullptr};
+  if (refinements[kTrace] >= 0) return do_traced(value, extras, value_stack.base[refinements[kTrace]]);
+  return kDoRules[value.header & kTypeByteMask](value, extras);
 }
 
 }  // namespace qel

@@ -1,5 +1,6 @@
 // do-native.h: do: blocks, parens and hashes (whole, or one expression with /next), paths,
-// source text, error! values (raised again) and any other value as one expression.
+// source text, script files and urls (the library's do-file), error! values (raised again) and
+// any other value as one expression.
 #pragma once
 
 #include <cstdint>

@@ -11,7 +11,7 @@ namespace qel {
 
 namespace {
 
-constexpr const char* kLibraryWords[] = {"system", "url-parser", "show-memory-stats", "preprocessor"};
+constexpr const char* kLibraryWords[] = {"system", "url-parser", "show-memory-stats", "preprocessor", "do-file"};
 static_assert(std::size(kLibraryWords) == static_cast<size_t>(LibraryValue::count));
 
 constexpr int32_t kAbsent = -1;

@@ -13,7 +13,7 @@
 namespace qel {
 
 // The library values C++ reads, by their words.
-enum class LibraryValue : uint32_t { system, url_parser, show_memory_stats, preprocessor, count };
+enum class LibraryValue : uint32_t { system, url_parser, show_memory_stats, preprocessor, do_file, count };
 
 // Finds the slots of the values in the library context (the end of the boot).
 void cache_library_values(NodeId library);

@@ -1,7 +1,7 @@
 // preprocessor-scan.cpp: the pre-scan of code for directives and the macro expansion limits.
 #include "evaluator/preprocessor-scan.h"
 
-#include <unordered_set>
+#include <vector>
 
 #include "datatypes/series/block-core.h"
 #include "datatypes/series/string-load.h"
@@ -18,17 +18,48 @@ namespace {
 
 using Arguments = std::span<const RoutineArgument>;
 
+// The series a scan has walked, as one bit per node id. Every do-file scans its code, and a
+// loaded script is thousands of small blocks: a bit array kept between scans costs no allocation
+// per series, and only the words a scan set are cleared after it (also when it raises).
+class WalkedSeries {
+ public:
+  WalkedSeries() = default;
+  WalkedSeries(const WalkedSeries&) = delete;
+  WalkedSeries& operator=(const WalkedSeries&) = delete;
+  ~WalkedSeries() {
+    for (const uint32_t word : set_words_) bits_[word] = 0;
+    set_words_.clear();
+  }
+
+  // False when the series was walked already.
+  bool first_visit(NodeId node) {
+    const uint32_t word = node / 64;
+    const uint64_t bit = uint64_t{1} << (node % 64);
+    if (word >= bits_.size()) bits_.resize(word + 1);
+    if (bits_[word] & bit) return false;
+    if (bits_[word] == 0) set_words_.push_back(word);
+    bits_[word] |= bit;
+    return true;
+  }
+
+ private:
+  // Shared by every scan: one runs at a time, as a scan evaluates nothing.
+  static inline std::vector<uint64_t> bits_;
+  static inline std::vector<uint32_t> set_words_;
+};
+
 // Each series is looked at once, so a block holding itself ends.
-bool directive_free_from(const Cell& block, uint32_t routine, std::unordered_set<NodeId>& seen) {
+bool directive_free_from(const Cell& block, uint32_t routine, WalkedSeries& walked) {
   check_stack_headroom();
-  if (!seen.insert(block.w2).second) return true;
+  if (!walked.first_visit(block.w2)) return true;
   const uint32_t length = series_buffer_length(block.w2);
+  const Cell* cells = series_buffer(block.w2)->head_cell();
   for (uint32_t i = block.w1; i < length; ++i) {
-    const Cell cell = series_buffer(block.w2)->head_cell()[i];
+    const Cell& cell = cells[i];
     const Type type = cell_type(cell);
     if (type == Type::issue) return false;
     if (type == Type::word && symbol_canonical(cell.w2) == routine) return false;
-    if ((type == Type::block || type == Type::paren) && !directive_free_from(cell, routine, seen)) return false;
+    if ((type == Type::block || type == Type::paren) && !directive_free_from(cell, routine, walked)) return false;
   }
   return true;
 }
@@ -66,8 +97,8 @@ RoutineResult count_expansion(Arguments arguments) {
 }  // namespace
 
 bool directive_free(const Cell& block) {
-  std::unordered_set<NodeId> seen;
-  return directive_free_from(block, symbol_canonical(symbol_intern_cstring("routine")), seen);
+  WalkedSeries walked;
+  return directive_free_from(block, symbol_canonical(symbol_intern_cstring("routine")), walked);
 }
 
 void count_macro_expansion(const Cell& position, int64_t produced, int64_t depth) {

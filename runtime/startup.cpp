@@ -145,6 +145,9 @@ void restart_with_datatypes() {
   datatype_tables_init();
   register_datatypes();
   init_action_entries();
+  // The tables were cleared after the memory steps made their name words: made again, a type
+  // names itself (type?/word) as it does after a full start.
+  datatype_table_make_words();
 }
 
 std::span<const StartStep> entry_finish_steps() { return kEntryFinishSteps; }

@@ -25,6 +25,12 @@ TEST_F(PreprocessorScanTest, FindsIssuesAndRoutineAtAnyDepthOfBlocksAndParens) {
   Cell block = load("a [b]");
   block_append_copy(block, block);
   EXPECT_TRUE(directive_free(block));
+  // each scan walks afresh: a block an earlier scan passed over is looked at again
+  Cell directive_at_end = load("b #if");
+  Cell past_it = directive_at_end;
+  past_it.w1 = 2;
+  EXPECT_TRUE(directive_free(past_it));
+  EXPECT_FALSE(directive_free(directive_at_end));
 }
 
 // Which expansion, counting from 1, raises limit-hit; 0 when none of `count` does.

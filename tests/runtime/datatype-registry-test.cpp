@@ -10,7 +10,9 @@
 #include "runtime/console-output.h"
 #include "runtime/datatype-registry.h"
 #include "runtime/exits.h"
+#include "runtime/memory.h"
 #include "runtime/services.h"
+#include "runtime/startup.h"
 
 namespace qel {
 namespace {
@@ -103,6 +105,19 @@ TEST_F(RegistryTest, NameWordsAreMadeOnceSymbolsExist) {
   EXPECT_EQ(words_made.back(), "event!");
   EXPECT_EQ(datatype_table[type_index(Type::event)].name_word.w2, 3u);
   EXPECT_EQ(datatype_table[type_index(Type::logic)].name_word.w2, 2u);
+}
+
+// The tools that restart the whole runtime (benchmarks) read types by name (type?/word) as a
+// started runtime does.
+TEST_F(RegistryTest, ARestartNamesEveryDatatype) {
+  words_made.clear();
+  services().word_from_c_string = record_word;
+  restart_with_datatypes();
+  for (size_t id = 1; id <= type_index(highest_type_id()); ++id) {
+    if (!datatype_registered(static_cast<Type>(id))) continue;
+    EXPECT_EQ(cell_type(datatype_table[id].name_word), Type::word) << datatype_table[id].name;
+  }
+  memory_release_all();
 }
 
 TEST_F(RegistryTest, TheStartUpTableRegistersInTheFixedOrder) {
