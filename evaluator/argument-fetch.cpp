@@ -317,7 +317,7 @@ Status Fetch::refinement_pass() {
 // --- Descriptions ---------------------------------------------------------------------------------
 
 NodeId arg_description_build(const Cell& spec, Type kind) {
-  const bool slots = kind == Type::function || kind == Type::routine;
+  const bool slots = has_slots(kind);
   std::vector<ArgEntry> entries;
   ArgDescription header{};
   uint16_t slot = 0;
@@ -346,10 +346,11 @@ NodeId arg_description_build(const Cell& spec, Type kind) {
   }
   header.entry_count = static_cast<uint32_t>(entries.size());
   // Return types after the parameters leave the call plain: the plain fetch stops before them.
+  // So do a native's refinements, which an ordinary call leaves absent without a slot.
   const auto after_parameters = entries.begin() + header.fixed_count;
   header.plain = std::all_of(entries.begin(), after_parameters,
                              [](const ArgEntry& e) { return e.kind == EntryKind::parameter && e.mode == FetchMode::evaluated; }) &&
-                 std::all_of(after_parameters, entries.end(), [](const ArgEntry& e) { return e.kind == EntryKind::return_types; });
+                 (!slots || std::all_of(after_parameters, entries.end(), [](const ArgEntry& e) { return e.kind == EntryKind::return_types; }));
   header.slot_count = slot;
   header.refinement_count = ordinal;
   const int64_t bytes = static_cast<int64_t>(sizeof header + entries.size() * sizeof(ArgEntry));
@@ -416,8 +417,7 @@ bool integer_infix_in_place(const Cell& function, const Cell& right, Cell& left)
 
 Status eval_fetch_arguments(const Cell& function, Code& code, const CallPath* path, const Cell& name, uint32_t apply,
                             bool infix) {
-  const Type type = cell_type(function);
-  const bool slots = type == Type::function || type == Type::routine;
+  const bool slots = has_slots(cell_type(function));
   const ArgDescription& description = arg_description(function);
   Fetch fetch(description, slots, code, path, name, apply, infix);
   QEL_TRY(fetch.fixed_pass());

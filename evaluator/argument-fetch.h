@@ -40,9 +40,10 @@ struct ArgDescription {
   uint32_t local_count;       // /local and the words after it (0 when there is no /local)
   uint32_t refinement_count;
   uint32_t fixed_count;       // mandatory parameters
-  // 1 when the entries are mandatory evaluated parameters, then at most return types (no
-  // refinement, get or literal parameter): an ordinary call then fetches one expression per
-  // parameter.
+  // 1 when the mandatory parameters are all evaluated (no get or literal one) and nothing
+  // follows them but return types, or, for a native or an action, refinements: an ordinary
+  // call then fetches one expression per parameter (a native's refinements it names none of
+  // are absent positions, where a function's need slots filled).
   // Also keeps the entries that follow 8-byte aligned.
   uint32_t plain;
 
@@ -54,6 +55,10 @@ struct ArgDescription {
 // function! or routine!). A set-word other than return: raises script bad-func-def with it;
 // type blocks are read with typeset-from-spec (invalid-type-spec, no-value). Answers the node.
 NodeId arg_description_build(const Cell& spec, Type kind);
+
+// Whether values of the type keep every parameter and refinement in a frame slot: function!
+// and routine! (natives and actions get their refinements as positions).
+constexpr bool has_slots(Type type) { return type == Type::function || type == Type::routine; }
 
 // The description of a function-like value (an op! answers the one of the value it wraps).
 inline const ArgDescription& arg_description(const Cell& value) {
@@ -123,7 +128,7 @@ inline Status fetch_plain_arguments(const ArgDescription& description, Code& cod
 // call without arguments, and a native's or action's entry with the refinement positions.
 inline Status eval_after_arguments(const Cell& function, const ArgDescription& description, Code& code,
                                    const Cell& name, uint32_t apply, const int32_t* positions) {
-  const bool slots = cell_type(function) == Type::function || cell_type(function) == Type::routine;
+  const bool slots = has_slots(cell_type(function));
   if (trace_enabled && !code.library) [[unlikely]]
     trace_fire(kTraceCallEvent, code.value, apply ? -1 : static_cast<int64_t>(code.index), name, function);
   if (slots) function_init_locals(description.local_count);

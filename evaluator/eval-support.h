@@ -51,14 +51,28 @@ constexpr bool callable_type(Type type) {
 // The type an op! wraps, from its header bits 16-23.
 inline Type op_wrapped_type(const Cell& op) { return static_cast<Type>((op.header >> 16) & 0xFF); }
 
-// The fast route of a resolved word of a running function: its argument cell on the value stack
-// (the values word is the first argument's index + 1); null for every other case.
-inline Cell* running_stack_slot(const Cell& word) {
-  if (word.w1 == 0 || word.w3 == kUnresolved) return nullptr;
-  const Cell& header = series_buffer(word.w1)->head_cell()[0];
-  if (!(header.header & kContextOnStack) || header.w2 == 0) return nullptr;
-  const uint64_t at = uint64_t{header.w2} - 1 + word.w3;
-  return at < kValueStackCells ? stack_cell_at(static_cast<uint32_t>(at)) : nullptr;
+// The fast routes of a resolved word: its slot in a context keeping its values in a block (with
+// `plain`, only of a context that is no object's, whose sets notify nobody), or a running
+// function's argument cell on the value stack (the values word is the first argument's index
+// + 1); null for every other case, which takes the full route. One look at the context's header
+// tells the two apart, so a function's word does not try the block route first.
+inline Cell* word_fast_slot(const Cell& word, bool plain) {
+  const NodeId context = word.w1;
+  if (context == 0) [[unlikely]] return nullptr;
+  NodeId values_node = global_values_node;  // the global context is plain and in a block
+  if (context != global_context_node) {
+    const Cell& header = series_buffer(context)->head_cell()[0];
+    if (header.header & kContextOnStack) {
+      if (header.w2 == 0 || word.w3 == kUnresolved) return nullptr;
+      const uint64_t at = uint64_t{header.w2} - 1 + word.w3;
+      return at < kValueStackCells ? stack_cell_at(static_cast<uint32_t>(at)) : nullptr;
+    }
+    if (plain && (header.header & (3u << kContextKindShift))) [[unlikely]] return nullptr;
+    values_node = header.w2;
+  }
+  SeriesBuffer* values = series_buffer(values_node);
+  if (word.w3 >= (values->tail - values->head) / sizeof(Cell)) [[unlikely]] return nullptr;  // -1 included
+  return values->head_cell() + word.w3;
 }
 
 // Resolves an unresolved word in its context (adding no slot), caching the slot in the cell;
@@ -74,16 +88,14 @@ const Cell* word_value_quiet_slow(Cell& word);
 // context without values; an unresolved word of the global context reads unset. A resolved word
 // of a block context or of a running function is a few loads.
 inline Cell* word_value_read(Cell& word) {
-  if (Cell* cell = block_context_slot(word.w1, word.w3, false)) [[likely]] return cell;
-  if (Cell* cell = running_stack_slot(word)) return cell;
+  if (Cell* cell = word_fast_slot(word, false)) [[likely]] return cell;
   return word_value_read_slow(word);
 }
 
 // The same without raising: null for a word with no context, an unknown symbol or a context
 // without values (a function that is not running).
 inline const Cell* word_value_quiet(Cell& word) {
-  if (Cell* cell = block_context_slot(word.w1, word.w3, false)) [[likely]] return cell;
-  if (Cell* cell = running_stack_slot(word)) return cell;
+  if (Cell* cell = word_fast_slot(word, false)) [[likely]] return cell;
   return word_value_quiet_slow(word);
 }
 
@@ -92,10 +104,11 @@ inline const Cell* word_value_quiet(Cell& word) {
 
 // set-word assignment: an unset value raises script need-value naming the word; otherwise the
 // word (a copy: its own cell is not changed) is set, notifying an owning object. A running
-// function's word is set in its stack cell directly: no object is told of it.
+// function's word is set in its stack cell directly (no object is told of it), as is a word of a
+// context that notifies nobody.
 inline void set_word_assign(const Cell& word, const Cell& value) {
   if (cell_type(value) == Type::unset) [[unlikely]] raise_need_value(word);
-  if (Cell* cell = running_stack_slot(word)) {
+  if (Cell* cell = word_fast_slot(word, true)) {
     *cell = value;
     return;
   }

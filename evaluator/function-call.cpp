@@ -161,7 +161,7 @@ Cell call_with_arguments(const Cell& function_value, std::span<const Cell> argum
   // The arguments as the first parameters; every other slot as an absent refinement leaves it.
   const ArgDescription& description = arg_description(function);
   const ArgEntry* entries = description.entries();
-  const bool slots = cell_type(function) == Type::function || cell_type(function) == Type::routine;
+  const bool slots = has_slots(cell_type(function));
   uint32_t mandatory = 0;
   for (uint32_t k = 0; k < description.entry_count; ++k) {
     const ArgEntry& entry = entries[k];

@@ -65,8 +65,7 @@ Cell* object_path_field(const Cell& path, NodeId& context, uint32_t& slot) {
   if ((buffer->tail - buffer->head) / sizeof(Cell) != uint64_t{path.w1} + 2) return nullptr;
   Cell* elements = buffer->head_cell() + path.w1;
   if (cell_type(elements[0]) != Type::word || cell_type(elements[1]) != Type::word) return nullptr;
-  const Cell* object = block_context_slot(elements[0].w1, elements[0].w3, false);
-  if (!object) object = running_stack_slot(elements[0]);
+  const Cell* object = word_fast_slot(elements[0], false);
   if (!object || cell_type(*object) != Type::object) return nullptr;
   const int32_t found = context_find_word(object->w1, elements[1].w2, true);
   if (found < 0) return nullptr;
@@ -129,8 +128,7 @@ constexpr std::array<bool, 256> kPlainWordValues = [] {
   if (evaluates_to_itself[cell.header & kTypeByteMask]) return &cell;
   const Cell* value = nullptr;
   if (cell_type(cell) == Type::word) {
-    value = block_context_slot(cell.w1, cell.w3, false);
-    if (!value) value = running_stack_slot(cell);
+    value = word_fast_slot(cell, false);
   } else if (cell_type(cell) == Type::path) {
     value = object_field_read(cell, PathMode::plain);
   }
@@ -191,9 +189,7 @@ Status eval_set_word(Code& code, bool push, bool) {
   if (!trace_enabled && shortcuts_enabled && !code.at_end()) {
     Cell value;
     if (const uint32_t after = simple_expression(code, code.index, value)) {
-      Cell* target = block_context_slot(word.w1, word.w3, true);
-      if (!target) target = running_stack_slot(word);
-      if (target) {
+      if (Cell* target = word_fast_slot(word, true)) {
         *target = value;
         code.index = after;
         produce(value, push);

@@ -152,6 +152,26 @@ TEST(Scripts, APreprocessorFailureIsAnErrorOfTheScript) {
   EXPECT_EQ(without_error_details(result.output), "*** Macro Error: invalid specification\non\n");
 }
 
+// A script that a script runs with do ends the process as the outer script's own code would:
+// a directive refused raises past every run, quit ends it all with its status.
+TEST(Scripts, AScriptRunByDoEndsItsRunnerAsItsOwnCode) {
+  struct Row {
+    const char* inner;
+    int status;
+    const char* output;
+  } rows[] = {
+      {"Qel [] #if true", 1, "*** Preprocessor Error: Syntax error\n*** User Error: Preprocessor Error: Syntax error\n\n"},
+      {"Qel [] print \"inner\" quit/return 3", 3, "inner\n"},
+  };
+  for (const Row& row : rows) {
+    Script inner(row.inner);
+    Script outer("Qel [] do %" + inner.path + " print \"not reached\"");
+    ChildResult result = run_qel({outer.path}, "");
+    EXPECT_EQ(result.exit_status, row.status) << row.inner;
+    EXPECT_EQ(without_error_details(result.output), row.output) << row.inner;
+  }
+}
+
 TEST(Scripts, AFileThatCannotBeReadFails) {
   TemporaryDirectory folder;
   for (const std::string& path : {std::string("nope.qel"), folder.path() + "/"}) {

@@ -103,7 +103,8 @@ TEST_F(ArgumentFetchTest, DescriptionsFollowTheSpec) {
 }
 
 // Return types after the mandatory parameters keep the plain fetch, which stops before them;
-// with a refinement or a literal parameter, the general route fetches.
+// with a refinement or a literal parameter, the general route fetches. A native's or an
+// action's refinements keep it plain: a call that names none leaves their positions absent.
 TEST_F(ArgumentFetchTest, ReturnTypesAfterTheParametersKeepACallPlain) {
   struct Row {
     const char* spec;
@@ -120,8 +121,17 @@ TEST_F(ArgumentFetchTest, ReturnTypesAfterTheParametersKeepACallPlain) {
     ASSERT_EQ(cell_type(function), Type::function) << row.spec;
     EXPECT_EQ(arg_description(function).plain != 0, row.plain) << row.spec;
   }
+  for (const char* name : {"append", "switch", "copy"}) EXPECT_NE(arg_description(value_of(name)).plain, 0u) << name;
+  EXPECT_EQ(arg_description(value_of("foreach")).plain, 0u);  // its word is a literal parameter
   expect_molds({{"f: func [a b return: [integer!]] [a - b] f 9 4", "5"},
-                {"f: func [a [integer!] return: [integer!]] [a] f 1 + 2", "3"}});
+                {"f: func [a [integer!] return: [integer!]] [a] f 1 + 2", "3"},
+                {"b: [1 2 3] reduce [copy b copy/part b 2 append copy b 4 append/only copy [] b]",
+                 "[[1 2 3] [1 2] [1 2 3 4] [[1 2 3]]]"},
+                {"switch 2 [1 [\"a\"] 2 [\"b\"]]", "\"b\""},
+                {"switch/default 3 [1 [\"a\"]] [\"c\"]", "\"c\""},
+                {"switch 3 [1 [\"a\"]]", "none"}});
+  EXPECT_ERROR(run("append [1]"), "script", "no-arg");
+  EXPECT_ERROR(run("copy/part"), "script", "no-arg");
   EXPECT_ERROR(run("f: func [a b return: [integer!]] [a] f 1"), "script", "no-arg");
   EXPECT_ERROR(run("f: func [a [integer!] return: [integer!]] [a] f \"x\""), "script", "expect-arg");
 }
