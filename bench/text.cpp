@@ -1,7 +1,8 @@
 // Text layer benchmarks, each against a peer in the same run: loading UTF-8 into text units
 // (a plain automaton loop, and Python's bytes.decode alongside), encoding them back, finding
-// text (glibc's memmem), sorting a string (std::sort by the same fold key) and upper-casing (a
-// 256-entry table loop).
+// text (glibc's memmem; every match of a short needle with case folded against the same search
+// keeping case), sorting a string (std::sort by the same fold key) and upper-casing (a 256-entry
+// table loop).
 #include <Python.h>
 #include <benchmark/benchmark.h>
 #include <string.h>
@@ -229,6 +230,25 @@ void find_memmem(benchmark::State& state, size_t needle_length) {
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * c.text.size()));
 }
 
+// Every match of a short needle in a text of many, one search from the end of the last, as a
+// replace of all matches does: a search's cost must follow the bytes up to its match, with case
+// folded as without.
+void find_each_qel(benchmark::State& state, bool fold) {
+  std::string text;
+  while (text.size() < (size_t{1} << 20)) text += "abc Dog xyz ";
+  const std::string needle = fold ? "dog" : "Dog";
+  UnitText wanted{reinterpret_cast<const uint8_t*>(needle.data()), needle.size(), 1};
+  for (auto _ : state) {
+    size_t from = 0, found = 0;
+    for (int64_t at; (at = text_find_forward({reinterpret_cast<const uint8_t*>(text.data()) + from, text.size() - from, 1},
+                                             wanted, fold)) >= 0;
+         ++found)
+      from += static_cast<size_t>(at) + needle.size();
+    benchmark::DoNotOptimize(found);
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
+}
+
 // --- sort -----------------------------------------------------------------------------------------
 
 constexpr size_t kSortUnits = 10000000;
@@ -313,6 +333,8 @@ int register_cases() {
       benchmark::RegisterBenchmark((which + "/memmem").c_str(), find_memmem, length)->Unit(benchmark::kMillisecond);
     }
   }
+  benchmark::RegisterBenchmark("find-each-nocase/qel", find_each_qel, true)->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("find-each-nocase/case", find_each_qel, false)->Unit(benchmark::kMillisecond);
   benchmark::RegisterBenchmark("sort-string/qel", sort_qel)->Unit(benchmark::kMillisecond);
   benchmark::RegisterBenchmark("sort-string/std-sort", sort_std)->Unit(benchmark::kMillisecond);
   return 0;

@@ -4,6 +4,8 @@
 
 #include <array>
 
+#include "datatypes/scalars/integer.h"
+#include "datatypes/scalars/tuple.h"
 #include "evaluator/argument-fetch.h"
 #include "evaluator/eval-path.h"
 #include "evaluator/eval-support.h"
@@ -58,15 +60,22 @@ Status eval_paren(Code& code, bool push, bool) {
   return {};
 }
 
+// The value of the word that heads a path of two cells, when the fast routes reach it; null
+// otherwise. `elements` gets the path's two cells.
+const Cell* two_cell_path_head(const Cell& path, const Cell*& elements) {
+  SeriesBuffer* buffer = series_buffer(path.w2);
+  if ((buffer->tail - buffer->head) / sizeof(Cell) != uint64_t{path.w1} + 2) return nullptr;
+  elements = buffer->head_cell() + path.w1;
+  if (cell_type(elements[0]) != Type::word) return nullptr;
+  return word_fast_slot(elements[0], false);
+}
+
 // The field cell an object's path of two words names, when the fast routes reach the object
 // and the object has the field; null otherwise. `context` and `slot` get where the field is.
 Cell* object_path_field(const Cell& path, NodeId& context, uint32_t& slot) {
-  SeriesBuffer* buffer = series_buffer(path.w2);
-  if ((buffer->tail - buffer->head) / sizeof(Cell) != uint64_t{path.w1} + 2) return nullptr;
-  Cell* elements = buffer->head_cell() + path.w1;
-  if (cell_type(elements[0]) != Type::word || cell_type(elements[1]) != Type::word) return nullptr;
-  const Cell* object = word_fast_slot(elements[0], false);
-  if (!object || cell_type(*object) != Type::object) return nullptr;
+  const Cell* elements;
+  const Cell* object = two_cell_path_head(path, elements);
+  if (!object || cell_type(*object) != Type::object || cell_type(elements[1]) != Type::word) return nullptr;
   const int32_t found = context_find_word(object->w1, elements[1].w2, true);
   if (found < 0) return nullptr;
   context = object->w1;
@@ -74,10 +83,19 @@ Cell* object_path_field(const Cell& path, NodeId& context, uint32_t& slot) {
   return block_context_slot(context, slot, false);
 }
 
-// The field an object's path of two words reads, when the fast routes reach the object and the
-// field holds a value the path gives as it is (a plain path calls a function it reaches): what
-// the path's one object step would read. Null for every other case.
-[[gnu::noinline]] const Cell* object_field_read(const Cell& path, PathMode mode) {
+// What a path of two cells reads when the fast routes reach its head and its one step can
+// neither fail nor run code: a tuple's component by an index within it (made in `component`),
+// or an object's field holding a value the path gives as it is (a plain path calls a function
+// it reaches). Null for every other case.
+[[gnu::noinline]] const Cell* fast_path_read(const Cell& path, PathMode mode, Cell& component) {
+  const Cell* elements;
+  const Cell* head = two_cell_path_head(path, elements);
+  if (head && cell_type(*head) == Type::tuple && cell_type(elements[1]) == Type::integer) {
+    const int32_t index = integer_value(elements[1]);
+    if (index < 1 || index > tuple_length(*head)) return nullptr;
+    component = make_cell(Type::integer, 0, tuple_bytes(*head)[index - 1]);
+    return &component;
+  }
   NodeId context;
   uint32_t slot;
   const Cell* field = object_path_field(path, context, slot);
@@ -101,12 +119,13 @@ Cell* object_field_write(const Cell& path, NodeId& context, uint32_t& slot) {
 void mark_field_set(NodeId context, uint32_t slot) { context_word_at(context, slot)->header |= kWordSetInObject; }
 
 // The right operand of an infix operator when it is an integer standing in the code: an
-// integer! cell, or a word or an object's field path whose value is one (read quietly: any other
-// case takes the call, which raises as it would). Null otherwise.
-[[gnu::always_inline]] inline const Cell* integer_operand(Cell& cell) {
+// integer! cell, or a word or a path the fast routes read whose value is one (read quietly: any
+// other case takes the call, which raises as it would; a tuple's component is made in
+// `component`). Null otherwise.
+[[gnu::always_inline]] inline const Cell* integer_operand(Cell& cell, Cell& component) {
   if (cell_type(cell) == Type::integer) return &cell;
   const Cell* value = cell_type(cell) == Type::word   ? word_value_quiet(cell)
-                      : cell_type(cell) == Type::path ? object_field_read(cell, PathMode::plain)
+                      : cell_type(cell) == Type::path ? fast_path_read(cell, PathMode::plain, component)
                                                       : nullptr;
   return value && cell_type(*value) == Type::integer ? value : nullptr;
 }
@@ -123,14 +142,15 @@ constexpr std::array<bool, 256> kPlainWordValues = [] {
 }();
 
 // A cell that gives a value without running anything: one that evaluates to itself, or a word
-// or an object's field path whose value the fast routes reach and is plain. Null otherwise.
-[[gnu::always_inline]] inline const Cell* plain_operand(Cell& cell) {
+// or a path whose value the fast routes reach and is plain (a tuple's component is made in
+// `component`). Null otherwise.
+[[gnu::always_inline]] inline const Cell* plain_operand(Cell& cell, Cell& component) {
   if (evaluates_to_itself[cell.header & kTypeByteMask]) return &cell;
   const Cell* value = nullptr;
   if (cell_type(cell) == Type::word) {
     value = word_fast_slot(cell, false);
   } else if (cell_type(cell) == Type::path) {
-    value = object_field_read(cell, PathMode::plain);
+    value = fast_path_read(cell, PathMode::plain, component);
   }
   return value && kPlainWordValues[value->header & kTypeByteMask] ? value : nullptr;
 }
@@ -142,7 +162,8 @@ constexpr std::array<bool, 256> kPlainWordValues = [] {
 [[gnu::always_inline]] inline uint32_t simple_expression(const Code& code, uint32_t at, Cell& value) {
   Cell* cells = series_buffer(code.value.w2)->head_cell();
   const uint32_t end = code.live_end();
-  const Cell* first = plain_operand(cells[at]);
+  Cell component;
+  const Cell* first = plain_operand(cells[at], component);
   if (!first) return 0;
   value = *first;
   for (++at; at < end && cell_type(cells[at]) == Type::word; at += 2) {
@@ -151,7 +172,7 @@ constexpr std::array<bool, 256> kPlainWordValues = [] {
     if (at + 1 >= end) return 0;
     Cell function = *op;
     set_value_type_byte(function, op_wrapped_type(function));
-    const Cell* right = integer_operand(cells[at + 1]);
+    const Cell* right = integer_operand(cells[at + 1], component);
     if (!right || !integer_infix_in_place(function, *right, value)) return 0;
   }
   return at;
@@ -163,7 +184,8 @@ bool push_simple_argument(Code& code, bool prefix) {
   Cell value;
   uint32_t after = 0;
   if (prefix) {
-    const Cell* operand = plain_operand(code.cell());
+    Cell component;
+    const Cell* operand = plain_operand(code.cell(), component);
     if (!operand) return false;
     value = *operand;
     after = code.index + 1;
@@ -283,7 +305,8 @@ template <PathMode Mode>
 Status eval_path_cell(Code& code, bool push, bool) {
   const Cell path = code.cell();
   if (!trace_enabled && shortcuts_enabled) {
-    if (const Cell* field = object_field_read(path, Mode)) {
+    Cell component;
+    if (const Cell* field = fast_path_read(path, Mode, component)) {
       ++code.index;
       produce(*field, push);
       return {};
@@ -364,7 +387,8 @@ constexpr std::array<bool, 256> kItselfTypes = [] {
     // where the value so far lies, without the call's frame.
     Cell& so_far = push ? *expression_top : *value_stack.base;
     if (!trace_enabled && shortcuts_enabled && !code.at_end()) {
-      const Cell* right = integer_operand(code.cell());
+      Cell component;
+      const Cell* right = integer_operand(code.cell(), component);
       if (right && integer_infix_in_place(function, *right, so_far)) {
         ++code.index;
         continue;

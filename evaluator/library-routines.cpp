@@ -1,6 +1,6 @@
 // library-routines.cpp: the routines under the library (process exit, quiet sets, shifts, the
-// current directory, tuples from integers, UTF-8 counting, value-stack peeks, clipboard and
-// standard output) and the boot-only routine maker.
+// current directory, clean-path's core, tuples from integers, UTF-8 counting, value-stack peeks,
+// clipboard and standard output) and the boot-only routine maker.
 #include "evaluator/library-routines.h"
 
 #include <time.h>
@@ -30,9 +30,11 @@
 #include "loader/codecs/image-codec-routines.h"
 #include "loader/codecs/text-codec-routines.h"
 #include "loader/file-entries.h"
+#include "loader/path-resolve.h"
 #include "loader/platform-info.h"
 #include "loader/qelbin/qelbin-routines.h"
 #include "runtime/call-trace.h"
+#include "runtime/collector.h"
 #include "runtime/contexts.h"
 #include "runtime/datatype-registry.h"
 #include "runtime/error-raise.h"
@@ -150,6 +152,12 @@ RoutineResult create_dir(Arguments arguments) {
 
 RoutineResult exists(Arguments arguments) { return {os_file_exists(*arguments[0].cell), 0}; }
 
+// The core of clean-path: a path's text with its dot segments resolved.
+RoutineResult resolve_path(Arguments arguments) {
+  set_result(path_resolve(*arguments[0].cell, arguments[1].integer != 0));
+  return {};
+}
+
 // The null handle of the constants (and of the GUI's back end).
 RoutineResult make_null_handle(Arguments) {
   Cell handle;
@@ -245,6 +253,12 @@ RoutineResult switch_tracing(Arguments arguments) {
   return {};
 }
 
+// Suspends or resumes the collector's torture mode; answers whether it was resumed.
+RoutineResult switch_torture(Arguments arguments) {
+  set_result(make_cell(Type::logic, collector_switch_torture(arguments[0].integer != 0)));
+  return {};
+}
+
 // --- Clipboard and standard output --------------------------------------------------------------
 
 RoutineResult read_clipboard(Arguments) {
@@ -302,6 +316,7 @@ constexpr NamedRoutine kLibraryRoutines[] = {
     {"set-current-dir", set_current_dir},
     {"create-dir", create_dir},
     {"exists?", exists},
+    {"resolve-path", resolve_path},
     {"os-info", os_info},
     {"as-color", as_color},
     {"as-ipv4", as_ipv4},
@@ -313,6 +328,7 @@ constexpr NamedRoutine kLibraryRoutines[] = {
     {"collect-calls", collect_calls},
     {"tracing?", tracing},
     {"switch-tracing", switch_tracing},
+    {"switch-torture", switch_torture},
     {"read-clipboard", read_clipboard},
     {"write-clipboard", write_clipboard},
     {"write-stdout", write_stdout},

@@ -69,6 +69,8 @@ CallbackTable post_marks;
 bool enabled = false;
 bool requested = false;
 bool torture = false;
+// While set, the torture mode waits (see collector_switch_torture).
+bool torture_suspended = false;
 uint32_t cycles = 0;
 
 // Set by safepoint_signal; taken (and the hook run) by the next safe point.
@@ -77,7 +79,9 @@ void (*signal_hook)() = nullptr;
 
 // A signal that lands between the load and the store below is not lost for good: the next
 // refresh sees its flag again.
-void refresh_pending() { gc_pending = (requested || torture || signalled.load(std::memory_order_relaxed)) ? 1 : 0; }
+bool torturing() { return torture && !torture_suspended; }
+
+void refresh_pending() { gc_pending = (requested || torturing() || signalled.load(std::memory_order_relaxed)) ? 1 : 0; }
 
 bool may_collect() { return enabled && gc_hold_depth == 0 && !gc_active.load(); }
 
@@ -108,7 +112,7 @@ void collect() {
   mark_roots();
   post_marks.run();
   extres_sweep();
-  if (torture)
+  if (torturing())
     evacuate_frames();
   else
     compact_frames();
@@ -157,7 +161,7 @@ void gc_safepoint_collect() {
     if (signal_hook) signal_hook();
     halt_if_interrupted();  // last: Ctrl+C's halt may unwind from here
   }
-  if ((requested || torture) && may_collect()) collect();
+  if ((requested || torturing()) && may_collect()) collect();
 }
 
 void safepoint_set_signal_hook(void (*hook)()) { signal_hook = hook; }
@@ -187,5 +191,12 @@ void collector_set_torture(bool on) {
 }
 
 bool collector_torture() { return torture; }
+
+bool collector_switch_torture(bool on) {
+  const bool was = !torture_suspended;
+  torture_suspended = !on;
+  refresh_pending();
+  return was;
+}
 
 }  // namespace qel

@@ -113,5 +113,10 @@ void collector_mark_table(NodeId table);
 // frames and makes the old range inaccessible, so a stale pointer faults at once.
 void collector_set_torture(bool on);
 bool collector_torture();
+// Suspends (false) or resumes (true) the torture mode without changing it; answers whether it
+// was resumed. The console runs its own steps between commands suspended, so that the torture's
+// cost, a full collection at every safe point, goes to the code under test and not to the
+// console's reading, checking and printing, which is the same code for every line.
+bool collector_switch_torture(bool on);
 
 }  // namespace qel

@@ -217,6 +217,10 @@ void series_buffer_set_flags(NodeId node, uint32_t bits) { series_buffer(node)->
 void series_append_ascii(NodeId node, std::string_view text) {
   const unsigned unit = series_buffer(node)->unit();
   uint8_t* out = series_reserve_tail_bytes(node, static_cast<int64_t>(text.size() * unit));
+  if (unit == 1) {
+    std::memcpy(out, text.data(), text.size());
+    return;
+  }
   for (char c : text) {
     code_point_write(out, unit, static_cast<uint8_t>(c));
     out += unit;

@@ -3,6 +3,7 @@
 #include "datatypes/series/image.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -263,65 +264,76 @@ Cell* image_to(Cell& type, Cell& spec, Type) {
 
 // --- form and mold --------------------------------------------------------------------------------
 
-// A line feed and four spaces per level (none below 0).
-int32_t line_break(Cell& output, int32_t levels, int32_t budget) {
-  budget = output_text(output, "\n", budget);
-  for (int32_t i = 0; i < levels; ++i) budget = output_text(output, "    ", budget);
-  return budget;
-}
-
 constexpr int kPixelsPerLine = 10;
 
-// Two upper-case hexadecimal digits for each of `count` bytes of every pixel (`byte_of` picks
-// them), ten pixels to a line unless flat. A line goes out at once; with /part, output stops
-// after the line that uses the budget up (the caller cuts the text to the limit).
-template <class ByteOf>
-int32_t mold_pixel_digits(std::span<const uint32_t> pixels, Cell& output, bool flat, bool part, int32_t budget,
-                          int32_t indent, int count, ByteOf byte_of) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
-  std::string line;
-  for (size_t i = 0; i < pixels.size() && !(part && budget <= 0); ++i) {
-    for (int k = 0; k < count; ++k) {
-      const uint8_t byte = byte_of(pixels[i], k);
-      line += kDigits[byte >> 4];
-      line += kDigits[byte & 15];
-    }
-    const bool line_end = (i + 1) % kPixelsPerLine == 0;
-    if (line_end || i + 1 == pixels.size()) {
-      budget = output_text(output, line, budget);
-      line.clear();
-      if (line_end && !flat) budget = line_break(output, indent, budget);
-    }
+// The text of a mold, gathered for one append to the output, with what it leaves of the part
+// budget. Nothing enters series memory while it grows, so the pixels are read in place.
+struct MoldText {
+  std::string text;
+  int32_t budget;
+
+  void add(std::string_view part) {
+    text += part;
+    budget = budget_less(budget, part.size());
   }
-  return budget;
+  // A line feed and four spaces per level (none below 0).
+  void line_break(int32_t levels) {
+    add("\n");
+    for (int32_t i = 0; i < levels; ++i) add("    ");
+  }
+};
+
+// The two upper-case hexadecimal digits of each byte value.
+constexpr std::array<std::array<char, 2>, 256> kHexPairs = [] {
+  constexpr char kDigits[] = "0123456789ABCDEF";
+  std::array<std::array<char, 2>, 256> pairs{};
+  for (size_t byte = 0; byte < pairs.size(); ++byte) pairs[byte] = {kDigits[byte >> 4], kDigits[byte & 15]};
+  return pairs;
+}();
+
+// Two digits for each of `count` bytes of every pixel (`byte_of` picks them), ten pixels to a
+// line unless flat. With /part, the text stops after the line that uses the budget up (the
+// caller cuts it to the limit).
+template <class ByteOf>
+void mold_pixel_digits(std::span<const uint32_t> pixels, MoldText& out, bool flat, bool part, int32_t indent, int count,
+                       ByteOf byte_of) {
+  for (size_t start = 0; start < pixels.size() && !(part && out.budget <= 0); start += kPixelsPerLine) {
+    const size_t end = std::min<size_t>(pixels.size(), start + kPixelsPerLine);
+    const size_t digits = (end - start) * static_cast<size_t>(count) * 2;
+    const size_t at = out.text.size();
+    out.text.resize(at + digits);
+    char* write = out.text.data() + at;
+    for (size_t i = start; i < end; ++i)
+      for (int k = 0; k < count; ++k, write += 2) std::memcpy(write, kHexPairs[byte_of(pixels[i], k)].data(), 2);
+    out.budget = budget_less(out.budget, digits);
+    if (end - start == kPixelsPerLine && !flat) out.line_break(indent);
+  }
 }
 
 // The colours of the pixels from the index: six digits each, on lines past 30 bytes unless flat.
-int32_t mold_colours(std::span<const uint32_t> pixels, Cell& output, bool flat, bool part, int32_t budget,
-                     int32_t indent) {
+void mold_colours(std::span<const uint32_t> pixels, MoldText& out, bool flat, bool part, int32_t indent) {
   const bool lines = !flat && pixels.size() * 4 > 30;
-  budget = output_text(output, " #{", budget);
-  if (lines) budget = line_break(output, indent, budget);
-  budget = mold_pixel_digits(pixels, output, flat, part, budget, indent, 3,
-                             [](uint32_t pixel, int k) { return static_cast<uint8_t>(pixel >> (16 - 8 * k)); });
-  if (lines && pixels.size() % kPixelsPerLine != 0) budget = line_break(output, indent - 1, budget);
-  return output_text(output, "}", budget);
+  out.add(" #{");
+  if (lines) out.line_break(indent);
+  mold_pixel_digits(pixels, out, flat, part, indent, 3,
+                    [](uint32_t pixel, int k) { return static_cast<uint8_t>(pixel >> (16 - 8 * k)); });
+  if (lines && pixels.size() % kPixelsPerLine != 0) out.line_break(indent - 1);
+  out.add("}");
 }
 
 // The transparency of the pixels from the index, when any pixel is not opaque.
-int32_t mold_transparency(std::span<const uint32_t> pixels, Cell& output, bool flat, bool part, int32_t budget,
-                          int32_t indent) {
-  if (std::all_of(pixels.begin(), pixels.end(), [](uint32_t pixel) { return pixel >> 24 == 255; })) return budget;
-  budget = output_text(output, " #{", budget);
-  budget = line_break(output, indent, budget);
-  budget = mold_pixel_digits(pixels, output, flat, part, budget, indent, 1,
-                             [](uint32_t pixel, int) { return static_cast<uint8_t>(255 - (pixel >> 24)); });
-  budget = line_break(output, indent - 1, budget);
-  return output_text(output, "}", budget);
+void mold_transparency(std::span<const uint32_t> pixels, MoldText& out, bool flat, bool part, int32_t indent) {
+  if (std::all_of(pixels.begin(), pixels.end(), [](uint32_t pixel) { return pixel >> 24 == 255; })) return;
+  out.add(" #{");
+  out.line_break(indent);
+  mold_pixel_digits(pixels, out, flat, part, indent, 1,
+                    [](uint32_t pixel, int) { return static_cast<uint8_t>(255 - (pixel >> 24)); });
+  out.line_break(indent - 1);
+  out.add("}");
 }
 
-// The pixel words from the index to the end, copied out (the text output may move nothing of
-// the store, but a copy keeps the mold independent of the array's life).
+// The pixel words from the index to the end, copied out (a copy stays put whatever happens to
+// the store's array).
 std::vector<uint32_t> pixels_from_index(const Cell& image) {
   if (image.w2 == 0) return {};
   ImageView view = image_pixels(image.w2);
@@ -329,19 +341,27 @@ std::vector<uint32_t> pixels_from_index(const Cell& image) {
   return std::vector<uint32_t>(view.data + series_clamped_index(image), view.data + n);
 }
 
+// The size of a whole mold's colour text: six digits a pixel and a line break every ten.
+size_t mold_colours_size(size_t pixels, int32_t indent) {
+  return pixels * 6 + (pixels / kPixelsPerLine + 2) * (1 + 4 * static_cast<size_t>(std::max(indent, 0))) + 64;
+}
+
 int32_t image_mold_core(const Cell& image, Cell& output, bool only, bool flat, bool part, int32_t limit, int32_t indent) {
-  int32_t budget = part ? limit : INT32_MAX;
-  if (!only) budget = output_text(output, "make image! [", budget);
-  budget = output_text(output, std::to_string(image_cell_width(image)) + "x" + std::to_string(image_cell_height(image)), budget);
+  MoldText out{{}, part ? limit : INT32_MAX};
+  if (!only) out.add("make image! [");
+  out.add(std::to_string(image_cell_width(image)) + "x" + std::to_string(image_cell_height(image)));
   if (image.w2 == 0) {
-    budget = output_text(output, " #{}", budget);
+    out.add(" #{}");
   } else {
-    std::vector<uint32_t> pixels = pixels_from_index(image);
-    budget = mold_colours(pixels, output, flat, part, budget, indent);
-    if (!(part && budget <= 0)) budget = mold_transparency(pixels, output, flat, part, budget, indent);
+    const ImageView view = image_pixels(image.w2);
+    const std::span<const uint32_t> pixels(view.data + series_clamped_index(image), view.data + image_cell_pixels(image));
+    if (!part) out.text.reserve(mold_colours_size(pixels.size(), indent));
+    mold_colours(pixels, out, flat, part, indent);
+    if (!(part && out.budget <= 0)) mold_transparency(pixels, out, flat, part, indent);
   }
-  if (!only) budget = output_text(output, "]", budget);
-  return part ? budget : limit;
+  if (!only) out.add("]");
+  series_append_ascii(output.w2, out.text);
+  return part ? out.budget : limit;
 }
 
 int32_t image_form(const Cell& image, Cell& output, bool part, int32_t limit) {

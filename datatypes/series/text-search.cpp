@@ -16,7 +16,10 @@ namespace qel {
 
 namespace {
 
-// Folded bytes are searched in chunks of this many bytes (more for long needles).
+// Folded bytes are searched in chunks: the first small, so that a match near the start (each
+// step of a replace over a long text) costs little more than the bytes up to it, then each twice
+// the last, up to this many bytes (more for long needles).
+constexpr size_t kFirstChunkBytes = 256;
 constexpr size_t kChunkBytes = 64 * 1024;
 
 // The byte a code point matches in a 1-byte text: itself when case matters, else the folded
@@ -65,16 +68,20 @@ void fold_bytes(const uint8_t* in, size_t n, uint8_t* out) {
 }
 
 // A folded search of a 1-byte text: each chunk (overlapping the last by the needle's length
-// less one) folded into scratch, then searched.
+// less one) folded into scratch, then searched. Scratch grows with the chunks and is never
+// larger than the text, so a search costs in proportion to the bytes it looks at.
 int64_t find_folded_bytes(const uint8_t* text, size_t length, const std::vector<uint8_t>& needle) {
-  size_t chunk = std::max(kChunkBytes, 4 * needle.size());
-  std::vector<uint8_t> folded(chunk);
-  for (size_t start = 0; start + needle.size() <= length; start += chunk - needle.size() + 1) {
-    size_t n = std::min(chunk, length - start);
+  const size_t most = std::max(kChunkBytes, 4 * needle.size());
+  size_t chunk = std::max(kFirstChunkBytes, 4 * needle.size());
+  std::vector<uint8_t> folded;
+  for (size_t start = 0; start + needle.size() <= length; chunk = std::min(2 * chunk, most)) {
+    const size_t n = std::min(chunk, length - start);
+    if (folded.size() < n) folded.resize(n);
     fold_bytes(text + start, n, folded.data());
     int64_t at = offset_in(memmem(folded.data(), n, needle.data(), needle.size()), folded.data());
     if (at >= 0) return static_cast<int64_t>(start) + at;
     if (start + n == length) break;
+    start += n - needle.size() + 1;
   }
   return -1;
 }

@@ -17,14 +17,15 @@ inline cases::ChildResult run_qel(std::vector<std::string> arguments, std::strin
   return cases::run_child({arguments, std::move(input), cases::console_test_environment(columns, home)});
 }
 
-// The output without the Where, Near and Stack lines of errors (the error form's own).
+// The output without the Where, Near, Stack and Files lines of errors (the error form's own).
 inline std::string without_error_details(const std::string& output) {
   std::string kept;
   for (size_t at = 0; at < output.size();) {
     size_t end = output.find('\n', at);
     end = end == std::string::npos ? output.size() : end + 1;
     std::string_view line(output.data() + at, end - at);
-    if (!line.starts_with("*** Where: ") && !line.starts_with("*** Near : ") && !line.starts_with("*** Stack:"))
+    if (!line.starts_with("*** Where: ") && !line.starts_with("*** Near : ") && !line.starts_with("*** Stack:") &&
+        !line.starts_with("*** Files: "))
       kept += line;
     at = end;
   }

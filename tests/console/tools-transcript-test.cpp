@@ -17,28 +17,12 @@ ChildResult run_qel(const std::string& input) {
   return cases::run_child({{QEL_BINARY, "--cli"}, input, cases::console_test_environment(80, home)});
 }
 
-// Whether the console asks with `ask`. Without it, a stand-in takes the answers from a block and
-// echoes them as the console echoes piped lines, answering "quit" when they run out as the
-// console does at the end of its input; the sessions read the same either way.
-bool console_asks() {
-  static const bool asks = run_qel("value? 'ask\n").output.find("== true") != std::string::npos;
-  return asks;
-}
-
 // The output of a session: the command line, the answers to its "debug> " prompts, then the
 // lines typed after it.
 std::string debug_session(const std::string& command, const std::vector<std::string>& answers,
                           const std::string& after = "") {
-  std::string input;
-  if (console_asks()) {
-    input = command + "\n";
-    for (const std::string& answer : answers) input += answer + "\n";
-  } else {
-    std::string block;
-    for (const std::string& answer : answers) block += " {" + answer + "}";
-    input = "answers: [" + block + "] ask: func [prompt /local line] [prin prompt line: any [take answers \"quit\"] "
-            "print line line]\n" + command + "\n";
-  }
+  std::string input = command + "\n";
+  for (const std::string& answer : answers) input += answer + "\n";
   return run_qel(input + after).output;
 }
 

@@ -11,7 +11,8 @@ namespace {
 
 // Programs from a small grammar: four global words, a function with a refinement and return,
 // one with a local and a loop with break, an object's field and method read and set through
-// paths, another object's field whose change hook counts its sets, conditionals, loops, arguments and set-words over integer
+// paths, another object's field whose change hook counts its sets, a tuple's components inside
+// and outside it, conditionals, loops, arguments and set-words over integer
 // arithmetic that may overflow, floats, strings and none, so that every shortcut meets values
 // it must refuse. The functions are redefined midway and never call themselves.
 class ProgramMaker {
@@ -22,7 +23,7 @@ class ProgramMaker {
     std::string text = "a: 1 b: 2 c: 3 d: 4 f: func [x /r y] [" + function_body() +
                        "] g: func [n /local t] [t: 0 loop n [t: t + n if t > 5 [break]] t]"
                        " o: make object! [p: 1 q: func [] [p + 1]]"
-                       " h: make object! [p: 0 n: 0 on-change*: func [w old new] [n: n + 1]]";
+                       " h: make object! [p: 0 n: 0 on-change*: func [w old new] [n: n + 1]] t: 1.2.3";
     for (int n = 1 + pick(6); n > 0; --n) text += " " + statement(2);
     return text + " reduce [a b c d o/p h/p h/n]";
   }
@@ -41,6 +42,7 @@ class ProgramMaker {
       case 10: return "x";  // a word of no value outside the functions
       case 11: return "o/p";
       case 12: return "o/q";
+      case 13: return "t/" + std::to_string(pick(5));
       default: return var();
     }
   }

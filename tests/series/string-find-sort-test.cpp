@@ -137,6 +137,26 @@ TEST(TextSearch, LongFoldedSearchesCrossChunks) {
   EXPECT_EQ(text_find_forward(haystack, needle, false), -1);
 }
 
+// A folded search looks at small chunks first, each next one larger and overlapping the last by
+// the needle less one: a match is found at every place, across each seam, for a short needle and
+// for one longer than the first chunk.
+TEST(TextSearch, FoldedSearchesFindEveryPlaceAcrossGrowingChunks) {
+  for (size_t needle_length : {3, 300}) {
+    std::string needle(needle_length, 'q');
+    needle.front() = 'X';
+    needle.back() = 'z';
+    std::string folded_needle = needle;
+    for (char& c : folded_needle) c = static_cast<char>(c ^ 0x20);  // the other case of each letter
+    for (size_t at = 0; at + needle_length <= 4000; at += needle_length == 3 ? 1 : 7) {
+      std::string text(4000, 'a');
+      text.replace(at, needle_length, needle);
+      UnitText haystack{reinterpret_cast<const uint8_t*>(text.data()), text.size(), 1};
+      UnitText wanted{reinterpret_cast<const uint8_t*>(folded_needle.data()), needle_length, 1};
+      ASSERT_EQ(text_find_forward(haystack, wanted, true), static_cast<int64_t>(at)) << needle_length << " at " << at;
+    }
+  }
+}
+
 TEST_F(StringFindSort, SortRows) {
   Cell two = int_cell(2);
   struct Row {
