@@ -3,7 +3,7 @@
 #
 # A benchmark named "<case>/qel" is compared with every "<case>/<peer>" of the same binary:
 # the ratio is qel's time over the peer's (below 1: qel is faster). Process-level cases
-# (start-up) are timed by bench/process.sh.
+# (start-up, the console on piped input) are timed by bench/process.sh and bench/console.sh.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/install-packages.sh tools/packages.txt bench/packages.txt
@@ -30,3 +30,4 @@ for name, qel_time in sorted(medians.items()):
 PY
 done
 bash bench/process.sh
+bash bench/console.sh

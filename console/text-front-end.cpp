@@ -16,6 +16,7 @@
 #include "runtime/console-input.h"
 #include "runtime/console-output.h"
 #include "runtime/gc-root.h"
+#include "runtime/interrupt.h"
 #include "runtime/stdout-print-hook.h"
 #include "runtime/value-stack.h"
 
@@ -52,9 +53,13 @@ RoutineResult console_title(Arguments arguments) {
   return {};
 }
 
+// console-interrupted?: whether Ctrl+C halted what ran since it was last asked.
+RoutineResult console_interrupted(Arguments) { return {interrupt_halted() ? 1 : 0, 0}; }
+
 constexpr NamedRoutine kConsoleRoutines[] = {
     {"read-answer", read_answer},
     {"console-title", console_title},
+    {"console-interrupted?", console_interrupted},
 };
 
 }  // namespace

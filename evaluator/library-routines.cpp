@@ -9,6 +9,7 @@
 #include <span>
 #include <string_view>
 
+#include "console/settings-file.h"
 #include "console/text-front-end.h"
 #include "datatypes/scalars/handle.h"
 #include "datatypes/scalars/integer.h"
@@ -351,6 +352,7 @@ void register_library_routines() {
   register_image_codec_routines();
   register_text_codec_routines();
   register_console_routines();
+  register_settings_routines();
 }
 
 int32_t routine_return_code(const Cell& spec) {

@@ -1,6 +1,7 @@
 // console-input.cpp: reading lines from standard input, the prompt and its echo, the width.
 #include "runtime/console-input.h"
 
+#include <poll.h>
 #include <signal.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -12,6 +13,7 @@
 
 #include "datatypes/series/utf8-decode.h"
 #include "runtime/console-output.h"
+#include "runtime/interrupt.h"
 #include "runtime/os-environment.h"
 
 namespace qel {
@@ -37,18 +39,36 @@ void drop_taken() {
   taken = 0;
 }
 
-// Reads more of standard input into pending; false at its end or on a read failure.
-bool read_more() {
+// Whether the last read ended by Ctrl+C.
+bool interrupted = false;
+
+// Waits until standard input has bytes (or its end) or a Ctrl+C request comes; false for the
+// request, which it takes. A byte left by a request taken before only wakes it.
+bool await_input() {
+  const int interrupt = interrupt_fd();
+  for (;;) {
+    if (interrupt_take()) return false;
+    pollfd watch[2] = {{STDIN_FILENO, POLLIN, 0}, {interrupt, POLLIN, 0}};
+    if (::poll(watch, interrupt >= 0 ? 2 : 1, -1) < 0 && errno != EINTR) return true;  // read says why
+    if (watch[0].revents != 0 && !interrupt_pending()) return true;
+  }
+}
+
+enum class Read { more, ended, interrupted };
+
+// Reads more of standard input into pending: ended at its end or on a read failure.
+Read read_more() {
+  if (!await_input()) return Read::interrupted;
   char chunk[kReadChunk];
   for (;;) {
     ssize_t got = ::read(STDIN_FILENO, chunk, sizeof chunk);
     if (got > 0) {
       pending.append(chunk, static_cast<size_t>(got));
-      return true;
+      return Read::more;
     }
     if (got < 0 && errno == EINTR) continue;
     input_ended = true;
-    return false;
+    return Read::ended;
   }
 }
 
@@ -64,10 +84,10 @@ class EchoOff {
     if (!saved_ok_) return;
     termios quiet = saved_;
     quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-    ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+    ::tcsetattr(STDIN_FILENO, TCSANOW, &quiet);
   }
   ~EchoOff() {
-    if (saved_ok_) ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved_);
+    if (saved_ok_) ::tcsetattr(STDIN_FILENO, TCSANOW, &saved_);
   }
   EchoOff(const EchoOff&) = delete;
   EchoOff& operator=(const EchoOff&) = delete;
@@ -130,12 +150,19 @@ std::string utf8_sanitized(std::span<const uint8_t> bytes) {
 }
 
 std::optional<std::string> console_read_line() {
+  interrupted = false;
   drop_taken();
   size_t scanned = taken;
   size_t line_end;
   while ((line_end = pending.find('\n', scanned)) == std::string::npos) {
     scanned = pending.size();
-    if (input_ended || !read_more()) {
+    const Read read = input_ended ? Read::ended : read_more();
+    if (read == Read::interrupted) {
+      taken = pending.size();  // the line being typed goes, as the window's Escape drops it
+      interrupted = true;
+      return std::string(1, kEscape);
+    }
+    if (read == Read::ended) {
       if (taken == pending.size()) return std::nullopt;
       line_end = pending.size();
       break;
@@ -149,18 +176,22 @@ std::optional<std::string> console_read_line() {
 }
 
 std::optional<std::string> console_ask(std::string_view question, bool hide) {
-  write_text(question);
-  console_flush();
   const bool terminal = input_is_terminal();
   std::optional<std::string> line;
+  const auto ask = [&] {
+    write_text(question);
+    console_flush();
+    line = console_read_line();
+  };
   if (terminal && hide) {
-    EchoOff quiet;
-    line = console_read_line();
+    EchoOff quiet;  // before the question: what is typed once it shows is never echoed
+    ask();
   } else {
-    line = console_read_line();
+    ask();
   }
-  if (!line || (terminal && hide)) {
-    // The line end the user typed was not echoed, or input ended on a terminal's open line.
+  if (!line || (terminal && (hide || interrupted))) {
+    // The line end the user typed was not echoed, or no line end was typed (input ended, or
+    // Ctrl+C, which the terminal shows as ^C on the open line).
     if (terminal) write_text("\n");
   } else if (!terminal) {
     write_text(echo_of(*line, hide));

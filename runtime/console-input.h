@@ -21,14 +21,16 @@ namespace qel {
 std::string utf8_sanitized(std::span<const uint8_t> bytes);
 
 // Reads the next line of standard input; none at the end of input (a last line without a line
-// end is still a line).
+// end is still a line). Ctrl+C while it waits for input answers the escape character alone and
+// drops what of the line had come: the window's Escape key.
 std::optional<std::string> console_read_line();
 
 // ask: flushes what is printed, writes the question and reads a line; none at the end of input
 // (on a terminal a line end is written first, so what follows starts on a line of its own).
 // When standard input is no terminal the answer is echoed with a line end, a trailing ESC left
 // out (a terminal shows none), a hidden one as one "*" per character. On a terminal the tty
-// echoes; a hidden read turns its echo off for that read alone.
+// echoes; a hidden read turns its echo off for that read alone, before the question shows; a read
+// that Ctrl+C ended ends the line.
 std::optional<std::string> console_ask(std::string_view question, bool hide = false);
 
 // Columns of the console: the terminal's width when standard output is a terminal that reports

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cerrno>
 #include <csignal>
+#include <utility>
 
 #include "runtime/collector.h"
 #include "runtime/halt-exit.h"
@@ -22,6 +23,7 @@ constexpr int kInterruptedStatus = 128 + SIGINT;
 
 std::atomic<bool> pending{false};
 int pipe_ends[2] = {-1, -1};
+bool halted = false;  // a halt has unwound since interrupt_halted last answered
 
 // Async-signal-safe: a flag, one byte written without blocking, the safe point's wake-up.
 void on_interrupt(int) {
@@ -65,8 +67,11 @@ void halt_if_interrupted() {
   safepoint_signal();  // with no catch open, the next safe point looks again
   if (!halt_target_open()) return;
   interrupt_take();
+  halted = true;
   unwind_halt();
 }
+
+bool interrupt_halted() { return std::exchange(halted, false); }
 
 bool interrupt_wait(double seconds) {
   if (interrupt_pending()) return true;

@@ -26,6 +26,10 @@ int interrupt_fd();
 // catch open the request stays for a later safe point or a read.
 void halt_if_interrupted();
 
+// Whether a Ctrl+C halt has unwound since the last call (which forgets it): a script it stopped
+// ends with 130, not with a halt's 0.
+bool interrupt_halted();
+
 // Sleeps as os_sleep does, ending early when a halt request comes; answers whether one is
 // pending.
 bool interrupt_wait(double seconds);

@@ -1,7 +1,13 @@
-// interrupt-test.cpp: Ctrl+C at the console, through a pipe and on a pseudo-terminal.
+// interrupt-test.cpp: Ctrl+C at the console: a running command halts through every trap and the
+// console asks again; at a question it cancels the line; a script it stops ends with 130; a
+// second one while the first waits ends the run. Through a pipe (SIGINT sent) and on a
+// pseudo-terminal (^C typed).
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <thread>
 
 #include "tools/case-driver/child-process.h"
@@ -13,6 +19,9 @@ using namespace std::chrono_literals;
 using cases::LiveChild;
 using cases::TemporaryDirectory;
 
+// Long enough for a typed command to be running.
+constexpr auto kUnderWay = 200ms;
+
 // Presses Ctrl+C as each front end gets it: SIGINT sent to the process, or ^C typed on its
 // terminal.
 void press_ctrl_c(LiveChild& child, bool terminal) {
@@ -22,18 +31,66 @@ void press_ctrl_c(LiveChild& child, bool terminal) {
     child.send_signal(SIGINT);
 }
 
+LiveChild console(const TemporaryDirectory& home, bool terminal, std::vector<std::string> arguments = {"--cli"}) {
+  arguments.insert(arguments.begin(), QEL_BINARY);
+  return LiveChild({arguments, cases::console_test_environment(80, home), terminal});
+}
+
+TEST(ConsoleInterrupt, ACommandHaltsThroughEveryTrapAndTheConsoleGoesOn) {
+  TemporaryDirectory home;
+  LiveChild qel = console(home, false);
+  for (const char* command :
+       {"n: 0 forever [n: n + 1]", "forever [try/all [n: n + 1]]", "forever [attempt/safer [n: n + 1]]", "wait 60"}) {
+    ASSERT_TRUE(qel.answer(">> ", command)) << qel.output();
+    std::this_thread::sleep_for(kUnderWay);
+    qel.send_signal(SIGINT);
+    EXPECT_TRUE(qel.await(std::string(command) + "\n(halted)\n", 5s)) << qel.output();
+  }
+  // Under the collector's torture mode every step collects: the loops may not have gone round.
+  ASSERT_TRUE(qel.answer(">> ", std::getenv("QEL_GC_TORTURE") ? "integer? n" : "n > 1000"));
+  EXPECT_TRUE(qel.await("== true\n")) << qel.output();
+  qel.close_input();
+  EXPECT_EQ(qel.finish(), 0);
+}
+
+TEST(ConsoleInterrupt, OnATerminalCtrlCCancelsTheLineOrHaltsTheCommand) {
+  TemporaryDirectory home;
+  LiveChild qel = console(home, true);
+  ASSERT_TRUE(qel.await(">> ")) << qel.output();
+  qel.type("abc");
+  std::this_thread::sleep_for(kUnderWay);
+  qel.type("\x03");
+  EXPECT_TRUE(qel.await("abc^C\r\n(escape)\r\n>> ")) << qel.output();
+  qel.type("forever []\n");
+  std::this_thread::sleep_for(kUnderWay);
+  qel.type("\x03");
+  EXPECT_TRUE(qel.await("(halted)\r\n>> ")) << qel.output();
+  qel.type("q\n");
+  EXPECT_EQ(qel.finish(), 0) << qel.output();
+}
+
+TEST(ConsoleInterrupt, AScriptItStopsEndsWith130) {
+  TemporaryDirectory home;
+  const std::string script = home.path() + "/loop.qel";
+  const std::string started = home.path() + "/started";
+  std::ofstream(script) << "Qel [] print \"go\" write %started \"\" forever []\n";
+  LiveChild qel = console(home, false, {"--cli", script});
+  for (int k = 0; k < 500 && !std::filesystem::exists(started); ++k) std::this_thread::sleep_for(20ms);
+  qel.send_signal(SIGINT);
+  EXPECT_EQ(qel.finish(5s), 130);
+  EXPECT_EQ(qel.output(), "go\n(halted)\n");
+}
+
 // While a command waits away from any safe point (on a child process here), the first Ctrl+C
-// stays pending and a second one ends the run at once.
+// stays pending and a second one ends the run at once. The child ignores Ctrl+C: on a terminal
+// it reaches the child too, and a child that ended would let the command reach a safe point,
+// where the first one halts it.
 TEST(ConsoleInterrupt, ASecondCtrlCWhileTheFirstIsPendingExits130) {
   for (bool terminal : {false, true}) {
     TemporaryDirectory home;
-    LiveChild qel({{QEL_BINARY, "--cli"}, cases::console_test_environment(80, home), terminal});
-    ASSERT_TRUE(qel.started());
-    ASSERT_TRUE(qel.await(">> ")) << qel.output();
-    // the child ignores Ctrl+C: on a terminal it reaches the child too, and a child that ended
-    // would let the command reach a safe point, where the first one halts it
-    qel.type("call/wait {trap '' INT; sleep 10}\n");
-    std::this_thread::sleep_for(300ms);  // the command has started
+    LiveChild qel = console(home, terminal);
+    ASSERT_TRUE(qel.answer(">> ", "call/wait {trap '' INT; sleep 10}")) << qel.output();
+    std::this_thread::sleep_for(kUnderWay);
     const auto start = std::chrono::steady_clock::now();
     press_ctrl_c(qel, terminal);
     std::this_thread::sleep_for(50ms);

@@ -192,6 +192,13 @@ void LiveChild::type(std::string_view text) {
   }
 }
 
+bool LiveChild::answer(std::string_view question, std::string_view line) {
+  if (!await(question)) return false;
+  type(line);
+  type("\n");
+  return true;
+}
+
 void LiveChild::close_input() {
   if (input_ == output_fd_) {
     type("\x04");  // end of input, as the terminal's user types it at the start of a line

@@ -58,6 +58,8 @@ class LiveChild {
   // Reads until the text appears in the output after what earlier awaits found (true), or the
   // limit passes or the output ends (false).
   bool await(std::string_view text, std::chrono::milliseconds limit = std::chrono::seconds(10));
+  // Awaits the question, then types the line and a line end.
+  bool answer(std::string_view question, std::string_view line);
   void send_signal(int number);
   // Ends the input: the pipe is closed; on a terminal ^D is typed.
   void close_input();
