@@ -15,6 +15,7 @@
 #include "datatypes/series/binary.h"
 #include "datatypes/series/url.h"
 #include "evaluator/routine.h"
+#include "runtime/console-input.h"
 #include "runtime/os.h"
 
 namespace qel {
@@ -23,8 +24,8 @@ namespace {
 
 using Arguments = std::span<const RoutineArgument>;
 
-// console-terminal?: whether standard input is a terminal, so that a person types the answers.
-RoutineResult console_terminal(Arguments) { return {::isatty(STDIN_FILENO) == 1 ? 1 : 0, 0}; }
+// console-terminal?: whether a person types the answers.
+RoutineResult console_terminal(Arguments) { return {console_input_is_terminal() ? 1 : 0, 0}; }
 
 // Makes each missing folder of the path's directory part, readable by the user alone: the
 // history is what the user typed.

@@ -75,8 +75,6 @@ Read read_more() {
 // Writes UTF-8 text to standard output as it is.
 void write_text(std::string_view text) { console_write_utf8(text.data(), text.size()); }
 
-bool input_is_terminal() { return ::isatty(STDIN_FILENO) == 1; }
-
 // Turns the terminal's echo off while it lives, and back on however the read ends.
 class EchoOff {
  public:
@@ -130,6 +128,8 @@ void note_resize(int) { resize_seen.store(true, std::memory_order_relaxed); }
 
 }  // namespace
 
+bool console_input_is_terminal() { return ::isatty(STDIN_FILENO) == 1; }
+
 std::string utf8_sanitized(std::span<const uint8_t> bytes) {
   std::string text;
   text.reserve(bytes.size());
@@ -176,7 +176,7 @@ std::optional<std::string> console_read_line() {
 }
 
 std::optional<std::string> console_ask(std::string_view question, bool hide) {
-  const bool terminal = input_is_terminal();
+  const bool terminal = console_input_is_terminal();
   std::optional<std::string> line;
   const auto ask = [&] {
     write_text(question);

@@ -33,6 +33,9 @@ std::optional<std::string> console_read_line();
 // that Ctrl+C ended ends the line.
 std::optional<std::string> console_ask(std::string_view question, bool hide = false);
 
+// Whether standard input is a terminal, so that a person types the answers.
+bool console_input_is_terminal();
+
 // Columns of the console: the terminal's width when standard output is a terminal that reports
 // one, else the numeric value of COLUMNS, else 80.
 int64_t console_columns();
