@@ -69,16 +69,28 @@ TEST(ConsoleInterrupt, OnATerminalCtrlCCancelsTheLineOrHaltsTheCommand) {
   EXPECT_EQ(qel.finish(), 0) << qel.output();
 }
 
+// A script that takes the halt in a catch of its own and goes on was not stopped.
 TEST(ConsoleInterrupt, AScriptItStopsEndsWith130) {
-  TemporaryDirectory home;
-  const std::string script = home.path() + "/loop.qel";
-  const std::string started = home.path() + "/started";
-  std::ofstream(script) << "Qel [] print \"go\" write %started \"\" forever []\n";
-  LiveChild qel = console(home, false, {"--cli", script});
-  for (int k = 0; k < 500 && !std::filesystem::exists(started); ++k) std::this_thread::sleep_for(20ms);
-  qel.send_signal(SIGINT);
-  EXPECT_EQ(qel.finish(5s), 130);
-  EXPECT_EQ(qel.output(), "go\n(halted)\n");
+  struct Row {
+    const char* code;
+    int status;
+    const char* output;
+  };
+  const Row rows[] = {
+      {"forever []", 130, "go\n(halted)\n"},
+      {"catch/name [forever []] 'console print \"went on\"", 0, "go\nwent on\n"},
+  };
+  for (const Row& row : rows) {
+    TemporaryDirectory home;
+    const std::string script = home.path() + "/loop.qel";
+    const std::string started = home.path() + "/started";
+    std::ofstream(script) << "Qel [] print \"go\" write %started \"\" " << row.code << "\n";
+    LiveChild qel = console(home, false, {"--cli", script});
+    for (int k = 0; k < 500 && !std::filesystem::exists(started); ++k) std::this_thread::sleep_for(20ms);
+    qel.send_signal(SIGINT);
+    EXPECT_EQ(qel.finish(5s), row.status) << row.code;
+    EXPECT_EQ(qel.output(), row.output) << row.code;
+  }
 }
 
 // While a command waits away from any safe point (on a child process here), the first Ctrl+C
