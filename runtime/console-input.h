@@ -33,6 +33,10 @@ std::optional<std::string> console_read_line();
 // that Ctrl+C ended ends the line.
 std::optional<std::string> console_ask(std::string_view question, bool hide = false);
 
+// Puts back the terminal's settings that a hidden read changed, while one lasts; else does
+// nothing. Async-signal-safe: the signals that end the process call it.
+void console_restore_terminal();
+
 // Whether standard input is a terminal, so that a person types the answers.
 bool console_input_is_terminal();
 

@@ -13,6 +13,7 @@
 #include "runtime/collector.h"
 #include "runtime/halt-exit.h"
 #include "runtime/os-time.h"
+#include "runtime/quit.h"
 
 namespace qel {
 
@@ -27,7 +28,7 @@ bool halted = false;  // Ctrl+C's halt stopped the run (interrupt_note_catch_end
 
 // Async-signal-safe: a flag, one byte written without blocking, the safe point's wake-up.
 void on_interrupt(int) {
-  if (pending.exchange(true)) ::_exit(kInterruptedStatus);
+  if (pending.exchange(true)) quit_from_signal(kInterruptedStatus);
   const int saved = errno;
   [[maybe_unused]] const ssize_t wrote = ::write(pipe_ends[1], "i", 1);
   errno = saved;

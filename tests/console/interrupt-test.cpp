@@ -101,7 +101,7 @@ TEST(ConsoleInterrupt, ASecondCtrlCWhileTheFirstIsPendingExits130) {
   for (bool terminal : {false, true}) {
     TemporaryDirectory home;
     LiveChild qel = console(home, terminal);
-    ASSERT_TRUE(qel.answer(">> ", "call/wait {trap '' INT; sleep 10}")) << qel.output();
+    ASSERT_TRUE(qel.answer(">> ", "prin uppercase \"staged \" call/wait {trap '' INT; sleep 10}")) << qel.output();
     std::this_thread::sleep_for(kUnderWay);
     const auto start = std::chrono::steady_clock::now();
     press_ctrl_c(qel, terminal);
@@ -109,7 +109,20 @@ TEST(ConsoleInterrupt, ASecondCtrlCWhileTheFirstIsPendingExits130) {
     press_ctrl_c(qel, terminal);
     EXPECT_EQ(qel.finish(5s), 130) << "terminal " << terminal << ": " << qel.output();
     EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+    EXPECT_NE(qel.output().find("STAGED "), std::string::npos) << qel.output();  // what was printed goes out
   }
+}
+
+// A run terminated while a hidden read has the echo off leaves the terminal echoing.
+TEST(ConsoleInterrupt, ATerminationDuringAHiddenReadLeavesTheTerminalEchoing) {
+  TemporaryDirectory home;
+  LiveChild qel = console(home, true);
+  ASSERT_TRUE(qel.answer(">> ", "ask/hide append \"Ke\" \"y: \"")) << qel.output();
+  ASSERT_TRUE(qel.await("Key: ")) << qel.output();
+  EXPECT_FALSE(qel.terminal_echoes());
+  qel.send_signal(SIGTERM);
+  EXPECT_EQ(qel.finish(5s), 143) << qel.output();
+  EXPECT_TRUE(qel.terminal_echoes());
 }
 
 }  // namespace
