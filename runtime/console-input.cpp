@@ -162,7 +162,9 @@ std::optional<std::string> console_read_line() {
     scanned = pending.size();
     const Read read = input_ended ? Read::ended : read_more();
     if (read == Read::interrupted) {
-      taken = pending.size();  // the line being typed goes, as the window's Escape drops it
+      // The line being typed goes, as the window's Escape drops it (the terminal has dropped
+      // its own part of it); what came through a pipe is data, kept for the next read.
+      if (console_input_is_terminal()) taken = pending.size();
       interrupted = true;
       return std::string(1, kEscape);
     }

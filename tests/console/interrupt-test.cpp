@@ -69,6 +69,22 @@ TEST(ConsoleInterrupt, OnATerminalCtrlCCancelsTheLineOrHaltsTheCommand) {
   EXPECT_EQ(qel.finish(), 0) << qel.output();
 }
 
+// At a question Ctrl+C answers Escape; what came through a pipe of the line so far is no typing
+// to cancel but data, which the next line begins with.
+TEST(ConsoleInterrupt, ThroughAPipeCtrlCAtAQuestionKeepsThePartOfTheLineThatCame) {
+  TemporaryDirectory home;
+  LiveChild qel = console(home, false);
+  ASSERT_TRUE(qel.await(">> ")) << qel.output();
+  qel.type("1 + ");
+  std::this_thread::sleep_for(kUnderWay);
+  qel.send_signal(SIGINT);
+  EXPECT_TRUE(qel.await("\n(escape)\n>> ")) << qel.output();
+  qel.type("2\n");
+  EXPECT_TRUE(qel.await("1 + 2\n== 3\n")) << qel.output();
+  qel.close_input();
+  EXPECT_EQ(qel.finish(), 0);
+}
+
 // A script that takes the halt in a catch of its own and goes on was not stopped.
 TEST(ConsoleInterrupt, AScriptItStopsEndsWith130) {
   struct Row {
