@@ -18,10 +18,10 @@
 #include "runtime/datatype-registry.h"
 #include "runtime/error-raise.h"
 #include "runtime/fast-paths.h"
-#include "runtime/halt-exit.h"
 #include "runtime/runtime-symbols.h"
 #include "runtime/series.h"
 #include "runtime/symbols.h"
+#include "runtime/throw.h"
 #include "runtime/value-stack.h"
 
 namespace qel {
@@ -387,7 +387,7 @@ void raise_no_arg(const Cell& name, const ArgEntry& entry) {
 }
 
 Status eval_call_entry(const Cell& function, const int32_t* positions) {
-  try {
+  return exits_as_status([&]() -> Status {
     if (cell_type(function) == Type::action) {
       Cell* base = value_stack.base;
       const int32_t code = fast_arith_code(function.w1);
@@ -396,10 +396,7 @@ Status eval_call_entry(const Cell& function, const int32_t* positions) {
       return {};
     }
     return native_entry(function.w1)(positions);
-  } catch (const NonLocalExit& exit) {
-    if (exit.code == kThrowError || exit.code == kThrowHalt) throw;  // they travel as exceptions only
-    return Status{exit.code};
-  }
+  });
 }
 
 bool integer_infix_in_place(const Cell& function, const Cell& right, Cell& left) {
