@@ -104,14 +104,17 @@ TEST(Settings, PipedRunsNeverTouchTheFile) {
 }
 
 // Where the file goes and what a run does when it cannot be written or loaded: a file it cannot
-// load (or that has no header) keeps its keys and history, and the user hears of it once.
+// load (or that has no header) keeps its keys and history, and the user hears of it once; an
+// empty one has nothing to keep and is written like a missing one.
 TEST(Settings, TheCacheFolderDecidesAndFailuresNeverStopTheRun) {
   TemporaryDirectory home;
   std::ofstream(home.path() + "/plain-file") << "x";
   const std::string h = home.path();
   const std::string unloadable = "Qel [] history: [1 \"ok\" #{";
   const std::string headerless = "win-size: 640x480 history: [\"kept\"]\n";
-  for (const auto& [cache, text] : {std::pair{h + "/bad", unloadable}, std::pair{h + "/headerless", headerless}}) {
+  const std::pair<std::string, std::string> seeds[] = {
+      {h + "/bad", unloadable}, {h + "/headerless", headerless}, {h + "/empty", ""}, {h + "/blank", " \n\t\r\n"}};
+  for (const auto& [cache, text] : seeds) {
     std::filesystem::create_directories(cache + "/qel/Qel-Console");
     std::ofstream(cfg_path(cache)) << text;
   }
@@ -129,6 +132,8 @@ TEST(Settings, TheCacheFolderDecidesAndFailuresNeverStopTheRun) {
       {h, h + "/plain-file", "", cannot_save, "[\"system/console/history\"]"},
       {h, h + "/bad", "", cannot_load, "[\"system/console/history\"]"},
       {h, h + "/headerless", "", cannot_load, "[\"system/console/history\"]"},
+      {h, h + "/empty", cfg_path(h + "/empty"), nullptr, "[\"system/console/history\"]"},
+      {h, h + "/blank", cfg_path(h + "/blank"), nullptr, "[\"system/console/history\"]"},
   };
   for (const Row& row : rows) {
     EnvironmentChanges environment = cases::console_test_environment(80, home);
