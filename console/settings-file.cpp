@@ -56,14 +56,19 @@ int follow_links(std::string& path) {
 }
 
 // Writes the bytes to a fresh file beside the target and renames it over the target, so that
-// the target is the old file or the new one, whole; answers errno's reason, 0 on success.
+// the target is the old file or the new one, whole; answers errno's reason, 0 on success. The
+// fresh file takes an existing target's permissions (a new one stays the user's alone); a hard
+// link to the old file keeps the old text, as any replacing write leaves it.
 int replace_file(std::string path, const std::vector<uint8_t>& bytes) {
   if (const int reason = follow_links(path)) return reason;
   if (!make_folders(path)) return errno;
   std::string temporary = path + ".XXXXXX";
   const int fd = ::mkstemp(temporary.data());
   if (fd < 0) return errno;
-  int reason = os_write_all(fd, bytes.data(), bytes.size());
+  struct stat target {};
+  int reason = 0;
+  if (::stat(path.c_str(), &target) == 0 && ::fchmod(fd, target.st_mode & 07777) != 0) reason = errno;
+  if (reason == 0) reason = os_write_all(fd, bytes.data(), bytes.size());
   if (reason == 0 && ::fsync(fd) != 0) reason = errno;
   if (::close(fd) != 0 && reason == 0) reason = errno;
   if (reason == 0 && ::rename(temporary.c_str(), path.c_str()) != 0) reason = errno;

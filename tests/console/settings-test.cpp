@@ -160,13 +160,15 @@ TEST(Settings, TheCacheFolderDecidesAndFailuresNeverStopTheRun) {
   EXPECT_FALSE(std::filesystem::exists(h + "/.cache/qel/Qel-Console/console-cfg.qel.tmp"));
 }
 
-// A settings file that is a link (to a link) is written where the links lead, and they stay.
+// A settings file that is a link (to a link) is written where the links lead, and they stay;
+// the file written keeps its permissions.
 TEST(Settings, ALinkedFileIsWrittenThroughItsLinks) {
   TemporaryDirectory home;
   const std::string cache = home.path() + "/.cache";
   std::filesystem::create_directories(cache + "/qel/Qel-Console");
   std::filesystem::create_directories(home.path() + "/dotfiles");
   std::ofstream(home.path() + "/dotfiles/console.qel") << "Qel [] win-size: 640x480\n";
+  ASSERT_EQ(::chmod((home.path() + "/dotfiles/console.qel").c_str(), 0640), 0);
   std::filesystem::create_symlink(home.path() + "/dotfiles/console.qel", home.path() + "/console-link");
   std::filesystem::create_symlink("../../../console-link", cfg_path(cache));
   EXPECT_EQ(run_on_terminal({{">> ", "1 + 1"}, {">> ", "q"}}, cases::console_test_environment(80, home)).status, 0);
@@ -174,6 +176,7 @@ TEST(Settings, ALinkedFileIsWrittenThroughItsLinks) {
   EXPECT_TRUE(std::filesystem::is_symlink(home.path() + "/console-link"));
   const std::string saved = file_text(home.path() + "/dotfiles/console.qel");
   EXPECT_NE(saved.find("win-size: 640x480 history: [\"q\" \"1 + 1\"]"), std::string::npos) << saved;
+  EXPECT_EQ(mode_of(home.path() + "/dotfiles/console.qel"), 0640u);
 }
 
 }  // namespace
