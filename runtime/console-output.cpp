@@ -32,6 +32,13 @@ struct Output {
 
 Output out;
 
+// Hands quit the staged bytes to write at the end, counting them written.
+StagedOutput take_staged() {
+  const StagedOutput staged{out.target.fd, out.staging, out.pending};
+  out.pending = 0;
+  return staged;
+}
+
 // Writes every byte. Failures are dropped: output has nowhere else to go.
 void write_all(int fd, const uint8_t* bytes, size_t length) { os_write_all(fd, bytes, length); }
 
@@ -298,13 +305,12 @@ void print_list(std::span<const PrintItem> items, bool spacing, bool line_end) {
 void console_output_init() {
   out.target = {STDOUT_FILENO, ::isatty(STDOUT_FILENO) == 1};
   out.screen = ScreenState{};
-  set_exit_flush(console_flush);
+  set_exit_output(take_staged);
 }
 
 void console_flush() {
-  size_t length = out.pending;
-  out.pending = 0;
-  write_all(out.target.fd, out.staging, length);
+  const StagedOutput staged = take_staged();
+  write_all(staged.fd, staged.bytes, staged.length);
 }
 
 ConsoleTarget console_output_set_target(ConsoleTarget target) {

@@ -15,7 +15,7 @@
 
 namespace qel {
 
-// Notes whether standard output is a terminal and installs the exit flush.
+// Notes whether standard output is a terminal and hands quit its staging buffer for the exit.
 void console_output_init();
 
 // Writes out whatever is staged.

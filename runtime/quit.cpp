@@ -1,8 +1,11 @@
 // quit.cpp: numbered runtime errors, the report text and the process exit.
 #include "runtime/quit.h"
 
+#include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <climits>
 #include <cstring>
 
 #include "runtime/console-input.h"
@@ -66,7 +69,7 @@ constexpr RuntimeErrorText kRuntimeErrors[] = {
     {101, "no value matched in SWITCH"},
 };
 
-void (*exit_flush)() = nullptr;
+StagedOutput (*take_exit_output)() = nullptr;
 
 // A fixed buffer that formats without locale, allocation or non-reentrant calls.
 class ReportBuffer {
@@ -110,10 +113,31 @@ void format_report(ReportBuffer& report, int number, uintptr_t code_address) {
   report.text("h\n");
 }
 
+// Writes as much of the bytes as the descriptor takes now, in one pass: each piece waits for a
+// poll that says the descriptor is writable, and is at most PIPE_BUF bytes, which a writable
+// pipe takes whole. The first refusal ends it.
+void write_what_fits(int fd, const uint8_t* bytes, size_t length) {
+  while (length > 0) {
+    pollfd ready{fd, POLLOUT, 0};
+    if (::poll(&ready, 1, 0) != 1 || (ready.revents & POLLOUT) == 0) return;
+    const ssize_t n = ::write(fd, bytes, std::min<size_t>(length, PIPE_BUF));
+    if (n <= 0) return;
+    bytes += n;
+    length -= static_cast<size_t>(n);
+  }
+}
+
 // What any end of the process owes the user: the staged output written and the terminal as it
 // was before a hidden read. Both are async-signal-safe: write(2) from a fixed buffer, tcsetattr.
-void leave_console() {
-  if (exit_flush) exit_flush();
+// From a signal handler the output goes out only as far as it can without waiting.
+void leave_console(bool from_signal) {
+  if (take_exit_output) {
+    const StagedOutput staged = take_exit_output();
+    if (from_signal)
+      write_what_fits(staged.fd, staged.bytes, staged.length);
+    else
+      os_write_all(staged.fd, staged.bytes, staged.length);  // a failure has nowhere to go
+  }
   console_restore_terminal();
 }
 
@@ -140,10 +164,10 @@ uint32_t code_offset(uintptr_t code_address) {
   return static_cast<uint32_t>(code_address - reinterpret_cast<uintptr_t>(&__executable_start));
 }
 
-void set_exit_flush(void (*flush)()) { exit_flush = flush; }
+void set_exit_output(StagedOutput (*take)()) { take_exit_output = take; }
 
 void quit_with_runtime_error(int number, uintptr_t code_address) {
-  leave_console();
+  leave_console(false);
   if (number != 0) {
     ReportBuffer report;
     format_report(report, number, code_address);
@@ -162,14 +186,14 @@ void quit_with_runtime_error_from_signal(int number, uintptr_t code_address) {
 }
 
 void quit_return(int64_t status) {
-  leave_console();
+  leave_console(false);
   memory_release_all();
   heap_release_all();
   ::_exit(process_exit_status(status));
 }
 
 void quit_from_signal(int status) {
-  leave_console();
+  leave_console(true);
   ::_exit(process_exit_status(status));
 }
 

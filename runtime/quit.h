@@ -1,6 +1,7 @@
 // quit.h: the ways the process ends: numbered runtime errors and the plain quit.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace qel {
@@ -36,9 +37,11 @@ uint32_t code_offset(uintptr_t code_address);
 // Ends the process with a status and no report: flush output, release the heap, exit.
 [[noreturn]] void quit_return(int64_t status);
 
-// The same from a signal handler (termination, a second Ctrl+C): the staged output written, the
-// terminal's echo back on when a hidden read had turned it off, then the exit. The language's
-// state is out of reach here, so nothing of it is saved (the console's history among it).
+// The same from a signal handler (termination, a second Ctrl+C): the staged output written as
+// far as the output takes it at once (a full pipe or a stopped terminal must not hold up this
+// sure way out), the terminal's echo back on when a hidden read had turned it off, then the
+// exit. The language's state is out of reach here, so nothing of it is saved (the console's
+// history among it).
 [[noreturn]] void quit_from_signal(int status);
 
 // Ends the process when a branch over a closed set of values meets none of them.
@@ -46,7 +49,16 @@ uint32_t code_offset(uintptr_t code_address);
 [[noreturn]] void fatal_no_match_case();    // 100, at the caller
 [[noreturn]] void fatal_assertion();        // 98, at the caller
 
-// Where quit looks for pending output to flush; the console writer installs its flush.
-void set_exit_flush(void (*flush)());
+// Output staged but not yet written: the descriptor it goes to and its bytes.
+struct StagedOutput {
+  int fd;
+  const uint8_t* bytes;
+  size_t length;
+};
+
+// Where quit takes the pending output it writes at the end; the console writer installs a
+// function that hands over its staging buffer's bytes (and counts them written). It must be
+// async-signal-safe.
+void set_exit_output(StagedOutput (*take)());
 
 }  // namespace qel

@@ -5,7 +5,9 @@
 #include "runtime/quit.h"
 #include "runtime/services.h"
 
+#include <fcntl.h>
 #include <signal.h>
+#include <unistd.h>
 
 namespace qel {
 namespace {
@@ -61,6 +63,42 @@ TEST(QuitDeathTest, UnmatchedBranchesEndWithTheirNumbers) {
 TEST(QuitDeathTest, InterruptAndTerminateAreNoSuccess) {
   EXPECT_EXIT({ install_fault_handlers(); raise(SIGINT); raise(SIGINT); }, ::testing::ExitedWithCode(130), "^$");
   EXPECT_EXIT({ install_fault_handlers(); raise(SIGTERM); }, ::testing::ExitedWithCode(143), "^$");
+}
+
+// The staged output a signal's exit writes: to standard error, where the death test sees it, or to
+// a pipe filled up beforehand, which takes none of it.
+constexpr char kStaged[] = "staged text";
+int staged_fd = STDERR_FILENO;
+StagedOutput take_test_output() {
+  return {staged_fd, reinterpret_cast<const uint8_t*>(kStaged), sizeof kStaged - 1};
+}
+
+void fill_pipe_for_output() {
+  int ends[2];
+  if (::pipe(ends) != 0) return;
+  const int flags = ::fcntl(ends[1], F_GETFL);
+  ::fcntl(ends[1], F_SETFL, flags | O_NONBLOCK);
+  static const char block[4096] = {};
+  while (::write(ends[1], block, sizeof block) > 0) {
+  }
+  ::fcntl(ends[1], F_SETFL, flags);  // full, and a write to it would wait
+  staged_fd = ends[1];
+}
+
+// The exit a signal takes writes what the output can take at once and never waits for the rest:
+// a full pipe (nobody reading) must not hold it up. The alarm ends a run that hangs.
+TEST(QuitDeathTest, ASignalsExitWritesStagedOutputWithoutWaiting) {
+  set_exit_output(take_test_output);
+  EXPECT_EXIT({ install_fault_handlers(); raise(SIGTERM); }, ::testing::ExitedWithCode(143), "^staged text$");
+  EXPECT_EXIT(
+      {
+        install_fault_handlers();
+        fill_pipe_for_output();
+        ::alarm(10);
+        raise(SIGTERM);
+      },
+      ::testing::ExitedWithCode(143), "^$");
+  set_exit_output(nullptr);
 }
 
 TEST(Quit, ExitStatusKeepsEightBits) {
