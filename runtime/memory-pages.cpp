@@ -37,8 +37,6 @@ void os_pages_release(void* start, size_t size) { os_virtual_free(start, size); 
 
 void os_pages_discard(void* start, size_t size) { os_virtual_discard(start, size); }
 
-void os_pages_lazy_free(void* start, size_t size) { os_virtual_lazy_free(start, size); }
-
 void os_pages_retire(void* start, size_t size) { os_virtual_retire(start, size); }
 
 void os_pages_fail_next() { fail_next = true; }

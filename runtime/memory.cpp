@@ -73,9 +73,10 @@ size_t first_frame_with_room(uint64_t need) {
     memory.current = found;
     return memory.frames[found];
   }
-  // A collection per new frame would be quadratic while the live data grows: ask only once
-  // half the live size has been allocated since the last one.
-  if (memory.allocated_since_cycle >= memory.live_after_cycle / 2) collector_request();
+  // A collection per new frame would be quadratic while the live data grows: ask only once an
+  // eighth of the live size has been allocated since the last one (a constant factor keeps the
+  // collections' cost in proportion to the allocation, and a small one the peak near the live size).
+  if (memory.allocated_since_cycle >= memory.live_after_cycle / 8) collector_request();
   return series_frame_new(need);
 }
 

@@ -59,8 +59,6 @@ bool os_virtual_commit(void* address, size_t size) {
 
 void os_virtual_discard(void* address, size_t size) { madvise(address, size, MADV_DONTNEED); }
 
-void os_virtual_lazy_free(void* address, size_t size) { madvise(address, size, MADV_FREE); }
-
 void os_virtual_retire(void* address, size_t size) {
   madvise(address, size, MADV_DONTNEED);
   mprotect(address, size, PROT_NONE);
