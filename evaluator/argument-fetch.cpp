@@ -18,10 +18,10 @@
 #include "runtime/datatype-registry.h"
 #include "runtime/error-raise.h"
 #include "runtime/fast-paths.h"
-#include "runtime/halt-exit.h"
 #include "runtime/runtime-symbols.h"
 #include "runtime/series.h"
 #include "runtime/symbols.h"
+#include "runtime/throw.h"
 #include "runtime/value-stack.h"
 
 namespace qel {
@@ -387,7 +387,7 @@ void raise_no_arg(const Cell& name, const ArgEntry& entry) {
 }
 
 Status eval_call_entry(const Cell& function, const int32_t* positions) {
-  try {
+  return exits_as_status([&]() -> Status {
     if (cell_type(function) == Type::action) {
       Cell* base = value_stack.base;
       const int32_t code = fast_arith_code(function.w1);
@@ -396,23 +396,19 @@ Status eval_call_entry(const Cell& function, const int32_t* positions) {
       return {};
     }
     return native_entry(function.w1)(positions);
-  } catch (const NonLocalExit& exit) {
-    if (exit.code == kThrowError || exit.code == kThrowHalt) throw;  // they travel as exceptions only
-    return Status{exit.code};
+  });
+}
+
+int32_t integer_infix_code(const Cell& function) {
+  if (cell_type(function) == Type::native) {
+    const int32_t code = function.w1 <= kNativeSlots ? native_compare_codes[function.w1] : -1;
+    return code < 0 ? -1 : code + kCompareInPlace;
   }
+  return cell_type(function) == Type::action ? fast_arith_code(function.w1) : -1;
 }
 
 bool integer_infix_in_place(const Cell& function, const Cell& right, Cell& left) {
-  if (cell_type(function) == Type::native) {
-    const int32_t code = function.w1 <= kNativeSlots ? native_compare_codes[function.w1] : -1;
-    bool flag;
-    if (code < 0 || !integer_compare_in_place(code, left, right, flag)) return false;
-    left = make_cell(Type::logic, flag);
-    return true;
-  }
-  if (cell_type(function) != Type::action) return false;
-  const int32_t code = fast_arith_code(function.w1);
-  return code >= 0 && integer_arith_in_place(code, left, right, left);
+  return integer_in_place_by_code(integer_infix_code(function), right, left);
 }
 
 Status eval_fetch_arguments(const Cell& function, Code& code, const CallPath* path, const Cell& name, uint32_t apply,

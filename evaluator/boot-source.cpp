@@ -31,10 +31,32 @@ std::string boot_file_text(const std::string& file, const std::string& shown) {
 
 namespace {
 
+void require_utf8(const std::string& text, const std::string& path) {
+  const auto* start = reinterpret_cast<const uint8_t*>(text.data());
+  const uint8_t* bad = utf8_first_ill_formed(start, start + text.size());
+  if (bad != start + text.size()) throw BootSourceError(path + ": not UTF-8 at byte " + std::to_string(bad - start));
+}
+
+// A line a merge leaves around a conflict: seven of one marker character, then the end of the
+// line or a space and a label.
+bool conflict_marker(std::string_view line) {
+  for (std::string_view marker : {"<<<<<<<", "|||||||", "=======", ">>>>>>>"})
+    if (line.starts_with(marker)) return line.size() == 7 || line[7] == ' ' || line[7] == '\r';
+  return false;
+}
+
+void require_no_conflict_markers(const std::string& text, const std::string& path) {
+  std::istringstream lines(text);
+  std::string line;
+  for (int number = 1; std::getline(lines, line); ++number)
+    if (conflict_marker(line))
+      throw BootSourceError(path + ":" + std::to_string(number) + ": a merge conflict marker: resolve the conflict");
+}
+
 // The paths a manifest lists, from the source root.
 std::vector<std::string> listed_paths(const fs::path& root, const fs::path& manifest) {
   const std::string shown = manifest.lexically_relative(root).generic_string();
-  std::istringstream lines(boot_file_text(manifest, shown));
+  std::istringstream lines(boot_source_text(manifest, shown));
   std::vector<std::string> paths;
   std::string line;
   for (int number = 1; std::getline(lines, line); ++number) {
@@ -49,13 +71,14 @@ std::vector<std::string> listed_paths(const fs::path& root, const fs::path& mani
   return paths;
 }
 
-void require_utf8(const std::string& text, const std::string& path) {
-  const auto* start = reinterpret_cast<const uint8_t*>(text.data());
-  const uint8_t* bad = utf8_first_ill_formed(start, start + text.size());
-  if (bad != start + text.size()) throw BootSourceError(path + ": not UTF-8 at byte " + std::to_string(bad - start));
-}
-
 }  // namespace
+
+std::string boot_source_text(const std::string& file, const std::string& shown) {
+  std::string text = boot_file_text(file, shown);
+  require_utf8(text, shown);
+  require_no_conflict_markers(text, shown);
+  return text;
+}
 
 std::vector<std::string_view> module_paths(std::span<const BootModule> modules) {
   std::vector<std::string_view> paths;
@@ -78,8 +101,7 @@ BootSources read_boot_sources(const std::string& root, std::span<const std::stri
     for (const std::string& path : listed_paths(base, listed)) {
       const fs::path file = base / path;
       sources.files_read.push_back(file.string());
-      sources.texts.push_back(boot_file_text(file, path));
-      require_utf8(sources.texts.back(), path);
+      sources.texts.push_back(boot_source_text(file, path));
       sources.paths.push_back(path);
     }
   }

@@ -29,6 +29,11 @@ struct BootSourceError : std::runtime_error {
 // cannot be read.
 std::string boot_file_text(const std::string& file, const std::string& shown);
 
+// The text of a source file (a manifest, a module, the allow-list of unset words): as
+// boot_file_text, and BootSourceError also when it is not strict UTF-8 or a line of it is a
+// merge's conflict marker (a conflict left in would build both sides).
+std::string boot_source_text(const std::string& file, const std::string& shown);
+
 // The modules the manifests list, in order.
 struct BootSources {
   std::vector<std::string> paths;  // from the source root
@@ -38,8 +43,8 @@ struct BootSources {
 };
 
 // Reads the manifests in the order given: each lists files relative to its own folder, one a
-// line; blank lines and lines starting with ";" pass over. Every file must be strict UTF-8.
-// Raises BootSourceError on a missing manifest or file, or a file that is not UTF-8.
+// line; blank lines and lines starting with ";" pass over. Raises BootSourceError on a missing
+// manifest or file, or one that boot_source_text refuses.
 BootSources read_boot_sources(const std::string& root, std::span<const std::string> manifests);
 
 // Loads each module's text with the lexer and answers the boot image: the language's

@@ -7,7 +7,9 @@
 #include "datatypes/scalars/time.h"
 #include "runtime/action-entries.h"
 #include "runtime/error-raise.h"
+#include "runtime/halt-exit.h"
 #include "runtime/interrupt.h"
+#include "runtime/os-time.h"
 #include "runtime/services.h"
 #include "runtime/value-stack.h"
 
@@ -71,7 +73,12 @@ Status native_wait(const int32_t*) {
     case Type::float_: case Type::percent: case Type::time: seconds = payload_f64(value); break;
     default: raise_error(error_id("script", "invalid-arg"), value);
   }
-  if (interrupt_wait(seconds)) halt_if_interrupted();  // Ctrl+C ends the wait
+  // Ctrl+C ends the wait, to the console's catch; a request that waits for such a catch to open
+  // lets the wait sleep, or every wait until then would end at once.
+  if (interrupt_pending() && !halt_target_open())
+    os_sleep(seconds);
+  else if (interrupt_wait(seconds))
+    halt_if_interrupted();
   services().run_event_loop();
   stack_set_result_only(make_cell(Type::none));
   return {};

@@ -21,11 +21,12 @@ namespace qel {
 
 namespace {
 
-// What the refinements of one do call hand its rule: /next's word and /args's value, each null
-// when the refinement is absent.
+// What the refinements of one do call hand its rule: /next's word, /args's value and /trace's
+// callback, each null when the refinement is absent.
 struct DoExtras {
   const Cell* position;
   const Cell* args;
+  const Cell* callback;
 };
 
 // What do does with a value of one type. The answer goes into the native's result cell.
@@ -67,13 +68,17 @@ Status do_path(const Cell& value, const DoExtras&) {
 // error!: raised again.
 Status do_error(const Cell& value, const DoExtras&) { throw_error_value(value); }
 
-// file! and url!: the library's do-file runs the script, /args's value its arguments. Before
-// the library has it (a boot still running) there is nothing that could run a script.
+// file! and url!: the library's do-file runs the script, /args's value its arguments and
+// /trace's callback its tracer, which it installs for the script's code alone (not for its
+// header). Before the library has it (a boot still running) there is nothing that could run a
+// script.
 Status do_script(const Cell& value, const DoExtras& extras) {
   const Cell do_file = library_value(LibraryValue::do_file);
   if (cell_type(do_file) != Type::function) raise_error(error_id("internal", "not-done"));
-  const Cell args = extras.args ? *extras.args : make_cell(Type::none);
-  stack_set_result_only(call_function_with(do_file, std::array{value, make_cell(Type::none), args}));
+  const Cell none = make_cell(Type::none);
+  const Cell callback = extras.callback ? *extras.callback : none;
+  const Cell args = extras.args ? *extras.args : none;
+  stack_set_result_only(call_function_with(do_file, std::array{value, callback, args}));
   return {};
 }
 
@@ -121,10 +126,10 @@ class TracedDo {
   CallFrame* claimed_;
 };
 
-Status do_traced(const Cell& value, const DoExtras& extras, const Cell& tracer) {
-  TracedDo traced(tracer);
+Status do_traced(DoRule rule, const Cell& value, const DoExtras& extras) {
+  TracedDo traced(*extras.callback);
   trace_fire_init();
-  QEL_TRY(kDoRules[value.header & kTypeByteMask](value, extras));
+  QEL_TRY(rule(value, extras));
   trace_fire_end();
   return {};
 }
@@ -146,9 +151,12 @@ Status native_do(const int32_t* refinements) {
   if (refinements[kExpand] >= 0) expand_in_place(value_stack.base[0]);
   const Cell value = value_stack.base[0];
   const DoExtras extras{refinements[kNext] >= 0 ? value_stack.base + refinements[kNext] : nullptr,
-                        refinements[kArgs] >= 0 ? value_stack.base + refinements[kArgs] : nullptr};
-  if (refinements[kTrace] >= 0) return do_traced(value, extras, value_stack.base[refinements[kTrace]]);
-  return kDoRules[value.header & kTypeByteMask](value, extras);
+                        refinements[kArgs] >= 0 ? value_stack.base + refinements[kArgs] : nullptr,
+                        refinements[kTrace] >= 0 ? value_stack.base + refinements[kTrace] : nullptr};
+  const DoRule rule = kDoRules[value.header & kTypeByteMask];
+  // a script traces itself: do-file has the callback
+  if (extras.callback && rule != do_script) return do_traced(rule, value, extras);
+  return rule(value, extras);
 }
 
 }  // namespace qel

@@ -51,13 +51,11 @@ bool catch_names_match(const Cell& names, const Cell& thrown) {
 // takes any, one with /name its names only. The catch's native frame holds its block and, when
 // named, its names: the cells from its base up to the catch frame's own.
 bool some_catch_takes(const Cell& name) {
-  for (const CallFrame* frame = call_stack.top - 1; frame >= call_stack_begin(); --frame) {
-    if (frame_kind(*frame) == FrameKind::try_all) return false;
-    if (frame_kind(*frame) != FrameKind::catch_) continue;
-    const Cell* native_base = stack_cell_at(frame->saved_base);
-    if (frame_own_base(frame) - native_base < 2 || catch_names_match(native_base[1], name)) return true;
-  }
-  return false;
+  return find_exit_target([&](const CallFrame& frame) {
+           if (frame_kind(frame) != FrameKind::catch_) return false;
+           const Cell* native_base = stack_cell_at(frame.saved_base);
+           return frame_own_base(&frame) - native_base < 2 || catch_names_match(native_base[1], name);
+         }) != nullptr;
 }
 
 }  // namespace
@@ -97,11 +95,12 @@ Status native_catch(const int32_t* refinements) {
   const int32_t name_at = refinements[0];
   if (name_at >= 0) check_catch_names(value_stack.base[name_at]);
   const bool console = name_at >= 0 && catch_names_match(value_stack.base[name_at], console_word());
+  const bool nested = console && halt_target_open();
   const Cell block = value_stack.base[0];
   Cell* const native_base = value_stack.base;
   stack_open_frame(anon_symbol(), 0, console ? kFrameCatch | kFrameConsoleMark : kFrameCatch);
   const auto body = [&] { return eval_block(block, true); };
-  const Caught caught = catch_site(kThrowUser, [&] { return console ? take_halt(body) : body(); });
+  const Caught caught = catch_site(kThrowUser, [&] { return console ? take_halt(nested, body) : body(); });
   QEL_TRY(caught.passed);
   if (caught.taken == kThrowUser && name_at >= 0 && !catch_names_match(native_base[name_at], value_stack.base[1])) {
     const Cell value = value_stack.base[0];

@@ -73,7 +73,8 @@ namespace {
       stack_close_call_frame();
       break;
     case Type::routine:
-      eval_checked_call(function);
+      // a routine that evaluates code lets its exits out as the exception
+      QEL_TRY(exits_as_status([&] { eval_checked_call(function); }));
       stack_close_frame();
       break;
     default:

@@ -17,10 +17,12 @@
 #include "datatypes/scalars/tuple.h"
 #include "datatypes/series/binary.h"
 #include "datatypes/series/block-core.h"
+#include "datatypes/series/series.h"
 #include "datatypes/series/string-convert.h"
 #include "datatypes/series/url.h"
 #include "datatypes/series/utf8-decode.h"
 #include "evaluator/interpreter.h"
+#include "evaluator/library-values.h"
 #include "evaluator/preprocessor-scan.h"
 #include "evaluator/print-natives.h"
 #include "evaluator/routine.h"
@@ -38,9 +40,10 @@
 #include "runtime/contexts.h"
 #include "runtime/datatype-registry.h"
 #include "runtime/error-raise.h"
-#include "runtime/gc-root.h"
 #include "runtime/exits.h"
+#include "runtime/gc-root.h"
 #include "runtime/os-environment.h"
+#include "runtime/ownership.h"
 #include "runtime/quit.h"
 #include "runtime/runtime-symbols.h"
 #include "runtime/services.h"
@@ -105,6 +108,59 @@ RoutineResult evaluate_then_set(Arguments arguments) {
     }
   } set_on_exit{word, value};
   throw_if_exit(eval_block(*code, true));
+  return {};
+}
+
+// What a script's run changes on its way in, as it was before: the current script, the length of
+// the source files and, when the run moves to the script's folder, the active directory, as a
+// copy of its text that system/options owns as it owns its path (so that a change made inside
+// it later still moves the process). Each goes back however the code ends; so that nothing runs
+// while a break, return or throw unwinds past, putting back stores cells and nothing else.
+class ScriptState {
+ public:
+  explicit ScriptState(bool directory)
+      : script_(system_field({"script"})), files_(system_field({"state", "source-files"})) {
+    if (cell_type(*files_) == Type::block) count_ = block_total_cells(*files_);
+    const Cell path = system_field({"options", "path"});
+    if (!directory || cell_type(path) != Type::file) return;
+    series_copy_into(path, nullptr, *directory_);
+    series_set_owned(*directory_, system_field({"options"}), word_from_c_string("path"));
+  }
+  ~ScriptState() {
+    if (!put_back_) put_back();
+  }
+  ScriptState(const ScriptState&) = delete;
+  ScriptState& operator=(const ScriptState&) = delete;
+
+  // Puts everything back; answers false when the OS refuses to go back to the directory, whose
+  // path then still names the one the process stayed in.
+  bool put_back() {
+    put_back_ = true;
+    if (Cell* script = system_field_cell({"script"})) *script = *script_;
+    if (cell_type(*files_) == Type::block && block_total_cells(*files_) > count_) block_truncate(*files_, count_);
+    if (cell_type(*directory_) != Type::file) return true;
+    if (!change_current_dir(*directory_)) return false;
+    if (Cell* path = system_field_cell({"options", "path"})) *path = *directory_;
+    return true;
+  }
+  const Cell& directory() { return *directory_; }
+
+ private:
+  GcRoot<Cell> script_;
+  GcRoot<Cell> files_;
+  GcRoot<Cell> directory_{make_cell(Type::none)};
+  int64_t count_ = 0;
+  bool put_back_ = false;
+};
+
+// The code evaluated as a script runs it: what ScriptState keeps goes back on every way out.
+// A directory the OS will not go back to is access cannot-open after a normal end; an exit
+// passing through goes on.
+RoutineResult evaluate_as_script(Arguments arguments) {
+  GcRoot<Cell> code(*arguments[0].cell);
+  ScriptState state(arguments[1].integer != 0);
+  throw_if_exit(eval_block(*code, true));
+  if (!state.put_back()) raise_error(error_id("access", "cannot-open"), state.directory());
   return {};
 }
 
@@ -308,6 +364,7 @@ constexpr NamedRoutine kLibraryRoutines[] = {
     {"set-quiet", set_quiet},
     {"set-slot-quiet", set_slot_quiet},
     {"evaluate-then-set", evaluate_then_set},
+    {"evaluate-as-script", evaluate_as_script},
     {"shift-right", shift_routine<false, false>},
     {"shift-left", shift_routine<true, false>},
     {"shift-logical", shift_routine<false, true>},

@@ -75,24 +75,24 @@ Read read_more() {
 // Writes UTF-8 text to standard output as it is.
 void write_text(std::string_view text) { console_write_utf8(text.data(), text.size()); }
 
+// The terminal's settings from before a hidden read, kept while the read lasts so that a signal
+// that ends the process meanwhile can put them back (console_restore_terminal).
+termios echo_saved{};
+std::atomic<bool> echo_off{false};
+
 // Turns the terminal's echo off while it lives, and back on however the read ends.
 class EchoOff {
  public:
-  EchoOff() : saved_ok_(::tcgetattr(STDIN_FILENO, &saved_) == 0) {
-    if (!saved_ok_) return;
-    termios quiet = saved_;
+  EchoOff() {
+    if (::tcgetattr(STDIN_FILENO, &echo_saved) != 0) return;
+    termios quiet = echo_saved;
     quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+    echo_off.store(true);
     ::tcsetattr(STDIN_FILENO, TCSANOW, &quiet);
   }
-  ~EchoOff() {
-    if (saved_ok_) ::tcsetattr(STDIN_FILENO, TCSANOW, &saved_);
-  }
+  ~EchoOff() { console_restore_terminal(); }
   EchoOff(const EchoOff&) = delete;
   EchoOff& operator=(const EchoOff&) = delete;
-
- private:
-  termios saved_{};
-  bool saved_ok_;
 };
 
 // What a piped answer echoes as: the window would show no ESC, and a hidden answer as stars.
@@ -128,6 +128,10 @@ void note_resize(int) { resize_seen.store(true, std::memory_order_relaxed); }
 
 }  // namespace
 
+void console_restore_terminal() {
+  if (echo_off.exchange(false)) ::tcsetattr(STDIN_FILENO, TCSANOW, &echo_saved);
+}
+
 bool console_input_is_terminal() { return ::isatty(STDIN_FILENO) == 1; }
 
 std::string utf8_sanitized(std::span<const uint8_t> bytes) {
@@ -158,7 +162,9 @@ std::optional<std::string> console_read_line() {
     scanned = pending.size();
     const Read read = input_ended ? Read::ended : read_more();
     if (read == Read::interrupted) {
-      taken = pending.size();  // the line being typed goes, as the window's Escape drops it
+      // The line being typed goes, as the window's Escape drops it (the terminal has dropped
+      // its own part of it); what came through a pipe is data, kept for the next read.
+      if (console_input_is_terminal()) taken = pending.size();
       interrupted = true;
       return std::string(1, kEscape);
     }

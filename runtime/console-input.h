@@ -21,8 +21,9 @@ namespace qel {
 std::string utf8_sanitized(std::span<const uint8_t> bytes);
 
 // Reads the next line of standard input; none at the end of input (a last line without a line
-// end is still a line). Ctrl+C while it waits for input answers the escape character alone and
-// drops what of the line had come: the window's Escape key.
+// end is still a line). Ctrl+C while it waits for input answers the escape character alone: the
+// window's Escape key. On a terminal it drops what of the line had come; from a pipe that stays
+// and begins the next line.
 std::optional<std::string> console_read_line();
 
 // ask: flushes what is printed, writes the question and reads a line; none at the end of input
@@ -32,6 +33,10 @@ std::optional<std::string> console_read_line();
 // echoes; a hidden read turns its echo off for that read alone, before the question shows; a read
 // that Ctrl+C ended ends the line.
 std::optional<std::string> console_ask(std::string_view question, bool hide = false);
+
+// Puts back the terminal's settings that a hidden read changed, while one lasts; else does
+// nothing. Async-signal-safe: the signals that end the process call it.
+void console_restore_terminal();
 
 // Whether standard input is a terminal, so that a person types the answers.
 bool console_input_is_terminal();

@@ -29,17 +29,6 @@ CallFrame* find_halt_target() {
   return nullptr;
 }
 
-// The innermost frame that receives an exit, searched from the current frame down without
-// changing anything; null when a try/all frame comes first or there is none.
-template <class IsTarget>
-inline CallFrame* find_target(IsTarget is_target) {
-  for (CallFrame* frame = call_stack.top - 1; frame >= call_stack_begin(); --frame) {
-    if (is_target(*frame)) return frame;
-    if (frame_kind(*frame) == FrameKind::try_all) return nullptr;
-  }
-  return nullptr;
-}
-
 // Pops the frames above the target (restoring function contexts) and empties the target's own
 // frame: base = its own base, top = base. Answers that base, the target's result cell.
 inline Cell* land_on(CallFrame* target) {
@@ -71,7 +60,7 @@ std::string formed_error_text(const Cell& error) {
 }
 
 Status unwind_break(bool value_given, bool continue_loop) {
-  CallFrame* loop = find_target(is_loop);
+  CallFrame* loop = find_exit_target(is_loop);
   if (!loop) {
     if (continue_loop) raise_error(error_id("throw", "continue"));
     raise_error(error_id("throw", "break"));
@@ -82,7 +71,7 @@ Status unwind_break(bool value_given, bool continue_loop) {
 }
 
 Status unwind_exit(bool return_value) {
-  CallFrame* body = find_target(is_body);
+  CallFrame* body = find_exit_target(is_body);
   if (!body) raise_error(error_id("throw", "return"));
   Cell value = return_value ? first_cell_or_unset() : make_cell(Type::unset);
   *land_on(body) = value;
@@ -93,7 +82,7 @@ Status unwind_throw(uint32_t code) {
   if (!throw_mark()) set_throw_mark(call_stack_depth());
   Cell value = first_cell_or_unset();
   Cell name = value_stack.top > value_stack.base + 1 ? value_stack.base[1] : make_cell(Type::none);
-  CallFrame* catcher = find_target(is_catch);
+  CallFrame* catcher = find_exit_target(is_catch);
   if (!catcher) raise_error(error_id("throw", "throw"), value);
   land_on(catcher);
   stack_push_value(value);

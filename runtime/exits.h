@@ -21,6 +21,17 @@
 
 namespace qel {
 
+// The innermost frame that receives an exit, searched from the current frame down without
+// changing anything; null when a try/all frame comes first or there is none.
+template <class IsTarget>
+CallFrame* find_exit_target(IsTarget is_target) {
+  for (CallFrame* frame = call_stack.top - 1; frame >= call_stack_begin(); --frame) {
+    if (is_target(*frame)) return frame;
+    if (frame_kind(*frame) == FrameKind::try_all) return nullptr;
+  }
+  return nullptr;
+}
+
 // Break (value_given: the current frame's first cell goes to the loop's result; else unset!) or
 // continue (always unset!) to the innermost loop frame.
 Status unwind_break(bool value_given, bool continue_loop);

@@ -57,7 +57,7 @@ void on_fault(int signal_number, siginfo_t* info, void* context) {
 }
 
 // A terminated run is no success: the shell convention 128 + signal, no report.
-void on_termination(int signal_number) { ::_exit(128 + signal_number); }
+void on_termination(int signal_number) { quit_from_signal(128 + signal_number); }
 
 }  // namespace
 

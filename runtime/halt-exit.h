@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <utility>
 
+#include "runtime/collector.h"
+#include "runtime/interrupt.h"
 #include "runtime/throw.h"
 
 namespace qel {
@@ -26,12 +28,18 @@ bool halt_target_open();
 [[noreturn]] void unwind_halt();
 
 // Runs `body` (answering a Status) for a catch frame marked for the console: a halt, which has
-// landed on that frame, comes back as the user throw it stands for.
+// landed on that frame, comes back as the user throw it stands for. A request made while no
+// such catch was open is taken at the body's first safe point. `nested`: another such catch
+// was open below this one when it opened (interrupt_note_catch_end).
 template <class Body>
-Status take_halt(Body&& body) {
+Status take_halt(bool nested, Body&& body) {
+  if (interrupt_pending()) safepoint_signal();
   try {
-    return std::forward<Body>(body)();
+    const Status status = std::forward<Body>(body)();
+    interrupt_note_catch_end(false, nested);
+    return status;
   } catch (const NonLocalExit& exit) {
+    interrupt_note_catch_end(exit.code == kThrowHalt, nested);
     if (exit.code != kThrowHalt) throw;
     return exit_with(kThrowUser);
   }

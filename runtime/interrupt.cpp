@@ -13,6 +13,7 @@
 #include "runtime/collector.h"
 #include "runtime/halt-exit.h"
 #include "runtime/os-time.h"
+#include "runtime/quit.h"
 
 namespace qel {
 
@@ -23,11 +24,11 @@ constexpr int kInterruptedStatus = 128 + SIGINT;
 
 std::atomic<bool> pending{false};
 int pipe_ends[2] = {-1, -1};
-bool halted = false;  // a halt has unwound since interrupt_halted last answered
+bool halted = false;  // Ctrl+C's halt stopped the run (interrupt_note_catch_end)
 
 // Async-signal-safe: a flag, one byte written without blocking, the safe point's wake-up.
 void on_interrupt(int) {
-  if (pending.exchange(true)) ::_exit(kInterruptedStatus);
+  if (pending.exchange(true)) quit_from_signal(kInterruptedStatus);
   const int saved = errno;
   [[maybe_unused]] const ssize_t wrote = ::write(pipe_ends[1], "i", 1);
   errno = saved;
@@ -62,13 +63,16 @@ bool interrupt_take() {
 
 int interrupt_fd() { return pipe_ends[0]; }
 
+// With no console catch open the request stays pending and the safe point clear: the catch
+// that opens next asks for a safe point again (take_halt), and a read takes it.
 void halt_if_interrupted() {
-  if (!interrupt_pending()) return;
-  safepoint_signal();  // with no catch open, the next safe point looks again
-  if (!halt_target_open()) return;
+  if (!interrupt_pending() || !halt_target_open()) return;
   interrupt_take();
-  halted = true;
   unwind_halt();
+}
+
+void interrupt_note_catch_end(bool by_halt, bool nested) {
+  if (by_halt || nested) halted = by_halt;
 }
 
 bool interrupt_halted() { return std::exchange(halted, false); }

@@ -23,11 +23,18 @@ int interrupt_fd();
 
 // At a safe point (the collector calls it once a signal has come): with a request pending and
 // the console's catch open, takes the request and unwinds to that catch (Ctrl+C's halt); with no
-// catch open the request stays for a later safe point or a read.
+// catch open the request stays for the next such catch or a read, and safe points pay nothing
+// for it meanwhile.
 void halt_if_interrupted();
 
-// Whether a Ctrl+C halt has unwound since the last call (which forgets it): a script it stopped
-// ends with 130, not with a halt's 0.
+// A catch named console ends, by Ctrl+C's halt or otherwise; `nested`: another one was open
+// below it. Ctrl+C's halt marks the run as stopped; a nested catch that ends otherwise unmarks it
+// (the code around it took the halt and went on). The outermost is the console's own, whose end
+// leaves the mark as the catches inside it left it.
+void interrupt_note_catch_end(bool by_halt, bool nested);
+
+// Whether Ctrl+C's halt stopped the run (forgotten once asked): a script it stopped ends with
+// 130, not with a halt's 0; one that took the halt in a catch of its own and went on does not.
 bool interrupt_halted();
 
 // Sleeps as os_sleep does, ending early when a halt request comes; answers whether one is

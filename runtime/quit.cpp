@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "runtime/console-input.h"
 #include "runtime/heap.h"
 #include "runtime/memory.h"
 #include "runtime/services.h"
@@ -115,6 +116,13 @@ void format_report(ReportBuffer& report, int number, uintptr_t code_address) {
   report.text("h\n");
 }
 
+// What any end of the process owes the user: the staged output written and the terminal as it
+// was before a hidden read. Both are async-signal-safe: write(2) from a fixed buffer, tcsetattr.
+void leave_console() {
+  if (exit_flush) exit_flush();
+  console_restore_terminal();
+}
+
 [[noreturn]] void exit_process(int number) {
   heap_release_all();
   ::_exit(process_exit_status(number));
@@ -141,7 +149,7 @@ uint32_t code_offset(uintptr_t code_address) {
 void set_exit_flush(void (*flush)()) { exit_flush = flush; }
 
 void quit_with_runtime_error(int number, uintptr_t code_address) {
-  if (exit_flush) exit_flush();
+  leave_console();
   if (number != 0) {
     ReportBuffer report;
     format_report(report, number, code_address);
@@ -152,6 +160,7 @@ void quit_with_runtime_error(int number, uintptr_t code_address) {
 }
 
 void quit_with_runtime_error_from_signal(int number, uintptr_t code_address) {
+  console_restore_terminal();  // the staged output stays: after a fault it may be half made
   ReportBuffer report;
   format_report(report, number, code_address);
   report.write_to(STDERR_FILENO);
@@ -159,9 +168,14 @@ void quit_with_runtime_error_from_signal(int number, uintptr_t code_address) {
 }
 
 void quit_return(int64_t status) {
-  if (exit_flush) exit_flush();
+  leave_console();
   memory_release_all();
   heap_release_all();
+  ::_exit(process_exit_status(status));
+}
+
+void quit_from_signal(int status) {
+  leave_console();
   ::_exit(process_exit_status(status));
 }
 

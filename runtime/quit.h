@@ -36,6 +36,11 @@ uint32_t code_offset(uintptr_t code_address);
 // Ends the process with a status and no report: flush output, release the heap, exit.
 [[noreturn]] void quit_return(int64_t status);
 
+// The same from a signal handler (termination, a second Ctrl+C): the staged output written, the
+// terminal's echo back on when a hidden read had turned it off, then the exit. The language's
+// state is out of reach here, so nothing of it is saved (the console's history among it).
+[[noreturn]] void quit_from_signal(int status);
+
 // Ends the process when a branch over a closed set of values meets none of them.
 [[noreturn]] void fatal_no_match_switch();  // 101, at the caller
 [[noreturn]] void fatal_no_match_case();    // 100, at the caller

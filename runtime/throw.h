@@ -82,4 +82,23 @@ Caught catch_site(uint32_t level, Body&& body) {
   return {0, status};
 }
 
+// Runs `body` (answering void or a Status) for a caller that answers a Status: a break,
+// continue, return, exit or throw that leaves it as the exception (out of code that answers no
+// Status, such as a routine's) comes back as its Status. Errors, and Ctrl+C's halt above them,
+// travel as the exception only and go on so.
+template <class Body>
+Status exits_as_status(Body&& body) {
+  try {
+    if constexpr (std::is_void_v<std::invoke_result_t<Body>>) {
+      std::forward<Body>(body)();
+      return {};
+    } else {
+      return std::forward<Body>(body)();
+    }
+  } catch (const NonLocalExit& exit) {
+    if (exit.code >= kThrowError) throw;
+    return Status{exit.code};
+  }
+}
+
 }  // namespace qel

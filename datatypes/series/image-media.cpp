@@ -21,9 +21,8 @@ namespace {
 // Image files are read whole; past this size a file is not taken for an image.
 constexpr int64_t kImageFileCap = int64_t{1} << 30;
 
-NodeId record_of(const DecodedImage& image) {
-  return image_from_memory(image.width, image.height, 0, image.pixels.data());
-}
+// The decoded pixels become the record's own array.
+NodeId record_of(DecodedImage& image) { return image_from_pixel_words(image.width, image.height, std::move(image.pixels)); }
 
 // The whole file, or nothing when it cannot be opened or read or passes the cap.
 std::optional<std::vector<uint8_t>> read_whole_file(const std::string& path) {

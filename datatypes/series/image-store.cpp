@@ -2,6 +2,7 @@
 // and the premultiplied array in step.
 #include "datatypes/series/image-store.h"
 
+#include <cassert>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -28,38 +29,32 @@ constexpr int64_t kRowAlignment = 16;
 class PixelArray {
  public:
   PixelArray() = default;
+  // Fresh memory for `height` rows of `stride` bytes, unset.
   PixelArray(int64_t height, int64_t stride) : stride_(stride) {
-    bytes_ = stride * height;
-    if (bytes_ == 0) return;
-    data_ = static_cast<uint32_t*>(std::aligned_alloc(kRowAlignment, static_cast<size_t>(round_up(bytes_))));
-    if (data_ == nullptr) raise_no_memory();
-    memory_outside_add(bytes_);
+    if (!words_.allocate(static_cast<size_t>(height * stride / 4))) raise_no_memory();
+    memory_outside_add(bytes());
   }
+  // Words filled elsewhere, taken over.
+  PixelArray(PixelWords words, int64_t stride) : words_(std::move(words)), stride_(stride) { memory_outside_add(bytes()); }
   PixelArray(PixelArray&& other) noexcept { swap(other); }
   PixelArray& operator=(PixelArray&& other) noexcept {
     PixelArray gone(std::move(*this));
     swap(other);
     return *this;
   }
-  ~PixelArray() {
-    if (data_ == nullptr) return;
-    std::free(data_);
-    memory_outside_add(-bytes_);
-  }
-  bool empty() const { return data_ == nullptr; }
+  ~PixelArray() { memory_outside_add(-bytes()); }
+  bool empty() const { return words_.empty(); }
   int64_t stride() const { return stride_; }
-  uint32_t* row(int64_t y) const { return reinterpret_cast<uint32_t*>(reinterpret_cast<uint8_t*>(data_) + y * stride_); }
-  uint32_t* data() const { return data_; }
+  uint32_t* row(int64_t y) const { return reinterpret_cast<uint32_t*>(reinterpret_cast<uint8_t*>(data()) + y * stride_); }
+  uint32_t* data() const { return words_.data(); }
 
  private:
-  static int64_t round_up(int64_t n) { return (n + kRowAlignment - 1) / kRowAlignment * kRowAlignment; }
+  int64_t bytes() const { return static_cast<int64_t>(words_.size() * 4); }
   void swap(PixelArray& other) noexcept {
-    std::swap(data_, other.data_);
-    std::swap(bytes_, other.bytes_);
+    std::swap(words_, other.words_);
     std::swap(stride_, other.stride_);
   }
-  uint32_t* data_ = nullptr;
-  int64_t bytes_ = 0;
+  PixelWords words_;
   int64_t stride_ = 0;
 };
 
@@ -129,7 +124,31 @@ void ensure_plain(ImageStore& store) {
   std::memset(store.plain.data(), 0, static_cast<size_t>(store.plain.stride() * store.height));
 }
 
+// A record over a store whose plain array is given; its resource slot taken.
+NodeId record_over(uint32_t flags, int64_t width, int64_t height, PixelArray plain) {
+  NodeId record = new_byte_series(kRecordWords * 4);
+  for (uint32_t word = 0; word < kRecordWords; ++word) series_buffer_append_int32(record, 0);
+  auto store = std::make_unique<ImageStore>(width, height, std::move(plain));
+  set_flags(record, flags);
+  set_record_word(record, kSizeWord, static_cast<uint32_t>(width) | static_cast<uint32_t>(height) << 16);
+  set_record_word(record, kSlotWord, extres_slot_acquire(store.get(), image_kind));
+  store.release();  // the slot owns it now
+  return record;
+}
+
 }  // namespace
+
+PixelWords::~PixelWords() { std::free(data_); }
+
+bool PixelWords::allocate(size_t count) {
+  *this = PixelWords();
+  if (count == 0) return true;
+  const size_t alignment = static_cast<size_t>(kRowAlignment);
+  data_ = static_cast<uint32_t*>(std::aligned_alloc(alignment, (count * 4 + alignment - 1) / alignment * alignment));
+  if (data_ == nullptr) return false;
+  size_ = count;
+  return true;
+}
 
 void image_store_init() {
   image_kind = extres_kind_register("image", image_store_release);
@@ -147,14 +166,7 @@ void image_size_check(int64_t width, int64_t height) {
 
 NodeId image_record_new(uint32_t flags, int64_t width, int64_t height) {
   image_size_check(width, height);
-  NodeId record = new_byte_series(kRecordWords * 4);
-  for (uint32_t word = 0; word < kRecordWords; ++word) series_buffer_append_int32(record, 0);
-  auto store = std::make_unique<ImageStore>(width, height, PixelArray(height, plain_stride(width)));
-  set_flags(record, flags);
-  set_record_word(record, kSizeWord, static_cast<uint32_t>(width) | static_cast<uint32_t>(height) << 16);
-  set_record_word(record, kSlotWord, extres_slot_acquire(store.get(), image_kind));
-  store.release();  // the slot owns it now
-  return record;
+  return record_over(flags, width, height, PixelArray(height, plain_stride(width)));
 }
 
 int64_t image_width(NodeId record) { return record_word(record, kSizeWord) & 0xFFFF; }
@@ -254,6 +266,13 @@ NodeId image_from_memory(int64_t width, int64_t height, int64_t stride, const ui
   for (int64_t y = 0; y < height; ++y)
     std::memcpy(plain.row(y), reinterpret_cast<const uint8_t*>(pixels) + y * stride, static_cast<size_t>(plain_stride(width)));
   return record;
+}
+
+NodeId image_from_pixel_words(int64_t width, int64_t height, PixelWords pixels) {
+  image_size_check(width, height);
+  if (width == 0 || height == 0) return 0;
+  assert(pixels.size() == static_cast<size_t>(width * height));
+  return record_over(kImagePixelsValid | kImagePixelsChanged, width, height, PixelArray(std::move(pixels), plain_stride(width)));
 }
 
 NodeId image_crop(NodeId record, int64_t x, int64_t y, int64_t width, int64_t height) {

@@ -15,9 +15,11 @@
 #pragma once
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <utility>
 
 #include "runtime/cell.h"
 
@@ -34,6 +36,37 @@ inline constexpr uint32_t kImageDrawing = 0x40;        // the target of a drawin
 // Size limits, checked before anything is allocated.
 inline constexpr int64_t kImageMaxSide = 65535;
 inline constexpr int64_t kImageMaxPixels = int64_t{1} << 28;
+
+// Pixel words in memory of their own, 16-byte aligned and left unset when allocated: whoever fills
+// them writes every word. A record takes them over as its plain array without a copy
+// (image_from_pixel_words), so a decoder writes straight into the array the image keeps.
+class PixelWords {
+ public:
+  PixelWords() = default;
+  PixelWords(PixelWords&& other) noexcept { swap(other); }
+  PixelWords& operator=(PixelWords&& other) noexcept {
+    PixelWords gone(std::move(*this));
+    swap(other);
+    return *this;
+  }
+  ~PixelWords();
+  // Room for `count` words in place of the old ones; false, and empty, when memory runs out.
+  bool allocate(size_t count);
+  uint32_t* data() const { return data_; }
+  size_t size() const { return size_; }
+  bool empty() const { return size_ == 0; }
+  uint32_t& operator[](size_t index) const { return data_[index]; }
+  uint32_t* begin() const { return data_; }
+  uint32_t* end() const { return data_ + size_; }
+
+ private:
+  void swap(PixelWords& other) noexcept {
+    std::swap(data_, other.data_);
+    std::swap(size_, other.size_);
+  }
+  uint32_t* data_ = nullptr;
+  size_t size_ = 0;
+};
 
 // A drawing target from a GUI back end: an opaque object and the function that releases it.
 struct ImageTarget {
@@ -103,6 +136,9 @@ NodeId image_from_rgb_data(int64_t width, int64_t height, std::span<const uint8_
 
 // A record copied from pixel words in memory (stride 0: 4 x width); 0 when a side is 0.
 NodeId image_from_memory(int64_t width, int64_t height, int64_t stride, const uint32_t* pixels);
+// A record whose plain array is `pixels` (width x height words, rows top-down), taken over; 0
+// when a side is 0. The size is checked.
+NodeId image_from_pixel_words(int64_t width, int64_t height, PixelWords pixels);
 
 // A new record holding the w x h rectangle of a record's pixels from column x, row y (inside the
 // image; the caller clips); 0 when a side is 0. Flags 0x03, as every fresh pixel copy.

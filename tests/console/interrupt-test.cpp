@@ -69,16 +69,44 @@ TEST(ConsoleInterrupt, OnATerminalCtrlCCancelsTheLineOrHaltsTheCommand) {
   EXPECT_EQ(qel.finish(), 0) << qel.output();
 }
 
-TEST(ConsoleInterrupt, AScriptItStopsEndsWith130) {
+// At a question Ctrl+C answers Escape; what came through a pipe of the line so far is no typing
+// to cancel but data, which the next line begins with.
+TEST(ConsoleInterrupt, ThroughAPipeCtrlCAtAQuestionKeepsThePartOfTheLineThatCame) {
   TemporaryDirectory home;
-  const std::string script = home.path() + "/loop.qel";
-  const std::string started = home.path() + "/started";
-  std::ofstream(script) << "Qel [] print \"go\" write %started \"\" forever []\n";
-  LiveChild qel = console(home, false, {"--cli", script});
-  for (int k = 0; k < 500 && !std::filesystem::exists(started); ++k) std::this_thread::sleep_for(20ms);
+  LiveChild qel = console(home, false);
+  ASSERT_TRUE(qel.await(">> ")) << qel.output();
+  qel.type("1 + ");
+  std::this_thread::sleep_for(kUnderWay);
   qel.send_signal(SIGINT);
-  EXPECT_EQ(qel.finish(5s), 130);
-  EXPECT_EQ(qel.output(), "go\n(halted)\n");
+  EXPECT_TRUE(qel.await("\n(escape)\n>> ")) << qel.output();
+  qel.type("2\n");
+  EXPECT_TRUE(qel.await("1 + 2\n== 3\n")) << qel.output();
+  qel.close_input();
+  EXPECT_EQ(qel.finish(), 0);
+}
+
+// A script that takes the halt in a catch of its own and goes on was not stopped.
+TEST(ConsoleInterrupt, AScriptItStopsEndsWith130) {
+  struct Row {
+    const char* code;
+    int status;
+    const char* output;
+  };
+  const Row rows[] = {
+      {"forever []", 130, "go\n(halted)\n"},
+      {"catch/name [forever []] 'console print \"went on\"", 0, "go\nwent on\n"},
+  };
+  for (const Row& row : rows) {
+    TemporaryDirectory home;
+    const std::string script = home.path() + "/loop.qel";
+    const std::string started = home.path() + "/started";
+    std::ofstream(script) << "Qel [] print \"go\" write %started \"\" " << row.code << "\n";
+    LiveChild qel = console(home, false, {"--cli", script});
+    for (int k = 0; k < 500 && !std::filesystem::exists(started); ++k) std::this_thread::sleep_for(20ms);
+    qel.send_signal(SIGINT);
+    EXPECT_EQ(qel.finish(5s), row.status) << row.code;
+    EXPECT_EQ(qel.output(), row.output) << row.code;
+  }
 }
 
 // While a command waits away from any safe point (on a child process here), the first Ctrl+C
@@ -89,7 +117,7 @@ TEST(ConsoleInterrupt, ASecondCtrlCWhileTheFirstIsPendingExits130) {
   for (bool terminal : {false, true}) {
     TemporaryDirectory home;
     LiveChild qel = console(home, terminal);
-    ASSERT_TRUE(qel.answer(">> ", "call/wait {trap '' INT; sleep 10}")) << qel.output();
+    ASSERT_TRUE(qel.answer(">> ", "prin uppercase \"staged \" call/wait {trap '' INT; sleep 10}")) << qel.output();
     std::this_thread::sleep_for(kUnderWay);
     const auto start = std::chrono::steady_clock::now();
     press_ctrl_c(qel, terminal);
@@ -97,7 +125,20 @@ TEST(ConsoleInterrupt, ASecondCtrlCWhileTheFirstIsPendingExits130) {
     press_ctrl_c(qel, terminal);
     EXPECT_EQ(qel.finish(5s), 130) << "terminal " << terminal << ": " << qel.output();
     EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+    EXPECT_NE(qel.output().find("STAGED "), std::string::npos) << qel.output();  // what was printed goes out
   }
+}
+
+// A run terminated while a hidden read has the echo off leaves the terminal echoing.
+TEST(ConsoleInterrupt, ATerminationDuringAHiddenReadLeavesTheTerminalEchoing) {
+  TemporaryDirectory home;
+  LiveChild qel = console(home, true);
+  ASSERT_TRUE(qel.answer(">> ", "ask/hide append \"Ke\" \"y: \"")) << qel.output();
+  ASSERT_TRUE(qel.await("Key: ")) << qel.output();
+  EXPECT_FALSE(qel.terminal_echoes());
+  qel.send_signal(SIGTERM);
+  EXPECT_EQ(qel.finish(5s), 143) << qel.output();
+  EXPECT_TRUE(qel.terminal_echoes());
 }
 
 }  // namespace

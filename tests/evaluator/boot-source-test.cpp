@@ -58,19 +58,32 @@ TEST_F(BootSourceTest, TheManifestListsModulesInOrderRelativeToItsFolder) {
 
 TEST_F(BootSourceTest, WhatCannotBecomeTheImageIsNamedWithItsPlace) {
   const struct {
+    std::string_view manifest;
     std::string_view module;
     std::string_view failure;
   } kCases[] = {
-      {"", "boot/manifest:2: no such file: gone.qel"},
-      {"a: \"ok\"\nb: \"\xC3\x28\"", "boot/bad.qel: not UTF-8 at byte 12"},
-      {"a: 1\nb: [2\n", "boot/bad.qel: "},
+      {"bad.qel\ngone.qel\n", "", "boot/manifest:2: no such file: gone.qel"},
+      {"bad.qel\n", "a: \"ok\"\nb: \"\xC3\x28\"", "boot/bad.qel: not UTF-8 at byte 12"},
+      {"<<<<<<< HEAD\nbad.qel\n=======\nother.qel\n>>>>>>> topic\n", "a: 1",
+       "boot/manifest:1: a merge conflict marker: resolve the conflict"},
+      // markers the lexer would take for words, labelled or bare, with CR LF line ends
+      {"bad.qel\n", "a: 1\r\n<<<<<<< ours\r\nb: 2\r\n||||||| base\r\n=======\r\nb: 3\r\n>>>>>>>\r\n",
+       "boot/bad.qel:2: a merge conflict marker"},
+      {"bad.qel\n", "a: 1\nb: [2\n", "boot/bad.qel: "},
   };
   for (const auto& test : kCases) {
-    write("boot/manifest", test.module.empty() ? "bad.qel\ngone.qel\n" : "bad.qel\n");
+    write("boot/manifest", test.manifest);
     write("boot/bad.qel", test.module);
     EXPECT_EQ(failure().substr(0, test.failure.size()), test.failure) << test.module;
   }
   EXPECT_NE(failure().find("(line 3) missing ]"), std::string::npos) << failure();
+}
+
+TEST_F(BootSourceTest, OnlyWholeMarkersAreConflicts) {
+  write("boot/unset-words", "; ======= a rule, not a marker\n<<<<<<<<\n=======x\nask\n");
+  EXPECT_EQ(boot_source_text((root_ / "boot/unset-words").string(), "boot/unset-words"), "; ======= a rule, not a marker\n<<<<<<<<\n=======x\nask\n");
+  write("boot/unset-words", "ask\n=======\nhalt\n");
+  EXPECT_THROW(boot_source_text((root_ / "boot/unset-words").string(), "boot/unset-words"), BootSourceError);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "datatypes/scalars/integer.h"
+#include "runtime/collector.h"
 #include "runtime/interrupt.h"
 
 namespace qel::testing {
@@ -56,14 +57,46 @@ TEST_F(InterruptHaltTest, APendingRequestUnwindsToTheConsoleCatchThroughEveryTra
   expect_errors({{"catch/name [1 / 0] 'console", "math/zero-divide", {}}});
 }
 
+// Meanwhile the safe points pay nothing for it, and a wait sleeps its time: the request is no
+// reason to end every wait at once.
 TEST_F(InterruptHaltTest, WithNoConsoleCatchTheRequestWaits) {
+  using Clock = std::chrono::steady_clock;
   ::raise(SIGINT);
   expect_molds({
       {"n: 0 loop 20 [n: n + 1] n", "20"},  // few: under torture each safe point collects
       {"catch [forever [throw 6]]", "6"},
   });
   EXPECT_TRUE(interrupt_pending());
+  EXPECT_EQ(gc_pending != 0, collector_torture() || collector_requested());
+  const Clock::time_point start = Clock::now();
+  EXPECT_EQ(eval_mold("loop 2 [wait 0.1] 7"), "7");
+  EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(200));
+  EXPECT_TRUE(interrupt_pending());
   EXPECT_EQ(eval_mold("catch/name [forever []] 'console"), "halt-request");
+}
+
+// The outermost console catch is the console's own, the next the script run's: Ctrl+C's halt
+// taken there stopped the run; one taken further in, in a catch of the script's own that then
+// went on, did not.
+TEST_F(InterruptHaltTest, CtrlCStoppedTheRunUnlessACatchInsideTookItAndWentOn) {
+  struct Row {
+    const char* code;
+    bool halted;
+  };
+  const Row rows[] = {
+      {"catch/name [forever []] 'console", true},
+      {"catch/name [catch/name [forever []] 'console] 'console", true},
+      {"catch/name [catch/name [catch/name [forever []] 'console 5] 'console] 'console", false},
+      {"catch/name [catch/name [catch/name [forever []] 'console throw/name 'halt-request 'console] 'console] 'console",
+       false},
+      {"try [catch/name [catch/name [catch/name [forever []] 'console 1 / 0] 'console] 'console]", false},
+  };
+  for (const Row& row : rows) {
+    ::raise(SIGINT);
+    eval_mold(row.code);
+    EXPECT_EQ(interrupt_halted(), row.halted) << row.code;
+    EXPECT_FALSE(interrupt_halted()) << row.code;  // forgotten once asked
+  }
 }
 
 // As the user presses it: while the loop or the wait runs.

@@ -67,7 +67,7 @@ bool sixteen_bit_samples(const std::string& name) { return name.size() >= 8 && n
 
 // The BMPs keep no colour under full transparency: a fully transparent pixel compares as 0.
 std::vector<uint8_t> visible_rgba(const DecodedImage& image) {
-  std::vector<uint32_t> pixels = image.pixels;
+  std::vector<uint32_t> pixels = words_of(image.pixels);
   for (uint32_t& pixel : pixels)
     if (pixel >> 24 == 0) pixel = 0;
   return rgba_bytes(pixels);
@@ -101,6 +101,16 @@ TEST(PngSuite, CorruptFilesAreRefused) {
     EXPECT_EQ(image_decode_bytes(read_bytes(entry.path()), image), expected) << name;
     EXPECT_TRUE(image.pixels.empty()) << name;
   }
+}
+
+// Decoders write into memory left unset, so what a first frame does not cover must be cleared.
+TEST(GifFrames, WhatTheFirstFrameLeavesOutIsTransparentBlack) {
+  // A 3 x 2 screen with black and white, and one white pixel at 1,1 (LZW: clear, 1, end).
+  const std::vector<uint8_t> gif = {'G', 'I', 'F', '8', '9', 'a', 3, 0, 2, 0, 0x80, 0, 0, 0, 0, 0, 255, 255, 255,
+                                    0x2C, 1, 0, 1, 0, 1, 0, 1, 0, 0, 2, 2, 0x4C, 0x01, 0, ';'};
+  DecodedImage image;
+  ASSERT_TRUE(gif_decode(gif, image));
+  EXPECT_EQ(words_of(image.pixels), (std::vector<uint32_t>{0, 0, 0, 0, 0xFFFFFFFFu, 0}));
 }
 
 // Little-endian words into a byte vector.

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -48,8 +49,11 @@ inline int run_python(const std::string& script, const std::string& arguments) {
 
 inline const std::filesystem::path kPngSuite = QEL_SOURCE_DIR "/../shared/data/pngsuite";
 
+// A decoded image's pixel words, to compare.
+inline std::vector<uint32_t> words_of(const PixelWords& pixels) { return {pixels.begin(), pixels.end()}; }
+
 // The RGBA bytes of plain pixel words.
-inline std::vector<uint8_t> rgba_bytes(const std::vector<uint32_t>& pixels) {
+inline std::vector<uint8_t> rgba_bytes(std::span<const uint32_t> pixels) {
   std::vector<uint8_t> bytes;
   for (uint32_t p : pixels)
     bytes.insert(bytes.end(), {static_cast<uint8_t>(p >> 16), static_cast<uint8_t>(p >> 8), static_cast<uint8_t>(p),

@@ -49,9 +49,9 @@ TEST_F(ImageMediaTest, PngSuiteThroughFilesAndBinaries) {
       ASSERT_TRUE(png_decode(bytes, expected)) << name;
       Cell from_file;
       image_from_file(from_file, file_cell(entry.path()));
-      EXPECT_EQ(pixels_of(from_file), expected.pixels) << name;
+      EXPECT_EQ(pixels_of(from_file), words_of(expected.pixels)) << name;
       Cell from_binary = *image_from_binary(*binary);
-      EXPECT_EQ(pixels_of(from_binary), expected.pixels) << name;
+      EXPECT_EQ(pixels_of(from_binary), words_of(expected.pixels)) << name;
       EXPECT_EQ(image_cell_width(from_binary), expected.width) << name;
       value_stack_reset();
       continue;
@@ -85,7 +85,7 @@ TEST_F(ImageMediaTest, EncodingAnswersBytesEmptyBytesOrNone) {
   Cell encoded = *image_encode_value(image, nullptr, static_cast<int32_t>(ImageFormat::png));
   DecodedImage back;
   ASSERT_TRUE(png_decode({binary_head_address(encoded), static_cast<size_t>(binary_length(encoded))}, back));
-  EXPECT_EQ(back.pixels, std::vector<uint32_t>(6, 0xFF010203u));
+  EXPECT_EQ(words_of(back.pixels), std::vector<uint32_t>(6, 0xFF010203u));
   Cell empty;
   image_box(empty, 0);
   EXPECT_EQ(binary_length(*image_encode_value(empty, nullptr, static_cast<int32_t>(ImageFormat::gif))), 0);

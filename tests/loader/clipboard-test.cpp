@@ -114,7 +114,7 @@ TEST_F(ClipboardTest, ImagesRoundTripAsPng) {
   ASSERT_TRUE(png_decode(*store_.held().png, decoded));
   EXPECT_EQ(decoded.width, 3);
   EXPECT_EQ(decoded.height, 2);
-  EXPECT_EQ(decoded.pixels, pixels);
+  EXPECT_EQ(std::vector<uint32_t>(decoded.pixels.begin(), decoded.pixels.end()), pixels);
   Cell read = clipboard_read();
   ASSERT_EQ(cell_type(read), Type::image);
   EXPECT_EQ(image_cell_width(read), 3);

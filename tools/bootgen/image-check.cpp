@@ -28,10 +28,12 @@ namespace qel::bootgen {
 
 namespace {
 
-// A file the check needs; its absence fails the check rather than reading as empty.
-std::string needed_file(const std::string& file) {
+// A file the check needs, read by `read`; its absence fails the check rather than reading as
+// empty.
+std::string needed_file(const std::string& file,
+                        std::string (*read)(const std::string&, const std::string&) = boot_file_text) {
   try {
-    return boot_file_text(file, file);
+    return read(file, file);
   } catch (const BootSourceError& error) {
     fail(error.what());
   }
@@ -77,7 +79,7 @@ int check_image(const std::string& image_file, const std::string& allow_list, st
     start_runtime();
     check_literals({runtime.boot_image, runtime.boot_image_size}, paths.size());
     boot_library();
-    const std::vector<std::string> findings = check_unset_words(views, allow_list_words(needed_file(allow_list)));
+    const std::vector<std::string> findings = check_unset_words(views, allow_list_words(needed_file(allow_list, boot_source_text)));
     for (const std::string& finding : findings) std::fprintf(stderr, "qel-bootgen: %s\n", finding.c_str());
     if (!findings.empty()) fail("the library's boot check failed");
   });

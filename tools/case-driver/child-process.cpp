@@ -8,6 +8,7 @@
 #include <signal.h>
 #include <sys/ioctl.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -223,11 +224,20 @@ bool LiveChild::read_some(std::chrono::milliseconds timeout) {
     if (n > 0) {
       text->append(chunk, static_cast<size_t>(n));
     } else if (n == 0 || errno != EINTR) {  // a pseudo-terminal whose child is gone reads EIO
-      if (*fd == input_) input_ = -1;
+      if (*fd == input_) {
+        echoed_at_end_ = terminal_echoes();
+        input_ = -1;
+      }
       close_if_open(*fd);
     }
   }
   return true;
+}
+
+bool LiveChild::terminal_echoes() const {
+  termios modes{};
+  if (input_ < 0 || input_ != output_fd_ || ::tcgetattr(input_, &modes) != 0) return echoed_at_end_;
+  return (modes.c_lflag & ECHO) != 0;
 }
 
 bool LiveChild::await(std::string_view text, std::chrono::milliseconds limit) {

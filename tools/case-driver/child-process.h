@@ -69,6 +69,8 @@ class LiveChild {
   // Everything read so far (on a terminal, with its echo and its CR LF line ends).
   const std::string& output() const { return output_; }
   const std::string& errors() const { return errors_; }
+  // On a terminal: whether it echoes what is typed; once the child is gone, as the child left it.
+  bool terminal_echoes() const;
 
  private:
   bool read_some(std::chrono::milliseconds timeout);
@@ -81,6 +83,7 @@ class LiveChild {
   std::string output_;
   std::string errors_;
   size_t mark_ = 0;
+  bool echoed_at_end_ = false;  // the terminal's echo when the child was found gone
 };
 
 // A fresh empty directory under the temporary folder, removed with everything in it when the

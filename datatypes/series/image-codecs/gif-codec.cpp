@@ -91,6 +91,8 @@ bool decode_first_frame(std::span<const uint8_t> bytes, DecodedImage& image) {
   if (!gif) return false;
   PixelSink sink = decoded_image_sink(image);
   if (!sink.allocate(sink.context, gif->SWidth, gif->SHeight)) return false;
+  // The first frame may cover only part of the screen: the rest stays transparent black.
+  std::fill(image.pixels.begin(), image.pixels.end(), 0u);
   int transparent = -1;
   for (;;) {
     GifRecordType type;

@@ -3,7 +3,6 @@
 #include "datatypes/series/image-codecs/image-codecs.h"
 
 #include <cstdlib>
-#include <new>
 
 namespace qel {
 
@@ -13,11 +12,7 @@ uint32_t* allocate_decoded(void* context, int64_t width, int64_t height) {
   if (width <= 0 || height <= 0 || width > kImageMaxSide || height > kImageMaxSide || width * height > kImageMaxPixels)
     return nullptr;
   auto& image = *static_cast<DecodedImage*>(context);
-  try {
-    image.pixels.assign(static_cast<size_t>(width * height), 0);
-  } catch (const std::bad_alloc&) {
-    return nullptr;
-  }
+  if (!image.pixels.allocate(static_cast<size_t>(width * height))) return nullptr;
   image.width = width;
   image.height = height;
   return image.pixels.data();

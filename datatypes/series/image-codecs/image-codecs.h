@@ -21,10 +21,11 @@ namespace qel {
 struct DecodedImage {
   int64_t width = 0;
   int64_t height = 0;
-  std::vector<uint32_t> pixels;
+  PixelWords pixels;
 };
 
-// A sink that checks the size limits and allocates the decoded image's pixels (zero-filled).
+// A sink that checks the size limits and allocates the decoded image's pixels (unset: the decoder
+// writes every one).
 PixelSink decoded_image_sink(DecodedImage& image);
 
 using ImageDecoder = bool (*)(std::span<const uint8_t> bytes, DecodedImage& image);

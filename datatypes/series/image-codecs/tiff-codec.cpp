@@ -84,7 +84,7 @@ struct TiffCloser {
 
 // The reader's words hold R in the low byte: R and B change places; associated alpha comes
 // back to plain colour.
-void to_plain_pixels(std::vector<uint32_t>& pixels, bool associated) {
+void to_plain_pixels(PixelWords& pixels, bool associated) {
   for (uint32_t& word : pixels) {
     uint32_t a = word >> 24, r = word & 0xFF, g = word >> 8 & 0xFF, b = word >> 16 & 0xFF;
     if (associated) {
