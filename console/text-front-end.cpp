@@ -3,6 +3,7 @@
 
 #include <unistd.h>
 
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
@@ -47,7 +48,7 @@ RoutineResult read_answer(Arguments arguments) {
 // console-title text: the title of the terminal the console runs in; nowhere else can show one.
 RoutineResult console_title(Arguments arguments) {
   if (::isatty(STDOUT_FILENO) != 1) return {};
-  const std::string title = "\x1B]0;" + string_to_utf8(*arguments[0].cell) + "\a";
+  const std::string title = terminal_title_sequence(string_to_utf8(*arguments[0].cell));
   console_write_utf8(title.data(), title.size());
   console_flush();
   return {};
@@ -63,6 +64,21 @@ constexpr NamedRoutine kConsoleRoutines[] = {
 };
 
 }  // namespace
+
+std::string terminal_title_sequence(std::string_view title) {
+  std::string sequence = "\x1B]0;";
+  for (size_t i = 0; i < title.size(); ++i) {
+    const auto byte = static_cast<uint8_t>(title[i]);
+    if (byte < 0x20 || byte == 0x7F) continue;
+    const auto next = i + 1 < title.size() ? static_cast<uint8_t>(title[i + 1]) : 0;
+    if (byte == 0xC2 && next >= 0x80 && next <= 0x9F) {  // U+0080 to U+009F, the C1 controls
+      ++i;
+      continue;
+    }
+    sequence += title[i];
+  }
+  return sequence + '\a';
+}
 
 void register_console_routines() {
   for (const NamedRoutine& routine : kConsoleRoutines) register_routine_once(routine.name, routine.function);

@@ -399,17 +399,16 @@ Status eval_call_entry(const Cell& function, const int32_t* positions) {
   });
 }
 
-bool integer_infix_in_place(const Cell& function, const Cell& right, Cell& left) {
+int32_t integer_infix_code(const Cell& function) {
   if (cell_type(function) == Type::native) {
     const int32_t code = function.w1 <= kNativeSlots ? native_compare_codes[function.w1] : -1;
-    bool flag;
-    if (code < 0 || !integer_compare_in_place(code, left, right, flag)) return false;
-    left = make_cell(Type::logic, flag);
-    return true;
+    return code < 0 ? -1 : code + kCompareInPlace;
   }
-  if (cell_type(function) != Type::action) return false;
-  const int32_t code = fast_arith_code(function.w1);
-  return code >= 0 && integer_arith_in_place(code, left, right, left);
+  return cell_type(function) == Type::action ? fast_arith_code(function.w1) : -1;
+}
+
+bool integer_infix_in_place(const Cell& function, const Cell& right, Cell& left) {
+  return integer_in_place_by_code(integer_infix_code(function), right, left);
 }
 
 Status eval_fetch_arguments(const Cell& function, Code& code, const CallPath* path, const Cell& name, uint32_t apply,

@@ -16,6 +16,7 @@
 #include "evaluator/trace.h"
 #include "runtime/action-entries.h"
 #include "runtime/cell.h"
+#include "runtime/fast-paths.h"
 #include "runtime/value-stack.h"
 
 namespace qel {
@@ -82,6 +83,22 @@ Status eval_fetch_arguments(const Cell& function, Code& code, const CallPath* pa
 // already retyped from its op!): the value its call would leave. False, with `left` unchanged,
 // for anything else.
 bool integer_infix_in_place(const Cell& function, const Cell& right, Cell& left);
+
+// What integer_infix_in_place does for a function, as a code: the action's arithmetic code, the
+// native's comparison code plus kCompareInPlace, or -1 when it does nothing in place.
+inline constexpr int32_t kCompareInPlace = 0x100;
+int32_t integer_infix_code(const Cell& function);
+
+// integer_infix_in_place by the function's code.
+[[gnu::always_inline]] inline bool integer_in_place_by_code(int32_t code, const Cell& right, Cell& left) {
+  if (code >= kCompareInPlace) {
+    bool flag;
+    if (!integer_compare_in_place(code - kCompareInPlace, left, right, flag)) return false;
+    left = make_cell(Type::logic, flag);
+    return true;
+  }
+  return code >= 0 && integer_arith_in_place(code, left, right, left);
+}
 
 // Raise script expect-arg (the argument's type) and no-arg for a call named by `name`.
 [[noreturn]] void raise_expect_arg(const Cell& name, const Cell& argument, const ArgEntry& entry);

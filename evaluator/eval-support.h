@@ -2,6 +2,7 @@
 // frame names, reading and setting words from code, and the type an op! wraps.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include "evaluator/interpreter.h"
@@ -47,6 +48,17 @@ constexpr bool any_word_type(Type type) {
 constexpr bool callable_type(Type type) {
   return type == Type::native || type == Type::action || type == Type::function || type == Type::routine;
 }
+
+// Whether a word whose value has the type id reads as that value: no function to call, no op,
+// not unset.
+inline constexpr std::array<bool, 256> kPlainWordValues = [] {
+  std::array<bool, 256> plain{};
+  for (size_t t = 0; t < plain.size(); ++t) {
+    const Type type = static_cast<Type>(t);
+    plain[t] = !callable_type(type) && type != Type::unset && type != Type::op;
+  }
+  return plain;
+}();
 
 // The type an op! wraps, from its header bits 16-23.
 inline Type op_wrapped_type(const Cell& op) { return static_cast<Type>((op.header >> 16) & 0xFF); }

@@ -176,8 +176,10 @@ void function_reflect(Cell& value, Cell& field) {
 
 // make function! [spec body].
 Cell* function_make(Cell& type, Cell& spec, Type) {
+  // Only a block has a buffer to walk: any other spec is refused before it is read as one.
+  if (cell_type(spec) != Type::block) raise_error(error_id("script", "bad-func-def"), spec);
   SpecCells cells(spec);
-  if (cell_type(spec) != Type::block || cells.end - cells.begin < 2 || cells.type_at(cells.begin) != Type::block)
+  if (cells.end - cells.begin < 2 || cells.type_at(cells.begin) != Type::block)
     raise_error(error_id("script", "bad-func-def"), spec);
   const Cell function_spec = cells.at(cells.begin);
   const uint32_t flags = function_spec_validate(function_spec);

@@ -3,11 +3,13 @@
 #include "evaluator/interpreter.h"
 
 #include <array>
+#include <cstring>
 
 #include "datatypes/scalars/integer.h"
 #include "datatypes/scalars/tuple.h"
 #include "evaluator/argument-fetch.h"
 #include "evaluator/eval-path.h"
+#include "evaluator/eval-plan.h"
 #include "evaluator/eval-support.h"
 #include "evaluator/library-code.h"
 #include "evaluator/scoped-restore.h"
@@ -130,17 +132,6 @@ void mark_field_set(NodeId context, uint32_t slot) { context_word_at(context, sl
   return value && cell_type(*value) == Type::integer ? value : nullptr;
 }
 
-// Whether a word whose value has the type id reads as that value: no function to call, no op,
-// not unset.
-constexpr std::array<bool, 256> kPlainWordValues = [] {
-  std::array<bool, 256> plain{};
-  for (size_t t = 0; t < plain.size(); ++t) {
-    const Type type = static_cast<Type>(t);
-    plain[t] = !callable_type(type) && type != Type::unset && type != Type::op;
-  }
-  return plain;
-}();
-
 // A cell that gives a value without running anything: one that evaluates to itself, or a word
 // or a path whose value the fast routes reach and is plain (a tuple's component is made in
 // `component`). Null otherwise.
@@ -176,6 +167,62 @@ constexpr std::array<bool, 256> kPlainWordValues = [] {
     if (!right || !integer_infix_in_place(function, *right, value)) return 0;
   }
   return at;
+}
+
+// The value of the simple expression at `at` by the plan's step for it, as simple_expression
+// would give it (a step's set-word is left to the caller). Answers the index after it, or 0 when
+// the step does not apply this time: nothing has changed, and the caller takes the long way. A
+// cell whose type is not the step's drops the step.
+[[gnu::always_inline]] inline uint32_t planned_value(const Code& code, Plan& plan, const PlanStep& step, uint32_t at,
+                                                     Cell& value) {
+  Cell* cells = series_buffer(code.value.w2)->head_cell();
+  const uint32_t end = code.live_end();
+  const uint32_t next = at + step.cells;
+  if (next > end) return 0;
+  for (uint32_t k = 0; k < step.cells; ++k) {
+    if ((cells[at + k].header & kTypeByteMask) != step.types[k]) {
+      plan.at[at] = 0;
+      return 0;
+    }
+  }
+  at += step.set;
+  if (evaluates_to_itself[cells[at].header & kTypeByteMask]) {
+    value = cells[at];
+  } else {
+    const Cell* operand = word_fast_slot(cells[at], false);
+    if (!operand || !kPlainWordValues[operand->header & kTypeByteMask]) return 0;
+    value = *operand;
+  }
+  for (uint32_t k = 0; k < step.op_count; ++k) {
+    const Cell* op = word_fast_slot(cells[at + 1 + 2 * k], false);
+    if (!op || std::memcmp(op, &step.ops[k], sizeof(Cell)) != 0) return 0;
+    Cell& right_cell = cells[at + 2 + 2 * k];
+    const Cell* right = cell_type(right_cell) == Type::integer ? &right_cell : word_fast_slot(right_cell, false);
+    if (!right || !integer_in_place_by_code(step.codes[k], *right, value)) return 0;
+  }
+  // As simple_expression: another operator after the step's takes the long way.
+  if (next < end && cell_type(cells[next]) == Type::word) {
+    const Cell* after = word_value_quiet(cells[next]);
+    if (after && cell_type(*after) == Type::op) return 0;
+  }
+  return next;
+}
+
+// A statement of a block run by its plan's step: its value becomes the frame's only cell and
+// true is answered; false when the step does not apply this time. Out of line: a block's loop
+// pays only the look for a step.
+[[gnu::noinline]] bool run_planned_statement(Code& code, Plan& plan, const PlanStep& step) {
+  Cell value;
+  const uint32_t next = planned_value(code, plan, step, code.index, value);
+  if (!next) return false;
+  if (step.set) {
+    Cell* target = word_fast_slot(code.cell(), true);
+    if (!target) return false;
+    *target = value;
+  }
+  code.index = next;
+  stack_set_result_only(value);
+  return true;
 }
 
 }  // namespace
@@ -419,30 +466,51 @@ Status eval_expression(Code& code, bool prefix, bool push, bool passive) {
   return apply_infix(code, expression_top, push);
 }
 
+namespace {
+
+// The statements of a block from code.index to its end (at least one), under the block's
+// frame. Planned, a statement the plan has a step for runs by it; the plan is let go if a
+// nested evaluation emptied the plan table. Both kinds are instances, so that blocks without a
+// plan run the loop they ran before plans.
+template <bool Planned>
+[[gnu::always_inline]] inline Status eval_statements(Code& code, const Cell& block, Plan* plan) {
+  const uint32_t generation = plan_generation;
+  for (;;) {
+    const uint32_t start = code.index;
+    if (!code.library) {
+      current_expression_cell = block;
+      current_expression_cell.w1 = start;
+    }
+    const PlanStep* step = nullptr;
+    if constexpr (Planned) {
+      if (plan && generation != plan_generation) plan = nullptr;
+      step = plan_step(plan, code.index);
+    }
+    if (!step || trace_enabled || !shortcuts_enabled || !run_planned_statement(code, *plan, *step))
+      QEL_TRY(eval_expression(code, false, false, false));
+    if (trace_enabled && !code.library) [[unlikely]]
+      trace_fire(kTraceExprEvent, block, code.index, make_cell(Type::none), value_stack.base[0]);
+    if (code.at_end()) return {};
+    stack_reset_top();
+    gc_safepoint();
+  }
+}
+
+}  // namespace
+
 Status eval_block(const Cell& block, bool chain) {
   // Put back on every exit, so an outer block's position is current again after an error or
   // a throw left a nested one.
   ScopedRestore<Cell> expression(current_expression_cell);
   Code code = code_of(block);
+  Plan* plan = shortcuts_enabled ? plan_for_evaluation(series_buffer(block.w2), block.w2) : nullptr;
   // The frame holds the block's node in its word-context word: it keeps the block alive.
   stack_open_frame(body_symbol(), block.w2, frame_bits(code, kFrameEval));
   if (trace_enabled && !code.library) [[unlikely]] trace_fire(kTraceEnterEvent, block, code.index, make_cell(Type::none), make_cell(Type::none));
   if (code.at_end()) {
     stack_set_result_only(make_cell(Type::unset));
   } else {
-    for (;;) {
-      const uint32_t start = code.index;
-      if (!code.library) {
-        current_expression_cell = block;
-        current_expression_cell.w1 = start;
-      }
-      QEL_TRY(eval_expression(code, false, false, false));
-      if (trace_enabled && !code.library) [[unlikely]]
-        trace_fire(kTraceExprEvent, block, code.index, make_cell(Type::none), value_stack.base[0]);
-      if (code.at_end()) break;
-      stack_reset_top();
-      gc_safepoint();
-    }
+    QEL_TRY(plan ? eval_statements<true>(code, block, plan) : eval_statements<false>(code, block, nullptr));
   }
   if (trace_enabled && !code.library) [[unlikely]]
     trace_fire(kTraceExitEvent, block, code.live_end(), make_cell(Type::none), value_stack.base[0]);

@@ -40,8 +40,11 @@ Cell& field_value(const Cell& object, uint32_t slot) {
   return series_buffer(context_cell(object.w1).w2)->head_cell()[slot];
 }
 
-// Whether the word spells the name, letter case ignored.
-bool names(const Cell& word, std::string_view name) { return symbol_name_equal(symbol_name(word.w2), name, true); }
+// Whether a field argument is the word spelling `name`, letter case ignored; a value of any other
+// type names no field.
+bool names(const Cell& word, std::string_view name) {
+  return cell_type(word) == Type::word && symbol_name_equal(symbol_name(word.w2), name, true);
+}
 
 // The word of a field, bound to the object, of the given word type.
 Cell bound_field_word(const Cell& object, uint32_t slot, Type type) {
@@ -107,14 +110,13 @@ void object_reflect(Cell& object, Cell& field) {
 // the fields as owned by the object; 'owned releases them (none) or records them for the owner
 // and field a block names.
 Cell* object_modify(Cell& object, Cell& field, Cell& value, bool) {
-  const bool word = cell_type(field) == Type::word;
-  if (word && names(field, "changed")) {
+  if (names(field, "changed")) {
     if (cell_type(value) != Type::none) raise_error(error_id("script", "invalid-arg"), value);
     for (uint32_t slot = 0; slot < field_count(object); ++slot) field_word(object, slot)->header &= ~kWordSetInObject;
-  } else if (word && names(field, "owner")) {
+  } else if (names(field, "owner")) {
     Cell self = object;
     series_set_owned(self, object, make_cell(Type::none));
-  } else if (word && names(field, "owned")) {
+  } else if (names(field, "owned")) {
     Cell self = object;
     if (cell_type(value) == Type::none) {
       series_clear_owned(self);

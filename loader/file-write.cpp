@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <array>
-#include <cerrno>
 #include <optional>
 
 #include "datatypes/series/binary.h"
@@ -18,6 +17,7 @@
 #include "runtime/action-entries.h"
 #include "runtime/console-output.h"
 #include "runtime/error-raise.h"
+#include "runtime/os.h"
 #include "runtime/value-stack.h"
 
 namespace qel {
@@ -26,16 +26,8 @@ namespace {
 
 constexpr char kLineEnd = '\n';
 
-// Writes all the bytes, on through short counts and interruptions.
-bool write_all(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    ssize_t done = ::write(fd, bytes.data(), bytes.size());
-    if (done < 0 && errno == EINTR) continue;
-    if (done <= 0) return false;
-    bytes.remove_prefix(static_cast<size_t>(done));
-  }
-  return true;
-}
+// Writes all the bytes.
+bool write_all(int fd, std::string_view bytes) { return os_write_all(fd, bytes.data(), bytes.size()) == 0; }
 
 // The mold of a value, made on the value stack and dropped again.
 std::string molded_bytes(const Cell& value) {

@@ -203,7 +203,8 @@ void mold_entry(const int32_t* refinements) {
 
 // --- append, insert and change: /part and /dup --------------------------------------------------------
 
-// The series types a /part count may take its cells from.
+// The series types whose cells hold an index into a buffer: those a /part count may take its
+// cells from and whose index may be clamped.
 constexpr bool part_series_type(Type type) {
   switch (type) {
     case Type::block: case Type::paren: case Type::hash: case Type::path: case Type::lit_path:
@@ -216,8 +217,10 @@ constexpr bool part_series_type(Type type) {
   }
 }
 
-// Moves a series value's index back to its tail when it lies past it.
+// Moves a series value's index back to its tail when it lies past it; any other value (a scalar
+// handed to insert or change, a port) has no buffer and is left for its type's action to judge.
 void clamp_to_tail(Cell& series) {
+  if (!part_series_type(cell_type(series))) return;
   // An image's length is its pixel count, not its record's.
   uint32_t length = cell_type(series) == Type::image ? static_cast<uint32_t>(series_total_length(series))
                                                      : series_buffer_length(series.w2);
@@ -267,7 +270,7 @@ void insert_entry(const int32_t* refinements) {
   Cell& series = value_stack.base[0];
   Cell& value = value_stack.base[1];
   InsertRefinements given = insert_refinements(refinements);
-  if (A == Act::Insert && cell_type(series) != Type::port) clamp_to_tail(series);
+  if (A == Act::Insert) clamp_to_tail(series);
   int32_t count = -1;
   if (given.part) {
     if (!part_series_type(cell_type(value)) || value.w2 == 0)

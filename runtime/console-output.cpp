@@ -6,11 +6,11 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <charconv>
 #include <cstring>
 #include <string>
 
+#include "runtime/os.h"
 #include "runtime/print-hooks.h"
 #include "runtime/quit.h"
 #include "runtime/utf8.h"
@@ -32,17 +32,8 @@ struct Output {
 
 Output out;
 
-// Writes every byte, resuming after partial writes and interruptions. Failures are dropped:
-// output has nowhere else to go.
-void write_all(int fd, const uint8_t* bytes, size_t length) {
-  while (length > 0) {
-    ssize_t n = ::write(fd, bytes, length);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return;
-    bytes += n;
-    length -= static_cast<size_t>(n);
-  }
-}
+// Writes every byte. Failures are dropped: output has nowhere else to go.
+void write_all(int fd, const uint8_t* bytes, size_t length) { os_write_all(fd, bytes, length); }
 
 // Appends bytes to the staging buffer; a run too long for it goes out directly, after what is staged.
 void stage(const uint8_t* bytes, size_t length) {

@@ -58,13 +58,19 @@ void command_line_init(int argc, char** argv) {
   runtime.environment_vector = nullptr;
 }
 
-void write_standard_error(std::string_view text) {
-  for (size_t done = 0; done < text.size();) {
-    ssize_t n = ::write(kStandardError, text.data() + done, text.size() - done);
+int os_write_all(int fd, const void* bytes, size_t length) {
+  const auto* at = static_cast<const char*>(bytes);
+  while (length > 0) {
+    const ssize_t n = ::write(fd, at, length);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    done += static_cast<size_t>(n);
+    if (n < 0) return errno;
+    if (n == 0) return EIO;
+    at += n;
+    length -= static_cast<size_t>(n);
   }
+  return 0;
 }
+
+void write_standard_error(std::string_view text) { os_write_all(kStandardError, text.data(), text.size()); }
 
 }  // namespace qel

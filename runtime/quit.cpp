@@ -8,6 +8,7 @@
 #include "runtime/console-input.h"
 #include "runtime/heap.h"
 #include "runtime/memory.h"
+#include "runtime/os.h"
 #include "runtime/services.h"
 
 extern "C" char __executable_start;  // the executable's load address, set by the linker
@@ -88,14 +89,7 @@ class ReportBuffer {
     for (int shift = 28; shift >= 0 && length_ < sizeof(bytes_); shift -= 4)
       bytes_[length_++] = "0123456789ABCDEF"[(value >> shift) & 0xF];
   }
-  void write_to(int fd) const {
-    size_t done = 0;
-    while (done < length_) {
-      ssize_t n = ::write(fd, bytes_ + done, length_ - done);
-      if (n <= 0) return;  // nothing more can be reported
-      done += static_cast<size_t>(n);
-    }
-  }
+  void write_to(int fd) const { os_write_all(fd, bytes_, length_); }  // a failure has nowhere to go
   const char* c_str() {
     bytes_[length_ < sizeof(bytes_) ? length_ : sizeof(bytes_) - 1] = 0;
     return bytes_;

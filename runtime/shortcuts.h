@@ -7,7 +7,7 @@
 namespace qel {
 
 // On: in-place integer arithmetic of infix operators, frameless simple set-words, remembered
-// word finds. Off: every expression, set and find takes the long way.
+// word finds, blocks' evaluation plans. Off: every expression, set and find takes the long way.
 inline bool shortcuts_enabled = true;
 
 }  // namespace qel

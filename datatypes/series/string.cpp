@@ -190,13 +190,17 @@ Cell* string_path_step(Cell& value, Cell& element, Cell* new_value, const PathSt
     return lookup_action_for_value<Act::Pick>(value)(value, n, element);
   }
   if (selector == Type::word) raise_error(error_id("script", "invalid-path"), step.path ? *step.path : value, element);
+  // Through the type's own select and find: a vector! steps here too and searches its elements.
   Cell found = value;
   bool case_sensitive = step.case_sensitive;
   if (!new_value) {
-    element = *string_select(found, element, nullptr, false, case_sensitive, false, false, nullptr, nullptr, false, false);
+    element = *lookup_action_for_value<Act::Select>(value)(found, element, nullptr, false, case_sensitive, false, false,
+                                                           nullptr, nullptr, false, false);
     return &element;
   }
-  string_find(found, element, nullptr, false, case_sensitive, false, false, nullptr, nullptr, false, false, true, false);
+  Cell wanted = element;  // a find may answer its result in the value it looked for
+  found = *lookup_action_for_value<Act::Find>(value)(found, wanted, nullptr, false, case_sensitive, false, false,
+                                                     nullptr, nullptr, false, false, true, false);
   if (cell_type(found) == Type::none || string_at_tail(found))
     raise_error(error_id("script", "bad-path-set"), step.path ? *step.path : value, element);
   return lookup_action_for_value<Act::Poke>(found)(found, 1, element, *new_value);

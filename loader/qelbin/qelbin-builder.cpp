@@ -238,13 +238,13 @@ void QelbinBuilder::error_value(const Cell& parent, int32_t code, const uint8_t*
   const std::optional<Cell> made = qelbin_error_make(code);
   if (!made) in_.fail_at(at);
   append(parent) = *made;
-  const Cell scratch = new_block(1);
-  for (ErrorField field : {ErrorField::arg1, ErrorField::arg2, ErrorField::arg3, ErrorField::near, ErrorField::where,
-                           ErrorField::stack}) {
-    const Cell value = single(scratch, at);
-    error_field(*made, field) = value;
-    block_truncate(scratch, 0);
-  }
+  // The six fields from arg1 to stack are decoded straight into their slots, in order, so that a
+  // reference path into an earlier field (a word whose object was written there) finds it.
+  const Cell values = make_cell(Type::block, 0, context_cell(made->w1).w2);
+  const Cell files = error_field(*made, ErrorField::files);
+  block_truncate(values, static_cast<uint32_t>(ErrorField::arg1));
+  while (cells_in(values) < static_cast<uint32_t>(ErrorField::files)) single(values, at);
+  append(values) = files;
 }
 
 // --- Words -------------------------------------------------------------------------------------

@@ -103,24 +103,32 @@ TEST(Settings, PipedRunsNeverTouchTheFile) {
   EXPECT_FALSE(std::filesystem::exists(home.path() + "/.cache"));
 }
 
-// Where the file goes and what a run does when it cannot be written or read.
+// Where the file goes and what a run does when it cannot be written or loaded: a file it cannot
+// load (or that has no header) keeps its keys and history, and the user hears of it once.
 TEST(Settings, TheCacheFolderDecidesAndFailuresNeverStopTheRun) {
   TemporaryDirectory home;
   std::ofstream(home.path() + "/plain-file") << "x";
-  std::filesystem::create_directories(home.path() + "/bad/qel/Qel-Console");
-  std::ofstream(cfg_path(home.path() + "/bad")) << "Qel [] history: [1 \"ok\" #{";
+  const std::string h = home.path();
+  const std::string unloadable = "Qel [] history: [1 \"ok\" #{";
+  const std::string headerless = "win-size: 640x480 history: [\"kept\"]\n";
+  for (const auto& [cache, text] : {std::pair{h + "/bad", unloadable}, std::pair{h + "/headerless", headerless}}) {
+    std::filesystem::create_directories(cache + "/qel/Qel-Console");
+    std::ofstream(cfg_path(cache)) << text;
+  }
   struct Row {
     std::optional<std::string> home, xdg_cache_home;
     std::string saved_at;       // empty: nothing saved
-    bool warns;
+    const char* warning;        // the one warning line's start, if any
     const char* history_first;  // the history the run starts with, molded
   };
-  const std::string h = home.path();
+  const char* const cannot_save = "*** Warning: the console settings could not be saved in ";
+  const char* const cannot_load = "*** Warning: the console settings in ";
   const Row rows[] = {
-      {h, "relative/cache", h + "/.cache/qel/Qel-Console/console-cfg.qel", false, "[\"system/console/history\"]"},
-      {std::nullopt, std::nullopt, "", false, "[\"system/console/history\"]"},
-      {h, h + "/plain-file", "", true, "[\"system/console/history\"]"},
-      {h, h + "/bad", cfg_path(h + "/bad"), false, "[\"system/console/history\"]"},
+      {h, "relative/cache", h + "/.cache/qel/Qel-Console/console-cfg.qel", nullptr, "[\"system/console/history\"]"},
+      {std::nullopt, std::nullopt, "", nullptr, "[\"system/console/history\"]"},
+      {h, h + "/plain-file", "", cannot_save, "[\"system/console/history\"]"},
+      {h, h + "/bad", "", cannot_load, "[\"system/console/history\"]"},
+      {h, h + "/headerless", "", cannot_load, "[\"system/console/history\"]"},
   };
   for (const Row& row : rows) {
     EnvironmentChanges environment = cases::console_test_environment(80, home);
@@ -132,13 +140,35 @@ TEST(Settings, TheCacheFolderDecidesAndFailuresNeverStopTheRun) {
     const std::string context = row.xdg_cache_home.value_or("(none)") + "\n" + run.output;
     EXPECT_EQ(run.status, 4) << context;
     EXPECT_NE(run.output.find("== " + std::string(row.history_first) + "\n"), std::string::npos) << context;
-    EXPECT_EQ(run.output.find("*** Warning: the console settings could not be saved in ") != std::string::npos, row.warns)
-        << context;
+    const size_t warned = run.output.find("*** Warning: ");
+    EXPECT_EQ(warned != std::string::npos, row.warning != nullptr) << context;
+    if (row.warning) {
+      EXPECT_EQ(run.output.find(row.warning), warned) << context;
+      EXPECT_EQ(run.output.find("*** Warning: ", warned + 1), std::string::npos) << context;  // once
+    }
     if (!row.saved_at.empty()) {
       EXPECT_NE(file_text(row.saved_at).find("history: [\"quit/return 4\""), std::string::npos) << context;
     }
   }
+  EXPECT_EQ(file_text(cfg_path(h + "/bad")), unloadable);
+  EXPECT_EQ(file_text(cfg_path(h + "/headerless")), headerless);
   EXPECT_FALSE(std::filesystem::exists(h + "/.cache/qel/Qel-Console/console-cfg.qel.tmp"));
+}
+
+// A settings file that is a link (to a link) is written where the links lead, and they stay.
+TEST(Settings, ALinkedFileIsWrittenThroughItsLinks) {
+  TemporaryDirectory home;
+  const std::string cache = home.path() + "/.cache";
+  std::filesystem::create_directories(cache + "/qel/Qel-Console");
+  std::filesystem::create_directories(home.path() + "/dotfiles");
+  std::ofstream(home.path() + "/dotfiles/console.qel") << "Qel [] win-size: 640x480\n";
+  std::filesystem::create_symlink(home.path() + "/dotfiles/console.qel", home.path() + "/console-link");
+  std::filesystem::create_symlink("../../../console-link", cfg_path(cache));
+  EXPECT_EQ(run_on_terminal({{">> ", "1 + 1"}, {">> ", "q"}}, cases::console_test_environment(80, home)).status, 0);
+  EXPECT_TRUE(std::filesystem::is_symlink(cfg_path(cache)));
+  EXPECT_TRUE(std::filesystem::is_symlink(home.path() + "/console-link"));
+  const std::string saved = file_text(home.path() + "/dotfiles/console.qel");
+  EXPECT_NE(saved.find("win-size: 640x480 history: [\"q\" \"1 + 1\"]"), std::string::npos) << saved;
 }
 
 }  // namespace

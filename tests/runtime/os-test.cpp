@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -84,6 +85,23 @@ TEST(Pages, FailuresAreReturnValues) {
   EXPECT_FALSE(os_virtual_free(nullptr, 4096));
   int local = 0;
   EXPECT_FALSE(os_virtual_free(&local, 0));
+}
+
+// A write that stops answers why, never 0: a caller must not take a failure for success.
+TEST(WriteAll, AnswersWhyAWriteStopped) {
+  int ends[2];
+  ASSERT_EQ(::pipe(ends), 0);
+  EXPECT_EQ(os_write_all(ends[1], "abc", 3), 0);
+  char read_back[3];
+  EXPECT_EQ(::read(ends[0], read_back, 3), 3);
+  EXPECT_EQ(std::string(read_back, 3), "abc");
+  ::close(ends[0]);
+  ::close(ends[1]);
+  EXPECT_EQ(os_write_all(ends[1], "abc", 3), EBADF);
+  const int full = ::open("/dev/full", O_WRONLY);
+  ASSERT_GE(full, 0);
+  EXPECT_EQ(os_write_all(full, "abc", 3), ENOSPC);
+  ::close(full);
 }
 
 }  // namespace

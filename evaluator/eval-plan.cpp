@@ -1,0 +1,92 @@
+// eval-plan.cpp: making the evaluation plans of blocks.
+#include "evaluator/eval-plan.h"
+
+#include "evaluator/argument-fetch.h"
+#include "evaluator/eval-support.h"
+#include "evaluator/interpreter.h"
+
+namespace qel {
+
+std::vector<std::unique_ptr<Plan>> plans;
+uint32_t plan_generation = 0;
+
+namespace {
+
+// The table is emptied when its plans cover this many cells: plans of blocks gone stay in it
+// until then.
+constexpr size_t kMostTableCells = size_t{1} << 18;
+// Longer blocks (data, whole scripts) are not planned.
+constexpr uint32_t kMostPlannedCells = 1024;
+// The cells the plans in the table cover.
+size_t table_cells = 0;
+
+// The step of the simple expression at `i` as the cells and the words' values stand now, when
+// it is worth one: it begins with a set-word or has an operator. False otherwise.
+bool plan_expression(const Cell* cells, uint32_t i, uint32_t length, PlanStep& step) {
+  step = PlanStep{};
+  uint32_t at = i;
+  if (cell_type(cells[at]) == Type::set_word) {
+    if (cells[at].w3 == kUnresolved || ++at >= length) return false;
+    step.set = true;
+  }
+  const Cell& first = cells[at];
+  if (!evaluates_to_itself[first.header & kTypeByteMask]) {
+    const Cell* value = cell_type(first) == Type::word ? word_fast_slot(first, false) : nullptr;
+    if (!value || !kPlainWordValues[value->header & kTypeByteMask]) return false;
+  }
+  for (++at; at + 1 < length && cell_type(cells[at]) == Type::word; at += 2) {
+    const Cell* op = word_fast_slot(cells[at], false);
+    if (!op || cell_type(*op) != Type::op) break;
+    Cell function = *op;
+    set_value_type_byte(function, op_wrapped_type(function));
+    const int32_t code = integer_infix_code(function);
+    const Cell& right = cells[at + 1];
+    const Cell* right_value = cell_type(right) == Type::word ? word_fast_slot(right, false) : &right;
+    if (step.op_count == kPlanOps || code < 0 || !right_value || cell_type(*right_value) != Type::integer) return false;
+    step.ops[step.op_count] = *op;
+    step.codes[step.op_count++] = code;
+  }
+  if (!step.set && step.op_count == 0) return false;
+  step.cells = static_cast<uint8_t>(at - i);
+  for (uint32_t k = 0; k < step.cells; ++k) step.types[k] = static_cast<uint8_t>(cells[i + k].header & kTypeByteMask);
+  return true;
+}
+
+}  // namespace
+
+Plan* plan_block(SeriesBuffer* buffer, NodeId node) {
+  if (buffer->spare == 0) {
+    buffer->spare = kPlanSeen;
+    return nullptr;
+  }
+  const uint32_t length = static_cast<uint32_t>((buffer->tail - buffer->head) / sizeof(Cell));
+  if (length > kMostPlannedCells) return nullptr;
+  if (table_cells + length > kMostTableCells) {
+    plans.clear();
+    table_cells = 0;
+    ++plan_generation;
+  }
+  auto plan = std::make_unique<Plan>(Plan{node, {}, {}});
+  const Cell* cells = buffer->head_cell();
+  PlanStep step;
+  // Steps serve statements: a set-word's anywhere, an expression's where a statement surely
+  // begins (the block's first cell, or where a step ends).
+  uint32_t statement = 0;
+  for (uint32_t i = 0; i < length; ++i) {
+    if (!plan_expression(cells, i, length, step) || (!step.set && i != statement)) continue;
+    if (plan->at.empty()) plan->at.resize(length);
+    plan->steps.push_back(step);
+    plan->at[i] = static_cast<uint32_t>(plan->steps.size());
+    statement = i + step.cells;
+  }
+  if (plan->steps.empty()) {
+    buffer->spare = kPlanEmpty;
+    return nullptr;
+  }
+  plans.push_back(std::move(plan));
+  table_cells += length;
+  buffer->spare = static_cast<uint32_t>(plans.size());
+  return plans.back().get();
+}
+
+}  // namespace qel

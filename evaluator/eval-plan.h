@@ -1,0 +1,77 @@
+// eval-plan.h: evaluation plans: for each block evaluated more than once, the shape of the
+// simple expressions that begin at its positions, so that the interpreter runs them from the
+// shape instead of working it out again at every evaluation.
+//
+// A simple expression is the kind the shortcuts compute without a frame (interpreter.cpp): a
+// plain operand (a cell that evaluates to itself, or a word) and then infix operators done in
+// place on integers, each with an integer or a word for its right operand; a set-word may come
+// first. A step keeps what does not change while the block does not: the type byte of every cell
+// the expression covers, and each operator word's op! value with its in-place code. Everything
+// else is read live at each run: the cells themselves, every word's value, the operands' types.
+// So a step holds only while each cell still has its type and each operator word still holds
+// the same op! value; a changed cell drops its step, a changed operator or an operand that is no
+// integer sends that run the long way. A plan is found through its block's buffer (`spare`) and
+// answers only for the node it was made for, so a plan can never be applied to another block.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "runtime/cell.h"
+#include "runtime/series-buffer.h"
+
+namespace qel {
+
+// The most infix operators a step covers.
+inline constexpr uint32_t kPlanOps = 3;
+
+struct PlanStep {
+  Cell ops[kPlanOps];                // each operator word's op! value when planned
+  int32_t codes[kPlanOps];           // its in-place code (integer_infix_code)
+  uint8_t types[2 + 2 * kPlanOps];   // the type byte of each covered cell, from the first
+  uint8_t cells;                     // the cells covered
+  uint8_t op_count;
+  bool set;                          // begins with a set-word
+};
+
+struct Plan {
+  NodeId node;                       // the block planned
+  std::vector<uint32_t> at;          // by position: 1 + the index of its step, or 0
+  std::vector<PlanStep> steps;
+};
+
+// Every plan, found by a block buffer's `spare` - 1 (0: never evaluated; kPlanSeen: once). The
+// table is emptied when it is full; `plan_generation` counts the times, so that whoever holds a
+// plan across an evaluation can tell whether it is gone.
+// A block planned with no step has kPlanEmpty instead.
+extern std::vector<std::unique_ptr<Plan>> plans;
+extern uint32_t plan_generation;
+inline constexpr uint32_t kPlanSeen = 0xFFFFFFFF;
+inline constexpr uint32_t kPlanEmpty = 0xFFFFFFFE;
+
+// The plan of the block in the buffer, or null.
+inline Plan* plan_of(const SeriesBuffer* buffer, NodeId node) {
+  const uint32_t number = buffer->spare - 1;
+  if (number >= plans.size() || plans[number]->node != node) return nullptr;
+  return plans[number].get();
+}
+
+// The step of a plan at a position, or null.
+inline const PlanStep* plan_step(const Plan* plan, uint32_t index) {
+  if (!plan || index >= plan->at.size() || plan->at[index] == 0) return nullptr;
+  return &plan->steps[plan->at[index] - 1];
+}
+
+// Plans the block at its second evaluation (the first marks it seen and resolves its words);
+// answers its plan, or null.
+Plan* plan_block(SeriesBuffer* buffer, NodeId node);
+
+// The block's plan when it has one; else it is planned when it is due.
+inline Plan* plan_for_evaluation(SeriesBuffer* buffer, NodeId node) {
+  if (buffer->spare == kPlanEmpty) return nullptr;
+  if (Plan* plan = plan_of(buffer, node)) return plan;
+  return plan_block(buffer, node);
+}
+
+}  // namespace qel
