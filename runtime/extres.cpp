@@ -148,4 +148,8 @@ uint32_t extres_slot_capacity() { return static_cast<uint32_t>(slots.size()); }
 
 void* extres_slot_object(uint32_t index) { return index < slots.size() ? slots[index].object : nullptr; }
 
+void extres_release_all() {
+  while (live_head != kEnd) extres_slot_release(static_cast<uint32_t>(live_head), true);
+}
+
 }  // namespace qel

@@ -49,6 +49,10 @@ void extres_release_object(uint32_t flags, void* object);
 // exactly once and becomes free (the next acquisition takes it first).
 void extres_sweep();
 
+// Releases the object of every live slot and frees the slot: a restart of the runtime lets go of
+// what the last run still held, before the table is made afresh.
+void extres_release_all();
+
 // The slot table's size and a slot's object (tests, statistics).
 uint32_t extres_slot_capacity();
 void* extres_slot_object(uint32_t index);

@@ -7,6 +7,8 @@
 #include <span>
 #include <vector>
 
+#include "datatypes/series/string-compare.h"
+#include "datatypes/series/string-core.h"
 #include "runtime/action-lookup.h"
 #include "runtime/collector.h"
 #include "runtime/hash-table.h"
@@ -58,7 +60,11 @@ int32_t bucket_of(const HashTable& record, uint32_t position) {
 
 // --- Chains ---------------------------------------------------------------------------------------
 // The chain list: slot 0 the first free chain number (0: none), slot c the node of chain c, or
-// kFreeChain | next free number once released. A chain: 32-bit positions of equal cells.
+// kFreeChain | next free number once released. A chain: 32-bit positions of equal cells. A slot's
+// key names chain c as ~c (at most -2, clear of the empty and deleted keys).
+
+constexpr int32_t chain_key(uint32_t number) { return ~static_cast<int32_t>(number); }
+constexpr uint32_t chain_number(int32_t key) { return static_cast<uint32_t>(~key); }
 
 int32_t* chain_slots(NodeId chains) { return reinterpret_cast<int32_t*>(series_buffer(chains)->head_address()); }
 
@@ -67,7 +73,9 @@ std::span<int32_t> chain_positions(NodeId chain) {
   return {reinterpret_cast<int32_t*>(buffer->head_address()), (buffer->tail - buffer->head) / 4};
 }
 
-NodeId chain_node(const HashTable& record, int32_t key) { return static_cast<NodeId>(chain_slots(record.chains)[-key]); }
+NodeId chain_node(const HashTable& record, int32_t key) {
+  return static_cast<NodeId>(chain_slots(record.chains)[chain_number(key)]);
+}
 
 // A new chain of two positions; answers its number.
 uint32_t chain_new(NodeId table, int32_t first, int32_t second) {
@@ -110,18 +118,41 @@ void each_position(const HashTable& record, int32_t key, Fn&& fn) {
 
 // --- Probing --------------------------------------------------------------------------------------
 
-// Cells of one class for a hash!: the same type and equal.
+// Cells of one class for a hash!: the same type and equal. Two strings of 1-byte text, the
+// usual keys, are mostly told apart or alike by their bytes, without the compare action.
 bool same_class(const Cell& a, const Cell& b) {
-  return cell_type(a) == cell_type(b) && values_equal(a, b);
+  if (cell_type(a) != cell_type(b)) return false;
+  if (cell_type(a) == Type::string) {
+    if (const int32_t known = narrow_texts_equality(string_text(a), string_text(b)); known >= 0) return known == 0;
+  }
+  return values_equal(a, b);
+}
+
+// Walks the probe sequence of `hash` in a hash! table over its slots alone, asking
+// `matches(key)` of each live slot whose hash is `hash`: answers as table_probe does.
+template <class Matches>
+[[gnu::always_inline]] inline Probe probe_hash_slots(const HashTable& record, uint32_t hash, Matches&& matches) {
+  const HashSlot* slots = hash_slots(record);
+  const uint32_t buckets = record.buckets;
+  const uint32_t mask = buckets - 1;
+  uint32_t reusable = kNoBucket;
+  for (uint32_t i = hash & mask, step = 1; step <= buckets; i = (i + step++) & mask) {
+    const HashSlot slot = slots[i];
+    if (slot.key == HashSlot::kEmpty) return {reusable != kNoBucket ? reusable : i, false};
+    if (slot.key == HashSlot::kDeleted) {
+      if (reusable == kNoBucket) reusable = i;
+    } else if (slot.hash == hash && matches(slot.key)) {
+      return {i, true};
+    }
+  }
+  return {reusable, false};
 }
 
 // The bucket of the class of `value` (whose hash is given) in a hash! table.
 Probe probe_class(NodeId table, const Cell& value, uint32_t hash) {
-  TableView view = table_view(table);
-  const HashTable& record = *view.record;
-  return table_probe(view, hash, [&, tag = bucket_tag(hash)](uint32_t bucket) {
-    return view.tags[bucket] == tag && same_class(cells_of(record)[first_position(record, view.keys[bucket])], value);
-  });
+  const HashTable& record = table_record(table);
+  const Cell* cells = cells_of(record);
+  return probe_hash_slots(record, hash, [&](int32_t key) { return same_class(cells[first_position(record, key)], value); });
 }
 
 // Whether a map! key cell equals the key under the code: two integer! keys by their numbers
@@ -175,17 +206,18 @@ PutStatus put_hash_cell(NodeId table, uint32_t position) {
   const uint32_t hash = value_hash(value, false);
   Probe probe = probe_class(table, value, hash);
   if (probe.found) {
-    const int32_t key = table_view(table).keys[probe.bucket];
+    const int32_t key = hash_slots(table_record(table))[probe.bucket].key;
     if (key >= 0) {
       const uint32_t number = chain_new(table, key, static_cast<int32_t>(position));
-      table_view(table).keys[probe.bucket] = -static_cast<int32_t>(number);
+      hash_slots(table_record(table))[probe.bucket].key = chain_key(number);
     } else {
       series_buffer_append_int32(chain_node(table_record(table), key), static_cast<int32_t>(position));
     }
     ++table_record(table).count;
   } else {
     TableView view = table_view(table);
-    table_occupy(view, probe.bucket, static_cast<int32_t>(position), hash);
+    table_take_bucket(view, probe.bucket);
+    hash_slots(*view.record)[probe.bucket] = {static_cast<int32_t>(position), hash};
   }
   positions_of(table_record(table))[position] = static_cast<int32_t>(probe.bucket) + 1;
   return PutStatus::indexed;
@@ -195,8 +227,8 @@ void remove_hash_cell(NodeId table, uint32_t position) {
   HashTable& record = table_record(table);
   const int32_t bucket = bucket_of(record, position);
   if (bucket < 0) return;
-  TableView view = table_view(table);
-  const int32_t key = view.keys[bucket];
+  HashSlot& slot = hash_slots(record)[bucket];
+  const int32_t key = slot.key;
   bool bucket_emptied = key >= 0;
   if (key < 0) {
     NodeId chain = chain_node(record, key);
@@ -204,9 +236,12 @@ void remove_hash_cell(NodeId table, uint32_t position) {
     auto at = std::find(entries.begin(), entries.end(), static_cast<int32_t>(position));
     if (at != entries.end()) series_buffer_remove_bytes(chain, static_cast<uint32_t>(at - entries.begin()) * 4, 4);
     bucket_emptied = series_buffer_length(chain) == 0;
-    if (bucket_emptied) chain_release(record, static_cast<uint32_t>(-key));
+    if (bucket_emptied) chain_release(record, chain_number(key));
   }
-  if (bucket_emptied) view.set_state(static_cast<uint32_t>(bucket), kBucketDeleted);
+  if (bucket_emptied) {
+    table_view(table).set_state(static_cast<uint32_t>(bucket), kBucketDeleted);
+    slot.key = HashSlot::kDeleted;
+  }
   --record.count;
   positions_of(record)[position] = -1;
 }
@@ -255,14 +290,14 @@ void remap_positions(NodeId table, uint32_t low, uint32_t high, Moved&& moved) {
   if (low >= end) return;
   std::vector<int32_t> buckets(positions_of(record) + low, positions_of(record) + end);
   hashtable_clear(sync_scratch);
-  TableView view = table_view(table);
+  HashSlot* slots = hash_slots(record);
   for (int32_t bucket : buckets) {
     if (bucket <= 0) continue;
-    int32_t& key = view.keys[bucket - 1];
+    int32_t& key = slots[bucket - 1].key;
     if (key >= 0) {
       key = moved(key);
-    } else if (!hashtable_get(sync_scratch, static_cast<uint32_t>(-key))) {
-      hashtable_put(sync_scratch, static_cast<uint32_t>(-key));
+    } else if (!hashtable_get(sync_scratch, chain_number(key))) {
+      hashtable_put(sync_scratch, chain_number(key));
       for (int32_t& position : chain_positions(chain_node(record, key)))
         if (position >= static_cast<int32_t>(low) && position < static_cast<int32_t>(high)) position = moved(position);
     }
@@ -319,16 +354,15 @@ int64_t hashtable_find_cell(NodeId table, const Cell& value, uint32_t start, uin
   const uint32_t hash = value_hash(wanted, false);
   if (finds_other_kinds(cell_type(wanted))) {
     // Its bucket holds one kind only: every bucket of the probe sequence may hold a match.
-    TableView view = table_view(table);
-    table_probe(view, hash, [&, tag = bucket_tag(hash)](uint32_t bucket) {
-      if (view.tags[bucket] == tag) consider(view.keys[bucket], false);
+    probe_hash_slots(record, hash, [&](int32_t key) {
+      consider(key, false);
       return false;
     });
     return best;
   }
   Probe probe = probe_class(table, wanted, hash);
   if (!probe.found) return -1;
-  const int32_t key = table_view(table).keys[probe.bucket];
+  const int32_t key = hash_slots(record)[probe.bucket].key;
   // A single cell has just compared equal to the value; chained ones compare under the code.
   consider(key, key >= 0 && code == kCompareEqual);
   return best;
@@ -361,7 +395,7 @@ void hashtable_resize(NodeId table, int64_t expected) {
   const uint32_t length = cell_count(table_record(table).block);
   const int64_t n = std::max<int64_t>(expected, length);
   const uint32_t buckets = resize_buckets(static_cast<int64_t>(static_cast<double>(n) * kRebuildGrowth));
-  table_start_over(table, buckets, creation_bound(buckets), 4);
+  table_start_over(table, buckets, creation_bound(buckets));
   hash_positions_reset(table);
   ensure_positions(table, length);
   for (uint32_t p = 0; p < length; ++p) put_hash_cell(table, p);

@@ -41,9 +41,22 @@ NodeId uniform_byte_series(int64_t bytes, uint8_t fill) {
 // A position array of `cells` entries, each -1 (no bucket yet).
 NodeId new_position_array(int64_t cells) { return uniform_byte_series(std::max<int64_t>(cells, 4) * 4, 0xFF); }
 
-// A map! slot array of every bucket empty.
-NodeId new_map_slots(uint32_t buckets) {
-  return uniform_byte_series(int64_t{buckets} * sizeof(MapSlot), kMapSlotEmptyByte);
+// A bucket of a kind-3 or kind-4 table: the key beside its entry's byte offset, so a probe
+// compares keys without reading entries.
+struct EntrySlot {
+  uint32_t key;
+  int32_t offset;
+};
+
+// The key array of a kind for a bucket count: hash! and map! slots all empty, the rest left to
+// be written.
+NodeId new_key_array(TableKind kind, uint32_t buckets) {
+  switch (kind) {
+    case TableKind::hash: return uniform_byte_series(int64_t{buckets} * sizeof(HashSlot), kSlotEmptyByte);
+    case TableKind::map: return uniform_byte_series(int64_t{buckets} * sizeof(MapSlot), kSlotEmptyByte);
+    case TableKind::words: return filled_byte_series(int64_t{buckets} * 4);
+    default: return filled_byte_series(int64_t{buckets} * sizeof(EntrySlot));
+  }
 }
 
 // The record series of a new table.
@@ -63,14 +76,6 @@ uint32_t block_length(NodeId block) {
 Cell* entry_at(const HashTable& record, int32_t offset) {
   return reinterpret_cast<Cell*>(series_buffer(record.block)->head_address() + offset);
 }
-
-// A bucket of a kind-3 or kind-4 table: the key beside its entry's byte offset, so a probe
-// compares keys without reading entries.
-struct EntrySlot {
-  uint32_t key;
-  int32_t offset;
-};
-constexpr int64_t kEntrySlotBytes = sizeof(EntrySlot);
 
 EntrySlot* entry_slots(const HashTable& record) {
   return reinterpret_cast<EntrySlot*>(series_buffer(record.keys)->head_address());
@@ -124,7 +129,7 @@ uint32_t displace_keys(HashTable& record, uint32_t* old_flags, uint8_t* new_flag
 // removed pairs' keys included (their buckets stay theirs).
 void rehash_map(NodeId table, uint32_t buckets, uint32_t bound) {
   const NodeId flags = new_flag_array(buckets, false);
-  const NodeId slots = new_map_slots(buckets);
+  const NodeId slots = new_key_array(TableKind::map, buckets);
   HashTable& record = table_record(table);
   const MapSlot* old_slots = map_slots(record);
   MapSlot* new_slots = reinterpret_cast<MapSlot*>(series_buffer(slots)->head_address());
@@ -160,9 +165,10 @@ NodeId new_flag_array(uint32_t buckets, bool tagged) {
   return uniform_byte_series(flag_word_bytes(buckets) + (tagged ? buckets : 0), 0xAA);
 }
 
-void table_start_over(NodeId table, uint32_t buckets, uint32_t bound, int64_t key_bytes) {
-  NodeId flags = new_flag_array(buckets, kind_is_tagged(table_kind(table_record(table))));
-  NodeId keys = filled_byte_series(buckets * key_bytes);
+void table_start_over(NodeId table, uint32_t buckets, uint32_t bound) {
+  const TableKind kind = table_kind(table_record(table));
+  NodeId flags = new_flag_array(buckets, kind_is_tagged(kind));
+  NodeId keys = new_key_array(kind, buckets);
   HashTable& record = table_record(table);
   record.flags = flags;
   record.keys = keys;
@@ -199,17 +205,13 @@ NodeId hashtable_new(int64_t expected, NodeId block, TableKind kind, uint32_t wi
   GcRoot<NodeId> kept_block(block);
   NoGcScope no_gc;
   record.flags = new_flag_array(record.buckets, kind_is_tagged(kind));
+  record.keys = new_key_array(kind, record.buckets);
   switch (kind) {
     case TableKind::integers:
     case TableKind::ownership:
       record.aux = (width + 1) * sizeof(Cell);
-      record.keys = filled_byte_series(record.buckets * kEntrySlotBytes);
       record.block = new_cell_series(int64_t{record.bound} * (width + 1));
       return new_record(record);
-    case TableKind::map: record.keys = new_map_slots(record.buckets); break;
-    default: record.keys = filled_byte_series(int64_t{record.buckets} * 4);
-  }
-  switch (kind) {
     case TableKind::hash:
       record.block = block ? block : new_cell_series(std::max<int64_t>(expected, 1));
       record.aux = new_position_array(std::max<int64_t>(expected, block_length(record.block)));
@@ -255,11 +257,11 @@ void hashtable_clear(NodeId table) {
   HashTable& record = table_record(table);
   record.count = 0;
   record.occupied = 0;
-  if (table_kind(record) == TableKind::hash) return hash_positions_reset(table);
-  if (table_kind(record) == TableKind::map) {
+  if (table_kind(record) == TableKind::hash || table_kind(record) == TableKind::map) {
     SeriesBuffer* slots = series_buffer(record.keys);
-    std::memset(slots->head_address(), kMapSlotEmptyByte, slots->tail - slots->head);
+    std::memset(slots->head_address(), kSlotEmptyByte, slots->tail - slots->head);
   }
+  if (table_kind(record) == TableKind::hash) return hash_positions_reset(table);
   series_buffer_clear(table_record(table).block);
 }
 
@@ -319,7 +321,7 @@ void hashtable_grow(NodeId table, int64_t request) {
   HashTable old = table_record(table);
   const uint32_t buckets = resize_buckets(request);
   if (old.count > resize_bound(buckets)) fatal_assertion();  // the request leaves room for every entry
-  table_start_over(table, buckets, resize_bound(buckets), kEntrySlotBytes);
+  table_start_over(table, buckets, resize_bound(buckets));
   // Room for every entry the new size takes before it grows again.
   NodeId entries = new_cell_series(int64_t{resize_bound(buckets)} * (old.aux / sizeof(Cell)));
   HashTable& record = table_record(table);

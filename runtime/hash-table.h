@@ -8,14 +8,16 @@
 // after a collection moves buffers (the stamp stays 0).
 //
 // Buckets: a power of two, at least 4. Two bits each in the flag array (16 buckets a word):
-// 2 = empty, 1 = deleted, 0 = occupied. Kinds 0 and 2 keep after the flag words one tag byte a
+// 2 = empty, 1 = deleted, 0 = occupied. Kind 2 keeps after the flag words one tag byte a
 // bucket: the top byte of the hash of the key its occupied bucket holds, so a probe passes over
 // nearly every other key without reading it or its cell (a tag under an empty or deleted state
-// is stale and never read; a copy of the flag array copies the tags). A kind-1 (map!) bucket is
-// a MapSlot instead: the key's pair number and four hash bits in one word, all ones when empty,
-// so a probe reads one slot and, when the hash bits agree, the key cell (two dependent loads,
-// not four); its buckets are never deleted, and its flag words are kept in step for the shared
-// code. Invariant: occupied (live plus deleted buckets) stays
+// is stale and never read; a copy of the flag array copies the tags). A kind-0 (hash!) bucket is
+// a HashSlot: the key beside the whole hash of its cells, its state in the key, so a probe reads
+// one array and a cell only where the 32-bit hashes agree. A kind-1 (map!) bucket is a MapSlot:
+// the key's pair number and four hash bits in one word, all ones when empty, so a probe reads one
+// slot and, when the hash bits agree, the key cell (two dependent loads, not four); its buckets
+// are never deleted. Kinds 0 and 1 keep their flag words in step for the shared code, but no
+// probe of theirs reads them. Invariant: occupied (live plus deleted buckets) stays
 // at or below the upper bound, which is below the bucket count, so every probe meets an empty
 // bucket. Probing: i = hash & (buckets - 1), then i + 1, i + 3, i + 6 ... (the step grows by one
 // each time), which visits every bucket once in `buckets` steps.
@@ -44,8 +46,8 @@ struct HashTable {
   uint32_t aux;       // kind 0: node of the position array; kinds 3 and 4: entry size in bytes
   NodeId chains;      // kind 0: node of the chain list (0 until the first chain); else 0
   NodeId flags;       // node of the flag array
-  NodeId keys;        // node of the key array: kinds 0 and 2 one 32-bit key per bucket; kind 1
-                      // a MapSlot per bucket; kinds 3 and 4 a (key, entry offset) pair per bucket
+  NodeId keys;        // node of the key array: kind 0 a HashSlot per bucket; kind 1 a MapSlot;
+                      // kind 2 one 32-bit key; kinds 3 and 4 a (key, entry offset) pair
   NodeId block;       // kinds 0 to 2: the indexed block; kinds 3 and 4: the entry series
   uint32_t occupied;  // live plus deleted buckets
   uint32_t buckets;
@@ -67,8 +69,27 @@ inline HashTable& table_record(NodeId table) {
   return *reinterpret_cast<HashTable*>(series_buffer(table)->head_address());
 }
 inline TableKind table_kind(const HashTable& record) { return static_cast<TableKind>(record.kind); }
-// Kinds 0 and 2 keep tags beside their flags (a map! slot holds the whole hash).
-constexpr bool kind_is_tagged(TableKind kind) { return kind == TableKind::hash || kind == TableKind::words; }
+// Kind 2 keeps tags beside its flags (hash! and map! slots hold the hash themselves).
+constexpr bool kind_is_tagged(TableKind kind) { return kind == TableKind::words; }
+
+// hash! and map! slot arrays filled with this byte are all empty.
+inline constexpr uint8_t kSlotEmptyByte = 0xFF;
+
+// A bucket of a hash! table in 64 bits: its key, a cell position (>= 0) or a chain of equal cells
+// (~ its number, so at most -2), beside the full hash of the cells it stands for. An empty slot's
+// key is all ones (the fill of a new slot array), a deleted one's kDeleted.
+struct HashSlot {
+  static constexpr int32_t kEmpty = -1;
+  static constexpr int32_t kDeleted = INT32_MIN;
+  int32_t key;
+  uint32_t hash;
+
+  constexpr bool live() const { return key != kEmpty && key != kDeleted; }
+};
+static_assert(sizeof(HashSlot) == 8);
+inline HashSlot* hash_slots(const HashTable& record) {
+  return reinterpret_cast<HashSlot*>(series_buffer(record.keys)->head_address());
+}
 
 // A bucket of a map! table in 32 bits: the pair number of its key (the key cell's position
 // over 2, key cells standing at even positions) under the top four bits of the key's hash, all
@@ -88,7 +109,6 @@ struct MapSlot {
   constexpr bool may_hold(uint32_t hash) const { return ((bits ^ hash) & ~kPairMask) == 0; }
 };
 static_assert(sizeof(MapSlot) == 4 && uint64_t{MapSlot::kPairMask} + 1 >= kMaxBuckets);
-inline constexpr uint8_t kMapSlotEmptyByte = 0xFF;  // a slot array filled with it is all empty
 inline MapSlot* map_slots(const HashTable& record) {
   return reinterpret_cast<MapSlot*>(series_buffer(record.keys)->head_address());
 }
@@ -98,7 +118,7 @@ constexpr uint8_t bucket_tag(uint32_t hash) { return static_cast<uint8_t>(hash >
 constexpr int64_t flag_word_bytes(uint32_t buckets) { return (int64_t{buckets} + 15) / 16 * 4; }
 
 // The arrays of a table, read once; valid until one of them grows or a safe point passes.
-// `keys` is the 32-bit key array and `tags` the tag bytes of kinds 0 and 2.
+// `keys` is the 32-bit key array and `tags` the tag bytes of kind 2.
 struct TableView {
   HashTable* record;
   uint32_t* flags;
@@ -211,7 +231,7 @@ template <class Matches>
 }
 
 // Takes the bucket a probe answered for a new key: count + 1, and occupied + 1 unless the bucket
-// was a deleted one. table_occupy also stores the key and the tag of its hash (kinds 0 to 2).
+// was a deleted one. table_occupy also stores the key and the tag of its hash (kind 2).
 inline void table_take_bucket(TableView& view, uint32_t bucket) {
   if (view.state(bucket) == kBucketEmpty) ++view.record->occupied;
   view.set_state(bucket, kBucketOccupied);
@@ -224,13 +244,13 @@ inline void table_occupy(TableView& view, uint32_t bucket, int32_t key, uint32_t
 }
 
 // A byte series whose tail is set `bytes` past its head, its content left to the caller; a flag
-// array with every bucket empty, with room for the tags when `tagged` (kinds 0 and 2).
+// array with every bucket empty, with room for the tags when `tagged` (kind 2).
 NodeId filled_byte_series(int64_t bytes);
 NodeId new_flag_array(uint32_t buckets, bool tagged);
 
-// Gives a table new, empty arrays of a size (flags all empty, tagged for kinds 0 and 2; keys of
-// `key_bytes` a bucket), its counts 0: the start of every rebuild.
-void table_start_over(NodeId table, uint32_t buckets, uint32_t bound, int64_t key_bytes);
+// Gives a table new, empty arrays of a size (flags all empty, tagged for kind 2; the key array of
+// its kind, hash! and map! slots empty), its counts 0: the start of every rebuild.
+void table_start_over(NodeId table, uint32_t buckets, uint32_t bound);
 
 // The bucket count and upper bound of a new table for n keys, and of a resize to a request.
 uint32_t creation_buckets(int64_t expected);

@@ -37,7 +37,7 @@ void os_pages_release(void* start, size_t size) { os_virtual_free(start, size); 
 
 void os_pages_discard(void* start, size_t size) { os_virtual_discard(start, size); }
 
-void os_pages_lazy_free(void* start, size_t size) { os_virtual_lazy_free(start, size); }
+void os_pages_advise_huge(void* start, size_t size, size_t huge_bytes) { os_virtual_advise_huge(start, size, huge_bytes); }
 
 void os_pages_retire(void* start, size_t size) { os_virtual_retire(start, size); }
 

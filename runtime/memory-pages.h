@@ -19,7 +19,8 @@ void os_pages_commit(void* start, size_t size);  // makes reserved pages read-wr
 
 void os_pages_release(void* start, size_t size);  // unmaps
 void os_pages_discard(void* start, size_t size);  // contents dropped, pages kept read-write (zero)
-void os_pages_lazy_free(void* start, size_t size);  // contents the OS may take back, pages kept
+// Huge pages over the whole huge pages of the first `huge_bytes`, small ones over the rest.
+void os_pages_advise_huge(void* start, size_t size, size_t huge_bytes);
 void os_pages_retire(void* start, size_t size);   // contents dropped, pages made inaccessible
 
 // Test hook: the next request (get, reserve or commit) fails as if the system had refused.

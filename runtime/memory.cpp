@@ -73,16 +73,22 @@ size_t first_frame_with_room(uint64_t need) {
     memory.current = found;
     return memory.frames[found];
   }
-  // A collection per new frame would be quadratic while the live data grows: ask only once
-  // half the live size has been allocated since the last one.
-  if (memory.allocated_since_cycle >= memory.live_after_cycle / 2) collector_request();
+  // A collection per new frame would be quadratic while the live data grows: ask only once an
+  // eighth of the live size has been allocated since the last one (a constant factor keeps the
+  // collections' cost in proportion to the allocation, and a small one the peak near the live size).
+  if (memory.allocated_since_cycle >= memory.live_after_cycle / 8) collector_request();
   return series_frame_new(need);
 }
 
-// Pages for a frame or a big series: a mapping the last collection freed, else fresh ones.
-void* series_pages_get(uint64_t size) {
+// Pages for a frame or a big series: a mapping the last collection freed, else fresh ones. Huge
+// pages are advised over the first `written` bytes (those written at once; fresh mappings of 2 MB
+// or more come advised whole) and small pages over the rest, whatever a kept mapping had before.
+void* series_pages_get(uint64_t size, uint64_t written) {
   void* pages = page_pool_take(size);
-  return pages ? pages : os_pages_get(size);
+  const bool kept = pages != nullptr;
+  if (!kept) pages = os_pages_get(size);
+  if (kept || written < size) os_pages_advise_huge(pages, size, written);
+  return pages;
 }
 
 // A frame's or big series' pages, freed: kept for the next cycle, or unmapped in the torture
@@ -95,9 +101,10 @@ void series_pages_free(void* start, uint64_t size) {
   memory_os_add(-static_cast<int64_t>(size));
 }
 
-[[gnu::noinline]] SeriesBuffer* big_series_alloc(uint64_t size, int64_t unit, int32_t head_offset) {
+// A big series on pages of its own, of which the first `written` bytes are written at once.
+[[gnu::noinline]] SeriesBuffer* big_series_alloc(uint64_t size, int64_t unit, int32_t head_offset, uint64_t written) {
   uint64_t mapped = page_round_up(size + kBufferHeaderBytes);
-  void* pages = series_pages_get(mapped);
+  void* pages = series_pages_get(mapped, written);
   memory_os_add(static_cast<int64_t>(mapped));
   memory.bigs.push_back(BigSeries{static_cast<SeriesBuffer*>(pages), mapped});
   memory.big_since_cycle += mapped;
@@ -119,7 +126,7 @@ SeriesFrame& frame_add(const SeriesFrame& frame) {
 }
 
 SeriesFrame& series_frame_map(uint64_t size) {
-  auto* area = static_cast<uint8_t*>(series_pages_get(size));
+  auto* area = static_cast<uint8_t*>(series_pages_get(size, size));
   return frame_add(SeriesFrame{area, area, area + size, 0, 1, 0, 0});
 }
 
@@ -171,7 +178,7 @@ SeriesBuffer* series_buffer_alloc_slow(int64_t units, int64_t unit, int32_t head
   uint64_t size = checked_capacity(units, unit);
   check_not_collecting();
   uint64_t need = size + kBufferHeaderBytes;
-  if (need >= kMaxFrameSize) return big_series_alloc(size, unit, head_offset);
+  if (need >= kMaxFrameSize) return big_series_alloc(size, unit, head_offset, need);
   memory_window_close();
   SeriesFrame* frame = memory.current < memory.frames.size() ? &memory.frames[memory.current] : nullptr;
   if (!frame || !frame->has_room(need)) frame = &frame_for(need);
@@ -181,6 +188,13 @@ SeriesBuffer* series_buffer_alloc_slow(int64_t units, int64_t unit, int32_t head
   note_allocated(need);
   memory_window_open();
   return buffer;
+}
+
+SeriesBuffer* series_buffer_alloc_grown(int64_t units, int64_t unit, uint64_t copied) {
+  const uint64_t size = checked_capacity(units, unit);
+  if (size + kBufferHeaderBytes < kMaxFrameSize) return series_buffer_alloc(units, unit, 0);
+  check_not_collecting();
+  return big_series_alloc(size, unit, 0, kBufferHeaderBytes + copied);
 }
 
 SeriesBuffer* heap_buffer_alloc(int64_t units, int64_t unit, int32_t head_offset) {

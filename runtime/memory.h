@@ -162,6 +162,11 @@ inline SeriesBuffer* series_buffer_alloc(int64_t units, int64_t unit, int32_t he
   return buffer_start(at, need - kBufferHeaderBytes, unit, head_offset, 0);
 }
 
+// A buffer for a series that grows with `copied` bytes of content copied in (head at the start):
+// as series_buffer_alloc, but one on pages of its own takes huge pages only over the copy, so
+// room the series may never fill is not made resident two megabytes at a time.
+SeriesBuffer* series_buffer_alloc_grown(int64_t units, int64_t unit, uint64_t copied);
+
 // The same from the runtime heap (bit 20); such a buffer never moves.
 SeriesBuffer* heap_buffer_alloc(int64_t units, int64_t unit, int32_t head_offset);
 

@@ -149,9 +149,10 @@ void node_free(NodeId node) {
   size_t k = frame_of(node);
   NodeFrame& frame = frames[k];
   node_slots[node] = kFreeNodeSlot;
-  mark_free(k, node, node + 1, true);
-  uint32_t word = (node - first_id(k)) / 64;
-  if (word < frame.cursor) frame.cursor = word;
+  // One bit, set in place: a collection frees every dead id through here, one at a time.
+  const uint32_t bit = node - first_id(k);
+  frame.free_map[bit / 64] |= uint64_t{1} << (bit % 64);
+  if (bit / 64 < frame.cursor) frame.cursor = bit / 64;
   --frame.in_use;
 }
 

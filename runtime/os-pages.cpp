@@ -3,6 +3,7 @@
 
 #include <sys/mman.h>
 
+#include <algorithm>
 #include <cstdint>
 
 namespace qel {
@@ -59,7 +60,12 @@ bool os_virtual_commit(void* address, size_t size) {
 
 void os_virtual_discard(void* address, size_t size) { madvise(address, size, MADV_DONTNEED); }
 
-void os_virtual_lazy_free(void* address, size_t size) { madvise(address, size, MADV_FREE); }
+void os_virtual_advise_huge(void* address, size_t size, size_t huge_bytes) {
+  const size_t huge = std::min(size, huge_bytes) / kHugePageBytes * kHugePageBytes;
+  auto* start = static_cast<uint8_t*>(address);
+  if (huge > 0) madvise(start, huge, MADV_HUGEPAGE);
+  if (size > huge) madvise(start + huge, size - huge, MADV_NOHUGEPAGE);
+}
 
 void os_virtual_retire(void* address, size_t size) {
   madvise(address, size, MADV_DONTNEED);

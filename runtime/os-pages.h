@@ -22,10 +22,9 @@ bool os_virtual_commit(void* address, size_t size);
 // Drops the pages' contents (they read zero afterwards) and keeps them read-write.
 void os_virtual_discard(void* address, size_t size);
 
-// Gives the pages' contents up lazily: the OS may take any page back whenever it needs it (the
-// page then reads zero), and a page written before that keeps what was written. The pages stay
-// read-write.
-void os_virtual_lazy_free(void* address, size_t size);
+// Advises huge pages over the whole huge pages within the first `huge_bytes` of a mapping that
+// starts on a huge-page boundary, and small pages over the rest (advice only).
+void os_virtual_advise_huge(void* address, size_t size, size_t huge_bytes);
 
 // Drops the pages' contents and makes them inaccessible again.
 void os_virtual_retire(void* address, size_t size);

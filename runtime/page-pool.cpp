@@ -44,7 +44,7 @@ void page_pool_keep(void* start, uint64_t size, uint64_t cap) {
     return;
   }
   while (kept_bytes + size > cap) drop(0);
-  os_pages_lazy_free(start, size);
+  os_pages_discard(start, size);
   kept.push_back(KeptMapping{static_cast<uint8_t*>(start), size, 0});
   kept_bytes += size;
 }

@@ -1,9 +1,10 @@
 // page-pool.h: the pages of series frames and big series freed at a collection, kept mapped for
-// the next cycle's frames and big series instead of being unmapped and faulted in again.
+// the next cycle's frames and big series instead of being unmapped and mapped again.
 //
-// A kept mapping's contents are given up to the OS at once (lazily freed: it may take the pages
-// back whenever it needs them, and a page it took reads zero); the mapping stays, so a reuse
-// faults only where the OS did take a page. Invariant: the pool's bytes stay within its cap, and
+// A kept mapping's pages are given back to the OS at once (they read zero when touched again):
+// pages given up only lazily stayed counted in the process's resident memory until the OS wanted
+// them, which raised its peak by the pool's size. The mapping stays, so a reuse takes no mapping
+// call and keeps its huge-page alignment. Invariant: the pool's bytes stay within its cap, and
 // a mapping kept at one collection and not reused by the end of the next one is unmapped then.
 // Pooled bytes are not counted as taken from the OS.
 #pragma once

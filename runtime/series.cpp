@@ -55,8 +55,9 @@ SeriesBuffer* grow_buffer(NodeId node, int64_t new_capacity, bool copy) {
   capacity = std::max<int64_t>(capacity, length);  // never below the live content
   int64_t unit = old->unit();
   int64_t units = (capacity + unit - 1) / unit;
+  const uint64_t copied = copy ? std::min<int64_t>(old->capacity - old->head, capacity) : 0;
   SeriesBuffer* fresh = (old->flags & kSeriesHeapHeld) ? heap_buffer_alloc(units, unit, 0)
-                                                      : series_buffer_alloc(units, unit, 0);
+                                                      : series_buffer_alloc_grown(units, unit, copied);
   fresh->flags = (old->flags & ~kSeriesBig) | (fresh->flags & kSeriesBig);
   fresh->node = node;
   fresh->tail = fresh->head + length;

@@ -134,6 +134,7 @@ void restart_memory() {
       "memory-init",       "extres-init",     "first-frames", "root-block",  "stack-blocks", "global-context",
       "symbol-hash-table", "datatype-words", "runtime-symbols", "init-stacks", "init-lexer-tables", "init-lexer",
       "extref-init",       "init-collector"};
+  extres_release_all();
   memory_release_all();
   for (const auto& step : kRuntimeSteps)
     if (std::find(std::begin(kMemorySteps), std::end(kMemorySteps), step.name) != std::end(kMemorySteps)) step.run();

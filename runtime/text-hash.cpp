@@ -77,6 +77,26 @@ inline bool fold_latin1(const uint8_t* from, size_t count, uint8_t* to) {
   return narrow;
 }
 
+// Up to 16 bytes of 1-byte text folded in two words, the usual key's case: false, when a byte is
+// not ASCII, for fold_latin1 to take over. `to` has room for 16 bytes.
+inline bool fold_short_ascii(const uint8_t* from, size_t count, uint8_t* to) {
+  uint64_t low = 0, high = 0;
+  if (count >= 8) {
+    low = load8(from);
+    high = load8(from + count - 8);  // overlaps `low` below 16 bytes
+  } else {
+    std::memcpy(&low, from, count);
+  }
+  if ((low | high) & kHighBits) return false;
+  low = upper_ascii8(low);
+  std::memcpy(to, &low, 8);
+  if (count >= 8) {
+    high = upper_ascii8(high);
+    std::memcpy(to + count - 8, &high, 8);
+  }
+  return true;
+}
+
 // XXH3 of a canonical form of `length` elements of type Out; fill(to, from, count) writes
 // elements [from, from + count).
 template <class Out, class Fill>
@@ -134,10 +154,9 @@ uint64_t hash_latin1(std::span<const uint8_t> units, bool case_sensitive) {
   return hash_folded(units, [](uint8_t unit) { return kLatin1Fold[unit]; });
 }
 
-}  // namespace
-
-uint32_t hash_text(const UnitText& text, bool case_sensitive) {
-  const uint64_t h = visit_units(text, [&](auto units) -> uint64_t {
+// The 64-bit hash of any text.
+[[gnu::noinline]] uint64_t hash_units(const UnitText& text, bool case_sensitive) {
+  return visit_units(text, [&](auto units) -> uint64_t {
     using U = typename decltype(units)::value_type;
     if constexpr (sizeof(U) == 1) {
       return hash_latin1(units, case_sensitive);
@@ -152,6 +171,16 @@ uint32_t hash_text(const UnitText& text, bool case_sensitive) {
         return hash_folded(units, [](U unit) { return unicode_case_map(unit, Case::upper); });
     }
   });
+}
+
+}  // namespace
+
+uint32_t hash_text(const UnitText& text, bool case_sensitive) {
+  uint8_t folded[16];
+  const uint64_t h = text.unit == 1 && text.length <= sizeof folded && !case_sensitive &&
+                             fold_short_ascii(text.data, text.length, folded)
+                         ? XXH3_64bits(folded, text.length)
+                         : hash_units(text, case_sensitive);
   return static_cast<uint32_t>(h ^ (h >> 32));
 }
 

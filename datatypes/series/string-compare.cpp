@@ -44,9 +44,6 @@ Difference first_difference(const A* a, const B* b, size_t n, bool keep_case) {
   return {n, 0, 0};
 }
 
-// The bytes of a 1-byte text.
-std::string_view text_bytes(const UnitText& text) { return {reinterpret_cast<const char*>(text.data), text.length}; }
-
 constexpr int32_t sign_of(int64_t v) { return v < 0 ? -1 : v > 0 ? 1 : 0; }
 
 }  // namespace
@@ -84,11 +81,8 @@ int32_t string_compare_core(const Cell& value1, const Cell& value2, int32_t op, 
   if (words) return compare_text(text_of_value(value1), text_of_value(value2), op, match);
   const UnitText a = string_text(value1);
   const UnitText b = string_text(value2);
-  // Equality of 1-byte texts, the usual hash! and map! key test, without the general route:
-  // other lengths differ, equal bytes agree under every code.
-  if (!match && is_equality_code(op) && a.unit == 1 && b.unit == 1) {
-    if (a.length != b.length) return 1;
-    if (same_bytes<false>(text_bytes(a), text_bytes(b))) return 0;
+  if (!match && is_equality_code(op)) {
+    if (const int32_t known = narrow_texts_equality(a, b); known >= 0) return known;
   }
   return compare_text(a, b, op, match);
 }

@@ -9,7 +9,10 @@
 
 #include <cstdint>
 
+#include <string_view>
+
 #include "datatypes/series/string-unit.h"
+#include "runtime/ascii-bytes.h"
 #include "runtime/cell.h"
 
 namespace qel {
@@ -22,6 +25,16 @@ constexpr bool compare_code_keeps_case(int32_t op) { return op == 2 || op == 8; 
 // codes (0, 1, 2, 12) texts of different lengths answer 1 at once, and under the others the
 // first differing code point decides, then the lengths.
 int32_t compare_text(UnitText a, UnitText b, int32_t op, bool match);
+
+// Equality of two texts of 1-byte units without the general route, the usual hash! and map! key
+// test: 1 when their lengths differ, 0 when they hold the same bytes (equal under every code), -1
+// when only compare_text can tell (other units, or bytes that may differ only by case).
+inline int32_t narrow_texts_equality(const UnitText& a, const UnitText& b) {
+  if (a.unit != 1 || b.unit != 1) return -1;
+  if (a.length != b.length) return 1;
+  const std::string_view x(reinterpret_cast<const char*>(a.data), a.length);
+  return same_bytes<false>(x, {reinterpret_cast<const char*>(b.data), b.length}) ? 0 : -1;
+}
 
 // The same on two text values from their indexes (a word-like operand by its name). Code 9
 // (same?) answers 0 only for the same node at the same index; the same node and index answer 0

@@ -29,6 +29,7 @@
 #include "runtime/datatype-registry.h"
 #include "runtime/error-raise.h"
 #include "runtime/exits.h"
+#include "runtime/extres.h"
 #include "runtime/gc-root.h"
 #include "runtime/memory.h"
 #include "runtime/root-block.h"
@@ -191,6 +192,7 @@ class EvalTest : public ::testing::Test {
   void TearDown() override {
     init_stacks();
     datatype_tables_init();
+    extres_release_all();
     memory_release_all();
     reset_services();
     reset_routines();

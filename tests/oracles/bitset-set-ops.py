@@ -9,10 +9,10 @@ import sys
 
 sys.dont_write_bytecode = True  # nothing written into the source tree
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "harness"))
-from qel_script import report, run_lines  # noqa: E402
+from qel_script import report, rounds, run_lines  # noqa: E402
 
 SEED = 20261211
-ROUNDS = 150
+ROUNDS = rounds(150, 30)
 UNIVERSE = 41 * 8 + 64  # past the longest array, so the flag's reach is tested too
 
 rng = random.Random(SEED)

@@ -13,10 +13,10 @@ import sys
 
 sys.dont_write_bytecode = True  # nothing written into the source tree
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "harness"))
-from qel_script import qel_string, run_checks  # noqa: E402
+from qel_script import qel_string, rounds, run_checks  # noqa: E402
 
 SEED = 20261211
-TABLES = 20
+TABLES = rounds(20, 8)
 FIXTURES = os.path.join(os.path.dirname(__file__), "..", "fixtures", "csv")
 ALPHABET = ["a", "B", " ", ",", '"', "\r", "\n", "\r\n", ";", "\u00e9", "\u263a", "\U0001F600"]
 

@@ -11,10 +11,10 @@ from decimal import ROUND_DOWN, Decimal
 
 sys.dont_write_bytecode = True  # nothing written into the source tree
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "harness"))
-from qel_script import check_printed  # noqa: E402
+from qel_script import check_printed, rounds  # noqa: E402
 
 SEED = 20261211
-ROUNDS = 120
+ROUNDS = rounds(120, 40)
 decimal.getcontext().prec = 60
 STEP = Decimal("0.00001")
 LIMIT = Decimal(10) ** 17

@@ -49,6 +49,14 @@ TEST_F(Extres, SettingReleasesOnlyADifferentOldObject) {
   EXPECT_EQ(released.back(), &objects[2]);
 }
 
+TEST_F(Extres, ARestartReleasesWhatTheLiveSlotsHeld) {
+  extres_slot_acquire(&objects[0], kind);
+  extres_slot_release(extres_slot_acquire(&objects[1], kind), false);
+  extres_slot_acquire(&objects[2], kind);
+  start_memory_afresh();
+  EXPECT_EQ(released, (std::vector<void*>{&objects[2], &objects[0]}));
+}
+
 TEST_F(Extres, TheTableDoublesWhenTheFreeListIsAboutToRunOut) {
   for (int i = 1; i < 1000; ++i) extres_slot_acquire(&objects[0], kind);
   EXPECT_EQ(extres_slot_capacity(), 1000u);

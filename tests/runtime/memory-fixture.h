@@ -37,7 +37,11 @@ inline void register_datatypes_keeping_error_services() {
 class MemoryTest : public ::testing::Test {
  protected:
   void SetUp() override { start_memory_afresh(); }
-  void TearDown() override { memory_release_all(); }
+  // The external resources go first: at exit nothing would release what the slots still hold.
+  void TearDown() override {
+    extres_release_all();
+    memory_release_all();
+  }
 };
 
 // For tests of where buffers lie and how compaction moves them: the torture mode off.

@@ -1,7 +1,9 @@
 // Series frames: where buffers go, when frames and big series are made, page failures.
 #include <gtest/gtest.h>
+#include <sys/mman.h>
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 #include "memory-fixture.h"
@@ -49,6 +51,28 @@ TEST_F(MemoryFrames, TwoMegabytesOfFrameSpaceMakeABigSeries) {
   ASSERT_EQ(memory.bigs.size(), 1u);
   EXPECT_EQ(memory.bigs[0].buffer, series_buffer(big));
   EXPECT_EQ(series_buffer(big)->capacity, 2097136u);
+}
+
+// Resident pages of a mapping, as the OS counts them.
+uint64_t resident_bytes(const void* start, uint64_t size) {
+  const auto first = reinterpret_cast<uintptr_t>(start) & ~uintptr_t{kPageSize - 1};
+  const uint64_t span = page_round_up(reinterpret_cast<uintptr_t>(start) + size - first);
+  std::vector<unsigned char> states(span / kPageSize);
+  if (mincore(reinterpret_cast<void*>(first), span, states.data()) != 0) return UINT64_MAX;
+  return kPageSize * static_cast<uint64_t>(std::count_if(states.begin(), states.end(), [](unsigned char s) { return s & 1; }));
+}
+
+// A big series that doubles holds its old content and room it may never fill: only the copy is
+// made resident, not the huge page the copy's end falls in (where huge pages are granted at all).
+TEST_F(MemoryFrames, AGrownBigSeriesIsResidentOnlyWhereItsCopyWrote) {
+  constexpr int64_t kContent = 2600000;
+  NodeId node = new_byte_series(kContent);
+  std::memset(series_buffer_head(node), 1, kContent);
+  series_reserve_tail_bytes(node, kContent);
+  SeriesBuffer* grown = grow_series_copy(node, 4 * kContent);
+  ASSERT_TRUE(grown->flags & kSeriesBig);
+  EXPECT_EQ(grown->head_address()[kContent - 1], 1);
+  EXPECT_LT(resident_bytes(grown, kBufferHeaderBytes + 4 * kContent), uint64_t{kContent} + 64 * kPageSize);
 }
 
 TEST_F(MemoryFrames, ABufferThatDoesNotFitGoesToTheFirstFrameWithRoom) {

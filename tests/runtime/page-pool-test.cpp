@@ -1,7 +1,9 @@
 // The page pool: freed frame and big-series mappings kept for the next cycle, within a cap.
 #include <gtest/gtest.h>
+#include <sys/mman.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -21,14 +23,27 @@ class PagePool : public ::testing::Test {
   void TearDown() override { page_pool_release_all(); }
 };
 
+// Resident pages of a mapping, as the OS counts them.
+size_t resident_pages(void* start, uint64_t size) {
+  std::vector<unsigned char> states(size / kPageSize);
+  if (mincore(start, size, states.data()) != 0) return SIZE_MAX;
+  return static_cast<size_t>(std::count_if(states.begin(), states.end(), [](unsigned char s) { return s & 1; }));
+}
+
+// A kept mapping leaves the process's resident memory at once (its peak would otherwise count
+// the pool), and comes back zeroed and writable.
 TEST_F(PagePool, AKeptMappingIsTakenAgainWritableAndCut) {
   auto* pages = static_cast<uint8_t*>(os_pages_get(3 * kMiB));
+  std::memset(pages, 5, 3 * kMiB);
+  ASSERT_EQ(resident_pages(pages, 3 * kMiB), 3 * kMiB / kPageSize);
   page_pool_keep(pages, 3 * kMiB, kPagePoolFloor);
+  EXPECT_EQ(resident_pages(pages, 3 * kMiB), 0u);
   EXPECT_EQ(page_pool_bytes(), 3 * kMiB);
   EXPECT_EQ(page_pool_take(4 * kMiB), nullptr);  // none large enough
   EXPECT_EQ(page_pool_take(kMiB), pages);        // the rest is unmapped
   EXPECT_EQ(page_pool_bytes(), 0u);
-  std::memset(pages, 7, kMiB);  // whatever the OS took back, the pages are there to write
+  EXPECT_EQ(pages[0], 0);
+  std::memset(pages, 7, kMiB);
   EXPECT_EQ(pages[kMiB - 1], 7);
   os_pages_release(pages, kMiB);
 }

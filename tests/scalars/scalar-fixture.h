@@ -17,6 +17,7 @@
 #include "runtime/contexts.h"
 #include "runtime/datatype-registry.h"
 #include "runtime/exits.h"
+#include "runtime/extres.h"
 #include "runtime/memory.h"
 #include "runtime/series.h"
 #include "runtime/services.h"
@@ -66,6 +67,7 @@ class ScalarTest : public ::testing::Test {
   void TearDown() override {
     init_stacks();
     datatype_tables_init();
+    extres_release_all();
     memory_release_all();
     reset_services();
   }

@@ -1,6 +1,14 @@
 """Runs lines of Qel as a script in the qel program and answers what each printed line says."""
+import os
 import subprocess
 import tempfile
+
+
+def rounds(normal, torture):
+    """How many random rounds an oracle runs. Under the collector's torture mode every line costs
+    a full collection at each safe point, and past the first few dozen rounds the torture copy
+    only repeats the kinds of lines it has already run; every kind still runs in each round."""
+    return torture if os.environ.get("QEL_GC_TORTURE") else normal
 
 
 def run_lines(qel, lines):
