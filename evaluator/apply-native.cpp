@@ -44,7 +44,7 @@ Callee callee_of(const Cell& func) {
     }
   }
   const Type type = cell_type(callee.function);
-  if (type == Type::op) set_value_type_byte(callee.function, op_wrapped_type(callee.function));
+  if (type == Type::op) callee.function = op_function(callee.function);
   else if (!callable_type(type)) raise_error(error_id("script", "invalid-arg"), func);
   return callee;
 }

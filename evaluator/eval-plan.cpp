@@ -37,9 +37,7 @@ bool plan_expression(const Cell* cells, uint32_t i, uint32_t length, PlanStep& s
   for (++at; at + 1 < length && cell_type(cells[at]) == Type::word; at += 2) {
     const Cell* op = word_fast_slot(cells[at], false);
     if (!op || cell_type(*op) != Type::op) break;
-    Cell function = *op;
-    set_value_type_byte(function, op_wrapped_type(function));
-    const int32_t code = integer_infix_code(function);
+    const int32_t code = integer_infix_code(op_function(*op));
     const Cell& right = cells[at + 1];
     const Cell* right_value = cell_type(right) == Type::word ? word_fast_slot(right, false) : &right;
     if (step.op_count == kPlanOps || code < 0 || !right_value || cell_type(*right_value) != Type::integer) return false;

@@ -63,6 +63,13 @@ inline constexpr std::array<bool, 256> kPlainWordValues = [] {
 // The type an op! wraps, from its header bits 16-23.
 inline Type op_wrapped_type(const Cell& op) { return static_cast<Type>((op.header >> 16) & 0xFF); }
 
+// The function an op! value wraps, as a cell the call and the in-place arithmetic take.
+inline Cell op_function(const Cell& op) {
+  Cell function = op;
+  set_value_type_byte(function, op_wrapped_type(op));
+  return function;
+}
+
 // The fast routes of a resolved word: its slot in a context keeping its values in a block (with
 // `plain`, only of a context that is no object's, whose sets notify nobody), or a running
 // function's argument cell on the value stack (the values word is the first argument's index

@@ -154,8 +154,7 @@ Status callback_body(const Cell& function, const Cell& name, uint32_t callback) 
 // slot holds the result by then).
 Cell call_with_arguments(const Cell& function_value, std::span<const Cell> arguments, const Cell& name,
                          uint32_t callback, Cell* after, bool check_types = true) {
-  Cell function = function_value;
-  if (cell_type(function) == Type::op) set_value_type_byte(function, op_wrapped_type(function));
+  const Cell function = cell_type(function_value) == Type::op ? op_function(function_value) : function_value;
   stack_push_value(function);  // held while it runs
   const Code none{make_cell(Type::block), 0, 0, false};
   open_call_frame(function, name, none);

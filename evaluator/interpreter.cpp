@@ -161,8 +161,7 @@ void mark_field_set(NodeId context, uint32_t slot) { context_word_at(context, sl
     const Cell* op = word_value_quiet(cells[at]);
     if (!op || cell_type(*op) != Type::op) return at;
     if (at + 1 >= end) return 0;
-    Cell function = *op;
-    set_value_type_byte(function, op_wrapped_type(function));
+    const Cell function = op_function(*op);
     const Cell* right = integer_operand(cells[at + 1], component);
     if (!right || !integer_infix_in_place(function, *right, value)) return 0;
   }
@@ -186,13 +185,10 @@ void mark_field_set(NodeId context, uint32_t slot) { context_word_at(context, sl
     }
   }
   at += step.set;
-  if (evaluates_to_itself[cells[at].header & kTypeByteMask]) {
-    value = cells[at];
-  } else {
-    const Cell* operand = word_fast_slot(cells[at], false);
-    if (!operand || !kPlainWordValues[operand->header & kTypeByteMask]) return 0;
-    value = *operand;
-  }
+  Cell component;
+  const Cell* operand = plain_operand(cells[at], component);
+  if (!operand) return 0;
+  value = *operand;
   for (uint32_t k = 0; k < step.op_count; ++k) {
     const Cell* op = word_fast_slot(cells[at + 1 + 2 * k], false);
     if (!op || std::memcmp(op, &step.ops[k], sizeof(Cell)) != 0) return 0;
@@ -428,7 +424,7 @@ constexpr std::array<bool, 256> kItselfTypes = [] {
     Cell function = *value;
     const Cell name = next;
     if (trace_enabled && !code.library) [[unlikely]] trace_fire(kTraceFetchEvent, code.value, code.index, make_cell(Type::none), name);
-    set_value_type_byte(function, op_wrapped_type(function));
+    function = op_function(function);
     ++code.index;
     // Integer arithmetic with an integer for its right operand leaves the value the call would,
     // where the value so far lies, without the call's frame.

@@ -39,16 +39,13 @@ StagedOutput take_staged() {
   return staged;
 }
 
-// Writes every byte. Failures are dropped: output has nowhere else to go.
-void write_all(int fd, const uint8_t* bytes, size_t length) { os_write_all(fd, bytes, length); }
-
 // Appends bytes to the staging buffer; a run too long for it goes out directly, after what is staged.
 void stage(const uint8_t* bytes, size_t length) {
   if (length == 0) return;  // bytes may then be null
   if (length > kStagingSize - out.pending) {
     console_flush();
     if (length >= kStagingSize) {
-      write_all(out.target.fd, bytes, length);
+      os_write_all(out.target.fd, bytes, length);  // failures dropped: output has nowhere else to go
       return;
     }
   }
@@ -310,7 +307,7 @@ void console_output_init() {
 
 void console_flush() {
   const StagedOutput staged = take_staged();
-  write_all(staged.fd, staged.bytes, staged.length);
+  os_write_all(staged.fd, staged.bytes, staged.length);
 }
 
 ConsoleTarget console_output_set_target(ConsoleTarget target) {
