@@ -1,17 +1,20 @@
 // eval-plan.h: evaluation plans: for each block evaluated more than once, the shape of the
-// simple expressions that begin at its positions, so that the interpreter runs them from the
-// shape instead of working it out again at every evaluation.
+// simple expressions and calls that begin at its positions, so that the interpreter runs them
+// from the shape instead of working it out again at every evaluation.
 //
 // A simple expression is the kind the shortcuts compute without a frame (interpreter.cpp): a
 // plain operand (a cell that evaluates to itself, or a word) and then infix operators done in
 // place on integers, each with an integer or a word for its right operand; a set-word may come
-// first. A step keeps what does not change while the block does not: the type byte of every cell
-// the expression covers, and each operator word's op! value with its in-place code. Everything
-// else is read live at each run: the cells themselves, every word's value, the operands' types.
-// So a step holds only while each cell still has its type and each operator word still holds
-// the same op! value; a changed cell drops its step, a changed operator or an operand that is no
-// integer sends that run the long way. A plan is found through its block's buffer (`spare`) and
-// answers only for the node it was made for, so a plan can never be applied to another block.
+// first. A call is a word holding a function, native or action whose arguments are all such
+// expressions, with a set-word before it or not. A step keeps what does not change while the
+// block does not: the type byte of every cell it covers, each operator word's op! value with its
+// in-place code, and where each argument ends. Everything else is read live at each run: the
+// cells themselves, every word's value (the called function's too), the operands' types. So a
+// step holds only while each cell still has its type and each operator word still holds the same
+// op! value; a changed cell drops its step, a changed operator, an operand that is no integer or
+// a callee that takes another count of arguments sends that run the long way. A plan is found
+// through its block's buffer (`spare`) and answers only for the node it was made for, so a plan
+// can never be applied to another block.
 #pragma once
 
 #include <cstdint>
@@ -23,16 +26,20 @@
 
 namespace qel {
 
-// The most infix operators a step covers.
+// The most infix operators a step covers, and the most arguments of a call it covers.
 inline constexpr uint32_t kPlanOps = 3;
+inline constexpr uint32_t kPlanArgs = 3;
 
 struct PlanStep {
-  Cell ops[kPlanOps];                // each operator word's op! value when planned
-  int32_t codes[kPlanOps];           // its in-place code (integer_infix_code)
-  uint8_t types[2 + 2 * kPlanOps];   // the type byte of each covered cell, from the first
-  uint8_t cells;                     // the cells covered
+  Cell ops[kPlanOps];                         // each operator word's op! value when planned
+  int32_t codes[kPlanOps];                    // its in-place code (integer_infix_code)
+  uint8_t types[2 + kPlanArgs + 2 * kPlanOps];  // the type byte of each covered cell, from the first
+  uint8_t arg_ops[kPlanArgs];                 // a call: the operators of each argument, in order
+  uint8_t cells;                              // the cells covered
   uint8_t op_count;
-  bool set;                          // begins with a set-word
+  uint8_t args;                               // a call: its arguments
+  bool set;                                   // begins with a set-word
+  bool call;                                  // a call (else one simple expression)
 };
 
 struct Plan {

@@ -52,21 +52,17 @@ void trace_call_site(uint32_t event, const Code& code, const Cell& name, const C
 namespace {
 
 // The call once its function is reachable: a prefix call keeps the function pushed below its
-// frame; an infix call's left operand is where the frame opens.
-[[gnu::always_inline]] inline Status call_function(const Cell& function, Code& code, bool push, const CallPath* path,
-                                                   const Cell& name, uint32_t apply, bool infix) {
+// frame; an infix call's left operand is where the frame opens. `fetch` pushes the arguments
+// and calls a native's or an action's entry.
+template <class Fetch>
+[[gnu::always_inline]] inline Status call_function_by(const Cell& function, Code& code, bool push, const Cell& name,
+                                                      bool infix, Fetch&& fetch) {
   if (trace_enabled) [[unlikely]] trace_call_site(kTraceOpenEvent, code, name, name);
   Cell* kept = infix ? nullptr : stack_push_value(function);
   Cell* left = value_stack.top;
   open_call_frame(function, name, code);
   if (infix) value_stack.top = value_stack.base + 1;  // the left operand is the first argument
-  const ArgDescription& description = arg_description(function);
-  if (plain_call(description, path, apply)) [[likely]] {
-    QEL_TRY(fetch_plain_arguments(description, code, name, infix));
-    QEL_TRY(eval_after_arguments(function, description, code, name, apply, kNoPositions.data()));
-  } else {
-    QEL_TRY(eval_fetch_arguments(function, code, path, name, apply, infix));
-  }
+  QEL_TRY(fetch());
   switch (cell_type(function)) {
     case Type::function:
       QEL_TRY(eval_function_body(function, name, 0));
@@ -93,6 +89,18 @@ namespace {
   return {};
 }
 
+[[gnu::always_inline]] inline Status call_function(const Cell& function, Code& code, bool push, const CallPath* path,
+                                                   const Cell& name, uint32_t apply, bool infix) {
+  return call_function_by(function, code, push, name, infix, [&]() -> Status {
+    const ArgDescription& description = arg_description(function);
+    if (plain_call(description, path, apply)) [[likely]] {
+      QEL_TRY(fetch_plain_arguments(description, code, name, infix));
+      return eval_after_arguments(function, description, code, name, apply, kNoPositions.data());
+    }
+    return eval_fetch_arguments(function, code, path, name, apply, infix);
+  });
+}
+
 }  // namespace
 
 Status eval_call_function(Cell function, Code& code, bool push, const CallPath* path, const Cell& name,
@@ -105,6 +113,18 @@ Status eval_call_function(Cell function, Code& code, bool push, const CallPath* 
     return call_function(function, code, push, path, name, apply, infix);
   }
   return call_function(function, code, push, path, name, apply, infix);
+}
+
+Status eval_call_with_values(Cell function, Code& code, bool push, const Cell& name, const Cell* arguments) {
+  return call_function_by(function, code, push, name, false, [&]() -> Status {
+    const ArgDescription& description = arg_description(function);
+    const ArgEntry* entries = description.entries();
+    for (uint32_t k = 0; k < description.fixed_count; ++k) {
+      stack_push_value(arguments[k]);
+      check_argument(description, entries[k], arguments[k], name);
+    }
+    return eval_after_arguments(function, description, code, name, 0, kNoPositions.data());
+  });
 }
 
 Status eval_function_body(const Cell& function, const Cell& name, uint32_t callback) {

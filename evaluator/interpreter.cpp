@@ -168,49 +168,55 @@ void mark_field_set(NodeId context, uint32_t slot) { context_word_at(context, sl
   return at;
 }
 
-// The value of the simple expression at `at` by the plan's step for it, as simple_expression
-// would give it (a step's set-word is left to the caller). Answers the index after it, or 0 when
-// the step does not apply this time: nothing has changed, and the caller takes the long way. A
-// cell whose type is not the step's drops the step.
-[[gnu::always_inline]] inline uint32_t planned_value(const Code& code, Plan& plan, const PlanStep& step, uint32_t at,
-                                                     Cell& value) {
-  Cell* cells = series_buffer(code.value.w2)->head_cell();
-  const uint32_t end = code.live_end();
-  const uint32_t next = at + step.cells;
-  if (next > end) return 0;
+// Whether each cell a step covers from `at` still has the type it had when planned; a cell
+// whose type changed drops the step.
+[[gnu::always_inline]] inline bool planned_types_hold(const Cell* cells, Plan& plan, const PlanStep& step, uint32_t at) {
   for (uint32_t k = 0; k < step.cells; ++k) {
     if ((cells[at + k].header & kTypeByteMask) != step.types[k]) {
       plan.at[at] = 0;
-      return 0;
+      return false;
     }
   }
-  at += step.set;
-  Cell component;
-  const Cell* operand = plain_operand(cells[at], component);
-  if (!operand) return 0;
-  value = *operand;
-  for (uint32_t k = 0; k < step.op_count; ++k) {
-    const Cell* op = word_fast_slot(cells[at + 1 + 2 * k], false);
-    if (!op || std::memcmp(op, &step.ops[k], sizeof(Cell)) != 0) return 0;
-    Cell& right_cell = cells[at + 2 + 2 * k];
-    const Cell* right = cell_type(right_cell) == Type::integer ? &right_cell : word_fast_slot(right_cell, false);
-    if (!right || !integer_in_place_by_code(step.codes[k], *right, value)) return 0;
-  }
-  // As simple_expression: another operator after the step's takes the long way.
-  if (next < end && cell_type(cells[next]) == Type::word) {
-    const Cell* after = word_value_quiet(cells[next]);
-    if (after && cell_type(*after) == Type::op) return 0;
-  }
-  return next;
+  return true;
 }
 
-// A statement of a block run by its plan's step: its value becomes the frame's only cell and
-// true is answered; false when the step does not apply this time. Out of line: a block's loop
-// pays only the look for a step.
-[[gnu::noinline]] bool run_planned_statement(Code& code, Plan& plan, const PlanStep& step) {
+// The value of a planned simple expression at `at`: its first operand, then `ops` operators of
+// the step from its operator `op` on, as simple_expression would give it. False when the step
+// does not apply this time (nothing has changed).
+[[gnu::always_inline]] inline bool planned_simple(Cell* cells, const PlanStep& step, uint32_t at, uint32_t op,
+                                                  uint32_t ops, Cell& value) {
+  Cell component;
+  const Cell* operand = plain_operand(cells[at], component);
+  if (!operand) return false;
+  value = *operand;
+  for (const uint32_t last = op + ops; op < last; ++op, at += 2) {
+    const Cell* word_value = word_fast_slot(cells[at + 1], false);
+    if (!word_value || std::memcmp(word_value, &step.ops[op], sizeof(Cell)) != 0) return false;
+    Cell& right_cell = cells[at + 2];
+    const Cell* right = cell_type(right_cell) == Type::integer ? &right_cell : word_fast_slot(right_cell, false);
+    if (!right || !integer_in_place_by_code(step.codes[op], *right, value)) return false;
+  }
+  return true;
+}
+
+// Whether an infix operator's word stands at `next`: as in simple_expression, the expression a
+// step planned would then go on, and the long way takes it.
+[[gnu::always_inline]] inline bool operator_follows(Cell* cells, uint32_t next, uint32_t end) {
+  if (next >= end || cell_type(cells[next]) != Type::word) return false;
+  const Cell* after = word_value_quiet(cells[next]);
+  return after && cell_type(*after) == Type::op;
+}
+
+// A simple statement of a block run by its plan's step: its value becomes the frame's only cell
+// and true is answered; false when the step does not apply this time (nothing has changed).
+[[gnu::noinline]] bool run_planned_simple(Code& code, Plan& plan, const PlanStep& step) {
+  Cell* cells = series_buffer(code.value.w2)->head_cell();
+  const uint32_t end = code.live_end();
+  const uint32_t next = code.index + step.cells;
   Cell value;
-  const uint32_t next = planned_value(code, plan, step, code.index, value);
-  if (!next) return false;
+  if (next > end || !planned_types_hold(cells, plan, step, code.index) ||
+      !planned_simple(cells, step, code.index + step.set, 0, step.op_count, value) || operator_follows(cells, next, end))
+    return false;
   if (step.set) {
     Cell* target = word_fast_slot(code.cell(), true);
     if (!target) return false;
@@ -219,6 +225,78 @@ void mark_field_set(NodeId context, uint32_t slot) { context_word_at(context, sl
   code.index = next;
   stack_set_result_only(value);
   return true;
+}
+
+Status apply_infix(Code& code, Cell* expression_top, bool push);
+
+// After an expression's first value: the infix operators that follow it, if any.
+[[gnu::always_inline]] inline Status eval_infix_tail(Code& code, Cell* expression_top, bool push) {
+  // Most expressions end at the block's end or before a cell that is not a word: no infix
+  // operator can follow, and the out-of-line loop is not entered.
+  if (code.at_end() || cell_type(code.cell()) != Type::word) return {};
+  return apply_infix(code, expression_top, push);
+}
+
+// set-word!'s long way: the value of the expression `value_expression` evaluates (pushed)
+// assigned under a frame named by the set-word; the code is past the set-word, at `at`.
+template <class Value>
+[[gnu::always_inline]] inline Status eval_set_word_by(Code& code, const Cell& word, uint32_t at, bool push,
+                                                      Value&& value_expression) {
+  stack_open_frame(word, frame_bits(code, kFrameInterpNative));
+  stack_push_value(word);
+  QEL_TRY(value_expression());
+  Cell value = value_stack.base[1];
+  if (trace_enabled && !code.library) [[unlikely]] trace_fire(kTraceSetEvent, code.value, at, word, value);
+  set_word_assign(word, value);
+  stack_set_result_only(value);
+  close_frame_for(push);
+  return {};
+}
+
+// The call a step planned, its function's word `name`, with its arguments' values, as an
+// expression: the infix operators after it follow. The code is past the arguments.
+[[gnu::always_inline]] inline Status eval_planned_call(Code& code, const Cell& function, const Cell& name,
+                                                       const Cell* arguments, bool push) {
+  Cell* expression_top = value_stack.top;
+  QEL_TRY(eval_call_with_values(function, code, push, name, arguments));
+  return eval_infix_tail(code, expression_top, push);
+}
+
+// A call statement of a block run by its plan's step: true when it ran (`status` gets its
+// Status; its value is the frame's only cell), false when the step does not apply this time
+// (nothing has changed). Neither the step nor the plan is read once the call begins: the call
+// may empty the plan table.
+[[gnu::noinline]] bool run_planned_call(Code& code, Plan& plan, const PlanStep& step, Status& status) {
+  Cell* cells = series_buffer(code.value.w2)->head_cell();
+  const uint32_t end = code.live_end();
+  const uint32_t next = code.index + step.cells;
+  if (next > end || !planned_types_hold(cells, plan, step, code.index)) return false;
+  const uint32_t at = code.index + step.set;
+  const Cell* callee = word_fast_slot(cells[at], false);
+  if (!callee || !callable_type(cell_type(*callee)) || cell_type(*callee) == Type::routine) return false;
+  const Cell function = *callee;
+  const ArgDescription& description = arg_description(function);
+  if (!description.plain || description.fixed_count != step.args) return false;
+  Cell arguments[kPlanArgs];
+  for (uint32_t k = 0, from = at + 1, op = 0; k < step.args; from += 1 + 2 * step.arg_ops[k], op += step.arg_ops[k], ++k)
+    if (!planned_simple(cells, step, from, op, step.arg_ops[k], arguments[k])) return false;
+  if (operator_follows(cells, next, end)) return false;
+  const Cell name = cells[at];
+  const uint32_t start = code.index;
+  code.index = next;
+  if (step.set) {
+    const Cell word = cells[start];
+    status = eval_set_word_by(code, word, start, false,
+                              [&] { return eval_planned_call(code, function, name, arguments, true); });
+  } else {
+    status = eval_planned_call(code, function, name, arguments, false);
+  }
+  return true;
+}
+
+// A statement of a block run by its plan's step, a call's or a simple one's.
+inline bool run_planned_step(Code& code, Plan& plan, const PlanStep& step, Status& status) {
+  return step.call ? run_planned_call(code, plan, step, status) : run_planned_simple(code, plan, step);
 }
 
 }  // namespace
@@ -262,16 +340,10 @@ Status eval_set_word(Code& code, bool push, bool) {
       }
     }
   }
-  stack_open_frame(word, frame_bits(code, kFrameInterpNative));
-  stack_push_value(word);
-  if (code.at_end()) raise_error(error_id("script", "need-value"), word);
-  QEL_TRY(eval_expression(code, false, true, false));
-  Cell value = value_stack.base[1];
-  if (trace_enabled && !code.library) [[unlikely]] trace_fire(kTraceSetEvent, code.value, at, word, value);
-  set_word_assign(word, value);
-  stack_set_result_only(value);
-  close_frame_for(push);
-  return {};
+  return eval_set_word_by(code, word, at, push, [&] {
+    if (code.at_end()) raise_error(error_id("script", "need-value"), word);
+    return eval_expression(code, false, true, false);
+  });
 }
 
 // set-path!: the next expression's value set through the path under a frame named set-path.
@@ -456,10 +528,8 @@ Status eval_expression(Code& code, bool prefix, bool push, bool passive) {
   if (trace_enabled && !code.library) [[unlikely]]
     trace_fire(kTraceFetchEvent, code.value, code.index, make_cell(Type::none), code.cell());
   QEL_TRY(kFirstCell[code.cell().header & kTypeByteMask](code, push, passive));
-  // Most expressions end at the block's end or before a cell that is not a word: no infix
-  // operator can follow, and the out-of-line loop is not entered.
-  if (prefix || code.at_end() || cell_type(code.cell()) != Type::word) return {};
-  return apply_infix(code, expression_top, push);
+  if (prefix) return {};
+  return eval_infix_tail(code, expression_top, push);
 }
 
 namespace {
@@ -471,6 +541,7 @@ namespace {
 template <bool Planned>
 [[gnu::always_inline]] inline Status eval_statements(Code& code, const Cell& block, Plan* plan) {
   const uint32_t generation = plan_generation;
+  Status status;
   for (;;) {
     const uint32_t start = code.index;
     if (!code.library) {
@@ -482,8 +553,9 @@ template <bool Planned>
       if (plan && generation != plan_generation) plan = nullptr;
       step = plan_step(plan, code.index);
     }
-    if (!step || trace_enabled || !shortcuts_enabled || !run_planned_statement(code, *plan, *step))
-      QEL_TRY(eval_expression(code, false, false, false));
+    if (!step || trace_enabled || !shortcuts_enabled || !run_planned_step(code, *plan, *step, status))
+      status = eval_expression(code, false, false, false);
+    if (!status.ok()) return status;
     if (trace_enabled && !code.library) [[unlikely]]
       trace_fire(kTraceExprEvent, block, code.index, make_cell(Type::none), value_stack.base[0]);
     if (code.at_end()) return {};

@@ -17,7 +17,9 @@ namespace {
 // it must refuse. The functions are redefined midway and never call themselves. Blocks run
 // again and again (a loop's body, a function's, `do` of a block kept in a word) meet what must
 // tell on a block's next run: an operator word given another op, cells of the block changed
-// between runs and by the block itself while it runs.
+// between runs and by the block itself while it runs, and a call's word given another function
+// (of another arity, one that returns early, one that redefines itself while it runs) or a
+// value that is none, inside the loop that calls it too.
 class ProgramMaker {
  public:
   explicit ProgramMaker(uint32_t seed) : random_(seed) {}
@@ -27,7 +29,8 @@ class ProgramMaker {
                        "] g: func [n /local t] [t: 0 loop n [t: t + n if t > 5 [break]] t]"
                        " o: make object! [p: 1 q: func [] [p + 1]]"
                        " h: make object! [p: 0 n: 0 on-change*: func [w old new] [n: n + 1]] t: 1.2.3"
-                       " u: 1 v: 2 w: 3 pl: make op! :add e: [u: u + 1 w: w pl u] s: [v: v - 1 poke s 4 u]";
+                       " u: 1 v: 2 w: 3 pl: make op! :add e: [u: u + 1 w: w pl u] s: [v: v - 1 poke s 4 u]"
+                       " k: func [x y] [x + y]";
     for (int n = 1 + pick(6); n > 0; --n) text += " " + statement(2);
     return text + " reduce [a b c d o/p h/p h/n u v w e s]";
   }
@@ -71,6 +74,17 @@ class ProgramMaker {
     }
   }
 
+  // `k` given another value: a function of two or one parameters (one returns early, one
+  // redefines `k` while it runs), a native, an action, or no function at all.
+  std::string new_k() {
+    static const char* const values[] = {"func [x y] [if x > y [return x] y]", "func [x y] [k: func [x] [x * 2] x - y]",
+                                         "func [x] [x + 1]", ":add", ":multiply", "5"};
+    return std::string("k: ") + values[pick(6)];
+  }
+
+  // A statement that calls `k` with simple arguments, its value set or not.
+  std::string call_of_k() { return (pick(2) ? var() + ": k " : "k ") + atom() + " " + atom(); }
+
   // `pl` made another operator.
   std::string new_pl() {
     static const char* const makers[] = {":add", ":subtract", ":multiply", "func [x y] [x * 3 + y]"};
@@ -112,7 +126,7 @@ class ProgramMaker {
   }
 
   std::string statement(int depth) {
-    switch (pick(depth > 0 ? 10 : 3)) {
+    switch (pick(depth > 0 ? 12 : 3)) {
       case 0: case 1: return var() + ": " + expression(depth);
       case 2: return var() + ": " + var() + ": " + expression(depth);
       case 3: return "if " + expression(depth - 1) + " [" + block(depth - 1) + "]";
@@ -125,6 +139,9 @@ class ProgramMaker {
           case 1: return (pick(2) ? "o/p: " : "h/p: ") + expression(depth - 1);
           default: return var() + ": :f";  // a word the arguments read comes to hold a function
         }
+      case 10: return pick(3) ? call_of_k() : new_k();
+      // The callee's word rebound inside a loop's body: the next run calls the new value.
+      case 11: return "loop 4 [" + call_of_k() + " " + call_of_k() + (pick(2) ? " " + new_k() : "") + "]";
       case 8:
         switch (pick(4)) {
           case 0: return new_pl();
