@@ -353,6 +353,8 @@ NodeId arg_description_build(const Cell& spec, Type kind) {
                  (!slots || std::all_of(after_parameters, entries.end(), [](const ArgEntry& e) { return e.kind == EntryKind::return_types; }));
   header.slot_count = slot;
   header.refinement_count = ordinal;
+  static uint64_t serials = 0;
+  header.serial = ++serials;
   const int64_t bytes = static_cast<int64_t>(sizeof header + entries.size() * sizeof(ArgEntry));
   const NodeId node = new_heap_series(bytes, 1, 0);
   series_buffer_append_bytes(node, &header, sizeof header);

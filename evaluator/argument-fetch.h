@@ -45,8 +45,10 @@ struct ArgDescription {
   // follows them but return types, or, for a native or an action, refinements: an ordinary
   // call then fetches one expression per parameter (a native's refinements it names none of
   // are absent positions, where a function's need slots filled).
-  // Also keeps the entries that follow 8-byte aligned.
   uint32_t plain;
+  // A number no other description has had in this process: what a cache that planned a call of
+  // the function compares, since a node id may come back to another function once it is freed.
+  uint64_t serial;
 
   const ArgEntry* entries() const { return reinterpret_cast<const ArgEntry*>(this + 1); }
   bool accepts(const ArgEntry& entry, Type type) const { return (entry.types >> static_cast<unsigned>(type)) & 1; }

@@ -42,22 +42,91 @@ uint32_t plan_simple(const Cell* cells, uint32_t at, uint32_t length, PlanStep& 
   return at;
 }
 
-// The arguments of a call at `at` (its word's cell) when its word holds a function, native or
-// action that an ordinary call fetches plainly, each a simple expression. Answers the index
-// after the last one, or 0.
-uint32_t plan_call(const Cell* cells, uint32_t at, uint32_t length, PlanStep& step) {
-  if (cell_type(cells[at]) != Type::word) return 0;
-  const Cell* function = word_fast_slot(cells[at], false);
-  if (!function || !callable_type(cell_type(*function)) || cell_type(*function) == Type::routine) return 0;
-  const ArgDescription& description = arg_description(*function);
-  if (!description.plain || description.fixed_count > kPlanArgs) return 0;
-  step.call = true;
-  for (++at; step.args < description.fixed_count; ++step.args) {
-    const uint32_t ops = step.op_count;
-    if (at >= length || !(at = plan_simple(cells, at, length, step))) return 0;
-    step.arg_ops[step.args] = static_cast<uint8_t>(step.op_count - ops);
+// The entry of the refinement a path's word names by its very symbol, or -1.
+int32_t refinement_entry(const ArgDescription& description, uint32_t symbol) {
+  const ArgEntry* entries = description.entries();
+  for (uint32_t k = 0; k < description.entry_count; ++k)
+    if (entries[k].kind == EntryKind::refinement && entries[k].symbol == symbol) return static_cast<int32_t>(k);
+  return -1;
+}
+
+// The callee of a call at `at` (its word, or its path of a word and refinement words) when an
+// ordinary call takes its arguments one evaluated expression each: a native or action that
+// fetches plainly, or a function, whose refinements the path names (each once, by its very
+// spelling) and whose other slots the call fills as absent. Records in the step the callee's
+// description, the entry of each argument in the order the code gives them and what each pushed
+// cell holds. The function value, or null.
+const Cell* plan_callee(const Cell& callee, PlanStep& step) {
+  const Cell* words = &callee;
+  uint32_t count = 1;
+  if (cell_type(callee) == Type::path) {
+    SeriesBuffer* buffer = series_buffer(callee.w2);
+    count = static_cast<uint32_t>((buffer->tail - buffer->head) / sizeof(Cell)) - callee.w1;
+    words = buffer->head_cell() + callee.w1;
+    if (count < 2 || count > 1 + kPlanRefinements) return nullptr;
+    step.path_cells = static_cast<uint8_t>(count);
   }
-  return at;
+  for (uint32_t k = 0; k < count; ++k)
+    if (cell_type(words[k]) != Type::word) return nullptr;
+  const Cell* function = word_fast_slot(words[0], false);
+  if (!function || !callable_type(cell_type(*function)) || cell_type(*function) == Type::routine) return nullptr;
+  const ArgDescription& description = arg_description(*function);
+  const bool slots = cell_type(*function) == Type::function;
+  if (!(description.plain || slots) || (count > 1 && !slots)) return nullptr;
+  const ArgEntry* entries = description.entries();
+  // Every cell as an absent refinement leaves it; the mandatory parameters' arguments first.
+  if (slots && description.slot_count > kPlanFills) return nullptr;
+  step.fill_count = static_cast<uint8_t>(slots ? description.slot_count : description.fixed_count);
+  bool mandatory = true;
+  for (uint32_t k = 0; k < description.entry_count; ++k) {
+    const ArgEntry& entry = entries[k];
+    if (entry.kind == EntryKind::return_types) continue;
+    if (entry.kind == EntryKind::refinement) {
+      if (!slots) break;
+      mandatory = false;
+      step.fills[entry.slot] = kFillFalse;
+    } else if (!mandatory) {
+      step.fills[entry.slot] = kFillNone;
+    } else {
+      if (entry.mode != FetchMode::evaluated || step.args == kPlanArgs) return nullptr;
+      step.fills[entry.slot] = step.args;
+      step.arg_entries[step.args++] = static_cast<uint8_t>(k);
+    }
+  }
+  // The refinements the path names, in its order, each with its arguments.
+  for (uint32_t r = 1; r < count; ++r) {
+    const int32_t found = refinement_entry(description, words[r].w2);
+    if (found < 0 || step.fills[entries[found].slot] == kFillTrue) return nullptr;
+    step.fills[entries[found].slot] = kFillTrue;
+    step.refinements[r - 1] = words[r].w2;
+    for (uint32_t k = found + 1; k < description.entry_count && entries[k].kind != EntryKind::refinement; ++k) {
+      if (entries[k].kind != EntryKind::parameter) continue;
+      if (entries[k].mode != FetchMode::evaluated || step.args == kPlanArgs) return nullptr;
+      step.fills[entries[k].slot] = step.args;
+      step.arg_entries[step.args++] = static_cast<uint8_t>(k);
+    }
+  }
+  // Arguments in order are all a plain description needs: any callee taking as many will do.
+  if (description.plain) {
+    step.fill_count = 0;
+  } else {
+    step.callee = description.serial;
+  }
+  return function;
+}
+
+// The call at `at` (its callee's cell) whose callee plan_callee takes and whose arguments are
+// each a simple expression. Answers the index after the last one, or 0.
+uint32_t plan_call(const Cell* cells, uint32_t at, uint32_t length, PlanStep& step) {
+  if (cell_type(cells[at]) != Type::word && cell_type(cells[at]) != Type::path) return 0;
+  if (!plan_callee(cells[at], step)) return 0;
+  step.call = true;
+  uint32_t next = at + 1;
+  for (uint32_t k = 0, ops = 0; k < step.args; ++k, ops = step.op_count) {
+    if (next >= length || !(next = plan_simple(cells, next, length, step))) return 0;
+    step.arg_ops[k] = static_cast<uint8_t>(step.op_count - ops);
+  }
+  return next;
 }
 
 // The step of the statement at `i` as the cells and the words' values stand now, when it is

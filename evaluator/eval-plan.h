@@ -5,14 +5,19 @@
 // A simple expression is the kind the shortcuts compute without a frame (interpreter.cpp): a
 // plain operand (a cell that evaluates to itself, or a word) and then infix operators done in
 // place on integers, each with an integer or a word for its right operand; a set-word may come
-// first. A call is a word holding a function, native or action whose arguments are all such
+// first. A call is a word holding a native or action that an ordinary call fetches plainly, or a
+// word or a path of refinement words heading a function, whose arguments are all such
 // expressions, with a set-word before it or not. A step keeps what does not change while the
 // block does not: the type byte of every cell it covers, each operator word's op! value with its
-// in-place code, and where each argument ends. Everything else is read live at each run: the
-// cells themselves, every word's value (the called function's too), the operands' types. So a
-// step holds only while each cell still has its type and each operator word still holds the same
-// op! value; a changed cell drops its step, a changed operator, an operand that is no integer or
-// a callee that takes another count of arguments sends that run the long way. A plan is found
+// in-place code, where each argument ends, the callee's description (by its serial) with the
+// cells its arguments and refinements fill (a call of a native, an action or a function without
+// refinements fills none: any callee that takes as many arguments plainly will do), and a
+// path's refinement words. Everything else is
+// read live at each run: the cells themselves, every word's value (the called function's too),
+// the operands' types. So a step holds only while each cell still has its type, each operator
+// word still holds the same op! value and the callee still has the same description; a changed
+// cell drops its step, a changed operator or callee, a changed path or an operand that is no
+// integer sends that run the long way. A plan is found
 // through its block's buffer (`spare`) and answers only for the node it was made for, so a plan
 // can never be applied to another block.
 #pragma once
@@ -26,20 +31,46 @@
 
 namespace qel {
 
-// The most infix operators a step covers, and the most arguments of a call it covers.
+// The most infix operators a step covers, the most arguments of a call it covers, the most
+// cells a call's arguments, refinements and their absent arguments fill, and the most
+// refinements a call's path names.
 inline constexpr uint32_t kPlanOps = 3;
-inline constexpr uint32_t kPlanArgs = 3;
+inline constexpr uint32_t kPlanArgs = 4;
+inline constexpr uint32_t kPlanFills = 8;
+inline constexpr uint32_t kPlanRefinements = 2;
+
+// What a cell pushed for a planned call holds, past the arguments' numbers.
+enum PlanFill : uint8_t { kFillFalse = kPlanArgs, kFillTrue, kFillNone };
 
 struct PlanStep {
-  Cell ops[kPlanOps];                         // each operator word's op! value when planned
-  int32_t codes[kPlanOps];                    // its in-place code (integer_infix_code)
+  Cell ops[kPlanOps];                   // each operator word's op! value when planned
+  int32_t codes[kPlanOps];              // its in-place code (integer_infix_code)
+  uint64_t callee;                      // a call that fills: its callee's description (its serial)
+  uint32_t refinements[kPlanRefinements];  // a call through a path: each refinement word's symbol
   uint8_t types[2 + kPlanArgs + 2 * kPlanOps];  // the type byte of each covered cell, from the first
-  uint8_t arg_ops[kPlanArgs];                 // a call: the operators of each argument, in order
-  uint8_t cells;                              // the cells covered
+  uint8_t arg_ops[kPlanArgs];           // a call: the operators of each argument, in order
+  uint8_t arg_entries[kPlanArgs];       // a call: the description entry each argument is for
+  uint8_t fills[kPlanFills];            // a call: each cell pushed, an argument's number or a PlanFill
+  uint8_t fill_count;
+  uint8_t path_cells;                   // a call through a path: the path's cells, else 0
+  uint8_t cells;                        // the cells covered
   uint8_t op_count;
-  uint8_t args;                               // a call: its arguments
-  bool set;                                   // begins with a set-word
-  bool call;                                  // a call (else one simple expression)
+  uint8_t args;                         // a call: its arguments
+  bool set;                             // begins with a set-word
+  bool call;                            // a call (else one simple expression)
+};
+
+// The cells a call pushes for its callee when its argument expressions (which raised nothing and
+// ran no code) are already evaluated: each cell an argument's value (by its number) or a
+// PlanFill, and the description entry each argument is checked against; with no fills, the
+// arguments in order for the mandatory parameters, which are the first entries. A step's fills
+// and entries, read before the callee runs.
+struct CallValues {
+  Cell arguments[kPlanArgs];
+  const uint8_t* fills;
+  const uint8_t* entries;
+  uint32_t fill_count;
+  uint32_t argument_count;
 };
 
 struct Plan {

@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "evaluator/argument-fetch.h"
+#include "evaluator/eval-plan.h"
 #include "evaluator/eval-support.h"
 #include "evaluator/function.h"
 #include "evaluator/library-code.h"
@@ -115,13 +116,24 @@ Status eval_call_function(Cell function, Code& code, bool push, const CallPath* 
   return call_function(function, code, push, path, name, apply, infix);
 }
 
-Status eval_call_with_values(Cell function, Code& code, bool push, const Cell& name, const Cell* arguments) {
+Status eval_call_with_values(Cell function, Code& code, bool push, const Cell& name, const CallValues& values) {
   return call_function_by(function, code, push, name, false, [&]() -> Status {
     const ArgDescription& description = arg_description(function);
     const ArgEntry* entries = description.entries();
-    for (uint32_t k = 0; k < description.fixed_count; ++k) {
-      stack_push_value(arguments[k]);
-      check_argument(description, entries[k], arguments[k], name);
+    if (!values.fills) {
+      for (uint32_t k = 0; k < values.argument_count; ++k) {
+        stack_push_value(values.arguments[k]);
+        check_argument(description, entries[k], values.arguments[k], name);
+      }
+    } else {
+      for (uint32_t k = 0; k < values.fill_count; ++k) {
+        const uint8_t fill = values.fills[k];
+        stack_push_value(fill < kFillFalse ? values.arguments[fill]
+                         : fill == kFillNone ? make_cell(Type::none)
+                                             : make_cell(Type::logic, fill == kFillTrue));
+      }
+      for (uint32_t k = 0; k < values.argument_count; ++k)
+        check_argument(description, entries[values.entries[k]], values.arguments[k], name);
     }
     return eval_after_arguments(function, description, code, name, 0, kNoPositions.data());
   });

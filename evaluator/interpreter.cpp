@@ -72,11 +72,10 @@ const Cell* two_cell_path_head(const Cell& path, const Cell*& elements) {
   return word_fast_slot(elements[0], false);
 }
 
-// The field cell an object's path of two words names, when the fast routes reach the object
-// and the object has the field; null otherwise. `context` and `slot` get where the field is.
-Cell* object_path_field(const Cell& path, NodeId& context, uint32_t& slot) {
-  const Cell* elements;
-  const Cell* object = two_cell_path_head(path, elements);
+// The field cell of the object a path's head holds that the path's second cell names (`elements`
+// are the path's two cells), when the object has the field; null otherwise. `context` and `slot`
+// get where the field is.
+Cell* object_field(const Cell* object, const Cell* elements, NodeId& context, uint32_t& slot) {
   if (!object || cell_type(*object) != Type::object || cell_type(elements[1]) != Type::word) return nullptr;
   const int32_t found = context_find_word(object->w1, elements[1].w2, true);
   if (found < 0) return nullptr;
@@ -100,7 +99,7 @@ Cell* object_path_field(const Cell& path, NodeId& context, uint32_t& slot) {
   }
   NodeId context;
   uint32_t slot;
-  const Cell* field = object_path_field(path, context, slot);
+  const Cell* field = object_field(head, elements, context, slot);
   if (!field || (mode == PathMode::plain && callable_type(cell_type(*field)))) return nullptr;
   return field;
 }
@@ -110,7 +109,9 @@ Cell* object_path_field(const Cell& path, NodeId& context, uint32_t& slot) {
 // every other case. `context` and `slot` get where the field is: whoever stores into it marks
 // its word set (mark_field_set).
 Cell* object_field_write(const Cell& path, NodeId& context, uint32_t& slot) {
-  Cell* field = object_path_field(path, context, slot);
+  const Cell* elements;
+  const Cell* object = two_cell_path_head(path, elements);
+  Cell* field = object_field(object, elements, context, slot);
   if (!field || context_kind(context) != kObjectContext) return nullptr;
   const Cell& owner = context_owner(context);
   if (cell_type(owner) == Type::object && owner.w3 != 0) return nullptr;
@@ -253,43 +254,65 @@ template <class Value>
   return {};
 }
 
-// The call a step planned, its function's word `name`, with its arguments' values, as an
+// The call a step planned, named by the word `name`, with its arguments' values, as an
 // expression: the infix operators after it follow. The code is past the arguments.
 [[gnu::always_inline]] inline Status eval_planned_call(Code& code, const Cell& function, const Cell& name,
-                                                       const Cell* arguments, bool push) {
+                                                       const CallValues& values, bool push) {
   Cell* expression_top = value_stack.top;
-  QEL_TRY(eval_call_with_values(function, code, push, name, arguments));
+  QEL_TRY(eval_call_with_values(function, code, push, name, values));
   return eval_infix_tail(code, expression_top, push);
+}
+
+// The function value a planned call's callee holds when its description is still the one
+// planned, its cell (`callee`, a word or a path) as planned; `name` gets the word that names the
+// call's frame. Null otherwise.
+[[gnu::always_inline]] inline const Cell* planned_callee(const Cell& callee, const PlanStep& step, Cell& name) {
+  const Cell* words = &callee;
+  if (step.path_cells) {
+    SeriesBuffer* buffer = series_buffer(callee.w2);
+    words = buffer->head_cell() + callee.w1;
+    if ((buffer->tail - buffer->head) / sizeof(Cell) != uint64_t{callee.w1} + step.path_cells ||
+        cell_type(words[0]) != Type::word)
+      return nullptr;
+    for (uint32_t r = 1; r < step.path_cells; ++r)
+      if (cell_type(words[r]) != Type::word || words[r].w2 != step.refinements[r - 1]) return nullptr;
+  }
+  const Cell* function = word_fast_slot(words[0], false);
+  if (!function || !callable_type(cell_type(*function)) || cell_type(*function) == Type::routine) return nullptr;
+  const ArgDescription& description = arg_description(*function);
+  if (step.fill_count ? description.serial != step.callee
+                      : !description.plain || description.fixed_count != step.args)
+    return nullptr;
+  name = words[0];
+  return function;
 }
 
 // A call statement of a block run by its plan's step: true when it ran (`status` gets its
 // Status; its value is the frame's only cell), false when the step does not apply this time
-// (nothing has changed). Neither the step nor the plan is read once the call begins: the call
-// may empty the plan table.
+// (nothing has changed). Neither the step nor the plan is read once the callee runs: it may
+// empty the plan table.
 [[gnu::noinline]] bool run_planned_call(Code& code, Plan& plan, const PlanStep& step, Status& status) {
   Cell* cells = series_buffer(code.value.w2)->head_cell();
   const uint32_t end = code.live_end();
   const uint32_t next = code.index + step.cells;
   if (next > end || !planned_types_hold(cells, plan, step, code.index)) return false;
   const uint32_t at = code.index + step.set;
-  const Cell* callee = word_fast_slot(cells[at], false);
-  if (!callee || !callable_type(cell_type(*callee)) || cell_type(*callee) == Type::routine) return false;
+  Cell name;
+  const Cell* callee = planned_callee(cells[at], step, name);
+  if (!callee) return false;
   const Cell function = *callee;
-  const ArgDescription& description = arg_description(function);
-  if (!description.plain || description.fixed_count != step.args) return false;
-  Cell arguments[kPlanArgs];
+  CallValues values{{}, step.fill_count ? step.fills : nullptr, step.arg_entries, step.fill_count, step.args};
   for (uint32_t k = 0, from = at + 1, op = 0; k < step.args; from += 1 + 2 * step.arg_ops[k], op += step.arg_ops[k], ++k)
-    if (!planned_simple(cells, step, from, op, step.arg_ops[k], arguments[k])) return false;
+    if (!planned_simple(cells, step, from, op, step.arg_ops[k], values.arguments[k])) return false;
   if (operator_follows(cells, next, end)) return false;
-  const Cell name = cells[at];
   const uint32_t start = code.index;
   code.index = next;
   if (step.set) {
     const Cell word = cells[start];
     status = eval_set_word_by(code, word, start, false,
-                              [&] { return eval_planned_call(code, function, name, arguments, true); });
+                              [&] { return eval_planned_call(code, function, name, values, true); });
   } else {
-    status = eval_planned_call(code, function, name, arguments, false);
+    status = eval_planned_call(code, function, name, values, false);
   }
   return true;
 }

@@ -131,10 +131,13 @@ enum ApplyMode : uint32_t { kApplyAll = 1, kApplyNamed = 2, kApplySafer = 4 };
 Status eval_call_function(Cell function, Code& code, bool push, const CallPath* path, const Cell& name,
                           const Cell* parent, uint32_t apply, bool infix);
 
-// An ordinary call of a native!, action! or function! whose description is plain, its argument
-// expressions (which raised nothing and ran no code) already evaluated to `arguments`, one for
-// each mandatory parameter; the code is past them. The rest is as eval_call_function.
-Status eval_call_with_values(Cell function, Code& code, bool push, const Cell& name, const Cell* arguments);
+// The values of a planned call's arguments and what they fill (eval-plan.h).
+struct CallValues;
+
+// A call of a native!, action! or function! with the cells `values` gives, as an ordinary call
+// (or a path's naming refinements of a function) would fetch them; the code is past the
+// arguments. The rest is as eval_call_function.
+Status eval_call_with_values(Cell function, Code& code, bool push, const Cell& name, const CallValues& values);
 
 // eval-function-body: runs a function's body with its arguments already in the current kind-1
 // frame; `callback` is the caller's callback bit (0 for the interpreter's own calls). return and

@@ -19,7 +19,8 @@ namespace {
 // tell on a block's next run: an operator word given another op, cells of the block changed
 // between runs and by the block itself while it runs, and a call's word given another function
 // (of another arity, one that returns early, one that redefines itself while it runs) or a
-// value that is none, inside the loop that calls it too.
+// value that is none, inside the loop that calls it too, as is the function whose refinement a
+// call's path names.
 class ProgramMaker {
  public:
   explicit ProgramMaker(uint32_t seed) : random_(seed) {}
@@ -82,8 +83,13 @@ class ProgramMaker {
     return std::string("k: ") + values[pick(6)];
   }
 
-  // A statement that calls `k` with simple arguments, its value set or not.
-  std::string call_of_k() { return (pick(2) ? var() + ": k " : "k ") + atom() + " " + atom(); }
+  // A statement that calls `k`, or `f` with its refinement or without, with simple arguments,
+  // its value set or not.
+  std::string call_of_k() {
+    const int callee = pick(4);
+    const std::string call = callee < 2 ? "k " + atom() + " " + atom() : callee == 2 ? "f " + atom() : "f/r " + atom() + " " + atom();
+    return (pick(2) ? var() + ": " : "") + call;
+  }
 
   // `pl` made another operator.
   std::string new_pl() {
@@ -141,7 +147,8 @@ class ProgramMaker {
         }
       case 10: return pick(3) ? call_of_k() : new_k();
       // The callee's word rebound inside a loop's body: the next run calls the new value.
-      case 11: return "loop 4 [" + call_of_k() + " " + call_of_k() + (pick(2) ? " " + new_k() : "") + "]";
+      case 11:
+        return "loop 4 [" + call_of_k() + " " + call_of_k() + (pick(2) ? " " + new_k() : pick(2) ? " f: func [x /r y] [" + function_body() + "]" : "") + "]";
       case 8:
         switch (pick(4)) {
           case 0: return new_pl();
