@@ -121,8 +121,11 @@ uint32_t plan_call(const Cell* cells, uint32_t at, uint32_t length, PlanStep& st
   if (cell_type(cells[at]) != Type::word && cell_type(cells[at]) != Type::path) return 0;
   if (!plan_callee(cells[at], step)) return 0;
   step.call = true;
+  step.callee_type = static_cast<uint8_t>(cell_type(cells[at]));
   uint32_t next = at + 1;
   for (uint32_t k = 0, ops = 0; k < step.args; ++k, ops = step.op_count) {
+    step.arg_at[k] = static_cast<uint8_t>(next - at);
+    step.arg_op[k] = static_cast<uint8_t>(ops);
     if (next >= length || !(next = plan_simple(cells, next, length, step))) return 0;
     step.arg_ops[k] = static_cast<uint8_t>(step.op_count - ops);
   }
@@ -148,7 +151,6 @@ bool plan_statement(const Cell* cells, uint32_t i, uint32_t length, PlanStep& st
     if (!end || (!step.set && step.op_count == 0)) return false;
   }
   step.cells = static_cast<uint8_t>(end - i);
-  for (uint32_t k = 0; k < step.cells; ++k) step.types[k] = static_cast<uint8_t>(cells[i + k].header & kTypeByteMask);
   return true;
 }
 

@@ -8,16 +8,17 @@
 // first. A call is a word holding a native or action that an ordinary call fetches plainly, or a
 // word or a path of refinement words heading a function, whose arguments are all such
 // expressions, with a set-word before it or not. A step keeps what does not change while the
-// block does not: the type byte of every cell it covers, each operator word's op! value with its
-// in-place code, where each argument ends, the callee's description (by its serial) with the
+// block does not: the shape of the statement (which cells are its set-word, its callee, its
+// operators and their operands), each operator word's op! value with its in-place code, the callee's description (by its serial) with the
 // cells its arguments and refinements fill (a call of a native, an action or a function without
 // refinements fills none: any callee that takes as many arguments plainly will do), and a
 // path's refinement words. Everything else is
 // read live at each run: the cells themselves, every word's value (the called function's too),
-// the operands' types. So a step holds only while each cell still has its type, each operator
-// word still holds the same op! value and the callee still has the same description; a changed
-// cell drops its step, a changed operator or callee, a changed path or an operand that is no
-// integer sends that run the long way. A plan is found
+// the operands' types. So a step holds only while the cells still have that shape, each
+// operator word still holds the same op! value and the callee still has the same description; a
+// set-word or a callee's cell of another type drops its step, any other cell of another type, a
+// changed operator or callee, a changed path or an operand that is no integer sends that run the
+// long way. A plan is found
 // through its block's buffer (`spare`) and answers only for the node it was made for, so a plan
 // can never be applied to another block.
 #pragma once
@@ -39,6 +40,10 @@ inline constexpr uint32_t kPlanArgs = 4;
 inline constexpr uint32_t kPlanFills = 8;
 inline constexpr uint32_t kPlanRefinements = 2;
 
+// Where a planned call's arguments wait above the value stack's top: past a set-word's cell, the
+// function's and every cell the call fills.
+inline constexpr uint32_t kPlanScratch = 2 + kPlanFills;
+
 // What a cell pushed for a planned call holds, past the arguments' numbers.
 enum PlanFill : uint8_t { kFillFalse = kPlanArgs, kFillTrue, kFillNone };
 
@@ -47,12 +52,14 @@ struct PlanStep {
   int32_t codes[kPlanOps];              // its in-place code (integer_infix_code)
   uint64_t callee;                      // a call that fills: its callee's description (its serial)
   uint32_t refinements[kPlanRefinements];  // a call through a path: each refinement word's symbol
-  uint8_t types[2 + kPlanArgs + 2 * kPlanOps];  // the type byte of each covered cell, from the first
+  uint8_t arg_at[kPlanArgs];            // a call: where each argument begins, from the callee's cell
+  uint8_t arg_op[kPlanArgs];            // a call: each argument's first operator among ops
   uint8_t arg_ops[kPlanArgs];           // a call: the operators of each argument, in order
   uint8_t arg_entries[kPlanArgs];       // a call: the description entry each argument is for
   uint8_t fills[kPlanFills];            // a call: each cell pushed, an argument's number or a PlanFill
   uint8_t fill_count;
   uint8_t path_cells;                   // a call through a path: the path's cells, else 0
+  uint8_t callee_type;                  // a call: its callee cell's type byte (a word or a path)
   uint8_t cells;                        // the cells covered
   uint8_t op_count;
   uint8_t args;                         // a call: its arguments
@@ -64,9 +71,10 @@ struct PlanStep {
 // ran no code) are already evaluated: each cell an argument's value (by its number) or a
 // PlanFill, and the description entry each argument is checked against; with no fills, the
 // arguments in order for the mandatory parameters, which are the first entries. A step's fills
-// and entries, read before the callee runs.
+// and entries, read before the callee runs. The arguments lie above the value stack's top,
+// past every cell the call pushes before it reads them (kPlanScratch).
 struct CallValues {
-  Cell arguments[kPlanArgs];
+  const Cell* arguments;
   const uint8_t* fills;
   const uint8_t* entries;
   uint32_t fill_count;

@@ -102,17 +102,20 @@ template <class Fetch>
   });
 }
 
+// An infix routine is not on the stack (its left operand is where the frame opens), and its
+// description only it holds: it is rooted aside while it runs. Out of line, so that its second
+// copy of the call does not widen the machine-stack frame of every other call.
+[[gnu::noinline]] Status call_infix_routine(const Cell& function, Code& code, bool push, const Cell& name) {
+  GcRoot<Cell> rooted(function);
+  return call_function(function, code, push, nullptr, name, 0, true);
+}
+
 }  // namespace
 
 Status eval_call_function(Cell function, Code& code, bool push, const CallPath* path, const Cell& name,
                           const Cell* parent, uint32_t apply, bool infix) {
   (void)parent;  // the body's object context matters only to compiled bodies
-  // An infix routine is not on the stack (its left operand is where the frame opens), and its
-  // description only it holds: it is rooted aside.
-  if (infix && cell_type(function) == Type::routine) [[unlikely]] {
-    GcRoot<Cell> rooted(function);
-    return call_function(function, code, push, path, name, apply, infix);
-  }
+  if (infix && cell_type(function) == Type::routine) [[unlikely]] return call_infix_routine(function, code, push, name);
   return call_function(function, code, push, path, name, apply, infix);
 }
 
@@ -139,21 +142,19 @@ Status eval_call_with_values(Cell function, Code& code, bool push, const Cell& n
   });
 }
 
-Status eval_function_body(const Cell& function, const Cell& name, uint32_t callback) {
-  // A body that switches tracing by its flags or as a callback puts the switch back when it
-  // ends; any other body leaves it as it was set inside (`trace false` suspends the events
-  // beyond the body of `trace`).
-  std::optional<ScopedRestore<uint32_t>> tracing;
-  if (callback || (function.header & (kFunctionTraceFlag | kFunctionNoTraceFlag))) [[unlikely]]
-    tracing.emplace(trace_enabled);
-  if (trace_enabled && callback && !(callback & trace_callback_bits)) trace_enabled = 0;
-  const NodeId context = function.w1;
-  *context_values_slot(context) = stack_index(value_stack.base) + 1;
+namespace {
+
+// A function's body with its arguments in the current kind-1 frame. `MayTrace`: the body's flags
+// may switch tracing, and events may fire; without it neither happens (the caller has seen that
+// tracing is off, the body unflagged and no callback).
+template <bool MayTrace>
+[[gnu::always_inline]] inline Status run_function_body(const Cell& function, const Cell& name) {
+  *context_values_slot(function.w1) = stack_index(value_stack.base) + 1;
   stack_set_body_flag(true);
-  if (function.header & kFunctionTraceFlag) trace_enabled = trace_saved;
-  if (function.header & kFunctionNoTraceFlag) trace_enabled = 0;
+  if (MayTrace && (function.header & kFunctionTraceFlag)) trace_enabled = trace_saved;
+  if (MayTrace && (function.header & kFunctionNoTraceFlag)) trace_enabled = 0;
   const Cell body = *function_more_cell(function, kMoreBody);
-  const bool traced = trace_enabled && !is_library_code(body.w2);
+  const bool traced = MayTrace && trace_enabled && !is_library_code(body.w2);
   if (traced) [[unlikely]] trace_fire(kTracePrologEvent, body, -1, name, function);
   Status status = cell_type(body) == Type::block ? eval_block(body, true) : Status{};
   if (cell_type(body) != Type::block) stack_set_result(make_cell(Type::none));
@@ -161,6 +162,20 @@ Status eval_function_body(const Cell& function, const Cell& name, uint32_t callb
   if (!status.ok() && status.code() != kThrowReturn && status.code() != kThrowExit) return status;
   stack_set_body_flag(false);
   return {};
+}
+
+}  // namespace
+
+Status eval_function_body(const Cell& function, const Cell& name, uint32_t callback) {
+  if (!callback && !trace_enabled && !(function.header & (kFunctionTraceFlag | kFunctionNoTraceFlag))) [[likely]]
+    return run_function_body<false>(function, name);
+  // A body that switches tracing by its flags or as a callback puts the switch back when it
+  // ends; any other body leaves it as it was set inside (`trace false` suspends the events
+  // beyond the body of `trace`).
+  std::optional<ScopedRestore<uint32_t>> tracing;
+  if (callback || (function.header & (kFunctionTraceFlag | kFunctionNoTraceFlag))) tracing.emplace(trace_enabled);
+  if (trace_enabled && callback && !(callback & trace_callback_bits)) trace_enabled = 0;
+  return run_function_body<true>(function, name);
 }
 
 void throw_if_exit(Status status) {

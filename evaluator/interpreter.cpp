@@ -169,21 +169,22 @@ void mark_field_set(NodeId context, uint32_t slot) { context_word_at(context, sl
   return at;
 }
 
-// Whether each cell a step covers from `at` still has the type it had when planned; a cell
-// whose type changed drops the step.
-[[gnu::always_inline]] inline bool planned_types_hold(const Cell* cells, Plan& plan, const PlanStep& step, uint32_t at) {
-  for (uint32_t k = 0; k < step.cells; ++k) {
-    if ((cells[at + k].header & kTypeByteMask) != step.types[k]) {
-      plan.at[at] = 0;
-      return false;
-    }
+// Whether the statement a step covers from `at` still fits it: it ends before the block does and
+// begins with a set-word when the step does. A set-word of another type drops the step.
+[[gnu::always_inline]] inline bool planned_statement_fits(const Cell* cells, Plan& plan, const PlanStep& step,
+                                                          uint32_t at, uint32_t end) {
+  if (at + step.cells > end) return false;
+  if (step.set && cell_type(cells[at]) != Type::set_word) {
+    plan.at[at] = 0;
+    return false;
   }
   return true;
 }
 
 // The value of a planned simple expression at `at`: its first operand, then `ops` operators of
-// the step from its operator `op` on, as simple_expression would give it. False when the step
-// does not apply this time (nothing has changed).
+// the step from its operator `op` on, as simple_expression would give it (each operator a word,
+// each right operand an integer or a word). False when the step does not apply this time
+// (nothing has changed).
 [[gnu::always_inline]] inline bool planned_simple(Cell* cells, const PlanStep& step, uint32_t at, uint32_t op,
                                                   uint32_t ops, Cell& value) {
   Cell component;
@@ -191,10 +192,13 @@ void mark_field_set(NodeId context, uint32_t slot) { context_word_at(context, sl
   if (!operand) return false;
   value = *operand;
   for (const uint32_t last = op + ops; op < last; ++op, at += 2) {
+    if (cell_type(cells[at + 1]) != Type::word) return false;
     const Cell* word_value = word_fast_slot(cells[at + 1], false);
     if (!word_value || std::memcmp(word_value, &step.ops[op], sizeof(Cell)) != 0) return false;
     Cell& right_cell = cells[at + 2];
-    const Cell* right = cell_type(right_cell) == Type::integer ? &right_cell : word_fast_slot(right_cell, false);
+    const Cell* right = cell_type(right_cell) == Type::integer ? &right_cell
+                        : cell_type(right_cell) == Type::word  ? word_fast_slot(right_cell, false)
+                                                               : nullptr;
     if (!right || !integer_in_place_by_code(step.codes[op], *right, value)) return false;
   }
   return true;
@@ -215,7 +219,7 @@ void mark_field_set(NodeId context, uint32_t slot) { context_word_at(context, sl
   const uint32_t end = code.live_end();
   const uint32_t next = code.index + step.cells;
   Cell value;
-  if (next > end || !planned_types_hold(cells, plan, step, code.index) ||
+  if (!planned_statement_fits(cells, plan, step, code.index, end) ||
       !planned_simple(cells, step, code.index + step.set, 0, step.op_count, value) || operator_follows(cells, next, end))
     return false;
   if (step.set) {
@@ -263,6 +267,14 @@ template <class Value>
   return eval_infix_tail(code, expression_top, push);
 }
 
+// A planned call's value assigned to the set-word before it at `at`, as the set-word's long way
+// assigns it. Out of line: the call without a set-word runs with a smaller machine-stack frame.
+[[gnu::noinline]] Status eval_planned_set(Code& code, uint32_t at, const Cell& function, const Cell& name,
+                                          const CallValues& values) {
+  const Cell word = series_buffer(code.value.w2)->head_cell()[at];
+  return eval_set_word_by(code, word, at, false, [&] { return eval_planned_call(code, function, name, values, true); });
+}
+
 // The function value a planned call's callee holds when its description is still the one
 // planned, its cell (`callee`, a word or a path) as planned; `name` gets the word that names the
 // call's frame. Null otherwise.
@@ -295,25 +307,25 @@ template <class Value>
   Cell* cells = series_buffer(code.value.w2)->head_cell();
   const uint32_t end = code.live_end();
   const uint32_t next = code.index + step.cells;
-  if (next > end || !planned_types_hold(cells, plan, step, code.index)) return false;
+  if (!planned_statement_fits(cells, plan, step, code.index, end)) return false;
   const uint32_t at = code.index + step.set;
+  if ((cells[at].header & kTypeByteMask) != step.callee_type) {
+    plan.at[code.index] = 0;
+    return false;
+  }
   Cell name;
   const Cell* callee = planned_callee(cells[at], step, name);
-  if (!callee) return false;
+  if (!callee || stack_end() - value_stack.top <= static_cast<ptrdiff_t>(kPlanScratch + kPlanArgs)) return false;
   const Cell function = *callee;
-  CallValues values{{}, step.fill_count ? step.fills : nullptr, step.arg_entries, step.fill_count, step.args};
-  for (uint32_t k = 0, from = at + 1, op = 0; k < step.args; from += 1 + 2 * step.arg_ops[k], op += step.arg_ops[k], ++k)
-    if (!planned_simple(cells, step, from, op, step.arg_ops[k], values.arguments[k])) return false;
+  Cell* arguments = value_stack.top + kPlanScratch;
+  for (uint32_t k = 0; k < step.args; ++k)
+    if (!planned_simple(cells, step, at + step.arg_at[k], step.arg_op[k], step.arg_ops[k], arguments[k])) return false;
   if (operator_follows(cells, next, end)) return false;
+  const CallValues values{arguments, step.fill_count ? step.fills : nullptr, step.arg_entries, step.fill_count, step.args};
   const uint32_t start = code.index;
   code.index = next;
-  if (step.set) {
-    const Cell word = cells[start];
-    status = eval_set_word_by(code, word, start, false,
-                              [&] { return eval_planned_call(code, function, name, values, true); });
-  } else {
-    status = eval_planned_call(code, function, name, values, false);
-  }
+  status = step.set ? eval_planned_set(code, start, function, name, values)
+                    : eval_planned_call(code, function, name, values, false);
   return true;
 }
 
