@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstring>
 #include <mutex>
 #include <span>
 
@@ -17,17 +18,45 @@ namespace qel {
 // and leaves every pointer null when the library or one of the functions is missing.
 bool shared_library_load(const char* file, std::span<const char* const> names, std::span<void*> functions);
 
-// A library and the functions a client takes from it, loaded once, at the first `loaded()`.
+// A library whose functions fill a table of pointers typed as their declarations: a struct
+// declaring one pointer per name, in the names' order, which C code can call through too.
+template <typename Table>
+class SharedLibraryTable {
+ public:
+  static constexpr size_t kCount = sizeof(Table) / sizeof(void*);
+
+  SharedLibraryTable(const char* file, Table& table, const std::array<const char*, kCount>& names)
+      : file_(file), names_(names), table_(table) {}
+
+  // Loads the library the first time (from any thread); answers whether its functions are there.
+  // Until then, and when they are not, every pointer in the table is null.
+  bool loaded() {
+    std::call_once(once_, [this] {
+      std::array<void*, kCount> functions{};
+      ok_ = shared_library_load(file_, names_, functions);
+      std::memcpy(&table_, functions.data(), sizeof(Table));
+    });
+    return ok_;
+  }
+
+  const char* file() const { return file_; }
+
+ private:
+  const char* file_;
+  std::array<const char*, kCount> names_;
+  Table& table_;
+  std::once_flag once_;
+  bool ok_ = false;
+};
+
+// A library and the functions a client takes from it by their slots, loaded once, at the first
+// `loaded()`.
 template <size_t Count>
 class SharedLibrary {
  public:
-  constexpr SharedLibrary(const char* file, const std::array<const char*, Count>& names) : file_(file), names_(names) {}
+  SharedLibrary(const char* file, const std::array<const char*, Count>& names) : library_(file, functions_, names) {}
 
-  // Loads the library the first time (from any thread); answers whether its functions are there.
-  bool loaded() {
-    std::call_once(once_, [this] { ok_ = shared_library_load(file_, names_, functions_); });
-    return ok_;
-  }
+  bool loaded() { return library_.loaded(); }
 
   // The function in the slot (its name's index), typed as its declaration: call only once
   // loaded() has answered true.
@@ -37,11 +66,8 @@ class SharedLibrary {
   }
 
  private:
-  const char* file_;
-  std::array<const char*, Count> names_;
   std::array<void*, Count> functions_{};
-  std::once_flag once_;
-  bool ok_ = false;
+  SharedLibraryTable<std::array<void*, Count>> library_;
 };
 
 }  // namespace qel

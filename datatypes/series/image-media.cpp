@@ -11,6 +11,7 @@
 #include "datatypes/series/image.h"
 #include "datatypes/series/url.h"
 #include "runtime/console-output.h"
+#include "runtime/contexts.h"
 #include "runtime/error-raise.h"
 #include "runtime/value-stack.h"
 
@@ -46,11 +47,23 @@ std::optional<std::vector<uint8_t>> read_whole_file(const std::string& path) {
 
 [[noreturn]] void raise_bad_media() { raise_error(error_id("access", "bad-media")); }
 
+// A codec whose library cannot be loaded is this system's shortcoming, not the data's: the error
+// names the library.
+void require_codec_library(ImageFormat format) {
+  if (const char* file = image_codec_missing_library(format))
+    raise_error(error_id("internal", "not-here"), word_from_c_string(file));
+}
+
+DecodeOutcome decode_bytes(std::span<const uint8_t> bytes, DecodedImage& image) {
+  if (std::optional<ImageFormat> format = image_bytes_format(bytes)) require_codec_library(*format);
+  return image_decode_bytes(bytes, image);
+}
+
 }  // namespace
 
 NodeId image_load_from_memory(std::span<const uint8_t> bytes) {
   DecodedImage image;
-  return image_decode_bytes(bytes, image) == DecodeOutcome::decoded ? record_of(image) : 0;
+  return decode_bytes(bytes, image) == DecodeOutcome::decoded ? record_of(image) : 0;
 }
 
 NodeId image_load_from_file(const Cell& file) {
@@ -61,7 +74,7 @@ NodeId image_load_from_file(const Cell& file) {
 Cell* image_from_binary(const Cell& binary) {
   std::span<const uint8_t> bytes(binary_head_address(binary), static_cast<size_t>(binary_length(binary)));
   DecodedImage image;
-  switch (image_decode_bytes(bytes, image)) {
+  switch (decode_bytes(bytes, image)) {
     case DecodeOutcome::unknown: return stack_push_value(kNoneCell);
     case DecodeOutcome::failed: raise_bad_media();
     case DecodeOutcome::decoded: break;
@@ -94,6 +107,7 @@ Cell* image_encode_value(const Cell& image, Cell* out, int32_t format) {
   std::vector<uint8_t> bytes;
   if (image_cell_pixels(image) > 0) {
     if (image.w2 == 0) raise_bad_media();
+    require_codec_library(static_cast<ImageFormat>(format));
     ImageView view = image_pixels(image.w2);
     if (!image_encoder(static_cast<ImageFormat>(format))(view.data, view.width, view.height, bytes)) raise_bad_media();
   }

@@ -3,12 +3,11 @@
 // interlaced image is put back in row order, the image lies on the logical screen (pixels it
 // does not cover are transparent black). Encoding writes an exact palette for at most 255
 // colours, else the library's quantiser; alpha below 128 becomes one transparent index.
-#include <gif_lib.h>
-
 #include <algorithm>
 #include <cstring>
 #include <unordered_map>
 
+#include "datatypes/series/image-codecs/codec-libraries.h"
 #include "datatypes/series/image-codecs/image-codecs.h"
 
 namespace qel {
@@ -33,7 +32,7 @@ struct DecoderCloser {
   GifFileType* gif;
   ~DecoderCloser() {
     int error = 0;
-    if (gif) DGifCloseFile(gif, &error);
+    if (gif) giflib.DGifCloseFile(gif, &error);
   }
 };
 
@@ -41,10 +40,10 @@ struct DecoderCloser {
 bool read_extension(GifFileType* gif, int& transparent) {
   int code = 0;
   GifByteType* block = nullptr;
-  if (DGifGetExtension(gif, &code, &block) != GIF_OK) return false;
+  if (giflib.DGifGetExtension(gif, &code, &block) != GIF_OK) return false;
   if (code == GRAPHICS_EXT_FUNC_CODE && block && block[0] >= 4) transparent = (block[1] & 1) ? block[4] : -1;
   while (block)
-    if (DGifGetExtensionNext(gif, &block) != GIF_OK) return false;
+    if (giflib.DGifGetExtensionNext(gif, &block) != GIF_OK) return false;
   return true;
 }
 
@@ -62,13 +61,13 @@ std::vector<int64_t> row_order(int64_t height, bool interlaced) {
 }
 
 bool read_image(GifFileType* gif, int transparent, DecodedImage& image) {
-  if (DGifGetImageDesc(gif) != GIF_OK) return false;
+  if (giflib.DGifGetImageDesc(gif) != GIF_OK) return false;
   const GifImageDesc& desc = gif->Image;
   const ColorMapObject* map = desc.ColorMap ? desc.ColorMap : gif->SColorMap;
   if (!map || desc.Width <= 0 || desc.Height <= 0 || desc.Left < 0 || desc.Top < 0) return false;
   std::vector<GifPixelType> line(static_cast<size_t>(desc.Width));
   for (int64_t y : row_order(desc.Height, desc.Interlace)) {
-    if (DGifGetLine(gif, line.data(), desc.Width) != GIF_OK) return false;
+    if (giflib.DGifGetLine(gif, line.data(), desc.Width) != GIF_OK) return false;
     const int64_t row = desc.Top + y;
     for (int64_t x = 0; x < desc.Width; ++x) {
       const int index = line[static_cast<size_t>(x)];
@@ -86,7 +85,7 @@ bool read_image(GifFileType* gif, int transparent, DecodedImage& image) {
 bool decode_first_frame(std::span<const uint8_t> bytes, DecodedImage& image) {
   MemoryReader reader{bytes};
   int error = 0;
-  DecoderCloser closer{DGifOpen(&reader, read_from_memory, &error)};
+  DecoderCloser closer{giflib.DGifOpen(&reader, read_from_memory, &error)};
   GifFileType* gif = closer.gif;
   if (!gif) return false;
   PixelSink sink = decoded_image_sink(image);
@@ -96,7 +95,7 @@ bool decode_first_frame(std::span<const uint8_t> bytes, DecodedImage& image) {
   int transparent = -1;
   for (;;) {
     GifRecordType type;
-    if (DGifGetRecordType(gif, &type) != GIF_OK) return false;
+    if (giflib.DGifGetRecordType(gif, &type) != GIF_OK) return false;
     if (type == IMAGE_DESC_RECORD_TYPE) return read_image(gif, transparent, image);
     if (type == EXTENSION_RECORD_TYPE) {
       if (!read_extension(gif, transparent)) return false;
@@ -154,7 +153,7 @@ bool quantised_palette(const uint32_t* pixels, int64_t width, int64_t height, bo
   int size = transparency ? 255 : 256;
   palette.colours.assign(256, GifColorType{0, 0, 0});
   palette.indexes.resize(count);
-  if (GifQuantizeBuffer(static_cast<unsigned>(width), static_cast<unsigned>(height), &size, red.data(), green.data(),
+  if (giflib.GifQuantizeBuffer(static_cast<unsigned>(width), static_cast<unsigned>(height), &size, red.data(), green.data(),
                         blue.data(), palette.indexes.data(), palette.colours.data()) != GIF_OK)
     return false;
   palette.colours.resize(static_cast<size_t>(size));
@@ -179,41 +178,42 @@ bool build_palette(const uint32_t* pixels, int64_t width, int64_t height, Palett
 }
 
 bool write_gif(GifFileType* gif, const Palette& palette, int64_t width, int64_t height) {
-  const int bits = GifBitSize(static_cast<int>(palette.colours.size()));
-  ColorMapObject* map = GifMakeMapObject(1 << bits, palette.colours.data());
+  const int bits = giflib.GifBitSize(static_cast<int>(palette.colours.size()));
+  ColorMapObject* map = giflib.GifMakeMapObject(1 << bits, palette.colours.data());
   if (!map) return false;
-  EGifSetGifVersion(gif, true);
-  bool written = EGifPutScreenDesc(gif, static_cast<int>(width), static_cast<int>(height), bits, 0, map) == GIF_OK;
-  GifFreeMapObject(map);
+  giflib.EGifSetGifVersion(gif, true);
+  bool written = giflib.EGifPutScreenDesc(gif, static_cast<int>(width), static_cast<int>(height), bits, 0, map) == GIF_OK;
+  giflib.GifFreeMapObject(map);
   if (written && palette.transparent >= 0) {
     GraphicsControlBlock control{DISPOSAL_UNSPECIFIED, false, 0, palette.transparent};
     GifByteType extension[4];
-    EGifGCBToExtension(&control, extension);
-    written = EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, extension) == GIF_OK;
+    giflib.EGifGCBToExtension(&control, extension);
+    written = giflib.EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, extension) == GIF_OK;
   }
-  written = written && EGifPutImageDesc(gif, 0, 0, static_cast<int>(width), static_cast<int>(height), false, nullptr) == GIF_OK;
+  written = written && giflib.EGifPutImageDesc(gif, 0, 0, static_cast<int>(width), static_cast<int>(height), false, nullptr) == GIF_OK;
   for (int64_t y = 0; written && y < height; ++y)
-    written = EGifPutLine(gif, const_cast<GifPixelType*>(palette.indexes.data()) + y * width, static_cast<int>(width)) == GIF_OK;
+    written = giflib.EGifPutLine(gif, const_cast<GifPixelType*>(palette.indexes.data()) + y * width, static_cast<int>(width)) == GIF_OK;
   return written;
 }
 
 }  // namespace
 
 bool gif_decode(std::span<const uint8_t> bytes, DecodedImage& image) {
-  if (decode_first_frame(bytes, image)) return true;
+  if (!image_codec_missing_library(ImageFormat::gif) && decode_first_frame(bytes, image)) return true;
   image = DecodedImage{};
   return false;
 }
 
 bool gif_encode(const uint32_t* pixels, int64_t width, int64_t height, std::vector<uint8_t>& out) {
+  if (image_codec_missing_library(ImageFormat::gif)) return false;
   Palette palette;
   if (!build_palette(pixels, width, height, palette)) return false;
   out.clear();
   int error = 0;
-  GifFileType* gif = EGifOpen(&out, write_to_memory, &error);
+  GifFileType* gif = giflib.EGifOpen(&out, write_to_memory, &error);
   if (!gif) return false;
   bool written = write_gif(gif, palette, width, height);
-  return EGifCloseFile(gif, &error) == GIF_OK && written;
+  return giflib.EGifCloseFile(gif, &error) == GIF_OK && written;
 }
 
 }  // namespace qel

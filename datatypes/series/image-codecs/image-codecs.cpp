@@ -18,17 +18,19 @@ uint32_t* allocate_decoded(void* context, int64_t width, int64_t height) {
   return image.pixels.data();
 }
 
-// Runs a C decoder; a failure leaves the image empty.
-bool run_c_decoder(int (*decode)(const uint8_t*, size_t, PixelSink*), std::span<const uint8_t> bytes, DecodedImage& image) {
+// Runs a C decoder once its library is there; a failure leaves the image empty.
+bool run_c_decoder(ImageFormat format, int (*decode)(const uint8_t*, size_t, PixelSink*), std::span<const uint8_t> bytes,
+                   DecodedImage& image) {
   PixelSink sink = decoded_image_sink(image);
-  if (decode(bytes.data(), bytes.size(), &sink) == kCodecDone) return true;
+  if (!image_codec_missing_library(format) && decode(bytes.data(), bytes.size(), &sink) == kCodecDone) return true;
   image = DecodedImage{};
   return false;
 }
 
-// Runs a C encoder and takes its malloc'd bytes over.
-bool run_c_encoder(int (*encode)(const uint32_t*, int64_t, int64_t, EncodedBytes*), const uint32_t* pixels,
-                   int64_t width, int64_t height, std::vector<uint8_t>& out) {
+// Runs a C encoder once its library is there and takes its malloc'd bytes over.
+bool run_c_encoder(ImageFormat format, int (*encode)(const uint32_t*, int64_t, int64_t, EncodedBytes*),
+                   const uint32_t* pixels, int64_t width, int64_t height, std::vector<uint8_t>& out) {
+  if (image_codec_missing_library(format)) return false;
   EncodedBytes bytes{nullptr, 0, 0};
   bool done = encode(pixels, width, height, &bytes) == kCodecDone;
   if (done) out.assign(bytes.data, bytes.data + bytes.size);
@@ -61,14 +63,14 @@ bool decode_any(std::span<const uint8_t> bytes, DecodedImage& image) {
 
 PixelSink decoded_image_sink(DecodedImage& image) { return PixelSink{allocate_decoded, &image}; }
 
-bool png_decode(std::span<const uint8_t> bytes, DecodedImage& image) { return run_c_decoder(png_decode_pixels, bytes, image); }
-bool jpeg_decode(std::span<const uint8_t> bytes, DecodedImage& image) { return run_c_decoder(jpeg_decode_pixels, bytes, image); }
+bool png_decode(std::span<const uint8_t> bytes, DecodedImage& image) { return run_c_decoder(ImageFormat::png, png_decode_pixels, bytes, image); }
+bool jpeg_decode(std::span<const uint8_t> bytes, DecodedImage& image) { return run_c_decoder(ImageFormat::jpeg, jpeg_decode_pixels, bytes, image); }
 
 bool png_encode(const uint32_t* pixels, int64_t width, int64_t height, std::vector<uint8_t>& out) {
-  return run_c_encoder(png_encode_pixels, pixels, width, height, out);
+  return run_c_encoder(ImageFormat::png, png_encode_pixels, pixels, width, height, out);
 }
 bool jpeg_encode(const uint32_t* pixels, int64_t width, int64_t height, std::vector<uint8_t>& out) {
-  return run_c_encoder(jpeg_encode_pixels, pixels, width, height, out);
+  return run_c_encoder(ImageFormat::jpeg, jpeg_encode_pixels, pixels, width, height, out);
 }
 
 ImageDecoder image_decoder(ImageFormat format) { return kCodecs[static_cast<size_t>(format)].decode; }

@@ -43,6 +43,10 @@ bool gif_encode(const uint32_t* pixels, int64_t width, int64_t height, std::vect
 bool tiff_encode(const uint32_t* pixels, int64_t width, int64_t height, std::vector<uint8_t>& out);
 bool bmp_encode(const uint32_t* pixels, int64_t width, int64_t height, std::vector<uint8_t>& out);
 
+// Loads the library the format's codec calls (the first time it is asked for): null once it is
+// there (BMP needs none), else the library's file name. A codec whose library is missing fails.
+const char* image_codec_missing_library(ImageFormat format);
+
 // The codec of a format.
 ImageDecoder image_decoder(ImageFormat format);
 ImageEncoder image_encoder(ImageFormat format);

@@ -4,8 +4,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 
-#include <jpeglib.h>
-
+#include "datatypes/series/image-codecs/codec-libraries.h"
 #include "datatypes/series/image-codecs/pixel-sink.h"
 
 enum { kJpegWorkingMemory = 256 << 20, kJpegQuality = 90 };
@@ -22,7 +21,7 @@ static void emit_nothing(j_common_ptr info, int level) {
 }
 
 static void silence(SilentErrors* errors) {
-  jpeg_std_error(&errors->manager);
+  libjpeg.jpeg_std_error(&errors->manager);
   errors->manager.error_exit = escape_on_error;
   errors->manager.emit_message = emit_nothing;
 }
@@ -54,29 +53,29 @@ int jpeg_decode_pixels(const uint8_t* data, size_t size, PixelSink* sink) {
   silence(&errors);
   if (setjmp(errors.escape)) {
     free(scratch);
-    jpeg_destroy_decompress(&info);
+    libjpeg.jpeg_destroy_decompress(&info);
     return kCodecFailed;
   }
-  jpeg_create_decompress(&info);
+  libjpeg.jpeg_CreateDecompress(&info, JPEG_LIB_VERSION, sizeof info);
   info.mem->max_memory_to_use = kJpegWorkingMemory;
-  jpeg_mem_src(&info, data, (unsigned long)size);
-  jpeg_read_header(&info, TRUE);
+  libjpeg.jpeg_mem_src(&info, data, (unsigned long)size);
+  libjpeg.jpeg_read_header(&info, TRUE);
   uint32_t* pixels = sink->allocate(sink->context, info.image_width, info.image_height);
   if (!pixels) longjmp(errors.escape, 1);
   int ink = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
   info.out_color_space = ink ? JCS_CMYK : JCS_EXT_BGRA;
-  jpeg_start_decompress(&info);
+  libjpeg.jpeg_start_decompress(&info);
   const JDIMENSION width = info.output_width;
   if (ink && !(scratch = (JSAMPLE*)malloc((size_t)width * 4))) longjmp(errors.escape, 1);
   while (info.output_scanline < info.output_height) {
     uint32_t* row = pixels + (size_t)info.output_scanline * width;
     JSAMPROW target = ink ? scratch : (JSAMPROW)row;
-    jpeg_read_scanlines(&info, &target, 1);
+    libjpeg.jpeg_read_scanlines(&info, &target, 1);
     if (ink) cmyk_row_to_pixels(scratch, row, width, info.saw_Adobe_marker);
   }
-  jpeg_finish_decompress(&info);
+  libjpeg.jpeg_finish_decompress(&info);
   free(scratch);
-  jpeg_destroy_decompress(&info);
+  libjpeg.jpeg_destroy_decompress(&info);
   return kCodecDone;
 }
 
@@ -91,26 +90,26 @@ int jpeg_encode_pixels(const uint32_t* pixels, int64_t width, int64_t height, En
   info.err = &errors.manager;
   silence(&errors);
   if (setjmp(errors.escape)) {
-    jpeg_destroy_compress(&info);
+    libjpeg.jpeg_destroy_compress(&info);
     free(written);
     return kCodecFailed;
   }
-  jpeg_create_compress(&info);
-  jpeg_mem_dest(&info, &written, &length);
+  libjpeg.jpeg_CreateCompress(&info, JPEG_LIB_VERSION, sizeof info);
+  libjpeg.jpeg_mem_dest(&info, &written, &length);
   info.image_width = (JDIMENSION)width;
   info.image_height = (JDIMENSION)height;
   info.input_components = 4;
   info.in_color_space = JCS_EXT_BGRA;
-  jpeg_set_defaults(&info);
-  jpeg_set_quality(&info, kJpegQuality, TRUE);
-  jpeg_start_compress(&info, TRUE);
+  libjpeg.jpeg_set_defaults(&info);
+  libjpeg.jpeg_set_quality(&info, kJpegQuality, TRUE);
+  libjpeg.jpeg_start_compress(&info, TRUE);
   while (info.next_scanline < info.image_height) {
     JSAMPROW row = (JSAMPROW)(pixels + (size_t)info.next_scanline * (size_t)width);
-    jpeg_write_scanlines(&info, &row, 1);
+    libjpeg.jpeg_write_scanlines(&info, &row, 1);
   }
-  jpeg_finish_compress(&info);
+  libjpeg.jpeg_finish_compress(&info);
   int appended = encoded_bytes_append(out, written, length);
-  jpeg_destroy_compress(&info);
+  libjpeg.jpeg_destroy_compress(&info);
   free(written);
   return appended ? kCodecDone : kCodecFailed;
 }

@@ -3,11 +3,10 @@
 // alpha is kept exact (the reader would premultiply it, so its table is made the identity).
 // Encoding writes 8-bit RGBA with unassociated alpha, LZW. Open options cap every single
 // allocation and route the library's messages to silent handlers; no callback throws.
-#include <tiffio.h>
-
 #include <algorithm>
 #include <cstring>
 
+#include "datatypes/series/image-codecs/codec-libraries.h"
 #include "datatypes/series/image-codecs/image-codecs.h"
 
 namespace qel {
@@ -64,21 +63,21 @@ void unmap_nothing(thandle_t, void*, toff_t) noexcept {}
 int silent(TIFF*, void*, const char*, const char*, va_list) noexcept { return 1; }
 
 TIFF* open_memory(TiffMemory& memory, const char* mode) {
-  TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
+  TIFFOpenOptions* options = libtiff.TIFFOpenOptionsAlloc();
   if (!options) return nullptr;
-  TIFFOpenOptionsSetMaxSingleMemAlloc(options, kTiffAllocationCap);
-  TIFFOpenOptionsSetErrorHandlerExtR(options, silent, nullptr);
-  TIFFOpenOptionsSetWarningHandlerExtR(options, silent, nullptr);
-  TIFF* tiff = TIFFClientOpenExt("memory", mode, &memory, read_memory, write_memory, seek_memory, close_memory,
+  libtiff.TIFFOpenOptionsSetMaxSingleMemAlloc(options, kTiffAllocationCap);
+  libtiff.TIFFOpenOptionsSetErrorHandlerExtR(options, silent, nullptr);
+  libtiff.TIFFOpenOptionsSetWarningHandlerExtR(options, silent, nullptr);
+  TIFF* tiff = libtiff.TIFFClientOpenExt("memory", mode, &memory, read_memory, write_memory, seek_memory, close_memory,
                                  size_of_memory, map_nothing, unmap_nothing, options);
-  TIFFOpenOptionsFree(options);
+  libtiff.TIFFOpenOptionsFree(options);
   return tiff;
 }
 
 struct TiffCloser {
   TIFF* tiff;
   ~TiffCloser() {
-    if (tiff) TIFFClose(tiff);
+    if (tiff) libtiff.TIFFClose(tiff);
   }
 };
 
@@ -99,15 +98,15 @@ void to_plain_pixels(PixelWords& pixels, bool associated) {
 bool read_rgba(TIFF* tiff, DecodedImage& image) {
   char message[1024];
   TIFFRGBAImage reader;
-  if (!TIFFRGBAImageOK(tiff, message) || !TIFFRGBAImageBegin(&reader, tiff, 0, message)) return false;
+  if (!libtiff.TIFFRGBAImageOK(tiff, message) || !libtiff.TIFFRGBAImageBegin(&reader, tiff, 0, message)) return false;
   reader.req_orientation = ORIENTATION_TOPLEFT;
   if (reader.UaToAa)
     for (uint32_t a = 0; a < 256; ++a)
       for (uint32_t v = 0; v < 256; ++v) reader.UaToAa[a << 8 | v] = static_cast<uint8_t>(v);
   const bool associated = reader.alpha == EXTRASAMPLE_ASSOCALPHA;
-  bool read = TIFFRGBAImageGet(&reader, image.pixels.data(), static_cast<uint32_t>(image.width),
+  bool read = libtiff.TIFFRGBAImageGet(&reader, image.pixels.data(), static_cast<uint32_t>(image.width),
                                static_cast<uint32_t>(image.height)) != 0;
-  TIFFRGBAImageEnd(&reader);
+  libtiff.TIFFRGBAImageEnd(&reader);
   if (read) to_plain_pixels(image.pixels, associated);
   return read;
 }
@@ -117,7 +116,7 @@ bool decode_first_directory(std::span<const uint8_t> bytes, DecodedImage& image)
   TiffCloser closer{open_memory(memory, "rm")};
   if (!closer.tiff) return false;
   uint32_t width = 0, height = 0;
-  if (!TIFFGetField(closer.tiff, TIFFTAG_IMAGEWIDTH, &width) || !TIFFGetField(closer.tiff, TIFFTAG_IMAGELENGTH, &height))
+  if (!libtiff.TIFFGetField(closer.tiff, TIFFTAG_IMAGEWIDTH, &width) || !libtiff.TIFFGetField(closer.tiff, TIFFTAG_IMAGELENGTH, &height))
     return false;
   PixelSink sink = decoded_image_sink(image);
   return sink.allocate(sink.context, width, height) && read_rgba(closer.tiff, image);
@@ -125,13 +124,13 @@ bool decode_first_directory(std::span<const uint8_t> bytes, DecodedImage& image)
 
 bool write_fields(TIFF* tiff, int64_t width, int64_t height) {
   uint16_t extra[] = {EXTRASAMPLE_UNASSALPHA};
-  return TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, static_cast<uint32_t>(width)) &&
-         TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, static_cast<uint32_t>(height)) &&
-         TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, 8) && TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, 4) &&
-         TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB) &&
-         TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG) &&
-         TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_LZW) && TIFFSetField(tiff, TIFFTAG_EXTRASAMPLES, 1, extra) &&
-         TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(tiff, 0));
+  return libtiff.TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, static_cast<uint32_t>(width)) &&
+         libtiff.TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, static_cast<uint32_t>(height)) &&
+         libtiff.TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, 8) && libtiff.TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, 4) &&
+         libtiff.TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB) &&
+         libtiff.TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG) &&
+         libtiff.TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_LZW) && libtiff.TIFFSetField(tiff, TIFFTAG_EXTRASAMPLES, 1, extra) &&
+         libtiff.TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, libtiff.TIFFDefaultStripSize(tiff, 0));
 }
 
 bool write_rows(TIFF* tiff, const uint32_t* pixels, int64_t width, int64_t height) {
@@ -145,7 +144,7 @@ bool write_rows(TIFF* tiff, const uint32_t* pixels, int64_t width, int64_t heigh
       rgba[2] = static_cast<uint8_t>(pixel);
       rgba[3] = static_cast<uint8_t>(pixel >> 24);
     }
-    if (TIFFWriteScanline(tiff, row.data(), static_cast<uint32_t>(y), 0) != 1) return false;
+    if (libtiff.TIFFWriteScanline(tiff, row.data(), static_cast<uint32_t>(y), 0) != 1) return false;
   }
   return true;
 }
@@ -153,19 +152,20 @@ bool write_rows(TIFF* tiff, const uint32_t* pixels, int64_t width, int64_t heigh
 }  // namespace
 
 bool tiff_decode(std::span<const uint8_t> bytes, DecodedImage& image) {
-  if (decode_first_directory(bytes, image)) return true;
+  if (!image_codec_missing_library(ImageFormat::tiff) && decode_first_directory(bytes, image)) return true;
   image = DecodedImage{};
   return false;
 }
 
 bool tiff_encode(const uint32_t* pixels, int64_t width, int64_t height, std::vector<uint8_t>& out) {
+  if (image_codec_missing_library(ImageFormat::tiff)) return false;
   out.clear();
   TiffMemory memory{{}, &out};
   TIFF* tiff = open_memory(memory, "w");
   if (!tiff) return false;
   bool written = write_fields(tiff, width, height) && write_rows(tiff, pixels, width, height);
-  written = TIFFFlush(tiff) == 1 && written;
-  TIFFClose(tiff);
+  written = libtiff.TIFFFlush(tiff) == 1 && written;
+  libtiff.TIFFClose(tiff);
   return written;
 }
 
