@@ -15,6 +15,7 @@
 #include "runtime/memory.h"
 #include "runtime/quit.h"
 #include "runtime/series.h"
+#include "runtime/text-hash.h"
 #include "runtime/value-hash.h"
 
 namespace qel {
@@ -118,18 +119,45 @@ void each_position(const HashTable& record, int32_t key, Fn&& fn) {
 
 // --- Probing --------------------------------------------------------------------------------------
 
-// Cells of one class for a hash!: the same type and equal. Two strings of 1-byte text, the
-// usual keys, are mostly told apart or alike by their bytes, without the compare action.
-bool same_class(const Cell& a, const Cell& b) {
-  if (cell_type(a) != cell_type(b)) return false;
-  if (cell_type(a) == Type::string) {
-    if (const int32_t known = narrow_texts_equality(string_text(a), string_text(b)); known >= 0) return known == 0;
+// A value sought in a hash! table (to find it, or to index it among its class): its hash, and
+// its text, read once, when it is a string!, the usual key.
+struct Sought {
+  explicit Sought(const Cell& cell) : value(cell) {
+    if (cell_type(cell) == Type::string) {
+      text = string_text(cell);
+      hash = hash_text(text, false);  // what value_hash answers, the text read once
+    } else {
+      hash = value_hash(cell, false);
+    }
   }
-  return values_equal(a, b);
+  const Cell& value;
+  UnitText text;
+  uint32_t hash;
+};
+
+// How a cell meets a sought value: of another class, of its class (the same type and equal), or
+// of its class with the same bytes of 1-byte text, and so equal under every comparison code but
+// same?. Two strings of 1-byte text are mostly told apart or alike by their bytes, without the
+// compare action.
+enum class Meeting : uint8_t { apart, equal, same_bytes };
+
+[[gnu::always_inline]] inline Meeting meeting(const Cell& cell, const Sought& sought) {
+  if (cell_type(cell) != cell_type(sought.value)) return Meeting::apart;
+  if (cell_type(cell) == Type::string) {
+    if (const int32_t known = narrow_texts_equality(string_text(cell), sought.text); known >= 0)
+      return known == 0 ? Meeting::same_bytes : Meeting::apart;
+  }
+  return values_equal(cell, sought.value) ? Meeting::equal : Meeting::apart;
+}
+
+// The slot of a bucket taken by the cell at a position.
+HashSlot slot_of(const Cell& cell, uint32_t position, uint32_t hash) {
+  const bool text = cell_type(cell) == Type::string;
+  return {static_cast<int32_t>(position), hash, text ? cell.w2 : 0, text ? cell.w1 : 0};
 }
 
 // Walks the probe sequence of `hash` in a hash! table over its slots alone, asking
-// `matches(key)` of each live slot whose hash is `hash`: answers as table_probe does.
+// `matches(slot)` of each live slot whose hash is `hash`: answers as table_probe does.
 template <class Matches>
 [[gnu::always_inline]] inline Probe probe_hash_slots(const HashTable& record, uint32_t hash, Matches&& matches) {
   const HashSlot* slots = hash_slots(record);
@@ -141,18 +169,23 @@ template <class Matches>
     if (slot.key == HashSlot::kEmpty) return {reusable != kNoBucket ? reusable : i, false};
     if (slot.key == HashSlot::kDeleted) {
       if (reusable == kNoBucket) reusable = i;
-    } else if (slot.hash == hash && matches(slot.key)) {
+    } else if (slot.hash == hash && matches(slot)) {
       return {i, true};
     }
   }
   return {reusable, false};
 }
 
-// The bucket of the class of `value` (whose hash is given) in a hash! table.
-Probe probe_class(NodeId table, const Cell& value, uint32_t hash) {
-  const HashTable& record = table_record(table);
+// The bucket of the class of a sought value in a hash! table; `met` tells how its first cell met
+// the value. A string! met by a slot of one string! is compared with the text the slot names.
+[[gnu::always_inline]] inline Probe probe_class(const HashTable& record, const Sought& sought, Meeting& met) {
   const Cell* cells = cells_of(record);
-  return probe_hash_slots(record, hash, [&](int32_t key) { return same_class(cells[first_position(record, key)], value); });
+  const bool text = cell_type(sought.value) == Type::string;
+  return probe_hash_slots(record, sought.hash, [&](const HashSlot& slot) __attribute__((always_inline)) {
+    met = text && slot.text ? meeting(make_cell(Type::string, slot.at, slot.text), sought)
+                            : meeting(cells[first_position(record, slot.key)], sought);
+    return met != Meeting::apart;
+  });
 }
 
 // Whether a map! key cell equals the key under the code: two integer! keys by their numbers
@@ -194,6 +227,33 @@ bool is_word_key(Type type) {
   return type == Type::word || type == Type::set_word || type == Type::lit_word || type == Type::get_word;
 }
 
+// The positions a hash! search may answer: at a distance from `start` that is a multiple of
+// `skip`, at or after it (before it with `reverse`); the nearest wins, the farthest with `last`.
+struct Reach {
+  uint32_t start, skip;
+  bool last, reverse;
+
+  bool takes(int32_t position) const {
+    const int64_t distance = reverse ? int64_t{start} - position : int64_t{position} - start;
+    // skip 1 (every search but /skip) takes no division: a 64-bit one costs more than the probe.
+    return distance >= (reverse ? 1 : 0) && (skip == 1 || distance % skip == 0);
+  }
+  bool better(int32_t position, int64_t best) const {
+    return best < 0 || (reverse || last ? position > best : position < best);
+  }
+};
+
+// The best of `best` and the positions a bucket's key stands for that the search reaches and
+// whose cells equal the value under the code.
+[[gnu::noinline]] int64_t nearest_equal(const HashTable& record, int32_t key, const Cell& value, int32_t code,
+                                        const Reach& reach, int64_t best) {
+  each_position(record, key, [&](int32_t position) {
+    if (reach.takes(position) && reach.better(position, best) && compare_values(value, cells_of(record)[position], code))
+      best = position;
+  });
+  return best;
+}
+
 // --- hash! indexing -------------------------------------------------------------------------------
 
 PutStatus put_hash_cell(NodeId table, uint32_t position) {
@@ -202,14 +262,14 @@ PutStatus put_hash_cell(NodeId table, uint32_t position) {
     return PutStatus::rebuilt;
   }
   ensure_positions(table, uint64_t{position} + 1);
-  const Cell value = cells_of(table_record(table))[position];
-  const uint32_t hash = value_hash(value, false);
-  Probe probe = probe_class(table, value, hash);
+  const Sought sought(cells_of(table_record(table))[position]);
+  Meeting met;
+  Probe probe = probe_class(table_record(table), sought, met);
   if (probe.found) {
     const int32_t key = hash_slots(table_record(table))[probe.bucket].key;
     if (key >= 0) {
       const uint32_t number = chain_new(table, key, static_cast<int32_t>(position));
-      hash_slots(table_record(table))[probe.bucket].key = chain_key(number);
+      hash_slots(table_record(table))[probe.bucket] = {chain_key(number), sought.hash, 0, 0};
     } else {
       series_buffer_append_int32(chain_node(table_record(table), key), static_cast<int32_t>(position));
     }
@@ -217,7 +277,7 @@ PutStatus put_hash_cell(NodeId table, uint32_t position) {
   } else {
     TableView view = table_view(table);
     table_take_bucket(view, probe.bucket);
-    hash_slots(*view.record)[probe.bucket] = {static_cast<int32_t>(position), hash};
+    hash_slots(*view.record)[probe.bucket] = slot_of(sought.value, position, sought.hash);
   }
   positions_of(table_record(table))[position] = static_cast<int32_t>(probe.bucket) + 1;
   return PutStatus::indexed;
@@ -335,37 +395,28 @@ int64_t hashtable_find_key(NodeId table, const Cell& key, int32_t code) {
 
 int64_t hashtable_find_cell(NodeId table, const Cell& value, uint32_t start, uint32_t skip, int32_t code, bool last,
                             bool reverse) {
-  if (table_kind(table_record(table)) == TableKind::map) return hashtable_find_key(table, value, code);
-  const Cell wanted = value;
-  if (skip == 0) skip = 1;
-  int64_t best = -1;
   const HashTable& record = table_record(table);
-  // The qualifying positions a bucket's key stands for; `compared`: they equal the value already.
-  auto consider = [&](int32_t key, bool compared) {
-    each_position(record, key, [&](int32_t position) {
-      const int64_t distance = reverse ? int64_t{start} - position : int64_t{position} - start;
-      // skip 1 (every search but /skip) takes no division: a 64-bit one costs more than the probe.
-      if (distance < (reverse ? 1 : 0) || (skip != 1 && distance % skip != 0)) return;
-      if (!compared && !compare_values(wanted, cells_of(record)[position], code)) return;
-      const bool better = best < 0 || (reverse ? position > best : last ? position > best : position < best);
-      if (better) best = position;
-    });
-  };
-  const uint32_t hash = value_hash(wanted, false);
+  if (table_kind(record) == TableKind::map) return hashtable_find_key(table, value, code);
+  const Cell wanted = value;  // compared after the probe: held apart from the caller's cell
+  const Reach reach{start, skip == 0 ? 1 : skip, last, reverse};
   if (finds_other_kinds(cell_type(wanted))) {
     // Its bucket holds one kind only: every bucket of the probe sequence may hold a match.
-    probe_hash_slots(record, hash, [&](int32_t key) {
-      consider(key, false);
+    int64_t best = -1;
+    probe_hash_slots(record, value_hash(wanted, false), [&](const HashSlot& slot) {
+      best = nearest_equal(record, slot.key, wanted, code, reach, best);
       return false;
     });
     return best;
   }
-  Probe probe = probe_class(table, wanted, hash);
+  Meeting met;
+  Probe probe = probe_class(record, Sought(wanted), met);
   if (!probe.found) return -1;
   const int32_t key = hash_slots(record)[probe.bucket].key;
-  // A single cell has just compared equal to the value; chained ones compare under the code.
-  consider(key, key >= 0 && code == kCompareEqual);
-  return best;
+  // A single cell has just met the value: equal, or with its very bytes, equal under every code
+  // but same?. Chained ones compare under the code.
+  if (key >= 0 && (code == kCompareEqual || (met == Meeting::same_bytes && code != kCompareSame)))
+    return reach.takes(key) ? key : -1;
+  return nearest_equal(record, key, wanted, code, reach, -1);
 }
 
 void hashtable_remove_cell(NodeId table, uint32_t position) {

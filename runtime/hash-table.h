@@ -75,18 +75,23 @@ constexpr bool kind_is_tagged(TableKind kind) { return kind == TableKind::words;
 // hash! and map! slot arrays filled with this byte are all empty.
 inline constexpr uint8_t kSlotEmptyByte = 0xFF;
 
-// A bucket of a hash! table in 64 bits: its key, a cell position (>= 0) or a chain of equal cells
+// A bucket of a hash! table in 128 bits: its key, a cell position (>= 0) or a chain of equal cells
 // (~ its number, so at most -2), beside the full hash of the cells it stands for. An empty slot's
-// key is all ones (the fill of a new slot array), a deleted one's kDeleted.
+// key is all ones (the fill of a new slot array), a deleted one's kDeleted. A slot of one string!
+// cell also holds the cell's node and index (`text`, `at`; `text` 0 for any other slot), so a
+// probe reaches the text of such a key without reading the cell: the cell changes only through
+// writes that index it again.
 struct HashSlot {
   static constexpr int32_t kEmpty = -1;
   static constexpr int32_t kDeleted = INT32_MIN;
   int32_t key;
   uint32_t hash;
+  NodeId text;
+  uint32_t at;
 
   constexpr bool live() const { return key != kEmpty && key != kDeleted; }
 };
-static_assert(sizeof(HashSlot) == 8);
+static_assert(sizeof(HashSlot) == 16);
 inline HashSlot* hash_slots(const HashTable& record) {
   return reinterpret_cast<HashSlot*>(series_buffer(record.keys)->head_address());
 }

@@ -3,6 +3,7 @@
 
 #include <array>
 
+#include "datatypes/series/string-core.h"
 #include "runtime/murmur-hash.h"
 #include "runtime/series-buffer.h"
 #include "runtime/type-table.h"
@@ -87,12 +88,7 @@ constexpr std::array<Rule, kTypeTableRows> kRules = type_table(Rule::zero, kRule
 void set_money_hash_normaliser(MoneyNormaliser normaliser) { money_normaliser = normaliser; }
 
 uint32_t hash_string_value(const Cell& string, bool case_sensitive) {
-  SeriesBuffer* buffer = series_buffer(string.w2);
-  const unsigned unit = buffer->unit();
-  const uint32_t shift = unit_shift(unit);  // a unit other than 1, 2 or 4 is error 101
-  const uint32_t length = (buffer->tail - buffer->head) >> shift;
-  const uint32_t index = string.w1 < length ? string.w1 : length;
-  return hash_text({buffer->head_address() + (size_t{index} << shift), length - index, unit}, case_sensitive);
+  return hash_text(string_text(string), case_sensitive);
 }
 
 uint32_t value_hash(const Cell& value, bool case_sensitive) {
