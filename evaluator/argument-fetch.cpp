@@ -6,9 +6,11 @@
 #include <cstring>
 #include <vector>
 
+#include "datatypes/scalars/none.h"
 #include "datatypes/scalars/truth.h"
 #include "datatypes/scalars/typeset.h"
 #include "datatypes/series/block-core.h"
+#include "datatypes/series/series.h"
 #include "evaluator/eval-path.h"
 #include "evaluator/eval-support.h"
 #include "evaluator/function.h"
@@ -20,6 +22,7 @@
 #include "runtime/fast-paths.h"
 #include "runtime/runtime-symbols.h"
 #include "runtime/series.h"
+#include "runtime/shortcuts.h"
 #include "runtime/symbols.h"
 #include "runtime/throw.h"
 #include "runtime/value-stack.h"
@@ -386,12 +389,27 @@ void raise_no_arg(const Cell& name, const ArgEntry& entry) {
   raise_error(error_id("script", "no-arg"), name, entry_word(entry));
 }
 
+namespace {
+
+// pick of a block! by an integer!: the element (none where there is none) left in the frame's
+// result cell, as the action's entry leaves it, without the entry's dispatch. False, nothing
+// changed, for every other case.
+bool block_pick_in_place(Cell* base) {
+  if (cell_type(base[0]) != Type::block || cell_type(base[1]) != Type::integer) return false;
+  const int64_t position = series_pick_position(base[0], payload_i32(base[1], 2));
+  base[0] = position < 0 ? kNoneCell : *block_cell_at(base[0], position);
+  return true;
+}
+
+}  // namespace
+
 Status eval_call_entry(const Cell& function, const int32_t* positions) {
   return exits_as_status([&]() -> Status {
     if (cell_type(function) == Type::action) {
       Cell* base = value_stack.base;
       const int32_t code = fast_arith_code(function.w1);
       if (code >= 0 && value_stack.top - base == 2 && integer_arith_in_place(code, base[0], base[1], base[0])) return {};
+      if (act_of_slot(function.w1) == Act::Pick && shortcuts_enabled && block_pick_in_place(base)) return {};
       action_entries[function.w1 - 1](positions);
       return {};
     }

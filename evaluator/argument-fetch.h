@@ -11,6 +11,7 @@
 #include <array>
 #include <cstdint>
 
+#include "evaluator/eval-support.h"
 #include "evaluator/function.h"
 #include "evaluator/interpreter.h"
 #include "evaluator/trace.h"

@@ -118,6 +118,36 @@ inline const Cell* word_value_quiet(Cell& word) {
   return word_value_quiet_slow(word);
 }
 
+// The short route of an argument: when tracing is off and the expression at code.index is a
+// cell that evaluates to itself with no infix operator able to follow (prefix, or the next cell
+// is not a word), pushes it, moves past it and answers true; with the shortcuts on, a word whose
+// value the fast routes reach and is plain, with no operator able to follow, the same way, and
+// any simple expression (push_simple_argument) too; else false (the caller evaluates).
+inline bool push_itself_argument(Code& code, bool prefix) {
+  if (trace_enabled) [[unlikely]] return false;
+  Cell* cells = series_buffer(code.value.w2)->head_cell();
+  Cell& cell = cells[code.index];
+  const bool itself = evaluates_to_itself[cell.header & kTypeByteMask];
+  const bool word = shortcuts_enabled && cell_type(cell) == Type::word;
+  if ((itself || word) &&
+      (prefix || code.index + 1 >= code.live_end() || cell_type(cells[code.index + 1]) != Type::word)) {
+    const Cell* value = itself ? &cell : word_fast_slot(cell, false);
+    if (value && (itself || kPlainWordValues[value->header & kTypeByteMask])) {
+      stack_push_value(*value);
+      ++code.index;
+      return true;
+    }
+  }
+  return shortcuts_enabled && push_simple_argument(code, prefix);
+}
+
+// One evaluated argument, pushed: by the short route when it has one, else its expression
+// evaluated (with prefix, no infix operator follows it).
+inline Status eval_argument(Code& code, bool prefix) {
+  if (push_itself_argument(code, prefix)) return {};
+  return eval_expression(code, prefix, true, false);
+}
+
 // Raises script need-value naming the word.
 [[noreturn]] void raise_need_value(const Cell& word);
 

@@ -411,6 +411,34 @@ constexpr std::array<bool, 256> kItselfTypes = [] {
 
 // --- Infix operators ------------------------------------------------------------------------------
 
+// The call of an infix operator that computes two integers in place (`in_place`, from
+// integer_infix_code), with an integer so far in `left` (the stack's top) and a right operand
+// that needs evaluating (a paren, a call). Its frame opens on the left operand as the call's
+// would, and the right operand is evaluated into it; an integer there is computed with the left
+// in place, and any other value goes on as the call does (its type checked, the entry called).
+// The left operand needs no check: every such operator takes an integer. Code that the right
+// operand ran may have switched tracing on: the call's own events then follow as the call
+// fires them.
+[[gnu::noinline]] Status call_operator_in_place(const Cell& function, int32_t in_place, Code& code, bool push,
+                                                const Cell& name, Cell* left) {
+  stack_open_frame(name, frame_bits(code, kFrameInterpNative));
+  value_stack.top = left + 1;
+  QEL_TRY(eval_argument(code, true));
+  if (trace_enabled || !integer_in_place_by_code(in_place, left[1], left[0])) {
+    const ArgDescription& description = arg_description(function);
+    check_argument(description, description.entries()[1], left[1], name);
+    QEL_TRY(eval_after_arguments(function, description, code, name, 0, kNoPositions.data()));
+  }
+  stack_close_frame();
+  if (!push) {
+    *value_stack.base = *left;
+    stack_keep_first();
+  }
+  if (trace_enabled && !code.library) [[unlikely]]
+    trace_fire(kTraceReturnEvent, code.value, code.index, name, *produced_cell(push));
+  return {};
+}
+
 // While the next cell is a word whose value is an op!, calls it with the value so far as its left
 // operand (moved to where the expression began) and the code after the word for the rest. One
 // precedence, grouping to the left. Kept out of line: eval_expression then tail-calls it and
@@ -439,6 +467,12 @@ constexpr std::array<bool, 256> kItselfTypes = [] {
     }
     *expression_top = so_far;
     value_stack.top = expression_top;
+    if (!trace_enabled && shortcuts_enabled && cell_type(so_far) == Type::integer && !code.at_end()) {
+      if (const int32_t in_place = integer_infix_code(function); in_place >= 0) {
+        QEL_TRY(call_operator_in_place(function, in_place, code, push, name, expression_top));
+        continue;
+      }
+    }
     QEL_TRY(eval_call_function(function, code, push, nullptr, name, nullptr, 0, true));
   }
   return {};

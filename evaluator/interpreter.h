@@ -78,30 +78,6 @@ extern const std::array<bool, 256>& evaluates_to_itself;
 // nothing, run no code and reach no safe point.
 bool push_simple_argument(Code& code, bool prefix);
 
-// The short route of an argument: when tracing is off and the expression at code.index is a
-// cell that evaluates to itself with no infix operator able to follow (prefix, or the next cell
-// is not a word), pushes it, moves past it and answers true; with the shortcuts on, any simple
-// expression (push_simple_argument) too; else false (the caller evaluates).
-inline bool push_itself_argument(Code& code, bool prefix) {
-  if (trace_enabled) [[unlikely]] return false;
-  const Cell* cells = series_buffer(code.value.w2)->head_cell();
-  const Cell& cell = cells[code.index];
-  if (evaluates_to_itself[cell.header & kTypeByteMask] &&
-      (prefix || code.index + 1 >= code.live_end() || cell_type(cells[code.index + 1]) != Type::word)) {
-    stack_push_value(cell);
-    ++code.index;
-    return true;
-  }
-  return shortcuts_enabled && push_simple_argument(code, prefix);
-}
-
-// One evaluated argument, pushed: by the short route when it has one, else its expression
-// evaluated (with prefix, no infix operator follows it).
-inline Status eval_argument(Code& code, bool prefix) {
-  if (push_itself_argument(code, prefix)) return {};
-  return eval_expression(code, prefix, true, false);
-}
-
 // eval-range: one expression under a kind-2 frame named <body>; with push the result stays
 // pushed, else it is copied into the caller's result cell.
 Status eval_range(Code& code, bool push);

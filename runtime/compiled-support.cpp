@@ -17,6 +17,8 @@
 #include "runtime/exits.h"
 #include "runtime/series.h"
 #include "runtime/services.h"
+#include "runtime/shortcuts.h"
+#include "runtime/symbols.h"
 #include "runtime/value-stack.h"
 
 namespace qel {
@@ -118,9 +120,16 @@ int64_t find_value_in_block(const Cell& block, const Cell& value, uint32_t strid
   const Cell wanted = value;
   const uint32_t length = series_buffer_length(block.w2);
   if (stride == 0) stride = 1;
+  // The word types find a word by its case-folded spelling: the canonical symbols are compared
+  // directly, the wanted one read once.
+  const bool by_symbol = shortcuts_enabled && cell_type(wanted) >= Type::word && cell_type(wanted) <= Type::issue;
+  const uint32_t canonical = by_symbol ? symbol_canonical(wanted.w2) : 0;
   for (uint64_t i = block.w1; i < length; i += stride) {
     const Cell cell = series_buffer(block.w2)->head_cell()[i];
-    if (cell_type(cell) != cell_type(wanted) || !compare_values(wanted, cell, kCompareFind)) continue;
+    if (cell_type(cell) != cell_type(wanted)) continue;
+    if (by_symbol ? cell.w2 != wanted.w2 && symbol_canonical(cell.w2) != canonical
+                  : !compare_values(wanted, cell, kCompareFind))
+      continue;
     if (answer == FoundAnswer::cell_after) return i + 1 < length ? static_cast<int64_t>(i + 1) : -1;
     for (uint64_t j = i + 1; j < length; ++j)
       if (cell_type(series_buffer(block.w2)->head_cell()[j]) == Type::block) return static_cast<int64_t>(j);

@@ -211,14 +211,16 @@ FoundSlot& found_slot(NodeId context, uint32_t key) {
 }  // namespace
 
 int32_t context_find_word(NodeId context, uint32_t symbol, bool up_to_case) {
-  TableView view = table_view(word_table(context));
-  SeriesBuffer* words = series_buffer(view.record->block);
+  const NodeId table = word_table(context);
+  SeriesBuffer* words = series_buffer(table_record(table).block);
   const uint32_t length = (words->tail - words->head) / sizeof(Cell);
   const uint32_t key = symbol << 1 | (up_to_case ? 1 : 0);
   FoundSlot& guess = found_slot(context, key);
   if (shortcuts_enabled && guess.context == context && guess.key == key && guess.slot < length &&
       words->head_cell()[guess.slot].w2 == symbol)
     return static_cast<int32_t>(guess.slot);
+  // Only a probe needs the table's arrays.
+  const TableView view = table_view(table);
   Probe probe = probe_symbol(view, symbol, up_to_case);
   if (!probe.found) return -1;
   const uint32_t slot = view.keys[probe.bucket];

@@ -12,12 +12,12 @@ namespace {
 // Programs from a small grammar: four global words, a function with a refinement and return,
 // one with a local and a loop with break, an object's field and method read and set through
 // paths, another object's field whose change hook counts its sets, a tuple's components inside
-// and outside it, conditionals, loops, arguments and set-words over integer
-// arithmetic that may overflow, floats, strings and none, so that every shortcut meets values
-// it must refuse. The functions are redefined midway and never call themselves. Blocks run
-// again and again (a loop's body, a function's, `do` of a block kept in a word) meet what must
-// tell on a block's next run: an operator word given another op, cells of the block changed
-// between runs and by the block itself while it runs.
+// and outside it, conditionals, switches over words of every kind, loops, arguments and
+// set-words over integer arithmetic that may overflow, floats, strings and none, so that every
+// shortcut meets values it must refuse. The functions are redefined midway and never call
+// themselves. Blocks run again and again (a loop's body, a function's, `do` of a block kept in
+// a word) meet what must tell on a block's next run: an operator word given another op, cells
+// of the block changed between runs and by the block itself while it runs.
 class ProgramMaker {
  public:
   explicit ProgramMaker(uint32_t seed) : random_(seed) {}
@@ -77,6 +77,13 @@ class ProgramMaker {
     return std::string("pl: make op! ") + makers[pick(4)];
   }
 
+  // A word of some kind, in some case, that the switch of `statement` finds past words of
+  // other kinds spelled alike.
+  std::string switch_value() {
+    static const char* const values[] = {"'A", "'C", "first [b:]", "first ['C]", "/D", "#A", "'B", "first [E:]"};
+    return values[pick(8)];
+  }
+
   std::string operand(int depth) {
     if (depth > 0) {
       switch (pick(6)) {
@@ -120,9 +127,12 @@ class ProgramMaker {
       case 5: return "loop " + std::to_string(pick(4)) + " [" + block(depth - 1) + " if " + expression(0) + " [break]]";
       case 6: return "repeat i " + std::to_string(pick(4)) + " [" + var() + ": i * " + atom() + block(depth - 1) + "]";
       case 7:
-        switch (pick(3)) {
+        switch (pick(4)) {
           case 0: return "f: func [x /r y] [" + function_body() + "]";
           case 1: return (pick(2) ? "o/p: " : "h/p: ") + expression(depth - 1);
+          case 2:
+            return var() + ": switch " + switch_value() + " [a [" + block(depth - 1) +
+                   "] B: [2] 'c [3] /d [4] #a [5] C [6] b [7] e: [8]]";
           default: return var() + ": :f";  // a word the arguments read comes to hold a function
         }
       case 8:
