@@ -5,18 +5,17 @@
 // their nodes back; live runs slide down, first into the previous frame when it has room, and
 // their nodes are re-pointed. Head and tail are offsets, so a moved buffer needs nothing else.
 // Node ids never change, so nothing outside the node table needs fixing.
+#include <algorithm>
 #include <cstring>
+#include <span>
 
 #include "runtime/collector-phases.h"
 #include "runtime/memory.h"
-#include "runtime/memory-pages.h"
+#include "runtime/node-table.h"
 
 namespace qel {
 
 namespace {
-
-// Room the torture mode leaves in its fresh frame for the allocations that follow.
-constexpr uint64_t kTortureSlack = uint64_t{64} << 10;
 
 SeriesBuffer* buffer_at(uint8_t* at) { return reinterpret_cast<SeriesBuffer*>(at); }
 // A grown-away buffer has no node; a dead one's node is unmarked.
@@ -103,6 +102,37 @@ bool settled(const SeriesFrame& frame, const SeriesFrame* previous) {
   return !frame.touched && frame.marked == frame.buffers && !(previous && previous->room() >= kFrameSpillRoom);
 }
 
+// A frame the torture mode moved: the range its buffers lay in, and how far they went.
+struct FrameMove {
+  uintptr_t start;
+  uintptr_t end;
+  uintptr_t by;  // added modulo 2^64, so a move down works alike
+};
+
+// The frames moved before their nodes are re-pointed in one pass.
+constexpr size_t kMovesAtOnce = 32;
+
+// Points every node whose buffer lay in a moved frame (dead buffers' too: compaction buries them)
+// at the buffer's new place. The node table is read in order, which costs far less than a chase
+// from header to header through every buffer. Free and empty slots lie in no range.
+void repoint_moved(std::span<const FrameMove> moves) {
+  const uintptr_t low = moves.front().start;
+  const uintptr_t span = moves.back().end - low;  // the frames are in address order
+  std::span<const NodeFrame> frames = node_frames();
+  for (size_t k = 0; k < frames.size(); ++k) {
+    if (frames[k].released) continue;
+    uintptr_t* slot = &node_slot(static_cast<NodeId>(k * kNodeFrameIds + 1));
+    for (uintptr_t* end = slot + kNodeFrameIds; slot < end; ++slot) {
+      if (*slot - low >= span) continue;
+      for (const FrameMove& move : moves)
+        if (*slot - move.start < move.end - move.start) {
+          *slot += move.by;
+          break;
+        }
+    }
+  }
+}
+
 }  // namespace
 
 void compact_frames() {
@@ -120,31 +150,19 @@ void compact_frames() {
 }
 
 void evacuate_frames() {
-  uint64_t live = 0;
-  for (const SeriesFrame& frame : memory.frames)
-    for (uint8_t* at = frame.area; at < frame.free; at = walk_step(at)) {
-      if (marked_at(at))
-        live += buffer_at(at)->span();
-      else
-        bury(buffer_at(at));
+  for (size_t first = 0; first < memory.frames.size(); first += kMovesAtOnce) {
+    FrameMove moves[kMovesAtOnce];
+    size_t count = std::min(kMovesAtOnce, memory.frames.size() - first);
+    for (size_t i = 0; i < count; ++i) {  // in address order, so the list stays in it
+      SeriesFrame& frame = memory.frames[first + i];
+      const uintptr_t from = reinterpret_cast<uintptr_t>(frame.area);
+      const uintptr_t used_end = reinterpret_cast<uintptr_t>(frame.free);
+      series_frame_move(frame);
+      moves[i] = FrameMove{from, used_end, reinterpret_cast<uintptr_t>(frame.area) - from};
     }
-  size_t old_frames = memory.frames.size();
-  series_frame_carve(page_round_up(live + kTortureSlack));  // becomes current; the old ones keep their order
-  SeriesFrame& fresh = memory.frames[memory.current];
-  for (size_t i = 0; i <= old_frames; ++i) {
-    SeriesFrame& frame = memory.frames[i];
-    if (&frame == &fresh) continue;
-    for (uint8_t* at = frame.area; at < frame.free; at += buffer_at(at)->span()) {
-      if (!marked_at(at)) continue;
-      uint64_t span = buffer_at(at)->span();
-      move_buffers(fresh.free, at, span);  // a copy: the old bytes stay until the frame is retired
-      fresh.free += span;
-      ++fresh.buffers;
-    }
+    repoint_moved({moves, count});
   }
-  uint8_t* kept = fresh.area;
-  for (size_t i = memory.frames.size(); i-- > 0;)
-    if (memory.frames[i].area != kept) series_frame_release(i);
+  compact_frames();
 }
 
 }  // namespace qel

@@ -27,8 +27,8 @@ void mark_stack_drain();
 // spill is not walked.
 void compact_frames();
 
-// The torture mode's compaction: every live buffer copied into one fresh frame, every old frame
-// made inaccessible.
+// The torture mode's compaction: every frame's pages moved to fresh addresses (every buffer
+// moves, the old ranges fault), then compacted.
 void evacuate_frames();
 
 }  // namespace qel

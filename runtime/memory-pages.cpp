@@ -41,6 +41,8 @@ void os_pages_advise_huge(void* start, size_t size, size_t huge_bytes) { os_virt
 
 void os_pages_retire(void* start, size_t size) { os_virtual_retire(start, size); }
 
+bool os_pages_move(void* from, size_t size, void* to) { return !injected_failure() && os_virtual_move(from, size, to); }
+
 void os_pages_fail_next() { fail_next = true; }
 
 }  // namespace qel

@@ -22,6 +22,8 @@ void os_pages_discard(void* start, size_t size);  // contents dropped, pages kep
 // Huge pages over the whole huge pages of the first `huge_bytes`, small ones over the rest.
 void os_pages_advise_huge(void* start, size_t size, size_t huge_bytes);
 void os_pages_retire(void* start, size_t size);   // contents dropped, pages made inaccessible
+// Moves whole pages to `to` without copying them, leaving `from` unmapped; false when refused.
+bool os_pages_move(void* from, size_t size, void* to);
 
 // Test hook: the next request (get, reserve or commit) fails as if the system had refused.
 void os_pages_fail_next();

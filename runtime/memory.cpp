@@ -3,6 +3,7 @@
 #include "runtime/memory.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "runtime/collector.h"
 #include "runtime/error-raise.h"
@@ -20,8 +21,15 @@ uint32_t new_series_flags = 0;
 namespace {
 
 // The torture mode's frames are carved upwards from one reservation, so the ranges it retires
-// lie below the live ones and merge into one mapping.
-constexpr uint64_t kTortureReservation = uint64_t{256} << 30;
+// lie below the live ones and merge into one mapping. Each collection moves every frame to fresh
+// addresses, so the reservation is spent at a few megabytes a collection.
+constexpr uint64_t kTortureReservation = uint64_t{1} << 40;
+// Torture frames start on and span whole units of this size: a move between such ranges hands
+// over whole page tables instead of rewriting each page's entry, which on a virtual machine
+// costs as much again at the first touch of every page.
+constexpr uint64_t kTortureGrain = uint64_t{2} << 20;
+constexpr uint64_t whole_grains(uint64_t bytes) { return (bytes + kTortureGrain - 1) / kTortureGrain * kTortureGrain; }
+uint8_t* torture_reserved = nullptr;  // the reservation, and its first whole grain
 uint8_t* torture_base = nullptr;
 uint8_t* torture_next = nullptr;
 
@@ -125,6 +133,37 @@ SeriesFrame& frame_add(const SeriesFrame& frame) {
   return memory.frames[memory.current];
 }
 
+// Address space for a torture-mode frame of `size` bytes (a multiple of the grain), above
+// every frame carved before it; not yet accessible.
+uint8_t* torture_range(uint64_t size) {
+  if (!torture_base) {
+    torture_reserved = static_cast<uint8_t*>(os_pages_reserve(kTortureReservation + kTortureGrain));
+    torture_base = torture_next = torture_reserved + (kTortureGrain - reinterpret_cast<uintptr_t>(torture_reserved) % kTortureGrain);
+  }
+  if (size > static_cast<uint64_t>(torture_base + kTortureReservation - torture_next)) raise_no_memory();
+  uint8_t* area = torture_next;
+  torture_next += size;
+  return area;
+}
+
+// A frame's pages, given back: retired when carved, else freed as any series pages.
+void release_frame_pages(const SeriesFrame& frame) {
+  if (frame.carved) {
+    os_pages_retire(frame.area, frame.size());
+    memory_os_add(-static_cast<int64_t>(frame.size()));
+  } else {
+    series_pages_free(frame.area, frame.size());
+  }
+}
+
+// A torture-mode frame of at least `size` bytes, above every frame made so far.
+SeriesFrame& series_frame_carve(uint64_t size) {
+  size = whole_grains(size);
+  uint8_t* area = torture_range(size);
+  os_pages_commit(area, size);
+  return frame_add(SeriesFrame{area, area, area + size, 1, 1, 0, 0});
+}
+
 SeriesFrame& series_frame_map(uint64_t size) {
   auto* area = static_cast<uint8_t*>(series_pages_get(size, size));
   return frame_add(SeriesFrame{area, area, area + size, 0, 1, 0, 0});
@@ -159,9 +198,9 @@ void memory_release_all() {
   for (const BigSeries& big : memory.bigs) os_pages_release(big.buffer, big.size);
   for (SeriesBuffer* buffer : memory.heap_held) heap_release(buffer);
   node_table_release();
-  if (torture_base) os_pages_release(torture_base, kTortureReservation);
+  if (torture_reserved) os_pages_release(torture_reserved, kTortureReservation + kTortureGrain);
   page_pool_release_all();
-  torture_base = torture_next = nullptr;
+  torture_reserved = torture_base = torture_next = nullptr;
   memory.frames.release();
   memory.bigs.release();
   memory.heap_held.release();
@@ -217,23 +256,25 @@ SeriesFrame& series_frame_new(uint64_t need) {
   return frame;
 }
 
-SeriesFrame& series_frame_carve(uint64_t size) {
-  if (!torture_base) torture_base = torture_next = static_cast<uint8_t*>(os_pages_reserve(kTortureReservation));
-  if (size > static_cast<uint64_t>(torture_base + kTortureReservation - torture_next)) raise_no_memory();
-  os_pages_commit(torture_next, size);
-  uint8_t* area = torture_next;
-  torture_next += size;
-  return frame_add(SeriesFrame{area, area, area + size, 1, 1, 0, 0});
+void series_frame_move(SeriesFrame& frame) {
+  const uint64_t size = whole_grains(frame.size());  // a carved frame's own size
+  uint8_t* to = torture_range(size);
+  if (!frame.carved || !os_pages_move(frame.area, size, to)) {
+    // A frame from before the torture mode, or a move the system refused: copied, once.
+    os_pages_commit(to, size);
+    std::memcpy(to, frame.area, frame.used());
+  }
+  release_frame_pages(frame);  // a moved frame's old range stays reserved, and faults
+  memory_os_add(static_cast<int64_t>(size));
+  const uint64_t used = frame.used();
+  frame.area = to;
+  frame.free = to + used;
+  frame.end = to + size;
+  frame.carved = 1;
 }
 
 void series_frame_release(size_t position) {
-  SeriesFrame frame = memory.frames[position];
-  if (frame.carved) {
-    os_pages_retire(frame.area, frame.size());
-    memory_os_add(-static_cast<int64_t>(frame.size()));
-  } else {
-    series_pages_free(frame.area, frame.size());
-  }
+  release_frame_pages(memory.frames[position]);
   memory.frames.erase(position);
   if (memory.current >= position && memory.current > 0) --memory.current;
 }

@@ -173,9 +173,10 @@ SeriesBuffer* heap_buffer_alloc(int64_t units, int64_t unit, int32_t head_offset
 // A new series frame for at least `need` bytes (the size rule: 1 MB, then doubling to 2 MB).
 SeriesFrame& series_frame_new(uint64_t need);
 
-// A frame of exactly `size` bytes (page multiple) above every frame made so far, for the
-// torture mode's evacuation; from the torture reservation.
-SeriesFrame& series_frame_carve(uint64_t size);
+// The torture mode's evacuation of a frame: its pages, live and dead buffers alike, move above
+// every frame made so far without a byte copied, and its old range faults from then on. The
+// caller re-points the nodes of the buffers it keeps.
+void series_frame_move(SeriesFrame& frame);
 
 // Gives the frame at this list position back (unmapped, or retired when carved).
 void series_frame_release(size_t position);

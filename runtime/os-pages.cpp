@@ -68,8 +68,13 @@ void os_virtual_advise_huge(void* address, size_t size, size_t huge_bytes) {
 }
 
 void os_virtual_retire(void* address, size_t size) {
-  madvise(address, size, MADV_DONTNEED);
-  mprotect(address, size, PROT_NONE);
+  // A fresh inaccessible mapping in place: it drops the contents and, where the range's pages
+  // were moved away, keeps the address space reserved.
+  mmap(address, size, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED | MAP_NORESERVE, -1, 0);
+}
+
+bool os_virtual_move(void* from, size_t size, void* to) {
+  return mremap(from, size, size, MREMAP_MAYMOVE | MREMAP_FIXED, to) != MAP_FAILED;
 }
 
 }  // namespace qel

@@ -26,7 +26,12 @@ void os_virtual_discard(void* address, size_t size);
 // starts on a huge-page boundary, and small pages over the rest (advice only).
 void os_virtual_advise_huge(void* address, size_t size, size_t huge_bytes);
 
-// Drops the pages' contents and makes them inaccessible again.
+// Drops the pages' contents and makes them inaccessible again (also over a range whose pages
+// were moved away).
 void os_virtual_retire(void* address, size_t size);
+
+// Moves the pages of one mapping (or a part of one) to `to`, replacing whatever lay there, with
+// their contents and without copying them; `from` is left unmapped. Answers false on failure.
+bool os_virtual_move(void* from, size_t size, void* to);
 
 }  // namespace qel

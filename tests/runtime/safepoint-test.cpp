@@ -9,6 +9,7 @@
 
 #include "memory-fixture.h"
 #include "runtime/gc-root.h"
+#include "runtime/memory-pages.h"
 
 namespace qel {
 namespace {
@@ -102,6 +103,18 @@ TEST_F(SafePoint, TortureMovesEveryLiveBufferAndKeepsItsContent) {
   EXPECT_EQ(collector_cycles(), 2u);
   EXPECT_EQ(text_of(text), "moved");
   EXPECT_EQ(memory.frames.size(), 1u);  // the old frames are retired
+}
+
+TEST_F(SafePoint, TortureCopiesAFrameWhoseMoveIsRefused) {
+  collector_set_torture(true);
+  NodeId text = byte_series_of("copied");
+  GcRoot<NodeId> root(text);
+  gc_safepoint();  // every frame is the torture mode's own from here
+  SeriesBuffer* before = series_buffer(text);
+  os_pages_fail_next();  // the move of the first frame
+  gc_safepoint();
+  EXPECT_NE(series_buffer(text), before);
+  EXPECT_EQ(text_of(text), "copied");
 }
 
 }  // namespace
