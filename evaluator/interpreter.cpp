@@ -643,8 +643,13 @@ Status eval_block(const Cell& block, bool chain) {
   Plan* plan = shortcuts_enabled ? plan_for_evaluation(series_buffer(block.w2), block.w2) : nullptr;
   // The frame holds the block's node in its word-context word: it keeps the block alive.
   stack_open_frame(body_symbol(), block.w2, frame_bits(code, kFrameEval));
-  if (trace_enabled && !code.library) [[unlikely]] trace_fire(kTraceEnterEvent, block, code.index, make_cell(Type::none), make_cell(Type::none));
-  if (code.at_end()) {
+  // The length code_of read holds until a tracer runs.
+  bool empty = code.index >= code.end;
+  if (trace_enabled && !code.library) [[unlikely]] {
+    trace_fire(kTraceEnterEvent, block, code.index, make_cell(Type::none), make_cell(Type::none));
+    empty = code.at_end();
+  }
+  if (empty) {
     stack_set_result_only(make_cell(Type::unset));
   } else {
     QEL_TRY(plan ? eval_statements<true>(code, block, plan) : eval_statements<false>(code, block, nullptr));

@@ -90,9 +90,17 @@ void loop_words_check(const Cell& words) {
 bool foreach_next() {
   Cell& cursor = loop_cursor_cell();
   if (cell_type(cursor) == Type::map) raise_error(error_id("script", "invalid-arg"), cursor);  // a key wants its value
-  if (series_at_tail(cursor)) return false;
-  const Cell value = any_block_type(cell_type(cursor)) ? *block_cell_at(cursor, series_index(cursor))
-                                                       : series_pick_value(cursor, 1);
+  Cell value;
+  if (any_block_type(cell_type(cursor))) {
+    // The cell at the cursor, read where the block keeps it.
+    SeriesBuffer* buffer = series_buffer_of(cursor);
+    const int64_t index = series_index(cursor);
+    if (index >= static_cast<int64_t>((buffer->tail - buffer->head) / sizeof(Cell))) return false;
+    value = buffer->head_cell()[index];
+  } else {
+    if (series_at_tail(cursor)) return false;
+    value = series_pick_value(cursor, 1);
+  }
   cursor_advance(cursor, 1);
   word_set(loop_words_cell(), value);
   return true;

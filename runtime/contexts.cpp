@@ -208,6 +208,20 @@ FoundSlot& found_slot(NodeId context, uint32_t key) {
   return found_slots[(context * 0x9E3779B1u + key * 0x85EBCA6Bu) >> (32 - kFoundSlotBits)];
 }
 
+// The probe of a find that the remembered slot did not answer, which remembers a slot that
+// reached the very spelling. Out of line: a find answered by its remembered slot then saves no
+// registers for it.
+[[gnu::noinline]] int32_t find_word_by_probe(NodeId context, NodeId table, uint32_t symbol, bool up_to_case,
+                                             FoundSlot& guess) {
+  const TableView view = table_view(table);
+  Probe probe = probe_symbol(view, symbol, up_to_case);
+  if (!probe.found) return -1;
+  const uint32_t slot = view.keys[probe.bucket];
+  if (series_buffer(view.record->block)->head_cell()[slot].w2 == symbol)
+    guess = {context, symbol << 1 | (up_to_case ? 1 : 0), slot};
+  return static_cast<int32_t>(slot);
+}
+
 }  // namespace
 
 int32_t context_find_word(NodeId context, uint32_t symbol, bool up_to_case) {
@@ -219,13 +233,7 @@ int32_t context_find_word(NodeId context, uint32_t symbol, bool up_to_case) {
   if (shortcuts_enabled && guess.context == context && guess.key == key && guess.slot < length &&
       words->head_cell()[guess.slot].w2 == symbol)
     return static_cast<int32_t>(guess.slot);
-  // Only a probe needs the table's arrays.
-  const TableView view = table_view(table);
-  Probe probe = probe_symbol(view, symbol, up_to_case);
-  if (!probe.found) return -1;
-  const uint32_t slot = view.keys[probe.bucket];
-  if (words->head_cell()[slot].w2 == symbol) guess = {context, key, slot};
-  return static_cast<int32_t>(slot);
+  return find_word_by_probe(context, table, symbol, up_to_case, guess);
 }
 
 int32_t context_find_or_add_word(NodeId context, uint32_t symbol, bool up_to_case, int32_t& slot) {

@@ -46,6 +46,9 @@ constexpr SignalCodeNumber kFaultNumbers[] = {
 };
 
 constexpr int kFaultSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP, SIGSYS, SIGABRT};
+// Signals that end the run from outside: a hang-up (the terminal closed), a quit key, a kill
+// request. Each ends it as a termination, so staged output is written and the terminal restored.
+constexpr int kTerminationSignals[] = {SIGHUP, SIGQUIT, SIGTERM};
 
 void on_fault(int signal_number, siginfo_t* info, void* context) {
   int number = runtime_error_of_signal(signal_number, info->si_code);
@@ -78,7 +81,7 @@ void install_fault_handlers() {
   struct sigaction termination {};
   termination.sa_handler = on_termination;
   sigemptyset(&termination.sa_mask);
-  sigaction(SIGTERM, &termination, nullptr);
+  for (int signal_number : kTerminationSignals) sigaction(signal_number, &termination, nullptr);
   install_interrupt_handler();
 
   signal(SIGPIPE, SIG_IGN);  // write failures are ignored, not fatal

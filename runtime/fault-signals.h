@@ -4,7 +4,8 @@
 namespace qel {
 
 // Installs the handlers for the whole process (once, before the language thread starts): faults,
-// SIGTERM (exit 143), SIGINT (a halt request, interrupt.h), SIGPIPE ignored.
+// SIGHUP, SIGQUIT and SIGTERM (exit 128 + the signal's number), SIGINT (a halt request,
+// interrupt.h), SIGPIPE ignored.
 void install_fault_handlers();
 
 // The runtime error number of a fault signal and its si_code (stack overflow aside).

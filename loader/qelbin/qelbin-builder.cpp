@@ -121,9 +121,10 @@ void QelbinBuilder::map_value(const Cell& parent, int64_t n, const uint8_t* at) 
   Cell made;
   map_make_at(made, nullptr, n / 2);
   append(parent) = made;
-  const Cell pairs = new_block(n);
-  records_into(pairs, n);
-  if (!qelbin_map_fill(made, pairs)) in_.fail_at(at);
+  // The keys and values go straight into the map's own block, so a later record inside may
+  // refer to an earlier one through the map; its keys are indexed once all are in.
+  records_into(make_cell(Type::block, 0, made.w2), n);
+  if (!qelbin_map_fill(made)) in_.fail_at(at);
 }
 
 void QelbinBuilder::image_value(const Cell& parent, int64_t head, int64_t width, int64_t height, const uint8_t* at) {

@@ -16,6 +16,7 @@
 #include "runtime/datatype-registry.h"
 #include "runtime/error-raise.h"
 #include "runtime/exits.h"
+#include "runtime/hash-index.h"
 #include "runtime/series.h"
 #include "runtime/value-stack.h"
 
@@ -125,16 +126,14 @@ std::optional<Cell> qelbin_error_make(int32_t code) {
   return error;
 }
 
-bool qelbin_map_fill(const Cell& map, const Cell& pairs) {
-  const uint32_t count = series_buffer_length(pairs.w2);
+bool qelbin_map_fill(const Cell& map) {
+  const uint32_t count = series_buffer_length(map.w2);
   if (count % 2) return false;
+  Cell* cells = series_buffer(map.w2)->head_cell();
   for (uint32_t i = 0; i < count; i += 2)
-    if (!map_key_type_ok(cell_type(series_buffer(pairs.w2)->head_cell()[i]))) return false;
-  for (uint32_t i = 0; i < count; i += 2) {
-    const Cell* cells = series_buffer(pairs.w2)->head_cell();
-    const Cell key = cells[i], value = cells[i + 1];
-    map_put(map, key, value, false);
-  }
+    if (!map_key_type_ok(cell_type(cells[i]))) return false;
+  for (uint32_t i = 0; i < count; ++i) cells[i].header &= ~kNewLineFlag;
+  hashtable_fill(map.w3, 0, 2);
   return true;
 }
 

@@ -46,9 +46,10 @@ std::optional<NodeId> qelbin_context_make(std::span<const uint32_t> symbols, uin
 // An error! made from its code as `make error!` makes it; none for a code the catalog refuses.
 std::optional<Cell> qelbin_error_make(int32_t code);
 
-// Fills a map from a block of alternating keys and values through map_put (the last of a
-// repeated key wins); false for an odd count or a key type maps refuse, leaving the map empty.
-bool qelbin_map_fill(const Cell& map, const Cell& pairs);
+// Indexes the keys of a map whose block the decoder filled with alternating keys and values
+// (keys compared strictly, so keys that differ in letter case stay apart; a repeated key gives
+// the earlier one its value); false for an odd count or a key type maps refuse.
+bool qelbin_map_fill(const Cell& map);
 
 // Turns a decoded native!, action! or function! into an op! as make op! does; none when the
 // value may not be an operator.
