@@ -633,16 +633,23 @@ template <bool Planned>
   }
 }
 
-}  // namespace
-
-Status eval_block(const Cell& block, bool chain) {
+// A block evaluated under a frame of its own (`OwnFrame`, closed as `chain` asks) or under the
+// current frame: its cells then lie above the current frame's, where a frame of its own would put
+// them, and its value goes into the current frame's result cell as a chained close leaves it.
+template <bool OwnFrame>
+[[gnu::always_inline]] inline Status eval_block_as(const Cell& block, bool chain) {
   // Put back on every exit, so an outer block's position is current again after an error or
   // a throw left a nested one.
   ScopedRestore<Cell> expression(current_expression_cell);
   Code code = code_of(block);
   Plan* plan = shortcuts_enabled ? plan_for_evaluation(series_buffer(block.w2), block.w2) : nullptr;
-  // The frame holds the block's node in its word-context word: it keeps the block alive.
-  stack_open_frame(body_symbol(), block.w2, frame_bits(code, kFrameEval));
+  [[maybe_unused]] Cell* const caller_base = value_stack.base;
+  if constexpr (OwnFrame) {
+    // The frame holds the block's node in its word-context word: it keeps the block alive.
+    stack_open_frame(body_symbol(), block.w2, frame_bits(code, kFrameEval));
+  } else {
+    value_stack.base = value_stack.top;
+  }
   // The length code_of read holds until a tracer runs.
   bool empty = code.index >= code.end;
   if (trace_enabled && !code.library) [[unlikely]] {
@@ -656,12 +663,24 @@ Status eval_block(const Cell& block, bool chain) {
   }
   if (trace_enabled && !code.library) [[unlikely]]
     trace_fire(kTraceExitEvent, block, code.live_end(), make_cell(Type::none), value_stack.base[0]);
-  if (chain)
-    stack_close_frame_copy();
-  else
-    stack_close_frame();
+  if constexpr (OwnFrame) {
+    if (chain)
+      stack_close_frame_copy();
+    else
+      stack_close_frame();
+  } else {
+    *caller_base = *value_stack.base;
+    value_stack.top = value_stack.base + 1;
+    value_stack.base = caller_base;
+  }
   return {};
 }
+
+}  // namespace
+
+Status eval_block(const Cell& block, bool chain) { return eval_block_as<true>(block, chain); }
+
+Status eval_block_in_frame(const Cell& block) { return eval_block_as<false>(block, true); }
 
 Status eval_range(Code& code, bool push) {
   stack_open_frame(body_word(), frame_bits(code, kFrameInterpNative));
