@@ -25,7 +25,7 @@ Status run_branch(const Cell& block) {
 // frame of its own.
 Status run_argument_branch(const Cell& block) {
   const Cell branch = block;
-  return eval_block_in_frame(branch);
+  return eval_block_into(branch, value_stack.base);
 }
 
 // The native's result is none.

@@ -52,14 +52,13 @@ Status eval_itself(Code& code, bool push, bool) {
   return {};
 }
 
-// paren!: its block. The block's own frame (named <body>, so no report shows it) is the only
-// one: its value is pushed, or becomes the current frame's only cell.
+// paren!: its block, without a frame of its own, above a pushed copy of the paren that holds it
+// (the code's cell may change meanwhile): its value takes the copy's place, or becomes the current
+// frame's only cell.
 Status eval_paren(Code& code, bool push, bool) {
-  const Cell paren = code.cell();
+  Cell* held = stack_push_value(code.cell());
   ++code.index;
-  QEL_TRY(eval_block(paren, !push));
-  if (!push) stack_keep_first();
-  return {};
+  return eval_block_into(*held, push ? held : value_stack.base);
 }
 
 // The value of the word that heads a path of two cells, when the fast routes reach it; null
@@ -634,10 +633,10 @@ template <bool Planned>
 }
 
 // A block evaluated under a frame of its own (`OwnFrame`, closed as `chain` asks) or under the
-// current frame: its cells then lie above the current frame's, where a frame of its own would put
-// them, and its value goes into the current frame's result cell as a chained close leaves it.
+// current frame, its cells above the stack's top (where a frame of its own would put them) and
+// its value then into `into`, the top just above it.
 template <bool OwnFrame>
-[[gnu::always_inline]] inline Status eval_block_as(const Cell& block, bool chain) {
+[[gnu::always_inline]] inline Status eval_block_as(const Cell& block, bool chain, Cell* into) {
   // Put back on every exit, so an outer block's position is current again after an error or
   // a throw left a nested one.
   ScopedRestore<Cell> expression(current_expression_cell);
@@ -669,8 +668,8 @@ template <bool OwnFrame>
     else
       stack_close_frame();
   } else {
-    *caller_base = *value_stack.base;
-    value_stack.top = value_stack.base + 1;
+    *into = *value_stack.base;
+    value_stack.top = into + 1;
     value_stack.base = caller_base;
   }
   return {};
@@ -678,9 +677,9 @@ template <bool OwnFrame>
 
 }  // namespace
 
-Status eval_block(const Cell& block, bool chain) { return eval_block_as<true>(block, chain); }
+Status eval_block(const Cell& block, bool chain) { return eval_block_as<true>(block, chain, nullptr); }
 
-Status eval_block_in_frame(const Cell& block) { return eval_block_as<false>(block, true); }
+Status eval_block_into(const Cell& block, Cell* into) { return eval_block_as<false>(block, true, into); }
 
 Status eval_range(Code& code, bool push) {
   stack_open_frame(body_word(), frame_bits(code, kFrameInterpNative));
