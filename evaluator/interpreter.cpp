@@ -529,7 +529,14 @@ constexpr std::array<bool, 256> kItselfTypes = [] {
                                                 const Cell& name, Cell* left) {
   stack_open_frame(name, frame_bits(code, kFrameInterpNative));
   value_stack.top = left + 1;
-  QEL_TRY(eval_argument(code, true));
+  // A paren, the usual such operand, goes to its rule at once: as the expression it begins, it
+  // takes no infix operator after it, and tracing is off.
+  if (cell_type(code.cell()) == Type::paren) {
+    check_stack_headroom();
+    QEL_TRY(eval_paren(code, true, false));
+  } else {
+    QEL_TRY(eval_argument(code, true));
+  }
   if (trace_enabled || !integer_in_place_by_code(in_place, left[1], left[0])) {
     const ArgDescription& description = arg_description(function);
     check_argument(description, description.entries()[1], left[1], name);
