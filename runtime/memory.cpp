@@ -125,12 +125,12 @@ SeriesBuffer* big_series_start(void* pages, uint64_t mapped, uint64_t reserved, 
   return big_series_start(series_pages_get(mapped), mapped, mapped, size, unit, head_offset);
 }
 
-// A big series that grows, with room reserved behind its pages for four doublings (within what
+// A big series that grows, with room reserved behind its pages (within the room limit and what
 // the largest series needs).
 SeriesBuffer* growing_series_alloc(uint64_t size, int64_t unit) {
   const uint64_t mapped = page_round_up(size + kBufferHeaderBytes);
   const uint64_t largest = page_round_up(kSeriesMaxBytes + kBufferHeaderBytes);
-  const uint64_t reserved = std::max(mapped, std::min(kGrowthReserveFactor * mapped, largest));
+  const uint64_t reserved = std::min({kGrowthReserveFactor * mapped, mapped + kGrowthRoomLimit, largest});
   return big_series_start(os_pages_get_reserved(mapped, reserved), mapped, reserved, size, unit, 0);
 }
 

@@ -57,8 +57,11 @@ struct BumpWindow {
 // A series that grows to this much space or more (header included) takes pages of its own with
 // address space reserved behind them, so that it grows again in place.
 inline constexpr uint64_t kGrowInPlaceNeed = uint64_t{256} << 10;
-// Such a series reserves this many times its first pages: four doublings stay in place.
+// Such a series reserves this many times its first pages, so that four doublings stay in place,
+// but never more than this much room behind them: a large series would otherwise hold gigabytes
+// of address space, which a process limited in it lacks.
 inline constexpr uint64_t kGrowthReserveFactor = 16;
+inline constexpr uint64_t kGrowthRoomLimit = uint64_t{256} << 20;
 
 // A series buffer on pages of its own. Invariant: size <= reserved; the first `size` bytes are
 // read-write, the rest address space only.

@@ -111,6 +111,23 @@ TEST_F(MemoryFrames, ASeriesGrownPastTheThresholdDoublesInPlaceUntilItsRoomIsSpe
   EXPECT_EQ(memory.bigs[0].buffer, moved);
 }
 
+// The room reserved behind a grown series: sixteen times its pages, at most 256 MB behind them.
+TEST_F(MemoryFrames, AGrownSeriesReservesRoomInProportionWithinALimit) {
+  struct Row {
+    int64_t capacity;
+    uint64_t reserved;
+  };
+  const uint64_t small = page_round_up(300000 + kBufferHeaderBytes);
+  const uint64_t large = page_round_up((int64_t{40} << 20) + kBufferHeaderBytes);
+  const Row rows[] = {{300000, kGrowthReserveFactor * small}, {int64_t{40} << 20, large + kGrowthRoomLimit}};
+  for (const Row& row : rows) {
+    NodeId node = new_byte_series(16);
+    grow_series(node, row.capacity);
+    EXPECT_EQ(memory.bigs.back().buffer, series_buffer(node));
+    EXPECT_EQ(memory.bigs.back().reserved, row.reserved) << row.capacity;
+  }
+}
+
 // Room reserved but not written to takes no memory: only the copy and what is appended after it
 // are resident.
 TEST_F(MemoryFrames, AGrownSeriesIsResidentOnlyWhereItWasWritten) {
