@@ -7,7 +7,11 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
+#include "console/terminal-line-input.h"
+#include "datatypes/series/block-core.h"
+#include "datatypes/series/series.h"
 #include "datatypes/series/string-convert.h"
 #include "evaluator/interpreter.h"
 #include "evaluator/library-values.h"
@@ -33,12 +37,26 @@ void refresh_console_size() {
     *size = make_cell(Type::pair, 0, static_cast<uint32_t>(console_columns()), static_cast<uint32_t>(console_rows()));
 }
 
-// read-answer question hide: the answer to the question, none at the end of input. The size
+// The strings of a history block, from its position on: the lines the editor browses.
+std::vector<std::string> history_lines(const Cell& block) {
+  std::vector<std::string> lines;
+  for (int64_t at = series_clamped_index(block); at < block_total_cells(block); ++at) {
+    const Cell& line = *block_cell_at(block, at);
+    if (cell_type(line) == Type::string) lines.push_back(string_to_utf8(line));
+  }
+  return lines;
+}
+
+// read-answer question hide history: the answer to the question, none at the end of input; on
+// a terminal read through the line editor, whose Up and Down browse the history block. The size
 // follows a resize seen since the last question; after the read the line is ended.
 RoutineResult read_answer(Arguments arguments) {
   if (console_resized()) refresh_console_size();
   const std::string question = string_to_utf8(*arguments[0].cell);
-  std::optional<std::string> answer = console_ask(question, arguments[1].integer != 0);
+  const bool hide = arguments[1].integer != 0;
+  std::optional<std::string> answer = line_editing_available()
+                                          ? edit_terminal_line(question, hide, history_lines(*arguments[2].cell))
+                                          : console_ask(question, hide);
   print_set_last_line_flag(true);
   *value_stack.base = answer ? string_from_utf8_bytes({reinterpret_cast<const uint8_t*>(answer->data()), answer->size()})
                              : make_cell(Type::none);
@@ -86,6 +104,7 @@ void register_console_routines() {
 
 void text_front_end_launch() {
   stdout_print_hook_install();
+  if (line_editing_available()) line_editing_install();
   console_watch_resizes();
   refresh_console_size();
   print_set_last_line_flag(true);  // nothing printed yet: no line is open

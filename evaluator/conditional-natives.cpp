@@ -21,6 +21,13 @@ Status run_branch(const Cell& block) {
   return eval_block(branch, true);
 }
 
+// The same for a block among the native's arguments, which hold it while it runs: it needs no
+// frame of its own.
+Status run_argument_branch(const Cell& block) {
+  const Cell branch = block;
+  return eval_block_into(branch, value_stack.base);
+}
+
 // The native's result is none.
 Status answer_none() {
   stack_set_result_only(make_cell(Type::none));
@@ -31,7 +38,7 @@ Status answer_none() {
 // counts as true.
 Status run_if(bool wanted) {
   if (result_false() == wanted) return answer_none();
-  return run_branch(value_stack.base[1]);
+  return run_argument_branch(value_stack.base[1]);
 }
 
 // any (stop_when true) and all (stop_when false): evaluates the expressions of the block in turn
@@ -64,7 +71,7 @@ Status native_if(const int32_t*) { return run_if(true); }
 Status native_unless(const int32_t*) { return run_if(false); }
 
 // either cond true-blk false-blk
-Status native_either(const int32_t*) { return run_branch(value_stack.base[condition_true() ? 1 : 2]); }
+Status native_either(const int32_t*) { return run_argument_branch(value_stack.base[condition_true() ? 1 : 2]); }
 
 // any conds: the first true value, else none.
 Status native_any(const int32_t*) { return run_any_all(true); }

@@ -53,14 +53,13 @@ Status eval_itself(Code& code, bool push, bool) {
   return {};
 }
 
-// paren!: its block. The block's own frame (named <body>, so no report shows it) is the only
-// one: its value is pushed, or becomes the current frame's only cell.
+// paren!: its block, without a frame of its own, above a pushed copy of the paren that holds it
+// (the code's cell may change meanwhile): its value takes the copy's place, or becomes the current
+// frame's only cell.
 Status eval_paren(Code& code, bool push, bool) {
-  const Cell paren = code.cell();
+  Cell* held = stack_push_value(code.cell());
   ++code.index;
-  QEL_TRY(eval_block(paren, !push));
-  if (!push) stack_keep_first();
-  return {};
+  return eval_block_into(*held, push ? held : value_stack.base);
 }
 
 // The value of the word that heads a path of two cells, when the fast routes reach it; null
@@ -691,16 +690,23 @@ template <bool Planned>
   }
 }
 
-}  // namespace
-
-Status eval_block(const Cell& block, bool chain) {
+// A block evaluated under a frame of its own (`OwnFrame`, closed as `chain` asks) or under the
+// current frame, its cells above the stack's top (where a frame of its own would put them) and
+// its value then into `into`, the top just above it.
+template <bool OwnFrame>
+[[gnu::always_inline]] inline Status eval_block_as(const Cell& block, bool chain, Cell* into) {
   // Put back on every exit, so an outer block's position is current again after an error or
   // a throw left a nested one.
   ScopedRestore<Cell> expression(current_expression_cell);
   Code code = code_of(block);
   Plan* plan = shortcuts_enabled ? plan_for_evaluation(series_buffer(block.w2), block.w2) : nullptr;
-  // The frame holds the block's node in its word-context word: it keeps the block alive.
-  stack_open_frame(body_symbol(), block.w2, frame_bits(code, kFrameEval));
+  [[maybe_unused]] Cell* const caller_base = value_stack.base;
+  if constexpr (OwnFrame) {
+    // The frame holds the block's node in its word-context word: it keeps the block alive.
+    stack_open_frame(body_symbol(), block.w2, frame_bits(code, kFrameEval));
+  } else {
+    value_stack.base = value_stack.top;
+  }
   // The length code_of read holds until a tracer runs.
   bool empty = code.index >= code.end;
   if (trace_enabled && !code.library) [[unlikely]] {
@@ -714,12 +720,24 @@ Status eval_block(const Cell& block, bool chain) {
   }
   if (trace_enabled && !code.library) [[unlikely]]
     trace_fire(kTraceExitEvent, block, code.live_end(), make_cell(Type::none), value_stack.base[0]);
-  if (chain)
-    stack_close_frame_copy();
-  else
-    stack_close_frame();
+  if constexpr (OwnFrame) {
+    if (chain)
+      stack_close_frame_copy();
+    else
+      stack_close_frame();
+  } else {
+    *into = *value_stack.base;
+    value_stack.top = into + 1;
+    value_stack.base = caller_base;
+  }
   return {};
 }
+
+}  // namespace
+
+Status eval_block(const Cell& block, bool chain) { return eval_block_as<true>(block, chain, nullptr); }
+
+Status eval_block_into(const Cell& block, Cell* into) { return eval_block_as<false>(block, true, into); }
 
 Status eval_range(Code& code, bool push) {
   stack_open_frame(body_word(), frame_bits(code, kFrameInterpNative));

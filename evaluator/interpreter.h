@@ -62,6 +62,12 @@ inline Code code_of(const Cell& block) {
 // the caller's result cell, else it stays pushed as one cell in the caller's frame.
 Status eval_block(const Cell& block, bool chain);
 
+// eval-block under the current frame, for a block that a cell below the stack's top holds (a
+// branch among a native's arguments): no frame of its own, so no report or unwinding can tell.
+// Its cells lie above the top, and its value goes into `into` (at or below the top), the top
+// just above it.
+Status eval_block_into(const Cell& block, Cell* into);
+
 // eval-expression: one expression from code.index, which moves past it. With push the result
 // is pushed, else it becomes the current frame's only cell. With prefix no infix operator
 // follows the first value; with passive a function-like value standing in the code is the

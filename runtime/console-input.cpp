@@ -7,6 +7,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <charconv>
@@ -42,58 +43,49 @@ void drop_taken() {
 // Whether the last read ended by Ctrl+C.
 bool interrupted = false;
 
-// Waits until standard input has bytes (or its end) or a Ctrl+C request comes; false for the
-// request, which it takes. A byte left by a request taken before only wakes it.
-bool await_input() {
+// What a wait for standard input came to: bytes (or its end) to read, a Ctrl+C request (taken),
+// or nothing before the time limit or a signal (SIGWINCH) that woke it.
+enum class Wake { input, interrupt, idle };
+
+// Waits until standard input has bytes (or its end) or a Ctrl+C request comes, at most
+// timeout_ms (negative: without limit). A byte left by a request taken before only wakes it.
+Wake await_input(int timeout_ms) {
   const int interrupt = interrupt_fd();
   for (;;) {
-    if (interrupt_take()) return false;
+    if (interrupt_take()) return Wake::interrupt;
     pollfd watch[2] = {{STDIN_FILENO, POLLIN, 0}, {interrupt, POLLIN, 0}};
-    if (::poll(watch, interrupt >= 0 ? 2 : 1, -1) < 0 && errno != EINTR) return true;  // read says why
-    if (watch[0].revents != 0 && !interrupt_pending()) return true;
+    const int ready = ::poll(watch, interrupt >= 0 ? 2 : 1, timeout_ms);
+    if (ready < 0) return errno == EINTR ? Wake::idle : Wake::input;  // else read says why
+    if (ready == 0) return Wake::idle;
+    if (watch[0].revents != 0 && !interrupt_pending()) return Wake::input;
   }
 }
 
-enum class Read { more, ended, interrupted };
-
-// Reads more of standard input into pending: ended at its end or on a read failure.
-Read read_more() {
-  if (!await_input()) return Read::interrupted;
+// Reads more of standard input into pending, waiting at most timeout_ms: ended at its end or on a
+// read failure.
+InputWait read_more(int timeout_ms = -1) {
+  const Wake wake = await_input(timeout_ms);
+  if (wake != Wake::input) return wake == Wake::interrupt ? InputWait::interrupted : InputWait::idle;
   char chunk[kReadChunk];
   for (;;) {
     ssize_t got = ::read(STDIN_FILENO, chunk, sizeof chunk);
     if (got > 0) {
       pending.append(chunk, static_cast<size_t>(got));
-      return Read::more;
+      return InputWait::bytes;
     }
     if (got < 0 && errno == EINTR) continue;
     input_ended = true;
-    return Read::ended;
+    return InputWait::ended;
   }
 }
 
 // Writes UTF-8 text to standard output as it is.
 void write_text(std::string_view text) { console_write_utf8(text.data(), text.size()); }
 
-// The terminal's settings from before a hidden read, kept while the read lasts so that a signal
-// that ends the process meanwhile can put them back (console_restore_terminal).
-termios echo_saved{};
-std::atomic<bool> echo_off{false};
-
-// Turns the terminal's echo off while it lives, and back on however the read ends.
-class EchoOff {
- public:
-  EchoOff() {
-    if (::tcgetattr(STDIN_FILENO, &echo_saved) != 0) return;
-    termios quiet = echo_saved;
-    quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-    echo_off.store(true);
-    ::tcsetattr(STDIN_FILENO, TCSANOW, &quiet);
-  }
-  ~EchoOff() { console_restore_terminal(); }
-  EchoOff(const EchoOff&) = delete;
-  EchoOff& operator=(const EchoOff&) = delete;
-};
+// The terminal's settings from before a change of its modes, kept while the change lasts so that
+// a signal that ends the process meanwhile can put them back (console_restore_terminal).
+termios saved_modes{};
+std::atomic<bool> modes_changed{false};
 
 // What a piped answer echoes as: the window would show no ESC, and a hidden answer as stars.
 std::string echo_of(std::string_view answer, bool hide) {
@@ -128,8 +120,22 @@ void note_resize(int) { resize_seen.store(true, std::memory_order_relaxed); }
 
 }  // namespace
 
+TerminalModesOff::TerminalModesOff(unsigned local_modes) {
+  if (::tcgetattr(STDIN_FILENO, &saved_modes) != 0) return;
+  termios changed = saved_modes;
+  changed.c_lflag &= ~static_cast<tcflag_t>(local_modes);
+  if ((local_modes & ICANON) != 0) {
+    changed.c_cc[VMIN] = 1;  // a read answers each byte as it comes
+    changed.c_cc[VTIME] = 0;
+  }
+  modes_changed.store(true);
+  ::tcsetattr(STDIN_FILENO, TCSANOW, &changed);
+}
+
+TerminalModesOff::~TerminalModesOff() { console_restore_terminal(); }
+
 void console_restore_terminal() {
-  if (echo_off.exchange(false)) ::tcsetattr(STDIN_FILENO, TCSANOW, &echo_saved);
+  if (modes_changed.exchange(false)) ::tcsetattr(STDIN_FILENO, TCSANOW, &saved_modes);
 }
 
 bool console_input_is_terminal() { return ::isatty(STDIN_FILENO) == 1; }
@@ -147,8 +153,7 @@ std::string utf8_sanitized(std::span<const uint8_t> bytes) {
       continue;
     }
     text += kReplacement;
-    // The byte that broke a sequence may start the next one.
-    at += step.status == Utf8Status::ill_formed && step.size > 1 ? step.size - 1 : step.size;
+    at += utf8_replacing_step_size(step);
   }
   return text;
 }
@@ -160,15 +165,16 @@ std::optional<std::string> console_read_line() {
   size_t line_end;
   while ((line_end = pending.find('\n', scanned)) == std::string::npos) {
     scanned = pending.size();
-    const Read read = input_ended ? Read::ended : read_more();
-    if (read == Read::interrupted) {
+    const InputWait read = input_ended ? InputWait::ended : read_more();
+    if (read == InputWait::idle) continue;  // a signal woke the wait
+    if (read == InputWait::interrupted) {
       // The line being typed goes, as the window's Escape drops it (the terminal has dropped
       // its own part of it); what came through a pipe is data, kept for the next read.
       if (console_input_is_terminal()) taken = pending.size();
       interrupted = true;
       return std::string(1, kEscape);
     }
-    if (read == Read::ended) {
+    if (read == InputWait::ended) {
       if (taken == pending.size()) return std::nullopt;
       line_end = pending.size();
       break;
@@ -181,6 +187,20 @@ std::optional<std::string> console_read_line() {
   return line;
 }
 
+InputWait console_input_bytes(int timeout_ms, std::string_view& bytes) {
+  drop_taken();
+  if (taken == pending.size()) {
+    const InputWait read = input_ended ? InputWait::ended : read_more(timeout_ms);
+    if (read != InputWait::bytes) return read;
+  }
+  bytes = std::string_view(pending).substr(taken);
+  return InputWait::bytes;
+}
+
+void console_input_take(size_t count) { taken = std::min(taken + count, pending.size()); }
+
+void console_input_drop() { taken = pending.size(); }
+
 std::optional<std::string> console_ask(std::string_view question, bool hide) {
   const bool terminal = console_input_is_terminal();
   std::optional<std::string> line;
@@ -190,7 +210,7 @@ std::optional<std::string> console_ask(std::string_view question, bool hide) {
     line = console_read_line();
   };
   if (terminal && hide) {
-    EchoOff quiet;  // before the question: what is typed once it shows is never echoed
+    TerminalModesOff quiet(ECHO);  // before the question: what is typed once it shows is never echoed
     ask();
   } else {
     ask();

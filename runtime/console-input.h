@@ -34,7 +34,32 @@ std::optional<std::string> console_read_line();
 // that Ctrl+C ended ends the line.
 std::optional<std::string> console_ask(std::string_view question, bool hide = false);
 
-// Puts back the terminal's settings that a hidden read changed, while one lasts; else does
+// What waiting for standard input came to: bytes to hand out, its end, a Ctrl+C request (taken),
+// or nothing within the time or before a signal such as SIGWINCH woke the wait.
+enum class InputWait { bytes, ended, interrupted, idle };
+
+// For a reader that takes standard input byte by byte (the console's line editor): the bytes
+// not yet handed out, read when there are none, waiting at most timeout_ms (negative: without
+// limit). The bytes stay valid until the next call here.
+InputWait console_input_bytes(int timeout_ms, std::string_view& bytes);
+// Hands out the first count bytes of those: the rest stay for the next reader.
+void console_input_take(size_t count);
+// Drops every byte not yet handed out: on a terminal Ctrl+C drops the line being typed.
+void console_input_drop();
+
+// Turns the given local modes of standard input's terminal off (ECHO, ICANON, ...) while it
+// lives and puts the terminal's settings back however the scope ends; a signal that ends the
+// process meanwhile puts them back too (console_restore_terminal). With ICANON off a read
+// answers each byte as it comes. Nothing typed ahead is discarded either way.
+class TerminalModesOff {
+ public:
+  explicit TerminalModesOff(unsigned local_modes);
+  ~TerminalModesOff();
+  TerminalModesOff(const TerminalModesOff&) = delete;
+  TerminalModesOff& operator=(const TerminalModesOff&) = delete;
+};
+
+// Puts back the terminal's settings that a TerminalModesOff changed, while one lasts; else does
 // nothing. Async-signal-safe: the signals that end the process call it.
 void console_restore_terminal();
 

@@ -8,6 +8,10 @@ namespace qel {
 
 inline constexpr uint32_t kReplacementCharacter = 0xFFFD;
 
+// Whether a code point is one half of a UTF-16 pair (U+D800-U+DFFF): text may hold one alone,
+// but no well-formed UTF-8 does.
+constexpr bool is_surrogate(uint32_t code_point) { return code_point >= 0xD800 && code_point <= 0xDFFF; }
+
 // Writes the UTF-8 bytes of a code point up to U+10FFFF to out (room for 4) and answers their
 // count. A surrogate (U+D800-U+DFFF) is written as its three bytes, as text held in a string
 // may contain one; the caller keeps values above U+10FFFF away.
@@ -37,7 +41,7 @@ constexpr size_t utf8_encode_with_surrogates(uint32_t code_point, uint8_t* out) 
 // Writes the UTF-8 bytes of a code point to out (room for 4) and answers their count.
 // Surrogates and values above U+10FFFF have no UTF-8 form: they are written as U+FFFD.
 constexpr size_t utf8_encode(uint32_t code_point, uint8_t* out) {
-  if ((code_point >= 0xD800 && code_point <= 0xDFFF) || code_point > 0x10FFFF) code_point = kReplacementCharacter;
+  if (is_surrogate(code_point) || code_point > 0x10FFFF) code_point = kReplacementCharacter;
   return utf8_encode_with_surrogates(code_point, out);
 }
 

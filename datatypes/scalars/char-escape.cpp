@@ -7,6 +7,7 @@
 #include "datatypes/scalars/hex-text.h"
 #include "datatypes/series/string-core.h"
 #include "runtime/series.h"
+#include "runtime/utf8.h"
 
 namespace qel {
 
@@ -34,7 +35,8 @@ CharEscape escape_of(std::string_view text) {
 }  // namespace
 
 CharEscape char_escape(uint32_t code_point, bool all) {
-  if (code_point == 0x1E || (code_point >= 0x80 && code_point <= 0x9F) || (all && code_point > 0x7F)) {
+  if (code_point == 0x1E || (code_point >= 0x80 && code_point <= 0x9F) || is_surrogate(code_point) ||
+      (all && code_point > 0x7F)) {
     HexText hex = integer_to_hex_text(static_cast<int32_t>(code_point), true);
     CharEscape escape = escape_of("^(");
     std::memcpy(escape.chars + 2, hex.chars, hex.length);

@@ -17,8 +17,9 @@ struct CharEscape {
   std::string_view view() const { return {chars, length}; }
 };
 
-// How a code point is molded: "^(" hex ")" for U+001E, U+0080-U+009F, and with `all` every code
-// point above U+007F; "^" and a letter or sign for the other control characters, the double
+// How a code point is molded: "^(" hex ")" for U+001E, U+0080-U+009F, a lone surrogate (no
+// UTF-8 holds one, so written as itself it would not load back), and with `all` every code point
+// above U+007F; "^" and a letter or sign for the other control characters, the double
 // quote and "^" (tab "^-", line feed "^/", U+0000 "^@"); "^~" for U+007F; else itself.
 CharEscape char_escape(uint32_t code_point, bool all);
 

@@ -28,9 +28,10 @@ namespace {
 bool is_name_byte(uint32_t c) { return c >= kFirstNameByteChar && c <= kLastNameByteChar; }
 
 // Whether a code point needs the quoted form: one the locator table escapes up to U+007E, one
-// that ends an unquoted file token, or a name byte (only a quoted file's escapes give one back).
+// that ends an unquoted file token, or a surrogate such as a name byte that is no UTF-8 (only a
+// quoted file's escapes give one back).
 bool needs_quotes(uint32_t c) {
-  if (c > 0x7E) return is_name_byte(c);
+  if (c > 0x7E) return is_surrogate(c);
   if (c == ':' || c == '@' || c == '(' || c == ')') return true;
   return !percent_keeps(PercentTable::locator, static_cast<uint8_t>(c));
 }
@@ -40,7 +41,7 @@ bool needs_quotes(uint32_t c) {
 void mold_quoted_char(Cell& output, uint32_t c) {
   if (c == '^') series_append_ascii(output.w2, "^^");
   else if (c == '"') series_append_ascii(output.w2, "^(22)");
-  else string_mold_char(output, c, is_name_byte(c));
+  else string_mold_char(output, c, false);
 }
 
 }  // namespace
@@ -100,10 +101,9 @@ std::string file_to_os_path(const Cell& file) {
   path.reserve(length);
   for (uint32_t i = 0; i < length; ++i) {
     uint32_t c = string_char_at(file, i);
-    bool surrogate = c >= 0xD800 && c <= 0xDFFF;
     if (is_name_byte(c)) {
       path.push_back(static_cast<char>(c - kNameByteBase));
-    } else if (c == 0 || surrogate) {
+    } else if (c == 0 || is_surrogate(c)) {
       raise_error(error_id("script", "invalid-arg"), file);
     } else {
       uint8_t bytes[4];

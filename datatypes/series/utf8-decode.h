@@ -84,6 +84,12 @@ struct Utf8Step {
   return {code_point, size, Utf8Status::ok};
 }
 
+// The bytes a step moves over where ill-formed input reads as U+FFFD: the byte that broke a
+// sequence is read again, as it may start the next one.
+inline uint32_t utf8_replacing_step_size(const Utf8Step& step) {
+  return step.status == Utf8Status::ill_formed && step.size > 1 ? step.size - 1 : step.size;
+}
+
 // What the automaton allows after each byte as a lead: the sequence length (0 when no sequence
 // starts with it) and the range of the second byte; every later byte must be 80-BF. Derived
 // from kUtf8Dfa by the compiler, so the checked decoder keeps the automaton's rule while it

@@ -4,7 +4,6 @@
 #include <string_view>
 
 #include "datatypes/scalars/hex-text.h"
-#include "datatypes/series/url.h"
 #include "datatypes/series/utf8-decode.h"
 
 namespace qel {
@@ -12,6 +11,7 @@ namespace qel {
 namespace {
 
 inline constexpr int kMostEscapeDigits = 6;
+inline constexpr int64_t kLastCodePoint = 0x10FFFF;
 
 struct NamedEscape {
   std::string_view name;
@@ -39,18 +39,8 @@ constexpr int32_t single_escape(uint8_t byte) {
   return -1;
 }
 
-constexpr bool holds_text(int64_t code_point) {
-  return code_point <= 0x10FFFF && !(code_point >= 0xD800 && code_point <= 0xDFFF);
-}
-
-// Whether the escape may stand for the code point: text holds no surrogate, but a file name
-// keeps its non-UTF-8 bytes as U+DC80-U+DCFF.
-constexpr bool escapable(int64_t code_point, bool name_bytes) {
-  return holds_text(code_point) || (name_bytes && code_point >= kFirstNameByteChar && code_point <= kLastNameByteChar);
-}
-
 // The parenthesised escape whose "(" is at p.
-TextChar decode_parenthesised(const uint8_t* p, const uint8_t* end, bool name_bytes) {
+TextChar decode_parenthesised(const uint8_t* p, const uint8_t* end) {
   const uint8_t* body = p + 1;
   for (const NamedEscape& named : kNamedEscapes) {
     size_t size = named.name.size();
@@ -65,22 +55,22 @@ TextChar decode_parenthesised(const uint8_t* p, const uint8_t* end, bool name_by
     if (at - body == kMostEscapeDigits) return {-1, at};
     value = value * 16 + hex_digit_value(*at);
   }
-  if (at == body || at == end || *at != ')' || !escapable(value, name_bytes)) return {-1, at};
+  if (at == body || at == end || *at != ')' || value > kLastCodePoint) return {-1, at};
   return {static_cast<int32_t>(value), at + 1};
 }
 
 }  // namespace
 
-TextChar decode_caret_escape(const uint8_t* p, const uint8_t* end, bool name_bytes) {
+TextChar decode_caret_escape(const uint8_t* p, const uint8_t* end) {
   if (p == end) return {-1, p};
-  if (*p == '(') return decode_parenthesised(p, end, name_bytes);
+  if (*p == '(') return decode_parenthesised(p, end);
   int32_t single = single_escape(*p);
   if (single >= 0) return {single, p + 1};
-  return decode_text_char(p, end, false, false);
+  return decode_text_char(p, end, false);
 }
 
-TextChar decode_text_char(const uint8_t* p, const uint8_t* end, bool escapes, bool name_bytes) {
-  if (escapes && *p == '^') return decode_caret_escape(p + 1, end, name_bytes);
+TextChar decode_text_char(const uint8_t* p, const uint8_t* end, bool escapes) {
+  if (escapes && *p == '^') return decode_caret_escape(p + 1, end);
   if (*p < 0x80) return {*p, p + 1};
   Utf8Char decoded = utf8_decode_char(p, end);
   return {decoded.code_point, decoded.next};

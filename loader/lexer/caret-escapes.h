@@ -13,13 +13,13 @@ struct TextChar {
 
 // Decodes the escape after a caret at p (p points after the caret; p <= end). Invalid: a
 // missing character, a parenthesised form that is neither a name nor one to six hexadecimal
-// digits closed by ")", and a code point that no text can hold (a surrogate or above U+10FFFF)
-// except, with name_bytes (a file name's text), U+DC80-U+DCFF: the bytes of a name that is no
-// UTF-8.
-TextChar decode_caret_escape(const uint8_t* p, const uint8_t* end, bool name_bytes);
+// digits closed by ")", and a code point above U+10FFFF. A lone surrogate is valid: text may
+// hold one (a file name's bytes that are no UTF-8 stand as U+DC80-U+DCFF), and its mold writes
+// it as this escape.
+TextChar decode_caret_escape(const uint8_t* p, const uint8_t* end);
 
 // Decodes one character at p (p < end): a caret escape when `escapes` and it starts with a
 // caret, else one UTF-8 sequence (invalid when ill-formed).
-TextChar decode_text_char(const uint8_t* p, const uint8_t* end, bool escapes, bool name_bytes);
+TextChar decode_text_char(const uint8_t* p, const uint8_t* end, bool escapes);
 
 }  // namespace qel

@@ -26,10 +26,10 @@ struct TextScan {
   uint32_t widest;
 };
 
-TextScan scan_text(const uint8_t* text, const uint8_t* end, bool escapes, bool name_bytes) {
+TextScan scan_text(const uint8_t* text, const uint8_t* end, bool escapes) {
   uint32_t widest = 0;
   for (const uint8_t* at = text; at < end;) {
-    TextChar c = decode_text_char(at, end, escapes, name_bytes);
+    TextChar c = decode_text_char(at, end, escapes);
     if (c.code_point < 0) return {at, widest};
     widest = std::max(widest, static_cast<uint32_t>(c.code_point));
     at = c.next;
@@ -38,11 +38,10 @@ TextScan scan_text(const uint8_t* text, const uint8_t* end, bool escapes, bool n
 }
 
 // Writes the text's characters in `unit` at out; answers how many.
-uint64_t write_text(const uint8_t* text, const uint8_t* end, bool escapes, bool name_bytes, uint8_t* out,
-                    unsigned unit) {
+uint64_t write_text(const uint8_t* text, const uint8_t* end, bool escapes, uint8_t* out, unsigned unit) {
   uint64_t count = 0;
   for (const uint8_t* at = text; at < end; ++count) {
-    TextChar c = decode_text_char(at, end, escapes, name_bytes);
+    TextChar c = decode_text_char(at, end, escapes);
     code_point_write(out + count * unit, unit, static_cast<uint32_t>(c.code_point));
     at = c.next;
   }
@@ -69,9 +68,8 @@ LexStatus lexer_load_text(LexerState& state, const uint8_t* token, const uint8_t
                           uint32_t flags, bool escapes, Type type, bool load) {
   int32_t error_type = state.error_type > 0 ? state.error_type : static_cast<int32_t>(type);
   escapes = escapes && (flags & kFlagCaret);
-  bool name_bytes = type == Type::file;
   bool plain = !escapes && !(flags & kFlagNonAscii);
-  TextScan scanned = plain ? TextScan{nullptr, 0x7F} : scan_text(text, text_end, escapes, name_bytes);
+  TextScan scanned = plain ? TextScan{nullptr, 0x7F} : scan_text(text, text_end, escapes);
   if (scanned.invalid) return lexer_syntax_error(state, token, text_end, error_type);
   if (!load) return LexStatus::ok;
   unsigned unit = unit_for_code_point(scanned.widest);  // the narrowest that holds the text
@@ -82,7 +80,7 @@ LexStatus lexer_load_text(LexerState& state, const uint8_t* token, const uint8_t
   if (plain)
     std::memcpy(out, text, bytes);
   else
-    count = write_text(text, text_end, escapes, name_bytes, out, unit);
+    count = write_text(text, text_end, escapes, out, unit);
   series_buffer_set_tail(node, static_cast<uint32_t>(count + 1));
   lexer_append_value(state, [&](Cell& cell) { cell = string_value(node, 0, type); });
   return LexStatus::ok;
@@ -122,7 +120,7 @@ LexStatus load_raw_string(LexerState& state, const uint8_t* start, const uint8_t
 LexStatus load_char(LexerState& state, const uint8_t* start, const uint8_t* end, uint32_t, bool load) {
   const uint8_t* content = start + 2;  // after #"
   bool opened = end - start >= 2 && start[0] == '#' && start[1] == '"';
-  TextChar c = opened && content < end ? decode_text_char(content, end, true, false) : TextChar{-1, content};
+  TextChar c = opened && content < end ? decode_text_char(content, end, true) : TextChar{-1, content};
   if (c.code_point < 0 || c.next != end)
     return lexer_syntax_error(state, start, end, static_cast<int32_t>(Type::char_));
   if (load) lexer_append_value(state, [&](Cell& cell) { char_make_at(cell, static_cast<uint32_t>(c.code_point)); });

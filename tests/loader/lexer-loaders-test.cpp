@@ -78,7 +78,7 @@ TEST_F(LexerTest, LoaderErrors) {
       {"#", error_id("syntax", "invalid"), {"(line 1)", "20", "#"}},
       {"#\"ab\"", error_id("syntax", "invalid"), {"(line 1)", "10", "#\"ab\""}},
       {"#\"\"", error_id("syntax", "invalid"), {"(line 1)", "10", "#\"\""}},
-      {"#\"^(D800)\"", error_id("syntax", "invalid"), {"(line 1)", "10", "#\"^(D800)\""}},
+      {"#\"^(110000)\"", error_id("syntax", "invalid"), {"(line 1)", "10", "#\"^(110000)\""}},
       {"#\"^\"", error_id("syntax", "invalid"), {"(line 1)", "10", "#\"^\""}},
       {"a/b/", error_id("syntax", "invalid"), {"(line 1)", "25", "a/b/"}},
       {"x a/b:/c", error_id("syntax", "invalid"), {"(line 1)", "25", "a/b:/c"}},

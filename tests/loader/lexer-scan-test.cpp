@@ -123,7 +123,7 @@ TEST_F(LexerTest, PrescanAndScanAnswerTheFirstValuesType) {
       {"\0a"sv, Type::error, Type::error},
       {"[a\0]"sv, Type::error, Type::error},
       {"\x80", Type::error, Type::error},
-      {"[\"a^(D800)\"]", Type::error, Type::error},
+      {"[\"a^(1G)\"]", Type::error, Type::error},
       {"\"a^(110000)\"", Type::error, Type::error},
   };
   for (const Case& c : cases) {
@@ -215,7 +215,7 @@ TEST_F(LexerTest, SyntaxErrorsNameTheLineAndAnExcerpt) {
       {"{a{b}", error_id("syntax", "invalid"), {"(line 1)", "7", "{a{b}"}},
       {"\"x\" {a\n", error_id("syntax", "invalid"), {"(line 2)", "7", "{a"}},
       {"\"a\" , \"b\"", error_id("syntax", "invalid"), {"(line 1)", "51", ", \"b\""}},
-      {"\"^(D800)\"", error_id("syntax", "invalid"), {"(line 1)", "7", "\"^(D800)\""}},
+      {"\"^(12G)\"", error_id("syntax", "invalid"), {"(line 1)", "7", "\"^(12G)\""}},
       {"\"^(110000)\"", error_id("syntax", "invalid"), {"(line 1)", "7", "\"^(110000)\""}},
       {"\"^(1234567)\"", error_id("syntax", "invalid"), {"(line 1)", "7", "\"^(1234567)\""}},
       {std::string("\"a\" \0 \"b\"", 9), error_id("syntax", "bad-char"), {"(line 1)", std::string("\0 \"b\"", 5)}},
