@@ -99,9 +99,13 @@ void LineEditor::pause() {
 }
 
 void LineEditor::resize(size_t columns) {
-  if (end_ != LineEnd::open) return;
   columns_ = std::max<size_t>(columns, 1);
-  place_input(start_column_);
+  resume(start_column_);
+}
+
+void LineEditor::resume(size_t question_columns) {
+  if (end_ != LineEnd::open) return;
+  place_input(question_columns);
   redraw();
 }
 

@@ -38,6 +38,9 @@ class LineEditor {
   void pause();
   // The terminal's width changed: the row is shown again at the new width.
   void resize(size_t columns);
+  // The row was lost (the process stopped and continued, the question written again on a fresh
+  // row, taking question_columns): the input is shown again after it.
+  void resume(size_t question_columns);
   // The input itself ended: a line typed so far is entered, else input ends.
   void input_end();
   // Ctrl+C: the line goes; the row shows ^C after what was typed.

@@ -38,11 +38,26 @@ void follow_open_row(const Cell& text, bool newline) {
     open_row_columns = text_columns(std::string_view(printed).substr(row_end + 1));
 }
 
+// The question's last row.
+std::string_view last_row(std::string_view question) {
+  const size_t row_end = question.rfind('\n');
+  return row_end == std::string_view::npos ? question : question.substr(row_end + 1);
+}
+
 // The columns the question's last row takes, after what an open row holds already.
 size_t question_columns(std::string_view question) {
-  const size_t row_end = question.rfind('\n');
-  if (row_end != std::string_view::npos) return text_columns(question.substr(row_end + 1));
-  return (print_last_line_flag() ? 0 : open_row_columns) + text_columns(question);
+  const bool open_row = !print_last_line_flag() && question.find('\n') == std::string_view::npos;
+  return (open_row ? open_row_columns : 0) + text_columns(last_row(question));
+}
+
+// After a stop the row is gone (the shell wrote its own lines and left the cursor on a fresh
+// row): the question's last row is written again there, and the input after it.
+void show_again(std::string_view question, LineEditor& editor) {
+  const std::string_view row = last_row(question);
+  console_write_utf8("\r", 1);
+  console_write_utf8(row.data(), row.size());
+  console_flush();
+  editor.resume(text_columns(row));
 }
 
 void write_screen(LineEditor& editor) {
@@ -82,8 +97,9 @@ std::optional<std::string> edit_terminal_line(std::string_view question, bool hi
         console_input_drop();
         editor.interrupt();
         break;
-      case InputWait::idle:  // the time passed, or a signal (a resize) came
+      case InputWait::idle:  // the time passed, or a signal (a resize, a continue) came
         editor.pause();
+        if (console_continued()) show_again(question, editor);
         if (static_cast<size_t>(console_columns()) != columns) editor.resize(columns = static_cast<size_t>(console_columns()));
         break;
     }

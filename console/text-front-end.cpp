@@ -105,7 +105,7 @@ void register_console_routines() {
 void text_front_end_launch() {
   stdout_print_hook_install();
   if (line_editing_available()) line_editing_install();
-  console_watch_resizes();
+  console_watch_terminal_signals();
   refresh_console_size();
   print_set_last_line_flag(true);  // nothing printed yet: no line is open
   const Cell launch = system_field({"console", "launch"});

@@ -3,6 +3,7 @@
 
 #include "datatypes/scalars/truth.h"
 #include "evaluator/interpreter.h"
+#include "evaluator/native-table.h"
 #include "runtime/call-stack.h"
 #include "runtime/compiled-support.h"
 #include "runtime/contexts.h"
@@ -72,6 +73,10 @@ Status native_unless(const int32_t*) { return run_if(false); }
 
 // either cond true-blk false-blk
 Status native_either(const int32_t*) { return run_argument_branch(value_stack.base[condition_true() ? 1 : 2]); }
+
+Status run_conditional(uint32_t slot) {
+  return slot == kEitherSlot ? native_either(nullptr) : run_if(slot == kIfSlot);
+}
 
 // any conds: the first true value, else none.
 Status native_any(const int32_t*) { return run_any_all(true); }

@@ -19,4 +19,8 @@ Status native_all(const int32_t* refinements);
 Status native_switch(const int32_t* refinements);
 Status native_case(const int32_t* refinements);
 
+// if, unless or either by its native slot (kIfSlot, kUnlessSlot, kEitherSlot), its arguments in
+// the current frame: what its entry does.
+Status run_conditional(uint32_t slot);
+
 }  // namespace qel

@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "evaluator/argument-fetch.h"
+#include "evaluator/conditional-natives.h"
 #include "evaluator/eval-plan.h"
 #include "evaluator/eval-support.h"
 #include "evaluator/function.h"
@@ -138,6 +139,10 @@ Status eval_call_with_values(Cell function, Code& code, bool push, const Cell& n
       for (uint32_t k = 0; k < values.argument_count; ++k)
         check_argument(description, entries[values.entries[k]], values.arguments[k], name);
     }
+    // A conditional goes straight to its branch: with tracing off nothing between the arguments
+    // and its entry (the call event, locals, refinement positions) applies to it.
+    if (cell_type(function) == Type::native && function.w1 <= kEitherSlot && !trace_enabled)
+      return exits_as_status([&] { return run_conditional(function.w1); });
     return eval_after_arguments(function, description, code, name, 0, kNoPositions.data());
   });
 }

@@ -166,6 +166,8 @@ constexpr bool rows_in_slot_order() {
   return true;
 }
 static_assert(rows_in_slot_order());
+static_assert(kNativeEntryRows[kIfSlot - 1].entry == native_if && kNativeEntryRows[kUnlessSlot - 1].entry == native_unless &&
+              kNativeEntryRows[kEitherSlot - 1].entry == native_either);
 
 // The comparison code of each slot whose entry is a comparison, else -1.
 constexpr std::array<int8_t, kNativeSlots + 1> compare_codes() {

@@ -19,6 +19,11 @@ namespace qel {
 inline constexpr uint32_t kNativeSlots = 120;
 inline constexpr uint32_t kNamedNatives = 107;
 
+// The slots of if, unless and either, which a planned call runs without the entry's dispatch.
+inline constexpr uint32_t kIfSlot = 1;
+inline constexpr uint32_t kUnlessSlot = 2;
+inline constexpr uint32_t kEitherSlot = 3;
+
 // The entry of native slot n (1-based); null for a slot whose native is not built yet.
 NativeEntry native_entry(uint32_t slot);
 

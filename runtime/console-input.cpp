@@ -1,6 +1,7 @@
 // console-input.cpp: reading lines from standard input, the prompt and its echo, the width.
 #include "runtime/console-input.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/ioctl.h>
@@ -43,6 +44,25 @@ void drop_taken() {
 // Whether the last read ended by Ctrl+C.
 bool interrupted = false;
 
+// A self-pipe that the resize and continue signals write to, so that a wait for input wakes on
+// them whichever thread the signal reached.
+int wake_pipe[2] = {-1, -1};
+
+// Async-signal-safe: one byte written without blocking.
+void wake_reader() {
+  const int saved_errno = errno;
+  if (wake_pipe[1] >= 0) {
+    [[maybe_unused]] const ssize_t wrote = ::write(wake_pipe[1], "w", 1);
+  }
+  errno = saved_errno;
+}
+
+void drain_wake_pipe() {
+  char bytes[64];
+  while (::read(wake_pipe[0], bytes, sizeof bytes) > 0) {
+  }
+}
+
 // What a wait for standard input came to: bytes (or its end) to read, a Ctrl+C request (taken),
 // or nothing before the time limit or a signal (SIGWINCH) that woke it.
 enum class Wake { input, interrupt, idle };
@@ -53,10 +73,15 @@ Wake await_input(int timeout_ms) {
   const int interrupt = interrupt_fd();
   for (;;) {
     if (interrupt_take()) return Wake::interrupt;
-    pollfd watch[2] = {{STDIN_FILENO, POLLIN, 0}, {interrupt, POLLIN, 0}};
-    const int ready = ::poll(watch, interrupt >= 0 ? 2 : 1, timeout_ms);
+    // poll passes over a descriptor of -1: a pipe not made
+    pollfd watch[3] = {{STDIN_FILENO, POLLIN, 0}, {interrupt, POLLIN, 0}, {wake_pipe[0], POLLIN, 0}};
+    const int ready = ::poll(watch, 3, timeout_ms);
     if (ready < 0) return errno == EINTR ? Wake::idle : Wake::input;  // else read says why
     if (ready == 0) return Wake::idle;
+    if (watch[2].revents != 0) {
+      drain_wake_pipe();
+      return Wake::idle;
+    }
     if (watch[0].revents != 0 && !interrupt_pending()) return Wake::input;
   }
 }
@@ -85,7 +110,33 @@ void write_text(std::string_view text) { console_write_utf8(text.data(), text.si
 // The terminal's settings from before a change of its modes, kept while the change lasts so that
 // a signal that ends the process meanwhile can put them back (console_restore_terminal).
 termios saved_modes{};
+termios changed_modes{};
 std::atomic<bool> modes_changed{false};
+std::atomic<bool> continued{false};
+
+// Ctrl+Z (SIGTSTP): while the terminal's modes are changed, the user's own settings are back for
+// as long as the process is stopped, and the changed ones return when it continues. The stop
+// itself is the signal's default action, raised again here; it comes once the handler unblocks
+// it, and the process goes on from there when continued. Async-signal-safe.
+void on_stop(int signal_number) {
+  const int saved_errno = errno;
+  const bool changed = modes_changed.load();
+  if (changed) ::tcsetattr(STDIN_FILENO, TCSANOW, &saved_modes);
+  struct sigaction stop_default{}, handler{};
+  stop_default.sa_handler = SIG_DFL;
+  sigemptyset(&stop_default.sa_mask);
+  ::sigaction(signal_number, &stop_default, &handler);
+  ::raise(signal_number);
+  sigset_t stop;
+  sigemptyset(&stop);
+  sigaddset(&stop, signal_number);
+  ::sigprocmask(SIG_UNBLOCK, &stop, nullptr);  // stopped here until continued
+  ::sigaction(signal_number, &handler, nullptr);
+  if (changed && modes_changed.load()) ::tcsetattr(STDIN_FILENO, TCSANOW, &changed_modes);
+  continued.store(true);
+  wake_reader();
+  errno = saved_errno;
+}
 
 // What a piped answer echoes as: the window would show no ESC, and a hidden answer as stars.
 std::string echo_of(std::string_view answer, bool hide) {
@@ -116,20 +167,23 @@ int64_t environment_count(const char* name, int64_t fallback) {
 
 std::atomic<bool> resize_seen{false};
 
-void note_resize(int) { resize_seen.store(true, std::memory_order_relaxed); }
+void note_resize(int) {
+  resize_seen.store(true, std::memory_order_relaxed);
+  wake_reader();
+}
 
 }  // namespace
 
 TerminalModesOff::TerminalModesOff(unsigned local_modes) {
   if (::tcgetattr(STDIN_FILENO, &saved_modes) != 0) return;
-  termios changed = saved_modes;
-  changed.c_lflag &= ~static_cast<tcflag_t>(local_modes);
+  changed_modes = saved_modes;
+  changed_modes.c_lflag &= ~static_cast<tcflag_t>(local_modes);
   if ((local_modes & ICANON) != 0) {
-    changed.c_cc[VMIN] = 1;  // a read answers each byte as it comes
-    changed.c_cc[VTIME] = 0;
+    changed_modes.c_cc[VMIN] = 1;  // a read answers each byte as it comes
+    changed_modes.c_cc[VTIME] = 0;
   }
   modes_changed.store(true);
-  ::tcsetattr(STDIN_FILENO, TCSANOW, &changed);
+  ::tcsetattr(STDIN_FILENO, TCSANOW, &changed_modes);
 }
 
 TerminalModesOff::~TerminalModesOff() { console_restore_terminal(); }
@@ -238,14 +292,19 @@ int64_t console_rows() {
   return environment_count("LINES", kDefaultRows);
 }
 
-void console_watch_resizes() {
+void console_watch_terminal_signals() {
+  if (wake_pipe[0] < 0 && ::pipe2(wake_pipe, O_NONBLOCK | O_CLOEXEC) != 0) wake_pipe[0] = wake_pipe[1] = -1;
   struct sigaction action{};
-  action.sa_handler = note_resize;
   sigemptyset(&action.sa_mask);
   action.sa_flags = SA_RESTART;
+  action.sa_handler = note_resize;
   ::sigaction(SIGWINCH, &action, nullptr);
+  action.sa_handler = on_stop;
+  ::sigaction(SIGTSTP, &action, nullptr);
 }
 
 bool console_resized() { return resize_seen.exchange(false, std::memory_order_relaxed); }
+
+bool console_continued() { return continued.exchange(false); }
 
 }  // namespace qel

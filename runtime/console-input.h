@@ -74,9 +74,13 @@ int64_t console_columns();
 // LINES, else 24.
 int64_t console_rows();
 
-// Starts noting terminal resizes (SIGWINCH); console_resized answers whether one came since it
-// was last asked.
-void console_watch_resizes();
+// Starts noting terminal resizes (SIGWINCH) and handling Ctrl+Z (SIGTSTP): a process stopped
+// while a TerminalModesOff lasts leaves the terminal with the user's settings and takes its
+// changed modes back when it continues. Either signal wakes a wait for input (console_input_bytes
+// answers idle); console_resized and console_continued answer whether one came since they were
+// last asked.
+void console_watch_terminal_signals();
 bool console_resized();
+bool console_continued();
 
 }  // namespace qel

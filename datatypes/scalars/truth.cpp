@@ -10,10 +10,6 @@ bool value_true(const Cell& cell, bool check_unset, const Cell& name) {
   return cell_truthy(cell);
 }
 
-bool condition_true() {
-  const Cell& cell = *value_stack.base;
-  if (cell_type(cell) == Type::unset) raise_error(error_id("script", "no-return"));
-  return cell_truthy(cell);
-}
+void raise_no_return() { raise_error(error_id("script", "no-return")); }
 
 }  // namespace qel

@@ -16,8 +16,15 @@ constexpr bool cell_truthy(const Cell& cell) {
 // The cell's truth; with check_unset an unset! cell raises script no-value naming `name`.
 bool value_true(const Cell& cell, bool check_unset, const Cell& name);
 
+// Raises script no-return (a condition that gave no value).
+[[noreturn]] void raise_no_return();
+
 // The truth of the current frame's first argument; an unset! one raises script no-return.
-bool condition_true();
+inline bool condition_true() {
+  const Cell& cell = *value_stack.base;
+  if (cell_type(cell) == Type::unset) [[unlikely]] raise_no_return();
+  return cell_truthy(cell);
+}
 
 // The last value pushed in the current frame, or its first cell when nothing was pushed.
 inline const Cell& top_value() { return value_stack.top > value_stack.base ? value_stack.top[-1] : *value_stack.base; }

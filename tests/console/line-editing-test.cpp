@@ -2,6 +2,8 @@
 // editor, and gives the terminal back as it found it to every command and at its end.
 #include <gtest/gtest.h>
 
+#include <csignal>
+
 #include "tools/case-driver/child-process.h"
 
 namespace qel {
@@ -10,11 +12,15 @@ namespace {
 using cases::LiveChild;
 using cases::TemporaryDirectory;
 
-TEST(LineEditing, ALineRecalledWithUpIsEditedAndEnteredAgain) {
-  TemporaryDirectory home;
+LiveChild console_on_terminal(const TemporaryDirectory& home) {
   cases::EnvironmentChanges environment = cases::console_test_environment(80, home);
   environment.push_back({"TERM", "xterm"});
-  LiveChild qel({{QEL_BINARY, "--cli"}, environment, true});
+  return LiveChild({{QEL_BINARY, "--cli"}, environment, true});
+}
+
+TEST(LineEditing, ALineRecalledWithUpIsEditedAndEnteredAgain) {
+  TemporaryDirectory home;
+  LiveChild qel = console_on_terminal(home);
   ASSERT_TRUE(qel.answer(">> ", "\"abc\"")) << qel.output();
   ASSERT_TRUE(qel.await("== \"abc\"\r\n>> ")) << qel.output();
   qel.type("\x1B[A");
@@ -28,6 +34,24 @@ TEST(LineEditing, ALineRecalledWithUpIsEditedAndEnteredAgain) {
   qel.type("q\r");
   EXPECT_EQ(qel.finish(), 0) << qel.output();
   EXPECT_TRUE(qel.terminal_echoes());
+}
+
+// Ctrl+Z while a line is read: the terminal has the user's settings while the process is
+// stopped, the editor's when it continues, and the question and the input show again. (The
+// test's process group has no shell to stop it for, so it continues at once.)
+TEST(LineEditing, AfterCtrlZTheLineIsShownAgainAndStillEdited) {
+  TemporaryDirectory home;
+  LiveChild qel = console_on_terminal(home);
+  ASSERT_TRUE(qel.await(">> ")) << qel.output();
+  qel.type("\"ab");
+  ASSERT_TRUE(qel.await("\"ab")) << qel.output();
+  qel.send_signal(SIGTSTP);
+  ASSERT_TRUE(qel.await("\r>> \r\x1B[3C\"ab")) << qel.output();
+  EXPECT_FALSE(qel.terminal_echoes());
+  qel.type("c\"\r");
+  EXPECT_TRUE(qel.await("== \"abc\"\r\n>> ")) << qel.output();
+  qel.type("q\r");
+  EXPECT_EQ(qel.finish(), 0) << qel.output();
 }
 
 }  // namespace
