@@ -575,6 +575,19 @@ constexpr std::array<bool, 256> kItselfTypes = [] {
 
 // --- Infix operators ------------------------------------------------------------------------------
 
+// The right operand of an operator that computes in place, pushed. A paren or a word holding a
+// function, the usual such operands, goes to its first-cell rule at once: as the expression it
+// begins it takes no infix operator, and tracing is off. Anything else is an argument.
+Status eval_right_operand(Code& code) {
+  Cell& cell = code.cell();
+  const Cell* value = cell_type(cell) == Type::word ? word_fast_slot(cell, false) : nullptr;
+  if (cell_type(cell) == Type::paren || (value && callable_type(cell_type(*value)))) {
+    check_stack_headroom();
+    return kFirstCell[cell.header & kTypeByteMask](code, true, false);
+  }
+  return eval_argument(code, true);
+}
+
 // The call of an infix operator that computes two integers in place (`in_place`, from
 // integer_infix_code), with an integer so far in `left` (the stack's top) and a right operand
 // that needs evaluating (a paren, a call). Its frame opens on the left operand as the call's
@@ -587,7 +600,7 @@ constexpr std::array<bool, 256> kItselfTypes = [] {
                                                 const Cell& name, Cell* left) {
   stack_open_frame(name, frame_bits(code, kFrameInterpNative));
   value_stack.top = left + 1;
-  QEL_TRY(eval_argument(code, true));
+  QEL_TRY(eval_right_operand(code));
   if (trace_enabled || !integer_in_place_by_code(in_place, left[1], left[0])) {
     const ArgDescription& description = arg_description(function);
     check_argument(description, description.entries()[1], left[1], name);

@@ -41,8 +41,9 @@ void open_loop_frame() {
 }
 
 // Runs the loop in the open loop frame. Before each iteration (a safe point) `before` says whether
-// to go on; then the body is evaluated into the frame's result cell, and `after(continued)`, run
-// after a normal or a continued iteration, says whether to go on. The loop takes break (ending
+// to go on; then the body (held by the native's argument) is evaluated into the frame's result
+// cell, from the frame's base and without a frame of its own, and `after(continued)`, run after a
+// normal or a continued iteration, says whether to go on. The loop takes break (ending
 // it, *broke set) and continue whichever carrier brings them: a Status, or the exception of a
 // change hook that a set-word fired. Any other code is answered as a Status, the stacks already
 // unwound to its target; errors go on as exceptions. When the answer is ok the loop frame is
@@ -59,7 +60,7 @@ Status run_loop(const Cell& body, Before before, After after, bool* broke = null
         return go.passed;
       }
       stack_reset_top();
-      QEL_TRY(eval_block(body, true));
+      QEL_TRY(eval_block_into(body, value_stack.base));
       stop = !after(false);
       return {};
     });
@@ -115,7 +116,7 @@ Status native_while(const int32_t*) {
   open_loop_frame();
   const auto test = [&]() -> Go {
     stack_reset_top();
-    const Status status = eval_block(args[0], true);
+    const Status status = eval_block_into(args[0], value_stack.base);
     if (status.code() == kThrowBreak || status.code() == kThrowContinue) raise_error(error_id("throw", "while-cond"));
     if (!status.ok()) return status;
     return condition_true();

@@ -236,5 +236,14 @@ TEST(LineEditor, ALongQuestionPutsTheInputOnARowOfItsOwn) {
   EXPECT_EQ(editor.take_screen(), "abc\rabc\x1B[K\r\x1B[2C");
 }
 
+// A narrower row shows the input again, scrolled so that the caret stays in view.
+TEST(LineEditor, AResizeShowsTheRowAgainAtTheNewWidth) {
+  LineEditor editor({}, false, 80, 3);
+  editor.feed("abcdef");
+  editor.take_screen();
+  editor.resize(8);
+  EXPECT_EQ(editor.take_screen(), "\r\x1B[3Ccdef\x1B[K\r\x1B[7C");
+}
+
 }  // namespace
 }  // namespace qel

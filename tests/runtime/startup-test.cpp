@@ -28,7 +28,8 @@ TEST(Startup, StepsRunInTheirOrder) {
   EXPECT_EQ(steps_run().size(), expected.size());
   std::vector<std::string> finish;
   for (const auto& step : entry_finish_steps()) finish.push_back(step.name);
-  EXPECT_EQ(finish, (std::vector<std::string>{"enable-collection", "build-library", "launch", "quit"}));
+  EXPECT_EQ(finish, (std::vector<std::string>{"enable-collection", "build-library", "init-event-datatype", "launch",
+                                              "quit"}));
 }
 
 TEST(StartupDeathTest, ALaunchThatReturnsExitsWithZero) {
