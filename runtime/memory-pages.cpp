@@ -33,11 +33,18 @@ void os_pages_commit(void* start, size_t size) {
   if (injected_failure() || !os_virtual_commit(start, size)) raise_error(error_id("internal", "no-memory"));
 }
 
+void* os_pages_get_reserved(size_t size, size_t reserved) {
+  void* pages = os_pages_reserve(reserved);
+  if (injected_failure() || !os_virtual_commit(pages, size)) {
+    os_virtual_free(pages, reserved);
+    raise_error(error_id("internal", "no-memory"));
+  }
+  return pages;
+}
+
 void os_pages_release(void* start, size_t size) { os_virtual_free(start, size); }
 
 void os_pages_discard(void* start, size_t size) { os_virtual_discard(start, size); }
-
-void os_pages_advise_huge(void* start, size_t size, size_t huge_bytes) { os_virtual_advise_huge(start, size, huge_bytes); }
 
 void os_pages_retire(void* start, size_t size) { os_virtual_retire(start, size); }
 

@@ -16,11 +16,11 @@ constexpr uint64_t page_round_up(uint64_t bytes) { return (bytes + kPageSize - 1
 void* os_pages_get(size_t size);                 // fresh read-write pages
 void* os_pages_reserve(size_t size);             // address space only
 void os_pages_commit(void* start, size_t size);  // makes reserved pages read-write
+// `reserved` bytes of address space of which the first `size` are read-write.
+void* os_pages_get_reserved(size_t size, size_t reserved);
 
 void os_pages_release(void* start, size_t size);  // unmaps
 void os_pages_discard(void* start, size_t size);  // contents dropped, pages kept read-write (zero)
-// Huge pages over the whole huge pages of the first `huge_bytes`, small ones over the rest.
-void os_pages_advise_huge(void* start, size_t size, size_t huge_bytes);
 void os_pages_retire(void* start, size_t size);   // contents dropped, pages made inaccessible
 // Moves whole pages to `to` without copying them, leaving `from` unmapped; false when refused.
 bool os_pages_move(void* from, size_t size, void* to);

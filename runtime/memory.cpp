@@ -88,15 +88,10 @@ size_t first_frame_with_room(uint64_t need) {
   return series_frame_new(need);
 }
 
-// Pages for a frame or a big series: a mapping the last collection freed, else fresh ones. Huge
-// pages are advised over the first `written` bytes (those written at once; fresh mappings of 2 MB
-// or more come advised whole) and small pages over the rest, whatever a kept mapping had before.
-void* series_pages_get(uint64_t size, uint64_t written) {
+// Pages for a frame or a big series: a mapping the last collection freed, else fresh ones.
+void* series_pages_get(uint64_t size) {
   void* pages = page_pool_take(size);
-  const bool kept = pages != nullptr;
-  if (!kept) pages = os_pages_get(size);
-  if (kept || written < size) os_pages_advise_huge(pages, size, written);
-  return pages;
+  return pages ? pages : os_pages_get(size);
 }
 
 // A frame's or big series' pages, freed: kept for the next cycle, or unmapped in the torture
@@ -109,15 +104,49 @@ void series_pages_free(void* start, uint64_t size) {
   memory_os_add(-static_cast<int64_t>(size));
 }
 
-// A big series on pages of its own, of which the first `written` bytes are written at once.
-[[gnu::noinline]] SeriesBuffer* big_series_alloc(uint64_t size, int64_t unit, int32_t head_offset, uint64_t written) {
-  uint64_t mapped = page_round_up(size + kBufferHeaderBytes);
-  void* pages = series_pages_get(mapped, written);
-  memory_os_add(static_cast<int64_t>(mapped));
-  memory.bigs.push_back(BigSeries{static_cast<SeriesBuffer*>(pages), mapped});
-  memory.big_since_cycle += mapped;
+// Counts pages taken for a big series towards the next collection.
+void note_big_pages(uint64_t bytes) {
+  memory_os_add(static_cast<int64_t>(bytes));
+  memory.big_since_cycle += bytes;
   if (memory.big_since_cycle > memory.budget) collector_request();
+}
+
+// Lists a big series on `mapped` bytes of pages out of `reserved` and writes its header.
+SeriesBuffer* big_series_start(void* pages, uint64_t mapped, uint64_t reserved, uint64_t size, int64_t unit,
+                               int32_t head_offset) {
+  note_big_pages(mapped);
+  memory.bigs.push_back(BigSeries{static_cast<SeriesBuffer*>(pages), mapped, reserved});
   return checked_buffer_start(pages, size, unit, head_offset, kSeriesBig);
+}
+
+// A big series on pages of its own.
+[[gnu::noinline]] SeriesBuffer* big_series_alloc(uint64_t size, int64_t unit, int32_t head_offset) {
+  uint64_t mapped = page_round_up(size + kBufferHeaderBytes);
+  return big_series_start(series_pages_get(mapped), mapped, mapped, size, unit, head_offset);
+}
+
+// A big series that grows, with room reserved behind its pages (within the room limit and what
+// the largest series needs).
+SeriesBuffer* growing_series_alloc(uint64_t size, int64_t unit) {
+  const uint64_t mapped = page_round_up(size + kBufferHeaderBytes);
+  const uint64_t largest = page_round_up(kSeriesMaxBytes + kBufferHeaderBytes);
+  const uint64_t reserved = std::min({kGrowthReserveFactor * mapped, mapped + kGrowthRoomLimit, largest});
+  return big_series_start(os_pages_get_reserved(mapped, reserved), mapped, reserved, size, unit, 0);
+}
+
+// The big series whose buffer this is, or null.
+BigSeries* big_series_of(const SeriesBuffer* buffer) {
+  for (size_t i = memory.bigs.size(); i-- > 0;)
+    if (memory.bigs[i].buffer == buffer) return &memory.bigs[i];
+  return nullptr;
+}
+
+// A big series' pages, freed: one with room reserved is given back whole, others are freed as
+// any series pages.
+void big_series_free(const BigSeries& big) {
+  if (big.reserved == big.size) return series_pages_free(big.buffer, big.size);
+  os_pages_release(big.buffer, big.reserved);
+  memory_os_add(-static_cast<int64_t>(big.size));
 }
 
 // Counts frame and heap bytes towards the next collection.
@@ -165,7 +194,7 @@ SeriesFrame& series_frame_carve(uint64_t size) {
 }
 
 SeriesFrame& series_frame_map(uint64_t size) {
-  auto* area = static_cast<uint8_t*>(series_pages_get(size, size));
+  auto* area = static_cast<uint8_t*>(series_pages_get(size));
   return frame_add(SeriesFrame{area, area, area + size, 0, 1, 0, 0});
 }
 
@@ -195,7 +224,7 @@ void memory_first_frames() {
 void memory_release_all() {
   memory_window_close();
   while (!memory.frames.empty()) series_frame_release(memory.frames.size() - 1);
-  for (const BigSeries& big : memory.bigs) os_pages_release(big.buffer, big.size);
+  for (const BigSeries& big : memory.bigs) os_pages_release(big.buffer, big.reserved);
   for (SeriesBuffer* buffer : memory.heap_held) heap_release(buffer);
   node_table_release();
   if (torture_reserved) os_pages_release(torture_reserved, kTortureReservation + kTortureGrain);
@@ -217,7 +246,7 @@ SeriesBuffer* series_buffer_alloc_slow(int64_t units, int64_t unit, int32_t head
   uint64_t size = checked_capacity(units, unit);
   check_not_collecting();
   uint64_t need = size + kBufferHeaderBytes;
-  if (need >= kMaxFrameSize) return big_series_alloc(size, unit, head_offset, need);
+  if (need >= kMaxFrameSize) return big_series_alloc(size, unit, head_offset);
   memory_window_close();
   SeriesFrame* frame = memory.current < memory.frames.size() ? &memory.frames[memory.current] : nullptr;
   if (!frame || !frame->has_room(need)) frame = &frame_for(need);
@@ -229,11 +258,28 @@ SeriesBuffer* series_buffer_alloc_slow(int64_t units, int64_t unit, int32_t head
   return buffer;
 }
 
-SeriesBuffer* series_buffer_alloc_grown(int64_t units, int64_t unit, uint64_t copied) {
+SeriesBuffer* series_buffer_alloc_grown(int64_t units, int64_t unit) {
   const uint64_t size = checked_capacity(units, unit);
-  if (size + kBufferHeaderBytes < kMaxFrameSize) return series_buffer_alloc(units, unit, 0);
+  if (size + kBufferHeaderBytes < kGrowInPlaceNeed) return series_buffer_alloc(units, unit, 0);
   check_not_collecting();
-  return big_series_alloc(size, unit, 0, kBufferHeaderBytes + copied);
+  return growing_series_alloc(size, unit);
+}
+
+bool series_buffer_extend(SeriesBuffer* buffer, int64_t units, int64_t unit) {
+  if (!(buffer->flags & kSeriesBig) || units < 0 || static_cast<uint64_t>(units) > kSeriesMaxBytes) return false;
+  const uint64_t asked = round16(buffer->head + static_cast<uint64_t>(units) * static_cast<uint64_t>(unit));
+  const uint64_t capacity = std::max<uint64_t>(asked, buffer->capacity);
+  const uint64_t mapped = page_round_up(capacity + kBufferHeaderBytes);
+  BigSeries* big = big_series_of(buffer);
+  if (capacity > kSeriesMaxBytes || !big || mapped > big->reserved) return false;
+  check_not_collecting();
+  if (mapped > big->size) {
+    os_pages_commit(reinterpret_cast<uint8_t*>(buffer) + big->size, mapped - big->size);
+    note_big_pages(mapped - big->size);
+    big->size = mapped;
+  }
+  buffer->capacity = static_cast<uint32_t>(capacity);
+  return true;
 }
 
 SeriesBuffer* heap_buffer_alloc(int64_t units, int64_t unit, int32_t head_offset) {
@@ -296,7 +342,7 @@ void big_series_release_unmarked() {
       continue;
     }
     if (buffer->node) node_free(buffer->node);
-    series_pages_free(buffer, big.size);
+    big_series_free(big);
   }
   memory.bigs.resize(kept);
 }

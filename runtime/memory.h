@@ -54,10 +54,21 @@ struct BumpWindow {
   uint8_t* start = nullptr;
 };
 
-// A series buffer on pages of its own.
+// A series that grows to this much space or more (header included) takes pages of its own with
+// address space reserved behind them, so that it grows again in place.
+inline constexpr uint64_t kGrowInPlaceNeed = uint64_t{256} << 10;
+// Such a series reserves this many times its first pages, so that four doublings stay in place,
+// but never more than this much room behind them: a large series would otherwise hold gigabytes
+// of address space, which a process limited in it lacks.
+inline constexpr uint64_t kGrowthReserveFactor = 16;
+inline constexpr uint64_t kGrowthRoomLimit = uint64_t{256} << 20;
+
+// A series buffer on pages of its own. Invariant: size <= reserved; the first `size` bytes are
+// read-write, the rest address space only.
 struct BigSeries {
   SeriesBuffer* buffer;
-  uint64_t size;  // bytes taken from the OS
+  uint64_t size;      // bytes taken from the OS
+  uint64_t reserved;  // bytes of address space, `size` included
 };
 
 struct MemoryRecord {
@@ -162,10 +173,16 @@ inline SeriesBuffer* series_buffer_alloc(int64_t units, int64_t unit, int32_t he
   return buffer_start(at, need - kBufferHeaderBytes, unit, head_offset, 0);
 }
 
-// A buffer for a series that grows with `copied` bytes of content copied in (head at the start):
-// as series_buffer_alloc, but one on pages of its own takes huge pages only over the copy, so
-// room the series may never fill is not made resident two megabytes at a time.
-SeriesBuffer* series_buffer_alloc_grown(int64_t units, int64_t unit, uint64_t copied);
+// A buffer for a series that grows (head at the start): as series_buffer_alloc, but from
+// kGrowInPlaceNeed bytes on, on pages of its own with room reserved behind them. Only what is
+// written to is made resident, so room the series may never fill costs no memory.
+SeriesBuffer* series_buffer_alloc_grown(int64_t units, int64_t unit);
+
+// Grows a big series with room reserved behind it in place, so that it holds `units` units
+// from its head on: the buffer keeps its address, head, tail and bytes. Answers false, with
+// nothing changed, when the buffer is no such series or its room is too small; raises
+// no-memory, with nothing changed, when the system refuses the pages.
+bool series_buffer_extend(SeriesBuffer* buffer, int64_t units, int64_t unit);
 
 // The same from the runtime heap (bit 20); such a buffer never moves.
 SeriesBuffer* heap_buffer_alloc(int64_t units, int64_t unit, int32_t head_offset);

@@ -3,7 +3,6 @@
 
 #include <sys/mman.h>
 
-#include <algorithm>
 #include <cstdint>
 
 namespace qel {
@@ -59,13 +58,6 @@ bool os_virtual_commit(void* address, size_t size) {
 }
 
 void os_virtual_discard(void* address, size_t size) { madvise(address, size, MADV_DONTNEED); }
-
-void os_virtual_advise_huge(void* address, size_t size, size_t huge_bytes) {
-  const size_t huge = std::min(size, huge_bytes) / kHugePageBytes * kHugePageBytes;
-  auto* start = static_cast<uint8_t*>(address);
-  if (huge > 0) madvise(start, huge, MADV_HUGEPAGE);
-  if (size > huge) madvise(start + huge, size - huge, MADV_NOHUGEPAGE);
-}
 
 void os_virtual_retire(void* address, size_t size) {
   // A fresh inaccessible mapping in place: it drops the contents and, where the range's pages

@@ -22,10 +22,6 @@ bool os_virtual_commit(void* address, size_t size);
 // Drops the pages' contents (they read zero afterwards) and keeps them read-write.
 void os_virtual_discard(void* address, size_t size);
 
-// Advises huge pages over the whole huge pages within the first `huge_bytes` of a mapping that
-// starts on a huge-page boundary, and small pages over the rest (advice only).
-void os_virtual_advise_huge(void* address, size_t size, size_t huge_bytes);
-
 // Drops the pages' contents and makes them inaccessible again (also over a range whose pages
 // were moved away).
 void os_virtual_retire(void* address, size_t size);

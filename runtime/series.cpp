@@ -46,7 +46,8 @@ SeriesBuffer* room_at_tail(NodeId node, int64_t request) {
   return grow_series_copy(node, growth_target(buffer, request));
 }
 
-// The one growth: a fresh buffer of the same kind (frame or heap) re-linked to the node.
+// The one growth: in place where a big series has the room reserved, else a fresh buffer of the
+// same kind (frame or heap) re-linked to the node.
 SeriesBuffer* grow_buffer(NodeId node, int64_t new_capacity, bool copy) {
   SeriesBuffer* old = series_buffer(node);
   int64_t capacity = new_capacity == 0 ? std::max<int64_t>(2 * int64_t{old->capacity}, 16) : new_capacity;
@@ -55,9 +56,9 @@ SeriesBuffer* grow_buffer(NodeId node, int64_t new_capacity, bool copy) {
   capacity = std::max<int64_t>(capacity, length);  // never below the live content
   int64_t unit = old->unit();
   int64_t units = (capacity + unit - 1) / unit;
-  const uint64_t copied = copy ? std::min<int64_t>(old->capacity - old->head, capacity) : 0;
+  if (series_buffer_extend(old, units, unit)) return old;
   SeriesBuffer* fresh = (old->flags & kSeriesHeapHeld) ? heap_buffer_alloc(units, unit, 0)
-                                                      : series_buffer_alloc_grown(units, unit, copied);
+                                                      : series_buffer_alloc_grown(units, unit);
   fresh->flags = (old->flags & ~kSeriesBig) | (fresh->flags & kSeriesBig);
   fresh->node = node;
   fresh->tail = fresh->head + length;
@@ -113,10 +114,11 @@ SeriesBuffer* grow_series_copy(NodeId node, int64_t new_capacity) { return grow_
 
 SeriesBuffer* grow_series_fill(NodeId node, int64_t new_capacity, uint8_t fill) {
   SeriesBuffer* old = series_buffer(node);
-  uint32_t copied = old->capacity - old->head;
-  SeriesBuffer* fresh = grow_buffer(node, new_capacity, true);
-  if (copied < fresh->capacity) std::memset(fresh->data() + copied, fill, fresh->capacity - copied);
-  return fresh;
+  const uint32_t kept = old->capacity - old->head;  // from the head on: what the growth keeps
+  SeriesBuffer* grown = grow_buffer(node, new_capacity, true);
+  const uint32_t room = grown->capacity - grown->head;
+  if (kept < room) std::memset(grown->head_address() + kept, fill, room - kept);
+  return grown;
 }
 
 Cell* series_append_fresh_slot(NodeId node) {

@@ -62,17 +62,117 @@ uint64_t resident_bytes(const void* start, uint64_t size) {
   return kPageSize * static_cast<uint64_t>(std::count_if(states.begin(), states.end(), [](unsigned char s) { return s & 1; }));
 }
 
-// A big series that doubles holds its old content and room it may never fill: only the copy is
-// made resident, not the huge page the copy's end falls in (where huge pages are granted at all).
-TEST_F(MemoryFrames, AGrownBigSeriesIsResidentOnlyWhereItsCopyWrote) {
+// A byte series of `bytes` bytes, each its position's low byte, filled to its capacity.
+NodeId patterned_series(int64_t bytes) {
+  NodeId node = new_byte_series(bytes);
+  uint8_t* at = series_reserve_tail_bytes(node, bytes);
+  for (int64_t i = 0; i < bytes; ++i) at[i] = static_cast<uint8_t>(i);
+  return node;
+}
+
+bool keeps_pattern(NodeId node, int64_t bytes) {
+  const uint8_t* at = series_buffer_head(node);
+  for (int64_t i = 0; i < bytes; ++i)
+    if (at[i] != static_cast<uint8_t>(i)) return false;
+  return true;
+}
+
+// A series that doubles past the threshold moves once onto pages with room behind them; later
+// doublings extend it where it lies, taking pages only for what they add, until its room is
+// spent; then it moves to a larger reservation, and the old one goes at the next collection.
+TEST_F(MemoryFrames, ASeriesGrownPastTheThresholdDoublesInPlaceUntilItsRoomIsSpent) {
+  constexpr int64_t kContent = 200000;
+  NodeId node = patterned_series(kContent);
+  GcRoot<NodeId> root(node);
+  SeriesBuffer* first = grow_series_copy(node, 2 * kContent);
+  ASSERT_TRUE(first->flags & kSeriesBig);
+  ASSERT_EQ(memory.bigs.size(), 1u);
+  const BigSeries big = memory.bigs[0];
+  EXPECT_EQ(big.reserved, kGrowthReserveFactor * big.size);
+  int64_t capacity = first->capacity;
+  for (int doubling = 0; doubling < 4; ++doubling) {
+    const uint64_t os_total = memory.os_total;
+    capacity *= 2;
+    SeriesBuffer* grown = grow_series_fill(node, capacity, '.');
+    EXPECT_EQ(grown, first);
+    EXPECT_EQ(int64_t{grown->capacity}, capacity);
+    EXPECT_EQ(memory.os_total - os_total, memory.bigs[0].size - page_round_up(capacity / 2 + kBufferHeaderBytes));
+    EXPECT_EQ(grown->head_address()[capacity / 2], '.');
+    EXPECT_EQ(grown->head_address()[capacity - 1], '.');
+  }
+  EXPECT_EQ(memory.bigs.size(), 1u);
+  EXPECT_TRUE(keeps_pattern(node, kContent));
+  SeriesBuffer* moved = grow_series_copy(node, 2 * capacity);
+  EXPECT_NE(moved, first);
+  EXPECT_TRUE(keeps_pattern(node, kContent));
+  EXPECT_EQ(memory.bigs.size(), 2u);
+  collect_now();
+  ASSERT_EQ(memory.bigs.size(), 1u);
+  EXPECT_EQ(memory.bigs[0].buffer, moved);
+}
+
+// The room reserved behind a grown series: sixteen times its pages, at most 256 MB behind them.
+TEST_F(MemoryFrames, AGrownSeriesReservesRoomInProportionWithinALimit) {
+  struct Row {
+    int64_t capacity;
+    uint64_t reserved;
+  };
+  const uint64_t small = page_round_up(300000 + kBufferHeaderBytes);
+  const uint64_t large = page_round_up((int64_t{40} << 20) + kBufferHeaderBytes);
+  const Row rows[] = {{300000, kGrowthReserveFactor * small}, {int64_t{40} << 20, large + kGrowthRoomLimit}};
+  for (const Row& row : rows) {
+    NodeId node = new_byte_series(16);
+    grow_series(node, row.capacity);
+    EXPECT_EQ(memory.bigs.back().buffer, series_buffer(node));
+    EXPECT_EQ(memory.bigs.back().reserved, row.reserved) << row.capacity;
+  }
+}
+
+// Room reserved but not written to takes no memory: only the copy and what is appended after it
+// are resident.
+TEST_F(MemoryFrames, AGrownSeriesIsResidentOnlyWhereItWasWritten) {
   constexpr int64_t kContent = 2600000;
-  NodeId node = new_byte_series(kContent);
-  std::memset(series_buffer_head(node), 1, kContent);
-  series_reserve_tail_bytes(node, kContent);
+  NodeId node = patterned_series(kContent);
   SeriesBuffer* grown = grow_series_copy(node, 4 * kContent);
   ASSERT_TRUE(grown->flags & kSeriesBig);
-  EXPECT_EQ(grown->head_address()[kContent - 1], 1);
+  EXPECT_TRUE(keeps_pattern(node, kContent));
   EXPECT_LT(resident_bytes(grown, kBufferHeaderBytes + 4 * kContent), uint64_t{kContent} + 64 * kPageSize);
+}
+
+// A refusal of the pages for a growth, whether onto a reservation or within one, leaves the
+// series as it was; the next growth is served.
+TEST_F(MemoryFrames, RefusedPagesForAGrowthRaiseNoMemoryAndKeepTheSeries) {
+  constexpr int64_t kContent = 300000;
+  NodeId node = patterned_series(kContent);
+  for (int growth = 0; growth < 2; ++growth) {
+    SeriesBuffer* before = series_buffer(node);
+    const uint32_t capacity = before->capacity;
+    const uint64_t os_total = memory.os_total;
+    const size_t bigs = memory.bigs.size();
+    os_pages_fail_next();
+    EXPECT_TRUE(raises_no_memory([&] { grow_series_copy(node, 2 * int64_t{capacity}); }));
+    EXPECT_EQ(series_buffer(node), before);
+    EXPECT_EQ(before->capacity, capacity);
+    EXPECT_EQ(memory.os_total, os_total);
+    EXPECT_EQ(memory.bigs.size(), bigs);
+    EXPECT_TRUE(keeps_pattern(node, kContent));
+    grow_series_copy(node, 2 * int64_t{capacity});
+    EXPECT_TRUE(series_buffer(node)->flags & kSeriesBig);
+  }
+  EXPECT_TRUE(keeps_pattern(node, kContent));
+}
+
+// An unreached grown series gives its pages and its reserved room back at a collection.
+TEST_F(MemoryFrames, AnUnreachedGrownSeriesGivesBackItsWholeReservation) {
+  NodeId node = patterned_series(300000);
+  grow_series_copy(node, 600000);
+  ASSERT_EQ(memory.bigs.size(), 1u);
+  auto* start = reinterpret_cast<uint8_t*>(memory.bigs[0].buffer);
+  const uint64_t reserved = memory.bigs[0].reserved;
+  collect_now();
+  EXPECT_TRUE(memory.bigs.empty());
+  std::vector<unsigned char> states(reserved / kPageSize);
+  EXPECT_NE(mincore(start, reserved, states.data()), 0);  // nothing mapped there any more
 }
 
 TEST_F(MemoryFrames, ABufferThatDoesNotFitGoesToTheFirstFrameWithRoom) {
