@@ -14,6 +14,7 @@
 #include "evaluator/eval-path.h"
 #include "evaluator/eval-support.h"
 #include "evaluator/function.h"
+#include "evaluator/in-place-calls.h"
 #include "evaluator/native-table.h"
 #include "evaluator/trace.h"
 #include "runtime/action-entries.h"
@@ -69,20 +70,6 @@ constexpr bool slot_type(Type type) {
 // The word of an entry, for error reports.
 Cell entry_word(const ArgEntry& entry) {
   return make_cell(entry.kind == EntryKind::refinement ? Type::refinement : Type::word, 0, entry.symbol, kUnresolved);
-}
-
-
-// The in-place arithmetic of an action slot on two integers (a fast path), or -1.
-constexpr int32_t fast_arith_code(uint32_t slot) {
-  switch (act_of_slot(slot)) {
-    case Act::Add: return kOpAdd;
-    case Act::Subtract: return kOpSubtract;
-    case Act::Multiply: return kOpMultiply;
-    case Act::And: return kOpAnd;
-    case Act::Or: return kOpOr;
-    case Act::Xor: return kOpXor;
-    default: return -1;
-  }
 }
 
 // One call's fetching.
@@ -391,27 +378,12 @@ void raise_no_arg(const Cell& name, const ArgEntry& entry) {
   raise_error(error_id("script", "no-arg"), name, entry_word(entry));
 }
 
-namespace {
-
-// pick of a block! by an integer!: the element (none where there is none) left in the frame's
-// result cell, as the action's entry leaves it, without the entry's dispatch. False, nothing
-// changed, for every other case.
-bool block_pick_in_place(Cell* base) {
-  if (cell_type(base[0]) != Type::block || cell_type(base[1]) != Type::integer) return false;
-  const int64_t position = series_pick_position(base[0], payload_i32(base[1], 2));
-  base[0] = position < 0 ? kNoneCell : *block_cell_at(base[0], position);
-  return true;
-}
-
-}  // namespace
-
 Status eval_call_entry(const Cell& function, const int32_t* positions) {
   return exits_as_status([&]() -> Status {
     if (cell_type(function) == Type::action) {
       Cell* base = value_stack.base;
-      const int32_t code = fast_arith_code(function.w1);
-      if (code >= 0 && value_stack.top - base == 2 && integer_arith_in_place(code, base[0], base[1], base[0])) return {};
-      if (act_of_slot(function.w1) == Act::Pick && shortcuts_enabled && block_pick_in_place(base)) return {};
+      if (shortcuts_enabled && call_in_place(function, base, static_cast<uint32_t>(value_stack.top - base), base[0]))
+        return {};
       action_entries[function.w1 - 1](positions);
       return {};
     }
@@ -424,7 +396,7 @@ int32_t integer_infix_code(const Cell& function) {
     const int32_t code = function.w1 <= kNativeSlots ? native_compare_codes[function.w1] : -1;
     return code < 0 ? -1 : code + kCompareInPlace;
   }
-  return cell_type(function) == Type::action ? fast_arith_code(function.w1) : -1;
+  return cell_type(function) == Type::action ? action_arith_code(function.w1) : -1;
 }
 
 bool integer_infix_in_place(const Cell& function, const Cell& right, Cell& left) {

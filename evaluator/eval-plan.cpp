@@ -21,12 +21,15 @@ constexpr uint32_t kMostPlannedCells = 1024;
 size_t table_cells = 0;
 
 // Adds to the step the simple expression at `at` as the cells and the words' values stand now:
-// its first operand, then its operators (at most the step's room). Answers the index after it,
-// or 0 when it is not one.
+// its first operand (a paren done in place among them), then its operators (at most the step's
+// room). Answers the index after it, or 0 when it is not one.
 uint32_t plan_simple(const Cell* cells, uint32_t at, uint32_t length, PlanStep& step) {
   const Cell& first = cells[at];
   if (!evaluates_to_itself[first.header & kTypeByteMask]) {
-    const Cell* value = cell_type(first) == Type::word ? word_fast_slot(first, false) : nullptr;
+    Cell made;
+    const Cell* value = cell_type(first) == Type::word    ? word_fast_slot(first, false)
+                        : cell_type(first) == Type::paren ? paren_in_place(first, made)
+                                                          : nullptr;
     if (!value || !kPlainWordValues[value->header & kTypeByteMask]) return 0;
   }
   for (++at; at + 1 < length && cell_type(cells[at]) == Type::word; at += 2) {
@@ -135,11 +138,12 @@ uint32_t plan_call(const Cell* cells, uint32_t at, uint32_t length, PlanStep& st
 // The step of the statement at `i` as the cells and the words' values stand now, when it is
 // worth one: a call, or a simple expression that begins with a set-word or has an operator.
 // False otherwise.
-bool plan_statement(const Cell* cells, uint32_t i, uint32_t length, PlanStep& step) {
+bool plan_statement(Cell* cells, uint32_t i, uint32_t length, PlanStep& step) {
   step = PlanStep{};
   uint32_t at = i;
   if (cell_type(cells[at]) == Type::set_word) {
-    if (cells[at].w3 == kUnresolved || ++at >= length) return false;
+    // A word the first run created in its context (a script's new global) is found there now.
+    if (!resolve_word(cells[at]) || ++at >= length) return false;
     step.set = true;
   }
   uint32_t end = plan_call(cells, at, length, step);
@@ -169,7 +173,7 @@ Plan* plan_block(SeriesBuffer* buffer, NodeId node) {
     ++plan_generation;
   }
   auto plan = std::make_unique<Plan>(Plan{node, {}, {}});
-  const Cell* cells = buffer->head_cell();
+  Cell* cells = buffer->head_cell();
   PlanStep step;
   // Steps serve statements: a set-word's anywhere, an expression's or a call's where a
   // statement surely begins (the block's first cell, or where a step ends).

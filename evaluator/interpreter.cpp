@@ -11,6 +11,7 @@
 #include "evaluator/eval-path.h"
 #include "evaluator/eval-plan.h"
 #include "evaluator/eval-support.h"
+#include "evaluator/in-place-calls.h"
 #include "evaluator/library-code.h"
 #include "evaluator/scoped-restore.h"
 #include "evaluator/trace.h"
@@ -123,18 +124,23 @@ void mark_field_set(NodeId context, uint32_t slot) { context_word_at(context, sl
 // The right operand of an infix operator when it is an integer standing in the code: an
 // integer! cell, or a word or a path the fast routes read whose value is one (read quietly: any
 // other case takes the call, which raises as it would; a tuple's component is made in
-// `component`). Null otherwise.
+// `component`), or with `Parens` a paren done in place (paren_in_place) whose value is one.
+// Null otherwise.
+template <bool Parens = true>
 [[gnu::always_inline]] inline const Cell* integer_operand(Cell& cell, Cell& component) {
   if (cell_type(cell) == Type::integer) return &cell;
-  const Cell* value = cell_type(cell) == Type::word   ? word_value_quiet(cell)
-                      : cell_type(cell) == Type::path ? fast_path_read(cell, PathMode::plain, component)
-                                                      : nullptr;
+  const Cell* value = cell_type(cell) == Type::word             ? word_value_quiet(cell)
+                      : cell_type(cell) == Type::path           ? fast_path_read(cell, PathMode::plain, component)
+                      : Parens && cell_type(cell) == Type::paren ? paren_in_place(cell, component)
+                                                                 : nullptr;
   return value && cell_type(*value) == Type::integer ? value : nullptr;
 }
 
 // A cell that gives a value without running anything: one that evaluates to itself, or a word
 // or a path whose value the fast routes reach and is plain (a tuple's component is made in
-// `component`). Null otherwise.
+// `component`), or with `Parens` a paren done in place (its value made in `component`) whose
+// value is plain. Null otherwise.
+template <bool Parens = true>
 [[gnu::always_inline]] inline const Cell* plain_operand(Cell& cell, Cell& component) {
   if (evaluates_to_itself[cell.header & kTypeByteMask]) return &cell;
   const Cell* value = nullptr;
@@ -142,19 +148,21 @@ void mark_field_set(NodeId context, uint32_t slot) { context_word_at(context, sl
     value = word_fast_slot(cell, false);
   } else if (cell_type(cell) == Type::path) {
     value = fast_path_read(cell, PathMode::plain, component);
+  } else if (Parens && cell_type(cell) == Type::paren) {
+    value = paren_in_place(cell, component);
   }
   return value && kPlainWordValues[value->header & kTypeByteMask] ? value : nullptr;
 }
 
-// The value of the expression at `at` when it is simple: a plain operand, then any run of infix
-// operators that integer arithmetic does in place. Such an expression can raise nothing, run no
-// code and reach no safe point, so it needs no frame. Answers the index after it, or 0 when it
-// is not simple (nothing has changed: the caller evaluates it as usual).
-[[gnu::always_inline]] inline uint32_t simple_expression(const Code& code, uint32_t at, Cell& value) {
-  Cell* cells = series_buffer(code.value.w2)->head_cell();
-  const uint32_t end = code.live_end();
+// The value of the expression at `at` of the cells (up to `end`) when it is simple: a plain
+// operand, then any run of infix operators that integer arithmetic does in place. Such an
+// expression can raise nothing, run no code and reach no safe point, so it needs no frame.
+// Answers the index after it, or 0 when it is not simple (nothing has changed: the caller
+// evaluates it as usual).
+template <bool Parens = true>
+[[gnu::always_inline]] inline uint32_t simple_expression_in(Cell* cells, uint32_t at, uint32_t end, Cell& value) {
   Cell component;
-  const Cell* first = plain_operand(cells[at], component);
+  const Cell* first = plain_operand<Parens>(cells[at], component);
   if (!first) return 0;
   value = *first;
   for (++at; at < end && cell_type(cells[at]) == Type::word; at += 2) {
@@ -162,11 +170,41 @@ void mark_field_set(NodeId context, uint32_t slot) { context_word_at(context, sl
     if (!op || cell_type(*op) != Type::op) return at;
     if (at + 1 >= end) return 0;
     const Cell function = op_function(*op);
-    const Cell* right = integer_operand(cells[at + 1], component);
+    const Cell* right = integer_operand<Parens>(cells[at + 1], component);
     if (!right || !integer_infix_in_place(function, *right, value)) return 0;
   }
   return at;
 }
+
+// simple_expression_in at a position of the code.
+[[gnu::always_inline]] inline uint32_t simple_expression(const Code& code, uint32_t at, Cell& value) {
+  return simple_expression_in(series_buffer(code.value.w2)->head_cell(), at, code.live_end(), value);
+}
+
+}  // namespace
+
+[[gnu::noinline]] const Cell* paren_in_place(const Cell& paren, Cell& value) {
+  SeriesBuffer* buffer = series_buffer(paren.w2);
+  Cell* cells = buffer->head_cell();
+  const uint32_t end = static_cast<uint32_t>((buffer->tail - buffer->head) / sizeof(Cell));
+  uint32_t at = paren.w1;
+  if (at >= end) return nullptr;
+  const Cell* function = cell_type(cells[at]) == Type::word ? word_fast_slot(cells[at], false) : nullptr;
+  if (!function || !callable_type(cell_type(*function)))
+    return simple_expression_in<false>(cells, at, end, value) == end ? &value : nullptr;
+  if (cell_type(*function) != Type::action) return nullptr;
+  const Cell callee = *function;
+  const ArgDescription& description = arg_description(callee);
+  if (!description.plain || description.fixed_count > kInPlaceArguments) return nullptr;
+  Cell arguments[kInPlaceArguments];
+  ++at;
+  for (uint32_t k = 0; k < description.fixed_count; ++k)
+    if (at >= end || !(at = simple_expression_in<false>(cells, at, end, arguments[k]))) return nullptr;
+  if (at != end || !call_in_place(callee, arguments, description.fixed_count, value)) return nullptr;
+  return &value;
+}
+
+namespace {
 
 // Whether the statement a step covers from `at` still fits it: it ends before the block does and
 // begins with a set-word when the step does. A set-word of another type drops the step.
@@ -298,6 +336,25 @@ template <class Value>
   return function;
 }
 
+// A planned call of an action done in place (call_in_place) with its arguments' values: its
+// value assigned to the set-word before it, if any, and made the frame's only cell, without the
+// call's frame or the set-word's; the code goes on at `next`. False when the call is not one done
+// in place (nothing has changed).
+[[gnu::always_inline]] inline bool planned_call_in_place(Code& code, const PlanStep& step, const Cell& function,
+                                                         const Cell* arguments, uint32_t next) {
+  Cell value;
+  if (cell_type(function) != Type::action || step.fill_count || !call_in_place(function, arguments, step.args, value))
+    return false;
+  if (step.set) {
+    Cell* target = word_fast_slot(code.cell(), true);
+    if (!target || cell_type(value) == Type::unset) return false;
+    *target = value;
+  }
+  code.index = next;
+  stack_set_result_only(value);
+  return true;
+}
+
 // A call statement of a block run by its plan's step: true when it ran (`status` gets its
 // Status; its value is the frame's only cell), false when the step does not apply this time
 // (nothing has changed). Neither the step nor the plan is read once the callee runs: it may
@@ -320,6 +377,7 @@ template <class Value>
   for (uint32_t k = 0; k < step.args; ++k)
     if (!planned_simple(cells, step, at + step.arg_at[k], step.arg_op[k], step.arg_ops[k], arguments[k])) return false;
   if (operator_follows(cells, next, end)) return false;
+  if (planned_call_in_place(code, step, function, arguments, next)) return true;
   const CallValues values{arguments, step.fill_count ? step.fills : nullptr, step.arg_entries, step.fill_count, step.args};
   const uint32_t start = code.index;
   code.index = next;

@@ -77,12 +77,18 @@ Status eval_expression(Code& code, bool prefix, bool push, bool passive);
 // Whether a cell of the type id evaluates to itself (a number, a block, a string ...).
 extern const std::array<bool, 256>& evaluates_to_itself;
 
-// The route of an argument that is a simple expression (a cell that evaluates to itself, or a
-// word whose value the fast routes reach and is plain, then, unless prefix, any run of infix
+// The route of an argument that is a simple expression (a cell that evaluates to itself, a
+// word whose value the fast routes reach and is plain, or a paren done in place, then, unless prefix, any run of infix
 // operators that integer arithmetic does in place): pushes its value, moves past it and answers
 // true; else false, nothing changed (the caller evaluates). Such an expression can raise
 // nothing, run no code and reach no safe point.
 bool push_simple_argument(Code& code, bool prefix);
+
+// The value of a paren that holds one simple expression without a paren, or one call of an
+// action done in place (call_in_place) each of whose arguments is such an expression, made in
+// `value`; null for every other paren. Such a paren raises nothing, runs no code and reaches no
+// safe point: with tracing off nothing can see the frames its evaluation would open.
+const Cell* paren_in_place(const Cell& paren, Cell& value);
 
 // eval-range: one expression under a kind-2 frame named <body>; with push the result stays
 // pushed, else it is copied into the caller's result cell.

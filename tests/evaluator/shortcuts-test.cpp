@@ -20,7 +20,8 @@ namespace {
 // of the block changed between runs and by the block itself while it runs, and a call's word
 // given another function (of another arity, one that returns early, one that redefines itself
 // while it runs) or a value that is none, inside the loop that calls it too, as is the function
-// whose refinement a call's path names.
+// whose refinement a call's path names; parens of one call of pick or remainder, through words
+// given other functions or none between runs.
 class ProgramMaker {
  public:
   explicit ProgramMaker(uint32_t seed) : random_(seed) {}
@@ -31,7 +32,7 @@ class ProgramMaker {
                        " o: make object! [p: 1 q: func [] [p + 1]]"
                        " h: make object! [p: 0 n: 0 on-change*: func [w old new] [n: n + 1]] t: 1.2.3"
                        " u: 1 v: 2 w: 3 pl: make op! :add e: [u: u + 1 w: w pl u] s: [v: v - 1 poke s 4 u]"
-                       " k: func [x y] [x + y]";
+                       " k: func [x y] [x + y] pk: :pick rm: :remainder bl: [5 x \"s\" 2147483647]";
     for (int n = 1 + pick(6); n > 0; --n) text += " " + statement(2);
     return text + " reduce [a b c d o/p h/p h/n u v w e s]";
   }
@@ -91,6 +92,24 @@ class ProgramMaker {
     return (pick(2) ? var() + ": " : "") + call;
   }
 
+  // A call that a paren holding it alone may give in place: a pick of `bl` or of anything, a
+  // remainder (by 0 too, and of the one quotient out of range), through words rebound now and
+  // then (new_callee).
+  std::string in_place_call() {
+    switch (pick(4)) {
+      case 0: return "pk bl " + atom();
+      case 1: return "rm " + atom() + " " + (pick(4) ? atom() : "0");
+      case 2: return "rm -2147483647 - 1 " + std::string(pick(2) ? "-1" : atom());
+      default: return "pick " + (pick(2) ? "bl" : atom()) + " " + atom();
+    }
+  }
+
+  // `pk` or `rm` given another value: an action done in place or not, a function, no function.
+  std::string new_callee() {
+    static const char* const values[] = {":pick", ":remainder", ":subtract", ":append", "func [a b] [b]", "5"};
+    return std::string(pick(2) ? "pk: " : "rm: ") + values[pick(6)];
+  }
+
   // `pl` made another operator.
   std::string new_pl() {
     static const char* const makers[] = {":add", ":subtract", ":multiply", "func [x y] [x * 3 + y]"};
@@ -106,12 +125,13 @@ class ProgramMaker {
 
   std::string operand(int depth) {
     if (depth > 0) {
-      switch (pick(6)) {
+      switch (pick(7)) {
         case 0: return "(" + expression(depth - 1) + ")";
         case 1: return "f " + operand(depth - 1);
         case 2: return "f/r " + operand(depth - 1) + " " + operand(depth - 1);
         case 3: return "g " + std::to_string(pick(5));
         case 4: return "g " + expression(0);
+        case 5: return "(" + in_place_call() + ")";
       }
     }
     return atom();
@@ -160,8 +180,9 @@ class ProgramMaker {
       case 11:
         return "loop 4 [" + call_of_k() + " " + call_of_k() + (pick(2) ? " " + new_k() : pick(2) ? " f: func [x /r y] [" + function_body() + "]" : "") + "]";
       case 8:
-        switch (pick(4)) {
+        switch (pick(5)) {
           case 0: return new_pl();
+          case 4: return new_callee();
           case 1: return edit_of_e();
           // The second run of a block makes its plan: the third meets the change.
           case 2: return "loop 2 [do e do e " + new_pl() + "]";
