@@ -21,12 +21,12 @@ constexpr uint32_t kMostPlannedCells = 1024;
 size_t table_cells = 0;
 
 // Adds to the step the simple expression at `at` as the cells and the words' values stand now:
-// its first operand (a paren done in place among them), then its operators (at most the step's
-// room). Answers the index after it, or 0 when it is not one.
+// its first operand, then its operators (at most the step's room), each with an integer for its
+// right operand (a paren done in place may stand for an operand). Answers the index after it, or 0 when it is not one.
 uint32_t plan_simple(const Cell* cells, uint32_t at, uint32_t length, PlanStep& step) {
   const Cell& first = cells[at];
+  Cell made;
   if (!evaluates_to_itself[first.header & kTypeByteMask]) {
-    Cell made;
     const Cell* value = cell_type(first) == Type::word    ? word_fast_slot(first, false)
                         : cell_type(first) == Type::paren ? paren_in_place(first, made)
                                                           : nullptr;
@@ -37,7 +37,9 @@ uint32_t plan_simple(const Cell* cells, uint32_t at, uint32_t length, PlanStep& 
     if (!op || cell_type(*op) != Type::op) break;
     const int32_t code = integer_infix_code(op_function(*op));
     const Cell& right = cells[at + 1];
-    const Cell* right_value = cell_type(right) == Type::word ? word_fast_slot(right, false) : &right;
+    const Cell* right_value = cell_type(right) == Type::word    ? word_fast_slot(right, false)
+                              : cell_type(right) == Type::paren ? paren_in_place(right, made)
+                                                                : &right;
     if (step.op_count == kPlanOps || code < 0 || !right_value || cell_type(*right_value) != Type::integer) return 0;
     step.ops[step.op_count] = *op;
     step.codes[step.op_count++] = code;

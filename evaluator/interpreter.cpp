@@ -220,8 +220,8 @@ namespace {
 
 // The value of a planned simple expression at `at`: its first operand, then `ops` operators of
 // the step from its operator `op` on, as simple_expression would give it (each operator a word,
-// each right operand an integer or a word). False when the step does not apply this time
-// (nothing has changed).
+// each right operand an integer, a word or a paren done in place). False when the step does not
+// apply this time (nothing has changed).
 [[gnu::always_inline]] inline bool planned_simple(Cell* cells, const PlanStep& step, uint32_t at, uint32_t op,
                                                   uint32_t ops, Cell& value) {
   Cell component;
@@ -236,6 +236,7 @@ namespace {
     const Cell* right = cell_type(right_cell) == Type::integer ? &right_cell
                         : cell_type(right_cell) == Type::word  ? word_fast_slot(right_cell, false)
                                                                : nullptr;
+    if (cell_type(right_cell) == Type::paren) [[unlikely]] right = paren_in_place(right_cell, component);
     if (!right || !integer_in_place_by_code(step.codes[op], *right, value)) return false;
   }
   return true;
