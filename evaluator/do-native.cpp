@@ -104,16 +104,15 @@ constexpr std::array<DoRule, 256> kDoRules = type_table<256>(do_expression, kDoR
 // The refinements of do, in spec order.
 enum DoRefinement { kExpand, kArgs, kNext, kTrace };
 
-// A traced do's hold on the tracing state: installs the tracer and claims the caller's frame as
-// a body; on every exit puts the whole earlier state back (so a traced do inside a tracer leaves
-// the outer trace running) and clears the claim.
+// A traced do's hold on the tracing state: installs the tracer and on every exit puts the whole
+// earlier state back, so a traced do inside a tracer leaves the outer trace running. No frame is
+// claimed as a body: break, continue, return and exit inside the traced code reach the loop or
+// function they reach without tracing, and a frame claimed between (the caller's block, an `if`)
+// would stop them short of it.
 class TracedDo {
  public:
-  explicit TracedDo(const Cell& tracer) : saved_(trace_state()), rooted_(saved_.tracer), claimed_(stack_claim_caller_frame()) {
-    trace_install(tracer);
-  }
+  explicit TracedDo(const Cell& tracer) : saved_(trace_state()), rooted_(saved_.tracer) { trace_install(tracer); }
   ~TracedDo() {
-    if (claimed_) stack_clear_body_flag(claimed_);
     saved_.tracer = rooted_.get();
     trace_state_restore(saved_);
   }
@@ -123,7 +122,6 @@ class TracedDo {
  private:
   TraceState saved_;
   GcRoot<Cell> rooted_;  // the earlier tracer, kept while this one runs
-  CallFrame* claimed_;
 };
 
 Status do_traced(DoRule rule, const Cell& value, const DoExtras& extras) {

@@ -107,18 +107,6 @@ void stack_mark_top_frame() {
   if (CallFrame* frame = stack_current_frame()) frame->header |= kFrameInterpMark;
 }
 
-CallFrame* stack_claim_caller_frame() {
-  if (call_stack_depth() < 2) return nullptr;
-  CallFrame* caller = call_stack.top - 2;
-  if (caller->header & kFrameBodyMark) return nullptr;
-  caller->header |= kFrameBodyMark;
-  return caller;
-}
-
-void stack_clear_body_flag(CallFrame* frame) {
-  if (frame) frame->header &= ~kFrameBodyMark;
-}
-
 Type stack_set_frame_word(const Cell& value) {
   CallFrame* frame = throw_mark_depth ? call_stack_frames + throw_mark_depth - 1 : stack_current_frame();
   if (cell_type(value) == Type::word && frame) frame->symbol = value.w2;

@@ -191,10 +191,6 @@ inline void stack_set_body_flag(bool on) {
     frame->header &= ~kFrameBodyMark;
 }
 void stack_mark_top_frame();
-// The frame under the current one: null when its body mark is set (or there is none); else sets
-// the mark and answers the frame.
-CallFrame* stack_claim_caller_frame();
-void stack_clear_body_flag(CallFrame* frame);
 // A word! value names the frame: its symbol goes into the current frame, or into the frame
 // current at a throw while the throw mark is set. Answers the value's type id.
 Type stack_set_frame_word(const Cell& value);

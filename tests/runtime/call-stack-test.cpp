@@ -220,13 +220,6 @@ TEST_F(CallStackTest, HeaderFlags) {
   stack_set_body_flag(false);
   EXPECT_EQ(stack_current_frame()->header, kFrameNative);
 
-  CallFrame* caller = stack_claim_caller_frame();
-  ASSERT_EQ(caller, call_stack_begin());
-  EXPECT_TRUE(caller->header & kFrameBodyMark);
-  EXPECT_EQ(stack_claim_caller_frame(), nullptr);  // already claimed
-  stack_clear_body_flag(caller);
-  EXPECT_FALSE(caller->header & kFrameBodyMark);
-
   EXPECT_FALSE(stack_find_flagged_frame(nullptr, false));
   call_stack_begin()->header |= kFrameInterpMark;
   EXPECT_TRUE(stack_find_flagged_frame(nullptr, false));
