@@ -83,9 +83,9 @@ size_t LineEditor::feed(std::string_view bytes) {
   while (taken < bytes.size() && end_ == LineEnd::open) {
     keys_.clear();
     decoder_.push(static_cast<uint8_t>(bytes[taken]), keys_);
-    size_t used = 0;
-    for (; used < keys_.size() && end_ == LineEnd::open; ++used) take_key(keys_[used]);
-    if (used < keys_.size()) break;  // the line ended before the byte's own key: it is read again
+    // A byte gives two keys only when it breaks a character: a replacement character, which
+    // cannot end the line, then its own key.
+    for (const Key& key : keys_) take_key(key);
     ++taken;
   }
   if (redraw_due_ && end_ == LineEnd::open) redraw();

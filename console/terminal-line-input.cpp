@@ -100,7 +100,7 @@ std::optional<std::string> edit_terminal_line(std::string_view question, bool hi
       case InputWait::idle:  // the time passed, or a signal (a resize, a continue) came
         editor.pause();
         if (console_continued()) show_again(question, editor);
-        if (static_cast<size_t>(console_columns()) != columns) editor.resize(columns = static_cast<size_t>(console_columns()));
+        if (const auto now = static_cast<size_t>(console_columns()); now != columns) editor.resize(columns = now);
         break;
     }
     write_screen(editor);

@@ -132,9 +132,12 @@ void on_stop(int signal_number) {
   sigaddset(&stop, signal_number);
   ::sigprocmask(SIG_UNBLOCK, &stop, nullptr);  // stopped here until continued
   ::sigaction(signal_number, &handler, nullptr);
-  if (changed && modes_changed.load()) ::tcsetattr(STDIN_FILENO, TCSANOW, &changed_modes);
-  continued.store(true);
-  wake_reader();
+  if (changed && modes_changed.load()) {
+    // Only a line being read has a row to show again; a stop between reads leaves nothing stale.
+    ::tcsetattr(STDIN_FILENO, TCSANOW, &changed_modes);
+    continued.store(true);
+    wake_reader();
+  }
   errno = saved_errno;
 }
 
@@ -224,7 +227,7 @@ std::optional<std::string> console_read_line() {
     if (read == InputWait::interrupted) {
       // The line being typed goes, as the window's Escape drops it (the terminal has dropped
       // its own part of it); what came through a pipe is data, kept for the next read.
-      if (console_input_is_terminal()) taken = pending.size();
+      if (console_input_is_terminal()) console_input_drop();
       interrupted = true;
       return std::string(1, kEscape);
     }

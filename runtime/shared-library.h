@@ -25,7 +25,7 @@ class SharedLibraryTable {
  public:
   static constexpr size_t kCount = sizeof(Table) / sizeof(void*);
 
-  SharedLibraryTable(const char* file, Table& table, const std::array<const char*, kCount>& names)
+  constexpr SharedLibraryTable(const char* file, Table& table, const std::array<const char*, kCount>& names)
       : file_(file), names_(names), table_(table) {}
 
   // Loads the library the first time (from any thread); answers whether its functions are there.
@@ -54,7 +54,7 @@ class SharedLibraryTable {
 template <size_t Count>
 class SharedLibrary {
  public:
-  SharedLibrary(const char* file, const std::array<const char*, Count>& names) : library_(file, functions_, names) {}
+  constexpr SharedLibrary(const char* file, const std::array<const char*, Count>& names) : library_(file, functions_, names) {}
 
   bool loaded() { return library_.loaded(); }
 

@@ -68,7 +68,8 @@ Cell* image_decode_value(const Cell& value);
 Cell* image_encode_value(const Cell& image, Cell* out, int32_t format);
 
 // image-load-from-memory and image-load-from-file: a record decoded from encoded bytes or from
-// a file (read whole, up to a size cap), or 0 when they do not decode or the file cannot be read.
+// a file (read whole, up to a size cap), or 0 when they do not decode or the file cannot be read;
+// bytes of a format whose codec library cannot be loaded raise internal not-here naming it.
 NodeId image_load_from_memory(std::span<const uint8_t> bytes);
 NodeId image_load_from_file(const Cell& file);
 

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "datatypes/scalars/hex-text.h"
+#include "datatypes/series/string-unit.h"
 #include "datatypes/series/utf8-decode.h"
 
 namespace qel {
@@ -11,7 +12,6 @@ namespace qel {
 namespace {
 
 inline constexpr int kMostEscapeDigits = 6;
-inline constexpr int64_t kLastCodePoint = 0x10FFFF;
 
 struct NamedEscape {
   std::string_view name;
@@ -55,7 +55,7 @@ TextChar decode_parenthesised(const uint8_t* p, const uint8_t* end) {
     if (at - body == kMostEscapeDigits) return {-1, at};
     value = value * 16 + hex_digit_value(*at);
   }
-  if (at == body || at == end || *at != ')' || value > kLastCodePoint) return {-1, at};
+  if (at == body || at == end || *at != ')' || value > kMaxCodePoint) return {-1, at};
   return {static_cast<int32_t>(value), at + 1};
 }
 
