@@ -35,8 +35,8 @@ Status native_unset(const int32_t*) {
 Status native_context_q(const int32_t*) {
   // An unbound word, and a word of the global context, which has no owner, answer none.
   const Cell& word = value_stack.base[0];
-  const bool owned = word.w1 != 0 && cell_type(context_owner(word.w1)) != Type::unset;
-  stack_set_result_only(owned ? context_owner(word.w1) : make_cell(Type::none));
+  const Cell owner = word.w1 != 0 ? context_owner(word.w1) : make_cell(Type::none);
+  stack_set_result_only(cell_type(owner) != Type::unset ? owner : make_cell(Type::none));
   return {};
 }
 

@@ -181,7 +181,8 @@ Plan* plan_block(SeriesBuffer* buffer, NodeId node) {
   // statement surely begins (the block's first cell, or where a step ends).
   uint32_t statement = 0;
   for (uint32_t i = 0; i < length; ++i) {
-    if (!plan_statement(cells, i, length, step) || (!step.set && i != statement)) continue;
+    if (i != statement && cell_type(cells[i]) != Type::set_word) continue;
+    if (!plan_statement(cells, i, length, step)) continue;
     if (plan->at.empty()) plan->at.resize(length);
     plan->steps.push_back(step);
     plan->at[i] = static_cast<uint32_t>(plan->steps.size());

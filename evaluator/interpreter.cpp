@@ -195,7 +195,7 @@ template <bool Parens = true>
   if (cell_type(*function) != Type::action) return nullptr;
   const Cell callee = *function;
   const ArgDescription& description = arg_description(callee);
-  if (!description.plain || description.fixed_count > kInPlaceArguments) return nullptr;
+  if (!description.plain || description.fixed_count != kInPlaceArguments) return nullptr;
   Cell arguments[kInPlaceArguments];
   ++at;
   for (uint32_t k = 0; k < description.fixed_count; ++k)

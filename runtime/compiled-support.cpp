@@ -9,6 +9,7 @@
 #include "datatypes/scalars/scalar-errors.h"
 #include "datatypes/scalars/truth.h"
 #include "datatypes/scalars/typeset.h"
+#include "datatypes/series/string-core.h"
 #include "runtime/action-entries.h"
 #include "runtime/action-lookup.h"
 #include "runtime/call-stack.h"
@@ -122,7 +123,7 @@ int64_t find_value_in_block(const Cell& block, const Cell& value, uint32_t strid
   if (stride == 0) stride = 1;
   // The word types find a word by its case-folded spelling: the canonical symbols are compared
   // directly, the wanted one read once.
-  const bool by_symbol = shortcuts_enabled && cell_type(wanted) >= Type::word && cell_type(wanted) <= Type::issue;
+  const bool by_symbol = shortcuts_enabled && is_word_type(cell_type(wanted));
   const uint32_t canonical = by_symbol ? symbol_canonical(wanted.w2) : 0;
   for (uint64_t i = block.w1; i < length; i += stride) {
     const Cell cell = series_buffer(block.w2)->head_cell()[i];

@@ -212,13 +212,13 @@ FoundSlot& found_slot(NodeId context, uint32_t key) {
 // reached the very spelling. Out of line: a find answered by its remembered slot then saves no
 // registers for it.
 [[gnu::noinline]] int32_t find_word_by_probe(NodeId context, NodeId table, uint32_t symbol, bool up_to_case,
-                                             FoundSlot& guess) {
+                                             uint32_t key, FoundSlot& guess) {
   const TableView view = table_view(table);
   Probe probe = probe_symbol(view, symbol, up_to_case);
   if (!probe.found) return -1;
   const uint32_t slot = view.keys[probe.bucket];
   if (series_buffer(view.record->block)->head_cell()[slot].w2 == symbol)
-    guess = {context, symbol << 1 | (up_to_case ? 1 : 0), slot};
+    guess = {context, key, slot};
   return static_cast<int32_t>(slot);
 }
 
@@ -233,7 +233,7 @@ int32_t context_find_word(NodeId context, uint32_t symbol, bool up_to_case) {
   if (shortcuts_enabled && guess.context == context && guess.key == key && guess.slot < length &&
       words->head_cell()[guess.slot].w2 == symbol)
     return static_cast<int32_t>(guess.slot);
-  return find_word_by_probe(context, table, symbol, up_to_case, guess);
+  return find_word_by_probe(context, table, symbol, up_to_case, key, guess);
 }
 
 int32_t context_find_or_add_word(NodeId context, uint32_t symbol, bool up_to_case, int32_t& slot) {

@@ -66,7 +66,9 @@ void os_virtual_retire(void* address, size_t size) {
 }
 
 bool os_virtual_move(void* from, size_t size, void* to) {
-  return mremap(from, size, size, MREMAP_MAYMOVE | MREMAP_FIXED, to) != MAP_FAILED;
+  // The source stays mapped, empty, until it is retired: no hole opens for another thread's
+  // mapping to land in. A kernel without the flag refuses, and the caller copies instead.
+  return mremap(from, size, size, MREMAP_MAYMOVE | MREMAP_FIXED | MREMAP_DONTUNMAP, to) != MAP_FAILED;
 }
 
 }  // namespace qel

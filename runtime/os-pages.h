@@ -27,7 +27,8 @@ void os_virtual_discard(void* address, size_t size);
 void os_virtual_retire(void* address, size_t size);
 
 // Moves the pages of one mapping (or a part of one) to `to`, replacing whatever lay there, with
-// their contents and without copying them; `from` is left unmapped. Answers false on failure.
+// their contents and without copying them; `from` stays mapped, empty, until it is retired.
+// Answers false on failure.
 bool os_virtual_move(void* from, size_t size, void* to);
 
 }  // namespace qel
